@@ -1,0 +1,121 @@
+#include "qt_serial_port.h"
+
+#include <QSerialPort>
+#include <QSerialPortInfo>
+#include <map>
+
+#include "platform/port_names.h"
+
+namespace {
+class QtSerialDevice : public ISerialDevice {
+ public:
+  explicit QtSerialDevice(std::unique_ptr<QSerialPort> port) : port_(std::move(port)) {}
+  ~QtSerialDevice() override { Close(); }
+
+  bool SetQueueSizes(uint32_t inBytes, uint32_t) override {
+    port_->setReadBufferSize(0);  // unlimited: the driver's queue is ours to read
+    (void)inBytes;
+    return true;
+  }
+  bool GetLineSettings(LineSettings& out) override {
+    out = settings_;
+    return port_->isOpen();
+  }
+  bool SetLineSettings(const LineSettings& in) override {
+    bool ok = port_->setBaudRate(static_cast<qint32>(in.baud)) && port_->setDataBits(QSerialPort::Data8) &&
+              port_->setParity(QSerialPort::NoParity) && port_->setStopBits(QSerialPort::OneStop) &&
+              port_->setFlowControl(QSerialPort::NoFlowControl);
+    // Pseudo-terminals refuse DTR and RTS changes; that is harmless.
+    port_->setDataTerminalReady(in.dtrOn);
+    port_->setRequestToSend(in.rtsOn);
+    if (ok) settings_ = in;
+    return ok;
+  }
+  bool GetTimeouts(SerialTimeouts& out) override {
+    out = timeouts_;
+    return true;
+  }
+  bool SetTimeouts(const SerialTimeouts& in) override {
+    timeouts_ = in;
+    return true;
+  }
+  bool Purge() override {
+    port_->waitForReadyRead(0);
+    return port_->clear(QSerialPort::AllDirections);
+  }
+  bool Write(const char* data, size_t n) override {
+    qint64 w = port_->write(data, static_cast<qint64>(n));
+    port_->waitForBytesWritten(static_cast<int>(2 + n));
+    return w == static_cast<qint64>(n);
+  }
+  ReadResult ReadByte(uint8_t& b) override {
+    if (!port_->isOpen() || port_->error() == QSerialPort::ResourceError) return ReadResult::Error;
+    if (port_->bytesAvailable() == 0) port_->waitForReadyRead(10);
+    if (port_->error() == QSerialPort::ResourceError) return ReadResult::Error;
+    char c;
+    if (port_->bytesAvailable() > 0 && port_->read(&c, 1) == 1) {
+      b = static_cast<uint8_t>(c);
+      return ReadResult::Byte;
+    }
+    if (port_->error() == QSerialPort::TimeoutError) port_->clearError();
+    return ReadResult::Nothing;
+  }
+  bool SetBreak(bool on) override { return port_->setBreakEnabled(on); }
+  void Close() override {
+    if (port_->isOpen()) port_->close();
+  }
+  int LastError() const override { return static_cast<int>(port_->error()); }
+  bool Gone() const override { return port_->error() == QSerialPort::ResourceError; }
+
+ private:
+  std::unique_ptr<QSerialPort> port_;
+  LineSettings settings_;
+  SerialTimeouts timeouts_;
+};
+
+std::vector<std::string> MachinePorts(std::map<std::string, std::string>* descriptions) {
+  std::vector<std::string> devices;
+  for (const auto& info : QSerialPortInfo::availablePorts()) {
+    std::string path = info.systemLocation().toStdString();
+    devices.push_back(path);
+    if (descriptions) {
+      std::string d = info.description().toStdString();
+      if (d.empty()) d = info.manufacturer().toStdString();
+      (*descriptions)[path] = d;
+    }
+  }
+  return OrderSerialDevices(devices);
+}
+}  // namespace
+
+std::unique_ptr<ISerialDevice> QtSerialProvider::OpenPort(int comNumber, int& lastError) {
+#ifdef _WIN32
+  std::optional<std::string> device = "COM" + std::to_string(comNumber);
+#else
+  auto device = ResolveComPort(comNumber, portsDir_, MachinePorts(nullptr));
+#endif
+  if (!device) {
+    lastError = 2;
+    return nullptr;
+  }
+  auto port = std::make_unique<QSerialPort>();
+  port->setPortName(QString::fromStdString(*device));
+  if (!port->open(QIODevice::ReadWrite)) {
+    lastError = static_cast<int>(port->error());
+    return nullptr;
+  }
+  return std::make_unique<QtSerialDevice>(std::move(port));
+}
+
+std::vector<SerialPortInfo> QtSerialProvider::ListPorts() {
+  std::map<std::string, std::string> descriptions;
+  auto ordered = MachinePorts(&descriptions);
+  std::vector<SerialPortInfo> out;
+  for (int n = 1; n <= 10; ++n) {
+    auto device = ResolveComPort(n, portsDir_, ordered);
+    if (!device) continue;
+    std::string d = descriptions.count(*device) ? descriptions[*device] : "serial device";
+    out.push_back({n, *device, d});
+  }
+  return out;
+}

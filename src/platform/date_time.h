@@ -1,0 +1,29 @@
+// A date-time with automation-date semantics: days since 30 December 1899 as a double (the
+// fraction is the time of day) plus a validity flag. The zero value (0.0, valid) means never.
+#pragma once
+#include <optional>
+#include <string>
+#include <string_view>
+
+struct CivilTime {
+  int year = 1899, month = 12, day = 30, hour = 0, minute = 0, second = 0;
+};
+
+struct DateTime {
+  double value = 0.0;
+  bool valid = true;
+
+  static DateTime Zero() { return DateTime{}; }
+  static DateTime FromCivil(const CivilTime& c);
+  static DateTime NowUtc();
+  static DateTime NowLocal();
+  CivilTime ToCivil() const;  // rounded to the nearest second
+  int DayOfWeek() const;      // 0 Sunday .. 6 Saturday
+
+  // The text form of the status files: "YYYY-MM-DD HH:MM:SS", the same in every locale.
+  std::string ToText() const;
+  // Parses the text form back exactly; a date alone ("YYYY-MM-DD") is accepted too.
+  static std::optional<DateTime> FromText(std::string_view text);
+
+  bool operator==(const DateTime& o) const { return value == o.value && valid == o.valid; }
+};

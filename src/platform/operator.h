@@ -1,0 +1,49 @@
+// Everything the terminal asks of the person at the bench: message boxes, the busy window,
+// the wait cursor, the one-line entry dialog, the file chooser, the port choice and the
+// program-load progress bar. The Qt program shows real windows; tests use ScriptedOperator,
+// which answers from a queue and records every box in order.
+#pragma once
+#include <optional>
+#include <string>
+#include <vector>
+
+enum class MbButtons { Ok, YesNo, OkCancel };
+enum class MbIcon { None, Exclamation, Question, Information, Stop };
+enum class MbAnswer { Ok, Yes, No, Cancel };
+
+// The caption of a box that the platform gives its default caption (the program's name).
+inline constexpr const char* kDefaultCaption = "";
+
+struct PortChoice {
+  int chosenPort = 0;  // 0 none chosen, -1 no ports at all, else the COM number
+};
+
+class IOperator {
+ public:
+  virtual ~IOperator() = default;
+
+  virtual MbAnswer MessageBox(const std::string& text, const std::string& caption, MbButtons buttons,
+                              MbIcon icon) = 0;
+
+  // The modeless busy window: it disables the main window while it is shown.
+  virtual void ShowBusy() = 0;
+  virtual void SetBusyCaption(const std::string& caption) = 0;
+  virtual void HideBusy() = 0;
+
+  virtual void WaitCursor(bool on) = 0;
+
+  // The one-line entry dialog: title is the prompt, value the default. useEnterButton picks
+  // "Enter" rather than "OK". Returns the value entered, or nothing when it was cancelled.
+  virtual std::optional<std::string> Entry(const std::string& title, const std::string& value,
+                                           bool useEnterButton) = 0;
+
+  // The file-open dialog. kind 0: program files, 1: command files. Returns the chosen path.
+  virtual std::optional<std::string> ChooseFile(const std::string& initialFolder, int kind) = 0;
+
+  // The port selection dialog over the ports that exist (portPresent[1..10]).
+  virtual PortChoice SelectPort(const std::vector<bool>& portPresent) = 0;
+
+  // The program-load progress bar under the reply pane.
+  virtual void ShowProgress(bool visible) = 0;
+  virtual void SetProgress(int percent) = 0;
+};

@@ -1,0 +1,52 @@
+#include "platform/port_names.h"
+
+#include <algorithm>
+#include <cctype>
+#include <system_error>
+#include <tuple>
+
+namespace {
+// (family rank, number, name) for sorting.
+std::tuple<int, long, std::string> Key(const std::string& dev) {
+  std::string base = std::filesystem::path(dev).filename().string();
+  static const char* const kFamilies[] = {"ttyUSB", "ttyACM", "ttyS"};
+  int rank = 3;
+  std::string rest = base;
+  for (int i = 0; i < 3; ++i) {
+    std::string f = kFamilies[i];
+    if (base.rfind(f, 0) == 0) {
+      rank = i;
+      rest = base.substr(f.size());
+      break;
+    }
+  }
+  long number = 0;
+  bool digits = !rest.empty() && std::all_of(rest.begin(), rest.end(), [](unsigned char c) { return std::isdigit(c); });
+  if (digits && rest.size() < 9) number = std::stol(rest);
+  return {rank, digits ? number : 0, base};
+}
+}  // namespace
+
+std::vector<std::string> OrderSerialDevices(std::vector<std::string> devices) {
+  std::stable_sort(devices.begin(), devices.end(),
+                   [](const std::string& a, const std::string& b) { return Key(a) < Key(b); });
+  return devices;
+}
+
+std::optional<std::string> ResolveComPort(int n, const std::filesystem::path& portsDir,
+                                          const std::vector<std::string>& orderedDevices) {
+  if (n <= 0) return std::nullopt;
+  std::error_code ec;
+  auto link = portsDir / ("COM" + std::to_string(n));
+  if (std::filesystem::is_symlink(link, ec)) {
+    auto target = std::filesystem::read_symlink(link, ec);
+    if (!ec) {
+      if (target.is_relative()) target = portsDir / target;
+      return target.string();
+    }
+  } else if (std::filesystem::exists(link, ec)) {
+    return link.string();
+  }
+  if (static_cast<size_t>(n) <= orderedDevices.size()) return orderedDevices[n - 1];
+  return std::nullopt;
+}

@@ -1,0 +1,16 @@
+// COM numbers on Linux: COM n is the device that the link ROOT/ports/COMn points to when that
+// link exists; otherwise the n-th serial port of the machine, USB adapters (ttyUSB*, ttyACM*)
+// first, then on-board ports (ttyS*), each in numeric order. On Windows COM n is the native port.
+#pragma once
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Orders device paths the way COM numbers are given out (ttyUSB, ttyACM, ttyS, then others;
+// numerically within each).
+std::vector<std::string> OrderSerialDevices(std::vector<std::string> devices);
+
+// The device for COM n (1-based): the ports link first, then the ordered devices.
+std::optional<std::string> ResolveComPort(int n, const std::filesystem::path& portsDir,
+                                          const std::vector<std::string>& orderedDevices);

@@ -1,0 +1,76 @@
+// The serial device as the terminal's port sees it: one numbered port, its line settings
+// and time-outs, purge, write, a one-byte read that waits at most 10 ms, and the break.
+// Backends: the QSerialPort one (real ports) and the simulated line (tests, --simulate).
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct LineSettings {
+  uint32_t baud = 9600;
+  uint8_t dataBits = 8;
+  uint8_t parity = 0;    // 0 none
+  uint8_t stopBits = 1;  // 1 stop bit
+  bool binary = true;
+  bool dtrOn = true;
+  bool rtsOn = true;
+  bool ctsOutFlow = false;
+  bool dsrOutFlow = false;
+  bool dsrSensitivity = false;
+  bool xonXoffOut = false;
+  bool xonXoffIn = false;
+  bool txContinueOnXoff = true;
+  bool errorCharReplace = false;
+  bool abortOnError = false;
+  bool stripNulls = false;  // done by the port itself, not the driver
+  uint32_t otherBits = 0;   // whatever else the driver reports; kept as read
+};
+
+struct SerialTimeouts {
+  uint32_t readInterval = 0;
+  uint32_t readTotalMultiplier = 0;
+  uint32_t readTotalConstant = 0;
+  uint32_t writeTotalMultiplier = 0;
+  uint32_t writeTotalConstant = 0;
+};
+
+enum class ReadResult { Byte, Nothing, Error };
+
+class ISerialDevice {
+ public:
+  virtual ~ISerialDevice() = default;
+  virtual bool SetQueueSizes(uint32_t inBytes, uint32_t outBytes) = 0;
+  virtual bool GetLineSettings(LineSettings& out) = 0;
+  virtual bool SetLineSettings(const LineSettings& in) = 0;
+  virtual bool GetTimeouts(SerialTimeouts& out) = 0;
+  virtual bool SetTimeouts(const SerialTimeouts& in) = 0;
+  // Drops what is waiting in both directions.
+  virtual bool Purge() = 0;
+  virtual bool Write(const char* data, size_t n) = 0;
+  // Returns a waiting byte at once, otherwise waits up to 10 ms for one.
+  virtual ReadResult ReadByte(uint8_t& b) = 0;
+  virtual bool SetBreak(bool on) = 0;
+  virtual void Close() = 0;
+  // The platform's last error number (0 when none is known).
+  virtual int LastError() const = 0;
+  // True once the device has gone (unplugged, closed under us): the port then closes
+  // itself so that the next operation opens it afresh.
+  virtual bool Gone() const { return false; }
+};
+
+struct SerialPortInfo {
+  int comNumber = 0;       // the COM number the terminal uses for it
+  std::string device;      // for example /dev/ttyUSB0, or COM3 on Windows
+  std::string description; // for example "USB serial adapter"
+};
+
+// Opens numbered ports and lists the ones the machine has.
+class ISerialProvider {
+ public:
+  virtual ~ISerialProvider() = default;
+  // Opens COM n for reading and writing, not shared; null with lastError set on failure.
+  virtual std::unique_ptr<ISerialDevice> OpenPort(int comNumber, int& lastError) = 0;
+  virtual std::vector<SerialPortInfo> ListPorts() = 0;
+};

@@ -1,0 +1,192 @@
+#include "serial/comm_port.h"
+
+#include <cstring>
+#include <string_view>
+
+namespace {
+struct CursorScope {
+  explicit CursorScope(const std::function<void(bool)>& f) : f_(f) {
+    if (f_) f_(true);
+  }
+  ~CursorScope() {
+    if (f_) f_(false);
+  }
+  const std::function<void(bool)>& f_;
+};
+}  // namespace
+
+CCommPort::CCommPort(IClock& clock, ISerialProvider& provider) : clock_(clock), provider_(provider) {}
+
+CCommPort::~CCommPort() = default;
+
+void CCommPort::Fail(const char* what, int error) { lastErrorText_ = std::string(what) + std::to_string(error); }
+
+bool CCommPort::Open(bool stripNulls) {
+  if (isOpen) return true;
+  CursorScope cursor(busyCursor);
+  if (portNumber <= 0) {
+    Fail("Illegal port ", 0);
+    return false;
+  }
+  int error = 0;
+  device_ = provider_.OpenPort(portNumber, error);
+  if (!device_) {
+    Fail("Port open failed ", error);
+    return false;
+  }
+  device_->SetQueueSizes(4096, 1024);
+  auto failClosed = [this](const char* what) {
+    Fail(what, device_->LastError());
+    device_->Close();
+    device_.reset();
+    return false;
+  };
+  LineSettings s;
+  if (!device_->GetLineSettings(s)) return failClosed("Get state failed ");
+  s.baud = 9600;
+  s.dataBits = 8;
+  s.parity = 0;
+  s.stopBits = 1;
+  s.binary = true;
+  s.dtrOn = true;
+  s.rtsOn = true;
+  s.ctsOutFlow = false;
+  s.dsrOutFlow = false;
+  s.dsrSensitivity = false;
+  s.xonXoffOut = false;
+  s.xonXoffIn = false;
+  s.txContinueOnXoff = true;
+  s.errorCharReplace = false;
+  s.abortOnError = false;
+  s.stripNulls = stripNulls;
+  if (!device_->SetLineSettings(s)) return failClosed("Set state failed ");
+  lineSettings = s;
+  SerialTimeouts t;
+  if (!device_->GetTimeouts(t)) return failClosed("Read timeout setting failed ");
+  t.readInterval = 0xFFFFFFFFu;
+  t.readTotalMultiplier = 0xFFFFFFFFu;
+  t.readTotalConstant = 10;
+  t.writeTotalMultiplier = 1;
+  t.writeTotalConstant = 2;
+  if (!device_->SetTimeouts(t)) return failClosed("Write timeout setting failed ");
+  timeouts = t;
+  isOpen = true;
+  return true;
+}
+
+void CCommPort::Close() {
+  isOpen = false;
+  if (device_) {
+    device_->Close();
+    device_.reset();
+  }
+}
+
+void CCommPort::CloseIfGone() {
+  if (device_ && device_->Gone()) Close();
+}
+
+bool CCommPort::SetBaudFromText(const char* text) {
+  if (!Open(true)) return false;
+  static const struct {
+    const char* text;
+    uint32_t rate;
+  } kRates[] = {{"1200", 1200},   {"2400", 2400},   {"4800", 4800},   {"9600", 9600},
+                {"19200", 19200}, {"38400", 38400}, {"57600", 57600}, {"115200", 115200}};
+  uint32_t rate = 0;
+  std::string_view t(text ? text : "");
+  for (const auto& r : kRates)
+    if (t.find(r.text) != std::string_view::npos) rate = r.rate;  // a later match overrides
+  if (rate == 0) return false;
+  LineSettings s = lineSettings;
+  s.baud = rate;
+  if (!device_->SetLineSettings(s)) {
+    Fail("Set state failed ", device_->LastError());
+    CloseIfGone();
+    return false;
+  }
+  lineSettings = s;
+  return true;
+}
+
+bool CCommPort::SendBreak() {
+  if (!Open(true)) return false;
+  device_->SetBreak(true);
+  Delay(50);
+  device_->SetBreak(false);
+  CloseIfGone();
+  return true;
+}
+
+bool CCommPort::SendLine(TextSpan buffer, int32_t seconds, bool uncounted) {
+  return Send(buffer, seconds, uncounted, true);
+}
+
+bool CCommPort::SendRaw(TextSpan buffer, int32_t seconds, bool uncounted) {
+  return Send(buffer, seconds, uncounted, false);
+}
+
+bool CCommPort::ReadReply(TextSpan buffer, const std::function<bool()>& keepWaiting) {
+  buffer.Clear();
+  size_t len = 0;
+  bool success = false;
+  bool readFailed = false;
+  do {
+    uint8_t b = 0;
+    ReadResult r = device_->ReadByte(b);
+    if (r == ReadResult::Error) {
+      if (!readFailed) Fail("Error reading ", device_->LastError());
+      readFailed = true;
+    } else if (r == ReadResult::Byte && !(b == 0 && lineSettings.stripNulls)) {
+      // Bytes beyond the buffer's capacity less one are dropped; the terminator is still seen.
+      if (len + 1 < buffer.capacity) buffer.data[len++] = static_cast<char>(b);
+      if (b == terminator) success = true;
+    }
+  } while (!success && keepWaiting());
+  if (buffer.capacity) buffer.data[len < buffer.capacity ? len : buffer.capacity - 1] = '\0';
+  return success;
+}
+
+bool CCommPort::Send(TextSpan buffer, int32_t seconds, bool uncounted, bool addCrLf) {
+  CursorScope cursor(busyCursor);
+  if (!Open(false)) return false;
+  if (!uncounted && failuresLeft < 1) return false;
+  Delay(20);
+  device_->Purge();
+  Delay(20);
+  char work[kWorkBufferSize];
+  TextSpan out(work);
+  out.Assign(buffer.c_str() ? buffer.view() : std::string_view());
+  if (addCrLf) out.Append("\r\n");
+  size_t n = std::strlen(work);
+  if (n) device_->Write(work, n);
+  if (seconds == 0) {
+    CloseIfGone();
+    return true;
+  }
+  const uint32_t start = clock_.Ticks();
+  const int64_t limit = seconds;
+  bool ok = ReadReply(buffer, [&] {
+    // Stop once the whole seconds elapsed exceed the time-out.
+    return static_cast<int64_t>((clock_.Ticks() - start) / 1000) <= limit && !(device_ && device_->Gone());
+  });
+  if (!uncounted && !ok) --failuresLeft;
+  CloseIfGone();
+  return ok;
+}
+
+bool CCommPort::SendLineMs(TextSpan buffer, uint32_t milliseconds) {
+  CursorScope cursor(busyCursor);
+  if (!Open(false)) return false;
+  char work[kWorkBufferSize];
+  TextSpan out(work);
+  out.Assign(buffer.view());
+  out.Append("\r\n");
+  device_->Write(work, std::strlen(work));
+  const uint32_t start = clock_.Ticks();
+  bool ok = ReadReply(buffer, [&] { return clock_.Ticks() - start <= milliseconds && !device_->Gone(); });
+  CloseIfGone();
+  return ok;
+}
+
+void CCommPort::Delay(uint32_t ms) { ::Delay(clock_, ms); }

@@ -1,0 +1,57 @@
+// The program's one serial port. Opens a numbered COM port on first use, sets the fixed line
+// format, writes a line (or raw characters) and collects the reply byte by byte until the
+// terminator arrives or the time-out runs out. Knows nothing of the unit's command language.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/clock.h"
+#include "platform/fixed_text.h"
+#include "platform/serial_device.h"
+
+class CCommPort {
+ public:
+  // Size of the work buffer that a written line (text plus CR LF) is formatted into.
+  static constexpr size_t kWorkBufferSize = 1000;
+
+  CCommPort(IClock& clock, ISerialProvider& provider);
+  virtual ~CCommPort();  // does not close the port
+  CCommPort(const CCommPort&) = delete;
+  CCommPort& operator=(const CCommPort&) = delete;
+
+  int32_t failuresLeft = 3;  // counted exchanges that may still time out
+  int32_t portNumber = 0;    // COM number, 1-based; 0 or below is illegal
+  uint8_t terminator = 10;   // the byte that ends a reply
+  bool isOpen = false;
+  LineSettings lineSettings;
+  SerialTimeouts timeouts;
+
+  bool Open(bool stripNulls);
+  void Close();
+  bool SetBaudFromText(const char* text);
+  bool SendBreak();
+  bool SendLine(TextSpan buffer, int32_t seconds, bool uncounted);
+  bool SendRaw(TextSpan buffer, int32_t seconds, bool uncounted);
+  bool SendLineMs(TextSpan buffer, uint32_t milliseconds);
+  void Delay(uint32_t ms);
+
+  // The diagnostic text of the last failure ("Port open failed 2", ...). Nothing shows it.
+  const std::string& LastErrorText() const { return lastErrorText_; }
+  IClock& clock() { return clock_; }
+  // Called with true while a port operation runs and false after it (the busy cursor).
+  std::function<void(bool)> busyCursor;
+
+ private:
+  bool Send(TextSpan buffer, int32_t seconds, bool uncounted, bool addCrLf);
+  // Reads into the buffer until the terminator or until keepWaiting says stop.
+  bool ReadReply(TextSpan buffer, const std::function<bool()>& keepWaiting);
+  void Fail(const char* what, int error);
+  void CloseIfGone();
+
+  IClock& clock_;
+  ISerialProvider& provider_;
+  std::unique_ptr<ISerialDevice> device_;
+  std::string lastErrorText_;
+};

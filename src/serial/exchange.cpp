@@ -1,0 +1,176 @@
+// The command exchange with the unit: time-out by command code, the 500 ms pause, two
+// attempts, the cleaned reply, and the readiness follow-up after the commands that keep the
+// unit busy. Also the comms check, the bootloader-prompt check, the port search, the reply
+// helpers and the busy window.
+#include <cstring>
+#include <string_view>
+
+#include "serial/diagnostic_trace.h"
+#include "serial/transponder.h"
+
+namespace {
+struct TimeoutRow {
+  const char* code;
+  int32_t seconds;
+};
+// Tested in this order; a later matching row overrides an earlier one.
+const TimeoutRow kReplyTimeoutTable[] = {
+    {"HWST", 8},  {"TPST", 8},  {"CKHW", 20}, {"STAD", 10}, {"FVFV", 10}, {"RDSE", 40},
+    {"RTST", 50}, {"TXPG", 6},  {"ZDOF", 50}, {"GCMD", 12}, {"DAST", 1},  {"INFO", 10},
+    {"INTP", 20}, {"STTX", 6},  {"ISFD", 20},
+};
+const int32_t kDefaultTimeout = 3;
+
+bool Contains(const char* text, const char* what) { return text && std::strstr(text, what) != nullptr; }
+
+// The readiness probe: "#DASP,0" with a 1-second wait, uncounted. True on "DASP OK".
+bool ProbeReady(CCommPort& port) {
+  char probe[100];
+  TextSpan p(probe);
+  p.Assign("#DASP,0");
+  port.SendLine(p, 1, true);
+  return Contains(probe, "DASP OK");
+}
+}  // namespace
+
+int32_t CTransponder::ReplyTimeoutFor(const char* command) {
+  int32_t seconds = kDefaultTimeout;
+  for (const auto& row : kReplyTimeoutTable)
+    if (Contains(command, row.code)) seconds = row.seconds;
+  return seconds;
+}
+
+bool CTransponder::NeedsReadinessFollowUp(const char* command) {
+  return Contains(command, "#CKHW") || Contains(command, "#INTP") || Contains(command, "#STAD") ||
+         Contains(command, "#ISFD");
+}
+
+bool CTransponder::Exchange(const char* command, TextSpan reply, bool uncounted, bool singleAttempt) {
+  reply.Clear();
+  if (!port.Open(true)) return false;
+  const int32_t timeout = timeoutOverride != 0 ? timeoutOverride : ReplyTimeoutFor(command);
+  const bool followUp = NeedsReadinessFollowUp(command);
+  timeoutOverride = 0;
+  const int attempts = singleAttempt ? 1 : 2;
+  bool complete = false;
+  char buffer[kExchangeBufferSize];
+  for (int attempt = 0; attempt < attempts; ++attempt) {
+    TextSpan work(buffer);
+    work.Assign(command ? command : "");
+    port.Delay(500);
+    Trace().Write(std::string(work.view()) + "\r\n");
+    complete = port.SendLine(work, timeout, uncounted);
+    CleanReply(buffer, reply);
+    Trace().Write(std::string(reply.view()) + "\r\n");
+    if (complete) break;
+  }
+  if (followUp) {
+    for (int probe = 0; probe < 10; ++probe)
+      if (ProbeReady(port)) break;
+  }
+  return complete;
+}
+
+void CTransponder::CleanReply(const char* source, TextSpan destination) {
+  if (!destination.capacity) return;
+  size_t out = 0;
+  const size_t last = destination.capacity - 1;
+  for (const char* s = source ? source : ""; *s && out < last; ++s) {
+    destination.data[out++] = *s;
+    if (*s == '\r' && out < last) destination.data[out++] = '\n';
+  }
+  // Trailing control bytes go; bytes above 127 count as control bytes here.
+  while (out > 0) {
+    unsigned char c = static_cast<unsigned char>(destination.data[out - 1]);
+    if (c >= 32 && c <= 127) break;
+    --out;
+  }
+  destination.data[out] = '\0';
+}
+
+bool CTransponder::CheckComms(int budget) {
+  if (busyShown) SetBusyCaption("Checking for valid comms");
+  port.failuresLeft = budget;
+  char probe[100];
+  TextSpan p(probe);
+  p.Assign("#RRTC");
+  bool ok = port.SendLine(p, 1, true);
+  if (!ok) {
+    p.Assign("#RRTC");
+    ok = port.SendLine(p, 1, true);
+  }
+  if (!ok) {
+    HideBusy();
+    op.MessageBox("No valid comms", kDefaultCaption, MbButtons::Ok, MbIcon::Exclamation);
+    return false;
+  }
+  return true;
+}
+
+bool CTransponder::CheckBootPrompt() {
+  char buf[100];
+  TextSpan b(buf);
+  b.Assign("Q");
+  port.SendRaw(b, 0, true);
+  port.Delay(10);
+  b.Assign("\r\n");
+  port.SendRaw(b, 1, true);
+  port.Delay(10);
+  if (Contains(buf, "Boot>")) {
+    inBootMode = true;
+    return false;
+  }
+  return true;
+}
+
+int CTransponder::FindUnitPort(int firstPort, int count, std::vector<bool>& flags) {
+  const int end = firstPort + count;
+  if (end > 0) flags.assign(static_cast<size_t>(end), false);
+  for (int p = firstPort; p < end; ++p) {
+    port.Close();
+    port.portNumber = p;
+    if (!port.Open(true)) continue;
+    if (p >= 0) flags[static_cast<size_t>(p)] = true;
+    char buf[100];
+    TextSpan b(buf);
+    b.Assign("#DASP,0");
+    port.SendLineMs(b, 100);
+    port.Close();
+    if (Contains(buf, "DASP OK")) return p;
+  }
+  return 0;
+}
+
+bool CTransponder::ExtractValue(const char* source, const char* key, TextSpan value) {
+  value.Assign(" ");
+  if (!source || !key) return false;
+  const char* found = std::strstr(source, key);
+  if (!found) return false;
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(found + std::strlen(key));
+  while (*s && (*s <= 32 || *s > 127)) ++s;
+  const unsigned char* e = s;
+  while (*e && *e >= 32 && *e <= 127) ++e;
+  if (e > s) value.Assign(std::string_view(reinterpret_cast<const char*>(s), static_cast<size_t>(e - s)));
+  return true;
+}
+
+void CTransponder::CopyField(TextSpan destination, const char* source) {
+  const char* s = source ? source : "";
+  const char* e = s;
+  while (*e && *e != ',' && static_cast<unsigned char>(*e) >= 32 && static_cast<unsigned char>(*e) <= 127) ++e;
+  destination.Assign(std::string_view(s, static_cast<size_t>(e - s)));
+}
+
+void CTransponder::ShowBusy() {
+  if (!busyShown) {
+    op.ShowBusy();
+    busyShown = true;
+  }
+}
+
+void CTransponder::SetBusyCaption(const char* caption) { op.SetBusyCaption(caption ? caption : ""); }
+
+void CTransponder::HideBusy() {
+  if (busyShown) op.HideBusy();
+  busyShown = false;
+}

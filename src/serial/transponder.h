@@ -1,0 +1,134 @@
+// CTransponder stands for the connected unit. It is declared once here; its member functions
+// are defined in the folder of the subsystem they belong to: exchange and recovery in
+// serial/, acquisition in status/, set-up commands and bench tests in commands/, update and
+// verification in update/, program load in firmware/, status files and reports in records/.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/date_time.h"
+#include "platform/fixed_text.h"
+#include "platform/operator.h"
+#include "platform/paths.h"
+#include "serial/comm_port.h"
+#include "status/unit_status.h"
+
+class CStatusXml;
+
+class CTransponder {
+ public:
+  CTransponder(CCommPort& port, IOperator& op, DataPaths paths);
+  ~CTransponder();
+  CTransponder(const CTransponder&) = delete;
+  CTransponder& operator=(const CTransponder&) = delete;
+
+  // ---- serial/: command exchange and reply recognition ----
+  static constexpr size_t kExchangeBufferSize = 1000;
+  static constexpr size_t kReplyTextSize = 2500;
+
+  // The reply time-out in whole seconds for a command, by the four-letter code it contains.
+  static int32_t ReplyTimeoutFor(const char* command);
+  // True for the commands after which the unit is busy until it answers "#DASP,0" again.
+  static bool NeedsReadinessFollowUp(const char* command);
+  bool Exchange(const char* command, TextSpan reply, bool uncounted = false, bool singleAttempt = false);
+  bool CheckComms(int budget);
+  bool CheckBootPrompt();
+  // flags is resized to first + count and flag p set for each port p that opened.
+  int FindUnitPort(int firstPort, int count, std::vector<bool>& flags);
+  static bool ExtractValue(const char* source, const char* key, TextSpan value);
+  static void CopyField(TextSpan destination, const char* source);
+  static void CleanReply(const char* source, TextSpan destination);
+  void ShowBusy();
+  void SetBusyCaption(const char* caption);
+  void HideBusy();
+
+  // ---- serial/: comms-break reset and recovery ----
+  bool EnterBootPrompt();
+  bool BreakReset(TextSpan message);
+  bool ResetWatchdog(bool stayInBootloader);
+
+  // ---- status/: acquisition ----
+  bool GetStatus(const char* heading, TextSpan output, bool showMessageBox);
+  bool ReadSensors();
+
+  // ---- commands/: set-up commands ----
+  bool SetClock(const DateTime& when, TextSpan reply);
+  bool SetDepthOffset(int pressureMillibars, TextSpan reply);
+  bool SetSerialNumber(const char* entered, TextSpan reply);
+  void EnterDasCalibration(TextSpan reply);
+  void InitialiseUnit();
+  void EnableUnit();
+  void InstallFactoryDefaults();
+  void TestSynchOut();
+  void EnableSynchIn();
+  bool SendGcmd4(TextSpan reply);
+  bool SendGcmd3(TextSpan reply);
+  void DisableUnit();
+
+  // ---- commands/: bench tests ----
+  void AcousticCheck(TextSpan text, bool wideband, int testAddress, int testChannel);
+  void HardwareSelfCheck(TextSpan text, bool readStatusFirst);
+  void ReleaseCheck(TextSpan text, bool readStatusFirst);
+  bool SetAsTestTransponder(TextSpan text, bool wideband);
+  bool WidebandAvailable();
+  void RecordTestTransponder();
+  void WriteTestTransponderFile();
+
+  // ---- update/: update engine and verification ----
+  void UpdateStatus();
+  bool LoadRequiredStatus(int32_t unitId);
+  bool CheckStatus(TextSpan report);
+
+  // ---- firmware/: bootloader protocol and program load ----
+  bool SetBootBaud(int baud);
+  bool RestartAfterLoad();
+  int StartLoad(const char* path);
+  int ContinueLoad(TextSpan message, int mode);
+  bool FinishLoad();
+
+  // ---- records/: status files and reports ----
+  void OpenStatusFiles();
+  void CloseStatusFiles();
+  bool LoadCurrentEntry(int32_t unitId);
+  bool LoadNewEntry(int32_t unitId);
+  bool SaveCurrentEntry();
+  bool SaveNewEntry();
+  DateTime NowUtc();
+  int ListStoredUnits(std::vector<std::string>& lines);
+  std::string CheckReport(int32_t unitId, bool withUnitLine);
+  std::string FileStatusReport();
+
+  // ---- fields ----
+  // serial/
+  bool busyShown = false;
+  bool inBootMode = false;
+  int32_t timeoutOverride = 0;
+  // status/
+  UnitStatus currentStatus;
+  StatusChecks currentChecks;
+  UnitStatus storedStatus;
+  StatusChecks storedChecks;
+  UnitStatus requiredStatus;
+  StatusChecks requiredChecks;
+  int32_t partialMask = 0;
+  std::string statusMessage;
+  int32_t unitModel = 0;
+  char replyText[kReplyTextSize] = {};
+  // firmware/: the load buffer in which the record and the bootloader's reply take turns.
+  char loadBuffer[52] = {};
+  // records/
+  std::unique_ptr<CStatusXml> currentFile;
+  std::unique_ptr<CStatusXml> newFile;
+
+  // Clocks for the times the terminal records and shows; tests replace them.
+  std::function<DateTime()> utcNow = DateTime::NowUtc;
+  std::function<DateTime()> localNow = DateTime::NowLocal;
+
+  CCommPort& port;
+  IOperator& op;
+  DataPaths paths;
+};
