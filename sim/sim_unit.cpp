@@ -39,6 +39,8 @@ void SimUnit::OnByte(SimLine&, uint8_t b, uint64_t atUs) {
     else
       OnLine(l, atUs);
   } else if (b != '\n') {
+    // A '#' starts a command afresh, whatever noise came before it.
+    if (b == '#' && mode_ == Mode::Application) pending.clear();
     if (pending.size() < kMaxLine) pending.push_back(static_cast<char>(b));
   }
 }
@@ -63,6 +65,7 @@ void SimUnit::StartApplication(uint64_t atUs) {
   readyAtUs_ = atUs + static_cast<uint64_t>(bootMs) * 1000;
   probesSinceRestart_ = 0;
   restarted_ = true;
+  faults.hung = false;
 }
 
 std::string SimUnit::Frame(const std::string& echo, const Reply& r) const {
@@ -90,7 +93,7 @@ std::string SimUnit::Frame(const std::string& echo, const Reply& r) const {
 
 void SimUnit::OnLine(const std::string& line, uint64_t atUs) {
   received.push_back(line);
-  if (faults.silent || line.empty()) return;
+  if (faults.silent || faults.hung || faults.dead || line.empty()) return;
   if (!Ready(atUs)) return;  // still busy or booting: says nothing
   const std::string code = CodeOf(line);
   Reply r;
@@ -118,7 +121,7 @@ void SimUnit::OnLine(const std::string& line, uint64_t atUs) {
 
 void SimUnit::OnBootLine(const std::string& line, uint64_t atUs) {
   received.push_back(line);
-  if (faults.silent) return;
+  if (faults.dead) return;
   const uint64_t sendAt = atUs + 5000;
   for (auto& h : bootHandlers_) {
     if (auto out = h(*this, line)) {
@@ -126,7 +129,7 @@ void SimUnit::OnBootLine(const std::string& line, uint64_t atUs) {
       return;
     }
   }
-  const std::string prompt = "\r\nBoot>\n";
+  const std::string prompt = "Boot>\r\n";
   if (line == "Q" || line == "Wx7") {
     if (faults.stuckInBootloader) {
       line_.FarSend(prompt, sendAt);

@@ -15,7 +15,9 @@
 #include "sim/sim_unit_state.h"
 
 struct SimFaults {
-  bool silent = false;           // answers nothing at all
+  bool silent = false;           // the application is hung: answers nothing (a break still works)
+  bool hung = false;             // the application is hung until the next restart
+  bool dead = false;             // nothing answers at all, not even the bootloader
   bool stuckInBootloader = false;  // "Q" and the watchdog sequence do not leave the bootloader
   bool noLf = false;             // replies lack their final LF
   uint32_t slowReplyMs = 0;      // extra delay before every reply
