@@ -6,10 +6,11 @@
 void Delay(IClock& clock, uint32_t ms) {
   const uint32_t start = clock.Ticks();
   const uint32_t target = start + ms;
-  // Lets the ticks still to go pass; the real clock sleeps at most 1 ms per call and the
-  // loops below look at the counter again.
+  // Lets the ticks still to go pass, in steps of at most the clock's longest step (1 ms on
+  // the real clock); the loops below look at the counter again after each.
   auto step = [&clock](uint32_t remaining) {
     uint64_t us = static_cast<uint64_t>(remaining ? remaining : 1) * 1000;
+    if (us > clock.MaxDelayStepUs()) us = clock.MaxDelayStepUs();
     clock.SleepUntilUs(clock.NowUs() + us);
   };
   if (target < start) {
@@ -30,7 +31,5 @@ uint64_t SteadyClock::NowUs() {
 void SteadyClock::SleepUntilUs(uint64_t t) {
   uint64_t now = NowUs();
   if (t <= now) return;
-  uint64_t us = t - now;
-  if (us > 1000) us = 1000;  // never sleep longer than 1 ms at a time
-  std::this_thread::sleep_for(std::chrono::microseconds(us));
+  std::this_thread::sleep_for(std::chrono::microseconds(t - now));
 }

@@ -12,6 +12,8 @@ class IClock {
   virtual void SleepUntilUs(uint64_t t) = 0;
   // The 32-bit millisecond tick counter; it wraps after about 49.7 days.
   virtual uint32_t Ticks() { return static_cast<uint32_t>(NowUs() / 1000 + tickBase); }
+  // The longest single sleep Delay takes before it looks at the counter again.
+  virtual uint64_t MaxDelayStepUs() const { return UINT64_MAX; }
   uint32_t tickBase = 0;  // added to the ticks, so tests can start near the wrap
 };
 
@@ -24,4 +26,5 @@ class SteadyClock : public IClock {
  public:
   uint64_t NowUs() override;
   void SleepUntilUs(uint64_t t) override;
+  uint64_t MaxDelayStepUs() const override { return 1000; }
 };
