@@ -2,11 +2,15 @@
 // is empty), and records every box, busy caption and dialog in order.
 #pragma once
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/operator.h"
+#include "quickset/address_dlg.h"
+#include "quickset/advanced_dlg.h"
+#include "quickset/quickset_dlg.h"
 
 class ScriptedOperator : public IOperator {
  public:
@@ -26,6 +30,15 @@ class ScriptedOperator : public IOperator {
   std::deque<std::optional<std::string>> files;
   // Port chosen in the port selection dialog.
   std::deque<PortChoice> portChoices;
+
+  // What the operator does in each settings dialog, in order: a script acts on the dialog's
+  // state once it has opened, as the operator would (press a scheme, choose a list entry, press
+  // "Set"). A dialog without a script, or whose script leaves it open, is cancelled.
+  std::deque<std::function<void(CQuicksetDlg&)>> quicksetScripts;
+  std::deque<std::function<void(CAdvancedDlg&)>> advancedScripts;
+  std::deque<std::function<void(CAddressDlg&)>> addressScripts;
+  // The captions of the settings dialogs shown, in order.
+  std::vector<std::string> dialogs;
 
   std::vector<Box> boxes;
   std::vector<std::string> busyCaptions;
@@ -82,10 +95,37 @@ class ScriptedOperator : public IOperator {
   void ShowProgress(bool visible) override { progressVisible = visible; }
   void SetProgress(int percent) override { progress.push_back(percent); }
 
+  DialogEnd RunQuicksetDialog(CQuicksetDlg& dlg) override {
+    return RunDialog(dlg, quicksetScripts, CQuicksetDlg::kCaption);
+  }
+  DialogEnd RunAdvancedDialog(CAdvancedDlg& dlg) override {
+    return RunDialog(dlg, advancedScripts, CAdvancedDlg::kCaption);
+  }
+  DialogEnd RunAddressDialog(CAddressDlg& dlg) override {
+    DialogEnd end = RunDialog(dlg, addressScripts, CAddressDlg::kCaption);
+    for (const auto& m : dlg.refusals)
+      boxes.push_back({m.text, m.caption, MbButtons::Ok, MbIcon::Information, MbAnswer::Ok});
+    return end;
+  }
+
   // The texts of the boxes shown, in order.
   std::vector<std::string> BoxTexts() const {
     std::vector<std::string> t;
     for (const auto& b : boxes) t.push_back(b.text);
     return t;
+  }
+
+ private:
+  template <typename Dlg>
+  DialogEnd RunDialog(Dlg& dlg, std::deque<std::function<void(Dlg&)>>& scripts, const char* caption) {
+    dialogs.push_back(caption);
+    dlg.OnInitDialog();
+    if (!scripts.empty()) {
+      auto script = std::move(scripts.front());
+      scripts.pop_front();
+      if (script) script(dlg);
+    }
+    if (!dlg.closed) dlg.OnCancel();
+    return dlg.end;
   }
 };

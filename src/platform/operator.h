@@ -14,6 +14,14 @@ enum class MbAnswer { Ok, Yes, No, Cancel };
 // The caption of a box that the platform gives its default caption (the program's name).
 inline constexpr const char* kDefaultCaption = "";
 
+// How one of the three settings dialogs was closed: by its "Set", "Advanced", "OK" button, or
+// cancelled (also when the dialog could not be shown at all).
+enum class DialogEnd { Cancelled, Set, Advanced, Ok };
+
+class CQuicksetDlg;
+class CAdvancedDlg;
+class CAddressDlg;
+
 struct PortChoice {
   int chosenPort = 0;  // 0 none chosen, -1 no ports at all, else the COM number
 };
@@ -46,4 +54,11 @@ class IOperator {
   // The program-load progress bar under the reply pane.
   virtual void ShowProgress(bool visible) = 0;
   virtual void SetProgress(int percent) = 0;
+
+  // The three settings dialogs, run modally on their state (quickset/). The caller fills the
+  // dialog's members before and reads its flags and working copy after. An operator that has
+  // no such dialog leaves the state as constructed, which reads as cancelled.
+  virtual DialogEnd RunQuicksetDialog(CQuicksetDlg&) { return DialogEnd::Cancelled; }
+  virtual DialogEnd RunAdvancedDialog(CAdvancedDlg&) { return DialogEnd::Cancelled; }
+  virtual DialogEnd RunAddressDialog(CAddressDlg&) { return DialogEnd::Cancelled; }
 };
