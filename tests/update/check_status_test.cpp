@@ -1,0 +1,156 @@
+// Verification: which fields are compared, in which order, and the exact lines.
+#include <gtest/gtest.h>
+
+#include "serial/diagnostic_trace.h"
+#include "tests/support/test_bench.h"
+
+namespace {
+
+// A status as a wideband unit reports it after a quick set.
+UnitStatus Typical() {
+  UnitStatus s;
+  s.UnitId = 0x1A2B3C;
+  s.Band = "MF";
+  s.Address = 15;
+  s.Channel = 5;
+  s.HPRms = 0;
+  s.HPRls = 0;
+  s.Enabled = "WDD";
+  s.RxGain = 4;
+  s.CPU = s.CPT = s.CPS = s.CPL = s.CPA = 1;
+  s.CPJ = 3;
+  s.CWTIndex = 2;
+  s.CWRIndex = 3;
+  s.CWCIndex = 4;
+  s.AltCIFChannel = 6;
+  s.CIFReplyCHannel = 15;
+  s.Tat = 500.0f;
+  s.FEEnabled = 0;
+  s.IIFChannel = 3;
+  s.ExternalSync = 0;
+  s.CPD = 2;
+  return s;
+}
+
+struct CheckStatusTest : ::testing::Test {
+  UnitOnBench b;
+  char report[1000] = {};
+  bool Check(const UnitStatus& current, const UnitStatus& required) {
+    b.unit->currentStatus = current;
+    b.unit->requiredStatus = required;
+    return b.unit->CheckStatus(TextSpan(report));
+  }
+};
+
+TEST_F(CheckStatusTest, IdenticalRecordsAgreeWithAnEmptyReportAndSendNothing) {
+  std::strcpy(report, "left over");
+  Trace().StartCapture();
+  EXPECT_TRUE(Check(Typical(), Typical()));
+  Trace().StopCapture();
+  EXPECT_STREQ(report, "");
+  EXPECT_TRUE(b.wire().empty());
+  ASSERT_FALSE(Trace().Captured().empty());
+  EXPECT_EQ(Trace().Captured().front(), "\r\nStart of check current status first");
+}
+
+TEST_F(CheckStatusTest, EveryDifferenceIsListedInOrderCurrentFirst) {
+  UnitStatus cur = Typical();
+  UnitStatus req = Typical();
+  req.CPA = 0;  // the five powers one by one
+  cur.Address = 5, cur.Channel = 4, req.Address = 5, req.Channel = 3;
+  cur.HPRms = 0, cur.HPRls = 9, req.HPRms = 5, req.HPRls = 7;
+  req.Enabled = "wDD";  // letter case counts
+  req.RxGain = 3;
+  req.CPU = 2, req.CPJ = 4, req.CPT = 2, req.CPS = 3, req.CPL = 2;
+  req.CWTIndex = 5, req.CWRIndex = 6, req.CWCIndex = 7;
+  req.AltCIFChannel = 16;
+  req.CIFReplyCHannel = 8;
+  req.Tat = 500.0001f;  // prints as 500.000 on both sides, yet differs
+  req.FEEnabled = 1;
+  req.IIFChannel = 9;
+  req.ExternalSync = 1;
+  req.CPD = 4;
+  EXPECT_FALSE(Check(cur, req));
+  EXPECT_STREQ(report,
+               "Address is 504 not 503\r\n"
+               "HPR is 09 not 57\r\n"
+               "Enable status is WDD not wDD\r\n"
+               "RXgain is 4 not 3\r\n"
+               "CPU power is 1 not 2\r\n"
+               "CPJ power is 3 not 4\r\n"
+               "CPT power is 1 not 2\r\n"
+               "CPS power is 1 not 3\r\n"
+               "CPL power is 1 not 2\r\n"
+               "CWT is 2 not 5\r\n"
+               "CWR is 3 not 6\r\n"
+               "CWC is 4 not 7\r\n"
+               "AltCif/Cis is 6 not 16\r\n"
+               "Cif/Cis reply is 15 not 8\r\n"
+               "TAT is 500.000 not 500.000\r\n"
+               "FE status is 0 not 1\r\n"
+               "IIF/IIS is 3 not 9\r\n"
+               "Ext synch status is 0 not 1\r\n"
+               " is 2 not 4\r\n");
+}
+
+TEST_F(CheckStatusTest, OnePowerForAllIsComparedThroughCpaAlone) {
+  UnitStatus cur = Typical();
+  UnitStatus req = Typical();
+  cur.CPA = req.CPA = 2;
+  cur.CPU = 1, cur.CPJ = 7, cur.CPL = 3;  // not looked at, CPJ included
+  EXPECT_TRUE(Check(cur, req));
+  EXPECT_STREQ(report, "");
+
+  req.CPA = 1;
+  EXPECT_FALSE(Check(cur, req));
+  EXPECT_STREQ(report, "TX power is 2 not 1\r\n");
+
+  // Required CPA 0 against current 1: CPA is not compared, the five powers are.
+  cur = Typical();
+  req = Typical();
+  req.CPA = 0;
+  cur.CPA = 1;
+  EXPECT_TRUE(Check(cur, req));
+  req.CPL = 3;
+  EXPECT_FALSE(Check(cur, req));
+  EXPECT_STREQ(report, "CPL power is 1 not 3\r\n");
+}
+
+TEST_F(CheckStatusTest, AReplyOnIrsOnEitherSideIsNotCompared) {
+  UnitStatus cur = Typical();
+  UnitStatus req = Typical();
+  cur.CIFReplyCHannel = 99;
+  req.CIFReplyCHannel = 15;
+  EXPECT_TRUE(Check(cur, req));
+  std::swap(cur.CIFReplyCHannel, req.CIFReplyCHannel);
+  EXPECT_TRUE(Check(cur, req));
+  cur.CIFReplyCHannel = 14;
+  req.CIFReplyCHannel = 15;
+  EXPECT_FALSE(Check(cur, req));
+  EXPECT_STREQ(report, "Cif/Cis reply is 14 not 15\r\n");
+}
+
+TEST_F(CheckStatusTest, OnlyCpdDifferingGivesTheNamelessLine) {
+  UnitStatus cur = Typical();
+  UnitStatus req = Typical();
+  req.CPD = 4;
+  EXPECT_FALSE(Check(cur, req));
+  EXPECT_STREQ(report, " is 2 not 4\r\n");
+  // A fresh report each call.
+  EXPECT_TRUE(Check(cur, cur));
+  EXPECT_STREQ(report, "");
+}
+
+TEST_F(CheckStatusTest, HugeValuesFromAFileAreReportedWithoutOverflow) {
+  UnitStatus cur = Typical();
+  UnitStatus req = Typical();
+  req.Address = 2147483647;
+  req.Channel = 99;
+  EXPECT_FALSE(Check(cur, req));
+  EXPECT_STREQ(report, "Address is 1505 not 214748364799\r\n");
+  // Both records are left as they were.
+  EXPECT_EQ(b.unit->requiredStatus.Address, 2147483647);
+  EXPECT_EQ(b.unit->currentStatus.Address, 15);
+}
+
+}  // namespace
