@@ -9,6 +9,89 @@ struct SimUnitState {
   // Real-time clock, as last set (text the unit shows).
   std::string clockText = "12:00:00 01/01/26";
 
+  // ---- status: identity, firmware, settings, battery and sensors. The replies to "#HWST",
+  // "#TPST", "#FVFV", "#INFO", "#STTX" and "#RDSE" are written from these; set-up commands
+  // change them. The defaults are a wideband unit with a daughter card (see sim_status.h for
+  // the other profiles).
+  // Identity.
+  std::string typeNo = "7815";
+  std::string band = "MF";
+  std::string tdrType = "30deg";
+  bool typeLineHoldsBandAndTdr = true;  // older firmware: the type alone, band and transducer in "#TPST"
+  uint32_t unitId = 0x1A2B3C;
+  int32_t serialNumber = 2345;  // 1000000000 and more for the E series
+  int32_t serialSuffix = 7;
+  std::string endcapSerial = "EC-10442";
+  // Assemblies: identity, drawing number, issue. An empty identity: not fitted, no line.
+  struct Assembly {
+    std::string id, drawing, issue;
+  };
+  Assembly battery1{"B-55671", "7815-410", "C"};
+  Assembly battery2{"B-55672", "7815-410", "C"};
+  Assembly battery3;
+  Assembly daughterCard{"DC-2231", "7815-520", "B"};
+  Assembly transmitter{"TX-9921", "7815-300", "D"};
+  std::string dasId = "DAS-7731";
+  uint32_t sensorsFitted = 0x0104;  // bits of the report's sensor table: DQZ, release
+  // Firmware.
+  std::string firmwareLabel = "Main";  // "T7Max" on the old firmware
+  std::string mainFirmware = "V3.12.4 12/03/2021";
+  std::string dasFirmware = "V1.07";
+  std::string u4Firmware = "V2.01";
+  std::string u10Firmware = "V1.10";
+  std::string u5Firmware = "V1.03";
+  std::string u8Firmware = "V1.00";
+  std::string daughterCardLabel = "Dcard";  // "DCard" on the old firmware
+  std::string daughterCardFirmware = "V4.20";  // empty: "not fitted"
+  bool knowsSerialStatus = true;   // old firmware only echoes "#STTX"
+  bool reportsBlockIndex = true;   // old firmware shows three timing indices
+  uint8_t functionLevel = 0x2C;
+  // Address, channels and ranging.
+  int32_t address = 12;
+  int32_t channel = 7;
+  int32_t hprMs = 3;
+  int32_t hprLs = 4;
+  std::string enabled = "WDD";   // one letter per ranging mode: E tone, W wideband, D disabled
+  int32_t replyChannel = 99;     // 99: replies IRS
+  int32_t interrogateChannel = 14;
+  int32_t iifReplyChannel = 15;
+  double tatMs = 12.5;
+  int32_t cwt = 3, cwr = 2, cwc = 1, block = 4;
+  // Transmit power letters U, J, T, S, L and receive gain G, one digit each.
+  int32_t powerU = 3, powerJ = 3, powerT = 3, powerS = 3, powerL = 3;
+  int32_t rxGain = 4;
+  // Battery.
+  std::string batteryType = "Lithium";
+  int32_t batteryStacks = 2;
+  int32_t batteryCount = 57;
+  double batteryVolts = 14.62;
+  bool batteryWarning = false;
+  bool batteryOverride = false;
+  // Serial status (the numbers "#STTX" reports).
+  int32_t rangingType = 1;
+  int32_t telemetryType = 0;
+  int32_t baudRateCode = 4;
+  int32_t widebandEnabled = 1;
+  int32_t daughterCardFitted = 1;
+  int32_t dataTelemetryType = 0;
+  int32_t downlinkInterPacketTime = 10;
+  int32_t dataDelay = 5;
+  int32_t uplinkPacketDelay = 3;
+  int32_t commandWaitDelay = 20;
+  int32_t commandReplyType = 1;
+  int32_t interCharacterTime = 2;
+  int32_t externalSync = 0;
+  int32_t detectThreshold = 120;  // tenths
+  int32_t linearGain = 240;
+  int32_t feEnabled = 0;
+  int32_t cpd = 2;
+  // Pressure sensor, in the unit's own units ("#RDSE").
+  bool pressureSensor = true;
+  double pressureOffset = 0.125;
+  double pressureRange = 500.0;
+  double pressureAccuracy = 0.05;
+  double temperatureC = 21.4;
+
   // ---- update: the settings commands "#STAD", "#ESSI", "#DSSI" and the "#GCMD" pairs ----
   struct Settings {
     // A "#GCMD" parameter command received and waiting for its selection code (0: none).

@@ -14,6 +14,7 @@
 #include "platform/fixed_text.h"
 #include "platform/operator.h"
 #include "platform/paths.h"
+#include "commands/test_transponder.h"
 #include "serial/comm_port.h"
 #include "status/unit_status.h"
 
@@ -77,6 +78,13 @@ class CTransponder {
   bool WidebandAvailable();
   void RecordTestTransponder();
   void WriteTestTransponderFile();
+  // The unit last set up as test transponder, as the test-transponder file describes it.
+  TestTransponderInfo testTransponder;
+
+  // ---- records/: export of the current-status file over the serial line ----
+  // The outcome code: 0 done, 1 no answer in time, 2 no "Reply" to "Export", 3 the file
+  // would not open, 4 the port would not open, 5 the operator declined.
+  int ExportStatus();
 
   // ---- update/: update engine and verification ----
   void UpdateStatus();

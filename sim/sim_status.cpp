@@ -1,0 +1,364 @@
+// The simulated unit's status replies. Each is a few lines in the unit's own layout: a
+// heading, the values in the order the firmware keeps them, units where the firmware prints
+// them, and lines the terminal does not read. SimUnit adds the echo, the CRs and the LF.
+#include "sim/sim_status.h"
+
+#include <charconv>
+#include <cstdio>
+
+namespace {
+std::string Fixed(double v, int decimals) {
+  char buf[64];
+  auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
+  return r.ec == std::errc() ? std::string(buf, r.ptr) : std::string("0");
+}
+
+std::string Printf(const char* format, int a, int b) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, format, a, b);
+  return buf;
+}
+
+std::string AssemblyLine(const char* key, const SimUnitState::Assembly& a) {
+  return std::string(key) + ", " + a.id + ", " + a.drawing + ", " + a.issue;
+}
+
+SimUnit::Reply Lines(std::vector<std::string> lines) {
+  SimUnit::Reply r;
+  r.lines = std::move(lines);
+  return r;
+}
+}  // namespace
+
+std::vector<std::string> HardwareStatusLines(const SimUnitState& s) {
+  std::vector<std::string> l;
+  l.push_back("Velmoor hardware status");
+  if (s.typeLineHoldsBandAndTdr)
+    l.push_back("TYPE, " + s.typeNo + ", " + s.band + ", " + s.tdrType);
+  else
+    l.push_back("TYPE, " + s.typeNo);
+  // The E series counts from 1000000000 and shows the raw number.
+  l.push_back("S/N, " + Printf(s.serialNumber >= 1000000000 ? "%d-%03d" : "%06d-%03d", s.serialNumber, s.serialSuffix));
+  char id[32];
+  std::snprintf(id, sizeof id, "UNIT ID, %06X", static_cast<unsigned>(s.unitId));
+  l.push_back(id);
+  l.push_back("ENDCAP S/N, " + s.endcapSerial);
+  l.push_back("BATTERY, " + s.batteryType);
+  if (!s.battery1.id.empty()) l.push_back(AssemblyLine("Batt", s.battery1));
+  if (!s.battery2.id.empty()) l.push_back(AssemblyLine("Bat2", s.battery2));
+  if (!s.battery3.id.empty()) l.push_back(AssemblyLine("Bat3", s.battery3));
+  if (!s.daughterCard.id.empty()) l.push_back(AssemblyLine("Dcard", s.daughterCard));
+  if (!s.transmitter.id.empty()) l.push_back(AssemblyLine("Tx", s.transmitter));
+  char das[80];
+  std::snprintf(das, sizeof das, ", %04X", static_cast<unsigned>(s.sensorsFitted));
+  l.push_back("DAS, " + s.dasId + das);
+  l.push_back("Resets, 3");
+  return l;
+}
+
+std::vector<std::string> TransponderStatusLines(const SimUnitState& s) {
+  std::vector<std::string> l;
+  l.push_back("Transponder status");
+  char level[40];
+  std::snprintf(level, sizeof level, "Function Level = %02X", static_cast<unsigned>(s.functionLevel));
+  l.push_back(level);
+  if (!s.typeLineHoldsBandAndTdr) {
+    l.push_back("FreqBand = " + s.band);
+    l.push_back("Tdr Type = " + s.tdrType);
+  }
+  l.push_back("AD = " + Printf("%d%02d", s.address, s.channel));
+  l.push_back("HPR = " + std::to_string(s.hprMs) + std::to_string(s.hprLs));
+  // Reply channel (or IRS), interrogate channel, turn-around time, battery flags, timing
+  // indices and the enable status.
+  std::string ts = "TS = ";
+  ts += s.replyChannel == 99 ? std::string("IRS") : Printf("RF%02d", s.replyChannel, 0);
+  ts += Printf(" IF%02d", s.interrogateChannel, 0);
+  ts += " TAT/" + Fixed(s.tatMs, 2);
+  std::string flags;
+  if (s.batteryOverride) flags += 'O';
+  if (s.batteryWarning) flags += 'B';
+  if (!flags.empty()) ts += " " + flags;
+  ts += " T" + std::to_string(s.cwt) + "/" + std::to_string(s.cwr) + "/" + std::to_string(s.cwc);
+  if (s.reportsBlockIndex) ts += "/" + std::to_string(s.block);
+  ts += " " + s.enabled;
+  l.push_back(ts);
+  l.push_back("PS = U" + std::to_string(s.powerU) + " J" + std::to_string(s.powerJ) + " T" + std::to_string(s.powerT) +
+              " S" + std::to_string(s.powerS) + " L" + std::to_string(s.powerL) + " G" + std::to_string(s.rxGain));
+  l.push_back("BC = " + std::to_string(s.batteryCount));
+  l.push_back("V= " + Fixed(s.batteryVolts, 2) + " V");
+  l.push_back("Temp = " + Fixed(s.temperatureC, 1) + " C");
+  return l;
+}
+
+std::vector<std::string> FirmwareVersionLines(const SimUnitState& s) {
+  std::vector<std::string> l;
+  l.push_back("Firmware versions");
+  l.push_back(s.firmwareLabel + " " + s.mainFirmware);
+  l.push_back("DAS, " + s.dasFirmware);
+  l.push_back("U4, " + s.u4Firmware);
+  l.push_back("U10, " + s.u10Firmware);
+  l.push_back("U5, " + s.u5Firmware);
+  l.push_back("U8, " + s.u8Firmware);
+  l.push_back(s.daughterCardLabel + ", " + (s.daughterCardFirmware.empty() ? "not fitted" : s.daughterCardFirmware));
+  return l;
+}
+
+std::vector<std::string> UnitInformationLines(const SimUnitState& s) {
+  std::vector<std::string> l;
+  l.push_back("Unit information");
+  l.push_back("Build " + s.mainFirmware);
+  l.push_back("Boot V1.02");
+  l.push_back("IIFReplyCh = " + std::to_string(s.iifReplyChannel));
+  l.push_back("Clock " + s.clockText);
+  return l;
+}
+
+std::string SerialStatusRecord(const SimUnitState& s) {
+  auto f = [](const char* key, int32_t v) { return std::string(key) + std::to_string(v); };
+  return f("RT", s.rangingType) + "," + f("TT", s.telemetryType) + "," + f("BR", s.baudRateCode) + "," +
+         f("RF", s.replyChannel) + "," + f("EW", s.widebandEnabled) + "," + f("DC", s.daughterCardFitted) + "," +
+         f("STX", s.batteryStacks) + "," + f("DR", s.dataTelemetryType) + "," + f("DI", s.downlinkInterPacketTime) +
+         "," + f("MD", s.dataDelay) + "," + f("UP", s.uplinkPacketDelay) + "," + f("CW", s.commandWaitDelay) + "," +
+         f("CR", s.commandReplyType) + "," + f("IC", s.interCharacterTime) + "," + f("XS", s.externalSync) + "," +
+         f("CDT", s.detectThreshold) + "," + f("CLG", s.linearGain) + "," + f("FE", s.feEnabled) + "," +
+         f("CDP", s.cpd);
+}
+
+std::vector<std::string> SensorLines(const SimUnitState& s) {
+  if (!s.pressureSensor) return {"No pressure sensor fitted"};
+  std::vector<std::string> l;
+  l.push_back("Pressure sensor");
+  l.push_back("Offset   = " + Fixed(s.pressureOffset, 3));
+  l.push_back("Range    = " + Fixed(s.pressureRange, 3));
+  l.push_back("Accuracy = +/-" + Fixed(s.pressureAccuracy, 3));
+  l.push_back("Temp     = " + Fixed(s.temperatureC, 2));
+  return l;
+}
+
+void InstallStatusCommands(SimUnit& unit) {
+  unit.Handle("HWST", [](SimUnit& u, const std::string&, const std::string&) {
+    return Lines(HardwareStatusLines(u.state));
+  });
+  unit.Handle("TPST", [](SimUnit& u, const std::string&, const std::string&) {
+    return Lines(TransponderStatusLines(u.state));
+  });
+  unit.Handle("FVFV", [](SimUnit& u, const std::string&, const std::string&) {
+    return Lines(FirmwareVersionLines(u.state));
+  });
+  unit.Handle("INFO", [](SimUnit& u, const std::string&, const std::string&) {
+    return Lines(UnitInformationLines(u.state));
+  });
+  // The serial-status record is meant for machines: firmware that knows the command sends the
+  // bare record, without the echo; older firmware only echoes the command.
+  unit.Handle("STTX", [](SimUnit& u, const std::string&, const std::string&) {
+    SimUnit::Reply r;
+    if (u.state.knowsSerialStatus) {
+      r.noEcho = true;
+      r.lines.push_back(SerialStatusRecord(u.state));
+    }
+    return r;
+  });
+  // The sensor read takes the unit a while: it samples the pressure sensor first.
+  unit.Handle("RDSE", [](SimUnit& u, const std::string&, const std::string&) {
+    SimUnit::Reply r = Lines(SensorLines(u.state));
+    r.delayMs = u.state.pressureSensor ? 2000 : 0;
+    return r;
+  });
+}
+
+void ApplyStatusProfile(SimUnit& unit, SimProfile profile) {
+  SimUnitState& s = unit.state;
+  const SimUnitState defaults;
+  // Start every profile from the wideband unit with a daughter card; keep the clock and
+  // whatever other subsystems keep.
+  s.typeNo = defaults.typeNo;
+  s.band = defaults.band;
+  s.tdrType = defaults.tdrType;
+  s.typeLineHoldsBandAndTdr = defaults.typeLineHoldsBandAndTdr;
+  s.unitId = defaults.unitId;
+  s.serialNumber = defaults.serialNumber;
+  s.serialSuffix = defaults.serialSuffix;
+  s.endcapSerial = defaults.endcapSerial;
+  s.battery1 = defaults.battery1;
+  s.battery2 = defaults.battery2;
+  s.battery3 = defaults.battery3;
+  s.daughterCard = defaults.daughterCard;
+  s.transmitter = defaults.transmitter;
+  s.dasId = defaults.dasId;
+  s.sensorsFitted = defaults.sensorsFitted;
+  s.firmwareLabel = defaults.firmwareLabel;
+  s.mainFirmware = defaults.mainFirmware;
+  s.dasFirmware = defaults.dasFirmware;
+  s.u4Firmware = defaults.u4Firmware;
+  s.u10Firmware = defaults.u10Firmware;
+  s.u5Firmware = defaults.u5Firmware;
+  s.u8Firmware = defaults.u8Firmware;
+  s.daughterCardLabel = defaults.daughterCardLabel;
+  s.daughterCardFirmware = defaults.daughterCardFirmware;
+  s.knowsSerialStatus = defaults.knowsSerialStatus;
+  s.reportsBlockIndex = defaults.reportsBlockIndex;
+  s.functionLevel = defaults.functionLevel;
+  s.address = defaults.address;
+  s.channel = defaults.channel;
+  s.hprMs = defaults.hprMs;
+  s.hprLs = defaults.hprLs;
+  s.enabled = defaults.enabled;
+  s.replyChannel = defaults.replyChannel;
+  s.interrogateChannel = defaults.interrogateChannel;
+  s.iifReplyChannel = defaults.iifReplyChannel;
+  s.tatMs = defaults.tatMs;
+  s.cwt = defaults.cwt;
+  s.cwr = defaults.cwr;
+  s.cwc = defaults.cwc;
+  s.block = defaults.block;
+  s.powerU = defaults.powerU;
+  s.powerJ = defaults.powerJ;
+  s.powerT = defaults.powerT;
+  s.powerS = defaults.powerS;
+  s.powerL = defaults.powerL;
+  s.rxGain = defaults.rxGain;
+  s.batteryType = defaults.batteryType;
+  s.batteryStacks = defaults.batteryStacks;
+  s.batteryCount = defaults.batteryCount;
+  s.batteryVolts = defaults.batteryVolts;
+  s.batteryWarning = defaults.batteryWarning;
+  s.batteryOverride = defaults.batteryOverride;
+  s.rangingType = defaults.rangingType;
+  s.telemetryType = defaults.telemetryType;
+  s.baudRateCode = defaults.baudRateCode;
+  s.widebandEnabled = defaults.widebandEnabled;
+  s.daughterCardFitted = defaults.daughterCardFitted;
+  s.dataTelemetryType = defaults.dataTelemetryType;
+  s.downlinkInterPacketTime = defaults.downlinkInterPacketTime;
+  s.dataDelay = defaults.dataDelay;
+  s.uplinkPacketDelay = defaults.uplinkPacketDelay;
+  s.commandWaitDelay = defaults.commandWaitDelay;
+  s.commandReplyType = defaults.commandReplyType;
+  s.interCharacterTime = defaults.interCharacterTime;
+  s.externalSync = defaults.externalSync;
+  s.detectThreshold = defaults.detectThreshold;
+  s.linearGain = defaults.linearGain;
+  s.feEnabled = defaults.feEnabled;
+  s.cpd = defaults.cpd;
+  s.pressureSensor = defaults.pressureSensor;
+  s.pressureOffset = defaults.pressureOffset;
+  s.pressureRange = defaults.pressureRange;
+  s.pressureAccuracy = defaults.pressureAccuracy;
+  s.temperatureC = defaults.temperatureC;
+
+  switch (profile) {
+    case SimProfile::WidebandWithDaughterCard:
+      break;
+    case SimProfile::ToneOnly:
+      s.typeNo = "7805";
+      s.tdrType = "Omni";
+      s.unitId = 0x2B7E05;
+      s.serialNumber = 3107;
+      s.serialSuffix = 12;
+      s.endcapSerial = "EC-11890";
+      s.battery1 = {"B-60212", "7805-410", "B"};
+      s.battery2 = {};
+      s.daughterCard = {};
+      s.daughterCardFirmware.clear();
+      s.sensorsFitted = 0x0100;
+      s.functionLevel = 0x0C;
+      s.address = 3;
+      s.channel = 12;
+      s.hprMs = 2;
+      s.hprLs = 7;
+      s.enabled = "EDD";
+      s.replyChannel = 12;
+      s.interrogateChannel = 14;
+      s.tatMs = 10.0;
+      s.powerU = 2;
+      s.batteryType = "Alkaline";
+      s.batteryStacks = 1;
+      s.batteryCount = 30;
+      s.batteryVolts = 9.31;
+      s.widebandEnabled = 0;
+      s.daughterCardFitted = 0;
+      s.detectThreshold = 0;
+      s.linearGain = 0;
+      s.pressureSensor = false;
+      break;
+    case SimProfile::Ehf:
+      s.typeNo = "7830";
+      s.band = "EHF";
+      s.tdrType = "Hemi";
+      s.unitId = 0x0C3A91;
+      s.serialNumber = 1000000123;
+      s.serialSuffix = 45;
+      s.endcapSerial = "EC-20417";
+      s.battery1 = {"B-71001", "7830-410", "A"};
+      s.battery2 = {"B-71002", "7830-410", "A"};
+      s.battery3 = {"B-71003", "7830-410", "A"};
+      s.daughterCard = {};
+      s.daughterCardFirmware.clear();
+      s.transmitter = {"TX-30118", "7830-300", "B"};
+      s.dasId = "DAS-9120";
+      s.sensorsFitted = 0x0045;
+      s.functionLevel = 0x04;
+      s.address = 5;
+      s.channel = 3;
+      s.hprMs = 5;
+      s.hprLs = 1;
+      s.enabled = "DDE";
+      s.replyChannel = 16;
+      s.interrogateChannel = 15;
+      s.tatMs = 20.0;
+      s.block = 2;
+      s.powerL = 2;
+      s.powerU = 2;
+      s.powerJ = 2;
+      s.batteryStacks = 3;
+      s.batteryCount = 240;
+      s.batteryVolts = 21.8;
+      s.batteryWarning = true;
+      s.widebandEnabled = 0;
+      s.daughterCardFitted = 0;
+      s.detectThreshold = 0;
+      s.linearGain = 0;
+      s.externalSync = 1;
+      s.pressureOffset = -0.210;
+      s.pressureRange = 3000.0;
+      s.pressureAccuracy = 0.3;
+      break;
+    case SimProfile::OldFirmware:
+      s.typeNo = "7805";
+      s.tdrType = "Omni";
+      s.typeLineHoldsBandAndTdr = false;
+      s.unitId = 0x00F1A7;
+      s.serialNumber = 877;
+      s.serialSuffix = 2;
+      s.endcapSerial = "EC-00412";
+      s.battery1 = {"B-10233", "7805-400", "A"};
+      s.battery2 = {"B-10234", "7805-400", "A"};
+      s.daughterCard = {};
+      s.daughterCardFirmware.clear();
+      s.daughterCardLabel = "DCard";
+      s.firmwareLabel = "T7Max";
+      s.mainFirmware = "V2.05 03/11/2009";
+      s.dasFirmware = "V0.91";
+      s.knowsSerialStatus = false;
+      s.reportsBlockIndex = false;
+      s.sensorsFitted = 0x0001;
+      s.functionLevel = 0x08;
+      s.address = 1;
+      s.channel = 1;
+      s.hprMs = 1;
+      s.hprLs = 1;
+      s.enabled = "ED";
+      s.replyChannel = 15;
+      s.interrogateChannel = 16;
+      s.tatMs = 12.5;
+      s.batteryType = "Alkaline";
+      s.batteryStacks = 2;
+      s.batteryCount = 151;
+      s.batteryVolts = 8.9;
+      s.batteryOverride = true;
+      s.widebandEnabled = 0;
+      s.daughterCardFitted = 0;
+      s.pressureSensor = false;
+      break;
+  }
+}

@@ -1,0 +1,92 @@
+// The export of the current-status file over the unit's serial line.
+#include "records/export.h"
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+
+#include "serial/transponder.h"
+
+namespace {
+
+// Turns the wait cursor off however the export ends.
+struct WaitCursorScope {
+  explicit WaitCursorScope(IOperator& op) : op_(op) { op_.WaitCursor(true); }
+  ~WaitCursorScope() { op_.WaitCursor(false); }
+  IOperator& op_;
+};
+
+void AddPiece(std::vector<std::string>& lines, const std::string& piece) {
+  if (piece.size() <= kExportLineMax) {
+    lines.push_back(piece);
+    return;
+  }
+  for (size_t at = 0; at < piece.size(); at += kExportLineMax) lines.push_back(piece.substr(at, kExportLineMax));
+}
+
+}  // namespace
+
+double ExportTransferSeconds(uint64_t fileBytes) { return static_cast<double>(fileBytes) * 2.5e-6 * 289.0; }
+
+std::vector<std::string> ExportLines(std::string_view text) {
+  std::vector<std::string> lines;
+  std::string piece;
+  for (char c : text) {
+    if (c == '\n') break;
+    if (c == '<' && !piece.empty()) {
+      AddPiece(lines, piece);
+      piece.clear();
+    }
+    piece.push_back(c);
+  }
+  AddPiece(lines, piece);
+  return lines;
+}
+
+int CTransponder::ExportStatus() {
+  if (busyShown) SetBusyCaption("Exporting XML status log");
+  if (!port.Open(true)) return kExportPortFailed;
+  WaitCursorScope cursor(op);
+  const std::filesystem::path path = paths.CurrentStatusFile();
+  uint64_t size = 0;
+  {
+    std::ifstream probe(path, std::ios::binary | std::ios::ate);
+    if (!probe) return kExportFileFailed;
+    const auto end = probe.tellg();
+    size = end > 0 ? static_cast<uint64_t>(end) : 0;
+  }
+  const double seconds = ExportTransferSeconds(size);
+  if (seconds > kExportAskAboveSeconds) {
+    char message[120];
+    std::snprintf(message, sizeof message, "Transfer time approx\r\n %.0f secs\r\nContinue??", seconds);
+    const bool wasBusy = busyShown;
+    HideBusy();
+    if (op.MessageBox(message, "Transfer time", MbButtons::YesNo, MbIcon::Question) != MbAnswer::Yes)
+      return kExportDeclined;
+    // Shown again only when it was shown before: nothing else would take it down again.
+    if (wasBusy) ShowBusy();
+  }
+
+  char buffer[kExchangeBufferSize];
+  TextSpan line(buffer);
+  line.Assign("Export");
+  if (!port.SendLine(line, 5, true)) return kExportNoAnswer;
+  if (!std::strstr(buffer, "Reply")) return kExportNoReplyWord;
+
+  // The file as it stands now, read up to its first line break.
+  std::string text;
+  {
+    std::ifstream file(path);
+    if (!file) return kExportFileFailed;
+    std::getline(file, text, '\n');
+  }
+  const std::vector<std::string> lines = ExportLines(text);
+  for (size_t i = 0; i < lines.size(); ++i) {
+    line.Assign(lines[i]);
+    const bool answered = port.SendLine(line, 2, true);
+    if (!answered && i + 1 < lines.size()) return kExportNoAnswer;
+  }
+  line.Assign("END");
+  port.SendLine(line, 0, true);
+  return kExportDone;
+}

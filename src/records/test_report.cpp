@@ -1,0 +1,99 @@
+#include "records/test_report.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "serial/transponder.h"
+#include "status/status_report.h"
+
+namespace {
+
+bool Contains(const char* text, const char* what) { return text && std::strstr(text, what) != nullptr; }
+
+// Writes the whole text; false when the file cannot be created or the write fails.
+bool WriteTextFile(const std::filesystem::path& path, const std::string& text) {
+  std::FILE* f = std::fopen(path.string().c_str(), "w");  // text mode: "\n" is the platform's line end
+  if (!f) return false;
+  const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+  const bool closed = std::fclose(f) == 0;
+  return written && closed;
+}
+
+}  // namespace
+
+std::filesystem::path TestReportPath(const DataPaths& paths, std::string_view serialNo) {
+  std::string name(serialNo);
+  for (char& c : name)
+    if (c == '/' || c == '\\') c = '_';
+  return paths.StatusDir() / (name + ".txt");
+}
+
+std::string TestReportFileText(std::string_view report) {
+  std::string text(report);
+  for (char& c : text)
+    if (c == '\r') c = ' ';
+  text += '\n';
+  return text;
+}
+
+bool ProduceTestReport(CTransponder& unit, std::string& paneText) {
+  IOperator& op = unit.op;
+  unit.ShowBusy();
+  if (!unit.CheckComms(3)) return false;
+  if (!unit.GetStatus("", unit.replyText, true)) {
+    unit.HideBusy();
+    const MbAnswer a = op.MessageBox("Incomplete status recovered\r\nContinue anyway??", "Communications error",
+                                     MbButtons::YesNo, MbIcon::Exclamation);
+    if (a != MbAnswer::Yes) return false;
+    unit.ShowBusy();
+  }
+  const UnitStatus& s = unit.currentStatus;
+  std::string report = IdentityText(s) + InterrogateText(s) + TimingPowerText(s);
+  const std::string daughterCard = DaughterCardText(s);
+  if (!daughterCard.empty()) report += "\r\n" + daughterCard;
+
+  unit.HardwareSelfCheck(unit.replyText, false);
+  report += "\r\n";
+  report += unit.replyText;
+
+  if (Contains(s.Das.c_str(), "V0.0") && s.DasId.size() < 2) {
+    report += "\r\nNo DAS card found\r\n";
+  } else {
+    if ((s.Fitted & 0x100) == 0) {
+      report += "\r\nNo Release mechanism found\r\n";
+    } else {
+      unit.HideBusy();
+      const MbAnswer a = op.MessageBox("Run Release test", "Release test", MbButtons::YesNo, MbIcon::Exclamation);
+      unit.ShowBusy();
+      if (a == MbAnswer::Yes) {
+        unit.port.Delay(1000);
+        unit.ReleaseCheck(unit.replyText, false);
+        report += "\r\n";
+        report += unit.replyText;
+        report += "\r\n";
+      } else {
+        report += "\r\nRelease mechanism NOT TESTED\r\n";
+      }
+    }
+    report += VersionsSensorsText(unit.currentStatus);
+    unit.ReadSensors();
+    report += "\r\n\r\n";
+    report += unit.replyText;
+  }
+
+  const CivilTime now = unit.localNow().ToCivil();
+  char stamp[80];
+  std::snprintf(stamp, sizeof stamp, "\r\n\r\nData stored at %02d:%02d %02d/%02d/%d ", now.hour, now.minute, now.day,
+                now.month, now.year);
+  report += stamp;
+
+  const std::filesystem::path path = TestReportPath(unit.paths, unit.currentStatus.SerialNo.view());
+  const std::string fileText = TestReportFileText(report);
+  unit.HideBusy();
+  if (WriteTextFile(path, fileText))
+    op.MessageBox("Results stored in " + path.string(), "Result stored", MbButtons::Ok, MbIcon::Information);
+  else
+    op.MessageBox("Results store failed!!", "Error!", MbButtons::Ok, MbIcon::Stop);
+  paneText = report;
+  return true;
+}

@@ -1,0 +1,24 @@
+// The test report: the unit's status, its hardware self test, its release test (when it has
+// a release and the operator agrees), its versions and sensors and its sensor reading, shown
+// in the pane and written to ROOT/T7Status/<serial number>.txt.
+#pragma once
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "platform/paths.h"
+
+class CTransponder;
+
+// Runs the report into paneText and writes its file, telling the operator where it went (or
+// that it could not be written). False when it stopped before any report was made: the unit
+// did not answer, or the status was incomplete and the operator chose not to go on; the
+// pane text is then left as it was.
+bool ProduceTestReport(CTransponder& unit, std::string& paneText);
+
+// The report's file: the serial number and ".txt" in the data folder. A path separator in
+// the serial number is written as '_', so the file always lands in that folder.
+std::filesystem::path TestReportPath(const DataPaths& paths, std::string_view serialNo);
+
+// What the file holds: the report with every CR turned into a blank, and one line end.
+std::string TestReportFileText(std::string_view report);

@@ -1,0 +1,137 @@
+// Reading the unit's whole status: "#HWST", "#TPST", "#FVFV", "#INFO" and "#STTX" into the
+// current status, the reply texts for the reply pane, which replies failed, a unit found at
+// its bootloader prompt, the time of the reading and the save to the current-status file.
+// Also the pressure sensor read with "#RDSE".
+#include <cstdio>
+#include <cstring>
+
+#include "serial/transponder.h"
+#include "status/reply_parsers.h"
+
+namespace {
+// Each reader's reply buffer: large enough for the longest reply the record keeps whole.
+constexpr size_t kReaderReplySize = 1000;
+
+constexpr int32_t kHwstFailed = 1;
+constexpr int32_t kTpstFailed = 2;
+constexpr int32_t kFvfvFailed = 4;
+constexpr int32_t kSttxFailed = 8;
+constexpr int32_t kInfoFailed = 16;  // also: the unit sits at its bootloader prompt
+constexpr int32_t kNothingAnswered = 31;
+
+bool Contains(const char* text, const char* what) { return std::strstr(text, what) != nullptr; }
+
+enum class Echo { None, AsIs, OnNewLine };
+
+// The steps every reader shares: caption, exchange, the reply into the output text, the
+// bootloader check and the completeness check. True when the reply is there to be parsed.
+bool ExchangeForStatus(CTransponder& unit, const char* caption, const char* command, TextSpan reply,
+                       TextSpan* output, Echo echo, bool sendAgainOnFailure = false) {
+  if (unit.busyShown) unit.SetBusyCaption(caption);
+  bool complete = unit.Exchange(command, reply);
+  if (!complete && sendAgainOnFailure) complete = unit.Exchange(command, reply);
+  if (output && echo != Echo::None) {
+    if (echo == Echo::OnNewLine && static_cast<unsigned char>(reply.data[0]) >= 32) output->Append("\r\n");
+    output->Append(reply.view());
+  }
+  if (Contains(reply.data, "Boot>")) {
+    unit.CheckBootPrompt();
+    return false;
+  }
+  return complete;
+}
+
+bool ReadHardwareStatus(CTransponder& unit, TextSpan output) {
+  char reply[kReaderReplySize];
+  if (!ExchangeForStatus(unit, "Getting hardware status", "#HWST", reply, &output, Echo::AsIs)) return false;
+  return ParseHardwareStatus(reply, unit.currentStatus);
+}
+
+bool ReadTransponderStatus(CTransponder& unit, TextSpan output) {
+  char reply[kReaderReplySize];
+  if (!ExchangeForStatus(unit, "Getting transponder status", "#TPST", reply, &output, Echo::OnNewLine))
+    return false;
+  ParseTransponderStatus(reply, unit.currentStatus);
+  return true;
+}
+
+bool ReadFirmwareVersion(CTransponder& unit, TextSpan output) {
+  char reply[kReaderReplySize];
+  if (!ExchangeForStatus(unit, "Getting firmware version", "#FVFV", reply, &output, Echo::OnNewLine))
+    return false;
+  unit.unitModel = ParseFirmwareVersions(reply, unit.currentStatus);
+  return true;
+}
+
+bool ReadUnitInformation(CTransponder& unit) {
+  char reply[kReaderReplySize];
+  if (!ExchangeForStatus(unit, "Getting unit information", "#INFO", reply, nullptr, Echo::None, true)) return false;
+  ParseUnitInformation(reply, unit.currentStatus);
+  return true;
+}
+
+bool ReadSerialStatus(CTransponder& unit, TextSpan output) {
+  char reply[kReaderReplySize];
+  if (!ExchangeForStatus(unit, "Getting serial status", "#STTX", reply, &output, Echo::OnNewLine)) return false;
+  ParseSerialStatus(reply, unit.currentStatus);
+  return true;
+}
+}  // namespace
+
+bool CTransponder::GetStatus(const char* heading, TextSpan output, bool showMessageBox) {
+  if (busyShown) SetBusyCaption("Getting status");
+  partialMask = 0;
+  statusMessage.clear();
+  inBootMode = false;
+  const int32_t previousUnit = currentStatus.UnitId;
+  currentStatus = UnitStatus::Fresh();
+
+  output.Clear();
+  if (heading && *heading) {
+    output.Append(heading);
+    output.Append("\r\n");
+  }
+
+  if (!ReadHardwareStatus(*this, output)) partialMask |= kHwstFailed;
+  if (!ReadTransponderStatus(*this, output)) partialMask |= kTpstFailed;
+  if (!ReadFirmwareVersion(*this, output)) partialMask |= kFvfvFailed;
+  if (!ReadUnitInformation(*this)) partialMask |= kInfoFailed;
+  if (!ReadSerialStatus(*this, output)) partialMask |= kSttxFailed;
+
+  if (LoadCurrentEntry(currentStatus.UnitId)) {
+    currentChecks = storedChecks;
+  } else if (currentStatus.UnitId != previousUnit) {
+    // A unit the file does not hold starts with no checks: the results of the unit read
+    // before it must not be saved as this unit's history.
+    currentChecks = StatusChecks::Fresh();
+  }
+
+  if (inBootMode) partialMask |= kInfoFailed;
+  if (partialMask != 0) {
+    HideBusy();
+    char message[64];
+    if (partialMask != kNothingAnswered)
+      std::snprintf(message, sizeof message, "Only partial status recovered %02x", static_cast<unsigned>(partialMask));
+    else
+      std::snprintf(message, sizeof message, "Comms fault! Check connections");
+    statusMessage = message;
+    if (inBootMode) statusMessage += "\r\nUnit is in boot mode, use 'Reset (comms break)' function";
+    if (showMessageBox) op.MessageBox(statusMessage, kDefaultCaption, MbButtons::Ok, MbIcon::Exclamation);
+  }
+
+  currentChecks.LastStatusTime = NowUtc();
+  SaveCurrentEntry();
+  return partialMask == 0;
+}
+
+bool CTransponder::ReadSensors() {
+  if (busyShown) SetBusyCaption("Reading sensors");
+  const bool complete = Exchange("#RDSE", TextSpan(replyText));
+  if (Contains(replyText, "Boot>")) {
+    CheckBootPrompt();
+    return false;
+  }
+  if (!complete) return false;
+  ParseSensorReply(replyText, currentStatus);
+  return true;
+}

@@ -1,0 +1,137 @@
+// The main window's actions for the bench tests, the reports, the status files, the export
+// and the command buttons.
+#include "ui/bench_actions.h"
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "quickset/parameter_tables.h"
+#include "records/test_report.h"
+#include "serial/transponder.h"
+#include "ui/command_file.h"
+
+namespace {
+
+constexpr const char* kWidebandQuestion = "Wideband is available\r\nDo you wish to use it?";
+
+// Asks whether to use wideband when the unit has it; the busy window steps aside first.
+bool ChooseWideband(CTransponder& unit) {
+  if (!unit.WidebandAvailable()) return false;
+  unit.HideBusy();
+  return unit.op.MessageBox(kWidebandQuestion, "Mode choice", MbButtons::YesNo, MbIcon::Question) == MbAnswer::Yes;
+}
+
+}  // namespace
+
+void AcousticCheckAction(CTransponder& unit, BenchWindow& window) {
+  unit.ShowBusy();
+  if (!unit.CheckComms(3)) return;
+  window.pull();
+  char scratch[CTransponder::kReplyTextSize];
+  unit.GetStatus("", scratch, true);
+  window.paneText.clear();
+  const bool wideband = ChooseWideband(unit);
+  int address = 0;
+  int channel = 0;
+  if (wideband) {
+    const std::string entered = unit.op.Entry("Enter address of test transponder", "", false).value_or("");
+    const int32_t number = CParameterTables::LeadingNumber(entered.c_str());
+    address = number / 100;
+    channel = number % 100;
+    char text[16];
+    if (!CParameterTables().AddressText(address, channel, unit.currentStatus.Band.c_str(), text)) {
+      unit.HideBusy();
+      unit.op.MessageBox("Illegal address!!", kDefaultCaption, MbButtons::Ok, MbIcon::Exclamation);
+      return;
+    }
+  }
+  unit.ShowBusy();
+  unit.AcousticCheck(unit.replyText, wideband, address, channel);
+  window.showReply(unit.replyText, 1);
+}
+
+void HardwareSelfTestAction(CTransponder& unit, BenchWindow& window) {
+  unit.ShowBusy();
+  if (!unit.CheckComms(3)) return;
+  window.pull();
+  window.paneText.clear();
+  unit.HardwareSelfCheck(unit.replyText, true);
+  window.showReply(unit.replyText, 1);
+}
+
+void ReleaseTestAction(CTransponder& unit, BenchWindow& window) {
+  unit.ShowBusy();
+  if (!unit.CheckComms(3)) return;
+  window.pull();
+  window.paneText.clear();
+  unit.ReleaseCheck(unit.replyText, true);
+  window.showReply(unit.replyText, 1);
+}
+
+void SetAsTestTransponderAction(CTransponder& unit, BenchWindow& window) {
+  unit.ShowBusy();
+  if (!unit.CheckComms(3)) return;
+  window.pull();
+  char scratch[CTransponder::kReplyTextSize];
+  if (!unit.GetStatus("", scratch, true)) {
+    unit.HideBusy();
+    return;
+  }
+  window.paneText.clear();
+  const bool wideband = ChooseWideband(unit);
+  unit.ShowBusy();
+  const bool ok = unit.SetAsTestTransponder(unit.replyText, wideband);
+  TextSpan reply(unit.replyText);
+  if (!ok) {
+    reply.Assign("FAILED to set as test transponder\r\n");
+  } else if (wideband) {
+    char text[100];
+    std::snprintf(text, sizeof text, "Correctly set as wideband test transponder\r\nAddress is %d%02d",
+                  unit.currentStatus.Address, unit.currentStatus.Channel);
+    reply.Assign(text);
+  } else {
+    reply.Assign("Correctly set as tone test transponder\r\n");
+  }
+  window.showReply(unit.replyText, 1);
+}
+
+void TestReportAction(CTransponder& unit, BenchWindow& window) {
+  if (ProduceTestReport(unit, window.paneText)) window.push();
+}
+
+void GetFileStatusAction(CTransponder& unit, BenchWindow& window) {
+  window.pull();
+  window.paneText = unit.FileStatusReport();
+  window.push();
+}
+
+void SetNewStatusAction(CTransponder& unit, BenchWindow& window) {
+  unit.ShowBusy();
+  if (!unit.CheckComms(3)) return;
+  window.pull();
+  window.paneText.clear();
+  unit.GetStatus("", unit.replyText, true);
+  if (unit.LoadRequiredStatus(unit.currentStatus.UnitId)) {
+    unit.UpdateStatus();
+    unit.GetStatus("", unit.replyText, true);
+  } else {
+    TextSpan(unit.replyText).Assign("No update information found");
+  }
+  window.showReply(unit.replyText, 0);
+}
+
+int ExportStatusAction(CTransponder& unit, BenchWindow&) { return unit.ExportStatus(); }
+
+void LoadTestCommandsAction(CTransponder& unit, BenchWindow& window) { LoadCommandFile(unit, window); }
+
+void CommandButtonAction(CTransponder& unit, BenchWindow& window, int index) { RunCommandButton(unit, window, index); }
+
+void ManualCommandAction(CTransponder& unit, BenchWindow& window) {
+  std::vector<std::string> lines;
+  unit.ListStoredUnits(lines);
+  window.paneText.clear();
+  for (const std::string& line : lines) window.paneText += line + "\r\n";
+  window.push();
+}

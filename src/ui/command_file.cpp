@@ -1,0 +1,121 @@
+#include "ui/command_file.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include "serial/transponder.h"
+
+namespace {
+
+// A character that ends a command: any below 32 (the newline among them), '^', and any
+// above 127.
+bool EndsCommand(unsigned char c) { return c < 32 || c > 127 || c == '^'; }
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Turns the wait cursor off however the action ends.
+struct WaitCursorScope {
+  explicit WaitCursorScope(IOperator& op) : op_(op) { op_.WaitCursor(true); }
+  ~WaitCursorScope() { op_.WaitCursor(false); }
+  IOperator& op_;
+};
+
+}  // namespace
+
+CommandEntry ParseCommandLine(const char* line) {
+  CommandEntry e;
+  e.timeout = 3;
+  const char* p = line ? line : "";
+  const char* caret = std::strchr(p, '^');
+  if (!caret) return e;  // the line ended before any '^': no caption and no command
+  e.caption.Assign(std::string_view(p, static_cast<size_t>(caret - p)));
+  const char* c = caret + 1;
+  const char* end = c;
+  while (*end && !EndsCommand(static_cast<unsigned char>(*end))) ++end;
+  if (!*end) return e;  // no terminator before the line ended: the command stays empty
+  e.command.Assign(std::string_view(c, static_cast<size_t>(end - c)));
+  const char* t = end + 1;  // the terminator is skipped
+  bool negative = false;
+  if (*t == '-') {
+    negative = true;
+    ++t;
+  }
+  if (IsDigit(*t)) {
+    int32_t value = 0;
+    for (int i = 0; i < 3 && IsDigit(*t); ++i, ++t) value = value * 10 + (*t - '0');
+    e.timeout = value;
+  }
+  if (negative) e.timeout = -e.timeout;
+  return e;
+}
+
+int ReadCommandFile(std::FILE* file, CommandEntry entries[kCommandButtons]) {
+  int read = 0;
+  char line[kCommandLineMax + 1];
+  for (int i = 0; i < kCommandButtons; ++i) {
+    if (!file || !std::fgets(line, sizeof line, file)) continue;
+    entries[i] = ParseCommandLine(line);
+    ++read;
+  }
+  return read;
+}
+
+bool LoadCommandFile(CTransponder& unit, BenchWindow& window) {
+  IOperator& op = unit.op;
+  window.pull();
+  window.paneText.clear();
+  WaitCursorScope cursor(op);
+  const std::optional<std::string> path = op.ChooseFile("", 1);
+  if (!path) {
+    op.MessageBox("Illegal command file", "Command Load", MbButtons::Ok, MbIcon::Exclamation);
+    return false;
+  }
+  std::FILE* file = std::fopen(path->c_str(), "r");
+  if (!file) {
+    op.MessageBox("Unable to open command file", "Command Load", MbButtons::Ok, MbIcon::Exclamation);
+    return false;
+  }
+  CommandEntry entries[kCommandButtons];
+  const int read = ReadCommandFile(file, entries);
+  std::fclose(file);
+  for (int i = 0; i < read; ++i) {
+    window.commandCaption[i] = entries[i].caption.view();
+    window.commandText[i] = entries[i].command.view();
+    window.commandTimeout[i] = entries[i].timeout;
+  }
+  window.updateCommandButtons();
+  return true;
+}
+
+void RunCommandButton(CTransponder& unit, BenchWindow& window, int index) {
+  if (index < 0 || index >= kCommandButtons) return;
+  IOperator& op = unit.op;
+  window.pull();
+  window.paneText.clear();
+  WaitCursorScope cursor(op);
+  const int32_t timeout = window.commandTimeout[index];
+  const std::string command = window.commandText[index].str();
+  if (timeout >= 0 && !unit.CheckComms(3)) return;
+  if (command.find("CKHW") != std::string::npos) {
+    if (!unit.Exchange("#CKHW", unit.replyText)) {
+      TextSpan(unit.replyText).Append(kPreHardwareCheckNote);
+      window.showReply(unit.replyText, 1);
+      return;
+    }
+  }
+  if (command.find("RTST") != std::string::npos) {
+    unit.ReleaseCheck(unit.replyText, true);
+    window.showReply(unit.replyText, 1);
+  } else if (command.find("TPSN") != std::string::npos) {
+    // A cancelled entry leaves the empty default, which the serial-number rule refuses.
+    const std::string entered = op.Entry("Enter serial number as xxxxx-yy", "", true).value_or("");
+    unit.SetSerialNumber(entered.c_str(), unit.replyText);
+    window.showReply(unit.replyText, 1);
+  } else {
+    unit.timeoutOverride = std::abs(timeout);
+    unit.Exchange(command.c_str(), unit.replyText);
+    window.showReply(unit.replyText, 1);
+  }
+}
