@@ -1,0 +1,42 @@
+// The two main-window actions that configure a unit through the settings dialogs: "Quick set"
+// (read the unit, choose in the quickset or advanced dialog, update, read back, verify with
+// retries, then leave the unit enabled or disable it) and "Set address and channels" (the
+// address dialog, then an update). Toolkit-free: the dialogs run through the transponder's
+// operator, and what the actions need of the main window comes in through MainWindowHooks.
+#pragma once
+#include <functional>
+#include <string>
+
+class CTransponder;
+
+// The main window's side of the two actions. Unset hooks do nothing, except showReply, which
+// then only hides the busy window.
+struct MainWindowHooks {
+  // Pull the window's controls into its fields.
+  std::function<void()> pullFields;
+  // Replace the window's pane text (its field; pushFields shows it).
+  std::function<void(const std::string&)> setPaneText;
+  // Push the window's fields to its controls.
+  std::function<void()> pushFields;
+  // The window's ShowReply with a text and a header flag; it also hides the busy window.
+  std::function<void(const char* text, int header)> showReply;
+};
+
+// Texts of the quick set's message boxes.
+namespace quickset_text {
+inline constexpr const char* kCaption = "Quickset";
+inline constexpr const char* kRecoveryCaption = "Status recovery";
+inline constexpr const char* kAborted = "Quickset aborted\r\n";
+inline constexpr const char* kRecoveryFault = "Status recovery fault\r\n";
+inline constexpr const char* kUncertain = "Unit status uncertain!!";
+inline constexpr const char* kSetCorrectly = "Unit set correctly";
+inline constexpr const char* kNotSetCorrectly = "Unit NOT set correctly\r\n";
+inline constexpr const char* kRetry = "\r\nRetry?";
+inline constexpr const char* kEnableOrDisable = "Enable Unit (Yes)\r\nor\r\nDisable unit to save battery power (No)";
+}  // namespace quickset_text
+
+// "Quick set" (button 1092).
+void RunQuickset(CTransponder& unit, const MainWindowHooks& window);
+
+// "Set address and channels" (button 1043).
+void RunSetAddressAndChannels(CTransponder& unit, const MainWindowHooks& window);
