@@ -90,6 +90,9 @@ TEST_F(FlowTest, QrnUnitSetToA3WithHighPowerAndMaximumGain) {
   ASSERT_EQ(shownReplies.size(), 1u);
   EXPECT_NE(shownReplies[0].find("AD = 1505"), std::string::npos);
   EXPECT_FALSE(b.op.busyVisible);
+  const auto newStatusFile = b.root / "T7Status" / "New-Status.xml";
+  ASSERT_TRUE(std::filesystem::exists(newStatusFile));
+  EXPECT_GT(std::filesystem::file_size(newStatusFile), 0u);
   b.unit->requiredStatus = UnitStatus{};
   ASSERT_TRUE(b.unit->LoadRequiredStatus(0x1A2B3C));
   EXPECT_EQ(b.unit->requiredStatus.Address, 15);
