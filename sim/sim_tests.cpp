@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "sim/sim_line.h"
+
 namespace {
 
 using Reply = SimUnit::Reply;
@@ -55,27 +57,34 @@ Reply EndReports(SimUnit& u, const std::string& args) {
   return Lines({"Debug 16 off"});
 }
 
-// Lines that are not commands: the far end of the status export.
-Reply ExportLine(SimUnit& u, const std::string& line) {
-  auto& t = u.state.tests;
+// The far end of the status export: its answer to a line, or nothing.
+std::optional<std::string> ExportAnswer(SimUnitState::Tests& t, const std::string& line) {
   if (line == "Export") {
-    if (t.exportSilent) return Silent();
+    if (t.exportSilent) return std::nullopt;
     t.exporting = true;
     t.exportEnded = false;
     t.exportPieces.clear();
-    return Lines({t.exportNoReply ? "Ready" : "Reply"});
+    return t.exportNoReply ? "Ready" : "Reply";
   }
-  if (!t.exporting) return Lines({"Unknown command"});
   if (line == "END") {
     t.exporting = false;
     t.exportEnded = true;
-    return Silent();
+    return std::nullopt;
   }
   t.exportPieces.push_back(line);
   if (t.exportPiecesAnswered >= 0 && static_cast<int>(t.exportPieces.size()) > t.exportPiecesAnswered)
-    return Silent();
-  Reply r = Lines({"OK"});
-  r.noEcho = true;
+    return std::nullopt;
+  return "OK";
+}
+
+// Lines that are not commands: the unit stands in for the far end of the status export.
+Reply ExportLine(SimUnit& u, const std::string& line) {
+  auto& t = u.state.tests;
+  if (line != "Export" && !t.exporting) return Lines({"Unknown command"});
+  const std::optional<std::string> answer = ExportAnswer(t, line);
+  if (!answer) return Silent();
+  Reply r = Lines({*answer});
+  r.noEcho = line != "Export";
   return r;
 }
 
@@ -128,4 +137,20 @@ void InstallTestCommands(SimUnit& unit) {
   unit.Handle("RTST", [](SimUnit& u, const std::string&, const std::string&) { return Release(u); });
   unit.Handle("DSDB", [](SimUnit& u, const std::string&, const std::string& a) { return EndReports(u, a); });
   unit.Handle("", [](SimUnit& u, const std::string& line, const std::string&) { return ExportLine(u, line); });
+}
+
+SimExportDevice::SimExportDevice(SimLine& line) : line_(line), previous_(line.far()) { line_.Attach(this); }
+
+SimExportDevice::~SimExportDevice() { line_.Attach(previous_); }
+
+void SimExportDevice::OnByte(SimLine& line, uint8_t b, uint64_t atUs) {
+  if (b == '\n') return;
+  if (b != '\r') {
+    if (pending_.size() < 100000) pending_.push_back(static_cast<char>(b));
+    return;
+  }
+  std::string l;
+  l.swap(pending_);
+  if (!state.exporting && l != "Export") return;
+  if (const std::optional<std::string> answer = ExportAnswer(state, l)) line.FarSend(*answer + "\r\n", atUs + 5000);
 }

@@ -23,6 +23,28 @@ std::optional<SimUnit::Reply> TestGcmdCommand(SimUnit& unit, const std::string& 
 // True between "#ENDB,16" and the next "#DSDB,16".
 bool InterrogationReportsOn(const SimUnit& unit);
 
+// A device of its own at the far end of a line, in place of the unit while it lives: it
+// answers the export as the unit's stand-in does and keeps every piece exactly as it came,
+// whatever characters it holds. Its switches and what it received are in state.
+class SimExportDevice : public SimFarEnd {
+ public:
+  explicit SimExportDevice(SimLine& line);
+  ~SimExportDevice() override;
+  SimExportDevice(const SimExportDevice&) = delete;
+  SimExportDevice& operator=(const SimExportDevice&) = delete;
+
+  uint32_t Baud() const override { return 9600; }
+  void OnByte(SimLine& line, uint8_t b, uint64_t atUs) override;
+  void OnBreak(SimLine&, uint64_t, uint64_t) override {}
+
+  SimUnitState::Tests state;
+
+ private:
+  SimLine& line_;
+  SimFarEnd* previous_;
+  std::string pending_;
+};
+
 // The line the unit reports for an interrogation with its current switches (without its CR);
 // empty when it reports nothing.
 std::string InterrogationReportLine(const SimUnitState& state);

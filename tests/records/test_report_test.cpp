@@ -1,0 +1,130 @@
+// "Produce test report" end to end against the simulated unit: the report's every step, the
+// file named after the serial number with its exact bytes, and both result boxes.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "records/test_report.h"
+#include "sim/sim_status.h"
+#include "status/status_report.h"
+#include "tests/support/test_bench.h"
+
+namespace {
+
+std::string ReadFile(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+  std::string out;
+  for (size_t i = 0; i < lines.size(); ++i) out += (i ? "\r\n" : "") + lines[i];
+  return out;
+}
+
+struct TestReportTest : ::testing::Test {
+  TestReportTest() {
+    b.unit->localNow = [] { return DateTime::FromCivil({2026, 12, 4, 21, 59, 30}); };
+  }
+  std::filesystem::path ReportFile() { return b.root / "T7Status" / "002345-007.txt"; }
+  UnitOnBench b;
+  std::string pane = "before";
+};
+
+TEST_F(TestReportTest, FullReportWithReleaseTestWritesTheFileWithBlanksForCrs) {
+  b.op.answers = {MbAnswer::Yes};  // "Run Release test"
+  ASSERT_TRUE(ProduceTestReport(*b.unit, pane));
+  const UnitStatus& s = b.unit->currentStatus;
+  const std::string expected = IdentityText(s) + InterrogateText(s) + TimingPowerText(s) + "\r\n" +
+                               DaughterCardText(s) + "\r\n" + SelfTestText(0, s) + "\r\n" +
+                               "#RTST\r\nRelease fired\r\nE:0\r\n" + "\r\n" + VersionsSensorsText(s) + "\r\n\r\n" +
+                               "#RDSE\r\n" + Joined(SensorLines(b.sim().state)) +
+                               "\r\n\r\nData stored at 21:59 04/12/2026 ";
+  EXPECT_EQ(pane, expected);
+  std::string file = expected;
+  for (char& c : file)
+    if (c == '\r') c = ' ';
+  EXPECT_EQ(ReadFile(ReportFile()), file + "\n");
+  ASSERT_EQ(b.op.boxes.size(), 2u);
+  EXPECT_EQ(b.op.boxes[0].text, "Run Release test");
+  EXPECT_EQ(b.op.boxes[0].caption, "Release test");
+  EXPECT_EQ(b.op.boxes[0].icon, MbIcon::Exclamation);
+  EXPECT_EQ(b.op.boxes[1].text, "Results stored in " + ReportFile().string());
+  EXPECT_EQ(b.op.boxes[1].caption, "Result stored");
+  EXPECT_EQ(b.op.boxes[1].icon, MbIcon::Information);
+  EXPECT_FALSE(b.op.busyVisible);
+  EXPECT_EQ(b.sim().state.tests.selfTests, 1);
+  EXPECT_EQ(b.sim().state.tests.releaseTests, 1);
+}
+
+TEST_F(TestReportTest, DeclinedReleaseTestIsNotedAndNotSent) {
+  b.op.answers = {MbAnswer::No};
+  ASSERT_TRUE(ProduceTestReport(*b.unit, pane));
+  EXPECT_NE(pane.find("\r\nRelease mechanism NOT TESTED\r\n"), std::string::npos);
+  EXPECT_EQ(b.wire().find("#RTST"), std::string::npos);
+  EXPECT_NE(b.wire().find("#RDSE"), std::string::npos);
+}
+
+TEST_F(TestReportTest, UnitWithoutReleaseIsNotAskedAbout) {
+  b.sim().state.sensorsFitted = 0x0004;
+  ASSERT_TRUE(ProduceTestReport(*b.unit, pane));
+  EXPECT_NE(pane.find("\r\nNo Release mechanism found\r\n"), std::string::npos);
+  ASSERT_EQ(b.op.boxes.size(), 1u);
+  EXPECT_EQ(b.op.boxes[0].caption, "Result stored");
+}
+
+TEST_F(TestReportTest, UnitWithoutDasCardGetsNeitherReleaseNorSensors) {
+  b.sim().state.dasFirmware = "V0.0";
+  b.sim().state.dasId = "";
+  ASSERT_TRUE(ProduceTestReport(*b.unit, pane));
+  EXPECT_NE(pane.find("\r\nNo DAS card found\r\n\r\n\r\nData stored at"), std::string::npos);
+  EXPECT_EQ(b.wire().find("#RTST"), std::string::npos);
+  EXPECT_EQ(b.wire().find("#RDSE"), std::string::npos);
+}
+
+TEST_F(TestReportTest, IncompleteStatusAsksAndStopsOnNo) {
+  b.sim().Handle("FVFV", [](SimUnit&, const std::string&, const std::string&) {
+    SimUnit::Reply r;
+    r.silent = true;
+    return r;
+  });
+  b.op.answers = {MbAnswer::No};
+  EXPECT_FALSE(ProduceTestReport(*b.unit, pane));
+  EXPECT_EQ(pane, "before");
+  EXPECT_FALSE(std::filesystem::exists(ReportFile()));
+  const ScriptedOperator::Box& asked = b.op.boxes.back();
+  EXPECT_EQ(asked.text, "Incomplete status recovered\r\nContinue anyway??");
+  EXPECT_EQ(asked.caption, "Communications error");
+  EXPECT_EQ(asked.icon, MbIcon::Exclamation);
+  EXPECT_EQ(b.wire().find("#CKHW"), std::string::npos);
+  EXPECT_FALSE(b.op.busyVisible);
+}
+
+TEST_F(TestReportTest, SilentUnitStopsAtTheCommsCheck) {
+  b.sim().faults.silent = true;
+  EXPECT_FALSE(ProduceTestReport(*b.unit, pane));
+  EXPECT_EQ(b.op.BoxTexts(), std::vector<std::string>{"No valid comms"});
+  EXPECT_EQ(b.wire().find("#HWST"), std::string::npos);
+}
+
+TEST_F(TestReportTest, FileThatCannotBeWrittenIsReportedAndTheTextStillShown) {
+  std::filesystem::create_directories(ReportFile());  // a folder where the file should go
+  b.op.answers = {MbAnswer::No};
+  ASSERT_TRUE(ProduceTestReport(*b.unit, pane));
+  EXPECT_EQ(b.op.boxes.back().text, "Results store failed!!");
+  EXPECT_EQ(b.op.boxes.back().caption, "Error!");
+  EXPECT_EQ(b.op.boxes.back().icon, MbIcon::Stop);
+  EXPECT_NE(pane.find("Data stored at"), std::string::npos);
+}
+
+TEST(TestReportFile, NamedAfterTheSerialNumberInTheDataFolder) {
+  DataPaths paths{"/data"};
+  EXPECT_EQ(TestReportPath(paths, "012345-007"), std::filesystem::path("/data/T7Status/012345-007.txt"));
+  EXPECT_EQ(TestReportPath(paths, ""), std::filesystem::path("/data/T7Status/.txt"));
+  EXPECT_EQ(TestReportPath(paths, "../x/y"), std::filesystem::path("/data/T7Status/.._x_y.txt"));
+  EXPECT_EQ(TestReportFileText("a\r\nb\r\n"), "a \nb \n\n");
+}
+
+}  // namespace
