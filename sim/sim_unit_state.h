@@ -104,4 +104,24 @@ struct SimUnitState {
     // Every setting the unit took, "RxGain=3" and the like, in order.
     std::vector<std::string> taken;
   } settings;
+
+  // ---- firmware: the bootloader's flash and the program it holds ----
+  struct Flash {
+    // The eight program pages as the bootloader programmed them, 16 KB each in page order
+    // (windows 0x0000, 0x4000, 0xC000, 0x8000, 0x18000, 0x28000, 0x38000, 0x48000).
+    // Erased bytes are 0xFF; a load erases a page when it first writes into it.
+    std::vector<uint8_t> bytes = std::vector<uint8_t>(8 * 0x4000, 0xFF);
+    // The version of the program held, from its file's header record ("V3.13.0"); empty: the
+    // program the unit left the factory with. A load that completes also sets mainFirmware.
+    std::string programVersion;
+    int loadsCompleted = 0;      // loads whose page checks all passed and whose last record came
+    int recordsProgrammed = 0;   // data records programmed, over all loads
+    // Faults. The record lines of a load are counted from 1 (header included, repeats too).
+    int failLine = 0;            // this line and the next failTimes - 1 are answered with failDigit
+    int failDigit = 1;
+    int failTimes = 1;
+    int64_t stuckAddress = -1;   // a flash byte that will not program: its page check fails
+    int deadAfterLine = 0;       // the unit dies (faults.dead) after answering this record line
+    std::string longReply;       // when set, sent instead of "OK" (a garbled, long reply)
+  } flash;
 };

@@ -96,7 +96,10 @@ class CTransponder {
   bool RestartAfterLoad();
   int StartLoad(const char* path);
   int ContinueLoad(TextSpan message, int mode);
+  // Returns whether the unit came back from its bootloader after the load.
   bool FinishLoad();
+  // The program image that the load reads from; one for the unit object's whole life.
+  class CSRecordImage& ProgramImage();
 
   // ---- records/: status files and reports ----
   void OpenStatusFiles();
@@ -128,6 +131,8 @@ class CTransponder {
   char replyText[kReplyTextSize] = {};
   // firmware/: the load buffer in which the record and the bootloader's reply take turns.
   char loadBuffer[52] = {};
+  // Made on first use; a shared_ptr because its type is complete only in firmware/.
+  std::shared_ptr<class CSRecordImage> programImage;
   // records/
   std::unique_ptr<CStatusXml> currentFile;
   std::unique_ptr<CStatusXml> newFile;

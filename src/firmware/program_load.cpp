@@ -1,0 +1,143 @@
+// Loading a new program into the unit through its bootloader: the bootloader's rate switch,
+// the start (watchdog restart, prompt, 38400 bit/s), one record at a time with the
+// bootloader's reply judged by the program image, and the finish (exit, restart by a comms
+// break, factory defaults and initialise).
+#include <cstring>
+
+#include "firmware/srecord_image.h"
+#include "serial/transponder.h"
+
+namespace {
+// Sends a line to the bootloader (uncounted) and leaves its reply in buf.
+template <size_t N>
+void BootSend(CCommPort& port, char (&buf)[N], const char* text, int seconds) {
+  TextSpan b(buf);
+  b.Assign(text);
+  port.SendLine(b, seconds, true);
+}
+
+struct WaitCursorScope {
+  explicit WaitCursorScope(IOperator& op) : op_(op) { op_.WaitCursor(true); }
+  ~WaitCursorScope() { op_.WaitCursor(false); }
+  IOperator& op_;
+};
+}  // namespace
+
+CSRecordImage& CTransponder::ProgramImage() {
+  if (!programImage) programImage = std::make_shared<CSRecordImage>();
+  return *programImage;
+}
+
+bool CTransponder::SetBootBaud(int baud) {
+  if (!port.Open(true)) return false;
+  const char* command = " ";
+  switch (baud) {
+    case 4800: command = "Z1x"; break;
+    case 9600: command = "Z2x"; break;
+    case 19200: command = "Z3x"; break;
+    case 38400: command = "Z4x"; break;
+    default: break;
+  }
+  char reply[100];
+  BootSend(port, reply, " ", 1);
+  BootSend(port, reply, command, 1);
+  // Still at the old rate: the bootloader has already switched, so this goes unanswered.
+  BootSend(port, reply, " ", 1);
+  return true;
+}
+
+bool CTransponder::RestartAfterLoad() {
+  if (!port.Open(true)) return false;
+  port.SendBreak();
+  port.Delay(500);
+  port.SetBaudFromText("Config(9600,8,N,1)");
+  char message[200] = {};
+  return BreakReset(message);
+}
+
+int CTransponder::StartLoad(const char* path) {
+  CSRecordImage& image = ProgramImage();
+  // A path that does not fit is left out altogether, so the load stops at "No data file
+  // open" rather than opening some other file.
+  const size_t length = path ? std::strlen(path) : 0;
+  if (length + 1 <= image.path.Capacity())
+    image.path.Assign(path ? path : "");
+  else
+    image.path.Clear();
+  WaitCursorScope cursor(op);
+  if (!port.Open(true)) return 2;
+
+  if (busyShown) SetBusyCaption("Resetting watchdog timer");
+  if (!ResetWatchdog(true)) return 2;
+
+  if (busyShown) SetBusyCaption("Entering boot mode");
+  port.Delay(100);
+  if (!EnterBootPrompt()) return 3;
+
+  if (SetBootBaud(38400)) port.SetBaudFromText("Config(38400,8,N,1)");
+
+  if (busyShown) SetBusyCaption("Starting program loading");
+  image.Open();  // a file that does not open stops the first record with "No data file open"
+  loadBuffer[0] = '\0';
+  return 0;
+}
+
+int CTransponder::ContinueLoad(TextSpan message, int mode) {
+  CSRecordImage& image = ProgramImage();
+  if (busyShown) SetBusyCaption("Continuing program load");
+  if (!port.Open(true)) {
+    // Nothing can come back from a port that will not open.
+    CSRecordImage::ErrorText(CSRecordImage::kUnknownReply, message);
+    return -CSRecordImage::kUnknownReply;
+  }
+  TextSpan load(loadBuffer);
+  // Sends the load buffer as a record; the reply replaces it. A record that got nothing at
+  // all back is judged as an unrecognised reply at the next step.
+  auto sendRecord = [&] {
+    port.SendLine(load, 5, true);
+    image.replyMissing = loadBuffer[0] == '\0';
+  };
+
+  if (mode > 0) {
+    char reply[100];
+    BootSend(port, reply, "Y", 1);
+    if (std::strlen(loadBuffer) >= 2) sendRecord();
+  } else if (mode < 0) {
+    char reply[100];
+    BootSend(port, reply, "X", 1);
+  } else {
+    const int r = image.NextRecord(load);
+    if (r > 0) {
+      CSRecordImage::ErrorText(r, message);
+      return -r;
+    }
+    if (r == CSRecordImage::kFinished) return 0;
+    if (std::strlen(loadBuffer) >= 2) sendRecord();
+  }
+  // A file with no lines has nothing to divide by; progress never leaves 1 to 100.
+  int percent = image.lineCount > 0 ? image.recordsRead * 100 / image.lineCount : 0;
+  if (percent < 1) percent = 1;
+  if (percent > 100) percent = 100;
+  return percent;
+}
+
+bool CTransponder::FinishLoad() {
+  if (busyShown) SetBusyCaption("Finishing program load");
+  ProgramImage().Close();
+  bool cameBack = false;
+  if (port.Open(true)) {
+    char reply[100];
+    BootSend(port, reply, "X", 1);
+    port.Delay(100);
+    if (!std::strchr(reply, '>')) {
+      BootSend(port, reply, "X", 1);
+      port.Delay(100);
+    }
+    cameBack = RestartAfterLoad();
+  }
+  // Factory defaults (the address becomes 1001) and initialise; the replies are not examined.
+  char reply[kExchangeBufferSize];
+  Exchange("#ISFD", reply);
+  Exchange("#INTP", reply);
+  return cameBack;
+}

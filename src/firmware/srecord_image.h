@@ -1,0 +1,93 @@
+// The program file being loaded: a Motorola S-record file read one record at a time, each
+// record checked and its data kept in an image of the unit's eight program pages. After the
+// file's end record the image hands out a trailer of its own (one page-check record per page
+// and a final marker), judges each bootloader reply to the record sent before, and words the
+// error numbers. Also the file-open dialog for program files and command files.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+
+#include "platform/fixed_text.h"
+#include "platform/operator.h"
+
+class CSRecordImage {
+ public:
+  static constexpr int kPageCount = 8;
+  static constexpr int32_t kPageSize = 0x4000;
+  // The programming area starts here; the final marker record writes this address.
+  static constexpr int32_t kProgramStart = 0x2000;
+  // A record whose first address is this or higher exceeds the programming area.
+  static constexpr int32_t kProgramLimit = 0x4BFFF;
+  // A file line is read in pieces of at most this many characters.
+  static constexpr int kPieceChars = 49;
+
+  // Results of NextRecord besides the error numbers.
+  static constexpr int kSend = 0;
+  static constexpr int kFinished = -1;
+
+  // Error numbers: 1 to 6 come from the bootloader, 10 to 16 are found by the terminal.
+  static constexpr int kFileChecksum = 10;
+  static constexpr int kIllegalRecord = 11;
+  static constexpr int kUnsupportedType = 12;
+  static constexpr int kUnknownReply = 13;
+  static constexpr int kAboveProgramArea = 14;
+  static constexpr int kBelowProgramArea = 15;
+  static constexpr int kNoFile = 16;
+
+  CSRecordImage();
+  ~CSRecordImage();
+  CSRecordImage(const CSRecordImage&) = delete;
+  CSRecordImage& operator=(const CSRecordImage&) = delete;
+
+  int recordsRead = 0;   // file lines (pieces) read since the file was opened
+  int lineCount = 0;     // lines (pieces) in the file, counted when it was opened
+  // The program file. Holds every path the file dialog can give (500 characters).
+  FixedText<501> path;
+  int trailerStep = 0;   // next trailer record to make, 0 to 8; 9 when the trailer is done
+  FixedText<200> lastRecord;  // the record last handed out, for sending again
+  FixedText<200> line;        // the current file line
+  bool atEnd = false;         // the file's end or its end record (S8, S9) was reached
+  uint8_t pages[kPageCount][kPageSize];
+  bool pageUsed[kPageCount] = {};
+  bool isOpen = false;
+  // Set by the load when the record last sent got nothing back at all within its time-out:
+  // the next judgement then treats it as an unrecognised reply and puts the record back in
+  // the buffer, so that going on sends it again.
+  bool replyMissing = false;
+
+  bool Open();
+  void Close();
+  // On entry the buffer holds the bootloader's reply to the record sent last (empty before
+  // the first); on return the record to send. Returns kSend, kFinished, 1 to 9 (the
+  // bootloader's error for the last record, which is back in the buffer) or 10 to 16.
+  int NextRecord(TextSpan buffer);
+
+  static void ErrorText(int number, TextSpan text);
+  // The page (0 to 7) whose address window holds the address, or -1.
+  static int PageOf(int64_t address);
+  // The address of an offset in a page, or -1 for a page outside 0 to 7.
+  static int64_t PageAddress(int page, int32_t offset);
+
+  // The file-open dialog. path: in, the initial folder; out, the chosen path (emptied when
+  // nothing was chosen, or when the chosen path does not fit the buffer). kind 0: program
+  // files, 1: command files.
+  static bool ChooseFile(IOperator& op, TextSpan path, int kind);
+  // The dialog's filter list for a kind, as description/pattern pairs, first one selected:
+  // "Programs (*.a07)", "*.a07", "All (*.*)", "*.*" for kind 0; commands for kind 1.
+  struct Filter {
+    const char* description;
+    const char* pattern;
+  };
+  static const Filter* FileFilters(int kind, int& count);
+
+ private:
+  // Reads the next piece of a line (at most kPieceChars characters, a line end included) as
+  // a text-mode read would: CR LF becomes LF. False at the end of the file.
+  bool ReadPiece(char (&piece)[kPieceChars + 1]);
+  // Judges the reply in the buffer: 0 accepted, else the error number (buffer set for it).
+  int JudgeReply(TextSpan buffer);
+  void MakeTrailerRecord(TextSpan buffer);
+  int CheckDataRecord(char type);
+
+  std::FILE* file_ = nullptr;
+};

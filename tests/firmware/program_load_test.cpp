@@ -1,0 +1,272 @@
+// Whole program loads through "Bootload new program" against the simulated unit's bootloader,
+// in virtual time, with the scripted operator answering.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "firmware/bootload_action.h"
+#include "firmware/srecord_image.h"
+#include "sim/sim_bootloader.h"
+#include "tests/support/test_bench.h"
+#include "tools/sample_programs.h"
+
+namespace {
+
+size_t Count(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + what.size())) ++n;
+  return n;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string l; std::getline(in, l);) {
+    if (!l.empty() && l.back() == '\r') l.pop_back();
+    out.push_back(l);
+  }
+  return out;
+}
+
+class Load : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // The PC's local time: 09:08:07 when the bench starts, moving with the virtual clock.
+    b.unit->localNow = [this] {
+      DateTime t = DateTime::FromCivil(CivilTime{2026, 3, 4, 9, 8, 7});
+      t.value += static_cast<double>(b.clock.NowMs()) / 86400000.0;
+      times.push_back(t.ToCivil());
+      return t;
+    };
+  }
+  std::string Write(const std::string& name, const std::string& text) {
+    const std::string path = (b.root / name).string();
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+  }
+  // Chooses the file in the dialog and runs the action.
+  bool Run(const std::string& path) {
+    b.op.files.push_back(path);
+    return BootloadNewProgram(*b.unit, pane);
+  }
+  std::string Question(const char* message, int number) {
+    char text[300];
+    std::snprintf(text, sizeof text, "%s\r\n(Error number %d)\r\nTry to continue programming", message, number);
+    return text;
+  }
+
+  UnitOnBench b;
+  std::string pane;
+  std::vector<CivilTime> times;
+};
+
+TEST_F(Load, CleanLoadOfTheSmallSample) {
+  const std::string text = MakeSampleProgram(SmallSampleProgram());
+  ASSERT_TRUE(Run(Write("small.a07", text)));
+
+  ASSERT_EQ(times.size(), 2u);
+  char expected[200];
+  std::snprintf(expected, sizeof expected,
+                "Programming complete\r\nStarted %02d:%02d:%02d\r\nEnded %02d:%02d:%02d\r\n"
+                "The address has been changed to 1001",
+                times[0].hour, times[0].minute, times[0].second, times[1].hour, times[1].minute, times[1].second);
+  EXPECT_EQ(pane, expected);
+  EXPECT_EQ(pane.substr(22, 14), "Started 09:08:") << "two digits each";
+  ASSERT_EQ(b.op.boxes.size(), 1u);
+  EXPECT_EQ(b.op.boxes[0].text, "Warning - the address has been changed to 1001");
+  EXPECT_EQ(b.op.boxes[0].caption, "Warning");
+  EXPECT_EQ(b.op.boxes[0].icon, MbIcon::Exclamation);
+
+  // The bar: 0, then 1 to 100, never going back, ending at 100 and hidden again.
+  const auto& progress = b.op.progress;
+  ASSERT_GE(progress.size(), 3u);
+  EXPECT_EQ(progress.front(), 0);
+  EXPECT_EQ(progress.back(), 100);
+  for (size_t i = 1; i < progress.size(); ++i) {
+    EXPECT_GE(progress[i], 1);
+    EXPECT_GE(progress[i], progress[i - 1]);
+  }
+  EXPECT_FALSE(b.op.progressVisible);
+  EXPECT_FALSE(b.op.busyVisible);
+
+  // The unit holds the program: every data byte, the marker, the version; it runs again with
+  // its factory address and the terminal is back at 9600 bit/s.
+  const SimUnitState& s = b.sim().state;
+  for (const std::string& l : Lines(text)) {
+    if (l[1] != '1' && l[1] != '2') continue;
+    const int addressChars = l[1] == '1' ? 4 : 6;
+    const int64_t address = std::stoll(l.substr(4, addressChars), nullptr, 16);
+    for (size_t i = 4 + addressChars, a = 0; i + 2 < l.size(); i += 2, ++a)
+      ASSERT_EQ(SimFlashByte(s, address + a), std::stoi(l.substr(i, 2), nullptr, 16)) << l;
+  }
+  EXPECT_EQ(SimFlashByte(s, 0x2000), 0x06);
+  EXPECT_EQ(s.flash.loadsCompleted, 1);
+  EXPECT_EQ(s.flash.programVersion, "V3.13.0");
+  EXPECT_EQ(s.address * 100 + s.channel, 1001);
+  EXPECT_EQ(b.sim().mode(), SimUnit::Mode::Application);
+  EXPECT_EQ(b.unit->port.lineSettings.baud, 9600u);
+
+  const std::string& wire = b.wire();
+  EXPECT_NE(wire.find(" \r\nZ4x\r\n \r\nS00D"), std::string::npos) << "the rate switch, then the records";
+  const size_t marker = wire.find("S20500200006D4\r\n");
+  ASSERT_NE(marker, std::string::npos);
+  EXPECT_EQ(Count(wire.substr(marker), "X\r\n"), 1u) << "the bootloader answered the first X with its prompt";
+  EXPECT_LT(wire.find("#ISFD\r\n", marker), wire.find("#INTP\r\n", marker));
+  EXPECT_EQ(Count(wire, "S9030000FC"), 0u) << "page 0 data: the marker goes instead of the end line";
+
+  const std::vector<std::string> captions = {"Resetting watchdog timer", "Entering boot mode", "Starting program loading",
+                                             "Continuing program load", "Finishing program load"};
+  size_t at = 0;
+  for (const auto& c : b.op.busyCaptions)
+    if (at < captions.size() && c == captions[at]) ++at;
+  EXPECT_EQ(at, captions.size());
+}
+
+TEST_F(Load, TheTerminalMustFollowTheRateSwitch) {
+  const std::string path = Write("small.a07", MakeSampleProgram(SmallSampleProgram()));
+  ASSERT_EQ(b.unit->StartLoad(path.c_str()), 0);
+  EXPECT_EQ(b.unit->port.lineSettings.baud, 38400u);
+  EXPECT_EQ(b.sim().bootBaud, 38400u);
+  EXPECT_EQ(b.wire().substr(b.wire().size() - 11), " \r\nZ4x\r\n \r\n");
+
+  // A terminal left at 9600 bit/s: the record garbles on the way, nothing comes back, and the
+  // load stops instead of taking silence for acceptance.
+  b.unit->port.SetBaudFromText("9600");
+  char message[200] = "";
+  EXPECT_EQ(b.unit->ContinueLoad(message, 0), 2);
+  EXPECT_EQ(b.unit->ContinueLoad(message, 0), -13);
+  EXPECT_STREQ(message, "Unknown reply recieved from bootloader");
+}
+
+TEST_F(Load, ErrorFourAnsweredNoEndsInAProgrammingError) {
+  const std::string text = MakeSampleProgram(SmallSampleProgram());
+  // The first data byte of the file will not program, so page 0's check fails.
+  const std::string first = Lines(text)[1];
+  ASSERT_NE(first.substr(8, 2), "FF");
+  b.sim().state.flash.stuckAddress = std::stoll(first.substr(4, 4), nullptr, 16);
+  b.op.answers = {MbAnswer::No};
+
+  ASSERT_TRUE(Run(Write("small.a07", text)));
+  ASSERT_EQ(b.op.boxes.size(), 2u);
+  EXPECT_EQ(b.op.boxes[0].text, Question("BootLoader: Checksum error on programmed memory", -4));
+  EXPECT_EQ(b.op.boxes[0].caption, "Program Load");
+  EXPECT_EQ(b.op.boxes[0].buttons, MbButtons::YesNo);
+  EXPECT_EQ(b.op.boxes[0].icon, MbIcon::Exclamation);
+  EXPECT_EQ(b.op.boxes[1].text, "The program may not now operate\r\nSettings may also have been changed");
+  EXPECT_EQ(b.op.boxes[1].caption, "Warning");
+  EXPECT_EQ(pane, "Programming error!!");
+
+  const std::string& wire = b.wire();
+  const size_t pageCheck = wire.find("S60B00002001");
+  ASSERT_NE(pageCheck, std::string::npos);
+  EXPECT_EQ(wire.find("S60B00004000", pageCheck), std::string::npos) << "no record after the refusal";
+  EXPECT_EQ(Count(wire.substr(pageCheck), "X\r\n"), 2u) << "abandoned, then the finish";
+  EXPECT_NE(wire.find("#ISFD", pageCheck), std::string::npos);
+  EXPECT_EQ(b.sim().mode(), SimUnit::Mode::Application) << "restarted";
+  EXPECT_EQ(b.sim().state.flash.loadsCompleted, 0);
+  EXPECT_EQ(b.sim().state.flash.programVersion, "");
+}
+
+TEST_F(Load, ErrorAnsweredYesRepeatsTheRecordAfterY) {
+  const std::string text = MakeSampleProgram(SmallSampleProgram());
+  const std::string third = Lines(text)[2];
+  b.sim().state.flash.failLine = 3;  // the bootloader finds line noise in the third record once
+  b.sim().state.flash.failDigit = 1;
+  b.op.answers = {MbAnswer::Yes};
+
+  ASSERT_TRUE(Run(Write("small.a07", text)));
+  ASSERT_EQ(b.op.boxes.size(), 2u);
+  EXPECT_EQ(b.op.boxes[0].text, Question("BootLoader: S record checksum error", -1));
+  EXPECT_NE(b.wire().find(third + "\r\nY\r\n" + third + "\r\n" + Lines(text)[3] + "\r\n"), std::string::npos);
+  EXPECT_EQ(pane.substr(0, 20), "Programming complete");
+  EXPECT_EQ(b.sim().state.flash.loadsCompleted, 1);
+}
+
+TEST_F(Load, NoFileOrNoBootloaderStopsBeforeLoading) {
+  EXPECT_FALSE(BootloadNewProgram(*b.unit, pane)) << "dialog cancelled";
+  ASSERT_EQ(b.op.boxes.size(), 1u);
+  EXPECT_EQ(b.op.boxes[0].text, "Illegal program file");
+  EXPECT_EQ(b.op.boxes[0].caption, "Program Load");
+  EXPECT_EQ(b.wire(), "");
+
+  b.sim().faults.dead = true;
+  EXPECT_FALSE(Run(Write("small.a07", MakeSampleProgram(SmallSampleProgram()))));
+  ASSERT_EQ(b.op.boxes.size(), 2u);
+  EXPECT_EQ(b.op.boxes[1].text, "Failed to start bootloading");
+  EXPECT_EQ(b.op.boxes[1].caption, "Program Load");
+  EXPECT_EQ(b.op.boxes[1].icon, MbIcon::Exclamation);
+  EXPECT_FALSE(b.op.busyVisible);
+  EXPECT_TRUE(b.op.progress.empty());
+  EXPECT_EQ(Count(b.wire(), "Z4x"), 0u);
+  EXPECT_EQ(pane, "");
+}
+
+TEST_F(Load, UnitThatDiesDuringTheLoadIsNotReportedAsProgrammed) {
+  const std::string text = MakeSampleProgram(SmallSampleProgram());
+  const std::string sixth = Lines(text)[5];
+  b.sim().state.flash.deadAfterLine = 5;
+  b.op.answers = {MbAnswer::Yes, MbAnswer::No};
+
+  ASSERT_TRUE(Run(Write("small.a07", text)));
+  ASSERT_EQ(b.op.boxes.size(), 3u);
+  EXPECT_EQ(b.op.boxes[0].text, Question("Unknown reply recieved from bootloader", -13));
+  EXPECT_EQ(b.op.boxes[1].text, Question("Unknown reply recieved from bootloader", -13));
+  EXPECT_EQ(Count(b.wire(), sixth + "\r\n"), 2u) << "going on sent the record again";
+  EXPECT_EQ(Count(b.wire(), Lines(text)[6]), 0u);
+  EXPECT_EQ(pane, "Programming error!!");
+  EXPECT_EQ(b.op.boxes[2].text, "The program may not now operate\r\nSettings may also have been changed");
+}
+
+TEST_F(Load, OverlongRepliesAreCutAtTheLoadBuffer) {
+  b.sim().state.flash.longReply = "OK " + std::string(300, '#') + "\r\n";
+  ASSERT_TRUE(Run(Write("small.a07", MakeSampleProgram(SmallSampleProgram()))));
+  EXPECT_EQ(pane.substr(0, 20), "Programming complete");
+  EXPECT_LT(strnlen(b.unit->loadBuffer, sizeof b.unit->loadBuffer), sizeof b.unit->loadBuffer);
+  EXPECT_TRUE(b.unit->programImage != nullptr);
+}
+
+TEST_F(Load, FileWithNoLinesEndsWithItsRecordError) {
+  b.op.answers = {MbAnswer::Yes, MbAnswer::No};
+  ASSERT_TRUE(Run(Write("empty.a07", "")));
+  ASSERT_EQ(b.op.boxes.size(), 3u);
+  EXPECT_EQ(b.op.boxes[0].text, Question("Illegal S record read from file", -11));
+  EXPECT_EQ(b.op.boxes[1].text, Question("Illegal S record read from file", -11));
+  EXPECT_EQ(pane, "Programming error!!");
+  EXPECT_EQ(b.op.progress, std::vector<int>{0});
+}
+
+TEST_F(Load, ProgressOfATwoHundredLineFile) {
+  SampleProgramSpec spec;
+  spec.dataRecords = 198;  // with the header and the end line: 200 lines
+  const std::string path = Write("p200.a07", MakeSampleProgram(spec));
+  ASSERT_EQ(b.unit->StartLoad(path.c_str()), 0);
+  EXPECT_EQ(b.unit->ProgramImage().lineCount, 200);
+  std::vector<int> results;
+  char message[200];
+  for (int r = 1; r > 0 && results.size() < 300;) results.push_back(r = b.unit->ContinueLoad(message, 0));
+  ASSERT_EQ(results.size(), 200u + 8u + 1u) << "every line, the eight further trailer records, the end";
+  EXPECT_EQ(results[0], 1) << "0 rounded up";
+  EXPECT_EQ(results[99], 50);
+  EXPECT_EQ(results[199], 100);
+  EXPECT_EQ(results.back(), 0);
+  EXPECT_TRUE(b.unit->FinishLoad());
+  EXPECT_EQ(b.sim().state.flash.loadsCompleted, 1);
+}
+
+TEST(SamplePrograms, KeptFilesAreWhatTheGeneratorMakes) {
+  for (const auto& [name, spec] : {std::pair{"sample-small.a07", SmallSampleProgram()},
+                                   std::pair{"sample-large.a07", LargeSampleProgram()}}) {
+    std::ifstream in(std::string(VT_SOURCE_DIR) + "/tools/samples/" + name, std::ios::binary);
+    std::stringstream kept;
+    kept << in.rdbuf();
+    EXPECT_EQ(kept.str(), MakeSampleProgram(spec)) << name << ": run tools/make_sample_programs";
+  }
+  EXPECT_EQ(Lines(MakeSampleProgram(LargeSampleProgram())).size(), 3002u);
+}
+
+}  // namespace
