@@ -485,4 +485,38 @@ TEST(SensorReply, MissingKeysLeaveFieldsAndHugeValuesClamp) {
   EXPECT_EQ(s.PressureAccuracy, FLT_MAX);
 }
 
+TEST(AllParsers, RandomRepliesBuiltFromKeyFragmentsStayInsideTheirFields) {
+  // Replies stitched together from the keys the readers look for, numbers, separators and
+  // bytes of every kind; run under the sanitizers this catches any read or write out of place.
+  const char* pieces[] = {"TYPE,", "S/N,", "UNIT ID,", "ENDCAP S/N,", "BATTERY, ", "Batt,", "Bat2,", "Bat3", "Dcard,",
+                          "DCard,", "Tx,", "DAS,", "Function Level =", "FreqBand =", "AD = ", "HPR = ", "TS = ",
+                          "IRS", "RF", "IF", "/", " T", " ", ",", "PS = ", "L", "S", "G", "BC = ", "V= ", "Main",
+                          "Max", "T7Max", "QRN ", "V", "IIFReplyCh =", "#STTX", ",TT", "STX", "CDP", "Offset   = ",
+                          "Range    = ", "Accuracy = +/", "-", "0x", "9999999999999", "1e999", "12.5", "7", "\r",
+                          "\n", "\x80", "\xff", "\x01", "ABCDEFGHIJ"};
+  const size_t n = sizeof pieces / sizeof pieces[0];
+  uint32_t seed = 12345;
+  auto next = [&] {
+    seed = seed * 1103515245u + 12345u;
+    return seed >> 8;
+  };
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    const size_t count = next() % 120;
+    for (size_t i = 0; i < count; ++i) text += pieces[next() % n];
+    UnitStatus s;
+    s.DataFormat = static_cast<int32_t>(next() % 3);
+    ParseHardwareStatus(text.c_str(), s);
+    ParseTransponderStatus(text.c_str(), s);
+    ParseFirmwareVersions(text.c_str(), s);
+    ParseUnitInformation(text.c_str(), s);
+    ParseSerialStatus(text.c_str(), s);
+    ParseSensorReply(text.c_str(), s);
+    ASSERT_LT(s.String1.size(), 1000u);
+    ASSERT_LT(s.String2.size(), 1000u);
+    ASSERT_LT(s.Enabled.size(), 10u);
+    ASSERT_LT(s.SerialNo.size(), 20u);
+  }
+}
+
 }  // namespace
