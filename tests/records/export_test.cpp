@@ -51,7 +51,6 @@ TEST(ExportPieces, LongPieceGoesAsSeveralLinesThatJoinUpUnchanged) {
 TEST(ExportTransferTime, AskedOnlyAboveTwentySeconds) {
   EXPECT_NEAR(ExportTransferSeconds(27681), 19.9995, 1e-4);
   EXPECT_FALSE(ExportTransferSeconds(27681) > kExportAskAboveSeconds);
-  EXPECT_NEAR(ExportTransferSeconds(27682), 20.0002, 1e-4);
   EXPECT_TRUE(ExportTransferSeconds(27682) > kExportAskAboveSeconds);
 }
 
@@ -166,17 +165,16 @@ TEST_F(ExportTest, OutcomeCodes) {
   EXPECT_EQ(b.unit->ExportStatus(), kExportNoAnswer);
   EXPECT_EQ(b.wire(), "Export\r\n<Velmoors>\r\n<Velmoor>\r\n");
 
+  // The last piece's answer is not judged.
+  File("<Velmoors></Velmoors>");
+  b.wire().clear();
+  EXPECT_EQ(b.unit->ExportStatus(), kExportDone);
+  EXPECT_EQ(b.wire(), "Export\r\n<Velmoors>\r\n</Velmoors>\r\nEND\r\n");
+
   // The port will not open.
   b.bench.port.Close();
   b.bench.line().unplugged = true;
   EXPECT_EQ(b.unit->ExportStatus(), kExportPortFailed);
-}
-
-TEST_F(ExportTest, LastPieceIsNotJudged) {
-  File("<Velmoors></Velmoors>");
-  b.sim().state.tests.exportPiecesAnswered = 1;
-  EXPECT_EQ(b.unit->ExportStatus(), kExportDone);
-  EXPECT_EQ(b.wire(), "Export\r\n<Velmoors>\r\n</Velmoors>\r\nEND\r\n");
 }
 
 }  // namespace

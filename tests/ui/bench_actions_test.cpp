@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <string>
 
-#include "records/export.h"
 #include "sim/sim_settings.h"
 #include "sim/sim_tests.h"
 #include "status/status_report.h"
@@ -113,12 +112,6 @@ TEST_F(BenchActions, SetAsWidebandTestTransponderReportsTheAddress) {
   EXPECT_EQ(unit().storedChecks.UpdatedResult, 0);
 }
 
-TEST_F(BenchActions, SetAsToneTestTransponder) {
-  b.op.answers = {MbAnswer::No};
-  SetAsTestTransponderAction(unit(), window);
-  EXPECT_TRUE(StartsWith(b.dlg->paneText, "Correctly set as tone test transponder\r\n\r\n\r\n"));
-}
-
 TEST_F(BenchActions, SetUpDoesNotStartWithoutTheWholeStatus) {
   b.sim().Handle("STTX", [](SimUnit&, const std::string&, const std::string&) {
     SimUnit::Reply r;
@@ -166,25 +159,6 @@ TEST_F(BenchActions, SetNewStatusAppliesThePendingEntry) {
   EXPECT_EQ(unit().currentStatus.Enabled.str(), "WDD");
   EXPECT_NE(unit().CheckReport(unit().currentStatus.UnitId, true).find("   Updated 4 Dec 2026  21:59\r\n"),
             std::string::npos);
-}
-
-TEST_F(BenchActions, TestReportWritesTheFileAndShowsTheReport) {
-  b.op.answers = {MbAnswer::No};  // no release test
-  TestReportAction(unit(), window);
-  const auto file = unit().paths.StatusDir() / "002345-007.txt";
-  EXPECT_TRUE(std::filesystem::exists(file));
-  EXPECT_TRUE(StartsWith(b.dlg->paneText, IdentityText(unit().currentStatus)));
-  EXPECT_EQ(b.view.pushedPane, b.dlg->paneText);
-  EXPECT_EQ(b.op.boxes.back().text, "Results stored in " + file.string());
-}
-
-TEST_F(BenchActions, ExportStatusSendsTheCurrentStatusFile) {
-  char scratch[CTransponder::kReplyTextSize];
-  ASSERT_TRUE(unit().GetStatus("", scratch, false));
-  b.wire().clear();
-  EXPECT_EQ(ExportStatusAction(unit(), window), kExportDone);
-  EXPECT_TRUE(StartsWith(b.wire(), "Export\r\n<Velmoors>\r\n<Velmoor>\r\n<General>\r\n<UnitId>"));
-  EXPECT_NE(b.wire().find("</Velmoors>\r\nEND\r\n"), std::string::npos);
 }
 
 }  // namespace
