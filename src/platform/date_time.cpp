@@ -30,6 +30,9 @@ void CivilFromDays(long long z, int& y, int& m, int& d) {
 }
 
 const long long kEpochOffset = 25569;  // days from 1899-12-30 to 1970-01-01
+// The automation-date range: 0100-01-01 00:00:00 to 9999-12-31 23:59:59.
+const double kMinValue = -657434.0 - 86399.0 / 86400.0;
+const double kMaxValue = 2958465.0 + 86399.0 / 86400.0;
 
 DateTime FromTm(const std::tm& t) {
   return DateTime::FromCivil({t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec});
@@ -46,13 +49,18 @@ DateTime DateTime::FromCivil(const CivilTime& c) {
 }
 
 CivilTime DateTime::ToCivil() const {
-  double whole = std::trunc(value);
-  double frac = std::fabs(value - whole);
+  // Values beyond the automation-date range (years 100 to 9999), and values that are not
+  // numbers, are held at the nearest end of the range rather than overflowing.
+  double v = value;
+  if (!(v >= kMinValue)) v = std::isnan(v) ? 0.0 : kMinValue;
+  if (v > kMaxValue) v = kMaxValue;
+  double whole = std::trunc(v);
+  double frac = std::fabs(v - whole);
   long long secs = std::llround(frac * 86400.0);
   long long days = static_cast<long long>(whole);
   if (secs >= 86400) {
     secs -= 86400;
-    days += value >= 0 ? 1 : -1;
+    days += v >= 0 ? 1 : -1;
   }
   CivilTime c;
   CivilFromDays(days - kEpochOffset, c.year, c.month, c.day);
@@ -64,7 +72,8 @@ CivilTime DateTime::ToCivil() const {
 
 int DateTime::DayOfWeek() const {
   // 1899-12-30 was a Saturday.
-  long long days = static_cast<long long>(std::floor(value));
+  double v = std::isnan(value) ? 0.0 : std::fmin(std::fmax(value, kMinValue), kMaxValue);
+  long long days = static_cast<long long>(std::floor(v));
   return static_cast<int>(((days + 6) % 7 + 7) % 7);
 }
 
@@ -98,23 +107,51 @@ std::string DateTime::ToText() const {
   return buf;
 }
 
+namespace {
+// Reads 1 to maxDigits decimal digits at pos; false when there are none.
+bool ReadNumber(std::string_view s, size_t& pos, size_t minDigits, size_t maxDigits, int& out) {
+  size_t start = pos;
+  int v = 0;
+  while (pos < s.size() && pos - start < maxDigits && s[pos] >= '0' && s[pos] <= '9') v = v * 10 + (s[pos++] - '0');
+  out = v;
+  return pos - start >= minDigits;
+}
+
+bool Expect(std::string_view s, size_t& pos, char c) {
+  if (pos >= s.size() || s[pos] != c) return false;
+  ++pos;
+  return true;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+int DaysInMonth(int year, int month) {
+  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return month == 2 && leap ? 29 : kDays[month - 1];
+}
+}  // namespace
+
 std::optional<DateTime> DateTime::FromText(std::string_view text) {
-  std::string s(text.substr(0, 64));
+  size_t pos = 0;
+  while (pos < text.size() && IsBlank(text[pos])) ++pos;
   CivilTime c;
-  int n = 0;
-  int used = 0;
-  if (std::sscanf(s.c_str(), "%d-%d-%d%n", &c.year, &c.month, &c.day, &used) != 3) return std::nullopt;
-  n = used;
   c.hour = c.minute = c.second = 0;
-  int used2 = 0;
-  if (static_cast<size_t>(n) < s.size()) {
-    if (std::sscanf(s.c_str() + n, " %d:%d:%d%n", &c.hour, &c.minute, &c.second, &used2) != 3) return std::nullopt;
-    n += used2;
+  if (!ReadNumber(text, pos, 4, 4, c.year) || !Expect(text, pos, '-') || !ReadNumber(text, pos, 1, 2, c.month) ||
+      !Expect(text, pos, '-') || !ReadNumber(text, pos, 1, 2, c.day))
+    return std::nullopt;
+  size_t afterDate = pos;
+  while (pos < text.size() && IsBlank(text[pos])) ++pos;
+  if (pos < text.size()) {
+    // A time of day follows the date after at least one blank.
+    if (pos == afterDate || !ReadNumber(text, pos, 1, 2, c.hour) || !Expect(text, pos, ':') ||
+        !ReadNumber(text, pos, 1, 2, c.minute) || !Expect(text, pos, ':') || !ReadNumber(text, pos, 1, 2, c.second))
+      return std::nullopt;
+    while (pos < text.size() && IsBlank(text[pos])) ++pos;
+    if (pos != text.size()) return std::nullopt;
   }
-  while (static_cast<size_t>(n) < s.size() && (s[n] == ' ' || s[n] == '\t' || s[n] == '\r' || s[n] == '\n')) ++n;
-  if (static_cast<size_t>(n) != s.size() || text.size() > 64) return std::nullopt;
-  if (c.year < 100 || c.year > 9999 || c.month < 1 || c.month > 12 || c.day < 1 || c.day > 31 || c.hour < 0 ||
-      c.hour > 23 || c.minute < 0 || c.minute > 59 || c.second < 0 || c.second > 59)
+  if (c.year < 100 || c.month < 1 || c.month > 12 || c.day < 1 || c.day > DaysInMonth(c.year, c.month) ||
+      c.hour > 23 || c.minute > 59 || c.second > 59)
     return std::nullopt;
   return FromCivil(c);
 }

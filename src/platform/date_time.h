@@ -20,9 +20,12 @@ struct DateTime {
   CivilTime ToCivil() const;  // rounded to the nearest second
   int DayOfWeek() const;      // 0 Sunday .. 6 Saturday
 
-  // The text form of the status files: "YYYY-MM-DD HH:MM:SS", the same in every locale.
+  // The text form of the status files: "YYYY-MM-DD HH:MM:SS" (24-hour clock, whole seconds),
+  // the same in every locale. A value outside the years 100 to 9999 is shown at the nearest end.
   std::string ToText() const;
-  // Parses the text form back exactly; a date alone ("YYYY-MM-DD") is accepted too.
+  // Parses the text form back exactly. A date alone ("YYYY-MM-DD", midnight) is accepted too,
+  // as are one-digit months, days, hours, minutes and seconds and blanks around the text. The
+  // year has four digits; a date that does not exist (31 April) or any other text gives nothing.
   static std::optional<DateTime> FromText(std::string_view text);
 
   bool operator==(const DateTime& o) const { return value == o.value && valid == o.valid; }

@@ -136,6 +136,11 @@ class CTransponder {
   // records/
   std::unique_ptr<CStatusXml> currentFile;
   std::unique_ptr<CStatusXml> newFile;
+  // Whether the operator has been told that a status file is damaged, or that a save to it
+  // failed ([0] the current-status file, [1] the new-status file): once per file, until the
+  // file is sound (or saved) again.
+  bool statusFileDamageShown[2] = {};
+  bool statusFileSaveFailureShown[2] = {};
 
   // Clocks for the times the terminal records and shows; tests replace them.
   std::function<DateTime()> utcNow = DateTime::NowUtc;

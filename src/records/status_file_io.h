@@ -1,0 +1,46 @@
+// Reading a status file whole, with a size limit, and replacing one atomically: the new
+// content goes to a temporary file beside the target, is flushed to disk, renamed over the
+// target, and the folder is flushed, so a crash or power cut during a save leaves either the
+// old file or the new one, never half of one.
+#pragma once
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+struct FreeDeleter {
+  void operator()(char* p) const { std::free(p); }
+};
+
+struct FileContents {
+  enum class Outcome { Read, Missing, Unreadable, TooLarge };
+  Outcome outcome = Outcome::Missing;
+  // The bytes (from malloc, so the XML parser can take them over) and their count.
+  std::unique_ptr<char, FreeDeleter> bytes;
+  size_t size = 0;
+  // Why the file could not be read, in words for the operator.
+  std::string error;
+};
+
+// Reads the whole file. A file larger than maxBytes is not read at all (TooLarge).
+FileContents ReadWholeFile(const std::filesystem::path& path, uint64_t maxBytes);
+
+struct WriteOutcome {
+  bool ok = false;
+  std::string error;  // in words for the operator
+};
+
+// Makes data the whole content of path, atomically. A path that is a symbolic link is followed,
+// so the link stays and its target is replaced. The permissions of a file that is replaced are
+// kept. On failure the target is left as it was and the temporary file is removed.
+WriteOutcome WriteFileAtomically(const std::filesystem::path& path, std::string_view data);
+
+// The name of the temporary file that a save of path writes before the rename (a hidden file
+// in the same folder, unique to this process and save).
+std::filesystem::path TemporaryPathFor(const std::filesystem::path& path);
+
+// A 64-bit digest of a file's bytes, to tell whether a file still holds what was last read or
+// written. Not cryptographic; it tells accidental changes apart.
+uint64_t ContentDigest(const char* data, size_t size);

@@ -1,0 +1,275 @@
+// Status files that cannot be used are never overwritten: the operator is told once per file
+// that it is damaged and was left unchanged, and the terminal goes on.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/inotify.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include "tests/records/records_support.h"
+
+using namespace records_test;
+
+namespace {
+std::string Unit(int id, int address) {
+  return "<Velmoor><General><UnitId>" + std::to_string(id) + "</UnitId><Address>" + std::to_string(address) +
+         "</Address><Channel>1</Channel></General></Velmoor>";
+}
+
+std::string Repeat(const std::string& piece, size_t n) {
+  std::string s;
+  s.reserve(piece.size() * n);
+  for (size_t i = 0; i < n; ++i) s += piece;
+  return s;
+}
+
+// A valid file of a few units, as the terminal writes it.
+std::string SavedFile() {
+  CStatusXml d;
+  for (int id = 1; id <= 3; ++id) {
+    StatusEntry e = FilledEntry(id);
+    d.WriteUnit(e.checks, e.status);
+  }
+  fs::path dir = FreshTempDir("saved");
+  fs::path p = dir / "f.xml";
+  d.Save(p);
+  std::string text = ReadFile(p);
+  fs::remove_all(dir);
+  return text;
+}
+
+struct DamagedCase {
+  const char* name;
+  std::string content;
+  const char* reason;  // part of what the operator is told
+};
+
+std::vector<DamagedCase> DamagedCases() {
+  std::string saved = SavedFile();
+  std::string binary;
+  for (int i = 0; i < 256; ++i) binary += static_cast<char>(i);
+  return {
+      {"NotXml", "Status of units, kept by hand\r\n", "not a well-formed XML document"},
+      {"Binary", binary, "not a well-formed XML document"},
+      {"TruncatedMidValue", saved.substr(0, saved.size() / 2), "not a well-formed XML document"},
+      {"TruncatedAfterAUnit", saved.substr(0, saved.rfind("</Velmoors>")), "not a well-formed XML document"},
+      {"Empty", "", "is empty"},
+      {"BlanksOnly", " \r\n\t\r\n", "is empty"},
+      {"DeclarationOnly", "<?xml version=\"1.0\"?>", "holds no XML element"},
+      {"Doctype", "<!DOCTYPE Velmoors [<!ENTITY x \"SECRET\">]><Velmoors>" + Unit(5, 1) + "</Velmoors>",
+       "document type declaration"},
+      {"BillionLaughs",
+       "<!DOCTYPE Velmoors [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">"
+       "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\"><!ENTITY d \"&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;\">]>"
+       "<Velmoors><Velmoor><General><UnitId>5</UnitId><TypeNo>&d;&d;&d;&d;</TypeNo></General></Velmoor></Velmoors>",
+       "document type declaration"},
+      {"OtherRoot", "<Units>" + Unit(5, 1) + "</Units>", "its root element is Units, not Velmoors"},
+      {"TwoRoots", "<Velmoors>" + Unit(5, 1) + "</Velmoors><Velmoors/>", "more than one root element"},
+      {"TextAfterTheRoot", "<Velmoors>" + Unit(5, 1) + "</Velmoors>Velmoor>", "text outside its root element"},
+      {"DeepAndUnclosed", Repeat("<Velmoors>", 200000), "not a well-formed XML document"},
+  };
+}
+
+void PrintTo(const DamagedCase& c, std::ostream* os) { *os << c.name; }
+
+class DamagedFile : public ::testing::TestWithParam<DamagedCase> {};
+
+const ScriptedOperator::Box* OnlyBox(const ScriptedOperator& op) { return op.boxes.size() == 1 ? &op.boxes[0] : nullptr; }
+}  // namespace
+
+TEST_P(DamagedFile, IsLeftUnchangedAndTheOperatorIsToldOnce) {
+  const DamagedCase& c = GetParam();
+  Terminal t;
+  WriteFile(t.Current(), c.content);
+  CTransponder& unit = t.Start();
+  const ScriptedOperator::Box* box = OnlyBox(t.op);
+  ASSERT_NE(box, nullptr) << "one box at start-up";
+  EXPECT_EQ(box->icon, MbIcon::Exclamation);
+  EXPECT_EQ(box->buttons, MbButtons::Ok);
+  EXPECT_EQ(box->caption, "Status file damaged");
+  EXPECT_NE(box->text.find(t.Current().string()), std::string::npos) << box->text;
+  EXPECT_NE(box->text.find("left unchanged"), std::string::npos) << box->text;
+  EXPECT_NE(box->text.find(c.reason), std::string::npos) << box->text;
+
+  // Reads find nothing, saves write nothing, and nobody is told twice.
+  unit.currentStatus.UnitId = 5;
+  unit.currentStatus.Address = 9;
+  unit.storedStatus.CPU = 4;
+  EXPECT_FALSE(unit.LoadCurrentEntry(5));
+  EXPECT_EQ(unit.storedStatus.CPU, 4);
+  EXPECT_FALSE(unit.SaveCurrentEntry()) << "a save that wrote nothing does not report success";
+  EXPECT_FALSE(unit.SaveCurrentEntry());
+  std::vector<std::string> lines;
+  EXPECT_EQ(unit.ListStoredUnits(lines), 0);
+  EXPECT_EQ(ReadFile(t.Current()), c.content);
+  EXPECT_EQ(t.op.boxes.size(), 1u);
+  EXPECT_EQ(FolderListing(t.Folder()), (std::vector<std::string>{"Current-Status.xml"}));
+
+  // Once the operator removes it, the next save starts a new file; damaged again, told again.
+  fs::remove(t.Current());
+  EXPECT_TRUE(unit.SaveCurrentEntry());
+  EXPECT_TRUE(unit.LoadCurrentEntry(5));
+  EXPECT_EQ(unit.storedStatus.Address, 9);
+  WriteFile(t.Current(), c.content);
+  EXPECT_FALSE(unit.SaveCurrentEntry());
+  EXPECT_EQ(t.op.boxes.size(), 2u);
+  EXPECT_EQ(ReadFile(t.Current()), c.content);
+}
+
+INSTANTIATE_TEST_SUITE_P(Contents, DamagedFile, ::testing::ValuesIn(DamagedCases()),
+                         [](const ::testing::TestParamInfo<DamagedCase>& info) { return info.param.name; });
+
+TEST(DamagedFiles, EachFileIsToldAboutOnItsOwnAndTheBusyWindowStepsAside) {
+  Terminal t;
+  WriteFile(t.Current(), "garbage");
+  WriteFile(t.New(), "<Velmoors>");
+  CTransponder& unit = t.Start();
+  ASSERT_EQ(t.op.boxes.size(), 2u);
+  EXPECT_NE(t.op.boxes[0].text.find("Current-Status.xml"), std::string::npos);
+  EXPECT_NE(t.op.boxes[1].text.find("New-Status.xml"), std::string::npos);
+  unit.requiredStatus.UnitId = 5;
+  unit.ShowBusy();
+  int shows = t.op.busyShows;
+  EXPECT_FALSE(unit.SaveNewEntry());
+  EXPECT_FALSE(unit.LoadNewEntry(5));
+  EXPECT_EQ(t.op.boxes.size(), 2u);
+  // Sound, then damaged again while busy: the box comes with the busy window hidden.
+  fs::remove(t.New());
+  EXPECT_TRUE(unit.SaveNewEntry());
+  WriteFile(t.New(), "");
+  EXPECT_FALSE(unit.LoadNewEntry(5));
+  ASSERT_EQ(t.op.boxes.size(), 3u);
+  EXPECT_EQ(t.op.busyHides, 1);
+  EXPECT_EQ(t.op.busyShows, shows + 1);
+  EXPECT_TRUE(unit.busyShown);
+}
+
+TEST(DamagedFiles, ADoctypeExpandsNothingAndFetchesNoOtherFile) {
+  Terminal t;
+  fs::path outside = t.root / "outside.txt";
+  WriteFile(outside, "EXTERNAL SECRET");
+  std::string content = "<!DOCTYPE Velmoors [<!ENTITY x \"SECRET\"><!ENTITY ext SYSTEM \"file://" + outside.string() +
+                        "\">]><Velmoors><Velmoor><General><UnitId>5</UnitId><SerialNo>&x;</SerialNo>"
+                        "<TypeNo>&ext;</TypeNo></General></Velmoor></Velmoors>";
+  WriteFile(t.Current(), content);
+
+  int watch = inotify_init1(IN_NONBLOCK);
+  ASSERT_GE(watch, 0);
+  ASSERT_GE(inotify_add_watch(watch, outside.c_str(), IN_OPEN | IN_ACCESS), 0);
+  CTransponder& unit = t.Start();
+  CStatusXml direct;
+  direct.Load(t.Current());
+  EXPECT_FALSE(direct.FindUnit("5", false));
+  EXPECT_FALSE(unit.LoadCurrentEntry(5));
+  char events[4096];
+  EXPECT_LT(read(watch, events, sizeof events), 0) << "the outside file was opened";
+  close(watch);
+
+  EXPECT_EQ(unit.storedStatus.SerialNo.view(), "");
+  EXPECT_EQ(unit.storedStatus.TypeNo.view(), "");
+  EXPECT_EQ(t.op.boxes.size(), 1u);
+  EXPECT_EQ(ReadFile(t.Current()), content);
+}
+
+TEST(DamagedFiles, AHugeFileIsNotReadAndStaysAsItIs) {
+  Terminal t;
+  {
+    std::ofstream f(t.Current(), std::ios::binary);
+  }
+  fs::resize_file(t.Current(), uintmax_t{300} << 20);  // sparse: 300 MB that cost no disk
+  CTransponder& unit = t.Start();
+  ASSERT_EQ(t.op.boxes.size(), 1u);
+  EXPECT_NE(t.op.boxes[0].text.find("larger than 128 MB"), std::string::npos) << t.op.boxes[0].text;
+  unit.currentStatus.UnitId = 5;
+  EXPECT_FALSE(unit.SaveCurrentEntry());
+  EXPECT_EQ(fs::file_size(t.Current()), uintmax_t{300} << 20);
+}
+
+TEST(DamagedFiles, AFileOfCountlessTinyElementsIsTooLargeToo) {
+  Terminal t;
+  WriteFile(t.Current(), "<Velmoors>" + Repeat("<a/>", CStatusXml::kMaxTags) + "</Velmoors>");
+  t.Start();
+  ASSERT_EQ(t.op.boxes.size(), 1u);
+  EXPECT_NE(t.op.boxes[0].text.find("too many for a status file"), std::string::npos) << t.op.boxes[0].text;
+}
+
+TEST(DamagedFiles, AFolderInPlaceOfTheFileCannotBeReadAndIsKept) {
+  Terminal t;
+  fs::create_directory(t.Current());
+  CTransponder& unit = t.Start();
+  ASSERT_EQ(t.op.boxes.size(), 1u);
+  EXPECT_NE(t.op.boxes[0].text.find("cannot be read"), std::string::npos) << t.op.boxes[0].text;
+  unit.currentStatus.UnitId = 5;
+  EXPECT_FALSE(unit.SaveCurrentEntry());
+  EXPECT_TRUE(fs::is_directory(t.Current()));
+}
+
+TEST(DamagedFiles, DeepNestingInsideASoundFileIsKeptAndTheUnitsStillRead) {
+  Terminal t;
+  const size_t depth = 100000;
+  std::string content = "<Velmoors><Velmoor><General><UnitId>5</UnitId><Address>3</Address></General><Notes>" +
+                        Repeat("<n>", depth) + "deep" + Repeat("</n>", depth) + "</Notes></Velmoor></Velmoors>";
+  WriteFile(t.Current(), content);
+  CTransponder& unit = t.Start();
+  EXPECT_TRUE(t.op.boxes.empty());
+  ASSERT_TRUE(unit.LoadCurrentEntry(5));
+  EXPECT_EQ(unit.storedStatus.Address, 3);
+  unit.currentStatus.UnitId = 6;
+  EXPECT_TRUE(unit.SaveCurrentEntry());
+  std::string text = ReadFile(t.Current());
+  EXPECT_EQ(text.substr(0, content.size() - strlen("</Velmoors>")), content.substr(0, content.size() - 11));
+  EXPECT_NE(text.find("<UnitId>6</UnitId>"), std::string::npos);
+}
+
+TEST(DamagedFiles, RepeatedUnitsReadAndWriteTheLastCopy) {
+  Terminal t;
+  WriteFile(t.Current(), "<Velmoors>" + Unit(5, 1) + Unit(6, 2) + Unit(5, 3) + "</Velmoors>");
+  CTransponder& unit = t.Start();
+  ASSERT_TRUE(unit.LoadCurrentEntry(5));
+  EXPECT_EQ(unit.storedStatus.Address, 3);
+  unit.currentStatus = unit.storedStatus;
+  unit.currentStatus.Address = 4;
+  EXPECT_TRUE(unit.SaveCurrentEntry());
+  std::string text = ReadFile(t.Current());
+  EXPECT_NE(text.find(Unit(5, 1) + Unit(6, 2)), std::string::npos) << "the first copy and the other unit stay";
+  EXPECT_NE(text.find("<Address>4</Address>"), std::string::npos);
+  EXPECT_EQ(text.find("<Address>3</Address>"), std::string::npos);
+}
+
+TEST(DamagedFiles, ASaveThatCannotBeWrittenLeavesTheFileWholeAndIsToldOnce) {
+  Terminal t;
+  const std::string original = "<Velmoors>" + Unit(1, 1) + "</Velmoors>";
+  WriteFile(t.Current(), original);
+  CTransponder& unit = t.Start();
+  unit.currentStatus.UnitId = 5;
+  unit.currentStatus.String1.Assign(LongText("x", 999));
+  unit.currentStatus.String2.Assign(LongText("y", 999));
+
+  // The disk takes no more than 2 KB per file: the write of the new content fails part way.
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old;
+  small.rlim_cur = 2048;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  bool first = unit.SaveCurrentEntry();
+  bool second = unit.SaveCurrentEntry();
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, previous);
+
+  EXPECT_FALSE(first);
+  EXPECT_FALSE(second);
+  ASSERT_EQ(t.op.boxes.size(), 1u);
+  EXPECT_EQ(t.op.boxes[0].caption, "Status file not saved");
+  EXPECT_EQ(t.op.boxes[0].icon, MbIcon::Exclamation);
+  EXPECT_NE(t.op.boxes[0].text.find(t.Current().string()), std::string::npos) << t.op.boxes[0].text;
+  EXPECT_NE(t.op.boxes[0].text.find("000005"), std::string::npos) << t.op.boxes[0].text;
+  EXPECT_EQ(ReadFile(t.Current()), original);
+  EXPECT_EQ(FolderListing(t.Folder()), (std::vector<std::string>{"Current-Status.xml"}));
+
+  // Room again: the save goes through, and the unit is in the file.
+  EXPECT_TRUE(unit.SaveCurrentEntry());
+  EXPECT_TRUE(unit.LoadCurrentEntry(5));
+  EXPECT_EQ(unit.storedStatus.String2.size(), 999u);
+}

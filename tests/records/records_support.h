@@ -1,0 +1,142 @@
+// Shared helpers of the status-file tests: files in a fresh data folder, a terminal started on
+// them, an entry with every field set away from its fresh value, and a field-by-field picture
+// of an entry for comparisons that name the field that differs.
+#pragma once
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "records/status_fields.h"
+#include "records/status_xml.h"
+#include "serial/transponder.h"
+#include "sim/scripted_operator.h"
+#include "sim/sim_bench.h"
+#include "sim/virtual_clock.h"
+#include "tests/support/test_bench.h"
+
+namespace records_test {
+namespace fs = std::filesystem;
+
+template <class T>
+struct IsFixedText : std::false_type {};
+template <size_t N>
+struct IsFixedText<FixedText<N>> : std::true_type {};
+
+inline void WriteFile(const fs::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The files left in a folder, by name.
+inline std::vector<std::string> FolderListing(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A terminal on a simulated bench whose data folder can be filled before it starts.
+struct Terminal {
+  Terminal() : root(FreshTempDir("records")), bench(clock) {}
+  ~Terminal() {
+    unit.reset();
+    std::error_code ec;
+    fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(root, ec);
+  }
+  CTransponder& Start() {
+    unit = std::make_unique<CTransponder>(bench.port, op, DataPaths{root});
+    return *unit;
+  }
+  fs::path Current() const { return DataPaths{root}.CurrentStatusFile(); }
+  fs::path New() const { return DataPaths{root}.NewStatusFile(); }
+  fs::path Folder() const { return DataPaths{root}.StatusDir(); }
+
+  VirtualClock clock;
+  fs::path root;
+  SimBench bench;
+  ScriptedOperator op;
+  std::unique_ptr<CTransponder> unit;
+};
+
+inline DateTime At(int y, int mo, int d, int h, int mi, int s) { return DateTime::FromCivil({y, mo, d, h, mi, s}); }
+
+// A text of n characters that shows where it was cut.
+inline std::string LongText(const char* tag, size_t n) {
+  std::string t;
+  while (t.size() < n) t += tag;
+  t.resize(n);
+  return t;
+}
+
+// Every one of the 96 fields away from its fresh value: integers above 32767, a byte above 127,
+// all 32 bits of Fitted, reals with two decimals, texts longer than their capacity, and every
+// date-time later than the zero date.
+inline StatusEntry FilledEntry(int32_t unitId = 1193046) {
+  StatusEntry e;
+  int n = 0;
+  ForEachStatusField(e.checks, e.status, [&](const char*, const char* element, auto&& member) {
+    using T = std::remove_cv_t<std::remove_reference_t<decltype(member)>>;
+    ++n;
+    if constexpr (std::is_same_v<T, int32_t>) {
+      member = 40000 + n * 1001;
+    } else if constexpr (std::is_same_v<T, uint32_t>) {
+      member = 4294967295u;
+    } else if constexpr (std::is_same_v<T, uint8_t>) {
+      member = 200;
+    } else if constexpr (std::is_same_v<T, float>) {
+      member = -1234.5f + n * 10.25f;
+    } else if constexpr (std::is_same_v<T, DateTime>) {
+      member = At(2020 + n % 7, 1 + n % 12, 1 + n % 28, n % 24, (n * 7) % 60, (n * 13) % 60);
+    } else if constexpr (IsFixedText<T>::value) {
+      member.Assign(LongText(element, T::Capacity() + 10));
+    } else {
+      member.value = 1;  // a flag
+    }
+  });
+  e.status.UnitId = unitId;
+  return e;
+}
+
+// "Group/Element=value" for each field in order, for comparisons that name the field.
+inline std::vector<std::string> Describe(const StatusEntry& e) {
+  std::vector<std::string> lines;
+  ForEachStatusField(e.checks, e.status, [&](const char* group, const char* element, auto&& member) {
+    using T = std::remove_cv_t<std::remove_reference_t<decltype(member)>>;
+    std::ostringstream s;
+    s << group << "/" << element << "=";
+    if constexpr (std::is_same_v<T, uint8_t>) {
+      s << static_cast<int>(member);
+    } else if constexpr (std::is_same_v<T, float>) {
+      char buf[64];
+      std::snprintf(buf, sizeof buf, "%.9g", static_cast<double>(member));
+      s << buf;
+    } else if constexpr (std::is_same_v<T, DateTime>) {
+      char buf[64];
+      std::snprintf(buf, sizeof buf, "%.9f/%d", member.value, member.valid ? 1 : 0);
+      s << buf;
+    } else if constexpr (IsFixedText<T>::value) {
+      s << "'" << member.view() << "'";
+    } else if constexpr (std::is_same_v<T, int32_t> || std::is_same_v<T, uint32_t>) {
+      s << member;
+    } else {
+      s << "flag " << member.value;
+    }
+    lines.push_back(s.str());
+  });
+  return lines;
+}
+}  // namespace records_test
