@@ -2,11 +2,13 @@
 #include "sim/sim_bench.h"
 #include "sim/sim_bootloader.h"
 #include "sim/sim_settings.h"
+#include "sim/sim_setup.h"
 #include "sim/sim_status.h"
 
 void InstallAllCommands(SimUnit& unit) {
   (void)unit;  // the readiness probe and "#RRTC" are built in
   InstallBootloader(unit);
+  InstallSetupCommands(unit);
   InstallStatusCommands(unit);
   // After the set-up commands: the settings own "#GCMD" whole (pairs and lone commands alike).
   InstallSettingsCommands(unit);

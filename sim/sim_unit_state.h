@@ -92,6 +92,22 @@ struct SimUnitState {
   double pressureAccuracy = 0.05;
   double temperatureC = 21.4;
 
+  // ---- ui: set-up commands (they also change serialNumber, address, channel, enabled and
+  // pressureOffset above) ----
+  struct Setup {
+    int32_t clockWeekday = 4;      // 1 Monday .. 7 Sunday, as "#SRTC" last set it
+    bool privileged = false;       // "#ENDB,1" opens the serial-number command
+    int32_t lastPressure = 0;      // millibars of the last "#ZDOF"
+    bool depthError = false;       // fault: "#ZDOF" answers "Error" (the offset is still set)
+    bool dasCalibration = false;   // "#DAST,22" after a watchdog restart
+    int initialisations = 0;       // "#INTP" count
+    int synchOutPulses = 0;        // "#TXPG" count
+    bool synchInEnabled = false;   // "#ENSI"
+    std::string enabledBefore;     // the enable letters "#GCMD,2" replaced; "#ENTP" brings them back
+    int32_t mode = 0;              // 3 or 4 after "#GCMD,3" or "#GCMD,4"
+    int factoryDefaults = 0;       // "#ISFD" count
+  } setup;
+
   // ---- update: the settings commands "#STAD", "#ESSI", "#DSSI" and the "#GCMD" pairs ----
   struct Settings {
     // A "#GCMD" parameter command received and waiting for its selection code (0: none).

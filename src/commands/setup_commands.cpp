@@ -1,0 +1,159 @@
+// The unit's single-purpose set-up commands: its clock, the depth-reading zero, its serial
+// number, calibration mode for the data-acquisition board, initialise, enable, factory
+// defaults, the synch tests, the two mode commands and disable.
+#include <cfloat>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+#include "serial/transponder.h"
+
+namespace {
+constexpr const char* kBadFormat = "Incorrect length or format!!";
+constexpr const char* kNonNumeric = "Non-numeric characters entered!!";
+constexpr double kOffsetFactor = 1.459321415541773;
+constexpr int64_t kExtendedSerialBase = 1000000000;
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// A double as a 32-bit float, held at the float's range instead of overflowing it.
+float ToFloat(double v) {
+  if (v > FLT_MAX) return FLT_MAX;
+  if (v < -FLT_MAX) return -FLT_MAX;
+  return static_cast<float>(v);
+}
+
+// The digits of text[from, to) as a number; false when there are none or when it passes limit.
+bool ParseDigits(std::string_view text, size_t from, size_t to, int64_t limit, int64_t& out) {
+  if (from >= to) return false;
+  int64_t value = 0;
+  for (size_t i = from; i < to; ++i) {
+    value = value * 10 + (text[i] - '0');
+    if (value > limit) return false;
+  }
+  out = value;
+  return true;
+}
+}  // namespace
+
+bool CTransponder::SetClock(const DateTime& when, TextSpan reply) {
+  if (busyShown) SetBusyCaption("Setting time");
+  const CivilTime c = when.ToCivil();
+  // The unit counts Monday as 1 and Sunday as 7.
+  const int weekday = when.DayOfWeek() == 0 ? 7 : when.DayOfWeek();
+  char command[100];
+  std::snprintf(command, sizeof command, "#SRTC,%d,%d,%d,%d,%d,%d,%d", c.hour, c.minute, c.second, weekday, c.day,
+                c.month, c.year - 2000);
+  return Exchange(command, reply);
+}
+
+bool CTransponder::SetDepthOffset(int pressureMillibars, TextSpan reply) {
+  char statusText[kReplyTextSize];
+  GetStatus("", statusText, true);
+  if (pressureMillibars <= 750 || pressureMillibars >= 1250) return false;
+  if (busyShown) SetBusyCaption("Setting depth offset");
+  char command[40];
+  std::snprintf(command, sizeof command, "#ZDOF,%d", pressureMillibars);
+  port.Delay(1000);
+  if (!Exchange(command, reply)) return false;
+  if (std::strstr(reply.c_str(), "Error") != nullptr) {
+    if (!ReadSensors()) return false;
+  }
+  char value[100];
+  ExtractValue(reply.c_str(), "Offset   =", value);
+  currentChecks.DepthOffsetValue = ToFloat(std::atof(value) * kOffsetFactor);
+  currentChecks.DepthOffsetTime = NowUtc();
+  SaveCurrentEntry();
+  return true;
+}
+
+bool CTransponder::SetSerialNumber(const char* entered, TextSpan reply) {
+  if (busyShown) SetBusyCaption("Setting serial number");
+  const std::string_view text(entered ? entered : "");
+  const size_t sep = text.find_last_of("-,");
+  if (sep == std::string_view::npos || sep == 0 || text.size() - sep < 2 || text.size() - sep > 4) {
+    reply.Assign(kBadFormat);
+    return false;
+  }
+  const bool prefixed = text[0] == 'E' || text[0] == 'e';
+  for (size_t i = prefixed ? 1 : 0; i < text.size(); ++i) {
+    if (i != sep && !IsDigit(text[i])) {
+      reply.Assign(kNonNumeric);
+      return false;
+    }
+  }
+  // The number must fit the unit's signed 32-bit serial number, the E form's 1000000000 included;
+  // "E-12" (no digits at all before the separator) names no number either.
+  const int64_t limit = INT32_MAX - (prefixed ? kExtendedSerialBase : 0);
+  int64_t number = 0;
+  int64_t suffix = 0;
+  if (!ParseDigits(text, prefixed ? 1 : 0, sep, limit, number) ||
+      !ParseDigits(text, sep + 1, text.size(), INT32_MAX, suffix)) {
+    reply.Assign(kBadFormat);
+    return false;
+  }
+  if (prefixed) number += kExtendedSerialBase;
+  char command[60];
+  Exchange("#ENDB,1", reply);
+  std::snprintf(command, sizeof command, "#TPSN,%d,%d", static_cast<int>(number), static_cast<int>(suffix));
+  Exchange(command, reply);
+  return true;
+}
+
+void CTransponder::EnterDasCalibration(TextSpan reply) {
+  if (!ResetWatchdog(false)) {
+    reply.Assign("Failed on watchdog restart function");
+    return;
+  }
+  if (busyShown) SetBusyCaption("Entering DAS calibration mode");
+  Exchange("#DAST,22", reply);
+  reply.Assign("DAS calibration mode entry");
+}
+
+void CTransponder::InitialiseUnit() {
+  if (busyShown) SetBusyCaption("Initialising transponder");
+  Exchange("#INTP", replyText);
+}
+
+void CTransponder::EnableUnit() {
+  if (busyShown) SetBusyCaption("Enabling transponder");
+  Exchange("#ENTP", replyText);
+}
+
+void CTransponder::InstallFactoryDefaults() {
+  HideBusy();
+  op.MessageBox("Warning - this will change the address to 1001", "Warning", MbButtons::Ok, MbIcon::Exclamation);
+  ShowBusy();
+  if (busyShown) SetBusyCaption("Setting factory defaults");
+  Exchange("#ISFD", replyText);
+}
+
+void CTransponder::TestSynchOut() {
+  if (busyShown) SetBusyCaption("Testing synch output");
+  Exchange("#TXPG", replyText);
+}
+
+void CTransponder::EnableSynchIn() {
+  if (busyShown) SetBusyCaption("Enabling synch in");
+  Exchange("#ENSI", replyText);
+}
+
+bool CTransponder::SendGcmd4(TextSpan reply) {
+  const bool ok = Exchange("#GCMD,4", reply);
+  port.Delay(1000);
+  return ok;
+}
+
+bool CTransponder::SendGcmd3(TextSpan reply) {
+  const bool ok = Exchange("#GCMD,3", reply);
+  port.Delay(1000);
+  return ok;
+}
+
+void CTransponder::DisableUnit() {
+  if (busyShown) SetBusyCaption("Disabling Transponder");
+  char reply[kExchangeBufferSize];
+  Exchange("#GCMD,2", reply);
+}

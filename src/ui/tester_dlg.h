@@ -1,0 +1,133 @@
+// The main window: its fields, the state of its controls, the start-up search for the unit
+// and every button's action. It knows no toolkit: the window that draws it implements
+// IDialogView, which copies control values into the fields (pull) and the fields into the
+// controls (push), and is told when a control is shown, hidden or renamed.
+#pragma once
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "platform/fixed_text.h"
+#include "quickset/quickset_flow.h"
+#include "serial/transponder.h"
+#include "ui/main_controls.h"
+#include "ui/small_dialogs.h"
+
+class CTesterDlg;
+
+class IDialogView {
+ public:
+  virtual ~IDialogView() = default;
+  // Copies the controls' values into the fields: the raw-replies check box and the edit box.
+  virtual void Pull(CTesterDlg& dlg) = 0;
+  // Copies the fields into the controls: the pane text, the check box, the edit box, the title.
+  virtual void Push(const CTesterDlg& dlg) = 0;
+  // A control was shown, hidden or given a new text (at once, not at the next push).
+  virtual void ControlChanged(const CTesterDlg& dlg, int id) = 0;
+  // Starts the one-shot search timer; when it fires the window calls OnTimer(id).
+  virtual void StartTimer(int id, int milliseconds) = 0;
+  // Closes the main window, which ends the program (ok: as by "Exit"; else as cancelled).
+  virtual void EndDialog(bool ok) = 0;
+};
+
+inline constexpr const char* kProgramVersion = "3.00.012";
+inline constexpr int kSearchTimerId = 1;
+
+class CTesterDlg {
+ public:
+  // view may be null (tests): pulls and pushes then do nothing.
+  CTesterDlg(CCommPort& port, IOperator& op, DataPaths paths, IDialogView* view = nullptr);
+  CTesterDlg(const CTesterDlg&) = delete;
+  CTesterDlg& operator=(const CTesterDlg&) = delete;
+
+  void SetView(IDialogView* view) { view_ = view; }
+
+  // ---- fields ----
+  bool actionsHidden = true;
+  uint8_t lastReplyHeader = 0;
+  int unitPort = 0;  // 0 not found, -1 no ports at all, else the COM number
+  int32_t commandTimeout[6] = {};
+  FixedText<200> commandText[6];
+  FixedText<50> commandCaption[6];
+  std::string paneText;
+  bool rawReplies = false;
+  std::string manualText;
+  int searchTimer = 0;
+  bool searchPending = false;
+  std::string title;
+  bool ended = false;    // the window has been closed
+  bool endedOk = false;  // closed as OK ("Exit") rather than cancelled
+  CPortSelectDlg portSelect;
+  CTransponder unit;
+
+  // ---- controls ----
+  bool IsVisible(int id) const;
+  const std::string& ControlText(int id) const;
+  void ShowControl(int id, bool visible);
+  void SetControlText(int id, const std::string& text);
+
+  // ---- data exchange ----
+  void Pull();
+  void Push();
+
+  // ---- start-up and the window's own operations ----
+  bool OnInitDialog();
+  void OnTimer(int id);
+  void ConnectToUnit();
+  void ShowUnitActions();
+  void ShowReply(const char* text, uint8_t header);
+  void ClearCommandEntries();
+  void UpdateCommandButtons();
+
+  // ---- buttons ----
+  // Runs the action of a control. Every action may talk to the unit except "Exit", which the
+  // window runs itself (RunsOnWorker false): it only closes the window.
+  void OnCommand(int id);
+  static bool RunsOnWorker(int id) { return id != ctl::kExit; }
+  void OnCancel();  // the Esc key
+
+  void OnQuickSet();
+  void OnGeneralStatus();
+  void OnTestReport();
+  void OnSetAddress();
+  void OnReadSensors();
+  void OnInitialise();
+  void OnSetTime();
+  void OnReset();
+  void OnFactoryDefaults();
+  void OnSetDepth();
+  void OnAcousticCheck();
+  void OnHardwareSelfTest();
+  void OnSetAsTestTransponder();
+  void OnReleaseTest();
+  void OnEnable();
+  void OnDasCalibration();
+  void OnSetSerialNumber();
+  void OnSynchOut();
+  void OnSynchIn();
+  void OnCommandButton(int index);
+  void OnGetFileStatus();
+  void OnSetNewStatus();
+  void OnManualCommand();
+  void OnRawReplies();
+  void OnExportStatus();
+  void OnBootload();
+  void OnLoadCommands();
+  void OnExit();
+
+  // The start of most unit actions: busy window, comms check (which has said "No valid
+  // comms" when it fails), then, when emptyPane, pull and empty the pane.
+  bool BeginUnitAction(bool emptyPane = true);
+  // Text of the pane for a pressure refused before anything was sent.
+  static std::string PressureRefusedText(int pressure);
+  // What the quick set and the address dialog's action need of this window.
+  MainWindowHooks Hooks();
+
+ private:
+  struct ControlState {
+    bool visible = false;
+    std::string text;
+  };
+  std::map<int, ControlState> controls_;
+  IDialogView* view_ = nullptr;
+};

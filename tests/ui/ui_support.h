@@ -1,0 +1,98 @@
+// The main window on a bench: the toolkit-free window with a recording view, the simulated
+// unit and ports, the scripted operator, a fresh data folder and virtual time.
+#pragma once
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tests/support/test_bench.h"
+#include "ui/tester_dlg.h"
+
+// Stands in for the Qt window: remembers what was pushed and holds the values that a pull
+// copies (the hidden check box and the edit box).
+struct RecordingView : IDialogView {
+  bool checkBox = false;
+  std::string editText;
+  int pushes = 0;
+  std::string pushedPane;
+  std::vector<int> changed;
+  int timerId = 0, timerMs = 0;
+  int endings = 0;
+  bool endedOk = false;
+
+  void Pull(CTesterDlg& dlg) override {
+    dlg.rawReplies = checkBox;
+    dlg.manualText = editText;
+  }
+  void Push(const CTesterDlg& dlg) override {
+    ++pushes;
+    pushedPane = dlg.paneText;
+    checkBox = dlg.rawReplies;
+    editText = dlg.manualText;
+  }
+  void ControlChanged(const CTesterDlg&, int id) override { changed.push_back(id); }
+  void StartTimer(int id, int ms) override {
+    timerId = id;
+    timerMs = ms;
+  }
+  void EndDialog(bool ok) override {
+    ++endings;
+    endedOk = ok;
+  }
+};
+
+struct WindowOnBench {
+  // unitPort: where the unit is; ports 1..portCount exist as well.
+  explicit WindowOnBench(int unitPort = 4, int portCount = 6)
+      : root(FreshTempDir("ui")), bench(clock, unitPort, portCount) {
+    dlg = std::make_unique<CTesterDlg>(bench.port, op, DataPaths{root}, &view);
+  }
+  ~WindowOnBench() {
+    dlg.reset();
+    std::error_code ec;
+    std::filesystem::remove_all(root, ec);
+  }
+  // Start-up as the program runs it: the dialog's initialisation, then the search timer.
+  void Start() {
+    dlg->OnInitDialog();
+    dlg->OnTimer(view.timerId);
+  }
+  // Start-up, then the first "General Status", which reveals the unit buttons.
+  void StartAndReadStatus() {
+    Start();
+    dlg->OnCommand(ctl::kGeneralStatus);
+  }
+  SimUnit& sim() { return *bench.unit; }
+  std::string& wire() { return bench.line().written; }
+  CTransponder& unit() { return dlg->unit; }
+
+  // The ids of the visible controls.
+  std::set<int> Visible() const {
+    std::set<int> ids;
+    for (const auto& c : MainControls())
+      if (dlg->IsVisible(c.id)) ids.insert(c.id);
+    return ids;
+  }
+
+  VirtualClock clock;
+  std::filesystem::path root;
+  SimBench bench;
+  ScriptedOperator op;
+  RecordingView view;
+  std::unique_ptr<CTesterDlg> dlg;
+};
+
+// The commands the terminal wrote, one per line, without the readiness probes.
+inline std::vector<std::string> SentCommands(const std::string& wire) {
+  std::vector<std::string> out;
+  size_t start = 0;
+  while (start < wire.size()) {
+    size_t end = wire.find("\r\n", start);
+    if (end == std::string::npos) end = wire.size();
+    std::string line = wire.substr(start, end - start);
+    if (!line.empty() && line != "#DASP,0") out.push_back(line);
+    start = end + 2;
+  }
+  return out;
+}
