@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "sim/sim_setup.h"
+#include "sim/sim_tests.h"
 
 namespace {
 
@@ -139,9 +140,14 @@ void Select(SimUnitState& s, int32_t parameter, int32_t code) {
 }
 
 // A lone "#GCMD": 1 puts the serial line's rate code right, 2 disables every mode, 3 leaves
-// wideband for tone signalling, 4 switches wideband on (on a unit that can).
+// wideband for tone signalling, 4 switches wideband on (on a unit that can). The bench tests'
+// lone commands (the tone query 8, and any code while the interrogation reports are on) are
+// theirs.
 Reply LoneCommand(SimUnit& u, int32_t n, const std::string& args) {
   SimUnitState& s = u.state;
+  if (n == 8 || InterrogationReportsOn(u)) {
+    if (std::optional<Reply> test = TestGcmdCommand(u, args)) return *test;
+  }
   std::optional<Reply> setup = SetupModeCommand(u, args);
   switch (n) {
     case 1:
