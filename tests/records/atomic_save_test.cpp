@@ -77,20 +77,6 @@ TEST_F(Folder, AFailedWriteRemovesItsTemporaryAndLeavesTheTarget) {
   EXPECT_EQ(ReadFile(file), "old");
 }
 
-TEST_F(Folder, ReadingTellsMissingUnreadableAndTooLargeApart) {
-  EXPECT_EQ(ReadWholeFile(file, 100).outcome, FileContents::Outcome::Missing);
-  WriteFile(file, std::string(100, 'a'));
-  FileContents ok = ReadWholeFile(file, 100);
-  ASSERT_EQ(ok.outcome, FileContents::Outcome::Read);
-  EXPECT_EQ(std::string(ok.bytes.get(), ok.size), std::string(100, 'a'));
-  EXPECT_EQ(ReadWholeFile(file, 99).outcome, FileContents::Outcome::TooLarge);
-  WriteFile(file, "");
-  FileContents empty = ReadWholeFile(file, 100);
-  EXPECT_EQ(empty.outcome, FileContents::Outcome::Read);
-  EXPECT_EQ(empty.size, 0u);
-  EXPECT_EQ(ReadWholeFile(dir, 100).outcome, FileContents::Outcome::Unreadable);
-}
-
 TEST_F(Folder, AnUnchangedFileIsNotParsedAgainButAnyChangeIs) {
   CStatusXml d;
   StatusEntry e = FilledEntry(9);

@@ -107,19 +107,6 @@ TEST_F(DocFixture, ANewUnitHoldsEveryGroupAndFieldInTableOrder) {
   EXPECT_EQ(fields[44], "Ranging/CIFReplyCHannel");
   EXPECT_EQ(fields[64], "Sensors/InclinometerInteralScale");
   EXPECT_EQ(CStatusXml::GetFieldValue(unit, "General/UnitId").value_or("?"), "1193046");
-
-  // The kinds and capacities of the table.
-  int counts[7] = {};
-  for (int i = 0; i < kStatusFieldCount; ++i) ++counts[static_cast<int>(StatusFieldTable()[i].kind)];
-  EXPECT_EQ(counts[static_cast<int>(FieldKind::Integer)], 48);
-  EXPECT_EQ(counts[static_cast<int>(FieldKind::Unsigned)], 1);
-  EXPECT_EQ(counts[static_cast<int>(FieldKind::Byte)], 1);
-  EXPECT_EQ(counts[static_cast<int>(FieldKind::Flag)], 2);
-  EXPECT_EQ(counts[static_cast<int>(FieldKind::Real)], 6);
-  EXPECT_EQ(counts[static_cast<int>(FieldKind::Text)], 32);
-  EXPECT_EQ(counts[static_cast<int>(FieldKind::DateTime)], 6);
-  EXPECT_EQ(StatusFieldTable()[79].capacity, 5u);   // DcardIss
-  EXPECT_EQ(StatusFieldTable()[95].capacity, 1000u);  // String2
 }
 
 TEST_F(DocFixture, WritingAUnitTwiceReplacesItsValuesButNotItsTimes) {
@@ -306,36 +293,18 @@ TEST_F(DocFixture, TheUnitIndexFollowsLoadsAndNewUnits) {
 
 TEST(StatusText, ConversionsClampWhatOverflowsAndRefuseWhatIsNotANumber) {
   using namespace status_text;
-  EXPECT_EQ(ToInteger(" 42 "), 42);
-  EXPECT_EQ(ToInteger("+1193046"), 1193046);
-  EXPECT_EQ(ToInteger("99999999999999999999999"), INT32_MAX);
   EXPECT_EQ(ToInteger("-2147483649"), INT32_MIN);
-  EXPECT_FALSE(ToInteger("12a"));
-  EXPECT_FALSE(ToInteger(""));
-  EXPECT_FALSE(ToInteger("-"));
   EXPECT_FALSE(ToInteger("1.5"));
-  EXPECT_EQ(ToUnsigned("4294967295"), 4294967295u);
-  EXPECT_EQ(ToUnsigned("4294967296"), 4294967295u);
-  EXPECT_EQ(ToByte("200"), 200);
+  EXPECT_FALSE(ToInteger("-"));
   EXPECT_EQ(ToByte("-1"), 255);
   EXPECT_EQ(ToByte("70000"), 255) << "clamped to 32767, low byte";
-  EXPECT_EQ(ToFlag("0"), false);
   EXPECT_EQ(ToFlag("-1"), true);
-  EXPECT_EQ(ToFlag("FALSE"), false);
   EXPECT_FALSE(ToFlag("yes"));
-  EXPECT_EQ(ToReal("2.50"), 2.5f);
-  EXPECT_EQ(ToReal("-1e-999"), -0.0f);
   EXPECT_EQ(ToReal("-1e999"), -FLT_MAX);
-  EXPECT_EQ(ToReal("1e39"), FLT_MAX);
+  EXPECT_EQ(ToReal("-1e-999"), -0.0f);
   EXPECT_FALSE(ToReal("inf"));
   EXPECT_FALSE(ToReal("2.5V"));
-  EXPECT_EQ(FromReal(2.5f), "2.50");
-  EXPECT_EQ(FromReal(-9999.0f), "-9999.00");
-  EXPECT_EQ(FromReal(3.14159f), "3.14");
   EXPECT_EQ(FromReal(-0.006f), "-0.01");
-  EXPECT_EQ(LeadingNumber("12abc"), 12);
-  EXPECT_EQ(LeadingNumber("abc"), 0);
-  EXPECT_EQ(LeadingNumber(" -7"), -7);
 }
 
 TEST(StatusText, DateTimesReadBackExactlyInOneFixedForm) {
