@@ -149,8 +149,11 @@ bool CCommPort::ReadReply(TextSpan buffer, const std::function<bool()>& keepWait
 
 bool CCommPort::Send(TextSpan buffer, int32_t seconds, bool uncounted, bool addCrLf) {
   CursorScope cursor(busyCursor);
-  if (!Open(false)) return false;
-  if (!uncounted && failuresLeft < 1) return false;
+  // A send that cannot go out leaves no reply: the command must not pass for the unit's answer.
+  if (!Open(false) || (!uncounted && failuresLeft < 1)) {
+    if (seconds != 0) buffer.Clear();
+    return false;
+  }
   Delay(20);
   device_->Purge();
   Delay(20);
@@ -177,7 +180,10 @@ bool CCommPort::Send(TextSpan buffer, int32_t seconds, bool uncounted, bool addC
 
 bool CCommPort::SendLineMs(TextSpan buffer, uint32_t milliseconds) {
   CursorScope cursor(busyCursor);
-  if (!Open(false)) return false;
+  if (!Open(false)) {
+    buffer.Clear();
+    return false;
+  }
   char work[kWorkBufferSize];
   TextSpan out(work);
   out.Assign(buffer.view());

@@ -84,6 +84,7 @@ TEST(Exchange, CountedExchangesSpendTheBudgetAndTheFourthFailsWithoutWriting) {
   uint64_t t = b.nowMs();
   EXPECT_FALSE(b.unit->Exchange("#HWST", reply, false, true));
   EXPECT_EQ(b.wire().size(), written) << "the fourth counted exchange writes nothing";
+  EXPECT_STREQ(reply, "") << "and the command does not pass for a reply";
   EXPECT_EQ(b.nowMs() - t, 500u) << "only the pause before the attempt";
   EXPECT_FALSE(b.unit->Exchange("#HWST", reply, true, true));
   EXPECT_GT(b.wire().size(), written) << "uncounted exchanges still run";
