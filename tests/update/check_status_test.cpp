@@ -130,17 +130,6 @@ TEST_F(CheckStatusTest, AReplyOnIrsOnEitherSideIsNotCompared) {
   EXPECT_STREQ(report, "Cif/Cis reply is 14 not 15\r\n");
 }
 
-TEST_F(CheckStatusTest, OnlyCpdDifferingGivesTheNamelessLine) {
-  UnitStatus cur = Typical();
-  UnitStatus req = Typical();
-  req.CPD = 4;
-  EXPECT_FALSE(Check(cur, req));
-  EXPECT_STREQ(report, " is 2 not 4\r\n");
-  // A fresh report each call.
-  EXPECT_TRUE(Check(cur, cur));
-  EXPECT_STREQ(report, "");
-}
-
 TEST_F(CheckStatusTest, HugeValuesFromAFileAreReportedWithoutOverflow) {
   UnitStatus cur = Typical();
   UnitStatus req = Typical();

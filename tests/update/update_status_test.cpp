@@ -183,13 +183,6 @@ TEST_F(UpdateTest, TatCodesRoundToTheNearestStepAndStopAtFourteen) {
   EXPECT_EQ(report, "TAT is 875.000 not 937.500\r\n");
 }
 
-TEST_F(UpdateTest, TatOutsideItsRuleKeepsTheUnitsValue) {
-  ReadUnit();
-  req().Tat = 30.0f;  // step 0
-  EXPECT_EQ(Update(), Commands{});
-  EXPECT_EQ(req().Tat, 500.0f);
-}
-
 TEST_F(UpdateTest, OnePowerForAllAndTheFourPowers) {
   // Required CPA 2 against current 2 with a different CPU: no power command at all.
   ReadUnit();
