@@ -197,6 +197,24 @@ TEST_F(FlowTest, AnIncompleteFirstReadingAbortsBeforeAnyDialog) {
   EXPECT_EQ(b.op.BoxTexts(), std::vector<std::string>{"Only partial status recovered 18"});
 }
 
+// The serial status goes unanswered for as many exchanges as the counter says; the quickset
+// dialog script sets the counter, so the first reading is complete.
+std::shared_ptr<int> SilenceSerialStatus(SimUnit& unit) {
+  auto silentFor = std::make_shared<int>(0);
+  unit.Handle("STTX", [silentFor](SimUnit& u, const std::string&, const std::string&) {
+    SimUnit::Reply r;
+    if (*silentFor > 0) {
+      --*silentFor;
+      r.silent = true;
+      return r;
+    }
+    r.noEcho = true;
+    r.lines.push_back(SerialStatusRecord(u.state));
+    return r;
+  });
+  return silentFor;
+}
+
 TEST_F(FlowTest, AnIncompleteReadBackIsReadAgainAtTheOperatorsWord) {
   MakeQrn();
   auto silentFor = SilenceSerialStatus(b.sim());
