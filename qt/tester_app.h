@@ -1,0 +1,65 @@
+// The application: reads the command line, builds the serial backend (the machine's ports, or
+// the built-in simulated unit with --simulate), the Qt operator, the main window and its
+// worker thread, and runs the main window until it closes, which ends the program.
+#pragma once
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "platform/clock.h"
+#include "platform/paths.h"
+
+class CCommPort;
+class CTesterDlg;
+class ISerialProvider;
+class QtOperator;
+class TesterWindow;
+class UnitWorker;
+struct SimBench;
+
+struct AppOptions {
+  bool simulate = false;
+  DataPaths paths;
+  bool ok = true;       // false: the command line was not understood
+  std::string message;  // what to tell the user then
+};
+
+// --simulate, --root DIR (also --root=DIR), --help.
+AppOptions ParseCommandLine(int argc, char** argv);
+
+// The COM number of the simulated unit, and how many ports the simulated machine has.
+inline constexpr int kSimulatedUnitPort = 3;
+inline constexpr int kSimulatedPortCount = 4;
+
+class CTesterApp {
+ public:
+  // clock: the tick counter for the port and the simulated line (a SteadyClock when null).
+  explicit CTesterApp(const AppOptions& options, IClock* clock = nullptr);
+  ~CTesterApp();
+
+  // Shows the main window, starts the unit search, and runs until the window closes.
+  int Run();
+  // The start-up without the event loop (tests and the screenshot tool): the window's
+  // initialisation and its first show.
+  void Start();
+  // Closes the port on the thread that opened it (done by the destructor too).
+  void Shutdown();
+
+  CTesterDlg& dlg() { return *dlg_; }
+  TesterWindow& window() { return *window_; }
+  UnitWorker& worker() { return *worker_; }
+  QtOperator& op() { return *op_; }
+  SimBench* bench() { return bench_.get(); }
+
+ private:
+  std::unique_ptr<IClock> ownClock_;
+  IClock* clock_;
+  std::unique_ptr<SimBench> bench_;
+  std::unique_ptr<ISerialProvider> provider_;
+  std::unique_ptr<CCommPort> port_;
+  std::unique_ptr<QtOperator> op_;
+  std::unique_ptr<CTesterDlg> dlg_;
+  std::unique_ptr<UnitWorker> worker_;
+  std::unique_ptr<TesterWindow> window_;
+  bool shutDown_ = false;
+};

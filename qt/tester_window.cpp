@@ -1,0 +1,198 @@
+#include "tester_window.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextCursor>
+#include <QTimer>
+
+#include "dialog_units.h"
+#include "gui_thread.h"
+#include "qt_operator.h"
+#include "unit_worker.h"
+
+TesterWindow::TesterWindow(CTesterDlg& dlg, UnitWorker& worker, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), dlg_(dlg), worker_(worker) {
+  setObjectName("mainWindow");
+  // The window's font: the one its template names when the machine has it, else a sans serif
+  // of the same size.
+  QFont f("MS Sans Serif");
+  f.setStyleHint(QFont::SansSerif);
+  f.setPointSize(8);
+  setFont(f);
+  Build();
+  connect(&worker_, &UnitWorker::finished, this, [this] { ActionFinished(); });
+}
+
+void TesterWindow::Build() {
+  const DialogUnits du(font());
+  setFixedSize(du.Size(kMainWindowWidthDu, kMainWindowHeightDu));
+  for (const ControlSpec& c : MainControls()) {
+    QWidget* w = nullptr;
+    const QString text = QString::fromLatin1(c.text);
+    switch (c.kind) {
+      case ControlKind::Button: {
+        auto* b = new QPushButton(text, this);
+        b->setAutoDefault(false);
+        connect(b, &QPushButton::clicked, this, [this, id = c.id] { Click(id); });
+        w = b;
+        break;
+      }
+      case ControlKind::CheckBox: {
+        rawReplies_ = new QCheckBox(text, this);
+        connect(rawReplies_, &QCheckBox::clicked, this, [this, id = c.id] { Click(id); });
+        w = rawReplies_;
+        break;
+      }
+      case ControlKind::Edit:
+        manualText_ = new QLineEdit(this);
+        w = manualText_;
+        break;
+      case ControlKind::Pane:
+        pane_ = new QPlainTextEdit(this);
+        pane_->setReadOnly(true);
+        pane_->setLineWrapMode(QPlainTextEdit::NoWrap);
+        pane_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        pane_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        pane_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        w = pane_;
+        break;
+      case ControlKind::Progress:
+        progress_ = new QProgressBar(this);
+        progress_->setRange(0, 100);
+        progress_->setTextVisible(false);
+        w = progress_;
+        break;
+    }
+    w->setObjectName(QString("control%1").arg(c.id));
+    w->setGeometry(du.Rect(c.x, c.y, c.w, c.h));
+    w->setAccessibleName(text);
+    controls_[c.id] = w;
+  }
+  // "Quick set" in the larger font; "General Status" is the default button (Enter runs it).
+  if (auto* q = button(ctl::kQuickSet)) {
+    QFont big = q->font();
+    big.setPixelSize(24);
+    q->setFont(big);
+  }
+  if (auto* g = button(ctl::kGeneralStatus)) {
+    g->setAutoDefault(true);
+    g->setDefault(true);
+    g->setFocus();
+  }
+  for (const ControlSpec& c : MainControls()) ApplyControl(c.id);
+}
+
+QWidget* TesterWindow::control(int id) const {
+  auto it = controls_.find(id);
+  return it == controls_.end() ? nullptr : it->second;
+}
+
+QPushButton* TesterWindow::button(int id) const { return qobject_cast<QPushButton*>(control(id)); }
+
+bool TesterWindow::actionRunning() const { return worker_.Busy(); }
+
+void TesterWindow::ApplyControl(int id) {
+  QWidget* w = control(id);
+  if (!w) return;
+  const QString text = QString::fromStdString(dlg_.ControlText(id));
+  if (auto* b = qobject_cast<QPushButton*>(w)) {
+    if (b->text() != text) b->setText(text);
+    b->setAccessibleName(text);
+  } else if (auto* c = qobject_cast<QCheckBox*>(w)) {
+    c->setText(text);
+    c->setAccessibleName(text);
+  }
+  w->setVisible(dlg_.IsVisible(id));
+}
+
+void TesterWindow::Pull(CTesterDlg& dlg) {
+  RunOnGui(this, [&] {
+    dlg.rawReplies = rawReplies_->isChecked();
+    dlg.manualText = manualText_->text().toStdString();
+  });
+}
+
+void TesterWindow::Push(const CTesterDlg& dlg) {
+  RunOnGui(this, [&] {
+    const QString text = ToDisplayText(dlg.paneText);
+    if (pane_->toPlainText() != text) {
+      pane_->setPlainText(text);  // the pane shows the first line of the new text
+      pane_->moveCursor(QTextCursor::Start);
+      pane_->verticalScrollBar()->setValue(0);
+      pane_->horizontalScrollBar()->setValue(0);
+    }
+    rawReplies_->setChecked(dlg.rawReplies);
+    manualText_->setText(QString::fromStdString(dlg.manualText));
+    setWindowTitle(QString::fromStdString(dlg.title));
+  });
+}
+
+void TesterWindow::ControlChanged(const CTesterDlg&, int id) {
+  RunOnGui(this, [&] { ApplyControl(id); });
+}
+
+void TesterWindow::StartTimer(int id, int milliseconds) {
+  RunOnGui(this, [&] {
+    QTimer::singleShot(milliseconds, this, [this, id] {
+      worker_.Start([this, id] { dlg_.OnTimer(id); });
+    });
+  });
+}
+
+void TesterWindow::EndDialog(bool ok) {
+  RunOnGui(this, [&] {
+    if (worker_.Busy()) {
+      pendingEnd_ = ok ? 1 : 0;  // closes when the action has ended
+      return;
+    }
+    done(ok ? QDialog::Accepted : QDialog::Rejected);
+  });
+}
+
+void TesterWindow::Click(int id) {
+  if (worker_.Busy() || !isEnabled()) return;
+  if (!CTesterDlg::RunsOnWorker(id)) {
+    dlg_.OnCommand(id);
+    return;
+  }
+  worker_.Start([this, id] { dlg_.OnCommand(id); });
+}
+
+void TesterWindow::reject() {
+  if (worker_.Busy()) return;
+  dlg_.OnCancel();
+}
+
+void TesterWindow::closeEvent(QCloseEvent* event) {
+  // The title bar has no close box; a close from the window manager counts as Esc, and is
+  // refused while an action runs.
+  if (worker_.Busy()) {
+    event->ignore();
+    return;
+  }
+  QDialog::closeEvent(event);
+}
+
+void TesterWindow::ActionFinished() {
+  if (pendingEnd_ >= 0) {
+    const bool ok = pendingEnd_ == 1;
+    pendingEnd_ = -1;
+    done(ok ? QDialog::Accepted : QDialog::Rejected);
+  }
+}
+
+void TesterWindow::ShowProgress(bool visible) {
+  RunOnGui(this, [&] { dlg_.ShowControl(ctl::kProgress, visible); });
+}
+
+void TesterWindow::SetProgress(int percent) {
+  RunOnGui(this, [&] {
+    progress_->setValue(percent < 0 ? 0 : percent > 100 ? 100 : percent);
+    progress_->repaint();
+  });
+}

@@ -1,0 +1,61 @@
+// The main window drawn with Qt. It builds one widget per control of the main-window table,
+// binds them to the toolkit-free CTesterDlg (pull and push, shown and hidden, captions), and
+// hands every click to the worker thread, one action at a time. While an action runs the
+// window takes no input.
+#pragma once
+#include <QDialog>
+#include <map>
+
+#include "ui/tester_dlg.h"
+
+class QPlainTextEdit;
+class QProgressBar;
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+class UnitWorker;
+
+class TesterWindow : public QDialog, public IDialogView {
+  Q_OBJECT
+
+ public:
+  TesterWindow(CTesterDlg& dlg, UnitWorker& worker, QWidget* parent = nullptr);
+
+  // IDialogView: may be called from the worker thread; carried to the GUI thread.
+  void Pull(CTesterDlg& dlg) override;
+  void Push(const CTesterDlg& dlg) override;
+  void ControlChanged(const CTesterDlg& dlg, int id) override;
+  void StartTimer(int id, int milliseconds) override;
+  void EndDialog(bool ok) override;
+
+  // A click on a control: runs its action unless one is running.
+  void Click(int id);
+  // Esc: the window closes as cancelled (not while an action runs).
+  void reject() override;
+
+  void ShowProgress(bool visible);
+  void SetProgress(int percent);
+
+  QWidget* control(int id) const;
+  QPushButton* button(int id) const;
+  QPlainTextEdit* pane() const { return pane_; }
+  QProgressBar* progress() const { return progress_; }
+  bool actionRunning() const;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void Build();
+  void ApplyControl(int id);
+  void ActionFinished();
+
+  CTesterDlg& dlg_;
+  UnitWorker& worker_;
+  std::map<int, QWidget*> controls_;
+  QPlainTextEdit* pane_ = nullptr;
+  QProgressBar* progress_ = nullptr;
+  QCheckBox* rawReplies_ = nullptr;
+  QLineEdit* manualText_ = nullptr;
+  int pendingEnd_ = -1;  // a close asked for while an action ran: 1 ok, 0 cancelled
+};

@@ -1,0 +1,106 @@
+// Writes PNG pictures of the operator's windows, drawn offscreen on the simulated unit in
+// virtual time: the main window after start-up and after "General Status", the busy window,
+// the entry dialog and the port selection dialog.
+//   window-screenshots [OUTPUT_DIR]      (default: docs)
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QImage>
+#include <QPixmap>
+#include <QTimer>
+#include <cstdio>
+#include <filesystem>
+
+#include "busy_dlg.h"
+#include "entry_window.h"
+#include "port_select_window.h"
+#include "qt_operator.h"
+#include "sim/sim_bench.h"
+#include "sim/virtual_clock.h"
+#include "tester_app.h"
+#include "tester_window.h"
+#include "ui/tester_dlg.h"
+#include "unit_worker.h"
+
+namespace {
+int failures = 0;
+
+void Save(QWidget& w, const QDir& dir, const char* name) {
+  QCoreApplication::processEvents();
+  const QPixmap shot = w.grab();
+  const QString path = dir.filePath(name);
+  const bool ok = !shot.isNull() && shot.width() > 50 && shot.height() > 30 && shot.save(path, "PNG");
+  std::printf("%s %s (%dx%d)\n", ok ? "wrote" : "FAILED", qPrintable(path), shot.width(), shot.height());
+  if (!ok) ++failures;
+}
+
+// Lets the window's timers and the worker run until the worker is idle again.
+void Settle(CTesterApp& app) {
+  QEventLoop loop;
+  QTimer::singleShot(100, &loop, &QEventLoop::quit);
+  loop.exec();
+  app.worker().WaitIdle();
+  QCoreApplication::processEvents();
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication qapp(argc, argv);
+  const QDir out(argc > 1 ? argv[1] : "docs");
+  QDir().mkpath(out.path());
+
+  const auto root = std::filesystem::temp_directory_path() / ("vt-shots-" + std::to_string(QCoreApplication::applicationPid()));
+  AppOptions options;
+  options.simulate = true;
+  options.paths.root = root;
+  VirtualClock clock;
+  {
+    CTesterApp app(options, &clock);
+    app.Start();
+    Settle(app);
+    if (app.dlg().paneText.rfind("Velmoor detected on Comm", 0) != 0) {
+      std::printf("FAILED: the search did not find the simulated unit\n");
+      ++failures;
+    }
+    Save(app.window(), out, "main-window-startup.png");
+
+    app.window().Click(ctl::kGeneralStatus);
+    Settle(app);
+    if (!app.dlg().IsVisible(ctl::kReadSensors)) {
+      std::printf("FAILED: General Status did not reveal the unit buttons\n");
+      ++failures;
+    }
+    Save(app.window(), out, "main-window-status.png");
+
+    app.op().ShowBusy();
+    app.op().SetBusyCaption("Searching for Velmoor");
+    QEventLoop frames;  // let the animation run a few frames
+    QTimer::singleShot(400, &frames, &QEventLoop::quit);
+    frames.exec();
+    if (CBusyDlg* busy = app.op().busyWindow()) Save(*busy, out, "busy-window.png");
+    else ++failures;
+    app.op().HideBusy();
+
+    CEntryDlg entry;
+    entry.useEnterButton = true;
+    entry.title = "Enter Atmospheric pressure in millibars";
+    entry.value = "1000";
+    EntryWindow entryWindow(entry, &app.window());
+    entryWindow.show();
+    Save(entryWindow, out, "entry-dialog.png");
+    entryWindow.hide();
+
+    CPortSelectDlg ports;
+    ports.SetPresent({false, true, true, true, true});
+    ports.Open();
+    PortSelectWindow portWindow(ports, app.bench()->provider.ListPorts(), &app.window());
+    portWindow.list()->setCurrentIndex(2);  // "COMM  3", where the unit is
+    portWindow.show();
+    Save(portWindow, out, "port-selection-dialog.png");
+    portWindow.hide();
+  }
+  std::error_code ec;
+  std::filesystem::remove_all(root, ec);
+  return failures == 0 ? 0 : 1;
+}

@@ -1,0 +1,98 @@
+// The Qt program offscreen on the simulated unit in virtual time, and a stand-in for the
+// person at the bench who answers the modal windows as they appear.
+#pragma once
+#include <QApplication>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "sim/sim_bench.h"
+#include "sim/virtual_clock.h"
+#include "tester_app.h"
+#include "tester_window.h"
+#include "ui/tester_dlg.h"
+#include "unit_worker.h"
+
+// Waits (processing events) until the condition holds; gives up after a generous bound so a
+// broken window fails the test instead of hanging it. Not a measure of speed.
+inline bool WaitUntil(const std::function<bool()>& condition) { return QTest::qWaitFor(condition, 20000); }
+
+// Answers every modal window that opens: message boxes with the next queued button (OK, or
+// Yes for a question, when the queue is empty), other dialogs through a handler.
+class ModalAnswerer : public QObject {
+ public:
+  ModalAnswerer() {
+    timer_.setInterval(10);
+    QObject::connect(&timer_, &QTimer::timeout, this, [this] { Poll(); });
+    timer_.start();
+  }
+  std::deque<QMessageBox::StandardButton> answers;
+  std::function<void(QWidget*)> onDialog;  // any modal window that is not a message box
+  std::vector<std::string> texts;
+  std::vector<std::string> titles;
+
+ private:
+  void Poll() {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal || !modal->isVisible()) return;
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+      texts.push_back(box->text().toStdString());
+      titles.push_back(box->windowTitle().toStdString());
+      QMessageBox::StandardButton answer = QMessageBox::Ok;
+      if (box->button(QMessageBox::Yes)) answer = QMessageBox::Yes;
+      if (!answers.empty()) {
+        answer = answers.front();
+        answers.pop_front();
+      }
+      if (QAbstractButton* b = box->button(answer)) b->click();
+      return;
+    }
+    if (onDialog) onDialog(modal);
+  }
+  QTimer timer_;
+};
+
+struct AppOnBench {
+  AppOnBench() {
+    root = std::filesystem::temp_directory_path() /
+           ("vt-qt-" + std::to_string(QCoreApplication::applicationPid()) + "-" + std::to_string(counter()++));
+    std::filesystem::remove_all(root);
+    AppOptions options;
+    options.simulate = true;
+    options.paths.root = root;
+    app = std::make_unique<CTesterApp>(options, &clock);
+  }
+  ~AppOnBench() {
+    app.reset();
+    std::error_code ec;
+    std::filesystem::remove_all(root, ec);
+  }
+  // Start-up: the window's initialisation, its first show, and the search on its timer.
+  void Start() {
+    app->Start();
+    ASSERT_TRUE(WaitUntil([this] { return !dlg().searchPending && !app->worker().Busy(); }));
+    app->worker().WaitIdle();
+  }
+  // Clicks a control and waits until its action has ended.
+  void ClickAndWait(int id) {
+    window().Click(id);
+    app->worker().WaitIdle();
+  }
+  static int& counter() {
+    static int n = 0;
+    return n;
+  }
+  CTesterDlg& dlg() { return app->dlg(); }
+  TesterWindow& window() { return app->window(); }
+  SimUnit& sim() { return *app->bench()->unit; }
+  std::string& wire() { return app->bench()->line().written; }
+
+  VirtualClock clock;
+  std::filesystem::path root;
+  std::unique_ptr<CTesterApp> app;
+};
