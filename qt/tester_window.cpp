@@ -2,7 +2,10 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QIcon>
 #include <QLineEdit>
+#include <QPainter>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -15,6 +18,26 @@
 #include "qt_operator.h"
 #include "unit_worker.h"
 
+namespace {
+// The window's icon: a transponder sending a ping.
+QIcon ProgramIcon() {
+  QPixmap pixmap(32, 32);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor(18, 74, 112));
+  p.drawRoundedRect(QRectF(3, 9, 9, 14), 2, 2);
+  p.setBrush(Qt::NoBrush);
+  for (int k = 0; k < 3; ++k) {
+    p.setPen(QPen(QColor(40, 150, 210), 2));
+    const double r = 8 + 6 * k;
+    p.drawArc(QRectF(12 - r, 16 - r, 2 * r, 2 * r), -40 * 16, 80 * 16);
+  }
+  return QIcon(pixmap);
+}
+}  // namespace
+
 TesterWindow::TesterWindow(CTesterDlg& dlg, UnitWorker& worker, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), dlg_(dlg), worker_(worker) {
   setObjectName("mainWindow");
@@ -24,6 +47,7 @@ TesterWindow::TesterWindow(CTesterDlg& dlg, UnitWorker& worker, QWidget* parent)
   f.setStyleHint(QFont::SansSerif);
   f.setPointSize(8);
   setFont(f);
+  setWindowIcon(ProgramIcon());
   Build();
   connect(&worker_, &UnitWorker::finished, this, [this] { ActionFinished(); });
 }

@@ -239,12 +239,6 @@ TEST_F(SetupTest, DasCalibrationStopsWhenTheWatchdogRestartFails) {
   EXPECT_EQ(b.wire().find("#DAST"), std::string::npos);
 }
 
-TEST_F(SetupTest, DasCalibrationPutsTheSimulatedUnitInCalibration) {
-  char reply[1000];
-  unit().EnterDasCalibration(reply);
-  EXPECT_TRUE(b.sim().state.setup.dasCalibration);
-}
-
 TEST_F(SetupTest, FactoryDefaultsWarnFirstThenSendAndWaitForTheUnit) {
   unit().ShowBusy();
   unit().InstallFactoryDefaults();

@@ -16,6 +16,8 @@
 #include "entry_window.h"
 #include "port_select_window.h"
 #include "qt_operator.h"
+#include "quickset/quickset_flow.h"
+#include "quickset_dialogs.h"
 #include "tests/qt/qt_support.h"
 
 namespace {
@@ -167,6 +169,24 @@ TEST(QtMainWindow, NoUnitFoundOpensThePortDialogAndTheChosenPortIsUsed) {
   EXPECT_EQ(b.dlg().unitPort, 3);
   EXPECT_TRUE(person.texts.empty());
   EXPECT_EQ(b.window().pane()->toPlainText(), "");
+}
+
+TEST(QtMainWindow, QuickSetRunsThroughTheSettingsDialogAndItsBoxes) {
+  AppOnBench b;
+  b.Start();
+  ModalAnswerer person;
+  int dialogs = 0;
+  person.onDialog = [&](QWidget* w) {
+    if (auto* advanced = dynamic_cast<AdvancedDialog*>(w)) {
+      ++dialogs;
+      advanced->setButton()->click();
+    }
+  };
+  b.ClickAndWait(ctl::kQuickSet);
+  EXPECT_EQ(dialogs, 1);
+  EXPECT_EQ(person.texts, (std::vector<std::string>{quickset_text::kSetCorrectly, "Enable Unit (Yes)\nor\nDisable unit to save battery power (No)"}));
+  EXPECT_TRUE(b.window().pane()->toPlainText().startsWith("#HWST"));
+  EXPECT_TRUE(b.window().isEnabled());
 }
 
 TEST(QtBusyWindow, DisablesTheMainWindowShowsItsCaptionAtOnceAndAnimates) {
