@@ -1,5 +1,6 @@
 #include "ui/tester_dlg.h"
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 
@@ -265,7 +266,10 @@ void CTesterDlg::OnSetDepth() {
   Pull();
   paneText.clear();
   std::string entered = unit.op.Entry("Enter Atmospheric pressure in millibars", "1000", true).value_or("1000");
-  const int pressure = std::atoi(entered.c_str());
+  // The leading decimal number, as the standard conversion reads it, held to the int's range
+  // (anything that large is refused as out of range anyway).
+  const long long value = std::strtoll(entered.c_str(), nullptr, 10);
+  const int pressure = value > INT_MAX ? INT_MAX : value < INT_MIN ? INT_MIN : static_cast<int>(value);
   unit.ShowBusy();
   if (!unit.SetDepthOffset(pressure, unit.replyText) && (pressure <= 750 || pressure >= 1250)) {
     // Nothing was sent: say so rather than show the previous action's reply again.

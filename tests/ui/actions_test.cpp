@@ -151,6 +151,10 @@ TEST(UnitActions, DepthZeroRefusesAPressureThatIsNotANumberAndSaysNothingWasSent
   EXPECT_EQ(w.wire().find("#ZDOF"), std::string::npos);
   EXPECT_EQ(w.dlg->paneText, CTesterDlg::PressureRefusedText(0));
   EXPECT_EQ(w.dlg->paneText.find("Offset"), std::string::npos);
+  // A number too large for an int is refused too, not wrapped into range.
+  w.op.entries.push_back(std::string("4294968296"));
+  w.dlg->OnCommand(ctl::kSetDepth);
+  EXPECT_EQ(w.wire().find("#ZDOF"), std::string::npos);
 }
 
 TEST(UnitActions, SerialNumberFromTheEntryDialog) {
