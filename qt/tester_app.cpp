@@ -53,6 +53,7 @@ CTesterApp::CTesterApp(const AppOptions& options, IClock* clock) {
   ISerialProvider* provider = nullptr;
   if (options.simulate) {
     bench_ = std::make_unique<SimBench>(*clock_, kSimulatedUnitPort, kSimulatedPortCount);
+    bench_->unit->state.modelName = "QRN";  // so "Quick set" offers the navigation schemes
     port = &bench_->port;
     provider = &bench_->provider;
   } else {

@@ -93,6 +93,7 @@ std::vector<std::string> TransponderStatusLines(const SimUnitState& s) {
 std::vector<std::string> FirmwareVersionLines(const SimUnitState& s) {
   std::vector<std::string> l;
   l.push_back("Firmware versions");
+  if (!s.modelName.empty()) l.push_back("Model " + s.modelName + " transponder");
   l.push_back(s.firmwareLabel + " " + s.mainFirmware);
   l.push_back("DAS, " + s.dasFirmware);
   l.push_back("U4, " + s.u4Firmware);

@@ -36,6 +36,7 @@ struct SimUnitState {
   // Firmware.
   std::string firmwareLabel = "Main";  // "T7Max" on the old firmware
   std::string mainFirmware = "V3.12.4 12/03/2021";
+  std::string modelName;  // "QRN" for a unit of the QRN model: its firmware reply names it
   std::string dasFirmware = "V1.07";
   std::string u4Firmware = "V2.01";
   std::string u10Firmware = "V1.10";

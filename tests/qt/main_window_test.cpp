@@ -176,10 +176,15 @@ TEST(QtMainWindow, QuickSetRunsThroughTheSettingsDialogAndItsBoxes) {
   b.Start();
   ModalAnswerer person;
   int dialogs = 0;
+  // The simulated unit is of the QRN model, so the navigation schemes are offered: A3, High
+  // power, Maximum gain, Set.
   person.onDialog = [&](QWidget* w) {
-    if (auto* advanced = dynamic_cast<AdvancedDialog*>(w)) {
+    if (auto* quickset = dynamic_cast<QuicksetDialog*>(w)) {
       ++dialogs;
-      advanced->setButton()->click();
+      quickset->schemeButton(2)->click();
+      quickset->powerList()->setCurrentText("High");
+      quickset->gainList()->setCurrentText("Maximum");
+      quickset->setButton()->click();
     }
   };
   b.ClickAndWait(ctl::kQuickSet);
