@@ -1,0 +1,79 @@
+// A program load from an arbitrary program file against a bootloader that answers arbitrary
+// bytes: the file's lines are read and checked record by record (NextRecord), each record goes
+// over the port into the 52-character load buffer, the bootloader's reply comes back into the
+// same buffer and is judged, the operator answers the error prompts, and the trailer is made
+// from the pages. Then the finish (exit, comms-break restart, defaults, initialise).
+//
+// Input: one byte of the operator's answers to the error prompts (bit i: the i-th prompt, Yes
+// when set; cycled), then pieces separated by two 0xFF bytes: the program file, then the
+// bootloader's replies, one per write; when they run out every write is answered "OK".
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "firmware/srecord_image.h"
+#include "fuzz_support.h"
+#include "serial/transponder.h"
+#include "sim/scripted_operator.h"
+
+namespace {
+const fuzz::ScratchRoot& Root() {
+  static const fuzz::ScratchRoot root;
+  return root;
+}
+
+bool Terminated(const char* text, size_t capacity) { return strnlen(text, capacity) < capacity; }
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 1) return 0;
+  const uint8_t answers = data[0];
+  std::vector<std::string> pieces = fuzz::Split(data + 1, size - 1, 4096);
+  const std::filesystem::path program = Root().path() / "program.a07";
+  fuzz::ScratchRoot::WriteFile(program, pieces[0]);
+
+  fuzz::FuzzLine line;
+  line.replies.assign(pieces.begin() + 1, pieces.end());
+  line.afterLast = "OK\r\n";
+  VirtualClock clock;
+  fuzz::FuzzProvider provider(line, clock);
+  CCommPort port(clock, provider);
+  port.portNumber = 5;
+  ScriptedOperator op;
+  CTransponder unit(port, op, DataPaths{Root().path()});
+
+  CSRecordImage& image = unit.ProgramImage();
+  image.path = program.string();
+  fuzz::Expect(image.Open(), "the program file opens");
+  unit.loadBuffer[0] = '\0';
+
+  char message[200] = {};
+  int prompts = 0;
+  int r = 0;
+  // Each step reads at most one line or makes one trailer record; an operator who always goes
+  // on against a bootloader that refuses every record would loop, so the operator gives up
+  // after sixteen prompts, and the steps are bounded by the longest file a fuzzer makes.
+  for (int step = 0; step < 5000; ++step) {
+    r = unit.ContinueLoad(message, 0);
+    fuzz::Expect(Terminated(unit.loadBuffer, sizeof unit.loadBuffer), "the load buffer stays terminated");
+    if (r > 0) fuzz::Expect(r <= 100, "progress is a percentage");
+    if (r < 0) {
+      fuzz::Expect(Terminated(message, sizeof message) && message[0] != '\0', "an error is put in words");
+      fuzz::Expect(r >= -16, "error numbers are the bootloader's or the terminal's");
+      // After sixteen prompts the operator gives up.
+      const bool yes = prompts < 16 && ((answers >> (prompts % 8)) & 1);
+      ++prompts;
+      if (!yes) {
+        unit.ContinueLoad(message, -1);  // the load is abandoned
+        break;
+      }
+      r = unit.ContinueLoad(message, 1);
+      fuzz::Expect(Terminated(unit.loadBuffer, sizeof unit.loadBuffer), "the load buffer stays terminated");
+    }
+    if (r <= 0) break;
+  }
+  fuzz::Expect(image.trailerStep <= 9, "the trailer has nine records at most");
+  unit.FinishLoad();
+  fuzz::Expect(!image.isOpen, "the program file is closed after the load");
+  return 0;
+}

@@ -1,0 +1,72 @@
+// The whole status read from arbitrary reply bytes: the five readers of GetStatus ("#HWST",
+// "#TPST", "#FVFV", "#INFO", "#STTX"), then the sensor read ("#RDSE"), over the real port and
+// exchange code against a line whose far end answers each write with the next piece of the
+// input. Then the status report of what was read, and the save of the unit's entry: the
+// current-status file must come out sound and hold the unit, whatever the unit sent.
+//
+// Input: one byte of line faults, then the replies separated by two 0xFF bytes, one per write
+// the terminal makes (the comms-check probes, the commands, the readiness probes and the
+// bootloader check take their turns).
+#include <cstring>
+#include <string>
+
+#include "fuzz_support.h"
+#include "records/status_xml.h"
+#include "serial/transponder.h"
+#include "sim/scripted_operator.h"
+#include "status/status_report.h"
+
+namespace {
+const fuzz::ScratchRoot& Root() {
+  static const fuzz::ScratchRoot root;
+  return root;
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 1) return 0;
+  const uint8_t faults = data[0];
+  fuzz::FuzzLine line;
+  line.replies = fuzz::Split(data + 1, size - 1);
+  // Low bits: a device that vanishes after 1 to 15 writes; next: reads that fail now and then.
+  if (faults & 0x80) line.vanishAfterWrites = faults & 0x0F;
+  if (faults & 0x40) line.failEveryRead = 1 + ((faults >> 4) & 3) * 7;
+
+  Root().Reset();
+  VirtualClock clock;
+  fuzz::FuzzProvider provider(line, clock);
+  CCommPort port(clock, provider);
+  port.portNumber = 5;
+  ScriptedOperator op;
+  CTransponder unit(port, op, DataPaths{Root().path()});
+  const DateTime when = DateTime::FromCivil({2026, 3, 6, 14, 5, 0});
+  unit.utcNow = [when] { return when; };
+  unit.localNow = [when] { return when; };
+
+  char output[CTransponder::kReplyTextSize];
+  unit.GetStatus("General status", output, true);
+  fuzz::Expect(std::strlen(output) < sizeof output, "the status output stays in its buffer");
+  unit.ReadSensors();
+  fuzz::Expect(std::strlen(unit.replyText) < sizeof unit.replyText, "the reply text stays in its buffer");
+
+  const std::string report = StatusReportText(unit.currentStatus);
+  fuzz::Expect(report.size() < 64 * 1024, "the status report stays a report", report.substr(0, 200));
+
+  // The entry GetStatus saved: a unit's reply, however odd, must never leave the file damaged.
+  unit.SaveCurrentEntry();
+  if (unit.currentStatus.UnitId != -1) {
+    CStatusXml check;
+    const CStatusXml::LoadResult loaded = check.Load(Root().StatusDir() / "Current-Status.xml");
+    fuzz::Expect(loaded.outcome == CStatusXml::LoadOutcome::Loaded, "the saved status file reads back sound",
+                 loaded.reason);
+    char id[16];
+    std::snprintf(id, sizeof id, "%d", unit.currentStatus.UnitId);
+    const StatusEntry entry = check.ReadUnit(id);
+    fuzz::Expect(entry.status.UnitId == unit.currentStatus.UnitId, "the saved unit reads back", id);
+    fuzz::Expect(entry.status.SerialNo == unit.currentStatus.SerialNo, "the serial number reads back",
+                 unit.currentStatus.SerialNo.view());
+    fuzz::Expect(entry.status.String1 == unit.currentStatus.String1, "the serial status text reads back",
+                 unit.currentStatus.String1.view());
+  }
+  return 0;
+}

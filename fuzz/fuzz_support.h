@@ -1,0 +1,186 @@
+// What the fuzz targets share: splitting one input into pieces, a serial line whose far end
+// answers each write with the next piece of the input, a scratch data folder on a RAM disk, and
+// a check that stops the run with a message when an expectation fails.
+#pragma once
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "platform/serial_device.h"
+#include "sim/virtual_clock.h"
+
+namespace fuzz {
+
+// Stops the run: libFuzzer keeps the input that got here as a crash.
+[[noreturn]] inline void Fail(const char* what, std::string_view detail = {}) {
+  std::fprintf(stderr, "expectation failed: %s\n%.*s\n", what, static_cast<int>(detail.size()), detail.data());
+  std::abort();
+}
+inline void Expect(bool ok, const char* what, std::string_view detail = {}) {
+  if (!ok) Fail(what, detail);
+}
+
+// The pieces of an input, split at each occurrence of the separator (two 0xFF bytes).
+inline constexpr std::string_view kSeparator = "\xff\xff";
+inline std::vector<std::string> Split(const uint8_t* data, size_t size, size_t maxPieces = 64) {
+  std::vector<std::string> pieces;
+  std::string_view rest(reinterpret_cast<const char*>(data), size);
+  while (pieces.size() + 1 < maxPieces) {
+    const size_t at = rest.find(kSeparator);
+    if (at == std::string_view::npos) break;
+    pieces.emplace_back(rest.substr(0, at));
+    rest.remove_prefix(at + kSeparator.size());
+  }
+  pieces.emplace_back(rest);
+  return pieces;
+}
+
+// The far end of a fuzzed line: every write the terminal makes is answered with the next
+// piece, all of it arriving at once; when the pieces are used up nothing more arrives. Faults
+// can be switched on: reads that fail, and the device vanishing after a number of writes.
+struct FuzzLine {
+  std::vector<std::string> replies;
+  size_t next = 0;
+  std::string arrived;
+  size_t readPos = 0;
+  int writes = 0;
+  int vanishAfterWrites = -1;  // -1: never
+  uint64_t failEveryRead = 0;  // 0: never; n: every n-th read fails
+  uint64_t reads = 0;
+  bool refuseOpen = false;
+  bool gone = false;
+  std::string written;  // what the terminal wrote, in order
+  std::string afterLast;  // the answer to every write once the pieces are used up
+};
+
+class FuzzDevice : public ISerialDevice {
+ public:
+  FuzzDevice(FuzzLine& line, VirtualClock& clock) : line_(line), clock_(clock) {}
+  bool SetQueueSizes(uint32_t, uint32_t) override { return !line_.gone; }
+  bool GetLineSettings(LineSettings& out) override {
+    out = settings_;
+    return !line_.gone;
+  }
+  bool SetLineSettings(const LineSettings& in) override {
+    settings_ = in;
+    return !line_.gone;
+  }
+  bool GetTimeouts(SerialTimeouts& out) override {
+    out = timeouts_;
+    return !line_.gone;
+  }
+  bool SetTimeouts(const SerialTimeouts& in) override {
+    timeouts_ = in;
+    return !line_.gone;
+  }
+  bool Purge() override {
+    line_.arrived.clear();
+    line_.readPos = 0;
+    return !line_.gone;
+  }
+  bool Write(const char* data, size_t n) override {
+    if (line_.gone) return false;
+    line_.written.append(data, n);
+    ++line_.writes;
+    if (line_.vanishAfterWrites >= 0 && line_.writes > line_.vanishAfterWrites) {
+      line_.gone = true;
+      return false;
+    }
+    if (line_.next < line_.replies.size())
+      line_.arrived += line_.replies[line_.next++];
+    else
+      line_.arrived += line_.afterLast;
+    return true;
+  }
+  ReadResult ReadByte(uint8_t& b) override {
+    ++line_.reads;
+    if (line_.gone) {
+      clock_.AdvanceMs(10);
+      return ReadResult::Error;
+    }
+    if (line_.failEveryRead > 0 && line_.reads % line_.failEveryRead == 0) {
+      clock_.AdvanceMs(1);  // a failed read takes its time too
+      return ReadResult::Error;
+    }
+    if (line_.readPos < line_.arrived.size()) {
+      b = static_cast<uint8_t>(line_.arrived[line_.readPos++]);
+      return ReadResult::Byte;
+    }
+    clock_.AdvanceMs(10);
+    return ReadResult::Nothing;
+  }
+  bool SetBreak(bool) override {
+    clock_.AdvanceMs(1);
+    return !line_.gone;
+  }
+  void Close() override {}
+  int LastError() const override { return line_.gone ? 5 : 0; }
+  bool Gone() const override { return line_.gone; }
+
+ private:
+  FuzzLine& line_;
+  VirtualClock& clock_;
+  LineSettings settings_;
+  SerialTimeouts timeouts_;
+};
+
+class FuzzProvider : public ISerialProvider {
+ public:
+  FuzzProvider(FuzzLine& line, VirtualClock& clock) : line_(line), clock_(clock) {}
+  std::unique_ptr<ISerialDevice> OpenPort(int comNumber, int& lastError) override {
+    if (line_.refuseOpen || line_.gone || comNumber != 5) {
+      lastError = 2;
+      return nullptr;
+    }
+    return std::make_unique<FuzzDevice>(line_, clock_);
+  }
+  std::vector<SerialPortInfo> ListPorts() override { return {{5, "fuzz", "fuzzed line"}}; }
+
+ private:
+  FuzzLine& line_;
+  VirtualClock& clock_;
+};
+
+// A data folder of this process on a RAM disk (the system's temporary folder when there is
+// none), with its T7Status folder, made once and emptied by Reset.
+class ScratchRoot {
+ public:
+  ScratchRoot() {
+    std::error_code ec;
+    std::filesystem::path base = std::filesystem::is_directory("/dev/shm", ec) ? std::filesystem::path("/dev/shm")
+                                                                               : std::filesystem::temp_directory_path();
+    root_ = base / ("vt-fuzz-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(root_ / "T7Status", ec);
+  }
+  ~ScratchRoot() {
+    std::error_code ec;
+    std::filesystem::remove_all(root_, ec);
+  }
+  const std::filesystem::path& path() const { return root_; }
+  std::filesystem::path StatusDir() const { return root_ / "T7Status"; }
+  // Removes every file of the status folder.
+  void Reset() const {
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(StatusDir(), ec)) std::filesystem::remove(entry.path(), ec);
+  }
+  // Writes a file whole (plain write: no need for the atomic save here).
+  static void WriteFile(const std::filesystem::path& path, std::string_view bytes) {
+    if (std::FILE* f = std::fopen(path.c_str(), "wb")) {
+      if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
+      std::fclose(f);
+    }
+  }
+
+ private:
+  std::filesystem::path root_;
+};
+
+}  // namespace fuzz

@@ -1,0 +1,234 @@
+// The unit going silent, and the port being pulled out, at every step of a status read, a
+// quick set and a program load. Whatever step it happens at, the action ends, the busy window
+// is gone, the operator is told, success is never claimed for what the unit did not do, the
+// status files stay sound, and once the unit is back the next action works.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <string>
+
+#include "fault_bench.h"
+#include "firmware/bootload_action.h"
+#include "firmware/srecord_image.h"
+#include "quickset/quickset_dlg.h"
+#include "quickset/quickset_flow.h"
+#include "tools/sample_programs.h"
+
+namespace {
+
+using faults::FaultBench;
+namespace qt = quickset_text;
+
+enum class Fault { Dies, Unplugged };
+const char* Name(Fault f) { return f == Fault::Dies ? "unit dies" : "port pulled out"; }
+
+void Inject(FaultBench& b, Fault fault, int line) {
+  if (fault == Fault::Dies)
+    b.DieAtLine(line);
+  else
+    b.UnplugAtLine(line);
+}
+
+// ---- status read ----
+
+// The reader of each status command and its bit of the failure mask.
+struct Reader {
+  const char* command;
+  int32_t bit;
+};
+const Reader kReaders[] = {{"#HWST", 1}, {"#TPST", 2}, {"#FVFV", 4}, {"#INFO", 16}, {"#STTX", 8}};
+
+// The failure mask when the lines before the fault were answered and none after: a reader
+// fails when its command is not among the answered ones.
+int32_t MaskFor(const std::vector<std::string>& cleanOrder, int answeredLines) {
+  int32_t mask = 0;
+  for (const Reader& r : kReaders) {
+    const auto at = std::find(cleanOrder.begin(), cleanOrder.end(), r.command);
+    if (at - cleanOrder.begin() >= answeredLines) mask |= r.bit;
+  }
+  return mask;
+}
+
+TEST(SilentUnit, StatusReadStoppedAtEachStep) {
+  int total = 0;
+  std::vector<std::string> cleanOrder;
+  {
+    FaultBench clean;
+    ASSERT_TRUE(clean.unit->GetStatus("", clean.unit->replyText, true));
+    total = clean.tap.lines;
+    cleanOrder = clean.sim().received;
+    ASSERT_EQ(total, 5);
+  }
+  for (Fault fault : {Fault::Dies, Fault::Unplugged}) {
+    for (int line = 1; line <= total; ++line) {
+      SCOPED_TRACE(std::string(Name(fault)) + " at line " + std::to_string(line));
+      FaultBench b;
+      Inject(b, fault, line);
+      b.unit->ShowBusy();
+      EXPECT_FALSE(b.unit->GetStatus("", b.unit->replyText, true));
+
+      // Exactly the readers whose command was answered count as read.
+      const int32_t mask = MaskFor(cleanOrder, line - 1);
+      EXPECT_EQ(b.unit->partialMask, mask);
+      EXPECT_TRUE(b.Warned());
+      EXPECT_FALSE(b.op.busyVisible);
+      // What was not read is not made up: the fields of silent readers stay fresh.
+      const UnitStatus& s = b.unit->currentStatus;
+      if (mask & 1) {
+        EXPECT_EQ(s.UnitId, -1);
+      }
+      if (mask & 2) {
+        EXPECT_EQ(s.Address, -1);
+      }
+      if (mask & 4) {
+        EXPECT_TRUE(s.T7V.empty());
+      }
+      if (mask & 16) {
+        EXPECT_EQ(s.IIFChannel, -1);
+      }
+      if (mask & 8) {
+        EXPECT_EQ(s.RangingType, -1);
+      }
+      EXPECT_EQ(faults::FileProblem(b.CurrentFile()), "");
+
+      // The unit comes back (plugged in, restarted): the next action's read is whole.
+      b.Replug();
+      b.sim().faults.dead = false;
+      b.op.boxes.clear();
+      EXPECT_TRUE(b.unit->CheckComms(3));
+      EXPECT_TRUE(b.unit->GetStatus("", b.unit->replyText, true));
+      EXPECT_EQ(b.unit->currentStatus.UnitId, 0x1A2B3C);
+      EXPECT_TRUE(b.op.boxes.empty());
+    }
+  }
+}
+
+// ---- quick set ----
+
+void ChooseA3HighMaximum(CQuicksetDlg& d) {
+  d.OnScheme(2);
+  d.power.Select("High");
+  d.gain.Select("Maximum");
+  d.OnSet();
+}
+
+// The unit holds what the operator chose (address 1505, TAT 500 ms, interrogation on 6).
+bool HoldsTheChoice(const SimUnitState& s) {
+  return s.address == 15 && s.channel == 5 && s.tatMs == 500.0 && s.interrogateChannel == 6;
+}
+
+struct QuicksetRun {
+  explicit QuicksetRun(FaultBench& b) {
+    b.sim().state.mainFirmware = "QRN V3.12.4 12/03/2021";
+    b.op.quicksetScripts.push_back(ChooseA3HighMaximum);
+    // Retry twice, then stop retrying (and disable the unit at the end).
+    b.op.answers = {MbAnswer::Yes, MbAnswer::Yes};
+    b.op.answers.resize(12, MbAnswer::No);
+    window.showReply = [&b](const char*, int) { b.unit->HideBusy(); };
+    b.unit->ShowBusy();
+    RunQuickset(*b.unit, window);
+  }
+  MainWindowHooks window;
+};
+
+TEST(SilentUnit, QuickSetStoppedAtEachStep) {
+  int total = 0;
+  {
+    FaultBench clean;
+    QuicksetRun run(clean);
+    ASSERT_TRUE(clean.Told(qt::kSetCorrectly));
+    ASSERT_TRUE(HoldsTheChoice(clean.sim().state));
+    total = clean.tap.lines;
+    ASSERT_GT(total, 20);
+  }
+  for (Fault fault : {Fault::Dies, Fault::Unplugged}) {
+    for (int line = 1; line <= total; ++line) {
+      SCOPED_TRACE(std::string(Name(fault)) + " at line " + std::to_string(line));
+      FaultBench b;
+      Inject(b, fault, line);
+      QuicksetRun run(b);
+
+      const bool holds = HoldsTheChoice(b.sim().state);
+      EXPECT_FALSE(b.op.busyVisible);
+      // "Unit set correctly" only for a unit that holds the settings.
+      if (b.Told(qt::kSetCorrectly)) {
+        EXPECT_TRUE(holds);
+      }
+      // A unit left without them: the operator hears of it.
+      if (!holds) {
+        EXPECT_TRUE(b.Warned() || b.Told(qt::kNotSetCorrectly) || b.Told(qt::kUncertain) || b.Told(qt::kAborted) ||
+                    b.Told(qt::kRecoveryFault));
+      }
+      // The new-status file stamps the settings as applied only when the unit took them all.
+      b.op.boxes.clear();
+      if (b.unit->LoadRequiredStatus(0x1A2B3C) && b.unit->requiredChecks.UpdatedResult == 1) {
+        EXPECT_EQ(b.sim().state.address, 15);
+        EXPECT_EQ(b.sim().state.channel, 5);
+      }
+      EXPECT_EQ(faults::FileProblem(b.CurrentFile()), "");
+      EXPECT_EQ(faults::FileProblem(b.NewFile()), "");
+    }
+  }
+}
+
+// ---- program load ----
+
+struct LoadRun {
+  LoadRun(FaultBench& b, const std::string& path) {
+    b.op.files.push_back(path);
+    b.op.answers.assign(3, MbAnswer::Yes);  // go on after the first error prompts, then give up
+    b.op.answers.resize(30, MbAnswer::No);
+    b.unit->ShowBusy();
+    ran = BootloadNewProgram(*b.unit, pane);
+    b.unit->HideBusy();
+  }
+  bool ran = false;
+  std::string pane;
+};
+
+std::string SmallProgram(const std::filesystem::path& folder) {
+  SampleProgramSpec spec = SmallSampleProgram();
+  spec.dataRecords = 10;
+  const std::string path = (folder / "small.a07").string();
+  WriteSampleProgram(path, spec);
+  return path;
+}
+
+TEST(SilentUnit, ProgramLoadStoppedAtEachStep) {
+  int total = 0;
+  {
+    FaultBench clean;
+    LoadRun run(clean, SmallProgram(clean.root));
+    ASSERT_TRUE(run.ran);
+    ASSERT_EQ(run.pane.rfind("Programming complete", 0), 0u) << run.pane;
+    ASSERT_EQ(clean.sim().state.flash.loadsCompleted, 1);
+    total = clean.tap.lines;
+    ASSERT_GT(total, 20);
+  }
+  for (Fault fault : {Fault::Dies, Fault::Unplugged}) {
+    for (int line = 1; line <= total; ++line) {
+      SCOPED_TRACE(std::string(Name(fault)) + " at line " + std::to_string(line));
+      FaultBench b;
+      Inject(b, fault, line);
+      LoadRun run(b, SmallProgram(b.root));
+
+      EXPECT_FALSE(b.op.busyVisible);
+      EXPECT_FALSE(b.op.progressVisible);
+      EXPECT_FALSE(b.unit->ProgramImage().isOpen);
+      const bool complete = run.pane.rfind("Programming complete", 0) == 0;
+      // Complete only for a unit that took the whole program and came back.
+      if (complete) {
+        EXPECT_EQ(b.sim().state.flash.loadsCompleted, 1);
+      }
+      if (!complete) {
+        EXPECT_TRUE(b.Warned());
+        if (run.ran) {
+          EXPECT_EQ(run.pane, "Programming error!!");
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
