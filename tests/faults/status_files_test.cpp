@@ -185,10 +185,10 @@ TEST(KilledSave, LeavesTheOldFileOrTheNewOneWhole) {
   ASSERT_GT(oldBytes.size(), 4000000u);
   ASSERT_NE(oldBytes, newBytes);
 
-  // Kill points: at once; once the temporary file holds a part of the new file; and (part 2)
-  // once the new file has taken the old one's place, while the old one is being written again.
-  for (double part : {0.0, 0.01, 0.25, 0.5, 0.75, 0.99, 2.0}) {
-    SCOPED_TRACE("killed at " + std::to_string(part));
+  // Kill points: at once; once the temporary file holds a share of the new file; and (a share
+  // above 1) once the new file has taken the old one's place, while the old one is written again.
+  for (double share : {0.0, 0.01, 0.25, 0.5, 0.75, 0.99, 2.0}) {
+    SCOPED_TRACE("killed at " + std::to_string(share));
     fs::copy_file(oldCopy, target, fs::copy_options::overwrite_existing);
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
@@ -201,13 +201,13 @@ TEST(KilledSave, LeavesTheOldFileOrTheNewOneWhole) {
         a.Save(target);
       }
     }
-    if (part > 1) {
+    if (share > 1) {
       std::error_code ec;
       for (int polls = 0; polls < 200000 && fs::file_size(target, ec) != newBytes.size(); ++polls) ::usleep(50);
       ::usleep(2000);
-    } else if (part > 0) {
-      // Wait for a temporary file of at least that part of the new file's size.
-      const uintmax_t want = static_cast<uintmax_t>(part * static_cast<double>(newBytes.size()));
+    } else if (share > 0) {
+      // Wait for a temporary file of at least that share of the new file's size.
+      const uintmax_t want = static_cast<uintmax_t>(share * static_cast<double>(newBytes.size()));
       for (int polls = 0; polls < 200000; ++polls) {
         bool seen = false;
         std::error_code ec;
