@@ -30,16 +30,6 @@ std::vector<std::string> Lines(const std::string& wire) {
   return out;
 }
 
-// The lone "#GCMD" commands of the tests go to the unit's test commands first.
-void HandTestGcmdOver(SimUnit& u) {
-  u.Handle("GCMD", [](SimUnit& unit, const std::string&, const std::string& a) {
-    if (auto r = TestGcmdCommand(unit, a)) return *r;
-    SimUnit::Reply r;
-    r.lines = {"GCMD " + a + " OK"};
-    return r;
-  });
-}
-
 const DateTime kCheckTime = DateTime::FromCivil({2026, 12, 4, 21, 59, 0});
 
 struct BenchTest : ::testing::Test {
@@ -68,7 +58,6 @@ TEST(SelectionCodes, OfTheTestTransponder) {
 }
 
 TEST_F(BenchTest, WidebandCheckSendsTheSequenceListensForCrAndPasses) {
-  HandTestGcmdOver(b.sim());
   b.unit->AcousticCheck(text, true, 12, 3);
   EXPECT_EQ(Lines(b.wire()), (std::vector<std::string>{"#GCMD,23", "#GCMD,20", "#GCMD,4", "#ENDB,16", "#GCMD,10", "",
                                                        "#DSDB,16"}));
@@ -80,7 +69,6 @@ TEST_F(BenchTest, WidebandCheckSendsTheSequenceListensForCrAndPasses) {
 }
 
 TEST_F(BenchTest, WidebandListenOutcomes) {
-  HandTestGcmdOver(b.sim());
   // Both markers in the one line: heard.
   b.sim().state.tests.acousticLine = "t/o then R: 1203";
   b.unit->AcousticCheck(text, true, 12, 3);
@@ -131,7 +119,6 @@ TEST_F(BenchTest, WidebandListenWaitsTenSecondsForItsLine) {
 }
 
 TEST_F(BenchTest, ToneCheckJudgesTheFourthToNinthCharacters) {
-  HandTestGcmdOver(b.sim());
   b.sim().state.tests.toneValue = "000000000";
   b.unit->AcousticCheck(text, false, 0, 0);
   EXPECT_EQ(Lines(b.wire()), (std::vector<std::string>{"#GCMD,3", "#GCMD,8"}));

@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <string>
 
-#include "sim/sim_settings.h"
 #include "sim/sim_tests.h"
 #include "status/status_report.h"
 #include "tests/ui/ui_support.h"
@@ -21,13 +20,6 @@ struct BenchActions : ::testing::Test {
   BenchActions() : window(BenchWindowOf(*b.dlg)) {
     b.dlg->OnInitDialog();
     unit().utcNow = [] { return DateTime::FromCivil({2026, 12, 4, 21, 59, 0}); };
-    // The lone "#GCMD" commands of the acoustic check go to the unit's test commands first.
-    b.sim().Handle("GCMD", [](SimUnit& u, const std::string&, const std::string& a) {
-      if (auto r = TestGcmdCommand(u, a)) return *r;
-      SimUnit::Reply r;
-      r.lines = {"GCMD " + a + " OK"};
-      return r;
-    });
   }
   CTransponder& unit() { return b.dlg->unit; }
   size_t Find(const std::string& what) { return b.wire().find(what); }
@@ -148,7 +140,6 @@ TEST_F(BenchActions, SetNewStatusWithoutAnEntrySendsNoSetting) {
 
 TEST_F(BenchActions, SetNewStatusAppliesThePendingEntry) {
   // The set-up as test transponder leaves the unit's normal settings pending.
-  InstallSettingsCommands(b.sim());  // the unit takes the "#GCMD" pairs of the update
   b.op.answers = {MbAnswer::No};
   SetAsTestTransponderAction(unit(), window);
   ASSERT_EQ(unit().currentStatus.AltCIFChannel, 1);
