@@ -152,4 +152,26 @@ TEST_F(BenchActions, SetNewStatusAppliesThePendingEntry) {
             std::string::npos);
 }
 
+TEST_F(BenchActions, ThroughTheWindowsButtons) {
+  // As the running program does it: start-up search, "General Status", the test report, then a
+  // command file from tests/data and one of its buttons.
+  b.Start();
+  b.dlg->OnCommand(ctl::kGeneralStatus);
+  b.op.answers = {MbAnswer::No};  // no release test
+  b.dlg->OnCommand(ctl::kTestReport);
+  const auto report = unit().paths.StatusDir() / "002345-007.txt";
+  EXPECT_TRUE(std::filesystem::exists(report));
+  EXPECT_EQ(b.op.boxes.back().text, "Results stored in " + report.string());
+  EXPECT_TRUE(StartsWith(b.view.pushedPane, IdentityText(unit().currentStatus)));
+
+  b.op.files.push_back(std::string(VT_SOURCE_DIR) + "/tests/data/bench_six_commands.T7d");
+  b.dlg->OnCommand(ctl::kLoadCommands);
+  EXPECT_TRUE(b.dlg->IsVisible(ctl::kCommand4));
+  EXPECT_EQ(b.dlg->ControlText(ctl::kCommand4), "Ping");
+  b.wire().clear();
+  b.dlg->OnCommand(ctl::kCommand4);
+  EXPECT_EQ(b.wire(), "#RRTC\r\n#RRTC\r\n");  // the comms check, then the button's command
+  EXPECT_TRUE(StartsWith(b.view.pushedPane, "#RRTC\r\nRTC "));
+}
+
 }  // namespace
