@@ -4,6 +4,7 @@
 #include "sim/sim_settings.h"
 #include "sim/sim_setup.h"
 #include "sim/sim_status.h"
+#include "sim/sim_tests.h"
 
 void InstallAllCommands(SimUnit& unit) {
   (void)unit;  // the readiness probe and "#RRTC" are built in
@@ -12,4 +13,5 @@ void InstallAllCommands(SimUnit& unit) {
   InstallStatusCommands(unit);
   // After the set-up commands: the settings own "#GCMD" whole (pairs and lone commands alike).
   InstallSettingsCommands(unit);
+  InstallTestCommands(unit);
 }

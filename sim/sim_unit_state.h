@@ -122,6 +122,38 @@ struct SimUnitState {
     std::vector<std::string> taken;
   } settings;
 
+  // ---- commands: the bench tests ("#CKHW", "#RTST", "#GCMD,8", the interrogation report)
+  // and the far end of the status export ----
+  struct Tests {
+    // "#CKHW": 0 answers "Self test passed", other codes "Self test error: <code>".
+    int32_t selfTestCode = 0;
+    // "#RTST": the release fires and the unit reports "E:<code>", 0 for a good release.
+    int32_t releaseCode = 0;
+    // Faults: the test command gets no answer at all, or an answer without its markers.
+    bool selfTestSilent = false;
+    bool selfTestNoMarkers = false;
+    bool releaseSilent = false;
+    bool releaseNoMarkers = false;
+    int selfTests = 0;     // "#CKHW" count
+    int releaseTests = 0;  // "#RTST" count
+    // The test transponder in the tank: Reply answers the interrogation, NoReply stays quiet
+    // (the unit reports "t/o"), Nothing makes the unit report nothing at all.
+    enum class Acoustic { Reply, NoReply, Nothing } acoustic = Acoustic::Reply;
+    // When set, the wideband report line is this text instead (without its CR).
+    std::string acousticLine;
+    // When set, the value after "0x" of the "#GCMD,8" reply is this text instead.
+    std::string toneValue;
+    // How long after answering the channel selection the unit reports its interrogation.
+    uint32_t acousticDelayMs = 1500;
+    // Export far end: answers "Export" with "Reply" and each piece with "OK"; "END" ends it.
+    bool exportSilent = false;    // fault: no answer to "Export"
+    bool exportNoReply = false;   // fault: answers "Export" without "Reply"
+    int exportPiecesAnswered = -1;  // fault: answers only this many pieces (-1: all)
+    bool exporting = false;
+    bool exportEnded = false;
+    std::vector<std::string> exportPieces;  // every piece received, in order
+  } tests;
+
   // ---- firmware: the bootloader's flash and the program it holds ----
   struct Flash {
     // The eight program pages as the bootloader programmed them, 16 KB each in page order
