@@ -17,12 +17,6 @@
 
 namespace {
 
-size_t Count(const std::string& text, const std::string& what) {
-  size_t n = 0;
-  for (size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + what.size())) ++n;
-  return n;
-}
-
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> out;
   std::istringstream in(text);

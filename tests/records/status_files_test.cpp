@@ -12,11 +12,6 @@ std::string Unit(int id, int address, int channel) {
          "</Address><Channel>" + std::to_string(channel) + "</Channel></General></Velmoor>";
 }
 
-size_t Count(const std::string& text, const std::string& what) {
-  size_t n = 0;
-  for (size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
-  return n;
-}
 }  // namespace
 
 TEST(StatusFiles, SavingAppendsANewUnitAndThenReplacesItInPlace) {

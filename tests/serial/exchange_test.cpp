@@ -8,12 +8,6 @@
 
 namespace {
 
-size_t Count(const std::string& text, const std::string& what) {
-  size_t n = 0;
-  for (size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + what.size())) ++n;
-  return n;
-}
-
 TEST(ReplyTimeoutTable, PicksByCodeWithLaterRowsOverriding) {
   EXPECT_EQ(CTransponder::ReplyTimeoutFor("#GCMD,4"), 12);
   EXPECT_EQ(CTransponder::ReplyTimeoutFor("#XXXX"), 3);

@@ -13,12 +13,6 @@
 
 namespace {
 
-size_t Count(const std::string& text, const std::string& what) {
-  size_t n = 0;
-  for (size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + what.size())) ++n;
-  return n;
-}
-
 const DateTime kReadTime = DateTime::FromCivil({2026, 3, 6, 10, 30, 0});
 
 struct StatusBench : UnitOnBench {

@@ -12,6 +12,13 @@
 #include "sim/sim_bench.h"
 #include "sim/virtual_clock.h"
 
+// How many times a text holds another (non-overlapping).
+inline size_t Count(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + what.size())) ++n;
+  return n;
+}
+
 inline std::filesystem::path FreshTempDir(const std::string& tag) {
   static std::atomic<int> counter{0};
   auto dir = std::filesystem::temp_directory_path() /
