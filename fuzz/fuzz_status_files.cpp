@@ -63,8 +63,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (!currentSound || ids.empty()) return 0;
 
-  // Save the first unit's entry as read, and read it back.
-  const StatusEntry entry = unit.currentFile->ReadUnit(ids.front());
+  // Save the entry of the first unit whose identity is written plainly (a save goes to the
+  // element named by the identity's decimal text, which "0042" is not), and read it back.
+  StatusEntry entry;
+  for (const std::string& id : ids) {
+    entry = unit.currentFile->ReadUnit(id);
+    if (entry.status.UnitId != -1 && std::to_string(entry.status.UnitId) == id) break;
+    entry.status.UnitId = -1;
+  }
   if (entry.status.UnitId == -1) return 0;
   unit.currentStatus = entry.status;
   unit.currentChecks = entry.checks;
