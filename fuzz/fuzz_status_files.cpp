@@ -21,14 +21,42 @@ const fuzz::ScratchRoot& Root() {
   return root;
 }
 
-// Everything an entry shows: the status report and the check fields.
-std::string Describe(const UnitStatus& s, const StatusChecks& c) {
+// Everything an entry shows: the status report and the check fields. With rounded set, reals
+// as the file writes them (two decimals) and no report (which shows reals its own way), for
+// comparing an entry read with more decimals than the file keeps.
+std::string Describe(const UnitStatus& s, const StatusChecks& c, bool rounded = false) {
+  auto real = [rounded](float v) {
+    if (rounded) return status_text::FromReal(v);
+    char t[32];
+    std::snprintf(t, sizeof t, "%.9g", v);
+    return std::string(t);
+  };
   char checks[400];
-  std::snprintf(checks, sizeof checks, "|%d %.17g %.17g %d %.17g %.17g %.9g %.17g %d %.17g %d|%d %u %.9g %.9g %.9g",
+  std::snprintf(checks, sizeof checks, "|%d %.17g %.17g %d %.17g %.17g %.17g %d %.17g %d|%d %u %d %d %d ",
                 c.UpdatedResult, c.UpdatedTime.value, c.LastStatusTime.value, c.CI1Result, c.CI1Time.value,
-                c.DepthOffsetTime.value, c.DepthOffsetValue, c.HardwareTime.value, c.HardwareResult,
-                c.ReleaseTime.value, c.ReleaseResult, s.UnitId, s.Fitted, s.Tat, s.Voltage, s.DepthOffset);
-  return StatusReportText(s) + s.String1.str() + "|" + s.String2.str() + checks;
+                c.DepthOffsetTime.value, c.HardwareTime.value, c.HardwareResult, c.ReleaseTime.value,
+                c.ReleaseResult, s.UnitId, s.Fitted, s.Address, s.Channel, s.CIFReplyCHannel);
+  const std::string reals = real(c.DepthOffsetValue) + " " + real(s.Tat) + " " + real(s.Voltage) + " " +
+                            real(s.DepthOffset) + " " + real(s.PressureFullScale) + " " + real(s.PressureAccuracy);
+  const std::string texts = s.SerialNo.str() + "|" + s.T7V.str() + "|" + s.Enabled.str() + "|" + s.String1.str() +
+                            "|" + s.String2.str();
+  return (rounded ? std::string() : StatusReportText(s)) + texts + checks + reals;
+}
+
+// Saves the entry as the unit's current entry and reads it back from the file.
+StatusEntry SaveAndReload(CTransponder& unit, ScriptedOperator& op, const std::filesystem::path& path,
+                          const StatusEntry& entry, size_t unitsBefore) {
+  unit.currentStatus = entry.status;
+  unit.currentChecks = entry.checks;
+  fuzz::Expect(unit.SaveCurrentEntry(), "a sound file takes a save", op.boxes.empty() ? "" : op.boxes.back().text);
+  CStatusXml reread;
+  const CStatusXml::LoadResult loaded = reread.Load(path);
+  fuzz::Expect(loaded.outcome == CStatusXml::LoadOutcome::Loaded, "a saved file reads back sound", loaded.reason);
+  std::vector<std::string> after;
+  reread.ListUnitIds(after);
+  fuzz::Expect(after.size() >= unitsBefore, "a save keeps every unit of the file");
+  fuzz::Expect(unit.LoadCurrentEntry(entry.status.UnitId), "the saved unit is found");
+  return StatusEntry{unit.storedChecks, unit.storedStatus};
 }
 }  // namespace
 
@@ -72,21 +100,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     entry.status.UnitId = -1;
   }
   if (entry.status.UnitId == -1) return 0;
-  unit.currentStatus = entry.status;
-  unit.currentChecks = entry.checks;
-  const bool saved = unit.SaveCurrentEntry();
-  fuzz::Expect(saved, "a sound file takes a save", op.boxes.empty() ? "" : op.boxes.back().text);
-
-  CStatusXml reread;
-  const CStatusXml::LoadResult loaded = reread.Load(currentPath);
-  fuzz::Expect(loaded.outcome == CStatusXml::LoadOutcome::Loaded, "a saved file reads back sound", loaded.reason);
-  std::vector<std::string> after;
-  reread.ListUnitIds(after);
-  fuzz::Expect(after.size() >= std::min<size_t>(ids.size(), 64), "a save keeps every unit of the file");
-
-  fuzz::Expect(unit.LoadCurrentEntry(entry.status.UnitId), "the saved unit is found");
-  const std::string written = Describe(entry.status, entry.checks);
-  const std::string readBack = Describe(unit.storedStatus, unit.storedChecks);
-  fuzz::Expect(written == readBack, "an entry reads back as it was written", written + "\n---\n" + readBack);
+  // The first save keeps everything as read, reals to the two decimals the file writes; a
+  // second save changes nothing at all.
+  const size_t unitsBefore = std::min<size_t>(ids.size(), 64);
+  const StatusEntry once = SaveAndReload(unit, op, currentPath, entry, unitsBefore);
+  fuzz::Expect(Describe(entry.status, entry.checks, true) == Describe(once.status, once.checks, true),
+               "an entry reads back as it was written",
+               Describe(entry.status, entry.checks, true) + "\n---\n" + Describe(once.status, once.checks, true));
+  const StatusEntry twice = SaveAndReload(unit, op, currentPath, once, unitsBefore);
+  fuzz::Expect(Describe(once.status, once.checks) == Describe(twice.status, twice.checks),
+               "an entry saved again reads back the same",
+               Describe(once.status, once.checks) + "\n---\n" + Describe(twice.status, twice.checks));
   return 0;
 }

@@ -28,15 +28,17 @@ run_one() {
   local dict=(); [ -f "fuzz/dicts/$name.dict" ] && dict=(-dict="fuzz/dicts/$name.dict")
   local log="$dir/logs/$name.log"
   local outcome=ok
+  local started=$SECONDS
   "$dir/$name" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -max_len="$(max_len_for "$name")" \
     -artifact_prefix="$dir/artifacts/$name-" -print_final_stats=1 "${dict[@]}" \
     "$corpus" "fuzz/seeds/$name" >"$log" 2>&1 || outcome=FAILED
+  local took=$((SECONDS - started))
   local runs cov ft corp
   runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo '?')
   cov=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | grep -o '[0-9]*' || echo '?')
   ft=$(grep -o 'ft: [0-9]*' "$log" | tail -1 | grep -o '[0-9]*' || echo '?')
   corp=$(ls "$corpus" | wc -l)
-  echo "$name: ${seconds}s, $runs executions, coverage $cov edges, $ft features, corpus $corp, $outcome"
+  echo "$name: ${took}s, $runs executions, coverage $cov edges, $ft features, corpus $corp, $outcome"
 }
 
 pids=()
