@@ -20,6 +20,9 @@
 
 class CStatusXml;
 
+// What CheckComms tells the operator when the unit does not answer.
+inline constexpr const char* kNoValidCommsText = "No valid comms";
+
 class CTransponder {
  public:
   CTransponder(CCommPort& port, IOperator& op, DataPaths paths);
@@ -72,8 +75,9 @@ class CTransponder {
 
   // ---- commands/: bench tests ----
   void AcousticCheck(TextSpan text, bool wideband, int testAddress, int testChannel);
-  void HardwareSelfCheck(TextSpan text, bool readStatusFirst);
-  void ReleaseCheck(TextSpan text, bool readStatusFirst);
+  // Both return whether the unit answered the test (its result is then in currentChecks).
+  bool HardwareSelfCheck(TextSpan text, bool readStatusFirst);
+  bool ReleaseCheck(TextSpan text, bool readStatusFirst);
   bool SetAsTestTransponder(TextSpan text, bool wideband);
   bool WidebandAvailable();
   void RecordTestTransponder();

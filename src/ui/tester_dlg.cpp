@@ -182,9 +182,9 @@ void CTesterDlg::OnCommand(int id) {
     case ctl::kGeneralStatus: return OnGeneralStatus();
     case ctl::kTestReport: return OnTestReport();
     case ctl::kSetAddress: return OnSetAddress();
-    case ctl::kReadSensors: return OnReadSensors();
+    case ctl::kReadSensors: OnReadSensors(); return;
     case ctl::kInitialise: return OnInitialise();
-    case ctl::kSetTime: return OnSetTime();
+    case ctl::kSetTime: OnSetTime(); return;
     case ctl::kReset: return OnReset();
     case ctl::kFactoryDefaults: return OnFactoryDefaults();
     case ctl::kSetDepth: return OnSetDepth();
@@ -234,10 +234,11 @@ void CTesterDlg::OnGeneralStatus() {
   ShowReply(unit.replyText, 0);
 }
 
-void CTesterDlg::OnReadSensors() {
-  if (!BeginUnitAction()) return;
-  unit.ReadSensors();
+bool CTesterDlg::OnReadSensors() {
+  if (!BeginUnitAction()) return false;
+  const bool answered = unit.ReadSensors();
   ShowReply(unit.replyText, 1);
+  return answered;
 }
 
 void CTesterDlg::OnReset() {
@@ -248,10 +249,11 @@ void CTesterDlg::OnReset() {
   ShowReply(unit.replyText, 1);
 }
 
-void CTesterDlg::OnSetTime() {
-  if (!BeginUnitAction()) return;
-  unit.SetClock(unit.localNow(), unit.replyText);
+bool CTesterDlg::OnSetTime() {
+  if (!BeginUnitAction()) return false;
+  const bool answered = unit.SetClock(unit.localNow(), unit.replyText);
   ShowReply(unit.replyText, 1);
+  return answered;
 }
 
 std::string CTesterDlg::PressureRefusedText(int pressure) {
