@@ -119,7 +119,7 @@ void RunQuickset(CTransponder& unit, const MainWindowHooks& window) {
     unit.GetStatus("", TextSpan(unit.replyText), false);
     unit.HideBusy();
   }
-  ShowReply(unit, window, unit.replyText, 0);
+  ShowReply(unit, window, unit.replyText, kNoReplyHeader);
 }
 
 void RunSetAddressAndChannels(CTransponder& unit, const MainWindowHooks& window) {
@@ -153,6 +153,6 @@ void RunSetAddressAndChannels(CTransponder& unit, const MainWindowHooks& window)
     }
   }
   unit.GetStatus("", TextSpan(unit.replyText), true);
-  ShowReply(unit, window, unit.replyText, 0);
+  ShowReply(unit, window, unit.replyText, kNoReplyHeader);
   unit.op.WaitCursor(false);
 }

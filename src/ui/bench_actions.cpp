@@ -49,7 +49,7 @@ void AcousticCheckAction(CTransponder& unit, BenchWindow& window) {
   }
   unit.ShowBusy();
   unit.AcousticCheck(unit.replyText, wideband, address, channel);
-  window.showReply(unit.replyText, 1);
+  window.showReply(unit.replyText, kReplyHeader);
 }
 
 void HardwareSelfTestAction(CTransponder& unit, BenchWindow& window) {
@@ -58,7 +58,7 @@ void HardwareSelfTestAction(CTransponder& unit, BenchWindow& window) {
   window.pull();
   window.paneText.clear();
   unit.HardwareSelfCheck(unit.replyText, true);
-  window.showReply(unit.replyText, 1);
+  window.showReply(unit.replyText, kReplyHeader);
 }
 
 void ReleaseTestAction(CTransponder& unit, BenchWindow& window) {
@@ -67,7 +67,7 @@ void ReleaseTestAction(CTransponder& unit, BenchWindow& window) {
   window.pull();
   window.paneText.clear();
   unit.ReleaseCheck(unit.replyText, true);
-  window.showReply(unit.replyText, 1);
+  window.showReply(unit.replyText, kReplyHeader);
 }
 
 void SetAsTestTransponderAction(CTransponder& unit, BenchWindow& window) {
@@ -94,7 +94,7 @@ void SetAsTestTransponderAction(CTransponder& unit, BenchWindow& window) {
   } else {
     reply.Assign("Correctly set as tone test transponder\r\n");
   }
-  window.showReply(unit.replyText, 1);
+  window.showReply(unit.replyText, kReplyHeader);
 }
 
 void TestReportAction(CTransponder& unit, BenchWindow& window) {
@@ -119,7 +119,7 @@ void SetNewStatusAction(CTransponder& unit, BenchWindow& window) {
   } else {
     TextSpan(unit.replyText).Assign("No update information found");
   }
-  window.showReply(unit.replyText, 0);
+  window.showReply(unit.replyText, kNoReplyHeader);
 }
 
 int ExportStatusAction(CTransponder& unit, BenchWindow&) { return unit.ExportStatus(); }

@@ -101,21 +101,21 @@ void RunCommandButton(CTransponder& unit, BenchWindow& window, int index) {
   if (command.find("CKHW") != std::string::npos) {
     if (!unit.Exchange("#CKHW", unit.replyText)) {
       TextSpan(unit.replyText).Append(kPreHardwareCheckNote);
-      window.showReply(unit.replyText, 1);
+      window.showReply(unit.replyText, kReplyHeader);
       return;
     }
   }
   if (command.find("RTST") != std::string::npos) {
     unit.ReleaseCheck(unit.replyText, true);
-    window.showReply(unit.replyText, 1);
+    window.showReply(unit.replyText, kReplyHeader);
   } else if (command.find("TPSN") != std::string::npos) {
     // A cancelled entry leaves the empty default, which the serial-number rule refuses.
     const std::string entered = op.Entry("Enter serial number as xxxxx-yy", "", true).value_or("");
     unit.SetSerialNumber(entered.c_str(), unit.replyText);
-    window.showReply(unit.replyText, 1);
+    window.showReply(unit.replyText, kReplyHeader);
   } else {
     unit.timeoutOverride = std::abs(timeout);
     unit.Exchange(command.c_str(), unit.replyText);
-    window.showReply(unit.replyText, 1);
+    window.showReply(unit.replyText, kReplyHeader);
   }
 }

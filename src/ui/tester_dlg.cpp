@@ -76,7 +76,7 @@ void CTesterDlg::Push() {
 bool CTesterDlg::OnInitDialog() {
   ShowControl(ctl::kProgress, false);
   ClearCommandEntries();
-  title = std::string("Dranmere Test terminal V") + "3" + "." + "00" + "." + "012";
+  title = std::string("Dranmere Test terminal V") + kProgramVersion;
   unit.paths.CreateFolders();
   actionsHidden = true;
   for (int id : kHiddenAtStart) ShowControl(id, false);
@@ -231,13 +231,13 @@ void CTesterDlg::OnGeneralStatus() {
   unit.GetStatus("", unit.replyText, true);
   actionsHidden = false;
   ShowUnitActions();
-  ShowReply(unit.replyText, 0);
+  ShowReply(unit.replyText, kNoReplyHeader);
 }
 
 void CTesterDlg::OnReadSensors() {
   if (!BeginUnitAction()) return;
   unit.ReadSensors();
-  ShowReply(unit.replyText, 1);
+  ShowReply(unit.replyText, kReplyHeader);
 }
 
 void CTesterDlg::OnReset() {
@@ -245,13 +245,13 @@ void CTesterDlg::OnReset() {
   Pull();
   paneText.clear();
   unit.BreakReset(unit.replyText);
-  ShowReply(unit.replyText, 1);
+  ShowReply(unit.replyText, kReplyHeader);
 }
 
 void CTesterDlg::OnSetTime() {
   if (!BeginUnitAction()) return;
   unit.SetClock(unit.localNow(), unit.replyText);
-  ShowReply(unit.replyText, 1);
+  ShowReply(unit.replyText, kReplyHeader);
 }
 
 std::string CTesterDlg::PressureRefusedText(int pressure) {
@@ -275,7 +275,7 @@ void CTesterDlg::OnSetDepth() {
     // Nothing was sent: say so rather than show the previous action's reply again.
     TextSpan(unit.replyText).Assign(PressureRefusedText(pressure));
   }
-  ShowReply(unit.replyText, 1);
+  ShowReply(unit.replyText, kReplyHeader);
 }
 
 void CTesterDlg::OnSetSerialNumber() {
@@ -283,43 +283,43 @@ void CTesterDlg::OnSetSerialNumber() {
   std::string entered = unit.op.Entry("Enter serial number as xxxxx-yy", "", true).value_or("");
   unit.ShowBusy();
   unit.SetSerialNumber(entered.c_str(), unit.replyText);
-  ShowReply(unit.replyText, 1);
+  ShowReply(unit.replyText, kReplyHeader);
 }
 
 void CTesterDlg::OnDasCalibration() {
   if (!BeginUnitAction()) return;
   unit.EnterDasCalibration(unit.replyText);
-  ShowReply(unit.replyText, 255);
+  ShowReply(unit.replyText, kReplyHeaderDasCalibration);
 }
 
 void CTesterDlg::OnInitialise() {
   if (!BeginUnitAction()) return;
   unit.InitialiseUnit();
-  ShowReply(unit.replyText, 1);
+  ShowReply(unit.replyText, kReplyHeader);
 }
 
 void CTesterDlg::OnEnable() {
   if (!BeginUnitAction()) return;
   unit.EnableUnit();
-  ShowReply(unit.replyText, 1);
+  ShowReply(unit.replyText, kReplyHeader);
 }
 
 void CTesterDlg::OnFactoryDefaults() {
   if (!BeginUnitAction()) return;
   unit.InstallFactoryDefaults();
-  ShowReply(unit.replyText, 1);
+  ShowReply(unit.replyText, kReplyHeader);
 }
 
 void CTesterDlg::OnSynchOut() {
   if (!BeginUnitAction()) return;
   unit.TestSynchOut();
-  ShowReply(unit.replyText, 1);
+  ShowReply(unit.replyText, kReplyHeader);
 }
 
 void CTesterDlg::OnSynchIn() {
   if (!BeginUnitAction()) return;
   unit.EnableSynchIn();
-  ShowReply(unit.replyText, 1);
+  ShowReply(unit.replyText, kReplyHeader);
 }
 
 void CTesterDlg::OnRawReplies() {
