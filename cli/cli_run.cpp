@@ -59,18 +59,18 @@ class Session {
       dlg_.rawReplies = false;  // the status report rather than the raw replies
       dlg_.OnGeneralStatus();
       if (op_.commsFailed) return ex::kNoUnit;
-      Print(o_.json ? StatusJson(unit.currentChecks, unit.currentStatus) : dlg_.paneText);
-      return unit.partialMask == 0 ? ex::kDone : ex::kRefused;
+      Print(o_.json ? StatusJson(unit.status.currentChecks, unit.status.currentStatus) : dlg_.paneText);
+      return unit.status.partialMask == 0 ? ex::kDone : ex::kRefused;
     }
     if (c == "sensors") return Finish(dlg_.OnReadSensors());
     if (c == "set-time") return Finish(dlg_.OnSetTime());
     if (c == "self-test") {
       const bool answered = HardwareSelfTestAction(unit, window);
-      return Finish(answered && SelfTestPassed(unit.currentChecks.HardwareResult));
+      return Finish(answered && SelfTestPassed(unit.status.currentChecks.HardwareResult));
     }
     if (c == "release-test") {
       const bool answered = ReleaseTestAction(unit, window);
-      return Finish(answered && unit.currentChecks.ReleaseResult == 0);
+      return Finish(answered && unit.status.currentChecks.ReleaseResult == 0);
     }
     if (c == "report") {
       const bool made = TestReportAction(unit, window);
@@ -78,7 +78,7 @@ class Session {
       if (!made) return ex::kRefused;
       Print(dlg_.paneText);
       if (op_.stopShown) return ex::kBadFile;  // the report's file could not be written
-      return SelfTestPassed(unit.currentChecks.HardwareResult) ? ex::kDone : ex::kRefused;
+      return SelfTestPassed(unit.status.currentChecks.HardwareResult) ? ex::kDone : ex::kRefused;
     }
     if (c == "apply") return Apply(window);
     if (c == "quickset") {
@@ -107,12 +107,12 @@ class Session {
     const bool found = SetNewStatusAction(unit, window);
     if (op_.commsFailed) return ex::kNoUnit;
     if (!found) {
-      Message("No update information found for unit %06X in %s", static_cast<unsigned>(unit.currentStatus.UnitId),
+      Message("No update information found for unit %06X in %s", static_cast<unsigned>(unit.status.currentStatus.UnitId),
               unit.paths.NewStatusFile().string().c_str());
       return std::filesystem::exists(unit.paths.NewStatusFile()) ? ex::kRefused : ex::kBadFile;
     }
-    if (unit.partialMask != 0) {
-      Message("The unit was not read back whole: %s", unit.statusMessage.c_str());
+    if (unit.status.partialMask != 0) {
+      Message("The unit was not read back whole: %s", unit.status.statusMessage.c_str());
       return ex::kRefused;
     }
     // The verification of the quick set, on the status just read back.
