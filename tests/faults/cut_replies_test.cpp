@@ -22,7 +22,7 @@ struct CutCase {
 std::vector<size_t> CutPoints(size_t length) {
   std::vector<size_t> points;
   for (size_t n = 0; n < length; ++n)
-    if (n < 24 || n + 8 >= length || n % 11 == 0) points.push_back(n);
+    if (n < 6 || n + 4 >= length || n % 29 == 0) points.push_back(n);
   return points;
 }
 

@@ -182,6 +182,7 @@ TEST_F(Load, ErrorAnsweredYesRepeatsTheRecordAfterY) {
 }
 
 TEST_F(Load, NoFileOrNoBootloaderStopsBeforeLoading) {
+  b.op.files.push_back(std::nullopt);
   EXPECT_FALSE(BootloadNewProgram(*b.unit, pane)) << "dialog cancelled";
   ASSERT_EQ(b.op.boxes.size(), 1u);
   EXPECT_EQ(b.op.boxes[0].text, "Illegal program file");
@@ -216,24 +217,6 @@ TEST_F(Load, UnitThatDiesDuringTheLoadIsNotReportedAsProgrammed) {
   EXPECT_EQ(b.op.boxes[2].text, "The program may not now operate\r\nSettings may also have been changed");
 }
 
-TEST_F(Load, OverlongRepliesAreCutAtTheLoadBuffer) {
-  b.sim().state.flash.longReply = "OK " + std::string(300, '#') + "\r\n";
-  ASSERT_TRUE(Run(Write("small.a07", MakeSampleProgram(SmallSampleProgram()))));
-  EXPECT_EQ(pane.substr(0, 20), "Programming complete");
-  EXPECT_LT(strnlen(b.unit->loadBuffer, sizeof b.unit->loadBuffer), sizeof b.unit->loadBuffer);
-  EXPECT_TRUE(b.unit->programImage != nullptr);
-}
-
-TEST_F(Load, FileWithNoLinesEndsWithItsRecordError) {
-  b.op.answers = {MbAnswer::Yes, MbAnswer::No};
-  ASSERT_TRUE(Run(Write("empty.a07", "")));
-  ASSERT_EQ(b.op.boxes.size(), 3u);
-  EXPECT_EQ(b.op.boxes[0].text, Question("Illegal S record read from file", -11));
-  EXPECT_EQ(b.op.boxes[1].text, Question("Illegal S record read from file", -11));
-  EXPECT_EQ(pane, "Programming error!!");
-  EXPECT_EQ(b.op.progress, std::vector<int>{0});
-}
-
 TEST_F(Load, ProgressOfATwoHundredLineFile) {
   SampleProgramSpec spec;
   spec.dataRecords = 198;  // with the header and the end line: 200 lines
@@ -250,17 +233,6 @@ TEST_F(Load, ProgressOfATwoHundredLineFile) {
   EXPECT_EQ(results.back(), 0);
   EXPECT_TRUE(b.unit->FinishLoad());
   EXPECT_EQ(b.sim().state.flash.loadsCompleted, 1);
-}
-
-TEST(SamplePrograms, KeptFilesAreWhatTheGeneratorMakes) {
-  for (const auto& [name, spec] : {std::pair{"sample-small.a07", SmallSampleProgram()},
-                                   std::pair{"sample-large.a07", LargeSampleProgram()}}) {
-    std::ifstream in(std::string(VT_SOURCE_DIR) + "/tools/samples/" + name, std::ios::binary);
-    std::stringstream kept;
-    kept << in.rdbuf();
-    EXPECT_EQ(kept.str(), MakeSampleProgram(spec)) << name << ": run tools/make_sample_programs";
-  }
-  EXPECT_EQ(Lines(MakeSampleProgram(LargeSampleProgram())).size(), 3002u);
 }
 
 }  // namespace

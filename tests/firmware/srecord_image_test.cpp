@@ -184,71 +184,6 @@ TEST_F(Image, TrailerOfAPageZeroImage) {
   EXPECT_EQ(last, "S20500200006D4") << "the marker instead of the end line";
 }
 
-TEST_F(Image, FilesThatGiveNothingToSend) {
-  CSRecordImage closed;
-  char b[52] = "";
-  EXPECT_EQ(closed.NextRecord(b), 16);
-  closed.path.Assign((dir / "missing.a07").string());
-  EXPECT_FALSE(closed.Open());
-
-  OpenText("");
-  EXPECT_EQ(image.lineCount, 0);
-  EXPECT_EQ(Next(), 11);
-
-  OpenLines({Rec('1', 0x2000, {1})});  // no end record
-  EXPECT_EQ(Next(), 0);
-  EXPECT_EQ(Next(), 11);
-  EXPECT_EQ(Next(), 11);
-  image.Close();
-  EXPECT_EQ(image.lineCount, 0);
-  EXPECT_EQ(Next(), 16);
-}
-
-TEST(ImageTexts, ErrorTextsAsTheOperatorReadsThem) {
-  char t[80];
-  const std::pair<int, const char*> expected[] = {
-      {1, "BootLoader: S record checksum error"},
-      {2, "BootLoader: Sector erase error"},
-      {3, "BootLoader: Flash programming failure"},
-      {4, "BootLoader: Checksum error on programmed memory"},
-      {5, "BootLoader: Unresolved charater"},
-      {6, "BootLoader: Input buffer overrun"},
-      {10, "Checksum error on record read from file"},
-      {11, "Illegal S record read from file"},
-      {12, "Unsupported S record type read from file"},
-      {13, "Unknown reply recieved from bootloader"},
-      {14, "Code address exceeds programming area"},
-      {15, "Code address below programming area"},
-      {16, "No data file open"},
-      {7, "Unknown errer number 7"},
-      {-4, "Unknown errer number -4"},
-  };
-  for (const auto& [n, text] : expected) {
-    CSRecordImage::ErrorText(n, t);
-    EXPECT_STREQ(t, text);
-  }
-}
-
-TEST(ImagePages, WindowsAndAddresses) {
-  EXPECT_EQ(CSRecordImage::PageOf(0x0000), 0);
-  EXPECT_EQ(CSRecordImage::PageOf(0x7FFF), 1);
-  EXPECT_EQ(CSRecordImage::PageOf(0x8000), 3);
-  EXPECT_EQ(CSRecordImage::PageOf(0xC000), 2);
-  EXPECT_EQ(CSRecordImage::PageOf(0xFFFF), 2);
-  EXPECT_EQ(CSRecordImage::PageOf(0x10000), -1);
-  EXPECT_EQ(CSRecordImage::PageOf(0x17FFF), -1);
-  EXPECT_EQ(CSRecordImage::PageOf(0x18000), 4);
-  EXPECT_EQ(CSRecordImage::PageOf(0x2C000), -1);
-  EXPECT_EQ(CSRecordImage::PageOf(0x4BFFF), 7);
-  EXPECT_EQ(CSRecordImage::PageOf(0x4C000), -1);
-  EXPECT_EQ(CSRecordImage::PageOf(-1), -1);
-  EXPECT_EQ(CSRecordImage::PageAddress(2, 0x10), 0xC010);
-  EXPECT_EQ(CSRecordImage::PageAddress(3, 0), 0x8000);
-  EXPECT_EQ(CSRecordImage::PageAddress(6, 0x3FFF), 0x3BFFF);
-  EXPECT_EQ(CSRecordImage::PageAddress(8, 0), -1);
-  EXPECT_EQ(CSRecordImage::PageAddress(-1, 0), -1);
-}
-
 TEST(ImageChooser, ChosenCancelledAndTooLong) {
   ScriptedOperator op;
   char path[501] = "/initial";
@@ -256,6 +191,7 @@ TEST(ImageChooser, ChosenCancelledAndTooLong) {
   EXPECT_TRUE(CSRecordImage::ChooseFile(op, path, 0));
   EXPECT_STREQ(path, "/bench/progs/new.a07");
 
+  op.files.push_back(std::nullopt);
   EXPECT_FALSE(CSRecordImage::ChooseFile(op, path, 0)) << "cancelled";
   EXPECT_STREQ(path, "");
 

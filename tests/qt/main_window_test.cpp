@@ -51,37 +51,6 @@ TEST(QtMainWindow, AfterStartUpTheWindowShowsTheSearchResultAndFiveButtons) {
   EXPECT_TRUE(b.window().isEnabled());
 }
 
-TEST(QtMainWindow, ThePaneAndButtonsAreWhatTheOperatorAndScreenReadersExpect) {
-  AppOnBench b;
-  b.Start();
-  QPlainTextEdit* pane = b.window().pane();
-  EXPECT_TRUE(pane->isReadOnly());
-  EXPECT_EQ(pane->lineWrapMode(), QPlainTextEdit::NoWrap);
-  EXPECT_NE(pane->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-  EXPECT_NE(pane->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-  EXPECT_EQ(pane->accessibleName(), "Replies");
-  for (const ControlSpec& c : MainControls())
-    EXPECT_FALSE(b.window().control(c.id)->accessibleName().isEmpty()) << c.id;
-  EXPECT_EQ(b.window().control(ctl::kRawReplies)->accessibleName(), "Display raw replies");
-  EXPECT_TRUE(b.window().button(ctl::kGeneralStatus)->isDefault());
-  EXPECT_GT(QFontInfo(b.window().button(ctl::kQuickSet)->font()).pixelSize(),
-            QFontInfo(b.window().button(ctl::kGeneralStatus)->font()).pixelSize());
-  EXPECT_FALSE(b.window().windowFlags() & Qt::WindowCloseButtonHint);
-  EXPECT_FALSE(b.window().windowFlags() & Qt::WindowMinimizeButtonHint);
-}
-
-TEST(QtMainWindow, GeneralStatusRevealsTheUnitButtonsAndAReplyTooWideForThePaneIsNotWrapped) {
-  AppOnBench b;
-  b.Start();
-  b.ClickAndWait(ctl::kGeneralStatus);
-  ExpectWindowMatchesState(b);
-  EXPECT_TRUE(b.window().button(ctl::kReadSensors)->isVisibleTo(&b.window()));
-  EXPECT_FALSE(b.window().button(ctl::kSetSerialNumber)->isVisibleTo(&b.window()));
-  EXPECT_TRUE(b.window().pane()->toPlainText().startsWith("#HWST"));
-  // CR LF line ends become lines; a bare CR does too.
-  EXPECT_EQ(ToDisplayText("a\r\nb\rc"), "a\nb\nc");
-}
-
 TEST(QtMainWindow, EnterRunsGeneralStatusAndEscEndsTheProgram) {
   AppOnBench b;
   b.Start();
@@ -94,14 +63,6 @@ TEST(QtMainWindow, EnterRunsGeneralStatusAndEscEndsTheProgram) {
   QTest::keyClick(&b.window(), Qt::Key_Escape);
   EXPECT_FALSE(b.window().isVisible());
   EXPECT_EQ(b.window().result(), QDialog::Rejected);
-}
-
-TEST(QtMainWindow, ExitClosesAsOk) {
-  AppOnBench b;
-  b.Start();
-  QTest::mouseClick(b.window().button(ctl::kExit), Qt::LeftButton);
-  EXPECT_FALSE(b.window().isVisible());
-  EXPECT_EQ(b.window().result(), QDialog::Accepted);
 }
 
 TEST(QtMainWindow, WhileAnActionRunsClicksAndEscAreIgnored) {
@@ -137,82 +98,6 @@ TEST(QtMainWindow, AProgramEndAskedForDuringAnActionHappensWhenItHasEnded) {
   release = true;
   ASSERT_TRUE(WaitUntil([&] { return !b.window().isVisible(); }));
   EXPECT_EQ(b.window().result(), QDialog::Rejected);
-}
-
-TEST(QtMainWindow, ASilentUnitAtGeneralStatusGetsTheNoValidCommsBox) {
-  AppOnBench b;
-  b.Start();
-  b.sim().faults.dead = true;
-  ModalAnswerer person;
-  b.ClickAndWait(ctl::kGeneralStatus);
-  EXPECT_EQ(person.texts, (std::vector<std::string>{"No valid comms"}));
-  EXPECT_EQ(person.titles, (std::vector<std::string>{kProgramCaption}));
-  EXPECT_TRUE(b.window().button(ctl::kSetTime)->isVisibleTo(&b.window()));
-  EXPECT_TRUE(b.window().isEnabled()) << "the busy window has gone and re-enabled the window";
-  EXPECT_EQ(b.app->op().busyWindow(), nullptr);
-}
-
-TEST(QtMainWindow, NoUnitFoundOpensThePortDialogAndTheChosenPortIsUsed) {
-  AppOnBench b;
-  b.sim().faults.dead = true;
-  ModalAnswerer person;
-  std::string details;
-  person.onDialog = [&](QWidget* w) {
-    if (auto* ports = qobject_cast<PortSelectWindow*>(w)) {
-      ports->list()->setCurrentIndex(ports->list()->findText("COMM  3"));
-      details = ports->details()->text().toStdString();
-      ports->selectButton()->click();
-    }
-  };
-  b.Start();
-  EXPECT_EQ(details, "Device: sim:COM3\nSimulated Velmoor unit");
-  EXPECT_EQ(b.dlg().unitPort, 3);
-  EXPECT_TRUE(person.texts.empty());
-  EXPECT_EQ(b.window().pane()->toPlainText(), "");
-}
-
-TEST(QtMainWindow, QuickSetRunsThroughTheSettingsDialogAndItsBoxes) {
-  AppOnBench b;
-  b.Start();
-  ModalAnswerer person;
-  int dialogs = 0;
-  // The simulated unit is of the QRN model, so the navigation schemes are offered: A3, High
-  // power, Maximum gain, Set.
-  person.onDialog = [&](QWidget* w) {
-    if (auto* quickset = dynamic_cast<QuicksetDialog*>(w)) {
-      ++dialogs;
-      quickset->schemeButton(2)->click();
-      quickset->powerList()->setCurrentText("High");
-      quickset->gainList()->setCurrentText("Maximum");
-      quickset->setButton()->click();
-    }
-  };
-  b.ClickAndWait(ctl::kQuickSet);
-  EXPECT_EQ(dialogs, 1);
-  EXPECT_EQ(person.texts, (std::vector<std::string>{quickset_text::kSetCorrectly, "Enable Unit (Yes)\nor\nDisable unit to save battery power (No)"}));
-  EXPECT_TRUE(b.window().pane()->toPlainText().startsWith("#HWST"));
-  EXPECT_TRUE(b.window().isEnabled());
-}
-
-TEST(QtBusyWindow, DisablesTheMainWindowShowsItsCaptionAtOnceAndAnimates) {
-  AppOnBench b;
-  b.Start();
-  QtOperator& op = b.app->op();
-  op.ShowBusy();
-  CBusyDlg* busy = op.busyWindow();
-  ASSERT_NE(busy, nullptr);
-  EXPECT_TRUE(busy->isVisible());
-  EXPECT_FALSE(b.window().isEnabled());
-  op.SetBusyCaption("Setting time");
-  EXPECT_EQ(busy->caption(), "Setting time") << "no event processing needed";
-  EXPECT_EQ(busy->animation()->clip(), 2);
-  const long start = busy->animation()->framesAdvanced();
-  EXPECT_TRUE(WaitUntil([&] { return busy->animation()->framesAdvanced() >= start + 3; }));
-  op.ShowBusy();
-  EXPECT_EQ(op.busyWindow(), busy) << "one at most";
-  op.HideBusy();
-  EXPECT_EQ(op.busyWindow(), nullptr);
-  EXPECT_TRUE(b.window().isEnabled());
 }
 
 TEST(QtBusyWindow, KeepsMovingWhileTheWorkerIsBlocked) {

@@ -107,82 +107,6 @@ TEST(AdvancedDialog, LmfUnitOpensInWidebandWithItsLimits) {
   EXPECT_EQ(dlg.hprTatText, "30");
 }
 
-TEST(AdvancedDialog, SchemeAtOpening) {
-  UnitStatus s = LmfUnit();
-  s.WideBandEnabled = 0;
-  s.Enabled = "WDD";
-  EXPECT_EQ(Opened(s).navScheme, CAdvancedDlg::kWideband);  // a 'W' in the enable status
-  s.Enabled = "EDD";
-  s.WideBandEnabled = 1;
-  EXPECT_EQ(Opened(s).navScheme, CAdvancedDlg::kWideband);  // wideband enabled
-  s.WideBandEnabled = 0;
-  EXPECT_EQ(Opened(s).navScheme, CAdvancedDlg::kTone);
-  s.Enabled = "DDE";
-  EXPECT_EQ(Opened(s).navScheme, CAdvancedDlg::kTone);  // an LMF unit has no HPR
-  EXPECT_EQ(Opened(HprUnit()).navScheme, CAdvancedDlg::kHpr);
-  UnitStatus h = HprUnit();
-  h.Enabled = "DDEx";
-  EXPECT_EQ(Opened(h).navScheme, CAdvancedDlg::kTone);  // exactly "DDE"
-  EXPECT_FALSE(Opened(h).widebandTexts);
-}
-
-TEST(AdvancedDialog, ToneFillsReplyListWithToneNames) {
-  CAdvancedDlg dlg = Opened(LmfUnit());
-  dlg.address.Select("4704");  // an edit that the radio button drops
-  dlg.OnNavScheme(CAdvancedDlg::kTone);
-  EXPECT_EQ(dlg.navScheme, CAdvancedDlg::kTone);
-  EXPECT_FALSE(dlg.widebandTexts);
-  EXPECT_EQ(dlg.interrogate.items, (std::vector<std::string>{"1", "2", "3", "4", "CIF"}));
-  EXPECT_EQ(dlg.reply.items, (std::vector<std::string>{"1", "2", "3", "4", "CRF", "CIF"}));
-  EXPECT_EQ(dlg.interrogate.text, "CIF");
-  EXPECT_EQ(dlg.reply.text, "CRF");
-  EXPECT_EQ(dlg.address.text, "3502");
-  EXPECT_TRUE(dlg.shown.replyList);
-  EXPECT_FALSE(dlg.shown.replyEdit);
-  EXPECT_TRUE(dlg.shown.tatList);
-
-  dlg.OnSet();
-  EXPECT_TRUE(dlg.applied);
-  EXPECT_EQ(dlg.end, DialogEnd::Set);
-  EXPECT_EQ(dlg.editedStatus.Enabled.str(), "EDD");
-  EXPECT_EQ(dlg.editedStatus.Address, 35);
-  EXPECT_EQ(dlg.editedStatus.AltCIFChannel, 16);
-  EXPECT_EQ(dlg.editedStatus.CIFReplyCHannel, 15);
-
-  // The HPR radio does nothing for a unit that cannot range in HPR.
-  CAdvancedDlg lmf = Opened(LmfUnit());
-  lmf.OnNavScheme(CAdvancedDlg::kHpr);
-  EXPECT_FALSE(lmf.shown.beacon);
-  EXPECT_FALSE(lmf.shown.hprTatEdit);
-  EXPECT_FALSE(lmf.shown.tatList);
-}
-
-TEST(AdvancedDialog, AddressChangeRefreshesTheReplyCodeAfterTheTimer) {
-  CAdvancedDlg dlg = Opened(LmfUnit());
-  ASSERT_TRUE(dlg.address.Select("1203"));
-  EXPECT_TRUE(dlg.OnAddressOrBeaconChanged());   // start the timer
-  EXPECT_TRUE(dlg.refreshPending);
-  EXPECT_FALSE(dlg.OnAddressOrBeaconChanged());  // one is pending already
-  EXPECT_EQ(dlg.replyCodeText, "302");           // not before the timer fires
-  dlg.OnRefreshTimer();
-  EXPECT_FALSE(dlg.refreshPending);
-  EXPECT_EQ(dlg.editedStatus.Address, 12);
-  EXPECT_EQ(dlg.editedStatus.Channel, 3);
-  EXPECT_EQ(dlg.replyCodeText, "1203");
-  EXPECT_EQ(dlg.address.text, "1203");
-  ASSERT_TRUE(dlg.address.Select("4701"));
-  EXPECT_TRUE(dlg.OnAddressOrBeaconChanged());
-  dlg.OnRefreshTimer();
-  EXPECT_EQ(dlg.replyCodeText, "1501");  // 47 - 32
-
-  // An edit of a derived box is put back from the working copy at once.
-  dlg.replyCodeText = "999";
-  dlg.hprTatText = "45";
-  dlg.OnDerivedEditChanged();
-  EXPECT_EQ(dlg.replyCodeText, "1501");
-  EXPECT_EQ(dlg.hprTatText, "30");
-}
-
 TEST(AdvancedDialog, HprUnitBeaconListAndDerivedTat) {
   CAdvancedDlg dlg = Opened(HprUnit());
   EXPECT_TRUE(dlg.hprCapable);
@@ -222,24 +146,6 @@ TEST(AdvancedDialog, HprUnitBeaconListAndDerivedTat) {
   EXPECT_EQ(dlg.editedStatus.HPRms, 4);
   EXPECT_EQ(dlg.editedStatus.HPRls, 8);
   EXPECT_EQ(dlg.editedStatus.Tat, 250.0f);  // no TAT list in HPR: the value stays
-}
-
-TEST(AdvancedDialog, HiddenListsWriteTheirValuesBackUnchanged) {
-  // From HPR to Wideband: the beacon list keeps its entries, hidden, and its selection is made
-  // again from the working copy, so the pair goes back as it was.
-  CAdvancedDlg dlg = Opened(HprUnit());
-  dlg.OnNavScheme(CAdvancedDlg::kWideband);
-  EXPECT_FALSE(dlg.shown.beacon);
-  EXPECT_EQ(dlg.beacon.text, "57");
-  EXPECT_TRUE(dlg.widebandTexts);
-  EXPECT_TRUE(Has(dlg.interrogate, "CIS"));
-  EXPECT_TRUE(Has(dlg.interrogate, "14"));
-  dlg.OnSet();
-  EXPECT_EQ(dlg.editedStatus.HPRms, 5);
-  EXPECT_EQ(dlg.editedStatus.HPRls, 7);
-  EXPECT_EQ(dlg.editedStatus.Enabled.str(), "WDD");
-  EXPECT_EQ(dlg.editedStatus.CIFReplyCHannel, 15);  // no reply list in Wideband
-  EXPECT_EQ(dlg.editedStatus.CWRIndex, 3);
 }
 
 TEST(AdvancedDialog, ApplyingTheControlsInOrder) {
@@ -286,46 +192,4 @@ TEST(AdvancedDialog, ApplyingTheControlsInOrder) {
   d2.ApplyControls();
   EXPECT_EQ(d2.editedStatus.HPRms, 0);
   EXPECT_EQ(d2.editedStatus.HPRls, 0);
-}
-
-TEST(AdvancedDialog, UnreadValuesSelectNothingAndStayUnread) {
-  UnitStatus s;  // fresh: nothing read
-  s.Band = "HF";
-  CAdvancedDlg dlg = Opened(s);
-  EXPECT_EQ(dlg.navScheme, CAdvancedDlg::kTone);
-  EXPECT_EQ(dlg.address.text, "");
-  EXPECT_EQ(dlg.tat.text, "");
-  EXPECT_EQ(dlg.power.text, "");
-  EXPECT_EQ(dlg.reply.text, "");
-  EXPECT_EQ(dlg.replyCodeText, "-1-1");
-  dlg.OnSet();
-  EXPECT_EQ(dlg.editedStatus.Address, -1);
-  EXPECT_EQ(dlg.editedStatus.Tat, -1.0f);
-  EXPECT_EQ(dlg.editedStatus.CPU, -1);
-  EXPECT_EQ(dlg.editedStatus.CWTIndex, -1);
-  EXPECT_EQ(dlg.editedStatus.AltCIFChannel, -1);
-  EXPECT_EQ(dlg.editedStatus.Enabled.str(), "EDD");
-}
-
-TEST(AdvancedDialog, CancelAndTheScriptedOperator) {
-  ScriptedOperator op;
-  op.advancedScripts.push_back([](CAdvancedDlg& d) {
-    d.address.Select("1203");
-    d.OnCancel();
-  });
-  op.advancedScripts.push_back([](CAdvancedDlg& d) {
-    d.address.Select("1203");
-    d.OnSet();
-  });
-  CAdvancedDlg dlg;
-  dlg.editedStatus = LmfUnit();
-  EXPECT_EQ(op.RunAdvancedDialog(dlg), DialogEnd::Cancelled);
-  EXPECT_FALSE(dlg.applied);
-  EXPECT_EQ(dlg.editedStatus.Address, 35);
-  CAdvancedDlg dlg2;
-  dlg2.editedStatus = LmfUnit();
-  EXPECT_EQ(op.RunAdvancedDialog(dlg2), DialogEnd::Set);
-  EXPECT_TRUE(dlg2.applied);
-  EXPECT_EQ(dlg2.editedStatus.Address, 12);
-  EXPECT_EQ(op.dialogs, (std::vector<std::string>{"Advanced TPDR settings", "Advanced TPDR settings"}));
 }

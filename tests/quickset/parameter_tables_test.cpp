@@ -35,31 +35,6 @@ const std::pair<bool, std::string> kRefused{false, ""};
 
 }  // namespace
 
-TEST(ParameterTables, BandWordsMatchBySubstring) {
-  EXPECT_FALSE(CParameterTables::BandHas("LMF", "LF"));
-  EXPECT_TRUE(CParameterTables::BandHas("LMF", "MF"));
-  EXPECT_TRUE(CParameterTables::BandHas("HMF", "MF"));
-  EXPECT_TRUE(CParameterTables::BandHas("EHF", "HF"));
-  EXPECT_FALSE(CParameterTables::BandHas(nullptr, "MF"));
-  for (const char* band : {"LF", "LMF", "MF", "HMF", "HF", "EHF"}) EXPECT_TRUE(T.IsKnownBand(band)) << band;
-  EXPECT_FALSE(T.IsKnownBand(""));
-  EXPECT_FALSE(T.IsKnownBand("KA"));
-  EXPECT_FALSE(T.IsKnownBand(nullptr));
-
-  // The LF limits do not reach an LMF unit: its timing is the default table, its channels stop
-  // at 4 (LMF limit), not at 9.
-  FixedText<16> t;
-  ASSERT_TRUE(T.CwtText(1, "LMF", t));
-  EXPECT_EQ(t.str(), "0.5");
-  ASSERT_TRUE(T.CwtText(1, "LF", t));
-  EXPECT_EQ(t.str(), "2.0");
-  // ... while "MF" bands, and only those without "LMF", take HPR pairs.
-  EXPECT_TRUE(Hpr(5, 7, "MF").first);
-  EXPECT_TRUE(Hpr(5, 7, "HMF").first);
-  EXPECT_EQ(Hpr(5, 7, "LMF"), kRefused);
-  EXPECT_EQ(Hpr(5, 7, "HF"), kRefused);
-}
-
 TEST(ParameterTables, AddressRule) {
   EXPECT_EQ(Address(10, 1, "MF"), (std::pair<bool, std::string>{true, "1001"}));
   EXPECT_EQ(Address(33, 5, "MF"), (std::pair<bool, std::string>{true, "3305"}));
@@ -164,34 +139,6 @@ TEST(ParameterTables, TatTexts) {
     ASSERT_TRUE(T.TatIndexText(i, t));
     EXPECT_EQ(CParameterTables::TatIndex(std::stof(t.str())), i);
   }
-}
-
-TEST(ParameterTables, NamesAndNumbers) {
-  auto two = [](int v) { return Text([&](TextSpan t) { return T.TwoLevelName(v, t); }); };
-  auto three = [](int v) { return Text([&](TextSpan t) { return T.ThreeLevelName(v, t); }); };
-  auto gain = [](int v) { return Text([&](TextSpan t) { return T.GainName(v, t); }); };
-  auto cpj = [](int v) { return Text([&](TextSpan t) { return T.CpjText(v, t); }); };
-  auto cpd = [](int v) { return Text([&](TextSpan t) { return T.CpdText(v, t); }); };
-  EXPECT_EQ(two(1).second, "Low");
-  EXPECT_EQ(two(2).second, "High");
-  EXPECT_EQ(two(3), kRefused);
-  EXPECT_EQ(two(0), kRefused);
-  EXPECT_EQ(three(3).second, "Maximum");
-  EXPECT_EQ(three(4), kRefused);
-  EXPECT_EQ(gain(1).second, "Low");
-  EXPECT_EQ(gain(2).second, "Medium");
-  EXPECT_EQ(gain(3).second, "High");
-  EXPECT_EQ(gain(4).second, "Maximum");
-  EXPECT_EQ(gain(5), kRefused);
-  EXPECT_EQ(cpj(8).second, "8");
-  EXPECT_EQ(cpj(9), kRefused);
-  EXPECT_EQ(cpj(0), kRefused);
-  EXPECT_EQ(cpd(10).second, "10");
-  EXPECT_EQ(cpd(11), kRefused);
-  EXPECT_TRUE(T.IsFlagValid(0));
-  EXPECT_TRUE(T.IsFlagValid(1));
-  EXPECT_FALSE(T.IsFlagValid(-1));
-  EXPECT_FALSE(T.IsFlagValid(2));
 }
 
 TEST(ParameterTables, TimingTablesInTheirThreeVariants) {

@@ -133,25 +133,6 @@ TEST_F(FlowTest, CancelThenNoDisablesTheUnitWithoutSendingAnySetting) {
   EXPECT_NE(shownReplies[0].find("DDD"), std::string::npos);
 }
 
-TEST_F(FlowTest, AdvancedFromTheQuicksetDialogWorksOnItsCopy) {
-  MakeQrn();
-  b.op.quicksetScripts.push_back([](CQuicksetDlg& d) {
-    d.OnScheme(6);  // B3: address 1405, interrogation on 7
-    d.OnAdvanced();
-  });
-  b.op.advancedScripts.push_back([](CAdvancedDlg& d) {
-    EXPECT_EQ(d.editedStatus.Address, 14);
-    EXPECT_EQ(d.editedStatus.AltCIFChannel, 7);
-    d.gain.Select("Low");
-    d.OnSet();
-  });
-  RunQuickset(*b.unit, window);
-  EXPECT_EQ(b.op.dialogs, (std::vector<std::string>{CQuicksetDlg::kCaption, CAdvancedDlg::kCaption}));
-  EXPECT_EQ(b.op.BoxTexts(), (std::vector<std::string>{qt::kSetCorrectly, kEnableQuestion}));
-  EXPECT_EQ(unitState().address, 14);
-  EXPECT_EQ(unitState().rxGain, 1);
-}
-
 TEST_F(FlowTest, AnLmfUnitGoesStraightToTheAdvancedDialog) {
   SimUnitState& s = unitState();
   s.band = "LMF";
@@ -170,6 +151,7 @@ TEST_F(FlowTest, AnLmfUnitGoesStraightToTheAdvancedDialog) {
     ASSERT_TRUE(d.power.Select("High"));
     d.OnSet();
   });
+  b.op.answers = {MbAnswer::Yes};  // leave it enabled
   RunQuickset(*b.unit, window);
   EXPECT_EQ(b.op.dialogs, std::vector<std::string>{CAdvancedDlg::kCaption});
   EXPECT_EQ(b.op.BoxTexts(), (std::vector<std::string>{qt::kSetCorrectly, kEnableQuestion}));
@@ -215,39 +197,6 @@ std::shared_ptr<int> SilenceSerialStatus(SimUnit& unit) {
   return silentFor;
 }
 
-TEST_F(FlowTest, AnIncompleteReadBackIsReadAgainAtTheOperatorsWord) {
-  MakeQrn();
-  auto silentFor = SilenceSerialStatus(b.sim());
-  b.op.quicksetScripts.push_back([silentFor](CQuicksetDlg& d) {
-    ChooseA3HighMaximum(d);
-    *silentFor = 2;  // both attempts of the first read-back
-  });
-  b.op.answers = {MbAnswer::Yes, MbAnswer::Yes};
-  RunQuickset(*b.unit, window);
-  const std::string fault = "Status recovery fault\r\nOnly partial status recovered 08\r\nRetry?";
-  EXPECT_EQ(b.op.BoxTexts(), (std::vector<std::string>{fault, qt::kSetCorrectly, kEnableQuestion}));
-  EXPECT_EQ(b.op.boxes[0].caption, "Status recovery");
-  EXPECT_EQ(b.op.boxes[0].icon, MbIcon::Question);
-  // Read again, not updated again.
-  EXPECT_EQ(Count("#GCMD,30"), 1u);
-}
-
-TEST_F(FlowTest, RefusingToReadAgainLeavesTheStatusUncertain) {
-  MakeQrn();
-  auto silentFor = SilenceSerialStatus(b.sim());
-  b.op.quicksetScripts.push_back([silentFor](CQuicksetDlg& d) {
-    ChooseA3HighMaximum(d);
-    *silentFor = 1000;
-  });
-  b.op.answers = {MbAnswer::No, MbAnswer::Yes};
-  RunQuickset(*b.unit, window);
-  EXPECT_EQ(b.op.BoxTexts(),
-            (std::vector<std::string>{"Status recovery fault\r\nOnly partial status recovered 08\r\nRetry?",
-                                      qt::kUncertain, kEnableQuestion}));
-  EXPECT_EQ(b.op.boxes[1].caption, "Quickset");
-  EXPECT_EQ(b.op.boxes[1].buttons, MbButtons::Ok);
-}
-
 // ---- "Set address and channels" ----
 
 TEST_F(FlowTest, TheAddressDialogRefusesUnusableEntriesThenSetsTheUnit) {
@@ -273,19 +222,6 @@ TEST_F(FlowTest, TheAddressDialogRefusesUnusableEntriesThenSetsTheUnit) {
   ASSERT_EQ(shownReplies.size(), 1u);
   EXPECT_NE(shownReplies[0].find("AD = 1305"), std::string::npos);
   EXPECT_FALSE(b.op.busyVisible);
-}
-
-TEST_F(FlowTest, AnUnchangedOrCancelledAddressDialogSendsNothing) {
-  b.op.addressScripts.push_back([](CAddressDlg& d) { EXPECT_TRUE(d.OnOk()); });
-  b.op.addressScripts.push_back([](CAddressDlg& d) {
-    d.address.Select("1305");
-    d.OnCancel();
-  });
-  RunSetAddressAndChannels(*b.unit, window);
-  RunSetAddressAndChannels(*b.unit, window);
-  EXPECT_TRUE(Settings().empty());
-  EXPECT_EQ(shownReplies.size(), 2u);
-  EXPECT_EQ(b.op.dialogs.size(), 2u);
 }
 
 }  // namespace

@@ -76,20 +76,3 @@ TEST_F(Folder, AFailedWriteRemovesItsTemporaryAndLeavesTheTarget) {
   EXPECT_EQ(FolderListing(dir), (std::vector<std::string>{"Current-Status.xml", "sub"}));
   EXPECT_EQ(ReadFile(file), "old");
 }
-
-TEST_F(Folder, AnUnchangedFileIsNotParsedAgainButAnyChangeIs) {
-  CStatusXml d;
-  StatusEntry e = FilledEntry(9);
-  d.WriteUnit(e.checks, e.status);
-  ASSERT_TRUE(d.Save(file).saved);
-  EXPECT_EQ(d.Load(file).outcome, CStatusXml::LoadOutcome::Unchanged);
-  std::string text = ReadFile(file);
-  text[text.find("<CPU>") + 5] ^= 1;  // one bit of one digit
-  WriteFile(file, text);
-  EXPECT_EQ(d.Load(file).outcome, CStatusXml::LoadOutcome::Loaded);
-  EXPECT_EQ(d.Load(file).outcome, CStatusXml::LoadOutcome::Unchanged);
-  // Written to but not saved: the document no longer matches the file, so it is read again.
-  d.WriteUnit(e.checks, e.status);
-  EXPECT_EQ(d.Load(file).outcome, CStatusXml::LoadOutcome::Loaded);
-  EXPECT_NE(ContentDigest(text.data(), text.size()), ContentDigest(text.data(), text.size() - 1));
-}

@@ -69,45 +69,6 @@ TEST_F(ExportTest, PiecesGoOutEachAnsweredThenEnd) {
   EXPECT_TRUE(b.op.boxes.empty());
 }
 
-TEST_F(ExportTest, FileStartingWithALineBreakSendsOneEmptyLine) {
-  File("\n<Velmoors></Velmoors>");
-  const uint64_t start = b.nowMs();
-  EXPECT_EQ(b.unit->ExportStatus(), kExportDone);
-  EXPECT_EQ(b.wire(), "Export\r\n\r\nEND\r\n");
-  // The empty piece gets no answer and is waited for, but not judged.
-  EXPECT_GT(b.nowMs() - start, 2000u);
-}
-
-TEST_F(ExportTest, ExportOfTheTerminalsOwnFileCarriesEveryUnitWhole) {
-  for (int32_t id : {1, 2, 3}) {
-    b.unit->currentStatus = UnitStatus{};
-    b.unit->currentStatus.UnitId = id;
-    b.unit->currentStatus.String1 = std::string(990, 'x') + "\r\n#STTX line two";
-    ASSERT_TRUE(b.unit->SaveCurrentEntry());
-  }
-  std::string file;
-  {
-    std::ifstream in(b.unit->paths.CurrentStatusFile(), std::ios::binary);
-    file.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
-  ASSERT_EQ(file.find('\n'), std::string::npos);  // written without line breaks
-  SimExportDevice device(b.bench.line());
-  b.op.answers = {MbAnswer::Yes};  // the transfer time question, if the file is that large
-  EXPECT_EQ(b.unit->ExportStatus(), kExportDone);
-  b.clock.AdvanceMs(100);
-  b.bench.line().Advance();
-  EXPECT_TRUE(device.state.exportEnded);
-  std::string joined;
-  size_t longest = 0;
-  for (const auto& piece : device.state.exportPieces) {
-    joined += piece;
-    longest = std::max(longest, piece.size());
-  }
-  EXPECT_TRUE(joined == file) << "the pieces joined up differ from the file";
-  EXPECT_GT(longest, 990u);
-  EXPECT_LE(longest, kExportLineMax);
-}
-
 TEST_F(ExportTest, LongTransferIsAskedAndCanBeDeclined) {
   std::string big = "<Velmoors>";
   while (big.size() < 27682 - 11) big += "<a>1</a>";
@@ -132,14 +93,6 @@ TEST_F(ExportTest, LongTransferIsAskedAndCanBeDeclined) {
   EXPECT_EQ(b.unit->ExportStatus(), kExportDone);
   EXPECT_TRUE(b.op.busyVisible);
   b.unit->HideBusy();
-}
-
-TEST_F(ExportTest, AnsweredYesWithoutTheBusyWindowLeavesItDown) {
-  File("<Velmoors>" + std::string(28000, ' ') + "</Velmoors>");
-  b.op.answers = {MbAnswer::Yes};
-  EXPECT_EQ(b.unit->ExportStatus(), kExportDone);
-  EXPECT_FALSE(b.op.busyVisible);
-  EXPECT_FALSE(b.unit->busyShown);
 }
 
 TEST_F(ExportTest, OutcomeCodes) {

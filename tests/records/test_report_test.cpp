@@ -67,14 +67,6 @@ TEST_F(TestReportTest, DeclinedReleaseTestIsNotedAndNotSent) {
   EXPECT_NE(b.wire().find("#RDSE"), std::string::npos);
 }
 
-TEST_F(TestReportTest, UnitWithoutReleaseIsNotAskedAbout) {
-  b.sim().state.sensorsFitted = 0x0004;
-  ASSERT_TRUE(ProduceTestReport(*b.unit, pane));
-  EXPECT_NE(pane.find("\r\nNo Release mechanism found\r\n"), std::string::npos);
-  ASSERT_EQ(b.op.boxes.size(), 1u);
-  EXPECT_EQ(b.op.boxes[0].caption, "Result stored");
-}
-
 TEST_F(TestReportTest, UnitWithoutDasCardGetsNeitherReleaseNorSensors) {
   b.sim().state.dasFirmware = "V0.0";
   b.sim().state.dasId = "";
@@ -110,12 +102,6 @@ TEST_F(TestReportTest, FileThatCannotBeWrittenIsReportedAndTheTextStillShown) {
   EXPECT_EQ(b.op.boxes.back().caption, "Error!");
   EXPECT_EQ(b.op.boxes.back().icon, MbIcon::Stop);
   EXPECT_NE(pane.find("Data stored at"), std::string::npos);
-}
-
-TEST(TestReportFile, NamedAfterTheSerialNumberInTheDataFolder) {
-  DataPaths paths{"/data"};
-  EXPECT_EQ(TestReportPath(paths, ""), std::filesystem::path("/data/T7Status/.txt"));
-  EXPECT_EQ(TestReportPath(paths, "../x/y"), std::filesystem::path("/data/T7Status/.._x_y.txt"));
 }
 
 }  // namespace

@@ -62,28 +62,6 @@ TEST(Exchange, AnsweredCommandIsSentOnceAndCleaned) {
   EXPECT_LT(b.nowMs() - start, 700u);
 }
 
-TEST(Exchange, CountedExchangesSpendTheBudgetAndTheFourthFailsWithoutWriting) {
-  UnitOnBench b;
-  b.sim().faults.silent = true;
-  ASSERT_FALSE(b.unit->CheckComms(3));  // sets the budget to 3 and fails on a silent unit
-  b.op.boxes.clear();
-  b.unit->port.failuresLeft = 3;
-  char reply[1000];
-  // Each counted exchange of two attempts spends two; the budget is gone after the second.
-  EXPECT_FALSE(b.unit->Exchange("#HWST", reply, false, true));
-  EXPECT_FALSE(b.unit->Exchange("#HWST", reply, false, true));
-  EXPECT_FALSE(b.unit->Exchange("#HWST", reply, false, true));
-  EXPECT_EQ(b.unit->port.failuresLeft, 0);
-  size_t written = b.wire().size();
-  uint64_t t = b.nowMs();
-  EXPECT_FALSE(b.unit->Exchange("#HWST", reply, false, true));
-  EXPECT_EQ(b.wire().size(), written) << "the fourth counted exchange writes nothing";
-  EXPECT_STREQ(reply, "") << "and the command does not pass for a reply";
-  EXPECT_EQ(b.nowMs() - t, 500u) << "only the pause before the attempt";
-  EXPECT_FALSE(b.unit->Exchange("#HWST", reply, true, true));
-  EXPECT_GT(b.wire().size(), written) << "uncounted exchanges still run";
-}
-
 TEST(Exchange, ReadinessFollowUpRunsAnswerOrNotAndStopsAtDaspOk) {
   UnitOnBench b;
   char reply[1000];
@@ -101,37 +79,6 @@ TEST(Exchange, ReadinessFollowUpRunsAnswerOrNotAndStopsAtDaspOk) {
   EXPECT_FALSE(silent.unit->Exchange("#STAD,1,2", reply, true));
   EXPECT_EQ(Count(silent.wire(), "#DASP,0\r\n"), 10u);
   EXPECT_EQ(Count(silent.wire(), "#STAD,1,2\r\n"), 2u);
-}
-
-TEST(Exchange, ReplyOfAMegabyteWithoutLfIsCutAndEndsAtItsTimeout) {
-  UnitOnBench b;
-  b.sim().appBaud = 115200;
-  b.sim().Handle("HUGE", [](SimUnit&, const std::string&, const std::string&) {
-    SimUnit::Reply r;
-    r.raw = std::string(1 << 20, 'Z');
-    return r;
-  });
-  ASSERT_TRUE(b.unit->port.SetBaudFromText("115200"));
-  char guard1[16] = "GUARD";
-  char reply[300];
-  char guard2[16] = "GUARD";
-  uint64_t start = b.nowMs();
-  EXPECT_FALSE(b.unit->Exchange("#HUGE", reply, true, true));
-  uint64_t took = b.nowMs() - start;
-  EXPECT_GT(took, 540 + 3000u);
-  EXPECT_LE(took, 540 + 5000u);
-  EXPECT_EQ(std::strlen(reply), 299u);
-  EXPECT_STREQ(guard1, "GUARD");
-  EXPECT_STREQ(guard2, "GUARD");
-}
-
-TEST(Exchange, PortThatWillNotOpenGivesNoReply) {
-  UnitOnBench b;
-  b.unit->port.Close();
-  b.unit->port.portNumber = 9;
-  char reply[100] = "old";
-  EXPECT_FALSE(b.unit->Exchange("#RRTC", reply));
-  EXPECT_STREQ(reply, "");
 }
 
 TEST(CleanReply, AddsLfAfterInnerCrAndDropsTrailingControlBytes) {
@@ -166,26 +113,6 @@ TEST(ExtractValue, TakesTheRestOfTheLineAfterTheKey) {
   EXPECT_STREQ(tiny, "abc");
   EXPECT_TRUE(CTransponder::ExtractValue("K=1,K=2", "K=", v));
   EXPECT_STREQ(v, "1,K=2") << "the first occurrence";
-}
-
-TEST(CopyField, TakesTheFirstCommaSeparatedField) {
-  char f[64];
-  CTransponder::CopyField(f, "ABC,DEF");
-  EXPECT_STREQ(f, "ABC");
-  CTransponder::CopyField(f, " ");
-  EXPECT_STREQ(f, " ");
-  CTransponder::CopyField(f, "");
-  EXPECT_STREQ(f, "");
-  CTransponder::CopyField(f, "XY\rZ,W");
-  EXPECT_STREQ(f, "XY");
-  char tiny[3];
-  CTransponder::CopyField(tiny, "LONGFIELD,2");
-  EXPECT_STREQ(tiny, "LO");
-  // Walking a comma list with the two helpers.
-  char rest[64];
-  CTransponder::ExtractValue("Batt,ID7,DRW-1,B", ",", rest);
-  CTransponder::CopyField(f, rest);
-  EXPECT_STREQ(f, "ID7");
 }
 
 TEST(CheckComms, ProbesTwiceThenTellsTheOperator) {
@@ -241,18 +168,6 @@ TEST(FindUnitPort, FindsTheUnitOnPortFiveAndMarksThePortsThatOpened) {
   EXPECT_EQ(none.unit->FindUnitPort(1, 10, f2), 0);
   EXPECT_TRUE(f2[5]);
   EXPECT_FALSE(f2[6]);
-}
-
-TEST(BusyWindow, ShowsOnceAndHidesOnce) {
-  UnitOnBench b;
-  b.unit->ShowBusy();
-  b.unit->ShowBusy();
-  EXPECT_EQ(b.op.busyShows, 1);
-  b.unit->SetBusyCaption("Getting status");
-  b.unit->HideBusy();
-  b.unit->HideBusy();
-  EXPECT_EQ(b.op.busyHides, 1);
-  EXPECT_FALSE(b.unit->busyShown);
 }
 
 }  // namespace

@@ -22,15 +22,6 @@ TEST(BreakReset, BringsAHungUnitBack) {
   EXPECT_EQ(b.unit->port.lineSettings.baud, 9600u);
 }
 
-TEST(BreakReset, UnitAlreadyAtItsPromptNeedsNoSecondBreak) {
-  UnitOnBench b;
-  b.sim().EnterBootloader(0);
-  char message[200] = "";
-  EXPECT_TRUE(b.unit->BreakReset(message));
-  EXPECT_EQ(b.sim().breaks, 1) << "only the break of the reset itself";
-  EXPECT_STREQ(message, "Comms break reset completed correctly");
-}
-
 TEST(BreakReset, UnitThatNeverShowsItsPrompt) {
   UnitOnBench b;
   b.sim().faults.dead = true;
@@ -59,14 +50,6 @@ TEST(BreakReset, UnitThatAnswersAtTheThirtiethProbeCountsAsReset) {
   EXPECT_TRUE(b.unit->BreakReset(message));
   EXPECT_EQ(Count(b.wire(), "#DASP,0\r\n"), 30u);
   EXPECT_STREQ(message, "Comms break reset completed correctly");
-}
-
-TEST(BreakReset, PortThatWillNotOpenLeavesTheMessage) {
-  UnitOnBench b;
-  b.unit->port.portNumber = 0;
-  char message[200] = "untouched";
-  EXPECT_FALSE(b.unit->BreakReset(message));
-  EXPECT_STREQ(message, "untouched");
 }
 
 TEST(ResetWatchdog, StayFlagEndsInTheBootloaderWithoutProbes) {

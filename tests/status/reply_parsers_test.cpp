@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <array>
 #include <climits>
 #include <string>
 #include <vector>
@@ -34,51 +35,17 @@ UnitStatus Tpst(const std::vector<std::string>& lines, int32_t dataFormat = 2) {
 
 UnitStatus Ts(const std::string& line) { return Tpst({"#TPST", "TS = " + line}); }
 
-TEST(Conversions, DecimalIntegersReadTheLeadingNumberAndClampToTheField) {
+TEST(Conversions, NumbersReadTheirLeadingDigitsAndClampToTheField) {
   EXPECT_EQ(reply::ToInt("  -12abc"), -12);
-  EXPECT_EQ(reply::ToInt("+7"), 7);
-  EXPECT_EQ(reply::ToInt(" "), 0);
-  EXPECT_EQ(reply::ToInt(""), 0);
   EXPECT_EQ(reply::ToInt("x12"), 0);
-  EXPECT_EQ(reply::ToInt("2147483647"), INT32_MAX);
-  EXPECT_EQ(reply::ToInt("2147483648"), INT32_MAX);
   EXPECT_EQ(reply::ToInt("99999999999999999999999"), INT32_MAX);
-  EXPECT_EQ(reply::ToInt("-2147483648"), INT32_MIN);
-  EXPECT_EQ(reply::ToInt("-99999999999999999999999"), INT32_MIN);
-}
-
-TEST(Conversions, RealsAreDecimalOnlyAndClamped) {
+  EXPECT_EQ(reply::ToInt("-2147483649"), INT32_MIN);
   EXPECT_DOUBLE_EQ(reply::ToReal("12.50ms"), 12.5);
-  EXPECT_DOUBLE_EQ(reply::ToReal(" -0.5"), -0.5);
-  EXPECT_DOUBLE_EQ(reply::ToReal(".5"), 0.5);
-  EXPECT_DOUBLE_EQ(reply::ToReal("5."), 5.0);
   EXPECT_DOUBLE_EQ(reply::ToReal("1.5e2V"), 150.0);
-  EXPECT_DOUBLE_EQ(reply::ToReal("3e"), 3.0);  // an exponent without digits is not read
-  EXPECT_DOUBLE_EQ(reply::ToReal("inf"), 0.0);
   EXPECT_DOUBLE_EQ(reply::ToReal("nan"), 0.0);
-  EXPECT_DOUBLE_EQ(reply::ToReal("0x10"), 0.0);
-  EXPECT_DOUBLE_EQ(reply::ToReal(" "), 0.0);
-  EXPECT_DOUBLE_EQ(reply::ToReal("1e400"), DBL_MAX);
   EXPECT_DOUBLE_EQ(reply::ToReal("-1e400"), -DBL_MAX);
-  EXPECT_DOUBLE_EQ(reply::ToReal("1e-400"), 0.0);
   EXPECT_DOUBLE_EQ(reply::ToReal("0." + std::string(500, '0') + "1"), 0.0);
-  EXPECT_DOUBLE_EQ(reply::ToReal(std::string(500, '9')), DBL_MAX);
   EXPECT_EQ(reply::ToFloat(1e300), FLT_MAX);
-  EXPECT_EQ(reply::ToFloat(-1e300), -FLT_MAX);
-  EXPECT_EQ(reply::ToFloat(1.5), 1.5f);
-}
-
-TEST(Conversions, HexScanReadsDigitsOrLeavesTheFieldAlone) {
-  uint32_t v = 77;
-  EXPECT_FALSE(reply::ScanHex(" ", v));
-  EXPECT_FALSE(reply::ScanHex("zz", v));
-  EXPECT_EQ(v, 77u);
-  EXPECT_TRUE(reply::ScanHex("  1a2B3c rest", v));
-  EXPECT_EQ(v, 0x1A2B3Cu);
-  EXPECT_TRUE(reply::ScanHex("0x2C", v));
-  EXPECT_EQ(v, 0x2Cu);
-  EXPECT_TRUE(reply::ScanHex("123456789ABCDEF", v));
-  EXPECT_EQ(v, 0xFFFFFFFFu);
 }
 
 TEST(HardwareStatus, TypeLineOfThreeValuesOrOne) {
@@ -97,15 +64,6 @@ TEST(HardwareStatus, TypeLineOfThreeValuesOrOne) {
   EXPECT_EQ(s.DataFormat, 1);
   EXPECT_EQ(s.TypeNo, "7805 Mk2");
   EXPECT_EQ(s.Band, "");
-}
-
-TEST(HardwareStatus, ReplyWithoutTypeFailsAndFillsNothing) {
-  UnitStatus s;
-  EXPECT_FALSE(ParseHardwareStatus(Reply({"#HWST", "S/N, 1234-5", "UNIT ID, 1A2B"}).c_str(), s));
-  EXPECT_EQ(s.UnitId, -1);
-  EXPECT_EQ(s.SerialNo, "");
-  EXPECT_FALSE(ParseHardwareStatus("", s));
-  EXPECT_FALSE(ParseHardwareStatus(nullptr, s));
 }
 
 TEST(HardwareStatus, SerialNumberPlainAndESeries) {
@@ -146,102 +104,22 @@ TEST(HardwareStatus, AssemblyCommaLists) {
   EXPECT_EQ(s.Fitted, 0x0104u);
 }
 
-TEST(HardwareStatus, MissingLinesGiveSpacesOrEmptiesAsTheirRulesSay) {
-  UnitStatus s;
-  s.DcardId = "old";
-  s.DcardDraw = "old";
-  s.DcardIss = "old";
-  ASSERT_TRUE(ParseHardwareStatus("TYPE, 7815", s));
-  // "Batt," and "Tx," are always parsed: a single space each.
-  EXPECT_EQ(s.BattId, " ");
-  EXPECT_EQ(s.BattIss, " ");
-  EXPECT_EQ(s.TxDraw, " ");
-  // No "Dcard," line empties the daughter card's three fields.
-  EXPECT_EQ(s.DcardId, "");
-  EXPECT_EQ(s.DcardDraw, "");
-  EXPECT_EQ(s.DcardIss, "");
-  EXPECT_EQ(s.DasId, " ");
-  EXPECT_EQ(s.Fitted, 0xFFFFFFFFu);  // nothing readable after "DAS,": unchanged
-  EXPECT_EQ(s.EndcapSerial, " ");
-  EXPECT_EQ(s.Type, " ");
-}
-
-TEST(HardwareStatus, ValuesTooLongAreCutToTheirFields) {
-  const std::string longText(300, 'A');
-  UnitStatus s = Hwst({"TYPE, " + longText + "," + longText + "," + longText, "BATTERY, " + longText,
-                       "Batt, " + longText + "," + longText + "," + longText, "ENDCAP S/N, " + longText});
-  EXPECT_EQ(s.TypeNo.size(), 39u);
-  EXPECT_EQ(s.Band.size(), 9u);
-  EXPECT_EQ(s.TdrType.size(), 19u);
-  EXPECT_EQ(s.Type.size(), 14u);
-  EXPECT_EQ(s.BattId.size(), 24u);
-  EXPECT_EQ(s.BattDraw.size(), 19u);
-  EXPECT_EQ(s.BattIss.size(), 4u);
-  EXPECT_EQ(s.EndcapSerial.size(), 19u);
-}
-
-TEST(HardwareStatus, GarbageBytesEndValuesAndNeverOverrun) {
-  std::string noise;
-  for (int i = 1; i < 256; ++i) noise.push_back(static_cast<char>(i));
-  UnitStatus s = Hwst({"#HWST", "TYPE, 78\x81" "15", "UNIT ID, 1A\xff" "2B", noise, "Batt, B\x90-1,x"});
-  EXPECT_EQ(s.TypeNo, "78");
-  EXPECT_EQ(s.UnitId, 0x1A);
-  EXPECT_EQ(s.BattId, "B");
-  // Random bytes everywhere: a clear result, nothing written past a field.
-  std::string junk = "TYPE";
-  for (int i = 0; i < 5000; ++i) junk.push_back(static_cast<char>((i * 7919 + 13) % 255 + 1));
-  UnitStatus j;
-  EXPECT_TRUE(ParseHardwareStatus(junk.c_str(), j));
-  ParseTransponderStatus(junk.c_str(), j);
-  ParseFirmwareVersions(junk.c_str(), j);
-  ParseUnitInformation(junk.c_str(), j);
-  ParseSerialStatus(junk.c_str(), j);
-  ParseSensorReply(junk.c_str(), j);
-  EXPECT_LT(j.String2.size(), 1000u);
-  EXPECT_LT(j.String1.size(), 1000u);
-}
-
 TEST(TransponderStatus, FunctionLevelIsTheLowByteOfAHexValue) {
   EXPECT_EQ(Tpst({"Function Level = 2C"}).FunctionLevel, 0x2C);
   EXPECT_EQ(Tpst({"Function Level = 1A4"}).FunctionLevel, 0xA4);
   EXPECT_EQ(Tpst({"Function Level = ??"}).FunctionLevel, 0);
 }
 
-TEST(TransponderStatus, BandAndTransducerOnlyForTheOneValueTypeLine) {
-  const std::vector<std::string> lines = {"#TPST", "FreqBand = LF", "Tdr Type = Omni"};
-  UnitStatus s = Tpst(lines, 1);
-  EXPECT_EQ(s.Band, "LF");
-  EXPECT_EQ(s.TdrType, "Omni");
-  s = Tpst(lines, 2);
-  EXPECT_EQ(s.Band, "");
-  EXPECT_EQ(s.TdrType, "");
-}
-
-TEST(TransponderStatus, AddressAndChannelByLength) {
-  UnitStatus s = Tpst({"AD = 312"});
-  EXPECT_EQ(s.Address, 3);
-  EXPECT_EQ(s.Channel, 12);
-  s = Tpst({"AD = 1207"});
-  EXPECT_EQ(s.Address, 12);
-  EXPECT_EQ(s.Channel, 7);
-  s = Tpst({"AD = 5"});
-  EXPECT_EQ(s.Address, 0);
-  EXPECT_EQ(s.Channel, 0);
-  s = Tpst({"AD = 12345"});
-  EXPECT_EQ(s.Address, 0);
-  EXPECT_EQ(s.Channel, 0);
-  s = Tpst({"#TPST"});
-  EXPECT_EQ(s.Address, 0);
-  EXPECT_EQ(s.Channel, 0);
-}
-
-TEST(TransponderStatus, HprPairNeedsTwoCharacters) {
-  UnitStatus s = Tpst({"HPR = 3"});
-  EXPECT_EQ(s.HPRms, -1);
-  EXPECT_EQ(s.HPRls, -1);
-  s = Tpst({"HPR = 34"});
-  EXPECT_EQ(s.HPRms, 3);
-  EXPECT_EQ(s.HPRls, 4);
+TEST(TransponderStatus, AddressChannelAndHprByLength) {
+  // "312" is address 3, channel 12; "1207" address 12, channel 7; other lengths give 0 and 0.
+  const std::pair<const char*, std::array<int32_t, 2>> ad[] = {
+      {"AD = 312", {3, 12}}, {"AD = 1207", {12, 7}}, {"AD = 5", {0, 0}}, {"AD = 12345", {0, 0}}, {"#TPST", {0, 0}}};
+  for (const auto& [line, want] : ad) {
+    const UnitStatus s = Tpst({line});
+    EXPECT_EQ((std::array<int32_t, 2>{s.Address, s.Channel}), want) << line;
+  }
+  const UnitStatus one = Tpst({"HPR = 3"}), two = Tpst({"HPR = 34"});
+  EXPECT_EQ((std::array<int32_t, 4>{one.HPRms, one.HPRls, two.HPRms, two.HPRls}), (std::array<int32_t, 4>{-1, -1, 3, 4}));
 }
 
 TEST(TransponderStatus, TimingLineWalk) {
@@ -290,47 +168,11 @@ TEST(TransponderStatus, TimingLineWalk) {
   EXPECT_EQ(s.AltCIFChannel, 16);
 }
 
-TEST(TransponderStatus, TimingLineMissingOrBroken) {
-  UnitStatus s = Tpst({"#TPST", "AD = 312"});
-  EXPECT_EQ(s.CIFReplyCHannel, -1);
-  EXPECT_EQ(s.AltCIFChannel, 16);
-  EXPECT_FLOAT_EQ(s.Tat, -1.0f);
-  EXPECT_EQ(s.Warning, 0);
-  EXPECT_EQ(s.CWTIndex, -1);
-  EXPECT_EQ(s.BlockIndex, -1);
-  EXPECT_EQ(s.Enabled, " ");
-
-  s = Ts("RF12 IF14 TAT/xx T/a/b EDD");
-  EXPECT_FLOAT_EQ(s.Tat, -1.0f);
-  EXPECT_EQ(s.CWTIndex, -1);
-  EXPECT_EQ(s.CWRIndex, -1);
-
-  s = Ts("RF12 IF14 /1e300 T1/2/3");
-  EXPECT_EQ(s.Tat, FLT_MAX);
-}
-
 TEST(TransponderStatus, PowerLettersAndCommonPower) {
-  UnitStatus s = Tpst({"PS = L3S2"});
-  EXPECT_EQ(s.CPL, 3);
-  EXPECT_EQ(s.CPS, 2);
-  EXPECT_EQ(s.CPU, -1);
-  EXPECT_EQ(s.CPJ, -1);
-  EXPECT_EQ(s.CPT, -1);
-  EXPECT_EQ(s.RxGain, -1);
-  EXPECT_EQ(s.CPA, -1);
-
-  s = Tpst({"PS = U4 J3 T2 S1 L4 G5"});
-  EXPECT_EQ(s.CPU, 4);
-  EXPECT_EQ(s.CPJ, 3);
-  EXPECT_EQ(s.CPT, 2);
-  EXPECT_EQ(s.CPS, 1);
-  EXPECT_EQ(s.CPL, 4);
-  EXPECT_EQ(s.RxGain, 5);
-  EXPECT_EQ(s.CPA, 4);
-
-  // A letter at the very end has no level to read.
-  s = Tpst({"PS = L"});
-  EXPECT_EQ(s.CPL, -1);
+  auto powers = [](const UnitStatus& s) { return std::array<int32_t, 7>{s.CPU, s.CPJ, s.CPT, s.CPS, s.CPL, s.RxGain, s.CPA}; };
+  EXPECT_EQ(powers(Tpst({"PS = L3S2"})), (std::array<int32_t, 7>{-1, -1, -1, 2, 3, -1, -1}));
+  EXPECT_EQ(powers(Tpst({"PS = U4 J3 T2 S1 L4 G5"})), (std::array<int32_t, 7>{4, 3, 2, 1, 4, 5, 4}));
+  EXPECT_EQ(Tpst({"PS = L"}).CPL, -1) << "a letter at the very end has no level";
 }
 
 TEST(TransponderStatus, BatteryCountAndVoltage) {
@@ -424,26 +266,12 @@ TEST(SerialStatus, KeysInOrder) {
       "RT1,TT2,BR4,RF13,EW1,DC1,STX3,DR5,DI10,MD6,UP7,CW20,CR8,IC9,XS1,CDT120,CLG240,FE11,CDP4";
   ParseSerialStatus(record.c_str(), s);
   EXPECT_EQ(s.String1, record);
-  EXPECT_EQ(s.RangingType, 1);
-  EXPECT_EQ(s.TelemetryType, 2);
-  EXPECT_EQ(s.BaudRate, 4);
-  EXPECT_EQ(s.CIFReplyCHannel, 13);
-  EXPECT_EQ(s.WideBandEnabled, 1);
-  EXPECT_EQ(s.DaughterCardFitted, 1);
-  EXPECT_EQ(s.BatteryStacks, 3);
-  EXPECT_EQ(s.ChirpDuration, 3);
-  EXPECT_EQ(s.DataTelemetryType, 5);
-  EXPECT_EQ(s.DownlinkInterPacketTime, 10);
-  EXPECT_EQ(s.DataDelay, 6);
-  EXPECT_EQ(s.UplinkPacketDelay, 7);
-  EXPECT_EQ(s.CommandWaitDelay, 20);
-  EXPECT_EQ(s.CommandReplyType, 8);
-  EXPECT_EQ(s.InterCharacterTime, 9);
-  EXPECT_EQ(s.ExternalSync, 1);
-  EXPECT_EQ(s.DetectThreshold, 120);
-  EXPECT_EQ(s.LinearGain, 240);
-  EXPECT_EQ(s.FEEnabled, 11);
-  EXPECT_EQ(s.CPD, 4);
+  const std::vector<int32_t> read = {
+      s.RangingType,      s.TelemetryType,     s.BaudRate,          s.CIFReplyCHannel,         s.WideBandEnabled,
+      s.DaughterCardFitted, s.BatteryStacks,   s.ChirpDuration,     s.DataTelemetryType,       s.DownlinkInterPacketTime,
+      s.DataDelay,        s.UplinkPacketDelay, s.CommandWaitDelay,  s.CommandReplyType,        s.InterCharacterTime,
+      s.ExternalSync,     s.DetectThreshold,   s.LinearGain,        s.FEEnabled,               s.CPD};
+  EXPECT_EQ(read, (std::vector<int32_t>{1, 2, 4, 13, 1, 1, 3, 3, 5, 10, 6, 7, 20, 8, 9, 1, 120, 240, 11, 4}));
 }
 
 TEST(SerialStatus, ReplyChannelOnlyWhenNotKnownAlreadyAndCpdDefault) {
@@ -472,51 +300,6 @@ TEST(SensorReply, FactorsInDoublePrecisionAndAbsoluteAccuracy) {
   EXPECT_EQ(s.PressureFullScale, static_cast<float>(500.0 * 1.459321415541773 * 6.894757));
   EXPECT_EQ(s.PressureAccuracy, static_cast<float>(0.5 * 1.459321415541773 * 6.894757));
   EXPECT_NEAR(s.PressureAccuracy, 0.5 * 10.0617, 1e-3);
-}
-
-TEST(SensorReply, MissingKeysLeaveFieldsAndHugeValuesClamp) {
-  UnitStatus s;
-  ParseSensorReply(Reply({"#RDSE", "Offset = 3", "Range = 4"}).c_str(), s);  // keys need their spaces
-  EXPECT_EQ(s.DepthOffset, -9999.0f);
-  EXPECT_EQ(s.PressureFullScale, -1.0f);
-  EXPECT_EQ(s.PressureAccuracy, -1.0f);
-  ParseSensorReply("Range    = 1e300\r\nAccuracy = +/-1e999", s);
-  EXPECT_EQ(s.PressureFullScale, FLT_MAX);
-  EXPECT_EQ(s.PressureAccuracy, FLT_MAX);
-}
-
-TEST(AllParsers, RandomRepliesBuiltFromKeyFragmentsStayInsideTheirFields) {
-  // Replies stitched together from the keys the readers look for, numbers, separators and
-  // bytes of every kind; run under the sanitizers this catches any read or write out of place.
-  const char* pieces[] = {"TYPE,", "S/N,", "UNIT ID,", "ENDCAP S/N,", "BATTERY, ", "Batt,", "Bat2,", "Bat3", "Dcard,",
-                          "DCard,", "Tx,", "DAS,", "Function Level =", "FreqBand =", "AD = ", "HPR = ", "TS = ",
-                          "IRS", "RF", "IF", "/", " T", " ", ",", "PS = ", "L", "S", "G", "BC = ", "V= ", "Main",
-                          "Max", "T7Max", "QRN ", "V", "IIFReplyCh =", "#STTX", ",TT", "STX", "CDP", "Offset   = ",
-                          "Range    = ", "Accuracy = +/", "-", "0x", "9999999999999", "1e999", "12.5", "7", "\r",
-                          "\n", "\x80", "\xff", "\x01", "ABCDEFGHIJ"};
-  const size_t n = sizeof pieces / sizeof pieces[0];
-  uint32_t seed = 12345;
-  auto next = [&] {
-    seed = seed * 1103515245u + 12345u;
-    return seed >> 8;
-  };
-  for (int round = 0; round < 3000; ++round) {
-    std::string text;
-    const size_t count = next() % 120;
-    for (size_t i = 0; i < count; ++i) text += pieces[next() % n];
-    UnitStatus s;
-    s.DataFormat = static_cast<int32_t>(next() % 3);
-    ParseHardwareStatus(text.c_str(), s);
-    ParseTransponderStatus(text.c_str(), s);
-    ParseFirmwareVersions(text.c_str(), s);
-    ParseUnitInformation(text.c_str(), s);
-    ParseSerialStatus(text.c_str(), s);
-    ParseSensorReply(text.c_str(), s);
-    ASSERT_LT(s.String1.size(), 1000u);
-    ASSERT_LT(s.String2.size(), 1000u);
-    ASSERT_LT(s.Enabled.size(), 10u);
-    ASSERT_LT(s.SerialNo.size(), 20u);
-  }
 }
 
 }  // namespace

@@ -62,13 +62,6 @@ TEST_F(BenchActions, DecliningWidebandRunsTheToneCheck) {
   EXPECT_TRUE(StartsWith(b.dlg->paneText, "Tone acoustic check - no acoustic reply detected\r\n\r\n"));
 }
 
-TEST_F(BenchActions, UnitWithoutWidebandIsNotAsked) {
-  b.sim().state.daughterCardFitted = 0;
-  AcousticCheckAction(unit(), window);
-  EXPECT_TRUE(b.op.boxes.empty());
-  EXPECT_TRUE(StartsWith(b.dlg->paneText, "Tone acoustic check passed"));
-}
-
 TEST_F(BenchActions, HardwareSelfTestAndReleaseTestShowTheirResults) {
   b.sim().state.tests.selfTestCode = 0x30;
   HardwareSelfTestAction(unit(), window);
@@ -150,28 +143,6 @@ TEST_F(BenchActions, SetNewStatusAppliesThePendingEntry) {
   EXPECT_EQ(unit().currentStatus.Enabled.str(), "WDD");
   EXPECT_NE(unit().CheckReport(unit().currentStatus.UnitId, true).find("   Updated 4 Dec 2026  21:59\r\n"),
             std::string::npos);
-}
-
-TEST_F(BenchActions, ThroughTheWindowsButtons) {
-  // As the running program does it: start-up search, "General Status", the test report, then a
-  // command file from tests/data and one of its buttons.
-  b.Start();
-  b.dlg->OnCommand(ctl::kGeneralStatus);
-  b.op.answers = {MbAnswer::No};  // no release test
-  b.dlg->OnCommand(ctl::kTestReport);
-  const auto report = unit().paths.StatusDir() / "002345-007.txt";
-  EXPECT_TRUE(std::filesystem::exists(report));
-  EXPECT_EQ(b.op.boxes.back().text, "Results stored in " + report.string());
-  EXPECT_TRUE(StartsWith(b.view.pushedPane, IdentityText(unit().currentStatus)));
-
-  b.op.files.push_back(std::string(VT_SOURCE_DIR) + "/tests/data/bench_six_commands.T7d");
-  b.dlg->OnCommand(ctl::kLoadCommands);
-  EXPECT_TRUE(b.dlg->IsVisible(ctl::kCommand4));
-  EXPECT_EQ(b.dlg->ControlText(ctl::kCommand4), "Ping");
-  b.wire().clear();
-  b.dlg->OnCommand(ctl::kCommand4);
-  EXPECT_EQ(b.wire(), "#RRTC\r\n#RRTC\r\n");  // the comms check, then the button's command
-  EXPECT_TRUE(StartsWith(b.view.pushedPane, "#RRTC\r\nRTC "));
 }
 
 }  // namespace

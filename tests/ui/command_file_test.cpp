@@ -43,24 +43,6 @@ TEST(CommandLine, CaptionCommandTerminatorAndTimeout) {
   }
 }
 
-TEST(CommandLine, LongFieldsAreCutToTheirCapacityAndTheLineStillReadsRight) {
-  const std::string caption49(49, 'c');
-  CommandEntry e = ParseCommandLine((caption49 + "^#RRTC^7\n").c_str());
-  EXPECT_EQ(e.caption.str(), caption49);
-  EXPECT_EQ(e.timeout, 7);
-
-  const std::string caption80(80, 'c');
-  e = ParseCommandLine((caption80 + "^#RRTC^7\n").c_str());
-  EXPECT_EQ(e.caption.str(), std::string(49, 'c'));
-  EXPECT_EQ(e.command.str(), "#RRTC");
-  EXPECT_EQ(e.timeout, 7);
-
-  const std::string command(230, 'k');
-  e = ParseCommandLine(("C^" + command + "^-9\n").c_str());
-  EXPECT_EQ(e.command.str(), std::string(199, 'k'));
-  EXPECT_EQ(e.timeout, -9);
-}
-
 TEST(CommandFile, LongLinesAreSplitAndOnlySixAreRead) {
   const auto dir = FreshTempDir("cmdfile");
   const auto path = dir / "long.T7d";
@@ -182,15 +164,6 @@ TEST_F(CommandButtons, HardwareCheckButtonSendsTheCheckThenItsOwnCommand) {
   EXPECT_EQ(b.dlg->paneText.rfind(unit().replyText, 0), 0u);
 }
 
-TEST_F(CommandButtons, UnitThatDoesNotKnowTheHardwareCheckGetsTheNote) {
-  Load("bench_six_commands.T7d");
-  b.sim().state.tests.selfTestSilent = true;
-  RunCommandButton(unit(), window, 0);
-  EXPECT_EQ(std::string(unit().replyText), kPreHardwareCheckNote);
-  EXPECT_EQ(b.dlg->paneText.rfind(std::string(kPreHardwareCheckNote) + "\r\n\r\n", 0), 0u);
-  EXPECT_EQ(b.sim().state.tests.selfTests, 2);  // two attempts, then nothing more
-}
-
 TEST_F(CommandButtons, ReleaseButtonRunsTheReleaseTestWithAStatusReadFirst) {
   Load("bench_six_commands.T7d");
   b.wire().clear();
@@ -199,26 +172,6 @@ TEST_F(CommandButtons, ReleaseButtonRunsTheReleaseTestWithAStatusReadFirst) {
   RunCommandButton(unit(), window, 1);
   EXPECT_LT(b.wire().find("#HWST"), b.wire().find("#RTST"));
   EXPECT_EQ(unit().currentChecks.ReleaseResult, 3);
-}
-
-TEST_F(CommandButtons, SerialNumberButtonAsksForTheNumberAndSetsIt) {
-  Load("bench_six_commands.T7d");
-  b.wire().clear();
-  b.op.entries.push_back(std::string("12345-07"));
-  RunCommandButton(unit(), window, 2);
-  EXPECT_EQ(b.op.entryTitles, std::vector<std::string>{"Enter serial number as xxxxx-yy"});
-  EXPECT_NE(b.wire().find("#ENDB,1\r\n"), std::string::npos);
-  EXPECT_NE(b.wire().find("#TPSN,12345,7\r\n"), std::string::npos);
-}
-
-TEST_F(CommandButtons, ManualCommandListsTheStoredUnits) {
-  char scratch[CTransponder::kReplyTextSize];
-  ASSERT_TRUE(unit().GetStatus("", scratch, false));
-  b.wire().clear();
-  ManualCommandAction(unit(), window);
-  EXPECT_EQ(b.dlg->paneText, "1A2B3C  Address 1207\r\n");
-  EXPECT_EQ(b.view.pushedPane, b.dlg->paneText);
-  EXPECT_EQ(b.wire(), "");
 }
 
 }  // namespace

@@ -102,16 +102,6 @@ TEST(Startup, NoPortsAtAllEndsTheProgramAfterTheStopBox) {
   EXPECT_FALSE(w.view.endedOk);
 }
 
-TEST(Startup, ATypedNegativeNumberNamesNoPortInsteadOfEndingTheProgram) {
-  WindowOnBench w(12, 0);
-  w.bench.provider.AddPort(2);
-  w.op.portChoices.push_back(PortChoice{-1});
-  w.Start();
-  EXPECT_FALSE(w.dlg->ended);
-  EXPECT_EQ(w.dlg->unitPort, 0);
-  EXPECT_EQ(w.op.BoxTexts(), (std::vector<std::string>{"Failed to connect to comm port!"}));
-}
-
 TEST(PortSelection, EntriesAndTheNumberInTheLastTwoCharacters) {
   CPortSelectDlg d;
   d.SetPresent({false, true, false, true, false, false, false, false, false, false, true});
@@ -137,29 +127,4 @@ TEST(PortSelection, EntriesAndTheNumberInTheLastTwoCharacters) {
   EXPECT_FALSE(none.Open());
   EXPECT_EQ(none.chosenPort, -1);
   EXPECT_TRUE(none.entries.empty());
-}
-
-TEST(PortSelection, DetailsNameTheDeviceBehindTheNumber) {
-  std::vector<SerialPortInfo> ports = {{1, "/dev/ttyUSB0", "USB serial adapter"}, {3, "/dev/ttyS0", ""}};
-  EXPECT_EQ(CPortSelectDlg::DetailsFor(1, ports), "Device: /dev/ttyUSB0\nUSB serial adapter");
-  EXPECT_EQ(CPortSelectDlg::DetailsFor(3, ports), "Device: /dev/ttyS0");
-  EXPECT_EQ(CPortSelectDlg::DetailsFor(2, ports), "No device information");
-  EXPECT_EQ(CPortSelectDlg::DetailsFor(0, ports), "");
-}
-
-TEST(EntryDialog, ValueInAndOutAndOneButton) {
-  CEntryDlg e;
-  e.useEnterButton = true;
-  e.title = "Enter Atmospheric pressure in millibars";
-  e.value = "1000";
-  e.Open();
-  EXPECT_EQ(e.editText, "1000");
-  EXPECT_STREQ(e.ButtonText(), "Enter");
-  e.editText = "1013";
-  // Esc: the value stays.
-  EXPECT_EQ(e.value, "1000");
-  e.Accept();
-  EXPECT_EQ(e.value, "1013");
-  e.useEnterButton = false;
-  EXPECT_STREQ(e.ButtonText(), "OK");
 }

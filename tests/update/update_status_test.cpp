@@ -107,13 +107,6 @@ TEST_F(UpdateTest, IdenticalStatusesSendNothingTraceEveryStepAndAreStillStamped)
   EXPECT_EQ(b.unit->requiredChecks.UpdatedTime, stamp);
 }
 
-TEST_F(UpdateTest, AWrongBaudRateCodeIsTheOnlyThingSentForAnUnchangedStatus) {
-  b.sim().state.baudRateCode = 115;
-  ReadUnit();
-  EXPECT_EQ(Update(), Commands{"#GCMD,1"});
-  EXPECT_EQ(b.sim().state.baudRateCode, 4);
-}
-
 TEST_F(UpdateTest, ADifferentUnitSendsAndSavesNothing) {
   ReadUnit();
   req().UnitId = 0x123456;
@@ -124,21 +117,6 @@ TEST_F(UpdateTest, ADifferentUnitSendsAndSavesNothing) {
   EXPECT_FALSE(b.unit->LoadRequiredStatus(0x123456));
   EXPECT_FALSE(b.unit->LoadRequiredStatus(0x1A2B3C));
   EXPECT_EQ(req().RxGain, 1);  // left as it was
-}
-
-TEST_F(UpdateTest, AnUnknownBandIsTakenFromTheUnitAndNoneAtAllStopsTheEngine) {
-  ReadUnit();
-  req().Band = "XX";
-  req().RxGain = 2;
-  EXPECT_EQ(Update(), (Commands{"#GCMD,43", "#GCMD,54"}));
-  EXPECT_EQ(req().Band, "MF");
-
-  ReadUnit();
-  req().Band = "";
-  cur().Band = "??";
-  b.wire().clear();
-  EXPECT_EQ(Update(), Commands{});
-  EXPECT_TRUE(b.wire().empty());
 }
 
 TEST_F(UpdateTest, AChangedAddressSendsStadAndThenTheUnchangedReplyChannel) {
@@ -322,17 +300,6 @@ TEST_F(UpdateTest, EveryOtherParameterTakesItsPairAndTheUnitReportsIt) {
   EXPECT_TRUE(Verify());
 }
 
-TEST_F(UpdateTest, AnIgnoredParameterFailsTheVerification) {
-  b.sim().state.settings.ignored = "RxGain";
-  ReadUnit();
-  req().RxGain = 2;
-  req().CPD = 5;
-  Update();
-  std::string report;
-  EXPECT_FALSE(Verify(&report));
-  EXPECT_EQ(report, "RXgain is 4 not 2\r\n");
-}
-
 // The fault mended: the entry is stamped as applied only when the unit answered every command.
 TEST_F(UpdateTest, AnUnansweredCommandLeavesTheEntryRequired) {
   ReadUnit();
@@ -363,36 +330,6 @@ TEST_F(UpdateTest, ASilentUnitIsNotStampedAsUpdated) {
   Update();
   EXPECT_EQ(b.unit->requiredChecks.UpdatedResult, 0);
   EXPECT_EQ(b.unit->requiredChecks.UpdatedTime, stamp);
-}
-
-TEST_F(UpdateTest, CaptionsShowOnlyWhileTheBusyWindowIs) {
-  ReadUnit();
-  req().RxGain = 3;
-  b.unit->ShowBusy();
-  b.op.busyCaptions.clear();
-  Update();
-  EXPECT_EQ(b.op.busyCaptions,
-            (std::vector<std::string>{"Resetting watchdog timer", "Searching for update", "UPDATE RX gain"}));
-  b.unit->HideBusy();
-  b.op.busyCaptions.clear();
-  ReadUnit();
-  req().RxGain = 2;
-  Update();
-  EXPECT_TRUE(b.op.busyCaptions.empty());
-}
-
-TEST_F(UpdateTest, LoadRequiredStatusFindsOnlyAStoredUnit) {
-  ReadUnit();
-  req().RxGain = 2;
-  Update();
-  b.unit->requiredStatus = UnitStatus{};
-  b.unit->requiredChecks = StatusChecks{};
-  EXPECT_FALSE(b.unit->LoadRequiredStatus(0x777777));
-  EXPECT_EQ(req().UnitId, -1);
-  ASSERT_TRUE(b.unit->LoadRequiredStatus(0x1A2B3C));
-  EXPECT_EQ(req().UnitId, 0x1A2B3C);
-  EXPECT_EQ(req().RxGain, 2);
-  EXPECT_EQ(b.unit->requiredChecks.UpdatedResult, 1);
 }
 
 }  // namespace
