@@ -26,8 +26,8 @@ struct BenchTest : ::testing::Test {
   }
   // The checks of the unit as its current-status file now holds them.
   StatusChecks Recorded() {
-    EXPECT_TRUE(b.unit->LoadCurrentEntry(b.unit->currentStatus.UnitId));
-    return b.unit->storedChecks;
+    EXPECT_TRUE(b.unit->LoadCurrentEntry(b.unit->status.currentStatus.UnitId));
+    return b.unit->records.storedChecks;
   }
   UnitOnBench b;
   char text[CTransponder::kReplyTextSize] = {};
@@ -94,7 +94,7 @@ TEST_F(BenchTest, ToneCheckHearsANonZeroFourthToNinthCharacter) {
 TEST_F(BenchTest, SelfTestAndReleaseRecordTheirCodes) {
   b.sim().state.tests.selfTestCode = 40;
   b.unit->HardwareSelfCheck(text, false);
-  EXPECT_EQ(std::string(text), SelfTestText(40, b.unit->currentStatus));
+  EXPECT_EQ(std::string(text), SelfTestText(40, b.unit->status.currentStatus));
   EXPECT_NE(b.wire().find("#DASP,0\r\n", b.wire().find("#CKHW\r\n")), std::string::npos) << "readiness follows";
   EXPECT_EQ(Recorded().HardwareResult, 40);
   EXPECT_EQ(Recorded().HardwareTime, kCheckTime);
@@ -114,10 +114,10 @@ TEST_F(BenchTest, SelfTestAndReleaseRecordTheirCodes) {
 
 TEST_F(BenchTest, SelfTestOrReleaseWithoutAnAnswerKeepsTheLastResult) {
   const DateTime earlier = At(2026, 1, 2, 3, 4, 0);
-  b.unit->currentChecks.HardwareResult = 9;
-  b.unit->currentChecks.HardwareTime = earlier;
-  b.unit->currentChecks.ReleaseResult = 3;
-  b.unit->currentChecks.ReleaseTime = earlier;
+  b.unit->status.currentChecks.HardwareResult = 9;
+  b.unit->status.currentChecks.HardwareTime = earlier;
+  b.unit->status.currentChecks.ReleaseResult = 3;
+  b.unit->status.currentChecks.ReleaseTime = earlier;
   ASSERT_TRUE(b.unit->SaveCurrentEntry());
   b.sim().state.tests.selfTestSilent = true;
   b.sim().state.tests.releaseSilent = true;
@@ -155,39 +155,39 @@ TEST(TestTransponderFile, SixteenLinesExactly) {
 }
 
 TEST_F(BenchTest, SetUpAsWidebandTestTransponderLeavesThePendingEntryAndTheFile) {
-  const UnitStatus before = b.unit->currentStatus;
+  const UnitStatus before = b.unit->status.currentStatus;
   ASSERT_TRUE(b.unit->SetAsTestTransponder(text, true));
   // The unit was given the test transponder's settings, and its status was read again.
-  EXPECT_FLOAT_EQ(b.unit->currentStatus.Tat, 250.0f);
+  EXPECT_FLOAT_EQ(b.unit->status.currentStatus.Tat, 250.0f);
   EXPECT_EQ(WireLines(b.wire()).back(), "#STTX");
   // The new-status file holds the unit's settings from before the set-up, not yet applied.
   ASSERT_TRUE(b.unit->LoadNewEntry(before.UnitId));
-  EXPECT_EQ(b.unit->storedChecks.UpdatedResult, 0);
-  EXPECT_EQ(b.unit->storedStatus.Enabled.str(), before.Enabled.str());
-  EXPECT_FLOAT_EQ(b.unit->storedStatus.Tat, before.Tat);
+  EXPECT_EQ(b.unit->records.storedChecks.UpdatedResult, 0);
+  EXPECT_EQ(b.unit->records.storedStatus.Enabled.str(), before.Enabled.str());
+  EXPECT_FLOAT_EQ(b.unit->records.storedStatus.Tat, before.Tat);
   std::ifstream f(b.unit->paths.TestTransponderFile(), std::ios::binary);
   std::stringstream file;
   file << f.rdbuf();
-  EXPECT_EQ(file.str(), TestTransponderFileText(b.unit->testTransponder));
-  EXPECT_EQ(b.unit->testTransponder.unitId, before.UnitId);
+  EXPECT_EQ(file.str(), TestTransponderFileText(b.unit->commands.testTransponder));
+  EXPECT_EQ(b.unit->commands.testTransponder.unitId, before.UnitId);
   EXPECT_NE(b.unit->CheckReport(before.UnitId, true).find("******** Update required ********"), std::string::npos);
 }
 
 TEST_F(BenchTest, SetUpAsToneTestTransponderKeepsAnEarlierPendingEntry) {
-  b.unit->requiredStatus = b.unit->currentStatus;
-  b.unit->requiredStatus.RxGain = 2;
-  b.unit->requiredChecks = StatusChecks::Fresh();
-  b.unit->requiredChecks.UpdatedResult = 1;  // prepared earlier and applied once
+  b.unit->status.requiredStatus = b.unit->status.currentStatus;
+  b.unit->status.requiredStatus.RxGain = 2;
+  b.unit->status.requiredChecks = StatusChecks::Fresh();
+  b.unit->status.requiredChecks.UpdatedResult = 1;  // prepared earlier and applied once
   ASSERT_TRUE(b.unit->SaveNewEntry());
   b.sim().state.enabled = "EDD";
   b.sim().state.widebandEnabled = 0;
   ASSERT_TRUE(b.unit->GetStatus("", text, false));
   ASSERT_TRUE(b.unit->SetAsTestTransponder(text, false));
-  EXPECT_EQ(b.unit->currentStatus.AltCIFChannel, 1);
-  EXPECT_EQ(b.unit->currentStatus.CIFReplyCHannel, 15);
-  ASSERT_TRUE(b.unit->LoadNewEntry(b.unit->currentStatus.UnitId));
-  EXPECT_EQ(b.unit->storedStatus.RxGain, 2);
-  EXPECT_EQ(b.unit->storedChecks.UpdatedResult, 0);
+  EXPECT_EQ(b.unit->status.currentStatus.AltCIFChannel, 1);
+  EXPECT_EQ(b.unit->status.currentStatus.CIFReplyCHannel, 15);
+  ASSERT_TRUE(b.unit->LoadNewEntry(b.unit->status.currentStatus.UnitId));
+  EXPECT_EQ(b.unit->records.storedStatus.RxGain, 2);
+  EXPECT_EQ(b.unit->records.storedChecks.UpdatedResult, 0);
 }
 
 }  // namespace

@@ -38,9 +38,9 @@ TEST_F(SetupTest, DepthOffsetTakesOnlyPressuresInsideTheOpenRange) {
   }
   // The unit's offset, in its own factor, and the time reach the current-status file.
   CTransponder again(b.bench.port, b.op, DataPaths{b.root});
-  ASSERT_TRUE(again.LoadCurrentEntry(unit().currentStatus.UnitId));
-  EXPECT_NEAR(again.storedChecks.DepthOffsetValue, 14.504 * 1.459321415541773, 1e-2);
-  EXPECT_EQ(again.storedChecks.DepthOffsetTime, At(2026, 5, 4, 10, 11, 12));
+  ASSERT_TRUE(again.LoadCurrentEntry(unit().status.currentStatus.UnitId));
+  EXPECT_NEAR(again.records.storedChecks.DepthOffsetValue, 14.504 * 1.459321415541773, 1e-2);
+  EXPECT_EQ(again.records.storedChecks.DepthOffsetTime, At(2026, 5, 4, 10, 11, 12));
 }
 
 TEST_F(SetupTest, DepthOffsetWaitsOneSecondBeforeTheCommand) {
@@ -62,10 +62,10 @@ TEST_F(SetupTest, DepthOffsetWaitsOneSecondBeforeTheCommand) {
 
 TEST_F(SetupTest, DepthOffsetErrorReplyTakesTheOffsetFromTheSensorRead) {
   b.sim().state.setup.depthError = true;
-  ASSERT_TRUE(unit().SetDepthOffset(1013, unit().replyText));
+  ASSERT_TRUE(unit().SetDepthOffset(1013, unit().status.replyText));
   const Lines sent = WireLines(b.wire());
   EXPECT_EQ(Lines(sent.end() - 2, sent.end()), (Lines{"#ZDOF,1013", "#RDSE"}));
-  EXPECT_NEAR(unit().currentChecks.DepthOffsetValue, 14.692 * 1.459321415541773, 1e-3);
+  EXPECT_NEAR(unit().status.currentChecks.DepthOffsetValue, 14.692 * 1.459321415541773, 1e-3);
 }
 
 TEST_F(SetupTest, SerialNumberTextsAreSentOrRefusedAsTheOperatorTypedThem) {
@@ -118,8 +118,8 @@ TEST_F(SetupTest, FactoryDefaultsWarnFirstThenSendAndWaitForTheUnit) {
   EXPECT_EQ(b.op.busyCaptions.back(), "Setting factory defaults");
   // The unit is busy after it: the readiness probes follow until it answers.
   EXPECT_NE(b.wire().find("#DASP,0", b.wire().find("#ISFD\r\n")), std::string::npos);
-  unit().GetStatus("", unit().replyText, false);
-  EXPECT_EQ(unit().currentStatus.Address * 100 + unit().currentStatus.Channel, 1001);
+  unit().GetStatus("", unit().status.replyText, false);
+  EXPECT_EQ(unit().status.currentStatus.Address * 100 + unit().status.currentStatus.Channel, 1001);
 }
 
 TEST_F(SetupTest, SingleCommandsAndTheirCaptions) {
@@ -134,7 +134,7 @@ TEST_F(SetupTest, SingleCommandsAndTheirCaptions) {
   EXPECT_EQ(b.op.busyCaptions, (Lines{"Disabling Transponder", "Initialising transponder", "Enabling transponder",
                                       "Testing synch output", "Enabling synch in"}));
   EXPECT_EQ(b.sim().state.enabled, "WDD") << "enable brings the modes back";
-  EXPECT_NE(std::string(unit().replyText).find("Synch in enabled"), std::string::npos);
+  EXPECT_NE(std::string(unit().status.replyText).find("Synch in enabled"), std::string::npos);
 }
 
 TEST_F(SetupTest, ModeCommandsPauseASecondAfterwardsEvenWhenUnanswered) {

@@ -30,13 +30,13 @@ struct CheckReportTest : ::testing::Test {
     return s;
   }
   void SaveCurrent(const UnitStatus& s, const StatusChecks& c) {
-    b.unit->currentStatus = s;
-    b.unit->currentChecks = c;
+    b.unit->status.currentStatus = s;
+    b.unit->status.currentChecks = c;
     ASSERT_TRUE(b.unit->SaveCurrentEntry());
   }
   void SaveNew(const UnitStatus& s, const StatusChecks& c) {
-    b.unit->requiredStatus = s;
-    b.unit->requiredChecks = c;
+    b.unit->status.requiredStatus = s;
+    b.unit->status.requiredChecks = c;
     ASSERT_TRUE(b.unit->SaveNewEntry());
   }
   StatusChecks ReadOn(DateTime t = At(2026, 12, 4)) {

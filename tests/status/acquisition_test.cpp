@@ -20,17 +20,17 @@ struct StatusBench : UnitOnBench {
     unit->utcNow = [] { return kReadTime; };
     bench.port.failuresLeft = 3;  // as the comms check before every action leaves it
   }
-  bool Read(bool box = false) { return unit->GetStatus("", TextSpan(unit->replyText), box); }
-  const UnitStatus& st() { return unit->currentStatus; }
-  std::string reply() { return unit->replyText; }
+  bool Read(bool box = false) { return unit->GetStatus("", TextSpan(unit->status.replyText), box); }
+  const UnitStatus& st() { return unit->status.currentStatus; }
+  std::string reply() { return unit->status.replyText; }
 };
 
 TEST(GetStatus, FiveReadersInOrderEachFillingItsFields) {
   StatusBench b;
   b.unit->ShowBusy();
   ASSERT_TRUE(b.Read(true));
-  EXPECT_EQ(b.unit->partialMask, 0);
-  EXPECT_EQ(b.unit->statusMessage, "");
+  EXPECT_EQ(b.unit->status.partialMask, 0);
+  EXPECT_EQ(b.unit->status.statusMessage, "");
   EXPECT_TRUE(b.op.boxes.empty());
   EXPECT_EQ(b.wire(), "#HWST\r\n#TPST\r\n#FVFV\r\n#INFO\r\n#STTX\r\n");
   EXPECT_EQ(b.op.busyCaptions,
@@ -44,7 +44,7 @@ TEST(GetStatus, FiveReadersInOrderEachFillingItsFields) {
   EXPECT_EQ(s.IIFChannel, 15);
   EXPECT_EQ(s.String1.view(), SerialStatusRecord(b.sim().state));
   EXPECT_EQ(s.CPD, 2);
-  EXPECT_EQ(b.unit->currentChecks.LastStatusTime, kReadTime);
+  EXPECT_EQ(b.unit->status.currentChecks.LastStatusTime, kReadTime);
 
   // The reply text holds the replies with their echoes, the information reply left out, and
   // the serial-status record on a line of its own after the firmware versions.
@@ -52,7 +52,7 @@ TEST(GetStatus, FiveReadersInOrderEachFillingItsFields) {
   EXPECT_EQ(r.rfind("#HWST\r\nVelmoor hardware status\r\nTYPE, 7815, MF, 30deg\r\n", 0), 0u);
   EXPECT_NE(r.find("Dcard, V4.20\r\n" + SerialStatusRecord(b.sim().state)), std::string::npos);
   EXPECT_EQ(r.find("IIFReplyCh"), std::string::npos);
-  ASSERT_TRUE(b.unit->GetStatus("Before update", TextSpan(b.unit->replyText), false));
+  ASSERT_TRUE(b.unit->GetStatus("Before update", TextSpan(b.unit->status.replyText), false));
   EXPECT_EQ(b.reply().rfind("Before update\r\n#HWST\r\n", 0), 0u);
 }
 
@@ -67,7 +67,7 @@ TEST(GetStatus, DeadUnitCostsAtMostThreeTimeOuts) {
   EXPECT_EQ(b.wire(), "#HWST\r\n#HWST\r\n#TPST\r\n");
   EXPECT_GE(took, 3 * 8000u + 12 * 500u);
   EXPECT_LE(took, 3 * (9000u + 700u) + 9 * 600u);
-  EXPECT_EQ(b.unit->partialMask, 31);
+  EXPECT_EQ(b.unit->status.partialMask, 31);
   EXPECT_EQ(b.op.BoxTexts(), std::vector<std::string>{"Comms fault! Check connections"});
   EXPECT_EQ(b.op.boxes[0].icon, MbIcon::Exclamation);
   EXPECT_EQ(b.st().UnitId, -1);
@@ -76,7 +76,7 @@ TEST(GetStatus, DeadUnitCostsAtMostThreeTimeOuts) {
   // Without the box asked for, the message is only kept.
   b.bench.port.failuresLeft = 3;
   EXPECT_FALSE(b.Read(false));
-  EXPECT_EQ(b.unit->statusMessage, "Comms fault! Check connections");
+  EXPECT_EQ(b.unit->status.statusMessage, "Comms fault! Check connections");
   EXPECT_EQ(b.op.boxes.size(), 1u);
 }
 
@@ -87,7 +87,7 @@ TEST(GetStatus, PartialReadNamesTheFailedRepliesAndIsSaved) {
   Silence(b.sim(), "INFO");
   b.unit->ShowBusy();
   EXPECT_FALSE(b.Read(true));
-  EXPECT_EQ(b.unit->partialMask, 2 + 16);
+  EXPECT_EQ(b.unit->status.partialMask, 2 + 16);
   EXPECT_EQ(b.op.BoxTexts(), std::vector<std::string>{"Only partial status recovered 12"});
   EXPECT_FALSE(b.op.busyVisible);  // the busy window steps aside for the message
   // "#INFO" is sent once more when its exchange got nothing: four sends in all.
@@ -96,9 +96,9 @@ TEST(GetStatus, PartialReadNamesTheFailedRepliesAndIsSaved) {
   // What did arrive is kept and saved with the time; what failed keeps its fresh value.
   CTransponder other(b.bench.port, b.op, DataPaths{b.root});
   ASSERT_TRUE(other.LoadCurrentEntry(0x1A2B3C));
-  EXPECT_EQ(other.storedChecks.LastStatusTime, kReadTime);
-  EXPECT_EQ(other.storedStatus.T7V, "V3.12.4 12/03/2021");
-  EXPECT_EQ(other.storedStatus.Address, -1);
+  EXPECT_EQ(other.records.storedChecks.LastStatusTime, kReadTime);
+  EXPECT_EQ(other.records.storedStatus.T7V, "V3.12.4 12/03/2021");
+  EXPECT_EQ(other.records.storedStatus.Address, -1);
   EXPECT_EQ(b.st().IIFChannel, -1);
 }
 
@@ -107,8 +107,8 @@ TEST(GetStatus, UnitAtItsBootloader) {
   b.sim().faults.stuckInBootloader = true;
   ASSERT_TRUE(b.bench.port.SendBreak());
   EXPECT_FALSE(b.Read(true));
-  EXPECT_TRUE(b.unit->inBootMode);
-  EXPECT_EQ(b.unit->partialMask, 31);
+  EXPECT_TRUE(b.unit->serial.inBootMode);
+  EXPECT_EQ(b.unit->status.partialMask, 31);
   EXPECT_EQ(b.op.BoxTexts(), std::vector<std::string>{"Comms fault! Check connections\r\n" + kBootMessage});
   EXPECT_EQ(Count(b.wire(), "Q\r\n"), 5u) << "every reader saw the prompt and asked the bootloader once more";
 
@@ -117,7 +117,7 @@ TEST(GetStatus, UnitAtItsBootloader) {
   b.sim().StartApplication(b.clock.NowUs());
   b.clock.AdvanceMs(5000);
   EXPECT_TRUE(b.Read());
-  EXPECT_FALSE(b.unit->inBootMode);
+  EXPECT_FALSE(b.unit->serial.inBootMode);
 
   // Falling into it half-way: the readers after it fail.
   b.sim().faults.stuckInBootloader = true;
@@ -128,7 +128,7 @@ TEST(GetStatus, UnitAtItsBootloader) {
     return r;
   });
   EXPECT_FALSE(b.Read());
-  EXPECT_EQ(b.unit->statusMessage, "Only partial status recovered 1e\r\n" + kBootMessage);
+  EXPECT_EQ(b.unit->status.statusMessage, "Only partial status recovered 1e\r\n" + kBootMessage);
 }
 
 TEST(GetStatus, RepliesWithoutTheirLfFailButKeepTheirText) {
@@ -136,7 +136,7 @@ TEST(GetStatus, RepliesWithoutTheirLfFailButKeepTheirText) {
   b.bench.port.failuresLeft = 20;
   b.sim().faults.noLf = true;
   EXPECT_FALSE(b.Read());
-  EXPECT_EQ(b.unit->partialMask, 31);
+  EXPECT_EQ(b.unit->status.partialMask, 31);
   EXPECT_EQ(b.st().TypeNo, "");
   EXPECT_EQ(b.reply().rfind("#HWST\r\nVelmoor hardware status\r\n", 0), 0u);
 }
@@ -144,14 +144,14 @@ TEST(GetStatus, RepliesWithoutTheirLfFailButKeepTheirText) {
 TEST(GetStatus, ChecksComeFromTheFileAndNeverFromAnotherUnit) {
   StatusBench b;
   ASSERT_TRUE(b.Read());
-  b.unit->currentChecks.HardwareResult = 5;
+  b.unit->status.currentChecks.HardwareResult = 5;
   b.unit->SaveCurrentEntry();
   ApplyStatusProfile(b.sim(), SimProfile::ToneOnly);  // another unit, not yet in the file
   ASSERT_TRUE(b.Read());
-  EXPECT_EQ(b.unit->currentChecks.HardwareResult, -1);
+  EXPECT_EQ(b.unit->status.currentChecks.HardwareResult, -1);
   ApplyStatusProfile(b.sim(), SimProfile::WidebandWithDaughterCard);
   ASSERT_TRUE(b.Read());
-  EXPECT_EQ(b.unit->currentChecks.HardwareResult, 5);
+  EXPECT_EQ(b.unit->status.currentChecks.HardwareResult, 5);
 }
 
 TEST(ReadSensors, PressureSensorValuesOrNone) {

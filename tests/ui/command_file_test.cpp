@@ -161,7 +161,7 @@ TEST_F(CommandButtons, HardwareCheckButtonSendsTheCheckThenItsOwnCommand) {
   ASSERT_NE(first, std::string::npos);
   EXPECT_NE(w.find("#CKHW\r\n", first + 1), std::string::npos);
   EXPECT_EQ(b.sim().state.tests.selfTests, 2);
-  EXPECT_EQ(b.dlg->paneText.rfind(unit().replyText, 0), 0u);
+  EXPECT_EQ(b.dlg->paneText.rfind(unit().status.replyText, 0), 0u);
 }
 
 TEST_F(CommandButtons, ReleaseButtonRunsTheReleaseTestWithAStatusReadFirst) {
@@ -171,7 +171,7 @@ TEST_F(CommandButtons, ReleaseButtonRunsTheReleaseTestWithAStatusReadFirst) {
   unit().utcNow = [] { return DateTime::FromCivil({2026, 12, 4, 21, 59, 0}); };
   RunCommandButton(unit(), window, 1);
   EXPECT_LT(b.wire().find("#HWST"), b.wire().find("#RTST"));
-  EXPECT_EQ(unit().currentChecks.ReleaseResult, 3);
+  EXPECT_EQ(unit().status.currentChecks.ReleaseResult, 3);
 }
 
 }  // namespace

@@ -36,8 +36,8 @@ struct CheckStatusTest : ::testing::Test {
   UnitOnBench b;
   char report[1000] = {};
   bool Check(const UnitStatus& current, const UnitStatus& required) {
-    b.unit->currentStatus = current;
-    b.unit->requiredStatus = required;
+    b.unit->status.currentStatus = current;
+    b.unit->status.requiredStatus = required;
     return b.unit->CheckStatus(TextSpan(report));
   }
 };
