@@ -112,24 +112,6 @@ TEST_F(BenchTest, SelfTestAndReleaseRecordTheirCodes) {
   EXPECT_NE(shown.find("E:3"), std::string::npos);
 }
 
-TEST_F(BenchTest, SelfTestOrReleaseWithoutAnAnswerKeepsTheLastResult) {
-  const DateTime earlier = At(2026, 1, 2, 3, 4, 0);
-  b.unit->status.currentChecks.HardwareResult = 9;
-  b.unit->status.currentChecks.HardwareTime = earlier;
-  b.unit->status.currentChecks.ReleaseResult = 3;
-  b.unit->status.currentChecks.ReleaseTime = earlier;
-  ASSERT_TRUE(b.unit->SaveCurrentEntry());
-  b.sim().state.tests.selfTestSilent = true;
-  b.sim().state.tests.releaseSilent = true;
-  b.unit->HardwareSelfCheck(text, false);
-  EXPECT_NE(std::string(text).find(kSelfTestNotAnswered), std::string::npos);
-  b.unit->ReleaseCheck(text, false);
-  EXPECT_NE(std::string(text).find(kReleaseNotAnswered), std::string::npos);
-  const StatusChecks c = Recorded();
-  EXPECT_EQ(std::vector<int>({c.HardwareResult, c.ReleaseResult}), std::vector<int>({9, 3}));
-  EXPECT_EQ(c.HardwareTime, earlier);
-}
-
 TEST(TestTransponderFile, SixteenLinesExactly) {
   TestTransponderInfo t;
   t.unitId = 1715004;
@@ -171,23 +153,6 @@ TEST_F(BenchTest, SetUpAsWidebandTestTransponderLeavesThePendingEntryAndTheFile)
   EXPECT_EQ(file.str(), TestTransponderFileText(b.unit->commands.testTransponder));
   EXPECT_EQ(b.unit->commands.testTransponder.unitId, before.UnitId);
   EXPECT_NE(b.unit->CheckReport(before.UnitId, true).find("******** Update required ********"), std::string::npos);
-}
-
-TEST_F(BenchTest, SetUpAsToneTestTransponderKeepsAnEarlierPendingEntry) {
-  b.unit->status.requiredStatus = b.unit->status.currentStatus;
-  b.unit->status.requiredStatus.RxGain = 2;
-  b.unit->status.requiredChecks = StatusChecks::Fresh();
-  b.unit->status.requiredChecks.UpdatedResult = 1;  // prepared earlier and applied once
-  ASSERT_TRUE(b.unit->SaveNewEntry());
-  b.sim().state.enabled = "EDD";
-  b.sim().state.widebandEnabled = 0;
-  ASSERT_TRUE(b.unit->GetStatus("", text, false));
-  ASSERT_TRUE(b.unit->SetAsTestTransponder(text, false));
-  EXPECT_EQ(b.unit->status.currentStatus.AltCIFChannel, 1);
-  EXPECT_EQ(b.unit->status.currentStatus.CIFReplyCHannel, 15);
-  ASSERT_TRUE(b.unit->LoadNewEntry(b.unit->status.currentStatus.UnitId));
-  EXPECT_EQ(b.unit->records.storedStatus.RxGain, 2);
-  EXPECT_EQ(b.unit->records.storedChecks.UpdatedResult, 0);
 }
 
 }  // namespace

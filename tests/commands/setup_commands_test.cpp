@@ -60,14 +60,6 @@ TEST_F(SetupTest, DepthOffsetWaitsOneSecondBeforeTheCommand) {
   EXPECT_LT(arrivals[1] - arrivals[0], 1700u);
 }
 
-TEST_F(SetupTest, DepthOffsetErrorReplyTakesTheOffsetFromTheSensorRead) {
-  b.sim().state.setup.depthError = true;
-  ASSERT_TRUE(unit().SetDepthOffset(1013, unit().status.replyText));
-  const Lines sent = WireLines(b.wire());
-  EXPECT_EQ(Lines(sent.end() - 2, sent.end()), (Lines{"#ZDOF,1013", "#RDSE"}));
-  EXPECT_NEAR(unit().status.currentChecks.DepthOffsetValue, 14.692 * 1.459321415541773, 1e-3);
-}
-
 TEST_F(SetupTest, SerialNumberTextsAreSentOrRefusedAsTheOperatorTypedThem) {
   const char* kFormat = "Incorrect length or format!!";
   const char* kDigits = "Non-numeric characters entered!!";
@@ -94,47 +86,6 @@ TEST_F(SetupTest, SerialNumberTextsAreSentOrRefusedAsTheOperatorTypedThem) {
     else
       EXPECT_EQ(b.wire() + reply, c.refusal);
   }
-}
-
-TEST_F(SetupTest, DasCalibrationRestartsThroughTheWatchdogAndAlwaysReportsEntry) {
-  Silence(b.sim(), "DAST");  // unanswered, the entry is still reported
-  unit().EnterDasCalibration(reply);
-  EXPECT_STREQ(reply, "DAS calibration mode entry");
-  EXPECT_LT(b.wire().find("W"), b.wire().find("#DAST,22")) << "the watchdog restart comes first";
-
-  b.sim().faults.dead = true;
-  b.wire().clear();
-  unit().EnterDasCalibration(reply);
-  EXPECT_STREQ(reply, "Failed on watchdog restart function");
-  EXPECT_EQ(b.wire().find("#DAST"), std::string::npos);
-}
-
-TEST_F(SetupTest, FactoryDefaultsWarnFirstThenSendAndWaitForTheUnit) {
-  unit().ShowBusy();
-  unit().InstallFactoryDefaults();
-  EXPECT_EQ(b.op.BoxTexts(), (Lines{"Warning - this will change the address to 1001"}));
-  EXPECT_EQ(b.op.busyHides, 1) << "hidden for the box";
-  EXPECT_TRUE(b.op.busyVisible) << "and shown again for the command";
-  EXPECT_EQ(b.op.busyCaptions.back(), "Setting factory defaults");
-  // The unit is busy after it: the readiness probes follow until it answers.
-  EXPECT_NE(b.wire().find("#DASP,0", b.wire().find("#ISFD\r\n")), std::string::npos);
-  unit().GetStatus("", unit().status.replyText, false);
-  EXPECT_EQ(unit().status.currentStatus.Address * 100 + unit().status.currentStatus.Channel, 1001);
-}
-
-TEST_F(SetupTest, SingleCommandsAndTheirCaptions) {
-  unit().ShowBusy();
-  b.sim().state.enabled = "WDD";
-  unit().DisableUnit();
-  unit().InitialiseUnit();
-  unit().EnableUnit();
-  unit().TestSynchOut();
-  unit().EnableSynchIn();
-  EXPECT_EQ(WireLines(b.wire()), (Lines{"#GCMD,2", "#INTP", "#ENTP", "#TXPG", "#ENSI"}));
-  EXPECT_EQ(b.op.busyCaptions, (Lines{"Disabling Transponder", "Initialising transponder", "Enabling transponder",
-                                      "Testing synch output", "Enabling synch in"}));
-  EXPECT_EQ(b.sim().state.enabled, "WDD") << "enable brings the modes back";
-  EXPECT_NE(std::string(unit().status.replyText).find("Synch in enabled"), std::string::npos);
 }
 
 TEST_F(SetupTest, ModeCommandsPauseASecondAfterwardsEvenWhenUnanswered) {

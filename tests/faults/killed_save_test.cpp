@@ -39,14 +39,14 @@ TEST(KilledSave, LeavesTheOldFileOrTheNewOneWhole) {
   const fs::path target = folder / "Current-Status.xml";
   const fs::path oldCopy = root / "old.xml";
   const fs::path newCopy = root / "new.xml";
-  const std::string oldBytes = LargeDocument(oldCopy, 'a', 700);
-  const std::string newBytes = LargeDocument(newCopy, 'b', 760);
-  ASSERT_GT(oldBytes.size(), 1000000u);
+  const std::string oldBytes = LargeDocument(oldCopy, 'a', 300);
+  const std::string newBytes = LargeDocument(newCopy, 'b', 330);
+  ASSERT_GT(oldBytes.size(), 400000u);
   ASSERT_NE(oldBytes, newBytes);
 
   // Kill points: at once; once the temporary file holds a share of the new file; and (a share
   // above 1) once the new file has taken the old one's place, while the old one is written again.
-  for (double share : {0.0, 0.5, 0.99, 2.0}) {
+  for (double share : {0.0, 0.5, 2.0}) {
     SCOPED_TRACE("killed at " + std::to_string(share));
     fs::copy_file(oldCopy, target, fs::copy_options::overwrite_existing);
     const pid_t child = ::fork();

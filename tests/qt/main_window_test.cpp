@@ -37,34 +37,6 @@ void ExpectWindowMatchesState(AppOnBench& b) {
 }
 }  // namespace
 
-TEST(QtMainWindow, AfterStartUpTheWindowShowsTheSearchResultAndFiveButtons) {
-  AppOnBench b;
-  b.Start();
-  EXPECT_EQ(b.dlg().unitPort, kSimulatedUnitPort);
-  EXPECT_EQ(b.window().pane()->toPlainText().toStdString(), "Velmoor detected on Comm 3");
-  EXPECT_EQ(b.window().windowTitle(), "Dranmere Test terminal V3.00.012");
-  ExpectWindowMatchesState(b);
-  int visibleButtons = 0;
-  for (const ControlSpec& c : MainControls())
-    if (c.kind == ControlKind::Button && b.window().control(c.id)->isVisibleTo(&b.window())) ++visibleButtons;
-  EXPECT_EQ(visibleButtons, 5);
-  EXPECT_TRUE(b.window().isEnabled());
-}
-
-TEST(QtMainWindow, EnterRunsGeneralStatusAndEscEndsTheProgram) {
-  AppOnBench b;
-  b.Start();
-  b.wire().clear();
-  QTest::keyClick(&b.window(), Qt::Key_Return);
-  b.app->worker().WaitIdle();
-  EXPECT_NE(b.wire().find("#HWST"), std::string::npos);
-  EXPECT_FALSE(b.dlg().actionsHidden);
-
-  QTest::keyClick(&b.window(), Qt::Key_Escape);
-  EXPECT_FALSE(b.window().isVisible());
-  EXPECT_EQ(b.window().result(), QDialog::Rejected);
-}
-
 TEST(QtMainWindow, WhileAnActionRunsClicksAndEscAreIgnored) {
   AppOnBench b;
   b.Start();
@@ -81,23 +53,6 @@ TEST(QtMainWindow, WhileAnActionRunsClicksAndEscAreIgnored) {
   b.app->worker().WaitIdle();
   EXPECT_EQ(b.wire(), "") << "the click during the action was not queued";
   EXPECT_TRUE(b.dlg().actionsHidden);
-}
-
-TEST(QtMainWindow, AProgramEndAskedForDuringAnActionHappensWhenItHasEnded) {
-  AppOnBench b;
-  b.Start();
-  std::atomic<bool> release{false};
-  std::atomic<bool> asked{false};
-  ASSERT_TRUE(b.app->worker().Start([&] {
-    b.window().EndDialog(false);  // as ConnectToUnit does when there are no ports
-    asked = true;
-    while (!release.load()) QThread::msleep(1);
-  }));
-  ASSERT_TRUE(WaitUntil([&] { return asked.load(); }));
-  EXPECT_TRUE(b.window().isVisible());
-  release = true;
-  ASSERT_TRUE(WaitUntil([&] { return !b.window().isVisible(); }));
-  EXPECT_EQ(b.window().result(), QDialog::Rejected);
 }
 
 TEST(QtBusyWindow, KeepsMovingWhileTheWorkerIsBlocked) {
@@ -138,52 +93,6 @@ TEST(QtOperatorCalls, ABoxAskedOnTheWorkerIsAnsweredOnTheGuiThread) {
   EXPECT_EQ(answer, MbAnswer::No);
   EXPECT_EQ(person.texts, (std::vector<std::string>{"Run Release test"}));
   EXPECT_EQ(person.titles, (std::vector<std::string>{"Release test"}));
-}
-
-TEST(QtOperatorCalls, TheProgressBarFollowsTheLoad) {
-  AppOnBench b;
-  b.Start();
-  b.app->worker().Start([&] {
-    b.app->op().ShowProgress(true);
-    b.app->op().SetProgress(40);
-  });
-  b.app->worker().WaitIdle();
-  EXPECT_TRUE(b.window().progress()->isVisibleTo(&b.window()));
-  EXPECT_EQ(b.window().progress()->value(), 40);
-  b.app->op().ShowProgress(false);
-  EXPECT_FALSE(b.window().progress()->isVisibleTo(&b.window()));
-}
-
-TEST(QtEntryDialog, EnterOrOkReturnsTheTextAndEscKeepsTheValue) {
-  CEntryDlg model;
-  model.useEnterButton = true;
-  model.title = "Enter serial number as xxxxx-yy";
-  model.value = "";
-  {
-    EntryWindow w(model);
-    EXPECT_EQ(w.windowTitle(), "Enter serial number as xxxxx-yy");
-    EXPECT_FALSE(w.enterButton()->isHidden());
-    EXPECT_TRUE(w.okButton()->isHidden());
-    EXPECT_EQ(w.edit()->accessibleName(), "Enter serial number as xxxxx-yy");
-    w.edit()->setText("12345-07");
-    w.enterButton()->click();
-    EXPECT_EQ(w.result(), QDialog::Accepted);
-  }
-  EXPECT_EQ(model.value, "12345-07");
-
-  model.useEnterButton = false;
-  model.value = "1000";
-  {
-    EntryWindow w(model);
-    EXPECT_TRUE(w.enterButton()->isHidden());
-    EXPECT_FALSE(w.okButton()->isHidden());
-    EXPECT_EQ(w.edit()->text(), "1000");
-    w.edit()->setText("1013");
-    w.show();
-    QTest::keyClick(&w, Qt::Key_Escape);
-    EXPECT_EQ(w.result(), QDialog::Rejected);
-  }
-  EXPECT_EQ(model.value, "1000");
 }
 
 TEST(QtPortDialog, ListsThePortsStartsEmptyAndNamesTheDevice) {

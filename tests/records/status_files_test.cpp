@@ -38,27 +38,6 @@ TEST(StatusFiles, SavingAppendsANewUnitAndThenReplacesItInPlace) {
   EXPECT_EQ(FolderListing(t.Folder()), (std::vector<std::string>{"Current-Status.xml"})) << "no temporary left";
 }
 
-TEST(StatusFiles, TheNewStatusFileKeepsTheRequiredStatus) {
-  Terminal t;
-  CTransponder& unit = t.Start();
-  unit.status.requiredStatus.UnitId = 4660;
-  unit.status.requiredStatus.CPU = 3;
-  unit.status.requiredChecks.UpdatedResult = 1;
-  unit.status.requiredChecks.UpdatedTime = At(2026, 5, 6, 7, 8, 9);
-  EXPECT_TRUE(unit.SaveNewEntry());
-  EXPECT_FALSE(fs::exists(t.Current()));
-  ASSERT_TRUE(unit.LoadNewEntry(4660));
-  EXPECT_EQ(unit.records.storedStatus.CPU, 3);
-  EXPECT_EQ(unit.records.storedChecks.UpdatedResult, 1);
-  EXPECT_FALSE(unit.LoadCurrentEntry(4660));
-
-  // A failed load leaves the staging entry as the last success left it.
-  EXPECT_FALSE(unit.LoadNewEntry(-1));
-  EXPECT_FALSE(unit.LoadNewEntry(5));
-  EXPECT_EQ(unit.records.storedStatus.UnitId, 4660);
-  EXPECT_EQ(unit.records.storedStatus.CPU, 3);
-}
-
 TEST(StatusFiles, ChangesMadeByOtherProgramsBetweenOperationsArePickedUp) {
   Terminal t;
   CTransponder& unit = t.Start();

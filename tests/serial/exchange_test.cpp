@@ -34,34 +34,6 @@ TEST(Exchange, SilentUnitCostsTwoAttemptsEachAfterHalfASecond) {
   EXPECT_STREQ(reply, "");
 }
 
-TEST(Exchange, TimeoutOverrideIsUsedOnceThenTheTableAgain) {
-  UnitOnBench b;
-  b.sim().faults.silent = true;
-  char reply[1000];
-  b.unit->serial.timeoutOverride = 25;
-  uint64_t start = b.nowMs();
-  EXPECT_FALSE(b.unit->Exchange("#GCMD,4", reply, true, true));
-  uint64_t took = b.nowMs() - start;
-  EXPECT_GT(took, 540 + 25000u);
-  EXPECT_LE(took, 540 + 27000u);
-  EXPECT_EQ(b.unit->serial.timeoutOverride, 0);
-  start = b.nowMs();
-  EXPECT_FALSE(b.unit->Exchange("#GCMD,4", reply, true, true));
-  took = b.nowMs() - start;
-  EXPECT_GT(took, 540 + 12000u);
-  EXPECT_LE(took, 540 + 14000u);
-}
-
-TEST(Exchange, AnsweredCommandIsSentOnceAndCleaned) {
-  UnitOnBench b;
-  char reply[1000];
-  uint64_t start = b.nowMs();
-  EXPECT_TRUE(b.unit->Exchange("#RRTC", reply));
-  EXPECT_STREQ(reply, "#RRTC\r\nRTC 12:00:00 01/01/26");
-  EXPECT_EQ(Count(b.wire(), "#RRTC\r\n"), 1u);
-  EXPECT_LT(b.nowMs() - start, 700u);
-}
-
 TEST(Exchange, ReadinessFollowUpRunsAnswerOrNotAndStopsAtDaspOk) {
   UnitOnBench b;
   char reply[1000];
@@ -96,25 +68,6 @@ TEST(CleanReply, AddsLfAfterInnerCrAndDropsTrailingControlBytes) {
   EXPECT_STREQ(small, "a\r\nb") << "cut at capacity less one, then the trailing CR goes";
 }
 
-TEST(ExtractValue, TakesTheRestOfTheLineAfterTheKey) {
-  char v[64];
-  EXPECT_TRUE(CTransponder::ExtractValue("TYPE,8132\rUNIT ID,  1A2B\r\nX", "UNIT ID,", v));
-  EXPECT_STREQ(v, "1A2B");
-  EXPECT_FALSE(CTransponder::ExtractValue("nothing here", "UNIT ID,", v));
-  EXPECT_STREQ(v, " ");
-  EXPECT_TRUE(CTransponder::ExtractValue("KEY,\r\nNEXT", "KEY,", v));
-  EXPECT_STREQ(v, "NEXT") << "leading control bytes, line ends included, are skipped";
-  EXPECT_TRUE(CTransponder::ExtractValue("KEY,   ", "KEY,", v));
-  EXPECT_STREQ(v, " ");
-  EXPECT_TRUE(CTransponder::ExtractValue("K= a, b c\xC3\xA9z", "K=", v));
-  EXPECT_STREQ(v, "a, b c") << "spaces and commas stay; a byte above 127 ends the value";
-  char tiny[4];
-  EXPECT_TRUE(CTransponder::ExtractValue("K=abcdef", "K=", tiny));
-  EXPECT_STREQ(tiny, "abc");
-  EXPECT_TRUE(CTransponder::ExtractValue("K=1,K=2", "K=", v));
-  EXPECT_STREQ(v, "1,K=2") << "the first occurrence";
-}
-
 TEST(CheckComms, ProbesTwiceThenTellsTheOperator) {
   UnitOnBench b;
   EXPECT_TRUE(b.unit->CheckComms(3));
@@ -132,42 +85,6 @@ TEST(CheckComms, ProbesTwiceThenTellsTheOperator) {
   EXPECT_EQ(dead.op.boxes[0].icon, MbIcon::Exclamation);
   EXPECT_FALSE(dead.unit->serial.busyShown);
   EXPECT_EQ(dead.op.busyCaptions.front(), "Checking for valid comms");
-}
-
-TEST(CheckBootPrompt, SeesAUnitStuckAtItsBootloader) {
-  UnitOnBench b;
-  b.sim().faults.stuckInBootloader = true;
-  b.sim().EnterBootloader(0);
-  EXPECT_FALSE(b.unit->CheckBootPrompt());
-  EXPECT_TRUE(b.unit->serial.inBootMode);
-  UnitOnBench running;
-  EXPECT_TRUE(running.unit->CheckBootPrompt());
-  EXPECT_FALSE(running.unit->serial.inBootMode);
-}
-
-TEST(FindUnitPort, FindsTheUnitOnPortFiveAndMarksThePortsThatOpened) {
-  UnitOnBench b(5, 8);
-  b.bench.provider.RemovePort(2);
-  b.bench.provider.RemovePort(3);
-  std::vector<bool> flags(20, true);
-  EXPECT_EQ(b.unit->FindUnitPort(1, 8, flags), 5);
-  ASSERT_GE(flags.size(), 9u);
-  std::vector<bool> expected = {false, true, false, false, true, true, false, false, false};
-  for (size_t p = 0; p < expected.size(); ++p) EXPECT_EQ(flags[p], expected[p]) << p;
-  EXPECT_EQ(b.bench.provider.opens[1], 1);
-  EXPECT_EQ(b.bench.provider.opens[4], 1);
-  EXPECT_EQ(b.bench.provider.opens.count(6), 0u) << "stops at the unit";
-  EXPECT_FALSE(b.unit->port.isOpen);
-  EXPECT_EQ(b.unit->port.portNumber, 5);
-  char reply[1000];
-  EXPECT_TRUE(b.unit->Exchange("#RRTC", reply)) << "the next exchange opens the found port";
-
-  UnitOnBench none(5, 4);  // the unit's port is 5, only ports 1..4 and 5 exist; make it silent
-  none.sim().faults.silent = true;
-  std::vector<bool> f2;
-  EXPECT_EQ(none.unit->FindUnitPort(1, 10, f2), 0);
-  EXPECT_TRUE(f2[5]);
-  EXPECT_FALSE(f2[6]);
 }
 
 }  // namespace

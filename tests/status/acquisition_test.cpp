@@ -131,29 +131,6 @@ TEST(GetStatus, UnitAtItsBootloader) {
   EXPECT_EQ(b.unit->status.statusMessage, "Only partial status recovered 1e\r\n" + kBootMessage);
 }
 
-TEST(GetStatus, RepliesWithoutTheirLfFailButKeepTheirText) {
-  StatusBench b;
-  b.bench.port.failuresLeft = 20;
-  b.sim().faults.noLf = true;
-  EXPECT_FALSE(b.Read());
-  EXPECT_EQ(b.unit->status.partialMask, 31);
-  EXPECT_EQ(b.st().TypeNo, "");
-  EXPECT_EQ(b.reply().rfind("#HWST\r\nVelmoor hardware status\r\n", 0), 0u);
-}
-
-TEST(GetStatus, ChecksComeFromTheFileAndNeverFromAnotherUnit) {
-  StatusBench b;
-  ASSERT_TRUE(b.Read());
-  b.unit->status.currentChecks.HardwareResult = 5;
-  b.unit->SaveCurrentEntry();
-  ApplyStatusProfile(b.sim(), SimProfile::ToneOnly);  // another unit, not yet in the file
-  ASSERT_TRUE(b.Read());
-  EXPECT_EQ(b.unit->status.currentChecks.HardwareResult, -1);
-  ApplyStatusProfile(b.sim(), SimProfile::WidebandWithDaughterCard);
-  ASSERT_TRUE(b.Read());
-  EXPECT_EQ(b.unit->status.currentChecks.HardwareResult, 5);
-}
-
 TEST(ReadSensors, PressureSensorValuesOrNone) {
   StatusBench b;
   b.unit->ShowBusy();

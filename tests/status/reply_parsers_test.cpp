@@ -1,11 +1,11 @@
 // The status readers' parse rules against hand-written replies: the cases that tell a correct
-// reading from a plausible wrong one, replies that lack keys, values too long for their field,
-// numbers too large for it, and garbage bytes.
+// reading from a plausible wrong one, replies that lack keys, and numbers too large for a field.
 #include <gtest/gtest.h>
 
 #include <cfloat>
 #include <array>
 #include <climits>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -48,59 +48,32 @@ TEST(Conversions, NumbersReadTheirLeadingDigitsAndClampToTheField) {
   EXPECT_EQ(reply::ToFloat(1e300), FLT_MAX);
 }
 
-TEST(HardwareStatus, TypeLineOfThreeValuesOrOne) {
-  UnitStatus s = Hwst({"#HWST", "TYPE, 7815,  MF,30deg"});
-  EXPECT_EQ(s.DataFormat, 2);
-  EXPECT_EQ(s.TypeNo, "7815");
-  EXPECT_EQ(s.Band, "MF");
-  EXPECT_EQ(s.TdrType, "30deg");
-
-  s = Hwst({"#HWST", "TYPE, 7815,MF"});
-  EXPECT_EQ(s.DataFormat, 2);
-  EXPECT_EQ(s.Band, "MF");
-  EXPECT_EQ(s.TdrType, "");
-
-  s = Hwst({"#HWST", "TYPE,   7805 Mk2"});
-  EXPECT_EQ(s.DataFormat, 1);
-  EXPECT_EQ(s.TypeNo, "7805 Mk2");
-  EXPECT_EQ(s.Band, "");
-}
-
-TEST(HardwareStatus, SerialNumberPlainAndESeries) {
-  EXPECT_EQ(Hwst({"TYPE, 1", "S/N, 1000000123-45"}).SerialNo, "E00123-045");
-  EXPECT_EQ(Hwst({"TYPE, 1", "S/N, 1234-5"}).SerialNo, "001234-005");
-  EXPECT_EQ(Hwst({"TYPE, 1"}).SerialNo, "000000-000");
-  EXPECT_EQ(Hwst({"TYPE, 1", "S/N, 1000000000-1"}).SerialNo, "1000000000-001");
-  EXPECT_EQ(Hwst({"TYPE, 1", "S/N, 2345"}).SerialNo, "002345-000");
-  // A number beyond the 32-bit range is clamped, and the text is cut to the field.
-  EXPECT_EQ(Hwst({"TYPE, 1", "S/N, 99999999999999-99999999999"}).SerialNo, "E1147483647-2147483");
-}
-
-TEST(HardwareStatus, IdentityInHexClampedAndLeftAloneWhenUnreadable) {
-  EXPECT_EQ(Hwst({"TYPE, 1", "UNIT ID,  1A2B"}).UnitId, 0x1A2B);
-  EXPECT_EQ(Hwst({"TYPE, 1", "UNIT ID, none"}).UnitId, -1);
-  EXPECT_EQ(Hwst({"TYPE, 1"}).UnitId, -1);
-  EXPECT_EQ(Hwst({"TYPE, 1", "UNIT ID, FFFFFFFFFF"}).UnitId, INT32_MAX);
+TEST(HardwareStatus, TypeLineSerialNumberAndIdentity) {
+  auto type = [](const UnitStatus& s) {
+    return std::to_string(s.DataFormat) + "|" + s.TypeNo.str() + "|" + s.Band.str() + "|" + s.TdrType.str();
+  };
+  EXPECT_EQ(type(Hwst({"#HWST", "TYPE, 7815,  MF,30deg"})), "2|7815|MF|30deg");
+  EXPECT_EQ(type(Hwst({"#HWST", "TYPE, 7815,MF"})), "2|7815|MF|");
+  EXPECT_EQ(type(Hwst({"#HWST", "TYPE,   7805 Mk2"})), "1|7805 Mk2||");
+  const std::pair<const char*, const char*> serials[] = {
+      {"S/N, 1000000123-45", "E00123-045"},    {"S/N, 1234-5", "001234-005"}, {"x", "000000-000"},
+      {"S/N, 1000000000-1", "1000000000-001"}, {"S/N, 2345", "002345-000"},
+      {"S/N, 99999999999999-99999999999", "E1147483647-2147483"}};  // clamped, cut to the field
+  for (const auto& [line, serial] : serials) EXPECT_EQ(Hwst({"TYPE, 1", line}).SerialNo, serial) << line;
+  const std::pair<const char*, int32_t> ids[] = {
+      {"UNIT ID,  1A2B", 0x1A2B}, {"UNIT ID, none", -1}, {"x", -1}, {"UNIT ID, FFFFFFFFFF", INT32_MAX}};
+  for (const auto& [line, id] : ids) EXPECT_EQ(Hwst({"TYPE, 1", line}).UnitId, id) << line;
 }
 
 TEST(HardwareStatus, AssemblyCommaLists) {
   UnitStatus s = Hwst({"#HWST", "TYPE, 7815", "ENDCAP S/N, EC-1", "BATTERY, Lithium 3.6V",
                        "Batt, B-1, 7815-410, C", "Bat3, B-3, 7815-411, D", "Tx, TX-9", "DAS, DAS-7, 0104"});
-  EXPECT_EQ(s.EndcapSerial, "EC-1");
-  EXPECT_EQ(s.Type, "Lithium 3.6V");
-  EXPECT_EQ(s.BattId, "B-1");
-  EXPECT_EQ(s.BattDraw, "7815-410");
-  EXPECT_EQ(s.BattIss, "C");
-  // No "Bat2": the second pack stays empty; "Bat3" is read.
-  EXPECT_EQ(s.Batt2Id, "");
-  EXPECT_EQ(s.Batt2Draw, "");
-  EXPECT_EQ(s.Batt3Id, "B-3");
-  EXPECT_EQ(s.Batt3Iss, "D");
-  // A line short of fields leaves a single space in each missing one.
-  EXPECT_EQ(s.TxId, "TX-9");
-  EXPECT_EQ(s.TxDraw, " ");
-  EXPECT_EQ(s.TxIss, " ");
-  EXPECT_EQ(s.DasId, "DAS-7");
+  // No "Bat2": the second pack stays empty; a line short of fields leaves a space in each missing one.
+  const std::vector<std::string> texts = {s.EndcapSerial.str(), s.Type.str(), s.BattId.str(), s.BattDraw.str(),
+                                          s.BattIss.str(),      s.Batt2Id.str(), s.Batt3Id.str(), s.Batt3Iss.str(),
+                                          s.TxId.str(),         s.TxDraw.str(), s.TxIss.str(),  s.DasId.str()};
+  EXPECT_EQ(texts, (std::vector<std::string>{"EC-1", "Lithium 3.6V", "B-1", "7815-410", "C", "", "B-3", "D", "TX-9",
+                                             " ", " ", "DAS-7"}));
   EXPECT_EQ(s.Fitted, 0x0104u);
 }
 
@@ -123,49 +96,30 @@ TEST(TransponderStatus, AddressChannelAndHprByLength) {
 }
 
 TEST(TransponderStatus, TimingLineWalk) {
-  UnitStatus s = Ts("RF12 IF14 TAT/12.50 OB T3/2/1/4 EDD");
-  EXPECT_EQ(s.CIFReplyCHannel, 12);
-  EXPECT_EQ(s.AltCIFChannel, 14);
-  EXPECT_FLOAT_EQ(s.Tat, 12.5f);
-  EXPECT_EQ(s.Override, 1);
-  EXPECT_EQ(s.Warning, 1);
-  EXPECT_EQ(s.CWTIndex, 3);
-  EXPECT_EQ(s.CWRIndex, 2);
-  EXPECT_EQ(s.CWCIndex, 1);
-  EXPECT_EQ(s.BlockIndex, 4);
-  EXPECT_EQ(s.Enabled, "EDD");
-
-  // IRS wins over "RF"; no "IF" means the common interrogate channel; no block index copies CWC;
-  // no flags clears both.
-  s = Ts("IRS RF12 /8.00 T5/6/7 WDD");
-  EXPECT_EQ(s.CIFReplyCHannel, 99);
-  EXPECT_EQ(s.AltCIFChannel, 16);
-  EXPECT_FLOAT_EQ(s.Tat, 8.0f);
-  EXPECT_EQ(s.Warning, 0);
-  EXPECT_EQ(s.Override, 0);
-  EXPECT_EQ(s.CWCIndex, 7);
-  EXPECT_EQ(s.BlockIndex, 7);
-  EXPECT_EQ(s.Enabled, "WDD");
-
-  // Only the first run of letters after the time carries the flags.
-  s = Ts("RF12 IF14 /9.5 B T1/1/1 O");
-  EXPECT_EQ(s.Warning, 1);
-  EXPECT_EQ(s.Override, 0);
-
-  // Numbers before the enable status are stepped over (at most two).
-  s = Ts("RF1 IF2 /1 T1/2/3/4 77 88 DED");
-  EXPECT_EQ(s.Enabled, "DED");
-  s = Ts("RF1 IF2 /1 T1/2/3/4 77 88 99 DED");
-  EXPECT_EQ(s.Enabled, "99 DED");
-
-  // An enable status of ten characters or more is not believed.
-  s = Ts("RF1 IF2 /1 T1/2/3/4 EDDDDDDDDD");
-  EXPECT_EQ(s.Enabled, "");
-
-  // A reply channel or interrogate channel that is not a number.
-  s = Ts("RFxx IFyy /1 T1/2/3 EDD");
-  EXPECT_EQ(s.CIFReplyCHannel, -1);
-  EXPECT_EQ(s.AltCIFChannel, 16);
+  // Reply and interrogate channel, TAT, override and warning flags, CWT/CWR/CWC/block, enable status.
+  auto timing = [](const UnitStatus& s) {
+    char text[120];
+    std::snprintf(text, sizeof text, "%d %d %.2f O%d B%d T%d/%d/%d/%d %s", s.CIFReplyCHannel, s.AltCIFChannel,
+                  static_cast<double>(s.Tat), s.Override, s.Warning, s.CWTIndex, s.CWRIndex, s.CWCIndex, s.BlockIndex,
+                  s.Enabled.c_str());
+    return std::string(text);
+  };
+  const std::pair<const char*, const char*> cases[] = {
+      {"RF12 IF14 TAT/12.50 OB T3/2/1/4 EDD", "12 14 12.50 O1 B1 T3/2/1/4 EDD"},
+      // IRS wins over "RF"; no "IF" is the common channel 16; no block index copies CWC.
+      {"IRS RF12 /8.00 T5/6/7 WDD", "99 16 8.00 O0 B0 T5/6/7/7 WDD"},
+      // Only the first run of letters after the time carries the flags.
+      {"RF12 IF14 /9.5 B T1/1/1 O", "12 14 9.50 O0 B1 T1/1/1/1 O"},
+      // Numbers before the enable status are stepped over, two at most.
+      {"RF1 IF2 /1 T1/2/3/4 77 88 DED", "1 2 1.00 O0 B0 T1/2/3/4 DED"},
+      {"RF1 IF2 /1 T1/2/3/4 77 88 99 DED", "1 2 1.00 O0 B0 T1/2/3/4 99 DED"},
+      {"RF1 IF2 /1 T1/2/3/4 EDDDDDDDDD", "1 2 1.00 O0 B0 T1/2/3/4 "},  // ten characters: not believed
+      {"RFxx IFyy /1 T1/2/3 EDD", "-1 16 1.00 O0 B0 T1/2/3/3 EDD"},
+      {"RF12 IF14 TAT/xx T/a/b EDD", "12 14 -1.00 O0 B0 T-1/-1/-1/-1 EDD"},
+  };
+  for (const auto& [line, want] : cases) EXPECT_EQ(timing(Ts(line)), want) << line;
+  EXPECT_EQ(timing(Tpst({"#TPST", "AD = 312"})), "-1 16 -1.00 O0 B0 T-1/-1/-1/-1  ");
+  EXPECT_EQ(Ts("RF12 IF14 /1e300 T1/2/3").Tat, FLT_MAX);
 }
 
 TEST(TransponderStatus, PowerLettersAndCommonPower) {
@@ -175,62 +129,30 @@ TEST(TransponderStatus, PowerLettersAndCommonPower) {
   EXPECT_EQ(Tpst({"PS = L"}).CPL, -1) << "a letter at the very end has no level";
 }
 
-TEST(TransponderStatus, BatteryCountAndVoltage) {
-  UnitStatus s = Tpst({"BC = 57", "V= 14.62 V"});
-  EXPECT_EQ(s.Count, 57);
-  EXPECT_FLOAT_EQ(s.Voltage, 14.62f);
-  s = Tpst({"#TPST"});
-  EXPECT_EQ(s.Count, 0);
-  EXPECT_FLOAT_EQ(s.Voltage, 0.0f);
-  s = Tpst({"BC = 123456789012345", "V= -1e99"});
-  EXPECT_EQ(s.Count, INT32_MAX);
-  EXPECT_EQ(s.Voltage, -FLT_MAX);
-}
-
-TEST(FirmwareVersions, ModelAndMainVersion) {
+TEST(FirmwareVersions, ModelMainAndPartVersions) {
+  const struct {
+    const char* line;
+    int32_t model;
+    const char* main;
+  } cases[] = {{"Main V3.12", 0, "V3.12"},          {"T7Max V2.05\r\nQRN V1", 0, "V2.05"},
+               {"QRN Main V1.40", 2, "V1.40"},      {"QRNMain V1.40", 0, "V1.40"},
+               {"Version 3", 0, "before"}};  // neither "Main" nor "Max": the version stays
+  for (const auto& c : cases) {
+    UnitStatus s;
+    s.T7V = "before";
+    EXPECT_EQ(ParseFirmwareVersions(Reply({"#FVFV", c.line}).c_str(), s), c.model) << c.line;
+    EXPECT_EQ(s.T7V, c.main) << c.line;
+  }
   UnitStatus s;
-  EXPECT_EQ(ParseFirmwareVersions(Reply({"#FVFV", "Main V3.12", "DAS, V1.07"}).c_str(), s), 0);
-  EXPECT_EQ(s.T7V, "V3.12");
-  EXPECT_EQ(s.Das, "V1.07");
-
-  s = UnitStatus{};
-  EXPECT_EQ(ParseFirmwareVersions(Reply({"#FVFV", "T7Max V2.05", "QRN V1"}).c_str(), s), 0);
-  EXPECT_EQ(s.T7V, "V2.05");
-
-  s = UnitStatus{};
-  EXPECT_EQ(ParseFirmwareVersions(Reply({"#FVFV", "QRN Main V1.40"}).c_str(), s), 2);
-  EXPECT_EQ(s.T7V, "V1.40");
-
-  s = UnitStatus{};
-  EXPECT_EQ(ParseFirmwareVersions(Reply({"#FVFV", "QRNMain V1.40"}).c_str(), s), 0);
-
-  // Neither "Main" nor "Max": the main version stays as it was.
-  s = UnitStatus{};
-  s.T7V = "before";
-  ParseFirmwareVersions(Reply({"#FVFV", "Version 3"}).c_str(), s);
-  EXPECT_EQ(s.T7V, "before");
-}
-
-TEST(FirmwareVersions, PartVersionsAndDaughterCard) {
-  UnitStatus s;
-  ParseFirmwareVersions(Reply({"#FVFV", "Main V3", "U4, V2.01", "U10, V1.10", "U5, V1.03", "U8, V1.00",
-                               "Dcard, V4.20 beta"})
-                            .c_str(),
-                        s);
-  EXPECT_EQ(s.U4, "V2.01");
-  EXPECT_EQ(s.U10, "V1.10");
-  EXPECT_EQ(s.U5, "V1.03");
-  EXPECT_EQ(s.U8, "V1.00");
-  EXPECT_EQ(s.Dcard, "V4.20 beta");
-
+  ParseFirmwareVersions(Reply({"#FVFV", "DAS, V1.07", "U4, V2.01", "U10, V1.10", "U5, V1.03", "U8, V1.00",
+                               "Dcard, V4.20 beta"}).c_str(), s);
+  EXPECT_EQ((std::vector<std::string>{s.Das.str(), s.U4.str(), s.U10.str(), s.U5.str(), s.U8.str(), s.Dcard.str()}),
+            (std::vector<std::string>{"V1.07", "V2.01", "V1.10", "V1.03", "V1.00", "V4.20 beta"}));
   ParseFirmwareVersions(Reply({"#FVFV", "DCard, V1.1"}).c_str(), s);
   EXPECT_EQ(s.Dcard, "V1.1");
   EXPECT_EQ(s.U4, " ");  // missing key: a single space
   // "Dcard," takes precedence; a value without an upper-case V empties the field.
   ParseFirmwareVersions(Reply({"#FVFV", "Dcard, not fitted", "DCard, V1.1"}).c_str(), s);
-  EXPECT_EQ(s.Dcard, "");
-  s.Dcard = "V9";
-  ParseFirmwareVersions("#FVFV", s);
   EXPECT_EQ(s.Dcard, "");
 }
 
@@ -243,21 +165,6 @@ TEST(UnitInformation, ChannelAndEscapedText) {
   ParseUnitInformation("#INFO", s);
   EXPECT_EQ(s.IIFChannel, 0);
   EXPECT_EQ(s.String2, "#INFO");
-}
-
-TEST(UnitInformation, EscapedTextIsCutAtAWholeCharacter) {
-  // 998 characters, then a CR: its two-character escape does not fit in what is left.
-  UnitStatus s;
-  std::string text(998, 'a');
-  text += "\r\nmore";
-  ParseUnitInformation(text.c_str(), s);
-  EXPECT_EQ(s.String2.view(), std::string(998, 'a'));
-  // A reply of line breaks alone doubles in length and is cut to whole escapes.
-  std::string breaks;
-  for (int i = 0; i < 900; ++i) breaks += "\r\n";
-  ParseUnitInformation(breaks.c_str(), s);
-  EXPECT_EQ(s.String2.size(), 998u);
-  EXPECT_EQ(s.String2.view().substr(0, 4), "\\\\\\/");
 }
 
 TEST(SerialStatus, KeysInOrder) {
@@ -282,15 +189,6 @@ TEST(SerialStatus, ReplyChannelOnlyWhenNotKnownAlreadyAndCpdDefault) {
   EXPECT_EQ(s.CPD, 2);
   EXPECT_EQ(s.TelemetryType, 0);  // absent key: 0
   EXPECT_EQ(s.ExternalSync, 0);
-}
-
-TEST(SerialStatus, MereEchoFillsOnlyTheText) {
-  UnitStatus s;
-  ParseSerialStatus("#STTX", s);
-  EXPECT_EQ(s.String1, "#STTX");
-  EXPECT_EQ(s.RangingType, -1);
-  EXPECT_EQ(s.CPD, -1);
-  EXPECT_EQ(s.BatteryStacks, -1);
 }
 
 TEST(SensorReply, FactorsInDoublePrecisionAndAbsoluteAccuracy) {

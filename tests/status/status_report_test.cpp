@@ -84,103 +84,39 @@ TEST(StatusReport, NumbersIgnoreTheLocale) {
   EXPECT_EQ(text.substr(0, 10), "TAT 12.50 ");
 }
 
-TEST(StatusReport, BatteryFlagsAndResponder) {
-  UnitStatus s = Wideband();
-  s.Warning = 1;
-  s.Override = 1;
-  s.ExternalSync = 1;
-  EXPECT_NE(IdentityText(s).find("Batt 14.6V 29% used Warn OV\r\n"), std::string::npos);
-  EXPECT_NE(TimingPowerText(s).find("Function level 2c\r\nResponder enabled\r\n"), std::string::npos);
-  s.FunctionLevel = 0x0C;
-  EXPECT_EQ(IdentityText(s).substr(0, 22), "Type 7815   MF 30deg\r\n");
-}
-
-TEST(StatusReport, PowerLineCommonOrSeparate) {
-  UnitStatus s = Wideband();
-  s.CPA = 0;
-  s.CPU = 0;
-  s.CPL = 0;
-  EXPECT_NE(TimingPowerText(s).find("CPU 0  CPJ 3  CPT 3  CPS 3  CPL 0\r\n"), std::string::npos);
-  s.CPA = 5;
-  EXPECT_NE(TimingPowerText(s).find("\r\nCPA 5\r\n"), std::string::npos);
-}
-
-TEST(StatusReport, DaughterCardGainLines) {
-  UnitStatus s = Wideband();
-  s.LinearGain = 255;
-  EXPECT_NE(DaughterCardText(s).find("Detect threshold 12.5\r\nLinear gain Auto\r\n"), std::string::npos);
-  s.LinearGain = 100;
-  EXPECT_NE(DaughterCardText(s).find("Linear gain 100\r\n"), std::string::npos);
-  s.DaughterCardFitted = 0;
-  EXPECT_EQ(DaughterCardText(s), "");
-}
-
-TEST(StatusReport, GenericFormatAndNoSensors) {
-  UnitStatus s = Wideband();
-  s.GenericFormat = 0;
-  s.Fitted = 0;
-  EXPECT_EQ(VersionsSensorsText(s),
-            "Endcap serial number EC-10442\r\nDas firmware V1.07\r\n Generic reply format 0\r\n\r\n");
-}
-
-TEST(InterrogateLine, ToneModes) {
-  UnitStatus s;
-  s.WideBandEnabled = 0;
-  s.Enabled = "EDD";
-  s.AltCIFChannel = 15;
-  s.CIFReplyCHannel = 16;
-  EXPECT_EQ(InterrogateText(s), "Interrogate CRF  Reply CIF\r\n");
-  s.Enabled = "ED";  // two letters: the third mode is disabled
-  EXPECT_EQ(InterrogateText(s), "Interrogate CRF  Reply CIF\r\n");
-  s.Enabled = "DED";
-  s.Channel = 7;
-  EXPECT_EQ(InterrogateText(s), "Interrogate 7  Reply CRF\r\n");
-  s.CIFReplyCHannel = 99;
-  EXPECT_EQ(InterrogateText(s), "Interrogate 7  Reply IRS\r\n");
-  s.Enabled = "DDD";
-  EXPECT_EQ(InterrogateText(s), "Disabled tone\r\n");
-  s.Enabled = "EEE";
-  EXPECT_EQ(InterrogateText(s), "Interrogation/Reply status unknown\r\n");
-  s.Enabled = "DDE";
-  s.HPRms = 3;
-  s.HPRls = 4;
-  EXPECT_EQ(InterrogateText(s), "Interrogate HPR B34\r\n");
-  s.WideBandEnabled = -1;  // the HPR line does not depend on the mode
-  EXPECT_EQ(InterrogateText(s), "Interrogate HPR B34\r\n");
-}
-
-TEST(InterrogateLine, WidebandModes) {
-  UnitStatus s;
-  s.WideBandEnabled = 1;
-  s.Enabled = "WDD";
-  s.AltCIFChannel = 16;
-  EXPECT_EQ(InterrogateText(s), "Interrogate CIS00  Reply IRS\r\n");
-  s.AltCIFChannel = 7;
-  EXPECT_EQ(InterrogateText(s), "Interrogate CIS07  Reply IRS\r\n");
-  s.Enabled = "DWD";
-  s.Address = 19;
-  EXPECT_EQ(InterrogateText(s), "Interrogate IIS  Reply CRS03\r\n");
-  s.Enabled = "DD";
-  EXPECT_EQ(InterrogateText(s), "Disabled wideband\r\n");
-  s.Enabled = "EDD";
-  EXPECT_EQ(InterrogateText(s), "Interrogation/Reply status unknown\r\n");
-  s.WideBandEnabled = 2;
-  EXPECT_EQ(InterrogateText(s), "");
-}
-
-TEST(ReportHelpers, BatteryUsedPercent) {
+TEST(InterrogateLine, ByModeAndEnableStatus) {
   const struct {
-    const char* type;
-    int32_t stacks, count;
-    double percent;
-  } cases[] = {{"Lithium", 4, 100, 25.0}, {"Alkaline", 2, 30, 10.0},  {"NiMH", 2, 30, -1.0},
-               {"Lithium", 4, 0, -1.0},   {"Lithium", 0, 5, -1.0},     {"Lithium", INT32_MAX, INT32_MAX, 1.0}};
+    int32_t wideband;
+    const char* enabled;
+    int32_t alt, reply, channel;
+    const char* line;
+  } cases[] = {
+      {0, "EDD", 15, 16, 0, "Interrogate CRF  Reply CIF\r\n"},
+      {0, "ED", 15, 16, 0, "Interrogate CRF  Reply CIF\r\n"},  // two letters: the third mode is off
+      {0, "DED", 15, 16, 7, "Interrogate 7  Reply CRF\r\n"},
+      {0, "DED", 15, 99, 7, "Interrogate 7  Reply IRS\r\n"},
+      {0, "DDD", 15, 16, 0, "Disabled tone\r\n"},
+      {0, "EEE", 15, 16, 0, "Interrogation/Reply status unknown\r\n"},
+      {0, "DDE", 15, 16, 0, "Interrogate HPR B34\r\n"},
+      {-1, "DDE", 15, 16, 0, "Interrogate HPR B34\r\n"},  // the HPR line does not depend on the mode
+      {1, "WDD", 16, 16, 0, "Interrogate CIS00  Reply IRS\r\n"},
+      {1, "WDD", 7, 16, 0, "Interrogate CIS07  Reply IRS\r\n"},
+      {1, "DWD", 7, 16, 0, "Interrogate IIS  Reply CRS03\r\n"},  // address 19: 19 mod 16
+      {1, "DD", 7, 16, 0, "Disabled wideband\r\n"},
+      {1, "EDD", 7, 16, 0, "Interrogation/Reply status unknown\r\n"},
+      {2, "EDD", 7, 16, 0, ""},
+  };
   for (const auto& c : cases) {
     UnitStatus s;
-    s.Type = c.type;
-    s.BatteryStacks = c.stacks;
-    s.Count = c.count;
-    EXPECT_NEAR(BatteryUsedPercent(s), c.percent, 1e-9) << c.type << " " << c.stacks << " " << c.count;
+    s.WideBandEnabled = c.wideband;
+    s.Enabled = c.enabled;
+    s.AltCIFChannel = c.alt;
+    s.CIFReplyCHannel = c.reply;
+    s.Channel = c.channel;
+    s.Address = 19;
+    s.HPRms = 3;
+    s.HPRls = 4;
+    EXPECT_EQ(InterrogateText(s), c.line) << c.wideband << " " << c.enabled;
   }
 }
 

@@ -49,29 +49,6 @@ TEST(GeneralStatus, AnUnpluggedUnitStillRevealsTheUnitButtons) {
   EXPECT_FALSE(w.op.busyVisible);
 }
 
-TEST(ShowReply, WithoutRawRepliesThePaneHoldsTheStatusReportAfterTheReply) {
-  WindowOnBench w;
-  w.StartAndReadStatus();
-  const std::string report = StatusReportText(w.unit().status.currentStatus);
-  ASSERT_FALSE(report.empty());
-  w.dlg->rawReplies = false;
-  w.dlg->ShowReply("reply", 1);
-  EXPECT_EQ(w.dlg->paneText, "reply\r\n\r\n" + report);
-  w.dlg->ShowReply("reply", 0);
-  EXPECT_EQ(w.dlg->paneText, report);
-  EXPECT_EQ(w.dlg->lastReplyHeader, 0);
-
-  // "Display raw replies" pulls the check box and shows the reply text again.
-  TextSpan(w.unit().status.replyText).Assign("last reply");
-  w.dlg->lastReplyHeader = 1;
-  w.view.checkBox = true;
-  w.dlg->OnCommand(ctl::kRawReplies);
-  EXPECT_EQ(w.dlg->paneText, "last reply");
-  w.view.checkBox = false;
-  w.dlg->OnCommand(ctl::kRawReplies);
-  EXPECT_EQ(w.dlg->paneText, "last reply\r\n\r\n" + report);
-}
-
 TEST(UnitActions, EveryUnitActionStopsAtTheCommsCheckOnASilentUnit) {
   const int actions[] = {ctl::kReadSensors, ctl::kInitialise, ctl::kSetTime,        ctl::kFactoryDefaults,
                          ctl::kEnable,      ctl::kDasCalibration, ctl::kSynchOut,    ctl::kSynchIn,
@@ -89,19 +66,6 @@ TEST(UnitActions, EveryUnitActionStopsAtTheCommsCheckOnASilentUnit) {
     EXPECT_EQ(w.dlg->paneText, pane) << id;
     EXPECT_FALSE(w.op.busyVisible) << id;
   }
-}
-
-TEST(UnitActions, SetTimeSendsThePcsLocalTime) {
-  WindowOnBench w;
-  w.StartAndReadStatus();
-  w.unit().localNow = [] { return At(2027, 3, 7, 9, 5, 3); };  // a Sunday
-  w.wire().clear();
-  w.dlg->OnCommand(ctl::kSetTime);
-  EXPECT_EQ(WireLines(w.wire()), (std::vector<std::string>{"#RRTC", "#SRTC,9,5,3,7,7,3,27"}));
-  EXPECT_NE(w.dlg->paneText.find("RTC set 09:05:03 07/03/27"), std::string::npos) << w.dlg->paneText;
-  EXPECT_EQ(w.dlg->lastReplyHeader, 1);
-  EXPECT_EQ(w.op.busyCaptions.back(), "Setting time");
-  EXPECT_FALSE(w.op.busyVisible);
 }
 
 TEST(UnitActions, DepthZeroAsksForThePressureWithTheEnterButton) {
@@ -158,35 +122,6 @@ TEST(UnitActions, SingleCommandActionsShowTheirReplies) {
     EXPECT_EQ(w.dlg->lastReplyHeader, 1);
   }
   EXPECT_EQ(w.op.BoxTexts(), std::vector<std::string>{"Warning - this will change the address to 1001"});
-}
-
-TEST(UnitActions, ResetSendsNoCommsCheckAndBringsAHungUnitBack) {
-  WindowOnBench w;
-  w.StartAndReadStatus();
-  w.sim().faults.silent = true;
-  w.wire().clear();
-  const int breaks = w.sim().breaks;
-  w.dlg->OnCommand(ctl::kReset);
-  EXPECT_EQ(w.wire().find("#RRTC"), std::string::npos);
-  EXPECT_GT(w.sim().breaks, breaks);
-  EXPECT_TRUE(w.op.boxes.empty());
-  // The application stays hung after the restart: 30 probes, then the failure with the last reply.
-  EXPECT_EQ(w.dlg->paneText, "Comms break reset failed to return\rError reply []");
-
-  w.sim().faults.silent = false;
-  w.dlg->OnCommand(ctl::kReset);
-  EXPECT_EQ(w.dlg->paneText, "Comms break reset completed correctly");
-  EXPECT_FALSE(w.op.busyVisible);
-}
-
-TEST(UnitActions, ManualCommandListsTheStoredUnits) {
-  WindowOnBench w;
-  w.StartAndReadStatus();
-  const size_t sent = w.wire().size();
-  w.dlg->OnCommand(ctl::kManualCommand);
-  EXPECT_EQ(w.wire().size(), sent) << "no comms check, nothing sent";
-  EXPECT_NE(w.dlg->paneText.find("1A2B3C"), std::string::npos) << w.dlg->paneText;
-  EXPECT_EQ(w.dlg->paneText.substr(w.dlg->paneText.size() - 2), "\r\n");
 }
 
 TEST(Window, ExitEndsAsOkAndEscAsCancelled) {

@@ -43,25 +43,6 @@ TEST_F(BenchActions, WidebandAcousticCheckAsksTheModeAndTheTestTransponder) {
   EXPECT_EQ(unit().records.storedChecks.CI1Result, 1);
 }
 
-TEST_F(BenchActions, IllegalTestTransponderAddressSendsNothing) {
-  b.op.answers = {MbAnswer::Yes};
-  b.op.entries.push_back(std::string("1615"));  // address 16 does not exist
-  AcousticCheckAction(unit(), window);
-  EXPECT_EQ(b.op.boxes.back().text, "Illegal address!!");
-  EXPECT_EQ(b.op.boxes.back().icon, MbIcon::Exclamation);
-  EXPECT_EQ(Find("#GCMD"), std::string::npos);
-  EXPECT_FALSE(b.op.busyVisible);
-}
-
-TEST_F(BenchActions, DecliningWidebandRunsTheToneCheck) {
-  b.op.answers = {MbAnswer::No};
-  b.sim().state.tests.acoustic = Acoustic::NoReply;
-  AcousticCheckAction(unit(), window);
-  EXPECT_TRUE(b.op.entryTitles.empty());
-  EXPECT_NE(Find("#GCMD,3\r\n#GCMD,8\r\n"), std::string::npos);
-  EXPECT_TRUE(StartsWith(b.dlg->paneText, "Tone acoustic check - no acoustic reply detected\r\n\r\n"));
-}
-
 TEST_F(BenchActions, HardwareSelfTestAndReleaseTestShowTheirResults) {
   b.sim().state.tests.selfTestCode = 0x30;
   HardwareSelfTestAction(unit(), window);
@@ -73,40 +54,6 @@ TEST_F(BenchActions, HardwareSelfTestAndReleaseTestShowTheirResults) {
   EXPECT_NE(b.dlg->paneText.find("E:2"), std::string::npos);
   EXPECT_EQ(unit().status.currentChecks.ReleaseResult, 2);
   EXPECT_EQ(b.op.boxes.size(), 0u);
-}
-
-TEST_F(BenchActions, TestsStopWhenTheUnitDoesNotAnswer) {
-  b.sim().faults.silent = true;
-  b.dlg->paneText = "kept";
-  HardwareSelfTestAction(unit(), window);
-  ReleaseTestAction(unit(), window);
-  AcousticCheckAction(unit(), window);
-  SetAsTestTransponderAction(unit(), window);
-  SetNewStatusAction(unit(), window);
-  EXPECT_EQ(b.op.BoxTexts(), std::vector<std::string>(5, "No valid comms"));
-  EXPECT_EQ(b.dlg->paneText, "kept");
-  EXPECT_EQ(b.sim().state.tests.selfTests + b.sim().state.tests.releaseTests, 0);
-}
-
-TEST_F(BenchActions, SetAsWidebandTestTransponderReportsTheAddress) {
-  b.op.answers = {MbAnswer::Yes};
-  SetAsTestTransponderAction(unit(), window);
-  EXPECT_TRUE(StartsWith(b.dlg->paneText, "Correctly set as wideband test transponder\r\nAddress is 1207\r\n\r\n"));
-  EXPECT_TRUE(std::filesystem::exists(unit().paths.TestTransponderFile()));
-  ASSERT_TRUE(unit().LoadNewEntry(unit().status.currentStatus.UnitId));
-  EXPECT_EQ(unit().records.storedChecks.UpdatedResult, 0);
-}
-
-TEST_F(BenchActions, SetUpDoesNotStartWithoutTheWholeStatus) {
-  b.sim().Handle("STTX", [](SimUnit&, const std::string&, const std::string&) {
-    SimUnit::Reply r;
-    r.silent = true;
-    return r;
-  });
-  SetAsTestTransponderAction(unit(), window);
-  EXPECT_FALSE(std::filesystem::exists(unit().paths.TestTransponderFile()));
-  EXPECT_EQ(Find("#GCMD"), std::string::npos);
-  EXPECT_FALSE(b.op.busyVisible);
 }
 
 TEST_F(BenchActions, GetFileStatusReadsTheFilesAndSendsNothing) {

@@ -70,23 +70,6 @@ TEST(Startup, NoUnitAnsweringAsksForOneOfThePortsThatOpened) {
   EXPECT_FALSE(w.dlg->ended);
 }
 
-TEST(Startup, AnEmptySelectionConnectsNowhereAndSaysSo) {
-  WindowOnBench w(12, 0);
-  w.bench.provider.AddPort(2);
-  w.op.portChoices.push_back(PortChoice{0});
-  w.Start();
-  EXPECT_EQ(w.dlg->unitPort, 0);
-  ASSERT_EQ(w.op.boxes.size(), 1u);
-  EXPECT_EQ(w.op.boxes[0].text, "Failed to connect to comm port!");
-  EXPECT_EQ(w.op.boxes[0].caption, kDefaultCaption);
-  EXPECT_EQ(w.op.boxes[0].icon, MbIcon::None);
-  EXPECT_EQ(w.op.boxes[0].buttons, MbButtons::Ok);
-  EXPECT_FALSE(w.dlg->ended) << "the window stays open";
-  // Later actions report the missing unit through the comms check.
-  w.dlg->OnCommand(ctl::kGeneralStatus);
-  EXPECT_EQ(w.op.boxes.back().text, "No valid comms");
-}
-
 TEST(Startup, NoPortsAtAllEndsTheProgramAfterTheStopBox) {
   WindowOnBench w(12, 0);
   w.Start();
@@ -100,31 +83,4 @@ TEST(Startup, NoPortsAtAllEndsTheProgramAfterTheStopBox) {
   EXPECT_FALSE(w.dlg->endedOk);
   EXPECT_EQ(w.view.endings, 1);
   EXPECT_FALSE(w.view.endedOk);
-}
-
-TEST(PortSelection, EntriesAndTheNumberInTheLastTwoCharacters) {
-  CPortSelectDlg d;
-  d.SetPresent({false, true, false, true, false, false, false, false, false, false, true});
-  ASSERT_TRUE(d.Open());
-  EXPECT_EQ(d.entries, (std::vector<std::string>{"COMM  1", "COMM  3", "COMM 10"}));
-  EXPECT_EQ(d.chosenPort, 0);
-  d.Select("COMM  3");
-  EXPECT_EQ(d.chosenPort, 3);
-  d.Select("COMM 10");
-  EXPECT_EQ(d.chosenPort, 10);
-  d.Select("");
-  EXPECT_EQ(d.chosenPort, 0);
-  d.Select("7");
-  EXPECT_EQ(d.chosenPort, 7);
-  d.Select("COM12");
-  EXPECT_EQ(d.chosenPort, 12);
-  d.Select("abc");
-  EXPECT_EQ(d.chosenPort, 0);
-  d.Select("COMM -1");
-  EXPECT_EQ(d.chosenPort, 0);
-
-  CPortSelectDlg none;
-  EXPECT_FALSE(none.Open());
-  EXPECT_EQ(none.chosenPort, -1);
-  EXPECT_TRUE(none.entries.empty());
 }
