@@ -91,11 +91,11 @@ int CTransponder::ContinueLoad(TextSpan message, int mode) {
     return -CSRecordImage::kUnknownReply;
   }
   TextSpan load(firmware.loadBuffer);
-  // Sends the load buffer as a record; the reply replaces it. A record that got nothing at
-  // all back is judged as an unrecognised reply at the next step.
+  // Sends the load buffer as a record; the reply replaces it. One record answered with
+  // nothing at all is accepted; several in a row are judged as an unrecognised reply.
   auto sendRecord = [&] {
     port.SendLine(load, 5, true);
-    image.replyMissing = firmware.loadBuffer[0] == '\0';
+    image.silentRecords = firmware.loadBuffer[0] == '\0' ? image.silentRecords + 1 : 0;
   };
 
   if (mode > 0) {

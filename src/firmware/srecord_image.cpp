@@ -76,7 +76,7 @@ bool CSRecordImage::Open() {
   line.Clear();
   lastRecord.Clear();
   trailerStep = 0;
-  replyMissing = false;
+  silentRecords = 0;
   return true;
 }
 
@@ -91,13 +91,13 @@ void CSRecordImage::Close() {
   lineCount = 0;
   recordsRead = 0;
   trailerStep = 0;
-  replyMissing = false;
+  silentRecords = 0;
 }
 
 int CSRecordImage::JudgeReply(TextSpan buffer) {
-  if (replyMissing) {
-    // Nothing at all came back for the last record: not a reply anyone recognises.
-    replyMissing = false;
+  if (silentRecords >= kSilentLimit) {
+    // Nothing at all came back for several records in a row: the unit has gone quiet.
+    silentRecords = 0;
     buffer.Assign(lastRecord.view());
     return kUnknownReply;
   }
@@ -157,24 +157,32 @@ int CSRecordImage::NextRecord(TextSpan buffer) {
   buffer.Assign(line.view());
   lastRecord.Assign(line.view());
   if (type == '0' || type == '6') return kSend;  // passed on unchecked
-  return CheckDataRecord(type);
+  const int checked = CheckDataRecord(type);
+  // A record that is not what it says goes nowhere, like any other illegal line: going on
+  // sends nothing in its place.
+  if (checked == kIllegalRecord) buffer.Clear();
+  return checked;
 }
 
 int CSRecordImage::CheckDataRecord(char type) {
   const char* l = line.c_str();
-  const int length = static_cast<int>(line.size());
+  // Blanks after the last hex pair are not part of the record (a blank pair reads as 0, so
+  // they never change the checksum either).
+  int length = static_cast<int>(line.size());
+  while (length > 2 && l[length - 1] == ' ') --length;
   const int pairs = (length - 2) / 2;
   if (pairs <= 0) return kFileChecksum;
-
-  // The count says how many bytes follow it (address, data, checksum); a line that holds a
-  // different number would have its data read past its end, or its tail ignored.
-  const int addressBytes = type == '1' ? 2 : 3;
-  const int count = static_cast<int>(HexPair(l + 2));
-  if (count < addressBytes + 1 || pairs != count + 1) return kIllegalRecord;
 
   unsigned sum = 0;
   for (int i = 0; i < pairs; ++i) sum += HexPair(l + 2 + 2 * i);
   if ((sum & 0xFF) != 0xFF) return kFileChecksum;
+
+  // The count says how many bytes follow it (address, data, checksum); a line that holds a
+  // different number would have its data read past its end, or its tail ignored. A count
+  // spoilt on its own already failed the checksum above.
+  const int addressBytes = type == '1' ? 2 : 3;
+  const int count = static_cast<int>(HexPair(l + 2));
+  if (count < addressBytes + 1 || pairs != count + 1) return kIllegalRecord;
 
   int64_t address = 0;
   for (int i = 0; i < addressBytes; ++i) address = address * 256 + HexPair(l + 4 + 2 * i);

@@ -165,4 +165,39 @@ TEST_F(Load, ErrorAnsweredYesRepeatsTheRecordAfterY) {
   EXPECT_EQ(b.sim().state.flash.loadsCompleted, 1);
 }
 
+TEST_F(Load, UnitThatDiesDuringTheLoadIsAskedAboutAfterThreeSilentRecords) {
+  const std::string text = MakeSampleProgram(SmallSampleProgram());
+  const std::vector<std::string> lines = Lines(text);
+  b.sim().state.flash.deadAfterLine = 5;  // lines 6, 7 and 8 get nothing back
+  b.op.answers = {MbAnswer::Yes, MbAnswer::No};
+
+  ASSERT_TRUE(Run(Write("small.a07", text)));
+  ASSERT_EQ(b.op.boxes.size(), 3u);
+  EXPECT_EQ(b.op.boxes[0].text, Question("Unknown reply recieved from bootloader", -13));
+  EXPECT_EQ(b.op.boxes[1].text, Question("Unknown reply recieved from bootloader", -13));
+  EXPECT_EQ(Count(b.wire(), lines[5] + "\r\n"), 1u);
+  EXPECT_EQ(Count(b.wire(), lines[7] + "\r\n"), 2u) << "going on sent the third silent record again";
+  EXPECT_EQ(Count(b.wire(), lines[9] + "\r\n"), 1u) << "asked again after three more";
+  EXPECT_EQ(Count(b.wire(), lines[10]), 0u);
+  EXPECT_EQ(pane, "Programming error!!");
+  EXPECT_EQ(b.op.boxes[2].text, "The program may not now operate\r\nSettings may also have been changed");
+}
+
+TEST_F(Load, BootloaderSilentOnTheHeaderLoadsWithoutAQuestion) {
+  b.sim().state.flash.silentOnHeader = true;
+  ASSERT_TRUE(Run(Write("small.a07", MakeSampleProgram(SmallSampleProgram()))));
+  ASSERT_EQ(b.op.boxes.size(), 1u) << b.op.boxes[0].text;
+  EXPECT_EQ(b.op.boxes[0].text, "Warning - the address has been changed to 1001");
+  EXPECT_EQ(pane.substr(0, 20), "Programming complete");
+  EXPECT_EQ(b.sim().state.flash.loadsCompleted, 1);
+}
+
+TEST_F(Load, UnitThatDoesNotComeBackAfterAWholeLoadIsAProgrammingError) {
+  b.sim().faults.neverReturns = true;
+  ASSERT_TRUE(Run(Write("small.a07", MakeSampleProgram(SmallSampleProgram()))));
+  EXPECT_EQ(b.sim().state.flash.loadsCompleted, 1);
+  EXPECT_EQ(pane, "Programming error!!");
+  EXPECT_EQ(b.op.boxes.back().text, "The program may not now operate\r\nSettings may also have been changed");
+}
+
 }  // namespace
