@@ -136,23 +136,4 @@ TEST(TestTransponderFile, SixteenLinesExactly) {
             "0\tFile update status\n");
 }
 
-TEST_F(BenchTest, SetUpAsWidebandTestTransponderLeavesThePendingEntryAndTheFile) {
-  const UnitStatus before = b.unit->status.currentStatus;
-  ASSERT_TRUE(b.unit->SetAsTestTransponder(text, true));
-  // The unit was given the test transponder's settings, and its status was read again.
-  EXPECT_FLOAT_EQ(b.unit->status.currentStatus.Tat, 250.0f);
-  EXPECT_EQ(WireLines(b.wire()).back(), "#STTX");
-  // The new-status file holds the unit's settings from before the set-up, not yet applied.
-  ASSERT_TRUE(b.unit->LoadNewEntry(before.UnitId));
-  EXPECT_EQ(b.unit->records.storedChecks.UpdatedResult, 0);
-  EXPECT_EQ(b.unit->records.storedStatus.Enabled.str(), before.Enabled.str());
-  EXPECT_FLOAT_EQ(b.unit->records.storedStatus.Tat, before.Tat);
-  std::ifstream f(b.unit->paths.TestTransponderFile(), std::ios::binary);
-  std::stringstream file;
-  file << f.rdbuf();
-  EXPECT_EQ(file.str(), TestTransponderFileText(b.unit->commands.testTransponder));
-  EXPECT_EQ(b.unit->commands.testTransponder.unitId, before.UnitId);
-  EXPECT_NE(b.unit->CheckReport(before.UnitId, true).find("******** Update required ********"), std::string::npos);
-}
-
 }  // namespace

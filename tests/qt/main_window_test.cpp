@@ -95,41 +95,6 @@ TEST(QtOperatorCalls, ABoxAskedOnTheWorkerIsAnsweredOnTheGuiThread) {
   EXPECT_EQ(person.titles, (std::vector<std::string>{"Release test"}));
 }
 
-TEST(QtPortDialog, ListsThePortsStartsEmptyAndNamesTheDevice) {
-  CPortSelectDlg model;
-  model.SetPresent({false, true, false, true});
-  ASSERT_TRUE(model.Open());
-  std::vector<SerialPortInfo> ports = {{1, "/dev/ttyUSB0", "USB serial adapter"}, {3, "/dev/ttyS0", "On-board port"}};
-  {
-    PortSelectWindow w(model, ports);
-    EXPECT_EQ(w.windowTitle(), "Comm port selection");
-    ASSERT_EQ(w.list()->count(), 2);
-    EXPECT_EQ(w.list()->itemText(0), "COMM  1");
-    EXPECT_EQ(w.list()->itemText(1), "COMM  3");
-    EXPECT_EQ(w.list()->currentText(), "");
-    w.list()->setCurrentIndex(0);
-    EXPECT_EQ(w.details()->text(), "Device: /dev/ttyUSB0\nUSB serial adapter");
-    w.selectButton()->click();
-  }
-  EXPECT_EQ(model.chosenPort, 1);
-
-  model.Open();
-  {
-    PortSelectWindow w(model, ports);
-    w.selectButton()->click();  // nothing chosen
-  }
-  EXPECT_EQ(model.chosenPort, 0);
-
-  model.Open();
-  {
-    PortSelectWindow w(model, ports);
-    w.list()->setEditText("COMM 4");
-    EXPECT_EQ(w.details()->text(), "No device information");
-    w.selectButton()->click();
-  }
-  EXPECT_EQ(model.chosenPort, 4);
-}
-
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);

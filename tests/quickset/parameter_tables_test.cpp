@@ -27,9 +27,6 @@ std::pair<bool, std::string> Hpr(int ms, int ls, const char* band) {
 std::pair<bool, std::string> Channel(int v, const char* band, int wideband) {
   return Text([&](TextSpan t) { return T.ChannelText(v, band, wideband, t); });
 }
-std::pair<bool, std::string> Tat(float v) {
-  return Text([&](TextSpan t) { return T.TatText(v, t); });
-}
 
 const std::pair<bool, std::string> kRefused{false, ""};
 
@@ -95,35 +92,6 @@ TEST(ParameterTables, ChannelRuleAndLookUp) {
   // A number too long for 32 bits is held at the end of the range, not wrapped.
   EXPECT_EQ(T.ChannelFromText("99999999999999999999"), std::numeric_limits<int32_t>::max());
   EXPECT_EQ(CParameterTables::LeadingNumber("-42x"), -42);
-}
-
-TEST(ParameterTables, TatTexts) {
-  EXPECT_EQ(Tat(250.0f), (std::pair<bool, std::string>{true, "250.000"}));
-  EXPECT_EQ(Tat(260.0f), (std::pair<bool, std::string>{true, "250.000"}));
-  EXPECT_EQ(Tat(31.25f), (std::pair<bool, std::string>{true, "62.500"}));
-  EXPECT_EQ(Tat(281.25f), (std::pair<bool, std::string>{true, "312.500"}));  // halves go up
-  EXPECT_EQ(Tat(937.5f), (std::pair<bool, std::string>{true, "937.500"}));
-  // Refusals leave the buffer as it was.
-  const std::pair<bool, std::string> untouched{false, "junk"};
-  EXPECT_EQ(Tat(30.0f), untouched);
-  EXPECT_EQ(Tat(968.75f), untouched);
-  EXPECT_EQ(Tat(-1.0f), untouched);
-  EXPECT_EQ(Tat(std::numeric_limits<float>::quiet_NaN()), untouched);
-  EXPECT_EQ(Tat(std::numeric_limits<float>::infinity()), untouched);
-  EXPECT_EQ(Tat(1e30f), untouched);
-
-  auto index = [](int i) { return Text([&](TextSpan t) { return T.TatIndexText(i, t); }); };
-  EXPECT_EQ(index(1), (std::pair<bool, std::string>{true, "62.500"}));
-  EXPECT_EQ(index(8), (std::pair<bool, std::string>{true, "500.000"}));
-  EXPECT_EQ(index(15), (std::pair<bool, std::string>{true, "937.500"}));
-  EXPECT_EQ(index(0), untouched);
-  EXPECT_EQ(index(16), untouched);
-  // Every step's text reads back as that step.
-  for (int i = 1; i <= 15; ++i) {
-    FixedText<16> t;
-    ASSERT_TRUE(T.TatIndexText(i, t));
-    EXPECT_EQ(CParameterTables::TatIndex(std::stof(t.str())), i);
-  }
 }
 
 TEST(ParameterTables, TimingTablesInTheirThreeVariants) {

@@ -47,20 +47,6 @@ struct CheckReportTest : ::testing::Test {
   UnitOnBench b;
 };
 
-TEST_F(CheckReportTest, NeverTestedUnitInTheCurrentFileOnly) {
-  SaveCurrent(Unit(), ReadOn());
-  EXPECT_EQ(b.unit->FileStatusReport(),
-            "Unit 1A2B3C (1207)\r\n"
-            "   Update NOT required\r\n"
-            "   Current status 4 Dec 2026  21:59\r\n"
-            "   No Acoustic check\r\n"
-            "   Depth Offset NOT set\r\n"
-            "   No Self test\r\n"
-            "   No Release check\r\n");
-  // Without the unit line: no indentation.
-  EXPECT_EQ(b.unit->CheckReport(0x1A2B3C, false).substr(0, 21), "Update NOT required\r\n");
-}
-
 TEST_F(CheckReportTest, PassesAndTheAppliedUpdate) {
   StatusChecks c = ReadOn();
   c.CI1Result = 1;

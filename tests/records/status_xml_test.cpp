@@ -137,23 +137,3 @@ TEST_F(DocFixture, BadValuesKeepTheirDefaultsAndTheRestIsStillRead) {
   EXPECT_EQ(e.status.PressureAccuracy, -1.0f);
   EXPECT_EQ(e.status.PressureFullScale, 2.5f);
 }
-
-TEST_F(DocFixture, ListUnitsShowsIdentityAndAddressOrNothingWhenAColumnIsShort) {
-  CStatusXml& d = LoadText(
-      "<Velmoors>" + Unit("<UnitId>1193046</UnitId><Address>12</Address><Channel>3</Channel>") +
-      Unit("<UnitId>4660</UnitId><Address>1</Address><Channel>5</Channel>") +
-      Unit("<UnitId>99</UnitId><Address></Address><Channel>5</Channel>") + "</Velmoors>");
-  std::vector<std::string> lines{"stale"};
-  EXPECT_EQ(d.ListUnits(lines), 2) << "a unit whose Address holds no text is skipped";
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0], "123456  Address 1203");
-  EXPECT_EQ(lines[1], "001234  Address  105");
-
-  CStatusXml& short_ = LoadText("<Velmoors>" + Unit("<UnitId>1</UnitId><Address>1</Address><Channel>2</Channel>") +
-                                Unit("<UnitId>2</UnitId><Address>1</Address>") + "</Velmoors>");
-  EXPECT_EQ(short_.ListUnits(lines), 0);
-  EXPECT_TRUE(lines.empty());
-  std::vector<std::string> ids{"stale"};
-  EXPECT_EQ(short_.ListUnitIds(ids), 2);
-  EXPECT_EQ(ids, (std::vector<std::string>{"1", "2"}));
-}

@@ -98,19 +98,4 @@ TEST(CommPort, BreakSendsTheUnitToItsBootloader) {
   EXPECT_EQ(b.unit->breaks, 1);
 }
 
-TEST(Delay, WaitsTheFullTimeAcrossTheWrapOfTheTickCounter) {
-  VirtualClock clock;
-  clock.tickBase = 0xFFFFFFFFu - 30;  // the counter wraps in 31 ms
-  ASSERT_EQ(clock.Ticks(), 0xFFFFFFFFu - 30);
-  uint64_t start = clock.NowMs();
-  Delay(clock, 100);
-  EXPECT_EQ(clock.NowMs() - start, 100u);
-  Delay(clock, 0);
-  EXPECT_EQ(clock.NowMs() - start, 100u);
-  clock.tickBase = 0xFFFFFFFFu - 5 - static_cast<uint32_t>(clock.NowMs());
-  start = clock.NowMs();
-  Delay(clock, 6);  // ends exactly on the wrap
-  EXPECT_EQ(clock.NowMs() - start, 6u);
-}
-
 }  // namespace

@@ -22,17 +22,6 @@ TEST(BreakReset, BringsAHungUnitBack) {
   EXPECT_EQ(b.unit->port.lineSettings.baud, 9600u);
 }
 
-TEST(BreakReset, UnitThatNeverReturnsReportsTheLastReply) {
-  UnitOnBench b;
-  b.sim().faults.neverReturns = true;
-  char message[200] = "";
-  uint64_t start = b.nowMs();
-  EXPECT_FALSE(b.unit->BreakReset(message));
-  EXPECT_STREQ(message, "Comms break reset failed to return\rError reply []");
-  EXPECT_EQ(Count(b.wire(), "#DASP,0\r\n"), 30u);
-  EXPECT_GT(b.nowMs() - start, 30 * 1000u);
-}
-
 TEST(BreakReset, UnitThatAnswersAtTheThirtiethProbeCountsAsReset) {
   UnitOnBench b;
   b.sim().bootMs = 0;

@@ -77,12 +77,6 @@ TEST(HardwareStatus, AssemblyCommaLists) {
   EXPECT_EQ(s.Fitted, 0x0104u);
 }
 
-TEST(TransponderStatus, FunctionLevelIsTheLowByteOfAHexValue) {
-  EXPECT_EQ(Tpst({"Function Level = 2C"}).FunctionLevel, 0x2C);
-  EXPECT_EQ(Tpst({"Function Level = 1A4"}).FunctionLevel, 0xA4);
-  EXPECT_EQ(Tpst({"Function Level = ??"}).FunctionLevel, 0);
-}
-
 TEST(TransponderStatus, AddressChannelAndHprByLength) {
   // "312" is address 3, channel 12; "1207" address 12, channel 7; other lengths give 0 and 0.
   const std::pair<const char*, std::array<int32_t, 2>> ad[] = {

@@ -68,21 +68,6 @@ TEST(UnitActions, EveryUnitActionStopsAtTheCommsCheckOnASilentUnit) {
   }
 }
 
-TEST(UnitActions, DepthZeroAsksForThePressureWithTheEnterButton) {
-  WindowOnBench w;
-  w.StartAndReadStatus();
-  w.wire().clear();
-  w.op.entries.push_back(std::nullopt);  // cancelled: 1000 stands
-  w.dlg->OnCommand(ctl::kSetDepth);
-  EXPECT_EQ(w.op.entryTitles, (std::vector<std::string>{"Enter Atmospheric pressure in millibars"}));
-  auto sent = WireLines(w.wire());
-  EXPECT_EQ(sent.front(), "#RRTC");
-  EXPECT_EQ(sent.back(), "#ZDOF,1000");
-  EXPECT_NE(w.dlg->paneText.find("Offset   = 14.504"), std::string::npos) << w.dlg->paneText;
-  EXPECT_NEAR(w.unit().status.currentChecks.DepthOffsetValue, 14.504 * 1.459321415541773, 1e-3);
-  EXPECT_FALSE(w.op.busyVisible);
-}
-
 TEST(UnitActions, SerialNumberFromTheEntryDialog) {
   WindowOnBench w;
   w.StartAndReadStatus();

@@ -56,18 +56,6 @@ TEST_F(BenchActions, HardwareSelfTestAndReleaseTestShowTheirResults) {
   EXPECT_EQ(b.op.boxes.size(), 0u);
 }
 
-TEST_F(BenchActions, GetFileStatusReadsTheFilesAndSendsNothing) {
-  char scratch[CTransponder::kReplyTextSize];
-  ASSERT_TRUE(unit().GetStatus("", scratch, false));
-  b.wire().clear();
-  GetFileStatusAction(unit(), window);
-  EXPECT_EQ(b.dlg->paneText, unit().FileStatusReport());
-  EXPECT_TRUE(StartsWith(b.dlg->paneText, "Unit 1A2B3C (1207)\r\n   Update NOT required\r\n"));
-  EXPECT_EQ(b.view.pushedPane, b.dlg->paneText);
-  EXPECT_EQ(b.wire(), "");
-  EXPECT_EQ(b.op.busyShows, 0);
-}
-
 TEST_F(BenchActions, SetNewStatusWithoutAnEntrySendsNoSetting) {
   b.dlg->rawReplies = true;
   b.view.checkBox = true;

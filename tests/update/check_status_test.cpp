@@ -82,27 +82,4 @@ TEST_F(CheckStatusTest, EveryDifferenceIsListedInOrderCurrentFirst) {
                " is 2 not 4\r\n");
 }
 
-TEST_F(CheckStatusTest, OnePowerForAllIsComparedThroughCpaAlone) {
-  UnitStatus cur = Typical();
-  UnitStatus req = Typical();
-  cur.CPA = req.CPA = 2;
-  cur.CPU = 1, cur.CPJ = 7, cur.CPL = 3;  // not looked at, CPJ included
-  EXPECT_TRUE(Check(cur, req));
-  EXPECT_STREQ(report, "");
-
-  req.CPA = 1;
-  EXPECT_FALSE(Check(cur, req));
-  EXPECT_STREQ(report, "TX power is 2 not 1\r\n");
-
-  // Required CPA 0 against current 1: CPA is not compared, the five powers are.
-  cur = Typical();
-  req = Typical();
-  req.CPA = 0;
-  cur.CPA = 1;
-  EXPECT_TRUE(Check(cur, req));
-  req.CPL = 3;
-  EXPECT_FALSE(Check(cur, req));
-  EXPECT_STREQ(report, "CPL power is 1 not 3\r\n");
-}
-
 }  // namespace
