@@ -140,7 +140,8 @@ TEST(ReadSensors, PressureSensorValuesOrNone) {
   EXPECT_EQ(b.st().DepthOffset, static_cast<float>(0.125 * kSensorFactor1 * kSensorFactor2));
   EXPECT_EQ(b.st().UnitId, -1) << "only the sensor fields change";
 
-  ApplyStatusProfile(b.sim(), SimProfile::ToneOnly);  // no sensor
+  ApplyStatusProfile(b.sim(), SimProfile::ToneOnly);  // no sensor: nothing read
+  b.unit->status.currentStatus = UnitStatus{};
   EXPECT_TRUE(b.unit->ReadSensors());
   EXPECT_EQ(b.st().DepthOffset, -9999.0f);
 
