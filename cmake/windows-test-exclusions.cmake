@@ -3,6 +3,10 @@
 set(VT_WINDOWS_TEST_EXCLUSIONS
   # file (under tests/)              reason
   "faults/status_files_test.cpp"     "kills a child process mid-save with fork()"
+  "faults/cut_replies_test.cpp"      "its bench (fault_bench.h) runs cases in a child process: fork(), setuid()"
+  "faults/silent_unit_test.cpp"      "its bench (fault_bench.h) runs cases in a child process: fork(), setuid()"
+  "records/atomic_save_test.cpp"     "tells a renamed file from a rewritten one by its inode number (stat)"
+  "records/damaged_files_test.cpp"   "watches file opens with inotify and limits file size with setrlimit"
 )
 
 function(vt_drop_windows_exclusions sources_var)

@@ -39,7 +39,10 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   step "new Wine prefix"
   wineboot -i >/dev/null 2>&1
 fi
-wineserver -p  # stays up between the programs, so each starts quickly
+# Wine's server and services stay up between the programs, so each starts quickly. The services
+# start with the first program and keep its output open: start them here, writing nowhere.
+wine_up() { wineserver -w; wineserver -p; wineboot >/dev/null 2>&1 </dev/null; }
+wine_up
 pty_pid=""
 cleanup() {
   [ -n "$pty_pid" ] && kill "$pty_pid" 2>/dev/null || true
@@ -63,7 +66,7 @@ for _ in $(seq 50); do [ -L "$link" ] && [ -s "$out/com4-pty.txt" ] && break; sl
 slave=$(head -1 "$out/com4-pty.txt")
 wine reg add 'HKLM\Software\Wine\Ports' /v COM4 /d "$link" /f >/dev/null 2>&1
 wineserver -k || true  # the port map is read when Wine starts
-wineserver -p
+wine_up
 [ "$(readlink "$WINEPREFIX/dosdevices/com4")" = "$link" ] || ln -sfn "$link" "$WINEPREFIX/dosdevices/com4"
 export VT_BREAK_TTY=$slave VT_BREAK_FIFO=$fifo LD_PRELOAD=$root/build/vt-break-shim.so
 

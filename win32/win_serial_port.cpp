@@ -16,7 +16,7 @@ namespace {
 bool IsGoneError(DWORD e) {
   return e == ERROR_ACCESS_DENIED || e == ERROR_BAD_COMMAND || e == ERROR_DEVICE_REMOVED ||
          e == ERROR_DEVICE_NOT_CONNECTED || e == ERROR_GEN_FAILURE || e == ERROR_INVALID_HANDLE ||
-         e == ERROR_FILE_NOT_FOUND || e == ERROR_NO_SUCH_DEVICE;
+         e == ERROR_FILE_NOT_FOUND || e == ERROR_DEV_NOT_EXIST;
 }
 
 std::string Narrow(const wchar_t* w) {

@@ -249,8 +249,9 @@ TEST(TestTransponderFile, SixteenLinesExactly) {
             "0\tFile update status\n");
 }
 
+// Read in text mode, as the file is written: its lines end in CR LF on Windows.
 std::string ReadFile(const std::filesystem::path& p) {
-  std::ifstream f(p, std::ios::binary);
+  std::ifstream f(p);
   std::stringstream s;
   s << f.rdbuf();
   return s.str();
