@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/text_numbers.h"
 #include "serial/transponder.h"
 
 namespace {
@@ -15,15 +16,6 @@ constexpr const char* kBadFormat = "Incorrect length or format!!";
 constexpr const char* kNonNumeric = "Non-numeric characters entered!!";
 constexpr double kOffsetFactor = 1.459321415541773;
 constexpr int64_t kExtendedSerialBase = 1000000000;
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// A double as a 32-bit float, held at the float's range instead of overflowing it.
-float ToFloat(double v) {
-  if (v > FLT_MAX) return FLT_MAX;
-  if (v < -FLT_MAX) return -FLT_MAX;
-  return static_cast<float>(v);
-}
 
 // The digits of text[from, to) as a number; false when there are none or when it passes limit.
 bool ParseDigits(std::string_view text, size_t from, size_t to, int64_t limit, int64_t& out) {
@@ -39,7 +31,7 @@ bool ParseDigits(std::string_view text, size_t from, size_t to, int64_t limit, i
 }  // namespace
 
 bool CTransponder::SetClock(const DateTime& when, TextSpan reply) {
-  if (busyShown) SetBusyCaption("Setting time");
+  if (serial.busyShown) SetBusyCaption("Setting time");
   const CivilTime c = when.ToCivil();
   // The unit counts Monday as 1 and Sunday as 7.
   const int weekday = when.DayOfWeek() == 0 ? 7 : when.DayOfWeek();
@@ -53,7 +45,7 @@ bool CTransponder::SetDepthOffset(int pressureMillibars, TextSpan reply) {
   char statusText[kReplyTextSize];
   GetStatus("", statusText, true);
   if (pressureMillibars <= 750 || pressureMillibars >= 1250) return false;
-  if (busyShown) SetBusyCaption("Setting depth offset");
+  if (serial.busyShown) SetBusyCaption("Setting depth offset");
   char command[40];
   std::snprintf(command, sizeof command, "#ZDOF,%d", pressureMillibars);
   port.Delay(1000);
@@ -63,14 +55,14 @@ bool CTransponder::SetDepthOffset(int pressureMillibars, TextSpan reply) {
   }
   char value[100];
   ExtractValue(reply.c_str(), "Offset   =", value);
-  currentChecks.DepthOffsetValue = ToFloat(std::atof(value) * kOffsetFactor);
-  currentChecks.DepthOffsetTime = NowUtc();
+  status.currentChecks.DepthOffsetValue = textnum::ToFloat(textnum::LeadingReal(value, textnum::Blanks::kCSpace) * kOffsetFactor);
+  status.currentChecks.DepthOffsetTime = NowUtc();
   SaveCurrentEntry();
   return true;
 }
 
 bool CTransponder::SetSerialNumber(const char* entered, TextSpan reply) {
-  if (busyShown) SetBusyCaption("Setting serial number");
+  if (serial.busyShown) SetBusyCaption("Setting serial number");
   const std::string_view text(entered ? entered : "");
   const size_t sep = text.find_last_of("-,");
   if (sep == std::string_view::npos || sep == 0 || text.size() - sep < 2 || text.size() - sep > 4) {
@@ -79,7 +71,7 @@ bool CTransponder::SetSerialNumber(const char* entered, TextSpan reply) {
   }
   const bool prefixed = text[0] == 'E' || text[0] == 'e';
   for (size_t i = prefixed ? 1 : 0; i < text.size(); ++i) {
-    if (i != sep && !IsDigit(text[i])) {
+    if (i != sep && !textnum::IsDigit(text[i])) {
       reply.Assign(kNonNumeric);
       return false;
     }
@@ -107,37 +99,37 @@ void CTransponder::EnterDasCalibration(TextSpan reply) {
     reply.Assign("Failed on watchdog restart function");
     return;
   }
-  if (busyShown) SetBusyCaption("Entering DAS calibration mode");
+  if (serial.busyShown) SetBusyCaption("Entering DAS calibration mode");
   Exchange("#DAST,22", reply);
   reply.Assign("DAS calibration mode entry");
 }
 
 void CTransponder::InitialiseUnit() {
-  if (busyShown) SetBusyCaption("Initialising transponder");
-  Exchange("#INTP", replyText);
+  if (serial.busyShown) SetBusyCaption("Initialising transponder");
+  Exchange("#INTP", status.replyText);
 }
 
 void CTransponder::EnableUnit() {
-  if (busyShown) SetBusyCaption("Enabling transponder");
-  Exchange("#ENTP", replyText);
+  if (serial.busyShown) SetBusyCaption("Enabling transponder");
+  Exchange("#ENTP", status.replyText);
 }
 
 void CTransponder::InstallFactoryDefaults() {
   HideBusy();
   op.MessageBox("Warning - this will change the address to 1001", "Warning", MbButtons::Ok, MbIcon::Exclamation);
   ShowBusy();
-  if (busyShown) SetBusyCaption("Setting factory defaults");
-  Exchange("#ISFD", replyText);
+  if (serial.busyShown) SetBusyCaption("Setting factory defaults");
+  Exchange("#ISFD", status.replyText);
 }
 
 void CTransponder::TestSynchOut() {
-  if (busyShown) SetBusyCaption("Testing synch output");
-  Exchange("#TXPG", replyText);
+  if (serial.busyShown) SetBusyCaption("Testing synch output");
+  Exchange("#TXPG", status.replyText);
 }
 
 void CTransponder::EnableSynchIn() {
-  if (busyShown) SetBusyCaption("Enabling synch in");
-  Exchange("#ENSI", replyText);
+  if (serial.busyShown) SetBusyCaption("Enabling synch in");
+  Exchange("#ENSI", status.replyText);
 }
 
 bool CTransponder::SendGcmd4(TextSpan reply) {
@@ -153,7 +145,7 @@ bool CTransponder::SendGcmd3(TextSpan reply) {
 }
 
 void CTransponder::DisableUnit() {
-  if (busyShown) SetBusyCaption("Disabling Transponder");
+  if (serial.busyShown) SetBusyCaption("Disabling Transponder");
   char reply[kExchangeBufferSize];
   Exchange("#GCMD,2", reply);
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/text_numbers.h"
 #include "records/check_report.h"
 #include "records/status_xml.h"
 #include "serial/transponder.h"
@@ -36,18 +37,18 @@ std::string Build(CTransponder& u, int32_t unitId, bool withUnitLine, const Entr
   const std::string indent = withUnitLine ? "   " : "";
   if (withUnitLine) {
     if (!source.loadCurrent(unitId)) source.loadNew(unitId);
-    out += Line("", UnitLine(unitId, u.storedStatus));
+    out += Line("", UnitLine(unitId, u.records.storedStatus));
   }
   if (source.loadNew(unitId)) {
-    out += Line(indent, u.storedChecks.UpdatedResult ? "Updated " + DateText(u.storedChecks.UpdatedTime)
+    out += Line(indent, u.records.storedChecks.UpdatedResult ? "Updated " + DateText(u.records.storedChecks.UpdatedTime)
                                                      : std::string("******** Update required ********"));
   } else {
     out += Line(indent, "Update NOT required");
   }
   if (source.loadCurrent(unitId)) {
-    const StatusChecks& c = u.storedChecks;
+    const StatusChecks& c = u.records.storedChecks;
     out += Line(indent, "Current status " + DateText(c.LastStatusTime));
-    if (!AcousticCheckAvailable(u.storedStatus.T7V.c_str()))
+    if (!AcousticCheckAvailable(u.records.storedStatus.T7V.c_str()))
       out += Line(indent, "Acoustic check not available");
     else if (NeverDone(c.CI1Time))
       out += Line(indent, "No Acoustic check");
@@ -77,21 +78,8 @@ std::string Build(CTransponder& u, int32_t unitId, bool withUnitLine, const Entr
   return out;
 }
 
-// The leading decimal number of a text, 0 when it has none (held at the 32-bit range).
-int32_t LeadingNumber(const char* text) {
-  const char* p = text ? text : "";
-  while (*p == ' ' || *p == '\t') ++p;
-  bool negative = false;
-  if (*p == '+' || *p == '-') negative = *p++ == '-';
-  long long value = 0;
-  for (; *p >= '0' && *p <= '9'; ++p) {
-    value = value * 10 + (*p - '0');
-    if (value > 2147483648LL) value = 2147483648LL;
-  }
-  if (negative) value = -value;
-  if (value > 2147483647LL) value = 2147483647LL;
-  return static_cast<int32_t>(value);
-}
+// The leading decimal number of a unit identity or a version, 0 when it has none.
+int32_t LeadingNumber(const char* text) { return textnum::LeadingInt(text, textnum::Blanks::kSpaceTab); }
 
 // Reads entries from a document as it was loaded, without going back to the file: one
 // look-up in the document's index per unit, so a report over every unit reads each file once.
@@ -112,8 +100,8 @@ class LoadedDocument {
       else cached_->reset();
     }
     if (!*cached_) return false;
-    unit_.storedChecks = (*cached_)->checks;
-    unit_.storedStatus = (*cached_)->status;
+    unit_.records.storedChecks = (*cached_)->checks;
+    unit_.records.storedStatus = (*cached_)->status;
     return true;
   }
 
@@ -164,9 +152,9 @@ std::string CTransponder::FileStatusReport() {
   CloseStatusFiles();
   OpenStatusFiles();
   std::vector<std::string> ids;
-  currentFile->ListUnitIds(ids);
-  LoadedDocument current(*this, currentFile.get(), true);
-  LoadedDocument pending(*this, newFile.get(), false);
+  records.currentFile->ListUnitIds(ids);
+  LoadedDocument current(*this, records.currentFile.get(), true);
+  LoadedDocument pending(*this, records.newFile.get(), false);
   EntrySource source{[&current](int32_t id) { return current.Load(id); },
                      [&pending](int32_t id) { return pending.Load(id); }};
   std::string out;

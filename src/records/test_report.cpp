@@ -3,12 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/text_numbers.h"
 #include "serial/transponder.h"
 #include "status/status_report.h"
 
 namespace {
-
-bool Contains(const char* text, const char* what) { return text && std::strstr(text, what) != nullptr; }
 
 // Writes the whole text; false when the file cannot be created or the write fails.
 bool WriteTextFile(const std::filesystem::path& path, const std::string& text) {
@@ -40,23 +39,23 @@ bool ProduceTestReport(CTransponder& unit, std::string& paneText) {
   IOperator& op = unit.op;
   unit.ShowBusy();
   if (!unit.CheckComms(3)) return false;
-  if (!unit.GetStatus("", unit.replyText, true)) {
+  if (!unit.GetStatus("", unit.status.replyText, true)) {
     unit.HideBusy();
     const MbAnswer a = op.MessageBox("Incomplete status recovered\r\nContinue anyway??", "Communications error",
                                      MbButtons::YesNo, MbIcon::Exclamation);
     if (a != MbAnswer::Yes) return false;
     unit.ShowBusy();
   }
-  const UnitStatus& s = unit.currentStatus;
+  const UnitStatus& s = unit.status.currentStatus;
   std::string report = IdentityText(s) + InterrogateText(s) + TimingPowerText(s);
   const std::string daughterCard = DaughterCardText(s);
   if (!daughterCard.empty()) report += "\r\n" + daughterCard;
 
-  unit.HardwareSelfCheck(unit.replyText, false);
+  unit.HardwareSelfCheck(unit.status.replyText, false);
   report += "\r\n";
-  report += unit.replyText;
+  report += unit.status.replyText;
 
-  if (Contains(s.Das.c_str(), "V0.0") && s.DasId.size() < 2) {
+  if (textnum::Contains(s.Das.c_str(), "V0.0") && s.DasId.size() < 2) {
     report += "\r\nNo DAS card found\r\n";
   } else {
     if ((s.Fitted & 0x100) == 0) {
@@ -67,18 +66,18 @@ bool ProduceTestReport(CTransponder& unit, std::string& paneText) {
       unit.ShowBusy();
       if (a == MbAnswer::Yes) {
         unit.port.Delay(1000);
-        unit.ReleaseCheck(unit.replyText, false);
+        unit.ReleaseCheck(unit.status.replyText, false);
         report += "\r\n";
-        report += unit.replyText;
+        report += unit.status.replyText;
         report += "\r\n";
       } else {
         report += "\r\nRelease mechanism NOT TESTED\r\n";
       }
     }
-    report += VersionsSensorsText(unit.currentStatus);
+    report += VersionsSensorsText(unit.status.currentStatus);
     unit.ReadSensors();
     report += "\r\n\r\n";
-    report += unit.replyText;
+    report += unit.status.replyText;
   }
 
   const CivilTime now = unit.localNow().ToCivil();
@@ -87,7 +86,7 @@ bool ProduceTestReport(CTransponder& unit, std::string& paneText) {
                 now.month, now.year);
   report += stamp;
 
-  const std::filesystem::path path = TestReportPath(unit.paths, unit.currentStatus.SerialNo.view());
+  const std::filesystem::path path = TestReportPath(unit.paths, unit.status.currentStatus.SerialNo.view());
   const std::string fileText = TestReportFileText(report);
   unit.HideBusy();
   if (WriteTextFile(path, fileText))

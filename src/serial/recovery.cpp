@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/text_numbers.h"
 #include "serial/transponder.h"
 
 namespace {
-bool Contains(const char* text, const char* what) { return std::strstr(text, what) != nullptr; }
 
 // Sends a line (uncounted) and reports whether the reply holds the bootloader prompt.
 bool PromptAnswer(CCommPort& port, int seconds) {
@@ -14,7 +14,7 @@ bool PromptAnswer(CCommPort& port, int seconds) {
   TextSpan b(buf);
   b.Assign(" ");
   port.SendLine(b, seconds, true);
-  return Contains(buf, "Boot>");
+  return textnum::Contains(buf, "Boot>");
 }
 
 void SendRawText(CCommPort& port, const char* text, int seconds) {
@@ -37,7 +37,7 @@ bool CTransponder::EnterBootPrompt() {
 
 bool CTransponder::BreakReset(TextSpan message) {
   port.failuresLeft = 3;
-  if (busyShown) SetBusyCaption("Sending comms break");
+  if (serial.busyShown) SetBusyCaption("Sending comms break");
   if (!port.Open(true)) return false;
   port.SendBreak();
   port.Delay(500);
@@ -52,16 +52,16 @@ bool CTransponder::BreakReset(TextSpan message) {
   port.Delay(10);
   SendRawText(port, "\r\n", 1);
   port.Delay(10);
-  if (busyShown) SetBusyCaption("Waiting for Transponder to reboot");
+  if (serial.busyShown) SetBusyCaption("Waiting for Transponder to reboot");
   port.Delay(1000);
   char probe[100] = {};
   bool ready = false;
   for (int i = 0; i < 30 && !ready; ++i) {
-    timeoutOverride = 0;
+    serial.timeoutOverride = 0;
     TextSpan p(probe);
     p.Assign("#DASP,0");
     port.SendLine(p, 1, true);
-    ready = Contains(probe, "DASP OK");
+    ready = textnum::Contains(probe, "DASP OK");
   }
   if (!ready) {
     std::string text = "Comms break reset failed to return\rError reply [";
@@ -75,7 +75,7 @@ bool CTransponder::BreakReset(TextSpan message) {
 }
 
 bool CTransponder::ResetWatchdog(bool stayInBootloader) {
-  if (busyShown) SetBusyCaption("Resetting watchdog timer");
+  if (serial.busyShown) SetBusyCaption("Resetting watchdog timer");
   if (EnterBootPrompt()) {
     port.Delay(100);
     SendRawText(port, "W", 0);
@@ -93,7 +93,7 @@ bool CTransponder::ResetWatchdog(bool stayInBootloader) {
     TextSpan p(probe);
     p.Assign("#DASP,0");
     port.SendLine(p, 1, true);
-    if (Contains(probe, "DASP OK")) return true;
+    if (textnum::Contains(probe, "DASP OK")) return true;
   }
   return false;
 }

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/text_numbers.h"
 #include "serial/transponder.h"
 
 namespace {
@@ -13,7 +14,6 @@ namespace {
 // above 127.
 bool EndsCommand(unsigned char c) { return c < 32 || c > 127 || c == '^'; }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Turns the wait cursor off however the action ends.
 struct WaitCursorScope {
@@ -42,9 +42,9 @@ CommandEntry ParseCommandLine(const char* line) {
     negative = true;
     ++t;
   }
-  if (IsDigit(*t)) {
+  if (textnum::IsDigit(*t)) {
     int32_t value = 0;
-    for (int i = 0; i < 3 && IsDigit(*t); ++i, ++t) value = value * 10 + (*t - '0');
+    for (int i = 0; i < 3 && textnum::IsDigit(*t); ++i, ++t) value = value * 10 + (*t - '0');
     e.timeout = value;
   }
   if (negative) e.timeout = -e.timeout;
@@ -99,23 +99,23 @@ void RunCommandButton(CTransponder& unit, BenchWindow& window, int index) {
   const std::string command = window.commandText[index].str();
   if (timeout >= 0 && !unit.CheckComms(3)) return;
   if (command.find("CKHW") != std::string::npos) {
-    if (!unit.Exchange("#CKHW", unit.replyText)) {
-      TextSpan(unit.replyText).Append(kPreHardwareCheckNote);
-      window.showReply(unit.replyText, kReplyHeader);
+    if (!unit.Exchange("#CKHW", unit.status.replyText)) {
+      TextSpan(unit.status.replyText).Append(kPreHardwareCheckNote);
+      window.showReply(unit.status.replyText, kReplyHeader);
       return;
     }
   }
   if (command.find("RTST") != std::string::npos) {
-    unit.ReleaseCheck(unit.replyText, true);
-    window.showReply(unit.replyText, kReplyHeader);
+    unit.ReleaseCheck(unit.status.replyText, true);
+    window.showReply(unit.status.replyText, kReplyHeader);
   } else if (command.find("TPSN") != std::string::npos) {
     // A cancelled entry leaves the empty default, which the serial-number rule refuses.
     const std::string entered = op.Entry("Enter serial number as xxxxx-yy", "", true).value_or("");
-    unit.SetSerialNumber(entered.c_str(), unit.replyText);
-    window.showReply(unit.replyText, kReplyHeader);
+    unit.SetSerialNumber(entered.c_str(), unit.status.replyText);
+    window.showReply(unit.status.replyText, kReplyHeader);
   } else {
-    unit.timeoutOverride = std::abs(timeout);
-    unit.Exchange(command.c_str(), unit.replyText);
-    window.showReply(unit.replyText, kReplyHeader);
+    unit.serial.timeoutOverride = std::abs(timeout);
+    unit.Exchange(command.c_str(), unit.status.replyText);
+    window.showReply(unit.status.replyText, kReplyHeader);
   }
 }

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "firmware/bootload_action.h"
+#include "platform/text_numbers.h"
 #include "quickset/quickset_flow.h"
 #include "status/status_report.h"
 #include "ui/bench_actions.h"
@@ -147,7 +148,7 @@ void CTesterDlg::ShowReply(const char* text, uint8_t header) {
     paneText = t;
   } else {
     paneText = header ? std::string(t) + "\r\n\r\n" : std::string();
-    paneText += StatusReportText(unit.currentStatus);
+    paneText += StatusReportText(unit.status.currentStatus);
   }
   unit.HideBusy();
   Push();
@@ -228,30 +229,30 @@ void CTesterDlg::OnGeneralStatus() {
   }
   Pull();
   paneText.clear();
-  unit.GetStatus("", unit.replyText, true);
+  unit.GetStatus("", unit.status.replyText, true);
   actionsHidden = false;
   ShowUnitActions();
-  ShowReply(unit.replyText, kNoReplyHeader);
+  ShowReply(unit.status.replyText, kNoReplyHeader);
 }
 
 void CTesterDlg::OnReadSensors() {
   if (!BeginUnitAction()) return;
   unit.ReadSensors();
-  ShowReply(unit.replyText, kReplyHeader);
+  ShowReply(unit.status.replyText, kReplyHeader);
 }
 
 void CTesterDlg::OnReset() {
   unit.ShowBusy();
   Pull();
   paneText.clear();
-  unit.BreakReset(unit.replyText);
-  ShowReply(unit.replyText, kReplyHeader);
+  unit.BreakReset(unit.status.replyText);
+  ShowReply(unit.status.replyText, kReplyHeader);
 }
 
 void CTesterDlg::OnSetTime() {
   if (!BeginUnitAction()) return;
-  unit.SetClock(unit.localNow(), unit.replyText);
-  ShowReply(unit.replyText, kReplyHeader);
+  unit.SetClock(unit.localNow(), unit.status.replyText);
+  ShowReply(unit.status.replyText, kReplyHeader);
 }
 
 std::string CTesterDlg::PressureRefusedText(int pressure) {
@@ -268,63 +269,62 @@ void CTesterDlg::OnSetDepth() {
   std::string entered = unit.op.Entry("Enter Atmospheric pressure in millibars", "1000", true).value_or("1000");
   // The leading decimal number, as the standard conversion reads it, held to the int's range
   // (anything that large is refused as out of range anyway).
-  const long long value = std::strtoll(entered.c_str(), nullptr, 10);
-  const int pressure = value > INT_MAX ? INT_MAX : value < INT_MIN ? INT_MIN : static_cast<int>(value);
+  const int pressure = textnum::LeadingInt(entered.c_str(), textnum::Blanks::kCSpace);
   unit.ShowBusy();
-  if (!unit.SetDepthOffset(pressure, unit.replyText) && (pressure <= 750 || pressure >= 1250)) {
+  if (!unit.SetDepthOffset(pressure, unit.status.replyText) && (pressure <= 750 || pressure >= 1250)) {
     // Nothing was sent: say so rather than show the previous action's reply again.
-    TextSpan(unit.replyText).Assign(PressureRefusedText(pressure));
+    TextSpan(unit.status.replyText).Assign(PressureRefusedText(pressure));
   }
-  ShowReply(unit.replyText, kReplyHeader);
+  ShowReply(unit.status.replyText, kReplyHeader);
 }
 
 void CTesterDlg::OnSetSerialNumber() {
   if (!unit.CheckComms(3)) return;
   std::string entered = unit.op.Entry("Enter serial number as xxxxx-yy", "", true).value_or("");
   unit.ShowBusy();
-  unit.SetSerialNumber(entered.c_str(), unit.replyText);
-  ShowReply(unit.replyText, kReplyHeader);
+  unit.SetSerialNumber(entered.c_str(), unit.status.replyText);
+  ShowReply(unit.status.replyText, kReplyHeader);
 }
 
 void CTesterDlg::OnDasCalibration() {
   if (!BeginUnitAction()) return;
-  unit.EnterDasCalibration(unit.replyText);
-  ShowReply(unit.replyText, kReplyHeaderDasCalibration);
+  unit.EnterDasCalibration(unit.status.replyText);
+  ShowReply(unit.status.replyText, kReplyHeaderDasCalibration);
 }
 
 void CTesterDlg::OnInitialise() {
   if (!BeginUnitAction()) return;
   unit.InitialiseUnit();
-  ShowReply(unit.replyText, kReplyHeader);
+  ShowReply(unit.status.replyText, kReplyHeader);
 }
 
 void CTesterDlg::OnEnable() {
   if (!BeginUnitAction()) return;
   unit.EnableUnit();
-  ShowReply(unit.replyText, kReplyHeader);
+  ShowReply(unit.status.replyText, kReplyHeader);
 }
 
 void CTesterDlg::OnFactoryDefaults() {
   if (!BeginUnitAction()) return;
   unit.InstallFactoryDefaults();
-  ShowReply(unit.replyText, kReplyHeader);
+  ShowReply(unit.status.replyText, kReplyHeader);
 }
 
 void CTesterDlg::OnSynchOut() {
   if (!BeginUnitAction()) return;
   unit.TestSynchOut();
-  ShowReply(unit.replyText, kReplyHeader);
+  ShowReply(unit.status.replyText, kReplyHeader);
 }
 
 void CTesterDlg::OnSynchIn() {
   if (!BeginUnitAction()) return;
   unit.EnableSynchIn();
-  ShowReply(unit.replyText, kReplyHeader);
+  ShowReply(unit.status.replyText, kReplyHeader);
 }
 
 void CTesterDlg::OnRawReplies() {
   Pull();
-  ShowReply(unit.replyText, lastReplyHeader);
+  ShowReply(unit.status.replyText, lastReplyHeader);
 }
 
 MainWindowHooks CTesterDlg::Hooks() {

@@ -4,11 +4,11 @@
 // commands: "#STAD" for the address and HPR pair, "#ESSI"/"#DSSI" for the synch input, and for
 // the rest a "#GCMD" pair, the parameter's own command and then the selection code.
 // Replies are not inspected to decide anything; the caller reads the unit back and verifies.
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "platform/text_numbers.h"
 #include "quickset/parameter_tables.h"
 #include "serial/diagnostic_trace.h"
 #include "serial/transponder.h"
@@ -17,15 +17,7 @@
 
 namespace {
 
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...) {
-  char buf[256];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(buf, sizeof buf, format, args);
-  va_end(args);
-  return buf;
-}
+using textnum::Format;
 
 // The character of an enable status at a position; the string's end reads as NUL.
 char EnableAt(const FixedText<10>& enabled, size_t position) {
@@ -36,10 +28,10 @@ char EnableAt(const FixedText<10>& enabled, size_t position) {
 // appended to replyText (after CR LF when it starts with a printable character), a unit at its
 // bootloader prompt fails, and only a complete reply is parsed.
 bool ReadAgain(CTransponder& u, const char* command, const char* caption, void (*parse)(const char*, UnitStatus&)) {
-  if (u.busyShown) u.SetBusyCaption(caption);
+  if (u.serial.busyShown) u.SetBusyCaption(caption);
   char reply[CTransponder::kExchangeBufferSize];
   const bool complete = u.Exchange(command, TextSpan(reply));
-  TextSpan out(u.replyText);
+  TextSpan out(u.status.replyText);
   if (static_cast<unsigned char>(reply[0]) >= 32) out.Append("\r\n");
   out.Append(reply);
   if (std::strstr(reply, "Boot>")) {
@@ -47,7 +39,7 @@ bool ReadAgain(CTransponder& u, const char* command, const char* caption, void (
     return false;
   }
   if (!complete) return false;
-  parse(reply, u.currentStatus);
+  parse(reply, u.status.currentStatus);
   return true;
 }
 
@@ -55,7 +47,7 @@ bool ReadAgain(CTransponder& u, const char* command, const char* caption, void (
 // exchange of the run got a complete reply.
 class UpdateRun {
  public:
-  explicit UpdateRun(CTransponder& unit) : u_(unit), req_(unit.requiredStatus), cur_(unit.currentStatus) {}
+  explicit UpdateRun(CTransponder& unit) : u_(unit), req_(unit.status.requiredStatus), cur_(unit.status.currentStatus) {}
 
   void Run();
 
@@ -74,7 +66,7 @@ class UpdateRun {
   }
 
   void Caption(const char* caption) {
-    if (u_.busyShown) u_.SetBusyCaption(caption);
+    if (u_.serial.busyShown) u_.SetBusyCaption(caption);
   }
   // A changed parameter: its caption on the busy window and in the trace.
   void Changing(const char* caption) {
@@ -340,32 +332,32 @@ void UpdateRun::Run() {
 }  // namespace
 
 void CTransponder::UpdateStatus() {
-  if (requiredStatus.UnitId != currentStatus.UnitId) return;
+  if (status.requiredStatus.UnitId != status.currentStatus.UnitId) return;
   CParameterTables tables;
-  if (!tables.IsKnownBand(requiredStatus.Band.c_str())) requiredStatus.Band = currentStatus.Band.view();
-  if (!tables.IsKnownBand(requiredStatus.Band.c_str())) return;
+  if (!tables.IsKnownBand(status.requiredStatus.Band.c_str())) status.requiredStatus.Band = status.currentStatus.Band.view();
+  if (!tables.IsKnownBand(status.requiredStatus.Band.c_str())) return;
 
   ResetWatchdog(false);
   Trace().Write("\r\nStart of update current status first");
-  Trace().Dump(currentStatus);
-  Trace().Dump(requiredStatus);
-  if (busyShown) SetBusyCaption("Searching for update");
+  Trace().Dump(status.currentStatus);
+  Trace().Dump(status.requiredStatus);
+  if (serial.busyShown) SetBusyCaption("Searching for update");
 
   UpdateRun run(*this);
   run.Run();
 
   // The entry is stamped as applied only when the unit answered every command of the run;
   // otherwise it stays required, with the time of the attempt.
-  requiredChecks.UpdatedTime = NowUtc();
-  requiredChecks.UpdatedResult = run.AllAnswered() ? 1 : 0;
+  status.requiredChecks.UpdatedTime = NowUtc();
+  status.requiredChecks.UpdatedResult = run.AllAnswered() ? 1 : 0;
   SaveNewEntry();
 }
 
 bool CTransponder::LoadRequiredStatus(int32_t unitId) {
   if (!LoadNewEntry(unitId)) return false;
-  requiredStatus = storedStatus;
-  requiredChecks = storedChecks;
-  Trace().Dump(requiredStatus);
-  Trace().Write(DescribeChecks(requiredChecks));
+  status.requiredStatus = records.storedStatus;
+  status.requiredChecks = records.storedChecks;
+  Trace().Dump(status.requiredStatus);
+  Trace().Write(DescribeChecks(status.requiredChecks));
   return true;
 }
