@@ -7,6 +7,7 @@ set(VT_WINDOWS_TEST_EXCLUSIONS
   "faults/silent_unit_test.cpp"      "its bench (fault_bench.h) runs cases in a child process: fork(), setuid()"
   "records/atomic_save_test.cpp"     "tells a renamed file from a rewritten one by its inode number (stat)"
   "records/damaged_files_test.cpp"   "watches file opens with inotify and limits file size with setrlimit"
+  "shared_folder/shared_folder_test.cpp" "starts its writers with fork() and kills them with signals"
 )
 
 function(vt_drop_windows_exclusions sources_var)
