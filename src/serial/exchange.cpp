@@ -48,9 +48,9 @@ bool CTransponder::NeedsReadinessFollowUp(const char* command) {
 bool CTransponder::Exchange(const char* command, TextSpan reply, bool uncounted, bool singleAttempt) {
   reply.Clear();
   if (!port.Open(true)) return false;
-  const int32_t timeout = timeoutOverride != 0 ? timeoutOverride : ReplyTimeoutFor(command);
+  const int32_t timeout = serial.timeoutOverride != 0 ? serial.timeoutOverride : ReplyTimeoutFor(command);
   const bool followUp = NeedsReadinessFollowUp(command);
-  timeoutOverride = 0;
+  serial.timeoutOverride = 0;
   const int attempts = singleAttempt ? 1 : 2;
   bool complete = false;
   char buffer[kExchangeBufferSize];
@@ -89,7 +89,7 @@ void CTransponder::CleanReply(const char* source, TextSpan destination) {
 }
 
 bool CTransponder::CheckComms(int budget) {
-  if (busyShown) SetBusyCaption("Checking for valid comms");
+  if (serial.busyShown) SetBusyCaption("Checking for valid comms");
   port.failuresLeft = budget;
   char probe[100];
   TextSpan p(probe);
@@ -117,7 +117,7 @@ bool CTransponder::CheckBootPrompt() {
   port.SendRaw(b, 1, true);
   port.Delay(10);
   if (Contains(buf, "Boot>")) {
-    inBootMode = true;
+    serial.inBootMode = true;
     return false;
   }
   return true;
@@ -162,15 +162,15 @@ void CTransponder::CopyField(TextSpan destination, const char* source) {
 }
 
 void CTransponder::ShowBusy() {
-  if (!busyShown) {
+  if (!serial.busyShown) {
     op.ShowBusy();
-    busyShown = true;
+    serial.busyShown = true;
   }
 }
 
 void CTransponder::SetBusyCaption(const char* caption) { op.SetBusyCaption(caption ? caption : ""); }
 
 void CTransponder::HideBusy() {
-  if (busyShown) op.HideBusy();
-  busyShown = false;
+  if (serial.busyShown) op.HideBusy();
+  serial.busyShown = false;
 }
