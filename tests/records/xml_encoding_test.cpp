@@ -43,9 +43,9 @@ TEST(XmlEncoding, RepliesWithHighAndControlBytesGiveAFileEveryReaderAccepts) {
     r.lines.push_back(SerialStatusRecord(u.state) + ",N" + kOdd + "Z");
     return r;
   });
-  ASSERT_TRUE(b.unit->GetStatus("", TextSpan(b.unit->replyText), false));
-  ASSERT_NE(b.unit->currentStatus.String1.view().find(kOdd), std::string::npos) << b.unit->currentStatus.String1.str();
-  ASSERT_NE(b.unit->currentStatus.String2.view().find(kOdd), std::string::npos);
+  ASSERT_TRUE(b.unit->GetStatus("", TextSpan(b.unit->status.replyText), false));
+  ASSERT_NE(b.unit->status.currentStatus.String1.view().find(kOdd), std::string::npos) << b.unit->status.currentStatus.String1.str();
+  ASSERT_NE(b.unit->status.currentStatus.String2.view().find(kOdd), std::string::npos);
 
   const auto path = b.root / "T7Status" / "Current-Status.xml";
   const std::string saved = ReadFile(path);
@@ -56,7 +56,7 @@ TEST(XmlEncoding, RepliesWithHighAndControlBytesGiveAFileEveryReaderAccepts) {
 
   // Read back: the same 8-bit text less the bell; a second read and save changes nothing.
   char id[16];
-  std::snprintf(id, sizeof id, "%d", b.unit->currentStatus.UnitId);
+  std::snprintf(id, sizeof id, "%d", b.unit->status.currentStatus.UnitId);
   CStatusXml doc;
   ASSERT_EQ(doc.Load(path).outcome, CStatusXml::LoadOutcome::Loaded);
   const StatusEntry entry = doc.ReadUnit(id);
