@@ -3,6 +3,8 @@
 #include <cstring>
 #include <string>
 
+#include "platform/text_numbers.h"
+
 namespace {
 // The base address of each page's window. Page 2 is the window at 0xC000, page 3 the one at
 // 0x8000.
@@ -20,7 +22,6 @@ unsigned HexValue(char c) {
 // characters are not refused.
 unsigned HexPair(const char* p) { return (HexValue(p[0]) * 16 + (HexValue(p[1]) & 0x0F)) & 0xFF; }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 }  // namespace
 
 CSRecordImage::CSRecordImage() { std::memset(pages, 0xFF, sizeof pages); }
@@ -104,7 +105,7 @@ int CSRecordImage::JudgeReply(TextSpan buffer) {
   const char* reply = buffer.c_str() ? buffer.c_str() : "";
   if (std::strlen(reply) <= 3 || std::strstr(reply, "OK")) return 0;
   const char* digit = reply;
-  while (*digit && !IsDigit(*digit)) ++digit;
+  while (*digit && !textnum::IsDigit(*digit)) ++digit;
   if (!*digit) return kUnknownReply;  // the buffer keeps the reply
   const int number = *digit - '0';
   if (number == 0) return 0;
@@ -135,7 +136,7 @@ int CSRecordImage::NextRecord(TextSpan buffer) {
 
   buffer.Clear();
   const char* l = line.c_str();
-  if (l[0] != 'S' || !IsDigit(l[1])) return kIllegalRecord;
+  if (l[0] != 'S' || !textnum::IsDigit(l[1])) return kIllegalRecord;
   const char type = l[1];
   switch (type) {
     case '3':

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/text_numbers.h"
 #include "serial/diagnostic_trace.h"
 #include "serial/transponder.h"
 
@@ -21,7 +22,6 @@ const TimeoutRow kReplyTimeoutTable[] = {
 };
 const int32_t kDefaultTimeout = 3;
 
-bool Contains(const char* text, const char* what) { return text && std::strstr(text, what) != nullptr; }
 
 // The readiness probe: "#DASP,0" with a 1-second wait, uncounted. True on "DASP OK".
 bool ProbeReady(CCommPort& port) {
@@ -29,20 +29,20 @@ bool ProbeReady(CCommPort& port) {
   TextSpan p(probe);
   p.Assign("#DASP,0");
   port.SendLine(p, 1, true);
-  return Contains(probe, "DASP OK");
+  return textnum::Contains(probe, "DASP OK");
 }
 }  // namespace
 
 int32_t CTransponder::ReplyTimeoutFor(const char* command) {
   int32_t seconds = kDefaultTimeout;
   for (const auto& row : kReplyTimeoutTable)
-    if (Contains(command, row.code)) seconds = row.seconds;
+    if (textnum::Contains(command, row.code)) seconds = row.seconds;
   return seconds;
 }
 
 bool CTransponder::NeedsReadinessFollowUp(const char* command) {
-  return Contains(command, "#CKHW") || Contains(command, "#INTP") || Contains(command, "#STAD") ||
-         Contains(command, "#ISFD");
+  return textnum::Contains(command, "#CKHW") || textnum::Contains(command, "#INTP") || textnum::Contains(command, "#STAD") ||
+         textnum::Contains(command, "#ISFD");
 }
 
 bool CTransponder::Exchange(const char* command, TextSpan reply, bool uncounted, bool singleAttempt) {
@@ -116,7 +116,7 @@ bool CTransponder::CheckBootPrompt() {
   b.Assign("\r\n");
   port.SendRaw(b, 1, true);
   port.Delay(10);
-  if (Contains(buf, "Boot>")) {
+  if (textnum::Contains(buf, "Boot>")) {
     serial.inBootMode = true;
     return false;
   }
@@ -136,7 +136,7 @@ int CTransponder::FindUnitPort(int firstPort, int count, std::vector<bool>& flag
     b.Assign("#DASP,0");
     port.SendLineMs(b, 100);
     port.Close();
-    if (Contains(buf, "DASP OK")) return p;
+    if (textnum::Contains(buf, "DASP OK")) return p;
   }
   return 0;
 }
