@@ -22,7 +22,10 @@ std::string Rec(char type, uint32_t address, std::vector<uint8_t> data) {
 class Image : public ::testing::Test {
  protected:
   void SetUp() override { dir = FreshTempDir("srec"); }
-  void TearDown() override { std::filesystem::remove_all(dir); }
+  void TearDown() override {
+    image.Close();  // Windows removes no file that is still open
+    std::filesystem::remove_all(dir);
+  }
 
   // Opens the image on a file of these lines (CR LF ends).
   void OpenLines(const std::vector<std::string>& lines) {

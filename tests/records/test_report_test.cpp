@@ -13,8 +13,9 @@
 
 namespace {
 
+// Read in text mode, as the report is written: its lines end in CR LF on Windows.
 std::string ReadFile(const std::filesystem::path& p) {
-  std::ifstream in(p, std::ios::binary);
+  std::ifstream in(p);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
