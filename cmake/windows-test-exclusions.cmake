@@ -8,6 +8,7 @@ set(VT_WINDOWS_TEST_EXCLUSIONS
   "records/atomic_save_test.cpp"     "tells a renamed file from a rewritten one by its inode number (stat)"
   "records/damaged_files_test.cpp"   "watches file opens with inotify and limits file size with setrlimit"
   "shared_folder/shared_folder_test.cpp" "starts its writers with fork() and kills them with signals"
+  "status/report_locale_test.cpp"    "makes its decimal-comma locale with glibc's localedef and LOCPATH"
 )
 
 function(vt_drop_windows_exclusions sources_var)
