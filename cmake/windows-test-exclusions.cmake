@@ -2,10 +2,9 @@
 # folder builds and runs as a Windows program (under Wine in CI).
 set(VT_WINDOWS_TEST_EXCLUSIONS
   # file (under tests/)              reason
-  "faults/status_files_test.cpp"     "kills a child process mid-save with fork()"
+  "faults/killed_save_test.cpp"      "kills a child process mid-save with fork()"
   "faults/cut_replies_test.cpp"      "its bench (fault_bench.h) runs cases in a child process: fork(), setuid()"
   "faults/silent_unit_test.cpp"      "its bench (fault_bench.h) runs cases in a child process: fork(), setuid()"
-  "records/atomic_save_test.cpp"     "tells a renamed file from a rewritten one by its inode number (stat)"
   "records/damaged_files_test.cpp"   "watches file opens with inotify and limits file size with setrlimit"
   "shared_folder/shared_folder_test.cpp" "starts its writers with fork() and kills them with signals"
   "status/report_locale_test.cpp"    "makes its decimal-comma locale with glibc's localedef and LOCPATH"
