@@ -7,7 +7,6 @@
 #include "tests/records/records_support.h"
 
 namespace {
-using records_test::At;
 using records_test::ReadFile;
 using records_test::WriteFile;
 
