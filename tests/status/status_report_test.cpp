@@ -2,12 +2,6 @@
 // and the test report show them.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <climits>
-#include <clocale>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "status/status_report.h"
