@@ -7,7 +7,7 @@
 #include "tests/records/records_support.h"
 
 namespace {
-using records_test::At;
+using ::At;  // from tests/support/test_bench.h
 using records_test::ReadFile;
 using records_test::WriteFile;
 
