@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "firmware/srecord_image.h"
+#include "platform/session_log.h"
 #include "serial/transponder.h"
 
 namespace {
@@ -77,7 +78,8 @@ int CTransponder::StartLoad(const char* path) {
   if (SetBootBaud(38400)) port.SetBaudFromText("Config(38400,8,N,1)");
 
   if (busyShown) SetBusyCaption("Starting program loading");
-  image.Open();  // a file that does not open stops the first record with "No data file open"
+  image.Open();
+  if (LogActive()) LogEvent("load", "file " + std::string(image.path.c_str()) + ", " + std::to_string(image.lineCount) + " lines");  // a file that does not open stops the first record with "No data file open"
   loadBuffer[0] = '\0';
   return 0;
 }
@@ -94,8 +96,12 @@ int CTransponder::ContinueLoad(TextSpan message, int mode) {
   // Sends the load buffer as a record; the reply replaces it. A record that got nothing at
   // all back is judged as an unrecognised reply at the next step.
   auto sendRecord = [&] {
+    const std::string record = LogActive() ? std::string(loadBuffer) : std::string();
     port.SendLine(load, 5, true);
     image.replyMissing = loadBuffer[0] == '\0';
+    if (LogActive())
+      LogEvent("load", "record " + std::to_string(image.recordsRead) + "/" + std::to_string(image.lineCount) + " " +
+                           EscapeBytes(record) + " reply " + EscapeBytes(loadBuffer));
   };
 
   if (mode > 0) {

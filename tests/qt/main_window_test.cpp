@@ -305,7 +305,8 @@ TEST(QtPortDialog, ListsThePortsStartsEmptyAndNamesTheDevice) {
   CPortSelectDlg model;
   model.SetPresent({false, true, false, true});
   ASSERT_TRUE(model.Open());
-  std::vector<SerialPortInfo> ports = {{1, "/dev/ttyUSB0", "USB serial adapter"}, {3, "/dev/ttyS0", "On-board port"}};
+  std::vector<SerialPortInfo> ports = {{1, "/dev/ttyUSB0", "USB serial adapter", 0, 0, "", ""},
+                                        {3, "/dev/ttyS0", "On-board port", 0, 0, "", ""}};
   {
     PortSelectWindow w(model, ports);
     EXPECT_EQ(w.windowTitle(), "Comm port selection");

@@ -66,7 +66,12 @@ TEST(Startup, NoUnitAnsweringAsksForOneOfThePortsThatOpened) {
   EXPECT_TRUE(w.bench.port.isOpen);
   EXPECT_EQ(w.bench.port.portNumber, 3);
   EXPECT_TRUE(w.op.boxes.empty());
-  EXPECT_EQ(w.dlg->paneText, "");
+  // The pane says what each port did, in view while the operator chooses.
+  EXPECT_EQ(w.dlg->paneText,
+            "No unit answered. The ports tried:\r\nCOM1 (sim:COM1): no answer to #DASP,0 within 100 ms\r\n"
+            "COM2: not present\r\nCOM3 (sim:COM3): no answer to #DASP,0 within 100 ms\r\nCOM4: not present\r\n"
+            "COM5: not present\r\nCOM6: not present\r\nCOM7: not present\r\nCOM8: not present\r\n"
+            "COM9: not present\r\nCOM10: not present");
   EXPECT_FALSE(w.dlg->ended);
 }
 
@@ -140,8 +145,15 @@ TEST(PortSelection, EntriesAndTheNumberInTheLastTwoCharacters) {
 }
 
 TEST(PortSelection, DetailsNameTheDeviceBehindTheNumber) {
-  std::vector<SerialPortInfo> ports = {{1, "/dev/ttyUSB0", "USB serial adapter"}, {3, "/dev/ttyS0", ""}};
-  EXPECT_EQ(CPortSelectDlg::DetailsFor(1, ports), "Device: /dev/ttyUSB0\nUSB serial adapter");
+  std::vector<SerialPortInfo> ports(2);
+  ports[0] = {1, "/dev/ttyUSB0", "USB serial adapter", 0x0403, 0x6001, "A10K3XYZ",
+              "/dev/serial/by-id/usb-FTDI_A10K3XYZ-if00-port0"};
+  ports[1].comNumber = 3;
+  ports[1].device = "/dev/ttyS0";
+  EXPECT_EQ(CPortSelectDlg::DetailsFor(1, ports),
+            "Device: /dev/ttyUSB0\nUSB serial adapter\nUSB 0403:6001  serial A10K3XYZ\n"
+            "/dev/serial/by-id/usb-FTDI_A10K3XYZ-if00-port0");
+  EXPECT_EQ(CPortSelectDlg::RowFor(ports[1]), (std::array<std::string, 6>{"COMM  3", "/dev/ttyS0", "", "", "", ""}));
   EXPECT_EQ(CPortSelectDlg::DetailsFor(3, ports), "Device: /dev/ttyS0");
   EXPECT_EQ(CPortSelectDlg::DetailsFor(2, ports), "No device information");
   EXPECT_EQ(CPortSelectDlg::DetailsFor(0, ports), "");
