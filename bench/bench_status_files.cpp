@@ -163,9 +163,9 @@ int Child(const std::string& mode, const fs::path& root, int units, int rounds) 
     int minute = 0;
     auto statusRead = [&] {
       unit.LoadCurrentEntry(id);
-      unit.currentStatus = unit.storedStatus;
-      unit.currentChecks = unit.storedChecks;
-      unit.currentChecks.LastStatusTime = DateTime::FromCivil({2026, 3, 1, 12, minute++ % 60, 0});
+      unit.status.currentStatus = unit.records.storedStatus;
+      unit.status.currentChecks = unit.records.storedChecks;
+      unit.status.currentChecks.LastStatusTime = DateTime::FromCivil({2026, 3, 1, 12, minute++ % 60, 0});
       unit.SaveCurrentEntry();
     };
     statusRead();  // the terminal has saved the file once

@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CSRecordImage& image = unit.ProgramImage();
   image.path = program.string();
   fuzz::Expect(image.Open(), "the program file opens");
-  unit.loadBuffer[0] = '\0';
+  unit.firmware.loadBuffer[0] = '\0';
 
   char message[200] = {};
   int prompts = 0;
@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // after sixteen prompts, and the steps are bounded by the longest file a fuzzer makes.
   for (int step = 0; step < 5000; ++step) {
     r = unit.ContinueLoad(message, 0);
-    fuzz::Expect(Terminated(unit.loadBuffer, sizeof unit.loadBuffer), "the load buffer stays terminated");
+    fuzz::Expect(Terminated(unit.firmware.loadBuffer, sizeof unit.firmware.loadBuffer), "the load buffer stays terminated");
     if (r > 0) fuzz::Expect(r <= 100, "progress is a percentage");
     if (r < 0) {
       fuzz::Expect(Terminated(message, sizeof message) && message[0] != '\0', "an error is put in words");
@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         break;
       }
       r = unit.ContinueLoad(message, 1);
-      fuzz::Expect(Terminated(unit.loadBuffer, sizeof unit.loadBuffer), "the load buffer stays terminated");
+      fuzz::Expect(Terminated(unit.firmware.loadBuffer, sizeof unit.firmware.loadBuffer), "the load buffer stays terminated");
     }
     if (r <= 0) break;
   }

@@ -46,8 +46,8 @@ std::string Describe(const UnitStatus& s, const StatusChecks& c, bool rounded = 
 // Saves the entry as the unit's current entry and reads it back from the file.
 StatusEntry SaveAndReload(CTransponder& unit, ScriptedOperator& op, const std::filesystem::path& path,
                           const StatusEntry& entry, size_t unitsBefore) {
-  unit.currentStatus = entry.status;
-  unit.currentChecks = entry.checks;
+  unit.status.currentStatus = entry.status;
+  unit.status.currentChecks = entry.checks;
   fuzz::Expect(unit.SaveCurrentEntry(), "a sound file takes a save", op.boxes.empty() ? "" : op.boxes.back().text);
   CStatusXml reread;
   const CStatusXml::LoadResult loaded = reread.Load(path);
@@ -56,7 +56,7 @@ StatusEntry SaveAndReload(CTransponder& unit, ScriptedOperator& op, const std::f
   reread.ListUnitIds(after);
   fuzz::Expect(after.size() >= unitsBefore, "a save keeps every unit of the file");
   fuzz::Expect(unit.LoadCurrentEntry(entry.status.UnitId), "the saved unit is found");
-  return StatusEntry{unit.storedChecks, unit.storedStatus};
+  return StatusEntry{unit.records.storedChecks, unit.records.storedStatus};
 }
 }  // namespace
 
@@ -80,12 +80,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   unit.ListStoredUnits(lines);
   const std::string report = unit.FileStatusReport();
 
-  const bool currentSound = !unit.currentFile->Damaged();
+  const bool currentSound = !unit.records.currentFile->Damaged();
   std::vector<std::string> ids;
-  unit.currentFile->ListUnitIds(ids);
+  unit.records.currentFile->ListUnitIds(ids);
   if (ids.size() > 64) ids.resize(64);
   for (const std::string& id : ids) {
-    const StatusEntry entry = unit.currentFile->ReadUnit(id);
+    const StatusEntry entry = unit.records.currentFile->ReadUnit(id);
     (void)StatusReportText(entry.status);
     unit.CheckReport(entry.status.UnitId, true);
   }
@@ -95,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // element named by the identity's decimal text, which "0042" is not), and read it back.
   StatusEntry entry;
   for (const std::string& id : ids) {
-    entry = unit.currentFile->ReadUnit(id);
+    entry = unit.records.currentFile->ReadUnit(id);
     if (entry.status.UnitId != -1 && std::to_string(entry.status.UnitId) == id) break;
     entry.status.UnitId = -1;
   }

@@ -47,26 +47,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   unit.GetStatus("General status", output, true);
   fuzz::Expect(std::strlen(output) < sizeof output, "the status output stays in its buffer");
   unit.ReadSensors();
-  fuzz::Expect(std::strlen(unit.replyText) < sizeof unit.replyText, "the reply text stays in its buffer");
+  fuzz::Expect(std::strlen(unit.status.replyText) < sizeof unit.status.replyText, "the reply text stays in its buffer");
 
-  const std::string report = StatusReportText(unit.currentStatus);
+  const std::string report = StatusReportText(unit.status.currentStatus);
   fuzz::Expect(report.size() < 64 * 1024, "the status report stays a report", report.substr(0, 200));
 
   // The entry GetStatus saved: a unit's reply, however odd, must never leave the file damaged.
   unit.SaveCurrentEntry();
-  if (unit.currentStatus.UnitId != -1) {
+  if (unit.status.currentStatus.UnitId != -1) {
     CStatusXml check;
     const CStatusXml::LoadResult loaded = check.Load(Root().StatusDir() / "Current-Status.xml");
     fuzz::Expect(loaded.outcome == CStatusXml::LoadOutcome::Loaded, "the saved status file reads back sound",
                  loaded.reason);
     char id[16];
-    std::snprintf(id, sizeof id, "%d", unit.currentStatus.UnitId);
+    std::snprintf(id, sizeof id, "%d", unit.status.currentStatus.UnitId);
     const StatusEntry entry = check.ReadUnit(id);
-    fuzz::Expect(entry.status.UnitId == unit.currentStatus.UnitId, "the saved unit reads back", id);
-    fuzz::Expect(entry.status.SerialNo == unit.currentStatus.SerialNo, "the serial number reads back",
-                 unit.currentStatus.SerialNo.view());
-    fuzz::Expect(entry.status.String1 == unit.currentStatus.String1, "the serial status text reads back",
-                 unit.currentStatus.String1.view());
+    fuzz::Expect(entry.status.UnitId == unit.status.currentStatus.UnitId, "the saved unit reads back", id);
+    fuzz::Expect(entry.status.SerialNo == unit.status.currentStatus.SerialNo, "the serial number reads back",
+                 unit.status.currentStatus.SerialNo.view());
+    fuzz::Expect(entry.status.String1 == unit.status.currentStatus.String1, "the serial status text reads back",
+                 unit.status.currentStatus.String1.view());
   }
   return 0;
 }

@@ -142,8 +142,8 @@ int main(int argc, char** argv) {
         std::string(1, '\x87') + Join(b.recorder.pieces));
 
     // The same status, saved as the new-status entry too.
-    b.unit->requiredStatus = b.unit->currentStatus;
-    b.unit->requiredChecks = b.unit->currentChecks;
+    b.unit->status.requiredStatus = b.unit->status.currentStatus;
+    b.unit->status.requiredChecks = b.unit->status.currentChecks;
     b.unit->SaveNewEntry();
 
     // Each reply with the keys its reader looks for, into buffers large and small.

@@ -3,9 +3,9 @@
 #include <QCommandLineParser>
 #include <QStringList>
 
-#include "ui/tester_dlg.h"
+#include "platform/version.h"
 
-const char* ProgramVersion() { return kProgramVersion; }
+const char* ProgramVersion() { return kProgramVersionPlain; }
 
 AppOptions ParseCommandLine(int argc, char** argv, const char* program, const char* description) {
   AppOptions o;
@@ -43,7 +43,7 @@ AppOptions ParseCommandLine(int argc, char** argv, const char* program, const ch
     o.message = what.toStdString() + "\n" + usage();
     return o;
   }
-  if (p.isSet(help)) {
+  if (p.isSet(help) || p.isSet("help-all")) {
     o.ok = false;
     o.message = usage();
     return o;

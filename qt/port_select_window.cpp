@@ -29,7 +29,7 @@ PortSelectWindow::PortSelectWindow(CPortSelectDlg& model, std::vector<SerialPort
   label->setBuddy(list_);
   FillList();
   details_ = new QLabel(this);
-  details_->setGeometry(du.Rect(95, 7, 150, 40));
+  details_->setGeometry(du.Rect(95, 7, 352, 50));
   details_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   details_->setWordWrap(true);
   details_->setAccessibleName("Port details");
@@ -46,16 +46,17 @@ PortSelectWindow::PortSelectWindow(CPortSelectDlg& model, std::vector<SerialPort
   table_ = new QTableWidget(0, CPortSelectDlg::kColumns, this);
   table_->setObjectName("portTable");
   table_->setAccessibleName("Ports of this machine");
-  table_->setGeometry(du.Rect(7, 61, 440, 70));
+  table_->setGeometry(du.Rect(7, 61, 440, 84));
+  table_->setWordWrap(false);
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->setSelectionMode(QAbstractItemView::NoSelection);
   table_->verticalHeader()->hide();
-  table_->horizontalHeader()->setStretchLastSection(true);
+  table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
   QStringList titles;
   for (const char* t : CPortSelectDlg::kColumnTitles) titles << t;
   table_->setHorizontalHeaderLabels(titles);
   FillTable();
-  setFixedSize(du.Size(454, 138));
+  setFixedSize(du.Size(454, 152));
   ShowDetails();
   model_.FollowPorts(ports_);
   if (rescan_) {

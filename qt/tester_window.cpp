@@ -242,8 +242,10 @@ void TesterWindow::closeEvent(QCloseEvent* event) {
 }
 
 void TesterWindow::ActionFinished() {
-  status_ = ConnectionStatus::Of(dlg_);  // the worker is idle: the unit's state is still
-  DrawStatusLine();
+  if (!worker_.Busy()) {
+    status_ = ConnectionStatus::Of(dlg_);  // the worker is idle: the unit's state is still
+    DrawStatusLine();
+  }
   if (pendingEnd_ >= 0) {
     const bool ok = pendingEnd_ == 1;
     pendingEnd_ = -1;

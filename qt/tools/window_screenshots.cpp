@@ -79,7 +79,16 @@ int main(int argc, char** argv) {
       std::printf("FAILED: the status line reads \"%s\"\n", line.c_str());
       ++failures;
     }
-    Save(*app.window().statusLine(), out, "status-line.png");
+    {
+      // The foot of the window: the bottom row of buttons and the status line under it.
+      QWidget& w = app.window();
+      const QRect foot(0, w.height() - 64, w.width(), 64);
+      const QPixmap shot = w.grab(foot);
+      const QString path = out.filePath("status-line.png");
+      const bool ok = !shot.isNull() && shot.save(path, "PNG");
+      std::printf("%s %s (%dx%d)\n", ok ? "wrote" : "FAILED", qPrintable(path), shot.width(), shot.height());
+      if (!ok) ++failures;
+    }
 
     app.op().ShowBusy();
     app.op().SetBusyCaption("Searching for Velmoor");
@@ -121,7 +130,7 @@ int main(int argc, char** argv) {
       std::printf("FAILED: the port table has %d rows\n", portWindow.table()->rowCount());
       ++failures;
     }
-    portWindow.list()->setCurrentIndex(2);  // "COMM  3", where the unit is
+    portWindow.list()->setCurrentIndex(0);  // "COMM  1", the example USB adapter
     portWindow.show();
     Save(portWindow, out, "port-selection-dialog.png");
     portWindow.hide();

@@ -39,7 +39,7 @@ bool ParseDigits(std::string_view text, size_t from, size_t to, int64_t limit, i
 }  // namespace
 
 bool CTransponder::SetClock(const DateTime& when, TextSpan reply) {
-  if (busyShown) SetBusyCaption("Setting time");
+  if (serial.busyShown) SetBusyCaption("Setting time");
   const CivilTime c = when.ToCivil();
   // The unit counts Monday as 1 and Sunday as 7.
   const int weekday = when.DayOfWeek() == 0 ? 7 : when.DayOfWeek();
@@ -53,7 +53,7 @@ bool CTransponder::SetDepthOffset(int pressureMillibars, TextSpan reply) {
   char statusText[kReplyTextSize];
   GetStatus("", statusText, true);
   if (pressureMillibars <= 750 || pressureMillibars >= 1250) return false;
-  if (busyShown) SetBusyCaption("Setting depth offset");
+  if (serial.busyShown) SetBusyCaption("Setting depth offset");
   char command[40];
   std::snprintf(command, sizeof command, "#ZDOF,%d", pressureMillibars);
   port.Delay(1000);
@@ -63,14 +63,14 @@ bool CTransponder::SetDepthOffset(int pressureMillibars, TextSpan reply) {
   }
   char value[100];
   ExtractValue(reply.c_str(), "Offset   =", value);
-  currentChecks.DepthOffsetValue = ToFloat(std::atof(value) * kOffsetFactor);
-  currentChecks.DepthOffsetTime = NowUtc();
+  status.currentChecks.DepthOffsetValue = ToFloat(std::atof(value) * kOffsetFactor);
+  status.currentChecks.DepthOffsetTime = NowUtc();
   SaveCurrentEntry();
   return true;
 }
 
 bool CTransponder::SetSerialNumber(const char* entered, TextSpan reply) {
-  if (busyShown) SetBusyCaption("Setting serial number");
+  if (serial.busyShown) SetBusyCaption("Setting serial number");
   const std::string_view text(entered ? entered : "");
   const size_t sep = text.find_last_of("-,");
   if (sep == std::string_view::npos || sep == 0 || text.size() - sep < 2 || text.size() - sep > 4) {
@@ -107,37 +107,37 @@ void CTransponder::EnterDasCalibration(TextSpan reply) {
     reply.Assign("Failed on watchdog restart function");
     return;
   }
-  if (busyShown) SetBusyCaption("Entering DAS calibration mode");
+  if (serial.busyShown) SetBusyCaption("Entering DAS calibration mode");
   Exchange("#DAST,22", reply);
   reply.Assign("DAS calibration mode entry");
 }
 
 void CTransponder::InitialiseUnit() {
-  if (busyShown) SetBusyCaption("Initialising transponder");
-  Exchange("#INTP", replyText);
+  if (serial.busyShown) SetBusyCaption("Initialising transponder");
+  Exchange("#INTP", status.replyText);
 }
 
 void CTransponder::EnableUnit() {
-  if (busyShown) SetBusyCaption("Enabling transponder");
-  Exchange("#ENTP", replyText);
+  if (serial.busyShown) SetBusyCaption("Enabling transponder");
+  Exchange("#ENTP", status.replyText);
 }
 
 void CTransponder::InstallFactoryDefaults() {
   HideBusy();
   op.MessageBox("Warning - this will change the address to 1001", "Warning", MbButtons::Ok, MbIcon::Exclamation);
   ShowBusy();
-  if (busyShown) SetBusyCaption("Setting factory defaults");
-  Exchange("#ISFD", replyText);
+  if (serial.busyShown) SetBusyCaption("Setting factory defaults");
+  Exchange("#ISFD", status.replyText);
 }
 
 void CTransponder::TestSynchOut() {
-  if (busyShown) SetBusyCaption("Testing synch output");
-  Exchange("#TXPG", replyText);
+  if (serial.busyShown) SetBusyCaption("Testing synch output");
+  Exchange("#TXPG", status.replyText);
 }
 
 void CTransponder::EnableSynchIn() {
-  if (busyShown) SetBusyCaption("Enabling synch in");
-  Exchange("#ENSI", replyText);
+  if (serial.busyShown) SetBusyCaption("Enabling synch in");
+  Exchange("#ENSI", status.replyText);
 }
 
 bool CTransponder::SendGcmd4(TextSpan reply) {
@@ -153,7 +153,7 @@ bool CTransponder::SendGcmd3(TextSpan reply) {
 }
 
 void CTransponder::DisableUnit() {
-  if (busyShown) SetBusyCaption("Disabling Transponder");
+  if (serial.busyShown) SetBusyCaption("Disabling Transponder");
   char reply[kExchangeBufferSize];
   Exchange("#GCMD,2", reply);
 }

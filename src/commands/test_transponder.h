@@ -23,3 +23,9 @@ struct TestTransponderInfo {
   float tat = -1.0f;
   int32_t fileUpdateStatus = 0;
 };
+
+// The state that commands/ keeps: the unit last set up as test transponder, as the
+// test-transponder file describes it.
+struct CommandsState {
+  TestTransponderInfo testTransponder;
+};

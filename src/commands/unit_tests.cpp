@@ -56,12 +56,12 @@ std::string FixedDecimals(double value, int decimals) {
 }
 
 bool CTransponder::WidebandAvailable() {
-  return currentStatus.DaughterCardFitted >= 1 && (currentStatus.FunctionLevel & 0x04) != 0 &&
-         (currentStatus.FunctionLevel & 0x20) != 0;
+  return status.currentStatus.DaughterCardFitted >= 1 && (status.currentStatus.FunctionLevel & 0x04) != 0 &&
+         (status.currentStatus.FunctionLevel & 0x20) != 0;
 }
 
 void CTransponder::AcousticCheck(TextSpan text, bool wideband, int testAddress, int testChannel) {
-  if (busyShown) SetBusyCaption("Sending acoustic test command");
+  if (serial.busyShown) SetBusyCaption("Sending acoustic test command");
   char reply[kExchangeBufferSize];
   const char* result = nullptr;
   if (wideband) {
@@ -80,13 +80,13 @@ void CTransponder::AcousticCheck(TextSpan text, bool wideband, int testAddress, 
     port.terminator = 10;
     if (Contains(heard, "R:")) {
       result = "Wideband acoustic check passed";
-      currentChecks.CI1Result = 1;
+      status.currentChecks.CI1Result = 1;
     } else if (Contains(heard, "t/o")) {
       result = "Wideband acoustic check - no acoustic reply detected";
-      currentChecks.CI1Result = 0;
+      status.currentChecks.CI1Result = 0;
     } else {
       result = "Wideband acoustic check failed - possible comms error";
-      currentChecks.CI1Result = 0;
+      status.currentChecks.CI1Result = 0;
     }
     Exchange("#DSDB,16", reply);
   } else {
@@ -94,17 +94,17 @@ void CTransponder::AcousticCheck(TextSpan text, bool wideband, int testAddress, 
     const bool linkSound = Exchange("#GCMD,8", reply);
     if (!linkSound) {
       result = "Tone acoustic check failed - possible comms error";
-      currentChecks.CI1Result = 0;
+      status.currentChecks.CI1Result = 0;
     } else if (ToneReplyHeard(reply)) {
       result = "Tone acoustic check passed";
-      currentChecks.CI1Result = 1;
+      status.currentChecks.CI1Result = 1;
     } else {
       result = "Tone acoustic check - no acoustic reply detected";
-      currentChecks.CI1Result = 0;
+      status.currentChecks.CI1Result = 0;
     }
   }
   text.Assign(result);
-  currentChecks.CI1Time = NowUtc();
+  status.currentChecks.CI1Time = NowUtc();
   SaveCurrentEntry();
 }
 
@@ -113,7 +113,7 @@ void CTransponder::HardwareSelfCheck(TextSpan text, bool readStatusFirst) {
     char scratch[kReplyTextSize];
     GetStatus("", scratch, true);
   }
-  if (busyShown) SetBusyCaption("Hardware self check");
+  if (serial.busyShown) SetBusyCaption("Hardware self check");
   const bool complete = Exchange("#CKHW", text);
   if (!complete) {
     // A test that never ran is not a pass: the last result and its time stay as they were.
@@ -121,15 +121,15 @@ void CTransponder::HardwareSelfCheck(TextSpan text, bool readStatusFirst) {
     return;
   }
   if (Contains(text.c_str(), "assed")) {
-    currentChecks.HardwareResult = 0;
-    text.Assign(SelfTestText(0, currentStatus));
+    status.currentChecks.HardwareResult = 0;
+    text.Assign(SelfTestText(0, status.currentStatus));
   } else if (Contains(text.c_str(), ":")) {
-    currentChecks.HardwareResult = NumberAfter(text.c_str(), ":");
-    text.Assign(SelfTestText(currentChecks.HardwareResult, currentStatus));
+    status.currentChecks.HardwareResult = NumberAfter(text.c_str(), ":");
+    text.Assign(SelfTestText(status.currentChecks.HardwareResult, status.currentStatus));
   } else {
-    currentChecks.HardwareResult = 0;
+    status.currentChecks.HardwareResult = 0;
   }
-  currentChecks.HardwareTime = NowUtc();
+  status.currentChecks.HardwareTime = NowUtc();
   SaveCurrentEntry();
 }
 
@@ -138,16 +138,16 @@ void CTransponder::ReleaseCheck(TextSpan text, bool readStatusFirst) {
     char scratch[kReplyTextSize];
     GetStatus("", scratch, true);
   }
-  if (busyShown) SetBusyCaption("Release check in progress");
+  if (serial.busyShown) SetBusyCaption("Release check in progress");
   const bool complete = Exchange("#RTST", text);
   if (!complete) {
     // A release that was never tested must not be recorded as working.
     text.Append(kReleaseNotAnswered);
     return;
   }
-  currentChecks.ReleaseResult = Contains(text.c_str(), "E:") ? NumberAfter(text.c_str(), "E:") : 0;
+  status.currentChecks.ReleaseResult = Contains(text.c_str(), "E:") ? NumberAfter(text.c_str(), "E:") : 0;
   text.Append("\r\n");
-  currentChecks.ReleaseTime = NowUtc();
+  status.currentChecks.ReleaseTime = NowUtc();
   SaveCurrentEntry();
 }
 
@@ -163,22 +163,22 @@ void ApplyTestTransponderSettings(UnitStatus& status, bool wideband) {
 }
 
 bool CTransponder::SetAsTestTransponder(TextSpan text, bool wideband) {
-  if (!LoadRequiredStatus(currentStatus.UnitId)) {
-    requiredChecks = currentChecks;
-    requiredStatus = currentStatus;
+  if (!LoadRequiredStatus(status.currentStatus.UnitId)) {
+    status.requiredChecks = status.currentChecks;
+    status.requiredStatus = status.currentStatus;
   }
   // The pending entry: what the unit is to be given back once it is no longer needed as the
   // test transponder.
-  const StatusChecks pendingChecks = requiredChecks;
-  const UnitStatus pendingStatus = requiredStatus;
+  const StatusChecks pendingChecks = status.requiredChecks;
+  const UnitStatus pendingStatus = status.requiredStatus;
 
-  requiredStatus = currentStatus;
-  ApplyTestTransponderSettings(requiredStatus, wideband);
+  status.requiredStatus = status.currentStatus;
+  ApplyTestTransponderSettings(status.requiredStatus, wideband);
   UpdateStatus();
 
-  requiredChecks = pendingChecks;
-  requiredStatus = pendingStatus;
-  requiredChecks.UpdatedResult = 0;
+  status.requiredChecks = pendingChecks;
+  status.requiredStatus = pendingStatus;
+  status.requiredChecks.UpdatedResult = 0;
 
   RecordTestTransponder();
   WriteTestTransponderFile();
@@ -187,8 +187,8 @@ bool CTransponder::SetAsTestTransponder(TextSpan text, bool wideband) {
 }
 
 void CTransponder::RecordTestTransponder() {
-  TestTransponderInfo& t = testTransponder;
-  const UnitStatus& s = currentStatus;
+  TestTransponderInfo& t = commands.testTransponder;
+  const UnitStatus& s = status.currentStatus;
   t.unitId = s.UnitId;
   t.serialNo = s.SerialNo.view();
   t.typeNo = s.TypeNo.view();
@@ -238,7 +238,7 @@ void CTransponder::WriteTestTransponderFile() {
   // Text mode: each "\n" is the platform's line end.
   std::FILE* f = std::fopen(paths.TestTransponderFile().string().c_str(), "w");
   if (!f) return;
-  const std::string text = TestTransponderFileText(testTransponder);
+  const std::string text = TestTransponderFileText(commands.testTransponder);
   std::fwrite(text.data(), 1, text.size(), f);
   std::fclose(f);
 }

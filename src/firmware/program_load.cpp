@@ -25,8 +25,8 @@ struct WaitCursorScope {
 }  // namespace
 
 CSRecordImage& CTransponder::ProgramImage() {
-  if (!programImage) programImage = std::make_shared<CSRecordImage>();
-  return *programImage;
+  if (!firmware.programImage) firmware.programImage = std::make_shared<CSRecordImage>();
+  return *firmware.programImage;
 }
 
 bool CTransponder::SetBootBaud(int baud) {
@@ -68,46 +68,46 @@ int CTransponder::StartLoad(const char* path) {
   WaitCursorScope cursor(op);
   if (!port.Open(true)) return 2;
 
-  if (busyShown) SetBusyCaption("Resetting watchdog timer");
+  if (serial.busyShown) SetBusyCaption("Resetting watchdog timer");
   if (!ResetWatchdog(true)) return 2;
 
-  if (busyShown) SetBusyCaption("Entering boot mode");
+  if (serial.busyShown) SetBusyCaption("Entering boot mode");
   port.Delay(100);
   if (!EnterBootPrompt()) return 3;
 
   if (SetBootBaud(38400)) port.SetBaudFromText("Config(38400,8,N,1)");
 
-  if (busyShown) SetBusyCaption("Starting program loading");
-  image.Open();
-  if (LogActive()) LogEvent("load", "file " + std::string(image.path.c_str()) + ", " + std::to_string(image.lineCount) + " lines");  // a file that does not open stops the first record with "No data file open"
-  loadBuffer[0] = '\0';
+  if (serial.busyShown) SetBusyCaption("Starting program loading");
+  image.Open();  // a file that does not open stops the first record with "No data file open"
+  if (LogActive()) LogEvent("load", "file " + std::string(image.path.c_str()) + ", " + std::to_string(image.lineCount) + " lines");
+  firmware.loadBuffer[0] = '\0';
   return 0;
 }
 
 int CTransponder::ContinueLoad(TextSpan message, int mode) {
   CSRecordImage& image = ProgramImage();
-  if (busyShown) SetBusyCaption("Continuing program load");
+  if (serial.busyShown) SetBusyCaption("Continuing program load");
   if (!port.Open(true)) {
     // Nothing can come back from a port that will not open.
     CSRecordImage::ErrorText(CSRecordImage::kUnknownReply, message);
     return -CSRecordImage::kUnknownReply;
   }
-  TextSpan load(loadBuffer);
+  TextSpan load(firmware.loadBuffer);
   // Sends the load buffer as a record; the reply replaces it. A record that got nothing at
   // all back is judged as an unrecognised reply at the next step.
   auto sendRecord = [&] {
-    const std::string record = LogActive() ? std::string(loadBuffer) : std::string();
+    const std::string record = LogActive() ? std::string(firmware.loadBuffer) : std::string();
     port.SendLine(load, 5, true);
-    image.replyMissing = loadBuffer[0] == '\0';
+    image.replyMissing = firmware.loadBuffer[0] == '\0';
     if (LogActive())
       LogEvent("load", "record " + std::to_string(image.recordsRead) + "/" + std::to_string(image.lineCount) + " " +
-                           EscapeBytes(record) + " reply " + EscapeBytes(loadBuffer));
+                           EscapeBytes(record) + " reply " + EscapeBytes(firmware.loadBuffer));
   };
 
   if (mode > 0) {
     char reply[100];
     BootSend(port, reply, "Y", 1);
-    if (std::strlen(loadBuffer) >= 2) sendRecord();
+    if (std::strlen(firmware.loadBuffer) >= 2) sendRecord();
   } else if (mode < 0) {
     char reply[100];
     BootSend(port, reply, "X", 1);
@@ -118,7 +118,7 @@ int CTransponder::ContinueLoad(TextSpan message, int mode) {
       return -r;
     }
     if (r == CSRecordImage::kFinished) return 0;
-    if (std::strlen(loadBuffer) >= 2) sendRecord();
+    if (std::strlen(firmware.loadBuffer) >= 2) sendRecord();
   }
   // A file with no lines has nothing to divide by; progress never leaves 1 to 100.
   int percent = image.lineCount > 0 ? image.recordsRead * 100 / image.lineCount : 0;
@@ -128,7 +128,7 @@ int CTransponder::ContinueLoad(TextSpan message, int mode) {
 }
 
 bool CTransponder::FinishLoad() {
-  if (busyShown) SetBusyCaption("Finishing program load");
+  if (serial.busyShown) SetBusyCaption("Finishing program load");
   ProgramImage().Close();
   bool cameBack = false;
   if (port.Open(true)) {

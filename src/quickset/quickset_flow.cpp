@@ -36,7 +36,7 @@ void Tell(CTransponder& unit, const std::string& text) {
 // Reads the unit without a message box, inside the busy window.
 void ReadBack(CTransponder& unit) {
   unit.ShowBusy();
-  unit.GetStatus("", TextSpan(unit.replyText), false);
+  unit.GetStatus("", TextSpan(unit.status.replyText), false);
   unit.HideBusy();
 }
 
@@ -46,9 +46,9 @@ void ReadBack(CTransponder& unit) {
 bool ChooseSettings(CTransponder& unit, UnitStatus& chosen) {
   CQuicksetDlg quick(&unit);
   CAdvancedDlg advanced(&unit);
-  if (unit.unitModel == 2 || unit.unitModel == 3) {
-    quick.editedStatus = unit.currentStatus;
-    quick.unitModel = unit.unitModel;
+  if (unit.status.unitModel == 2 || unit.status.unitModel == 3) {
+    quick.editedStatus = unit.status.currentStatus;
+    quick.unitModel = unit.status.unitModel;
     unit.op.RunQuicksetDialog(quick);
     if (!quick.advancedRequested) {
       chosen = quick.editedStatus;
@@ -56,7 +56,7 @@ bool ChooseSettings(CTransponder& unit, UnitStatus& chosen) {
     }
     advanced.editedStatus = quick.editedStatus;
   } else {
-    advanced.editedStatus = unit.currentStatus;
+    advanced.editedStatus = unit.status.currentStatus;
   }
   unit.op.RunAdvancedDialog(advanced);
   chosen = advanced.editedStatus;
@@ -71,8 +71,8 @@ void UpdateAndVerify(CTransponder& unit) {
     unit.UpdateStatus();
     for (;;) {
       ReadBack(unit);
-      if (unit.partialMask == 0) break;
-      if (Ask(unit, qt::kRecoveryFault + unit.statusMessage + qt::kRetry, qt::kRecoveryCaption) != MbAnswer::Yes) {
+      if (unit.status.partialMask == 0) break;
+      if (Ask(unit, qt::kRecoveryFault + unit.status.statusMessage + qt::kRetry, qt::kRecoveryCaption) != MbAnswer::Yes) {
         Tell(unit, qt::kUncertain);
         return;
       }
@@ -99,27 +99,27 @@ void RunQuickset(CTransponder& unit, const MainWindowHooks& window) {
     unit.HideBusy();
     return;
   }
-  unit.GetStatus("", TextSpan(unit.replyText), true);
+  unit.GetStatus("", TextSpan(unit.status.replyText), true);
   unit.HideBusy();
-  if (unit.partialMask != 0) {
-    SetPaneText(window, qt::kAborted + unit.statusMessage);
+  if (unit.status.partialMask != 0) {
+    SetPaneText(window, qt::kAborted + unit.status.statusMessage);
     PushFields(window);
     return;
   }
 
   UnitStatus chosen;
   if (ChooseSettings(unit, chosen)) {
-    unit.requiredStatus = chosen;
+    unit.status.requiredStatus = chosen;
     UpdateAndVerify(unit);
   }
 
   if (Ask(unit, qt::kEnableOrDisable, qt::kCaption) == MbAnswer::No) {
     unit.ShowBusy();
     unit.DisableUnit();
-    unit.GetStatus("", TextSpan(unit.replyText), false);
+    unit.GetStatus("", TextSpan(unit.status.replyText), false);
     unit.HideBusy();
   }
-  ShowReply(unit, window, unit.replyText, 0);
+  ShowReply(unit, window, unit.status.replyText, kNoReplyHeader);
 }
 
 void RunSetAddressAndChannels(CTransponder& unit, const MainWindowHooks& window) {
@@ -128,10 +128,10 @@ void RunSetAddressAndChannels(CTransponder& unit, const MainWindowHooks& window)
   SetPaneText(window, "");
   unit.ShowBusy();
   unit.op.WaitCursor(true);
-  if (unit.GetStatus("", TextSpan(unit.replyText), true)) {
-    unit.requiredStatus = unit.currentStatus;
+  if (unit.GetStatus("", TextSpan(unit.status.replyText), true)) {
+    unit.status.requiredStatus = unit.status.currentStatus;
     CAddressDlg dialog(&unit);
-    const UnitStatus& s = unit.currentStatus;
+    const UnitStatus& s = unit.status.currentStatus;
     dialog.Address = s.Address;
     dialog.Channel = s.Channel;
     dialog.HPRms = s.HPRms;
@@ -140,19 +140,19 @@ void RunSetAddressAndChannels(CTransponder& unit, const MainWindowHooks& window)
     dialog.SerialNo = s.SerialNo.view();
     dialog.Band = s.Band.view();
     dialog.TypeNo = s.TypeNo.view();
-    dialog.unitModel = unit.unitModel;
+    dialog.unitModel = unit.status.unitModel;
     unit.HideBusy();
     unit.op.RunAddressDialog(dialog);
     unit.ShowBusy();
     if (dialog.changed) {
-      unit.requiredStatus.Address = dialog.Address;
-      unit.requiredStatus.Channel = dialog.Channel;
-      unit.requiredStatus.HPRms = dialog.HPRms;
-      unit.requiredStatus.HPRls = dialog.HPRls;
+      unit.status.requiredStatus.Address = dialog.Address;
+      unit.status.requiredStatus.Channel = dialog.Channel;
+      unit.status.requiredStatus.HPRms = dialog.HPRms;
+      unit.status.requiredStatus.HPRls = dialog.HPRls;
       unit.UpdateStatus();
     }
   }
-  unit.GetStatus("", TextSpan(unit.replyText), true);
-  ShowReply(unit, window, unit.replyText, 0);
+  unit.GetStatus("", TextSpan(unit.status.replyText), true);
+  ShowReply(unit, window, unit.status.replyText, kNoReplyHeader);
   unit.op.WaitCursor(false);
 }

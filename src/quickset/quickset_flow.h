@@ -7,7 +7,17 @@
 #include <functional>
 #include <string>
 
+#include <cstdint>
+
 class CTransponder;
+
+// The header flag of the main window's ShowReply: with a header the reply text stands above the
+// status report (and is the whole pane when raw replies are shown); without, only the report.
+// Every non-zero flag acts as kReplyHeader; "Enter DAS calibration" passes its own value, which
+// the window keeps as the last header flag.
+inline constexpr uint8_t kNoReplyHeader = 0;
+inline constexpr uint8_t kReplyHeader = 1;
+inline constexpr uint8_t kReplyHeaderDasCalibration = 255;
 
 // The main window's side of the two actions. Unset hooks do nothing, except showReply, which
 // then only hides the busy window.

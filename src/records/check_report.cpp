@@ -36,18 +36,18 @@ std::string Build(CTransponder& u, int32_t unitId, bool withUnitLine, const Entr
   const std::string indent = withUnitLine ? "   " : "";
   if (withUnitLine) {
     if (!source.loadCurrent(unitId)) source.loadNew(unitId);
-    out += Line("", UnitLine(unitId, u.storedStatus));
+    out += Line("", UnitLine(unitId, u.records.storedStatus));
   }
   if (source.loadNew(unitId)) {
-    out += Line(indent, u.storedChecks.UpdatedResult ? "Updated " + DateText(u.storedChecks.UpdatedTime)
+    out += Line(indent, u.records.storedChecks.UpdatedResult ? "Updated " + DateText(u.records.storedChecks.UpdatedTime)
                                                      : std::string("******** Update required ********"));
   } else {
     out += Line(indent, "Update NOT required");
   }
   if (source.loadCurrent(unitId)) {
-    const StatusChecks& c = u.storedChecks;
+    const StatusChecks& c = u.records.storedChecks;
     out += Line(indent, "Current status " + DateText(c.LastStatusTime));
-    if (!AcousticCheckAvailable(u.storedStatus.T7V.c_str()))
+    if (!AcousticCheckAvailable(u.records.storedStatus.T7V.c_str()))
       out += Line(indent, "Acoustic check not available");
     else if (NeverDone(c.CI1Time))
       out += Line(indent, "No Acoustic check");
@@ -112,8 +112,8 @@ class LoadedDocument {
       else cached_->reset();
     }
     if (!*cached_) return false;
-    unit_.storedChecks = (*cached_)->checks;
-    unit_.storedStatus = (*cached_)->status;
+    unit_.records.storedChecks = (*cached_)->checks;
+    unit_.records.storedStatus = (*cached_)->status;
     return true;
   }
 
@@ -164,9 +164,9 @@ std::string CTransponder::FileStatusReport() {
   CloseStatusFiles();
   OpenStatusFiles();
   std::vector<std::string> ids;
-  currentFile->ListUnitIds(ids);
-  LoadedDocument current(*this, currentFile.get(), true);
-  LoadedDocument pending(*this, newFile.get(), false);
+  records.currentFile->ListUnitIds(ids);
+  LoadedDocument current(*this, records.currentFile.get(), true);
+  LoadedDocument pending(*this, records.newFile.get(), false);
   EntrySource source{[&current](int32_t id) { return current.Load(id); },
                      [&pending](int32_t id) { return pending.Load(id); }};
   std::string out;

@@ -45,7 +45,7 @@ std::vector<std::string> ExportLines(std::string_view text) {
 }
 
 int CTransponder::ExportStatus() {
-  if (busyShown) SetBusyCaption("Exporting XML status log");
+  if (serial.busyShown) SetBusyCaption("Exporting XML status log");
   if (!port.Open(true)) return kExportPortFailed;
   WaitCursorScope cursor(op);
   const std::filesystem::path path = paths.CurrentStatusFile();
@@ -60,7 +60,7 @@ int CTransponder::ExportStatus() {
   if (seconds > kExportAskAboveSeconds) {
     char message[120];
     std::snprintf(message, sizeof message, "Transfer time approx\r\n %.0f secs\r\nContinue??", seconds);
-    const bool wasBusy = busyShown;
+    const bool wasBusy = serial.busyShown;
     HideBusy();
     if (op.MessageBox(message, "Transfer time", MbButtons::YesNo, MbIcon::Question) != MbAnswer::Yes)
       return kExportDeclined;

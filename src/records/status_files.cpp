@@ -11,7 +11,7 @@ enum FileSlot { kCurrentSlot = 0, kNewSlot = 1 };
 
 // A message box for the operator; the busy window steps aside while it is shown.
 void Tell(CTransponder& t, const std::string& text, const char* caption) {
-  const bool wasBusy = t.busyShown;
+  const bool wasBusy = t.serial.busyShown;
   if (wasBusy) t.HideBusy();
   t.op.MessageBox(text, caption, MbButtons::Ok, MbIcon::Exclamation);
   if (wasBusy) t.ShowBusy();
@@ -22,11 +22,11 @@ void Tell(CTransponder& t, const std::string& text, const char* caption) {
 void Reload(CTransponder& t, CStatusXml& doc, const std::filesystem::path& path, int slot) {
   CStatusXml::LoadResult result = doc.Load(path);
   if (!result.Damaged()) {
-    t.statusFileDamageShown[slot] = false;
+    t.records.statusFileDamageShown[slot] = false;
     return;
   }
-  if (t.statusFileDamageShown[slot]) return;
-  t.statusFileDamageShown[slot] = true;
+  if (t.records.statusFileDamageShown[slot]) return;
+  t.records.statusFileDamageShown[slot] = true;
   Tell(t,
        "The status file " + path.string() + " is damaged: it " + result.reason +
            ".\n\nIt was left unchanged. Nothing is recorded in it until it is repaired, replaced or removed.",
@@ -47,8 +47,8 @@ bool LoadEntry(CTransponder& t, CStatusXml& doc, const std::filesystem::path& pa
   pugi::xml_node unit = doc.FindUnit(id, false);
   if (!unit) return false;
   StatusEntry entry = CStatusXml::ReadUnit(unit);
-  t.storedChecks = entry.checks;
-  t.storedStatus = entry.status;
+  t.records.storedChecks = entry.checks;
+  t.records.storedStatus = entry.status;
   return true;
 }
 
@@ -56,19 +56,19 @@ bool LoadEntry(CTransponder& t, CStatusXml& doc, const std::filesystem::path& pa
 // because it is damaged or could not be written.
 bool SaveEntry(CTransponder& t, CStatusXml& doc, const std::filesystem::path& path, int slot,
                const StatusChecks& checks, const UnitStatus& status) {
-  t.storedStatus = status;
-  t.storedChecks = checks;
+  t.records.storedStatus = status;
+  t.records.storedChecks = checks;
   Reload(t, doc, path, slot);
   if (doc.Damaged()) return false;
   if (status.UnitId == -1) return true;  // no identity: nothing to write, the file stays as it was
   doc.WriteUnit(checks, status);
   CStatusXml::SaveResult saved = doc.Save(path);
   if (saved.saved) {
-    t.statusFileSaveFailureShown[slot] = false;
+    t.records.statusFileSaveFailureShown[slot] = false;
     return true;
   }
-  if (!t.statusFileSaveFailureShown[slot]) {
-    t.statusFileSaveFailureShown[slot] = true;
+  if (!t.records.statusFileSaveFailureShown[slot]) {
+    t.records.statusFileSaveFailureShown[slot] = true;
     char unitText[16];
     std::snprintf(unitText, sizeof unitText, "%06X", static_cast<unsigned>(status.UnitId));
     Tell(t,
@@ -80,6 +80,10 @@ bool SaveEntry(CTransponder& t, CStatusXml& doc, const std::filesystem::path& pa
 }
 }  // namespace
 
+// Out of line, where CStatusXml is complete.
+RecordsState::RecordsState() = default;
+RecordsState::~RecordsState() = default;
+
 CTransponder::CTransponder(CCommPort& p, IOperator& o, DataPaths dataPaths)
     : port(p), op(o), paths(std::move(dataPaths)) {
   OpenStatusFiles();
@@ -88,34 +92,34 @@ CTransponder::CTransponder(CCommPort& p, IOperator& o, DataPaths dataPaths)
 CTransponder::~CTransponder() { CloseStatusFiles(); }
 
 void CTransponder::OpenStatusFiles() {
-  currentFile = std::make_unique<CStatusXml>();
-  newFile = std::make_unique<CStatusXml>();
-  Reload(*this, *currentFile, paths.CurrentStatusFile(), kCurrentSlot);
-  Reload(*this, *newFile, paths.NewStatusFile(), kNewSlot);
+  records.currentFile = std::make_unique<CStatusXml>();
+  records.newFile = std::make_unique<CStatusXml>();
+  Reload(*this, *records.currentFile, paths.CurrentStatusFile(), kCurrentSlot);
+  Reload(*this, *records.newFile, paths.NewStatusFile(), kNewSlot);
 }
 
 void CTransponder::CloseStatusFiles() {
-  currentFile.reset();
-  newFile.reset();
+  records.currentFile.reset();
+  records.newFile.reset();
 }
 
 bool CTransponder::LoadCurrentEntry(int32_t unitId) {
-  if (busyShown) SetBusyCaption("Getting current status");
+  if (serial.busyShown) SetBusyCaption("Getting current status");
   if (unitId == -1) return false;
-  return LoadEntry(*this, *Ensure(currentFile), paths.CurrentStatusFile(), kCurrentSlot, unitId);
+  return LoadEntry(*this, *Ensure(records.currentFile), paths.CurrentStatusFile(), kCurrentSlot, unitId);
 }
 
 bool CTransponder::LoadNewEntry(int32_t unitId) {
-  return LoadEntry(*this, *Ensure(newFile), paths.NewStatusFile(), kNewSlot, unitId);
+  return LoadEntry(*this, *Ensure(records.newFile), paths.NewStatusFile(), kNewSlot, unitId);
 }
 
 bool CTransponder::SaveCurrentEntry() {
-  return SaveEntry(*this, *Ensure(currentFile), paths.CurrentStatusFile(), kCurrentSlot, currentChecks,
-                   currentStatus);
+  return SaveEntry(*this, *Ensure(records.currentFile), paths.CurrentStatusFile(), kCurrentSlot, status.currentChecks,
+                   status.currentStatus);
 }
 
 bool CTransponder::SaveNewEntry() {
-  return SaveEntry(*this, *Ensure(newFile), paths.NewStatusFile(), kNewSlot, requiredChecks, requiredStatus);
+  return SaveEntry(*this, *Ensure(records.newFile), paths.NewStatusFile(), kNewSlot, status.requiredChecks, status.requiredStatus);
 }
 
 DateTime CTransponder::NowUtc() { return utcNow ? utcNow() : DateTime::NowUtc(); }
@@ -124,5 +128,5 @@ int CTransponder::ListStoredUnits(std::vector<std::string>& lines) {
   CloseStatusFiles();
   OpenStatusFiles();
   lines.clear();
-  return currentFile->ListUnits(lines);
+  return records.currentFile->ListUnits(lines);
 }

@@ -40,21 +40,21 @@ bool ProduceTestReport(CTransponder& unit, std::string& paneText) {
   IOperator& op = unit.op;
   unit.ShowBusy();
   if (!unit.CheckComms(3)) return false;
-  if (!unit.GetStatus("", unit.replyText, true)) {
+  if (!unit.GetStatus("", unit.status.replyText, true)) {
     unit.HideBusy();
     const MbAnswer a = op.MessageBox("Incomplete status recovered\r\nContinue anyway??", "Communications error",
                                      MbButtons::YesNo, MbIcon::Exclamation);
     if (a != MbAnswer::Yes) return false;
     unit.ShowBusy();
   }
-  const UnitStatus& s = unit.currentStatus;
+  const UnitStatus& s = unit.status.currentStatus;
   std::string report = IdentityText(s) + InterrogateText(s) + TimingPowerText(s);
   const std::string daughterCard = DaughterCardText(s);
   if (!daughterCard.empty()) report += "\r\n" + daughterCard;
 
-  unit.HardwareSelfCheck(unit.replyText, false);
+  unit.HardwareSelfCheck(unit.status.replyText, false);
   report += "\r\n";
-  report += unit.replyText;
+  report += unit.status.replyText;
 
   if (Contains(s.Das.c_str(), "V0.0") && s.DasId.size() < 2) {
     report += "\r\nNo DAS card found\r\n";
@@ -67,18 +67,18 @@ bool ProduceTestReport(CTransponder& unit, std::string& paneText) {
       unit.ShowBusy();
       if (a == MbAnswer::Yes) {
         unit.port.Delay(1000);
-        unit.ReleaseCheck(unit.replyText, false);
+        unit.ReleaseCheck(unit.status.replyText, false);
         report += "\r\n";
-        report += unit.replyText;
+        report += unit.status.replyText;
         report += "\r\n";
       } else {
         report += "\r\nRelease mechanism NOT TESTED\r\n";
       }
     }
-    report += VersionsSensorsText(unit.currentStatus);
+    report += VersionsSensorsText(unit.status.currentStatus);
     unit.ReadSensors();
     report += "\r\n\r\n";
-    report += unit.replyText;
+    report += unit.status.replyText;
   }
 
   const CivilTime now = unit.localNow().ToCivil();
@@ -87,7 +87,7 @@ bool ProduceTestReport(CTransponder& unit, std::string& paneText) {
                 now.month, now.year);
   report += stamp;
 
-  const std::filesystem::path path = TestReportPath(unit.paths, unit.currentStatus.SerialNo.view());
+  const std::filesystem::path path = TestReportPath(unit.paths, unit.status.currentStatus.SerialNo.view());
   const std::string fileText = TestReportFileText(report);
   unit.HideBusy();
   if (WriteTextFile(path, fileText))

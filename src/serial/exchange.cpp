@@ -49,9 +49,9 @@ bool CTransponder::NeedsReadinessFollowUp(const char* command) {
 bool CTransponder::Exchange(const char* command, TextSpan reply, bool uncounted, bool singleAttempt) {
   reply.Clear();
   if (!port.Open(true)) return false;
-  const int32_t timeout = timeoutOverride != 0 ? timeoutOverride : ReplyTimeoutFor(command);
+  const int32_t timeout = serial.timeoutOverride != 0 ? serial.timeoutOverride : ReplyTimeoutFor(command);
   const bool followUp = NeedsReadinessFollowUp(command);
-  timeoutOverride = 0;
+  serial.timeoutOverride = 0;
   const int attempts = singleAttempt ? 1 : 2;
   bool complete = false;
   char buffer[kExchangeBufferSize];
@@ -90,7 +90,7 @@ void CTransponder::CleanReply(const char* source, TextSpan destination) {
 }
 
 bool CTransponder::CheckComms(int budget) {
-  if (busyShown) SetBusyCaption("Checking for valid comms");
+  if (serial.busyShown) SetBusyCaption("Checking for valid comms");
   port.failuresLeft = budget;
   char probe[100];
   TextSpan p(probe);
@@ -118,7 +118,7 @@ bool CTransponder::CheckBootPrompt() {
   port.SendRaw(b, 1, true);
   port.Delay(10);
   if (Contains(buf, "Boot>")) {
-    inBootMode = true;
+    serial.inBootMode = true;
     return false;
   }
   return true;
@@ -184,9 +184,9 @@ void CTransponder::CopyField(TextSpan destination, const char* source) {
 }
 
 void CTransponder::ShowBusy() {
-  if (!busyShown) {
+  if (!serial.busyShown) {
     op.ShowBusy();
-    busyShown = true;
+    serial.busyShown = true;
   }
 }
 
@@ -196,6 +196,6 @@ void CTransponder::SetBusyCaption(const char* caption) {
 }
 
 void CTransponder::HideBusy() {
-  if (busyShown) op.HideBusy();
-  busyShown = false;
+  if (serial.busyShown) op.HideBusy();
+  serial.busyShown = false;
 }

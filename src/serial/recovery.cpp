@@ -37,7 +37,7 @@ bool CTransponder::EnterBootPrompt() {
 
 bool CTransponder::BreakReset(TextSpan message) {
   port.failuresLeft = 3;
-  if (busyShown) SetBusyCaption("Sending comms break");
+  if (serial.busyShown) SetBusyCaption("Sending comms break");
   if (!port.Open(true)) return false;
   port.SendBreak();
   port.Delay(500);
@@ -52,12 +52,12 @@ bool CTransponder::BreakReset(TextSpan message) {
   port.Delay(10);
   SendRawText(port, "\r\n", 1);
   port.Delay(10);
-  if (busyShown) SetBusyCaption("Waiting for Transponder to reboot");
+  if (serial.busyShown) SetBusyCaption("Waiting for Transponder to reboot");
   port.Delay(1000);
   char probe[100] = {};
   bool ready = false;
   for (int i = 0; i < 30 && !ready; ++i) {
-    timeoutOverride = 0;
+    serial.timeoutOverride = 0;
     TextSpan p(probe);
     p.Assign("#DASP,0");
     port.SendLine(p, 1, true);
@@ -75,7 +75,7 @@ bool CTransponder::BreakReset(TextSpan message) {
 }
 
 bool CTransponder::ResetWatchdog(bool stayInBootloader) {
-  if (busyShown) SetBusyCaption("Resetting watchdog timer");
+  if (serial.busyShown) SetBusyCaption("Resetting watchdog timer");
   if (EnterBootPrompt()) {
     port.Delay(100);
     SendRawText(port, "W", 0);

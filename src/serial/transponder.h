@@ -2,6 +2,9 @@
 // are defined in the folder of the subsystem they belong to: exchange and recovery in
 // serial/, acquisition in status/, set-up commands and bench tests in commands/, update and
 // verification in update/, program load in firmware/, status files and reports in records/.
+// Its state is held the same way: each subsystem declares the part it writes in a small struct
+// of its own (serial.busyShown, status.currentStatus, records.currentFile, ...); the others
+// read it through the unit.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -15,10 +18,11 @@
 #include "platform/operator.h"
 #include "platform/paths.h"
 #include "commands/test_transponder.h"
+#include "firmware/firmware_state.h"
+#include "records/records_state.h"
 #include "serial/comm_port.h"
-#include "status/unit_status.h"
-
-class CStatusXml;
+#include "serial/serial_state.h"
+#include "status/status_state.h"
 
 class CTransponder {
  public:
@@ -29,7 +33,7 @@ class CTransponder {
 
   // ---- serial/: command exchange and reply recognition ----
   static constexpr size_t kExchangeBufferSize = 1000;
-  static constexpr size_t kReplyTextSize = 2500;
+  static constexpr size_t kReplyTextSize = StatusState::kReplyTextSize;
 
   // The reply time-out in whole seconds for a command, by the four-letter code it contains.
   static int32_t ReplyTimeoutFor(const char* command);
@@ -82,8 +86,6 @@ class CTransponder {
   bool WidebandAvailable();
   void RecordTestTransponder();
   void WriteTestTransponderFile();
-  // The unit last set up as test transponder, as the test-transponder file describes it.
-  TestTransponderInfo testTransponder;
 
   // ---- records/: export of the current-status file over the serial line ----
   // The outcome code: 0 done, 1 no answer in time, 2 no "Reply" to "Export", 3 the file
@@ -117,34 +119,12 @@ class CTransponder {
   std::string CheckReport(int32_t unitId, bool withUnitLine);
   std::string FileStatusReport();
 
-  // ---- fields ----
-  // serial/
-  bool busyShown = false;
-  bool inBootMode = false;
-  int32_t timeoutOverride = 0;
-  // status/
-  UnitStatus currentStatus;
-  StatusChecks currentChecks;
-  UnitStatus storedStatus;
-  StatusChecks storedChecks;
-  UnitStatus requiredStatus;
-  StatusChecks requiredChecks;
-  int32_t partialMask = 0;
-  std::string statusMessage;
-  int32_t unitModel = 0;
-  char replyText[kReplyTextSize] = {};
-  // firmware/: the load buffer in which the record and the bootloader's reply take turns.
-  char loadBuffer[52] = {};
-  // Made on first use; a shared_ptr because its type is complete only in firmware/.
-  std::shared_ptr<class CSRecordImage> programImage;
-  // records/
-  std::unique_ptr<CStatusXml> currentFile;
-  std::unique_ptr<CStatusXml> newFile;
-  // Whether the operator has been told that a status file is damaged, or that a save to it
-  // failed ([0] the current-status file, [1] the new-status file): once per file, until the
-  // file is sound (or saved) again.
-  bool statusFileDamageShown[2] = {};
-  bool statusFileSaveFailureShown[2] = {};
+  // ---- state, each part owned by the subsystem that declares it ----
+  SerialState serial;      // serial/serial_state.h: busy and boot flags, the time-out override
+  StatusState status;      // status/status_state.h: current and required records, replyText
+  RecordsState records;    // records/records_state.h: the status files and the entry last loaded
+  FirmwareState firmware;  // firmware/firmware_state.h: the load buffer and the program image
+  CommandsState commands;  // commands/test_transponder.h: the test transponder
 
   // Clocks for the times the terminal records and shows; tests replace them.
   std::function<DateTime()> utcNow = DateTime::NowUtc;

@@ -27,7 +27,7 @@ enum class Echo { None, AsIs, OnNewLine };
 // bootloader check and the completeness check. True when the reply is there to be parsed.
 bool ExchangeForStatus(CTransponder& unit, const char* caption, const char* command, TextSpan reply,
                        TextSpan* output, Echo echo, bool sendAgainOnFailure = false) {
-  if (unit.busyShown) unit.SetBusyCaption(caption);
+  if (unit.serial.busyShown) unit.SetBusyCaption(caption);
   bool complete = unit.Exchange(command, reply);
   if (!complete && sendAgainOnFailure) complete = unit.Exchange(command, reply);
   if (output && echo != Echo::None) {
@@ -44,14 +44,14 @@ bool ExchangeForStatus(CTransponder& unit, const char* caption, const char* comm
 bool ReadHardwareStatus(CTransponder& unit, TextSpan output) {
   char reply[kReaderReplySize];
   if (!ExchangeForStatus(unit, "Getting hardware status", "#HWST", reply, &output, Echo::AsIs)) return false;
-  return ParseHardwareStatus(reply, unit.currentStatus);
+  return ParseHardwareStatus(reply, unit.status.currentStatus);
 }
 
 bool ReadTransponderStatus(CTransponder& unit, TextSpan output) {
   char reply[kReaderReplySize];
   if (!ExchangeForStatus(unit, "Getting transponder status", "#TPST", reply, &output, Echo::OnNewLine))
     return false;
-  ParseTransponderStatus(reply, unit.currentStatus);
+  ParseTransponderStatus(reply, unit.status.currentStatus);
   return true;
 }
 
@@ -59,32 +59,32 @@ bool ReadFirmwareVersion(CTransponder& unit, TextSpan output) {
   char reply[kReaderReplySize];
   if (!ExchangeForStatus(unit, "Getting firmware version", "#FVFV", reply, &output, Echo::OnNewLine))
     return false;
-  unit.unitModel = ParseFirmwareVersions(reply, unit.currentStatus);
+  unit.status.unitModel = ParseFirmwareVersions(reply, unit.status.currentStatus);
   return true;
 }
 
 bool ReadUnitInformation(CTransponder& unit) {
   char reply[kReaderReplySize];
   if (!ExchangeForStatus(unit, "Getting unit information", "#INFO", reply, nullptr, Echo::None, true)) return false;
-  ParseUnitInformation(reply, unit.currentStatus);
+  ParseUnitInformation(reply, unit.status.currentStatus);
   return true;
 }
 
 bool ReadSerialStatus(CTransponder& unit, TextSpan output) {
   char reply[kReaderReplySize];
   if (!ExchangeForStatus(unit, "Getting serial status", "#STTX", reply, &output, Echo::OnNewLine)) return false;
-  ParseSerialStatus(reply, unit.currentStatus);
+  ParseSerialStatus(reply, unit.status.currentStatus);
   return true;
 }
 }  // namespace
 
 bool CTransponder::GetStatus(const char* heading, TextSpan output, bool showMessageBox) {
-  if (busyShown) SetBusyCaption("Getting status");
-  partialMask = 0;
-  statusMessage.clear();
-  inBootMode = false;
-  const int32_t previousUnit = currentStatus.UnitId;
-  currentStatus = UnitStatus::Fresh();
+  if (serial.busyShown) SetBusyCaption("Getting status");
+  status.partialMask = 0;
+  status.statusMessage.clear();
+  serial.inBootMode = false;
+  const int32_t previousUnit = status.currentStatus.UnitId;
+  status.currentStatus = UnitStatus::Fresh();
 
   output.Clear();
   if (heading && *heading) {
@@ -92,46 +92,46 @@ bool CTransponder::GetStatus(const char* heading, TextSpan output, bool showMess
     output.Append("\r\n");
   }
 
-  if (!ReadHardwareStatus(*this, output)) partialMask |= kHwstFailed;
-  if (!ReadTransponderStatus(*this, output)) partialMask |= kTpstFailed;
-  if (!ReadFirmwareVersion(*this, output)) partialMask |= kFvfvFailed;
-  if (!ReadUnitInformation(*this)) partialMask |= kInfoFailed;
-  if (!ReadSerialStatus(*this, output)) partialMask |= kSttxFailed;
+  if (!ReadHardwareStatus(*this, output)) status.partialMask |= kHwstFailed;
+  if (!ReadTransponderStatus(*this, output)) status.partialMask |= kTpstFailed;
+  if (!ReadFirmwareVersion(*this, output)) status.partialMask |= kFvfvFailed;
+  if (!ReadUnitInformation(*this)) status.partialMask |= kInfoFailed;
+  if (!ReadSerialStatus(*this, output)) status.partialMask |= kSttxFailed;
 
-  if (LoadCurrentEntry(currentStatus.UnitId)) {
-    currentChecks = storedChecks;
-  } else if (currentStatus.UnitId != previousUnit) {
+  if (LoadCurrentEntry(status.currentStatus.UnitId)) {
+    status.currentChecks = records.storedChecks;
+  } else if (status.currentStatus.UnitId != previousUnit) {
     // A unit the file does not hold starts with no checks: the results of the unit read
     // before it must not be saved as this unit's history.
-    currentChecks = StatusChecks::Fresh();
+    status.currentChecks = StatusChecks::Fresh();
   }
 
-  if (inBootMode) partialMask |= kInfoFailed;
-  if (partialMask != 0) {
+  if (serial.inBootMode) status.partialMask |= kInfoFailed;
+  if (status.partialMask != 0) {
     HideBusy();
     char message[64];
-    if (partialMask != kNothingAnswered)
-      std::snprintf(message, sizeof message, "Only partial status recovered %02x", static_cast<unsigned>(partialMask));
+    if (status.partialMask != kNothingAnswered)
+      std::snprintf(message, sizeof message, "Only partial status recovered %02x", static_cast<unsigned>(status.partialMask));
     else
       std::snprintf(message, sizeof message, "Comms fault! Check connections");
-    statusMessage = message;
-    if (inBootMode) statusMessage += "\r\nUnit is in boot mode, use 'Reset (comms break)' function";
-    if (showMessageBox) op.MessageBox(statusMessage, kDefaultCaption, MbButtons::Ok, MbIcon::Exclamation);
+    status.statusMessage = message;
+    if (serial.inBootMode) status.statusMessage += "\r\nUnit is in boot mode, use 'Reset (comms break)' function";
+    if (showMessageBox) op.MessageBox(status.statusMessage, kDefaultCaption, MbButtons::Ok, MbIcon::Exclamation);
   }
 
-  currentChecks.LastStatusTime = NowUtc();
+  status.currentChecks.LastStatusTime = NowUtc();
   SaveCurrentEntry();
-  return partialMask == 0;
+  return status.partialMask == 0;
 }
 
 bool CTransponder::ReadSensors() {
-  if (busyShown) SetBusyCaption("Reading sensors");
-  const bool complete = Exchange("#RDSE", TextSpan(replyText));
-  if (Contains(replyText, "Boot>")) {
+  if (serial.busyShown) SetBusyCaption("Reading sensors");
+  const bool complete = Exchange("#RDSE", TextSpan(status.replyText));
+  if (Contains(status.replyText, "Boot>")) {
     CheckBootPrompt();
     return false;
   }
   if (!complete) return false;
-  ParseSensorReply(replyText, currentStatus);
+  ParseSensorReply(status.replyText, status.currentStatus);
   return true;
 }

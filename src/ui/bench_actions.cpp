@@ -41,15 +41,15 @@ void AcousticCheckAction(CTransponder& unit, BenchWindow& window) {
     address = number / 100;
     channel = number % 100;
     char text[16];
-    if (!CParameterTables().AddressText(address, channel, unit.currentStatus.Band.c_str(), text)) {
+    if (!CParameterTables().AddressText(address, channel, unit.status.currentStatus.Band.c_str(), text)) {
       unit.HideBusy();
       unit.op.MessageBox("Illegal address!!", kDefaultCaption, MbButtons::Ok, MbIcon::Exclamation);
       return;
     }
   }
   unit.ShowBusy();
-  unit.AcousticCheck(unit.replyText, wideband, address, channel);
-  window.showReply(unit.replyText, 1);
+  unit.AcousticCheck(unit.status.replyText, wideband, address, channel);
+  window.showReply(unit.status.replyText, kReplyHeader);
 }
 
 void HardwareSelfTestAction(CTransponder& unit, BenchWindow& window) {
@@ -57,8 +57,8 @@ void HardwareSelfTestAction(CTransponder& unit, BenchWindow& window) {
   if (!unit.CheckComms(3)) return;
   window.pull();
   window.paneText.clear();
-  unit.HardwareSelfCheck(unit.replyText, true);
-  window.showReply(unit.replyText, 1);
+  unit.HardwareSelfCheck(unit.status.replyText, true);
+  window.showReply(unit.status.replyText, kReplyHeader);
 }
 
 void ReleaseTestAction(CTransponder& unit, BenchWindow& window) {
@@ -66,8 +66,8 @@ void ReleaseTestAction(CTransponder& unit, BenchWindow& window) {
   if (!unit.CheckComms(3)) return;
   window.pull();
   window.paneText.clear();
-  unit.ReleaseCheck(unit.replyText, true);
-  window.showReply(unit.replyText, 1);
+  unit.ReleaseCheck(unit.status.replyText, true);
+  window.showReply(unit.status.replyText, kReplyHeader);
 }
 
 void SetAsTestTransponderAction(CTransponder& unit, BenchWindow& window) {
@@ -82,19 +82,19 @@ void SetAsTestTransponderAction(CTransponder& unit, BenchWindow& window) {
   window.paneText.clear();
   const bool wideband = ChooseWideband(unit);
   unit.ShowBusy();
-  const bool ok = unit.SetAsTestTransponder(unit.replyText, wideband);
-  TextSpan reply(unit.replyText);
+  const bool ok = unit.SetAsTestTransponder(unit.status.replyText, wideband);
+  TextSpan reply(unit.status.replyText);
   if (!ok) {
     reply.Assign("FAILED to set as test transponder\r\n");
   } else if (wideband) {
     char text[100];
     std::snprintf(text, sizeof text, "Correctly set as wideband test transponder\r\nAddress is %d%02d",
-                  unit.currentStatus.Address, unit.currentStatus.Channel);
+                  unit.status.currentStatus.Address, unit.status.currentStatus.Channel);
     reply.Assign(text);
   } else {
     reply.Assign("Correctly set as tone test transponder\r\n");
   }
-  window.showReply(unit.replyText, 1);
+  window.showReply(unit.status.replyText, kReplyHeader);
 }
 
 void TestReportAction(CTransponder& unit, BenchWindow& window) {
@@ -112,14 +112,14 @@ void SetNewStatusAction(CTransponder& unit, BenchWindow& window) {
   if (!unit.CheckComms(3)) return;
   window.pull();
   window.paneText.clear();
-  unit.GetStatus("", unit.replyText, true);
-  if (unit.LoadRequiredStatus(unit.currentStatus.UnitId)) {
+  unit.GetStatus("", unit.status.replyText, true);
+  if (unit.LoadRequiredStatus(unit.status.currentStatus.UnitId)) {
     unit.UpdateStatus();
-    unit.GetStatus("", unit.replyText, true);
+    unit.GetStatus("", unit.status.replyText, true);
   } else {
-    TextSpan(unit.replyText).Assign("No update information found");
+    TextSpan(unit.status.replyText).Assign("No update information found");
   }
-  window.showReply(unit.replyText, 0);
+  window.showReply(unit.status.replyText, kNoReplyHeader);
 }
 
 int ExportStatusAction(CTransponder& unit, BenchWindow&) { return unit.ExportStatus(); }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/fixed_text.h"
+#include "quickset/quickset_flow.h"
 
 class CTransponder;
 

@@ -99,23 +99,23 @@ void RunCommandButton(CTransponder& unit, BenchWindow& window, int index) {
   const std::string command = window.commandText[index].str();
   if (timeout >= 0 && !unit.CheckComms(3)) return;
   if (command.find("CKHW") != std::string::npos) {
-    if (!unit.Exchange("#CKHW", unit.replyText)) {
-      TextSpan(unit.replyText).Append(kPreHardwareCheckNote);
-      window.showReply(unit.replyText, 1);
+    if (!unit.Exchange("#CKHW", unit.status.replyText)) {
+      TextSpan(unit.status.replyText).Append(kPreHardwareCheckNote);
+      window.showReply(unit.status.replyText, kReplyHeader);
       return;
     }
   }
   if (command.find("RTST") != std::string::npos) {
-    unit.ReleaseCheck(unit.replyText, true);
-    window.showReply(unit.replyText, 1);
+    unit.ReleaseCheck(unit.status.replyText, true);
+    window.showReply(unit.status.replyText, kReplyHeader);
   } else if (command.find("TPSN") != std::string::npos) {
     // A cancelled entry leaves the empty default, which the serial-number rule refuses.
     const std::string entered = op.Entry("Enter serial number as xxxxx-yy", "", true).value_or("");
-    unit.SetSerialNumber(entered.c_str(), unit.replyText);
-    window.showReply(unit.replyText, 1);
+    unit.SetSerialNumber(entered.c_str(), unit.status.replyText);
+    window.showReply(unit.status.replyText, kReplyHeader);
   } else {
-    unit.timeoutOverride = std::abs(timeout);
-    unit.Exchange(command.c_str(), unit.replyText);
-    window.showReply(unit.replyText, 1);
+    unit.serial.timeoutOverride = std::abs(timeout);
+    unit.Exchange(command.c_str(), unit.status.replyText);
+    window.showReply(unit.status.replyText, kReplyHeader);
   }
 }

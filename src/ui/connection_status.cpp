@@ -19,9 +19,9 @@ ConnectionStatus ConnectionStatus::Of(const CTesterDlg& dlg) {
   s.open = port.isOpen;
   s.baud = port.isOpen ? port.lineSettings.baud : 0;
   s.unplugged = port.Unplugged() && !port.isOpen;
-  s.unitId = unit.currentStatus.UnitId;
-  s.serialNumber = unit.currentStatus.SerialNo.str();
-  s.bootloader = unit.inBootMode;
+  s.unitId = unit.status.currentStatus.UnitId;
+  s.serialNumber = unit.status.currentStatus.SerialNo.str();
+  s.bootloader = unit.serial.inBootMode;
   return s;
 }
 

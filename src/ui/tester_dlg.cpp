@@ -76,7 +76,7 @@ void CTesterDlg::Push() {
 bool CTesterDlg::OnInitDialog() {
   ShowControl(ctl::kProgress, false);
   ClearCommandEntries();
-  title = std::string("Dranmere Test terminal V") + "3" + "." + "00" + "." + "012";
+  title = std::string("Dranmere Test terminal V") + kProgramVersion;
   unit.paths.CreateFolders();
   actionsHidden = true;
   for (int id : kHiddenAtStart) ShowControl(id, false);
@@ -158,7 +158,7 @@ void CTesterDlg::ShowReply(const char* text, uint8_t header) {
     paneText = t;
   } else {
     paneText = header ? std::string(t) + "\r\n\r\n" : std::string();
-    paneText += StatusReportText(unit.currentStatus);
+    paneText += StatusReportText(unit.status.currentStatus);
   }
   unit.HideBusy();
   Push();
@@ -239,30 +239,30 @@ void CTesterDlg::OnGeneralStatus() {
   }
   Pull();
   paneText.clear();
-  unit.GetStatus("", unit.replyText, true);
+  unit.GetStatus("", unit.status.replyText, true);
   actionsHidden = false;
   ShowUnitActions();
-  ShowReply(unit.replyText, 0);
+  ShowReply(unit.status.replyText, kNoReplyHeader);
 }
 
 void CTesterDlg::OnReadSensors() {
   if (!BeginUnitAction()) return;
   unit.ReadSensors();
-  ShowReply(unit.replyText, 1);
+  ShowReply(unit.status.replyText, kReplyHeader);
 }
 
 void CTesterDlg::OnReset() {
   unit.ShowBusy();
   Pull();
   paneText.clear();
-  unit.BreakReset(unit.replyText);
-  ShowReply(unit.replyText, 1);
+  unit.BreakReset(unit.status.replyText);
+  ShowReply(unit.status.replyText, kReplyHeader);
 }
 
 void CTesterDlg::OnSetTime() {
   if (!BeginUnitAction()) return;
-  unit.SetClock(unit.localNow(), unit.replyText);
-  ShowReply(unit.replyText, 1);
+  unit.SetClock(unit.localNow(), unit.status.replyText);
+  ShowReply(unit.status.replyText, kReplyHeader);
 }
 
 std::string CTesterDlg::PressureRefusedText(int pressure) {
@@ -282,60 +282,60 @@ void CTesterDlg::OnSetDepth() {
   const long long value = std::strtoll(entered.c_str(), nullptr, 10);
   const int pressure = value > INT_MAX ? INT_MAX : value < INT_MIN ? INT_MIN : static_cast<int>(value);
   unit.ShowBusy();
-  if (!unit.SetDepthOffset(pressure, unit.replyText) && (pressure <= 750 || pressure >= 1250)) {
+  if (!unit.SetDepthOffset(pressure, unit.status.replyText) && (pressure <= 750 || pressure >= 1250)) {
     // Nothing was sent: say so rather than show the previous action's reply again.
-    TextSpan(unit.replyText).Assign(PressureRefusedText(pressure));
+    TextSpan(unit.status.replyText).Assign(PressureRefusedText(pressure));
   }
-  ShowReply(unit.replyText, 1);
+  ShowReply(unit.status.replyText, kReplyHeader);
 }
 
 void CTesterDlg::OnSetSerialNumber() {
   if (!unit.CheckComms(3)) return;
   std::string entered = unit.op.Entry("Enter serial number as xxxxx-yy", "", true).value_or("");
   unit.ShowBusy();
-  unit.SetSerialNumber(entered.c_str(), unit.replyText);
-  ShowReply(unit.replyText, 1);
+  unit.SetSerialNumber(entered.c_str(), unit.status.replyText);
+  ShowReply(unit.status.replyText, kReplyHeader);
 }
 
 void CTesterDlg::OnDasCalibration() {
   if (!BeginUnitAction()) return;
-  unit.EnterDasCalibration(unit.replyText);
-  ShowReply(unit.replyText, 255);
+  unit.EnterDasCalibration(unit.status.replyText);
+  ShowReply(unit.status.replyText, kReplyHeaderDasCalibration);
 }
 
 void CTesterDlg::OnInitialise() {
   if (!BeginUnitAction()) return;
   unit.InitialiseUnit();
-  ShowReply(unit.replyText, 1);
+  ShowReply(unit.status.replyText, kReplyHeader);
 }
 
 void CTesterDlg::OnEnable() {
   if (!BeginUnitAction()) return;
   unit.EnableUnit();
-  ShowReply(unit.replyText, 1);
+  ShowReply(unit.status.replyText, kReplyHeader);
 }
 
 void CTesterDlg::OnFactoryDefaults() {
   if (!BeginUnitAction()) return;
   unit.InstallFactoryDefaults();
-  ShowReply(unit.replyText, 1);
+  ShowReply(unit.status.replyText, kReplyHeader);
 }
 
 void CTesterDlg::OnSynchOut() {
   if (!BeginUnitAction()) return;
   unit.TestSynchOut();
-  ShowReply(unit.replyText, 1);
+  ShowReply(unit.status.replyText, kReplyHeader);
 }
 
 void CTesterDlg::OnSynchIn() {
   if (!BeginUnitAction()) return;
   unit.EnableSynchIn();
-  ShowReply(unit.replyText, 1);
+  ShowReply(unit.status.replyText, kReplyHeader);
 }
 
 void CTesterDlg::OnRawReplies() {
   Pull();
-  ShowReply(unit.replyText, lastReplyHeader);
+  ShowReply(unit.status.replyText, lastReplyHeader);
 }
 
 MainWindowHooks CTesterDlg::Hooks() {

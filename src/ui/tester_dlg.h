@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/fixed_text.h"
+#include "platform/version.h"
 #include "quickset/quickset_flow.h"
 #include "serial/transponder.h"
 #include "ui/main_controls.h"
@@ -30,7 +31,6 @@ class IDialogView {
   virtual void EndDialog(bool ok) = 0;
 };
 
-inline constexpr const char* kProgramVersion = "3.00.012";
 inline constexpr int kSearchTimerId = 1;
 
 class CTesterDlg {

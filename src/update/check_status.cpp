@@ -37,11 +37,11 @@ class Report {
 bool CTransponder::CheckStatus(TextSpan report) {
   Report r(report);
   Trace().Write("\r\nStart of check current status first");
-  Trace().Dump(currentStatus);
-  Trace().Dump(requiredStatus);
+  Trace().Dump(status.currentStatus);
+  Trace().Dump(status.requiredStatus);
 
-  const UnitStatus& cur = currentStatus;
-  const UnitStatus& req = requiredStatus;
+  const UnitStatus& cur = status.currentStatus;
+  const UnitStatus& req = status.requiredStatus;
   // Worked in 64 bits: values from a status file may be of any size.
   const int64_t curAddress = int64_t{cur.Address} * 100 + cur.Channel;
   const int64_t reqAddress = int64_t{req.Address} * 100 + req.Channel;

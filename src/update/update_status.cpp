@@ -36,10 +36,10 @@ char EnableAt(const FixedText<10>& enabled, size_t position) {
 // appended to replyText (after CR LF when it starts with a printable character), a unit at its
 // bootloader prompt fails, and only a complete reply is parsed.
 bool ReadAgain(CTransponder& u, const char* command, const char* caption, void (*parse)(const char*, UnitStatus&)) {
-  if (u.busyShown) u.SetBusyCaption(caption);
+  if (u.serial.busyShown) u.SetBusyCaption(caption);
   char reply[CTransponder::kExchangeBufferSize];
   const bool complete = u.Exchange(command, TextSpan(reply));
-  TextSpan out(u.replyText);
+  TextSpan out(u.status.replyText);
   if (static_cast<unsigned char>(reply[0]) >= 32) out.Append("\r\n");
   out.Append(reply);
   if (std::strstr(reply, "Boot>")) {
@@ -47,7 +47,7 @@ bool ReadAgain(CTransponder& u, const char* command, const char* caption, void (
     return false;
   }
   if (!complete) return false;
-  parse(reply, u.currentStatus);
+  parse(reply, u.status.currentStatus);
   return true;
 }
 
@@ -55,7 +55,7 @@ bool ReadAgain(CTransponder& u, const char* command, const char* caption, void (
 // exchange of the run got a complete reply.
 class UpdateRun {
  public:
-  explicit UpdateRun(CTransponder& unit) : u_(unit), req_(unit.requiredStatus), cur_(unit.currentStatus) {}
+  explicit UpdateRun(CTransponder& unit) : u_(unit), req_(unit.status.requiredStatus), cur_(unit.status.currentStatus) {}
 
   void Run();
 
@@ -74,7 +74,7 @@ class UpdateRun {
   }
 
   void Caption(const char* caption) {
-    if (u_.busyShown) u_.SetBusyCaption(caption);
+    if (u_.serial.busyShown) u_.SetBusyCaption(caption);
   }
   // A changed parameter: its caption on the busy window and in the trace.
   void Changing(const char* caption) {
@@ -157,24 +157,24 @@ void UpdateRun::StepEnabled() {
     }
     Changing("UPDATE Enabled status");
     Nudge();
-    SendPair(37, 54);
+    SendPair(gcmd::kMode, gcmd::kModeFirst);
     Gcmd3();
     ReRead();
     return;
   }
   Changing("UPDATE Enabled status");
   if (std::strstr(req_.Enabled.c_str(), "DDD")) {
-    SendCode(2);
+    SendCode(gcmd::kDisableAll);
     Gcmd3();
   } else {
     if (EnableAt(req_.Enabled, 0) != 'D') {
-      SendPair(37, 54);
+      SendPair(gcmd::kMode, gcmd::kModeFirst);
       firstModeEnabled_ = true;
     }
-    if (EnableAt(req_.Enabled, 1) != 'D') SendPair(37, 55);
+    if (EnableAt(req_.Enabled, 1) != 'D') SendPair(gcmd::kMode, gcmd::kModeSecond);
     if (thirdOn) {
       Nudge();
-      SendPair(37, 54);
+      SendPair(gcmd::kMode, gcmd::kModeFirst);
     }
     if (std::strchr(req_.Enabled.c_str(), 'W') && WidebandCapable())
       Gcmd4();
@@ -217,16 +217,16 @@ void UpdateRun::StepPower() {
     if (!cpaPasses) return;
     if (req_.CPA != cur_.CPA) {
       Changing("UPDATE Power CPA");
-      SendPair(33, SelectionCode(req_.CPA));
+      SendPair(gcmd::kPowerAll, SelectionCode(req_.CPA));
     } else {
       Trace().Write(Format("\r\nNo update Power CPA  %d to %d", cur_.CPA, req_.CPA));
     }
     return;
   }
-  Simple("UPDATE Power CPU", "\r\nNo update Power CPU  %d to %d", req_.CPU, cur_.CPU, 48, threeLevel);
-  Simple("UPDATE Power CPT", "\r\nNo update Power CPT  %d to %d", req_.CPT, cur_.CPT, 46, twoLevel);
-  Simple("UPDATE Power CPS", "\r\nNo update Power CPS  %d to %d", req_.CPS, cur_.CPS, 45, threeLevel);
-  Simple("UPDATE Power CPL", "\r\nNo update Power CPL  %d to %d", req_.CPL, cur_.CPL, 44, threeLevel);
+  Simple("UPDATE Power CPU", "\r\nNo update Power CPU  %d to %d", req_.CPU, cur_.CPU, gcmd::kPowerCpu, threeLevel);
+  Simple("UPDATE Power CPT", "\r\nNo update Power CPT  %d to %d", req_.CPT, cur_.CPT, gcmd::kPowerCpt, twoLevel);
+  Simple("UPDATE Power CPS", "\r\nNo update Power CPS  %d to %d", req_.CPS, cur_.CPS, gcmd::kPowerCps, threeLevel);
+  Simple("UPDATE Power CPL", "\r\nNo update Power CPL  %d to %d", req_.CPL, cur_.CPL, gcmd::kPowerCpl, threeLevel);
 }
 
 // Step 14: the reply channel, sent again whenever the address was.
@@ -235,7 +235,7 @@ void UpdateRun::StepReplyChannel() {
   if (!Fill(req_.CIFReplyCHannel, cur_.CIFReplyCHannel, channel)) return;
   if (req_.CIFReplyCHannel != cur_.CIFReplyCHannel || addressChanged_) {
     Changing("UPDATE CIF/CIS channel");
-    SendPair(23, ReplyChannelCode(req_.CIFReplyCHannel));
+    SendPair(gcmd::kChannel, ReplyChannelCode(req_.CIFReplyCHannel));
   } else {
     Trace().Write(Format("\r\nNo update CIF/CIS channel  %d to %d", cur_.CIFReplyCHannel, req_.CIFReplyCHannel));
   }
@@ -247,7 +247,7 @@ void UpdateRun::StepTat() {
   if (!tables_.TatText(req_.Tat, TextSpan(scratch_))) return;
   if (req_.Tat != cur_.Tat) {
     Changing("");
-    SendPair(30, TatCode(req_.Tat));
+    SendPair(gcmd::kTat, TatCode(req_.Tat));
   } else {
     Trace().Write(Format("\r\nNo update TAT  %.3f to %.3f", static_cast<double>(cur_.Tat), static_cast<double>(req_.Tat)));
   }
@@ -263,9 +263,9 @@ void UpdateRun::StepFeMode() {
   if (req_.FEEnabled != cur_.FEEnabled) {
     Changing("UPDATE FE mode");
     if (req_.FEEnabled != 0)
-      SendPair(23, IifCode(req_.IIFChannel));
+      SendPair(gcmd::kChannel, IifCode(req_.IIFChannel));
     else
-      SendPair(39, 53);
+      SendPair(gcmd::kFeOff, gcmd::kFeOffSelection);
   } else {
     Trace().Write("\r\nNo update FE mode");
   }
@@ -279,9 +279,9 @@ void UpdateRun::StepAltCif() {
     Changing("UPDATE AltCIF/CIS");
     u_.port.Delay(500);
     if (req_.AltCIFChannel == 16)
-      SendPair(37, 54);
+      SendPair(gcmd::kMode, gcmd::kModeFirst);
     else
-      SendPair(23, AltCifCode(req_.AltCIFChannel));
+      SendPair(gcmd::kChannel, AltCifCode(req_.AltCIFChannel));
   } else {
     Trace().Write(Format("\r\nNo update AltCIF/CIS  %d to %d", cur_.AltCIFChannel, req_.AltCIFChannel));
   }
@@ -305,7 +305,7 @@ void UpdateRun::StepHprMode() {
   if (EnableAt(req_.Enabled, 2) == 'D') return;
   Changing("UPDATE Set HPR mode");
   Gcmd3();
-  SendPair(37, 53);
+  SendPair(gcmd::kMode, gcmd::kModeHpr);
 }
 
 void UpdateRun::Run() {
@@ -320,52 +320,52 @@ void UpdateRun::Run() {
   StepAddress();
   if (cur_.BaudRate >= 100) {
     Changing("UPDATE Baud rate");
-    SendCode(1);
+    SendCode(gcmd::kBaudRate);
   }
-  Simple("UPDATE RX gain", "\r\nNo update RX gain  %d to %d", req_.RxGain, cur_.RxGain, 43, gain);
+  Simple("UPDATE RX gain", "\r\nNo update RX gain  %d to %d", req_.RxGain, cur_.RxGain, gcmd::kRxGain, gain);
   StepPower();
-  Simple("UPDATE Power CPJ", "\r\nNo update Power CPJ  %d to %d", req_.CPJ, cur_.CPJ, 47, cpj);
-  Simple("UPDATE CWT period", "\r\nNo update CWT period  %d to %d", req_.CWTIndex, cur_.CWTIndex, 41, cwt);
-  Simple("UPDATE CWR period", "\r\nNo update CWR period  %d to %d", req_.CWRIndex, cur_.CWRIndex, 42, cwr);
-  Simple("UPDATE CWC period", "\r\nNo update CWC period  %d to %d", req_.CWCIndex, cur_.CWCIndex, 63, cwc);
+  Simple("UPDATE Power CPJ", "\r\nNo update Power CPJ  %d to %d", req_.CPJ, cur_.CPJ, gcmd::kPowerCpj, cpj);
+  Simple("UPDATE CWT period", "\r\nNo update CWT period  %d to %d", req_.CWTIndex, cur_.CWTIndex, gcmd::kCwt, cwt);
+  Simple("UPDATE CWR period", "\r\nNo update CWR period  %d to %d", req_.CWRIndex, cur_.CWRIndex, gcmd::kCwr, cwr);
+  Simple("UPDATE CWC period", "\r\nNo update CWC period  %d to %d", req_.CWCIndex, cur_.CWCIndex, gcmd::kCwc, cwc);
   StepReplyChannel();
   StepTat();
   StepFeMode();
   StepAltCif();
   StepSynch();
-  Simple("UPDATE CDP", "\r\nNo update CDP  %d to %d", req_.CPD, cur_.CPD, 67, cpd);
+  Simple("UPDATE CDP", "\r\nNo update CDP  %d to %d", req_.CPD, cur_.CPD, gcmd::kCpd, cpd);
   StepHprMode();
 }
 
 }  // namespace
 
 void CTransponder::UpdateStatus() {
-  if (requiredStatus.UnitId != currentStatus.UnitId) return;
+  if (status.requiredStatus.UnitId != status.currentStatus.UnitId) return;
   CParameterTables tables;
-  if (!tables.IsKnownBand(requiredStatus.Band.c_str())) requiredStatus.Band = currentStatus.Band.view();
-  if (!tables.IsKnownBand(requiredStatus.Band.c_str())) return;
+  if (!tables.IsKnownBand(status.requiredStatus.Band.c_str())) status.requiredStatus.Band = status.currentStatus.Band.view();
+  if (!tables.IsKnownBand(status.requiredStatus.Band.c_str())) return;
 
   ResetWatchdog(false);
   Trace().Write("\r\nStart of update current status first");
-  Trace().Dump(currentStatus);
-  Trace().Dump(requiredStatus);
-  if (busyShown) SetBusyCaption("Searching for update");
+  Trace().Dump(status.currentStatus);
+  Trace().Dump(status.requiredStatus);
+  if (serial.busyShown) SetBusyCaption("Searching for update");
 
   UpdateRun run(*this);
   run.Run();
 
   // The entry is stamped as applied only when the unit answered every command of the run;
   // otherwise it stays required, with the time of the attempt.
-  requiredChecks.UpdatedTime = NowUtc();
-  requiredChecks.UpdatedResult = run.AllAnswered() ? 1 : 0;
+  status.requiredChecks.UpdatedTime = NowUtc();
+  status.requiredChecks.UpdatedResult = run.AllAnswered() ? 1 : 0;
   SaveNewEntry();
 }
 
 bool CTransponder::LoadRequiredStatus(int32_t unitId) {
   if (!LoadNewEntry(unitId)) return false;
-  requiredStatus = storedStatus;
-  requiredChecks = storedChecks;
-  Trace().Dump(requiredStatus);
-  Trace().Write(DescribeChecks(requiredChecks));
+  status.requiredStatus = records.storedStatus;
+  status.requiredChecks = records.storedChecks;
+  Trace().Dump(status.requiredStatus);
+  Trace().Write(DescribeChecks(status.requiredChecks));
   return true;
 }

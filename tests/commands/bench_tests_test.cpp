@@ -41,8 +41,8 @@ struct BenchTest : ::testing::Test {
   }
   // The checks of the unit as its current-status file now holds them.
   StatusChecks Recorded() {
-    EXPECT_TRUE(b.unit->LoadCurrentEntry(b.unit->currentStatus.UnitId));
-    return b.unit->storedChecks;
+    EXPECT_TRUE(b.unit->LoadCurrentEntry(b.unit->status.currentStatus.UnitId));
+    return b.unit->records.storedChecks;
   }
   UnitOnBench b;
   char text[CTransponder::kReplyTextSize] = {};
@@ -152,8 +152,8 @@ TEST_F(BenchTest, ToneCheckWithoutAnAnswerIsAPossibleCommsError) {
 TEST_F(BenchTest, SelfTestRecordsTheCodeAfterTheColon) {
   b.sim().state.tests.selfTestCode = 40;
   b.unit->HardwareSelfCheck(text, false);
-  EXPECT_EQ(b.unit->currentChecks.HardwareResult, 40);
-  EXPECT_EQ(std::string(text), SelfTestText(40, b.unit->currentStatus));
+  EXPECT_EQ(b.unit->status.currentChecks.HardwareResult, 40);
+  EXPECT_EQ(std::string(text), SelfTestText(40, b.unit->status.currentStatus));
   StatusChecks c = Recorded();
   EXPECT_EQ(c.HardwareResult, 40);
   EXPECT_EQ(c.HardwareTime, kCheckTime);
@@ -164,7 +164,7 @@ TEST_F(BenchTest, SelfTestRecordsTheCodeAfterTheColon) {
   b.sim().state.tests.selfTestCode = 0;
   b.unit->HardwareSelfCheck(text, false);
   EXPECT_EQ(Recorded().HardwareResult, 0);
-  EXPECT_EQ(std::string(text), SelfTestText(0, b.unit->currentStatus));
+  EXPECT_EQ(std::string(text), SelfTestText(0, b.unit->status.currentStatus));
 
   // An answer without either marker counts as a pass and is shown as it came.
   b.sim().state.tests.selfTestCode = 40;
@@ -176,10 +176,10 @@ TEST_F(BenchTest, SelfTestRecordsTheCodeAfterTheColon) {
 
 TEST_F(BenchTest, SelfTestOrReleaseWithoutAnAnswerKeepsTheLastResult) {
   const DateTime earlier = DateTime::FromCivil({2026, 1, 2, 3, 4, 0});
-  b.unit->currentChecks.HardwareResult = 9;
-  b.unit->currentChecks.HardwareTime = earlier;
-  b.unit->currentChecks.ReleaseResult = 3;
-  b.unit->currentChecks.ReleaseTime = earlier;
+  b.unit->status.currentChecks.HardwareResult = 9;
+  b.unit->status.currentChecks.HardwareTime = earlier;
+  b.unit->status.currentChecks.ReleaseResult = 3;
+  b.unit->status.currentChecks.ReleaseTime = earlier;
   ASSERT_TRUE(b.unit->SaveCurrentEntry());
   b.sim().state.tests.selfTestSilent = true;
   b.sim().state.tests.releaseSilent = true;
@@ -189,7 +189,7 @@ TEST_F(BenchTest, SelfTestOrReleaseWithoutAnAnswerKeepsTheLastResult) {
   b.unit->ReleaseCheck(text, false);
   EXPECT_NE(std::string(text).find(kReleaseNotAnswered), std::string::npos);
 
-  for (const StatusChecks& c : {b.unit->currentChecks, Recorded()}) {
+  for (const StatusChecks& c : {b.unit->status.currentChecks, Recorded()}) {
     EXPECT_EQ(c.HardwareResult, 9);
     EXPECT_EQ(c.HardwareTime, earlier);
     EXPECT_EQ(c.ReleaseResult, 3);
@@ -257,33 +257,33 @@ std::string ReadFile(const std::filesystem::path& p) {
 }
 
 TEST_F(BenchTest, SetUpAsWidebandTestTransponderLeavesThePendingEntryAndTheFile) {
-  const UnitStatus before = b.unit->currentStatus;
+  const UnitStatus before = b.unit->status.currentStatus;
   ASSERT_TRUE(b.unit->SetAsTestTransponder(text, true));
   // The unit was given the test transponder's settings, and its status was read again.
   const auto& taken = b.sim().state.settings.taken;
   EXPECT_NE(std::find(taken.begin(), taken.end(), "Tat=250"), taken.end());
-  EXPECT_FLOAT_EQ(b.unit->currentStatus.Tat, 250.0f);
+  EXPECT_FLOAT_EQ(b.unit->status.currentStatus.Tat, 250.0f);
   EXPECT_EQ(Lines(b.wire()).back(), "#STTX");
   // The new-status file holds the unit's settings from before the set-up, not yet applied.
   ASSERT_TRUE(b.unit->LoadNewEntry(before.UnitId));
-  EXPECT_EQ(b.unit->storedChecks.UpdatedResult, 0);
-  EXPECT_EQ(b.unit->storedStatus.Enabled.str(), before.Enabled.str());
-  EXPECT_FLOAT_EQ(b.unit->storedStatus.Tat, before.Tat);
+  EXPECT_EQ(b.unit->records.storedChecks.UpdatedResult, 0);
+  EXPECT_EQ(b.unit->records.storedStatus.Enabled.str(), before.Enabled.str());
+  EXPECT_FLOAT_EQ(b.unit->records.storedStatus.Tat, before.Tat);
   // The test-transponder file describes the unit as it was set up.
   const std::string file = ReadFile(b.unit->paths.TestTransponderFile());
-  EXPECT_EQ(file, TestTransponderFileText(b.unit->testTransponder));
+  EXPECT_EQ(file, TestTransponderFileText(b.unit->commands.testTransponder));
   EXPECT_EQ(file.substr(0, file.find('\t')), std::to_string(before.UnitId));
-  EXPECT_EQ(b.unit->testTransponder.serialNo.str(), before.SerialNo.str());
+  EXPECT_EQ(b.unit->commands.testTransponder.serialNo.str(), before.SerialNo.str());
   // The check report asks for the update that brings the unit back.
   EXPECT_NE(b.unit->CheckReport(before.UnitId, true).find("******** Update required ********"), std::string::npos);
 }
 
 TEST_F(BenchTest, SetUpAsToneTestTransponderKeepsAnEarlierPendingEntry) {
   // A pending entry prepared earlier, already applied once.
-  b.unit->requiredStatus = b.unit->currentStatus;
-  b.unit->requiredStatus.RxGain = 2;
-  b.unit->requiredChecks = StatusChecks::Fresh();
-  b.unit->requiredChecks.UpdatedResult = 1;
+  b.unit->status.requiredStatus = b.unit->status.currentStatus;
+  b.unit->status.requiredStatus.RxGain = 2;
+  b.unit->status.requiredChecks = StatusChecks::Fresh();
+  b.unit->status.requiredChecks.UpdatedResult = 1;
   ASSERT_TRUE(b.unit->SaveNewEntry());
   b.sim().state.enabled = "EDD";
   b.sim().state.widebandEnabled = 0;
@@ -291,11 +291,11 @@ TEST_F(BenchTest, SetUpAsToneTestTransponderKeepsAnEarlierPendingEntry) {
   ASSERT_TRUE(b.unit->GetStatus("", scratch, false));
 
   ASSERT_TRUE(b.unit->SetAsTestTransponder(text, false));
-  EXPECT_EQ(b.unit->currentStatus.AltCIFChannel, 1);
-  EXPECT_EQ(b.unit->currentStatus.CIFReplyCHannel, 15);
-  ASSERT_TRUE(b.unit->LoadNewEntry(b.unit->currentStatus.UnitId));
-  EXPECT_EQ(b.unit->storedStatus.RxGain, 2);
-  EXPECT_EQ(b.unit->storedChecks.UpdatedResult, 0);
+  EXPECT_EQ(b.unit->status.currentStatus.AltCIFChannel, 1);
+  EXPECT_EQ(b.unit->status.currentStatus.CIFReplyCHannel, 15);
+  ASSERT_TRUE(b.unit->LoadNewEntry(b.unit->status.currentStatus.UnitId));
+  EXPECT_EQ(b.unit->records.storedStatus.RxGain, 2);
+  EXPECT_EQ(b.unit->records.storedChecks.UpdatedResult, 0);
 }
 
 }  // namespace

@@ -82,15 +82,15 @@ TEST_F(SetupTest, DepthOffsetSendsTheBoundsAndRecordsTheUnitsOffset) {
     ASSERT_TRUE(unit().SetDepthOffset(pressure, reply));
     EXPECT_EQ(b.op.busyCaptions.back(), "Setting depth offset");
     EXPECT_EQ(Commands(b.wire()).back(), "#ZDOF," + std::to_string(pressure));
-    EXPECT_NEAR(unit().currentChecks.DepthOffsetValue, 14.504 * 1.459321415541773, 1e-4);
-    EXPECT_EQ(unit().currentChecks.DepthOffsetTime, At(2026, 5, 4, 10, 11, 12));
+    EXPECT_NEAR(unit().status.currentChecks.DepthOffsetValue, 14.504 * 1.459321415541773, 1e-4);
+    EXPECT_EQ(unit().status.currentChecks.DepthOffsetTime, At(2026, 5, 4, 10, 11, 12));
     unit().HideBusy();
   }
   // The current-status file holds the value and the time.
   CTransponder again(b.bench.port, b.op, DataPaths{b.root});
-  ASSERT_TRUE(again.LoadCurrentEntry(unit().currentStatus.UnitId));
-  EXPECT_NEAR(again.storedChecks.DepthOffsetValue, 14.504 * 1.459321415541773, 1e-2);
-  EXPECT_EQ(again.storedChecks.DepthOffsetTime, At(2026, 5, 4, 10, 11, 12));
+  ASSERT_TRUE(again.LoadCurrentEntry(unit().status.currentStatus.UnitId));
+  EXPECT_NEAR(again.records.storedChecks.DepthOffsetValue, 14.504 * 1.459321415541773, 1e-2);
+  EXPECT_EQ(again.records.storedChecks.DepthOffsetTime, At(2026, 5, 4, 10, 11, 12));
 }
 
 TEST_F(SetupTest, DepthOffsetWaitsOneSecondBeforeTheCommand) {
@@ -119,15 +119,15 @@ TEST_F(SetupTest, DepthOffsetWaitsOneSecondBeforeTheCommand) {
 
 TEST_F(SetupTest, DepthOffsetErrorReplyTakesTheOffsetFromTheSensorRead) {
   b.sim().state.setup.depthError = true;
-  const char* reply = unit().replyText;
-  ASSERT_TRUE(unit().SetDepthOffset(1013, unit().replyText));
+  const char* reply = unit().status.replyText;
+  ASSERT_TRUE(unit().SetDepthOffset(1013, unit().status.replyText));
   auto cmds = Commands(b.wire());
   ASSERT_GE(cmds.size(), 2u);
   EXPECT_EQ(cmds[cmds.size() - 2], "#ZDOF,1013");
   EXPECT_EQ(cmds.back(), "#RDSE");
   // The sensor reply now fills the reply text, and its offset is the one recorded.
   EXPECT_NE(std::string(reply).find("Offset   = 14.692"), std::string::npos) << reply;
-  EXPECT_NEAR(unit().currentChecks.DepthOffsetValue, 14.692 * 1.459321415541773, 1e-3);
+  EXPECT_NEAR(unit().status.currentChecks.DepthOffsetValue, 14.692 * 1.459321415541773, 1e-3);
   EXPECT_EQ(b.sim().state.setup.lastPressure, 1013);
 }
 
@@ -142,9 +142,9 @@ TEST_F(SetupTest, DepthOffsetFailsWhenTheSensorReadAfterAnErrorFails) {
     r.silent = true;
     return r;
   });
-  const float before = unit().currentChecks.DepthOffsetValue;
-  EXPECT_FALSE(unit().SetDepthOffset(1000, unit().replyText));
-  EXPECT_EQ(unit().currentChecks.DepthOffsetValue, before);
+  const float before = unit().status.currentChecks.DepthOffsetValue;
+  EXPECT_FALSE(unit().SetDepthOffset(1000, unit().status.replyText));
+  EXPECT_EQ(unit().status.currentChecks.DepthOffsetValue, before);
 }
 
 TEST_F(SetupTest, DepthOffsetHoldsAnAbsurdOffsetAtTheFloatsRange) {
@@ -153,8 +153,8 @@ TEST_F(SetupTest, DepthOffsetHoldsAnAbsurdOffsetAtTheFloatsRange) {
     r.lines = {"Offset   = 1e300"};
     return r;
   });
-  ASSERT_TRUE(unit().SetDepthOffset(1000, unit().replyText));
-  EXPECT_EQ(unit().currentChecks.DepthOffsetValue, FLT_MAX);
+  ASSERT_TRUE(unit().SetDepthOffset(1000, unit().status.replyText));
+  EXPECT_EQ(unit().status.currentChecks.DepthOffsetValue, FLT_MAX);
 }
 
 TEST_F(SetupTest, SerialNumberTextsAreSentOrRefusedAsTheOperatorTypedThem) {
@@ -212,8 +212,8 @@ TEST_F(SetupTest, SerialNumberReachesTheStatusRead) {
   char reply[1000];
   ASSERT_TRUE(unit().SetSerialNumber("54321-09", reply));
   EXPECT_NE(std::string(reply).find("S/N, 54321-9"), std::string::npos) << reply;
-  unit().GetStatus("", unit().replyText, false);
-  EXPECT_EQ(unit().currentStatus.SerialNo, "054321-009");
+  unit().GetStatus("", unit().status.replyText, false);
+  EXPECT_EQ(unit().status.currentStatus.SerialNo, "054321-009");
 }
 
 TEST_F(SetupTest, DasCalibrationRestartsThroughTheWatchdogAndAlwaysReportsEntry) {
@@ -255,20 +255,20 @@ TEST_F(SetupTest, FactoryDefaultsWarnFirstThenSendAndWaitForTheUnit) {
   EXPECT_TRUE(Sent(b.wire(), "#ISFD"));
   // The unit is busy after it; the readiness probes follow until it answers.
   EXPECT_NE(b.wire().find("#DASP,0", b.wire().find("#ISFD")), std::string::npos);
-  EXPECT_NE(std::string(unit().replyText).find("Installing factory defaults"), std::string::npos);
-  unit().GetStatus("", unit().replyText, false);
-  EXPECT_EQ(unit().currentStatus.Address, 10);
-  EXPECT_EQ(unit().currentStatus.Channel, 1);
+  EXPECT_NE(std::string(unit().status.replyText).find("Installing factory defaults"), std::string::npos);
+  unit().GetStatus("", unit().status.replyText, false);
+  EXPECT_EQ(unit().status.currentStatus.Address, 10);
+  EXPECT_EQ(unit().status.currentStatus.Channel, 1);
 }
 
 TEST_F(SetupTest, SingleCommandsGoIntoTheReplyTextUnderTheirCaptions) {
   unit().ShowBusy();
   unit().InitialiseUnit();
-  EXPECT_NE(std::string(unit().replyText).find("Initialising"), std::string::npos);
+  EXPECT_NE(std::string(unit().status.replyText).find("Initialising"), std::string::npos);
   unit().EnableUnit();
   unit().TestSynchOut();
   unit().EnableSynchIn();
-  EXPECT_NE(std::string(unit().replyText).find("Synch in enabled"), std::string::npos);
+  EXPECT_NE(std::string(unit().status.replyText).find("Synch in enabled"), std::string::npos);
   EXPECT_EQ(Commands(b.wire()), (std::vector<std::string>{"#INTP", "#ENTP", "#TXPG", "#ENSI"}));
   EXPECT_EQ(b.op.busyCaptions, (std::vector<std::string>{"Initialising transponder", "Enabling transponder",
                                                          "Testing synch output", "Enabling synch in"}));
@@ -285,16 +285,16 @@ TEST_F(SetupTest, NoCaptionsWithoutTheBusyWindow) {
 }
 
 TEST_F(SetupTest, DisableDropsTheReplyAndEnableBringsTheModesBack) {
-  TextSpan(unit().replyText).Assign("kept");
+  TextSpan(unit().status.replyText).Assign("kept");
   b.sim().state.enabled = "WDD";
   unit().DisableUnit();
   EXPECT_TRUE(Sent(b.wire(), "#GCMD,2"));
-  EXPECT_STREQ(unit().replyText, "kept");
+  EXPECT_STREQ(unit().status.replyText, "kept");
   EXPECT_EQ(b.sim().state.enabled, "DDD");
   unit().EnableUnit();
   EXPECT_EQ(b.sim().state.enabled, "WDD");
-  unit().GetStatus("", unit().replyText, false);
-  EXPECT_EQ(unit().currentStatus.Enabled, "WDD");
+  unit().GetStatus("", unit().status.replyText, false);
+  EXPECT_EQ(unit().status.currentStatus.Enabled, "WDD");
 }
 
 TEST_F(SetupTest, ModeCommandsPauseASecondAfterwardsEvenWhenUnanswered) {

@@ -35,8 +35,8 @@ TEST(CutReplies, EachStatusReplyCutAtEachLength) {
     {
       FaultBench clean;
       clean.cutter.rule = {c.command, 100000};
-      ASSERT_TRUE(clean.unit->GetStatus("", clean.unit->replyText, false));
-      whole = clean.unit->currentStatus;
+      ASSERT_TRUE(clean.unit->GetStatus("", clean.unit->status.replyText, false));
+      whole = clean.unit->status.currentStatus;
       length = clean.cutter.rule.seen;
       ASSERT_GT(length, 10u);
     }
@@ -46,12 +46,12 @@ TEST(CutReplies, EachStatusReplyCutAtEachLength) {
       b.cutter.rule = {c.command, keep};
       b.port.failuresLeft = 20;  // the cut reader's time-outs must not use up the others' budget
       b.unit->ShowBusy();
-      EXPECT_FALSE(b.unit->GetStatus("", b.unit->replyText, true));
-      EXPECT_EQ(b.unit->partialMask, c.bit);
+      EXPECT_FALSE(b.unit->GetStatus("", b.unit->status.replyText, true));
+      EXPECT_EQ(b.unit->status.partialMask, c.bit);
       EXPECT_FALSE(b.op.busyVisible);
       ASSERT_EQ(b.op.boxes.size(), 1u);
       EXPECT_EQ(b.op.boxes[0].icon, MbIcon::Exclamation);
-      const UnitStatus& s = b.unit->currentStatus;
+      const UnitStatus& s = b.unit->status.currentStatus;
       // The cut reply's reader left its fields fresh; the others read what a whole read does.
       EXPECT_EQ(s.UnitId, c.bit == 1 ? -1 : whole.UnitId);
       EXPECT_EQ(s.Address, c.bit == 2 ? -1 : whole.Address);
@@ -67,7 +67,7 @@ TEST(CutReplies, SensorReplyCutAtEachLength) {
   FaultBench clean;
   clean.cutter.rule = {"#RDSE", 100000};
   ASSERT_TRUE(clean.unit->ReadSensors());
-  const float offset = clean.unit->currentStatus.DepthOffset;
+  const float offset = clean.unit->status.currentStatus.DepthOffset;
   const size_t length = clean.cutter.rule.seen;
   ASSERT_GT(length, 10u);
   for (size_t keep : CutPoints(length)) {
@@ -76,8 +76,8 @@ TEST(CutReplies, SensorReplyCutAtEachLength) {
     b.cutter.rule = {"#RDSE", keep};
     EXPECT_FALSE(b.unit->ReadSensors());
     // Nothing is taken from a reply that did not end.
-    EXPECT_EQ(b.unit->currentStatus.DepthOffset, UnitStatus{}.DepthOffset);
-    EXPECT_NE(b.unit->currentStatus.DepthOffset, offset);
+    EXPECT_EQ(b.unit->status.currentStatus.DepthOffset, UnitStatus{}.DepthOffset);
+    EXPECT_NE(b.unit->status.currentStatus.DepthOffset, offset);
   }
 }
 

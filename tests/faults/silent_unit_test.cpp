@@ -55,7 +55,7 @@ TEST(SilentUnit, StatusReadStoppedAtEachStep) {
   std::vector<std::string> cleanOrder;
   {
     FaultBench clean;
-    ASSERT_TRUE(clean.unit->GetStatus("", clean.unit->replyText, true));
+    ASSERT_TRUE(clean.unit->GetStatus("", clean.unit->status.replyText, true));
     total = clean.tap.lines;
     cleanOrder = clean.sim().received;
     ASSERT_EQ(total, 5);
@@ -66,15 +66,15 @@ TEST(SilentUnit, StatusReadStoppedAtEachStep) {
       FaultBench b;
       Inject(b, fault, line);
       b.unit->ShowBusy();
-      EXPECT_FALSE(b.unit->GetStatus("", b.unit->replyText, true));
+      EXPECT_FALSE(b.unit->GetStatus("", b.unit->status.replyText, true));
 
       // Exactly the readers whose command was answered count as read.
       const int32_t mask = MaskFor(cleanOrder, line - 1);
-      EXPECT_EQ(b.unit->partialMask, mask);
+      EXPECT_EQ(b.unit->status.partialMask, mask);
       EXPECT_TRUE(b.Warned());
       EXPECT_FALSE(b.op.busyVisible);
       // What was not read is not made up: the fields of silent readers stay fresh.
-      const UnitStatus& s = b.unit->currentStatus;
+      const UnitStatus& s = b.unit->status.currentStatus;
       if (mask & 1) {
         EXPECT_EQ(s.UnitId, -1);
       }
@@ -97,8 +97,8 @@ TEST(SilentUnit, StatusReadStoppedAtEachStep) {
       b.sim().faults.dead = false;
       b.op.boxes.clear();
       EXPECT_TRUE(b.unit->CheckComms(3));
-      EXPECT_TRUE(b.unit->GetStatus("", b.unit->replyText, true));
-      EXPECT_EQ(b.unit->currentStatus.UnitId, 0x1A2B3C);
+      EXPECT_TRUE(b.unit->GetStatus("", b.unit->status.replyText, true));
+      EXPECT_EQ(b.unit->status.currentStatus.UnitId, 0x1A2B3C);
       EXPECT_TRUE(b.op.boxes.empty());
     }
   }
@@ -162,7 +162,7 @@ TEST(SilentUnit, QuickSetStoppedAtEachStep) {
       }
       // The new-status file stamps the settings as applied only when the unit took them all.
       b.op.boxes.clear();
-      if (b.unit->LoadRequiredStatus(0x1A2B3C) && b.unit->requiredChecks.UpdatedResult == 1) {
+      if (b.unit->LoadRequiredStatus(0x1A2B3C) && b.unit->status.requiredChecks.UpdatedResult == 1) {
         EXPECT_EQ(b.sim().state.address, 15);
         EXPECT_EQ(b.sim().state.channel, 5);
       }

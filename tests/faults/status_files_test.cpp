@@ -30,7 +30,7 @@ bool Holds(const fs::path& file, int32_t unitId) {
   return bool(doc.FindUnit(std::to_string(unitId), false));
 }
 
-bool Read(FaultBench& b) { return b.unit->GetStatus("", b.unit->replyText, true); }
+bool Read(FaultBench& b) { return b.unit->GetStatus("", b.unit->status.replyText, true); }
 
 size_t BoxesCaptioned(const FaultBench& b, const std::string& caption) {
   size_t n = 0;
@@ -112,7 +112,7 @@ TEST(StatusFilesChanged, FolderMadeReadOnlyLeavesTheFileAndTellsOnce) {
     b.op.boxes.clear();
     Read(b);
     if (!b.op.boxes.empty()) p += "a box after the folder was writable again; ";
-    if (!b.unit->LoadCurrentEntry(kUnitA) || b.unit->storedStatus.Address != 3) p += "the new entry was not saved; ";
+    if (!b.unit->LoadCurrentEntry(kUnitA) || b.unit->records.storedStatus.Address != 3) p += "the new entry was not saved; ";
     return p;
   });
   EXPECT_EQ(problems, "");

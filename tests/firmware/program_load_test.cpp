@@ -220,8 +220,8 @@ TEST_F(Load, OverlongRepliesAreCutAtTheLoadBuffer) {
   b.sim().state.flash.longReply = "OK " + std::string(300, '#') + "\r\n";
   ASSERT_TRUE(Run(Write("small.a07", MakeSampleProgram(SmallSampleProgram()))));
   EXPECT_EQ(pane.substr(0, 20), "Programming complete");
-  EXPECT_LT(strnlen(b.unit->loadBuffer, sizeof b.unit->loadBuffer), sizeof b.unit->loadBuffer);
-  EXPECT_TRUE(b.unit->programImage != nullptr);
+  EXPECT_LT(strnlen(b.unit->firmware.loadBuffer, sizeof b.unit->firmware.loadBuffer), sizeof b.unit->firmware.loadBuffer);
+  EXPECT_TRUE(b.unit->firmware.programImage != nullptr);
 }
 
 TEST_F(Load, FileWithNoLinesEndsWithItsRecordError) {

@@ -18,6 +18,11 @@ std::string OwnProgram() {
   return name;
 }
 
+PortFacts Facts(PortFailure failure, const char* device, std::vector<PortHolder> holders = {},
+                bool accessDenied = false, const char* group = "", bool userInGroup = true) {
+  return PortFacts{failure, device, std::move(holders), accessDenied, group, userInGroup};
+}
+
 TEST(PortDiagnosis, TheRemedyFollowsTheFacts) {
   const PortHolder minicom{4242, "minicom"};
   const struct {
@@ -25,22 +30,22 @@ TEST(PortDiagnosis, TheRemedyFollowsTheFacts) {
     PortFacts facts;
     const char* remedy;
   } cases[] = {
-      {"unplugged", {PortFailure::NotFound, "/dev/ttyUSB0"}, "the device is not there: is the adapter plugged in?"},
-      {"held", {PortFailure::Permission, "/dev/ttyUSB0", {minicom}},
+      {"unplugged", Facts(PortFailure::NotFound, "/dev/ttyUSB0"), "the device is not there: is the adapter plugged in?"},
+      {"held", Facts(PortFailure::Permission, "/dev/ttyUSB0", {minicom}),
        "held by another program: minicom (pid 4242); close it and try again"},
-      {"not in the group", {PortFailure::Permission, "/dev/ttyUSB0", {}, true, "dialout", false},
+      {"not in the group", Facts(PortFailure::Permission, "/dev/ttyUSB0", {}, true, "dialout", false),
        "this user is not in the 'dialout' group that owns /dev/ttyUSB0: run 'sudo usermod -aG dialout $USER', "
        "then log out and in again"},
-      {"in the group, still denied", {PortFailure::Permission, "/dev/ttyS0", {}, true, "dialout", true},
+      {"in the group, still denied", Facts(PortFailure::Permission, "/dev/ttyS0", {}, true, "dialout", true),
        "this user may not read and write /dev/ttyS0"},
-      {"busy, nobody named", {PortFailure::Busy, "/dev/ttyACM0"}, "another program may have it open ('fuser /dev/ttyACM0'"},
-      {"other", {PortFailure::Other, "/dev/ttyS1"}, ""},
+      {"busy, nobody named", Facts(PortFailure::Busy, "/dev/ttyACM0"), "another program may have it open ('fuser /dev/ttyACM0'"},
+      {"other", Facts(PortFailure::Other, "/dev/ttyS1"), ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string remedy = PortRemedy(c.facts);
-    if (*c.remedy == '\0') EXPECT_EQ(remedy, "");
-    else EXPECT_EQ(remedy.rfind(c.remedy, 0), 0u) << remedy;
+    EXPECT_EQ(remedy.rfind(c.remedy, 0), 0u) << remedy;
+    EXPECT_EQ(remedy.empty(), *c.remedy == '\0');
   }
 }
 

@@ -35,7 +35,9 @@ TEST(CommandLine, EachOptionDoesWhatItSays) {
     EXPECT_EQ(o.ok, c.ok);
     EXPECT_EQ(o.exitCode, c.exitCode);
     EXPECT_EQ(o.message.rfind(c.message, 0), 0u) << o.message;
-    if (c.exitCode == 2) EXPECT_NE(o.message.find("Usage: velmoor-terminal"), std::string::npos);
+    if (c.exitCode == 2) {
+      EXPECT_NE(o.message.find("Usage: velmoor-terminal"), std::string::npos);
+    }
   }
   const AppOptions help = Parse({"--help"});
   for (const char* option : {"--simulate", "--root <DIR>", "--no-log", "--version"})

@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTableWidget>
 #include <atomic>
 
 #include "busy_dlg.h"
@@ -157,8 +158,18 @@ TEST(QtMainWindow, NoUnitFoundOpensThePortDialogAndTheChosenPortIsUsed) {
   b.sim().faults.dead = true;
   ModalAnswerer person;
   std::string details;
+  std::string paneWhileChoosing;
+  int rowsBefore = 0, rowsAfter = 0, comm4Before = -1, comm4After = -1;
   person.onDialog = [&](QWidget* w) {
     if (auto* ports = qobject_cast<PortSelectWindow*>(w)) {
+      paneWhileChoosing = b.window().pane()->toPlainText().toStdString();
+      rowsBefore = ports->table()->rowCount();
+      comm4Before = ports->list()->findText("COMM  4");
+      // An adapter pulled out while the dialog is open leaves the list and the table.
+      b.app->bench()->provider.RemovePort(4);
+      ports->Rescan();
+      rowsAfter = ports->table()->rowCount();
+      comm4After = ports->list()->findText("COMM  4");
       ports->list()->setCurrentIndex(ports->list()->findText("COMM  3"));
       details = ports->details()->text().toStdString();
       ports->selectButton()->click();
@@ -168,7 +179,15 @@ TEST(QtMainWindow, NoUnitFoundOpensThePortDialogAndTheChosenPortIsUsed) {
   EXPECT_EQ(details, "Device: sim:COM3\nSimulated Velmoor unit");
   EXPECT_EQ(b.dlg().unitPort, 3);
   EXPECT_TRUE(person.texts.empty());
-  EXPECT_EQ(b.window().pane()->toPlainText(), "");
+  // The pane lists what each port did while the operator chooses, and keeps it.
+  EXPECT_EQ(paneWhileChoosing.rfind("No unit answered. The ports tried:\nCOM1 (sim:COM1): no answer", 0), 0u)
+      << paneWhileChoosing;
+  EXPECT_EQ(b.window().pane()->toPlainText().toStdString(), paneWhileChoosing);
+  EXPECT_EQ(rowsBefore, 4);
+  EXPECT_GE(comm4Before, 0);
+  EXPECT_EQ(rowsAfter, 3);
+  EXPECT_EQ(comm4After, -1);
+  EXPECT_NE(b.window().statusLine()->text().toStdString().find("Port: COM3 (sim:COM3)  |  9600 bit/s"), std::string::npos);
 }
 
 TEST(QtMainWindow, QuickSetRunsThroughTheSettingsDialogAndItsBoxes) {

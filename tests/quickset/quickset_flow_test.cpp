@@ -93,12 +93,12 @@ TEST_F(FlowTest, QrnUnitSetToA3WithHighPowerAndMaximumGain) {
   const auto newStatusFile = b.root / "T7Status" / "New-Status.xml";
   ASSERT_TRUE(std::filesystem::exists(newStatusFile));
   EXPECT_GT(std::filesystem::file_size(newStatusFile), 0u);
-  b.unit->requiredStatus = UnitStatus{};
+  b.unit->status.requiredStatus = UnitStatus{};
   ASSERT_TRUE(b.unit->LoadRequiredStatus(0x1A2B3C));
-  EXPECT_EQ(b.unit->requiredStatus.Address, 15);
-  EXPECT_EQ(b.unit->requiredStatus.CPA, 2);
-  EXPECT_EQ(b.unit->requiredChecks.UpdatedResult, 1);
-  EXPECT_EQ(b.unit->requiredChecks.UpdatedTime, stamp);
+  EXPECT_EQ(b.unit->status.requiredStatus.Address, 15);
+  EXPECT_EQ(b.unit->status.requiredStatus.CPA, 2);
+  EXPECT_EQ(b.unit->status.requiredChecks.UpdatedResult, 1);
+  EXPECT_EQ(b.unit->status.requiredChecks.UpdatedTime, stamp);
 }
 
 TEST_F(FlowTest, AVerificationThatKeepsFailingIsOfferedAgainUntilNo) {

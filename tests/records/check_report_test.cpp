@@ -30,13 +30,13 @@ struct CheckReportTest : ::testing::Test {
     return s;
   }
   void SaveCurrent(const UnitStatus& s, const StatusChecks& c) {
-    b.unit->currentStatus = s;
-    b.unit->currentChecks = c;
+    b.unit->status.currentStatus = s;
+    b.unit->status.currentChecks = c;
     ASSERT_TRUE(b.unit->SaveCurrentEntry());
   }
   void SaveNew(const UnitStatus& s, const StatusChecks& c) {
-    b.unit->requiredStatus = s;
-    b.unit->requiredChecks = c;
+    b.unit->status.requiredStatus = s;
+    b.unit->status.requiredChecks = c;
     ASSERT_TRUE(b.unit->SaveNewEntry());
   }
   StatusChecks ReadOn(DateTime t = At(2026, 12, 4)) {
@@ -211,11 +211,11 @@ TEST_F(CheckReportTest, ReportReadsTheFilesAsTheyStandWhenItStarts) {
   {
     ScriptedOperator op;
     CTransponder other(b.bench.port, op, b.unit->paths);
-    other.currentStatus = Unit(2, 3, 4);
-    other.currentChecks = ReadOn();
+    other.status.currentStatus = Unit(2, 3, 4);
+    other.status.currentChecks = ReadOn();
     other.SaveCurrentEntry();
-    other.requiredStatus = Unit(1);
-    other.requiredChecks = StatusChecks{};
+    other.status.requiredStatus = Unit(1);
+    other.status.requiredChecks = StatusChecks{};
     other.SaveNewEntry();
   }
   const std::string report = b.unit->FileStatusReport();

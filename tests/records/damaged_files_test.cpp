@@ -93,11 +93,11 @@ TEST_P(DamagedFile, IsLeftUnchangedAndTheOperatorIsToldOnce) {
   EXPECT_NE(box->text.find(c.reason), std::string::npos) << box->text;
 
   // Reads find nothing, saves write nothing, and nobody is told twice.
-  unit.currentStatus.UnitId = 5;
-  unit.currentStatus.Address = 9;
-  unit.storedStatus.CPU = 4;
+  unit.status.currentStatus.UnitId = 5;
+  unit.status.currentStatus.Address = 9;
+  unit.records.storedStatus.CPU = 4;
   EXPECT_FALSE(unit.LoadCurrentEntry(5));
-  EXPECT_EQ(unit.storedStatus.CPU, 4);
+  EXPECT_EQ(unit.records.storedStatus.CPU, 4);
   EXPECT_FALSE(unit.SaveCurrentEntry()) << "a save that wrote nothing does not report success";
   EXPECT_FALSE(unit.SaveCurrentEntry());
   std::vector<std::string> lines;
@@ -110,7 +110,7 @@ TEST_P(DamagedFile, IsLeftUnchangedAndTheOperatorIsToldOnce) {
   fs::remove(t.Current());
   EXPECT_TRUE(unit.SaveCurrentEntry());
   EXPECT_TRUE(unit.LoadCurrentEntry(5));
-  EXPECT_EQ(unit.storedStatus.Address, 9);
+  EXPECT_EQ(unit.records.storedStatus.Address, 9);
   WriteFile(t.Current(), c.content);
   EXPECT_FALSE(unit.SaveCurrentEntry());
   EXPECT_EQ(t.op.boxes.size(), 2u);
@@ -128,7 +128,7 @@ TEST(DamagedFiles, EachFileIsToldAboutOnItsOwnAndTheBusyWindowStepsAside) {
   ASSERT_EQ(t.op.boxes.size(), 2u);
   EXPECT_NE(t.op.boxes[0].text.find("Current-Status.xml"), std::string::npos);
   EXPECT_NE(t.op.boxes[1].text.find("New-Status.xml"), std::string::npos);
-  unit.requiredStatus.UnitId = 5;
+  unit.status.requiredStatus.UnitId = 5;
   unit.ShowBusy();
   int shows = t.op.busyShows;
   EXPECT_FALSE(unit.SaveNewEntry());
@@ -142,7 +142,7 @@ TEST(DamagedFiles, EachFileIsToldAboutOnItsOwnAndTheBusyWindowStepsAside) {
   ASSERT_EQ(t.op.boxes.size(), 3u);
   EXPECT_EQ(t.op.busyHides, 1);
   EXPECT_EQ(t.op.busyShows, shows + 1);
-  EXPECT_TRUE(unit.busyShown);
+  EXPECT_TRUE(unit.serial.busyShown);
 }
 
 TEST(DamagedFiles, ADoctypeExpandsNothingAndFetchesNoOtherFile) {
@@ -166,8 +166,8 @@ TEST(DamagedFiles, ADoctypeExpandsNothingAndFetchesNoOtherFile) {
   EXPECT_LT(read(watch, events, sizeof events), 0) << "the outside file was opened";
   close(watch);
 
-  EXPECT_EQ(unit.storedStatus.SerialNo.view(), "");
-  EXPECT_EQ(unit.storedStatus.TypeNo.view(), "");
+  EXPECT_EQ(unit.records.storedStatus.SerialNo.view(), "");
+  EXPECT_EQ(unit.records.storedStatus.TypeNo.view(), "");
   EXPECT_EQ(t.op.boxes.size(), 1u);
   EXPECT_EQ(ReadFile(t.Current()), content);
 }
@@ -181,7 +181,7 @@ TEST(DamagedFiles, AHugeFileIsNotReadAndStaysAsItIs) {
   CTransponder& unit = t.Start();
   ASSERT_EQ(t.op.boxes.size(), 1u);
   EXPECT_NE(t.op.boxes[0].text.find("larger than 128 MB"), std::string::npos) << t.op.boxes[0].text;
-  unit.currentStatus.UnitId = 5;
+  unit.status.currentStatus.UnitId = 5;
   EXPECT_FALSE(unit.SaveCurrentEntry());
   EXPECT_EQ(fs::file_size(t.Current()), uintmax_t{300} << 20);
 }
@@ -200,7 +200,7 @@ TEST(DamagedFiles, AFolderInPlaceOfTheFileCannotBeReadAndIsKept) {
   CTransponder& unit = t.Start();
   ASSERT_EQ(t.op.boxes.size(), 1u);
   EXPECT_NE(t.op.boxes[0].text.find("cannot be read"), std::string::npos) << t.op.boxes[0].text;
-  unit.currentStatus.UnitId = 5;
+  unit.status.currentStatus.UnitId = 5;
   EXPECT_FALSE(unit.SaveCurrentEntry());
   EXPECT_TRUE(fs::is_directory(t.Current()));
 }
@@ -214,8 +214,8 @@ TEST(DamagedFiles, DeepNestingInsideASoundFileIsKeptAndTheUnitsStillRead) {
   CTransponder& unit = t.Start();
   EXPECT_TRUE(t.op.boxes.empty());
   ASSERT_TRUE(unit.LoadCurrentEntry(5));
-  EXPECT_EQ(unit.storedStatus.Address, 3);
-  unit.currentStatus.UnitId = 6;
+  EXPECT_EQ(unit.records.storedStatus.Address, 3);
+  unit.status.currentStatus.UnitId = 6;
   EXPECT_TRUE(unit.SaveCurrentEntry());
   std::string text = ReadFile(t.Current());
   EXPECT_EQ(text.substr(0, content.size() - strlen("</Velmoors>")), content.substr(0, content.size() - 11));
@@ -227,9 +227,9 @@ TEST(DamagedFiles, RepeatedUnitsReadAndWriteTheLastCopy) {
   WriteFile(t.Current(), "<Velmoors>" + Unit(5, 1) + Unit(6, 2) + Unit(5, 3) + "</Velmoors>");
   CTransponder& unit = t.Start();
   ASSERT_TRUE(unit.LoadCurrentEntry(5));
-  EXPECT_EQ(unit.storedStatus.Address, 3);
-  unit.currentStatus = unit.storedStatus;
-  unit.currentStatus.Address = 4;
+  EXPECT_EQ(unit.records.storedStatus.Address, 3);
+  unit.status.currentStatus = unit.records.storedStatus;
+  unit.status.currentStatus.Address = 4;
   EXPECT_TRUE(unit.SaveCurrentEntry());
   std::string text = ReadFile(t.Current());
   EXPECT_NE(text.find(Unit(5, 1) + Unit(6, 2)), std::string::npos) << "the first copy and the other unit stay";
@@ -242,9 +242,9 @@ TEST(DamagedFiles, ASaveThatCannotBeWrittenLeavesTheFileWholeAndIsToldOnce) {
   const std::string original = "<Velmoors>" + Unit(1, 1) + "</Velmoors>";
   WriteFile(t.Current(), original);
   CTransponder& unit = t.Start();
-  unit.currentStatus.UnitId = 5;
-  unit.currentStatus.String1.Assign(LongText("x", 999));
-  unit.currentStatus.String2.Assign(LongText("y", 999));
+  unit.status.currentStatus.UnitId = 5;
+  unit.status.currentStatus.String1.Assign(LongText("x", 999));
+  unit.status.currentStatus.String2.Assign(LongText("y", 999));
 
   // The disk takes no more than 2 KB per file: the write of the new content fails part way.
   rlimit old{};
@@ -271,5 +271,5 @@ TEST(DamagedFiles, ASaveThatCannotBeWrittenLeavesTheFileWholeAndIsToldOnce) {
   // Room again: the save goes through, and the unit is in the file.
   EXPECT_TRUE(unit.SaveCurrentEntry());
   EXPECT_TRUE(unit.LoadCurrentEntry(5));
-  EXPECT_EQ(unit.storedStatus.String2.size(), 999u);
+  EXPECT_EQ(unit.records.storedStatus.String2.size(), 999u);
 }

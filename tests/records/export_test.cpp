@@ -80,9 +80,9 @@ TEST_F(ExportTest, FileStartingWithALineBreakSendsOneEmptyLine) {
 
 TEST_F(ExportTest, ExportOfTheTerminalsOwnFileCarriesEveryUnitWhole) {
   for (int32_t id : {1, 2, 3}) {
-    b.unit->currentStatus = UnitStatus{};
-    b.unit->currentStatus.UnitId = id;
-    b.unit->currentStatus.String1 = std::string(990, 'x') + "\r\n#STTX line two";
+    b.unit->status.currentStatus = UnitStatus{};
+    b.unit->status.currentStatus.UnitId = id;
+    b.unit->status.currentStatus.String1 = std::string(990, 'x') + "\r\n#STTX line two";
     ASSERT_TRUE(b.unit->SaveCurrentEntry());
   }
   std::string file;
@@ -139,7 +139,7 @@ TEST_F(ExportTest, AnsweredYesWithoutTheBusyWindowLeavesItDown) {
   b.op.answers = {MbAnswer::Yes};
   EXPECT_EQ(b.unit->ExportStatus(), kExportDone);
   EXPECT_FALSE(b.op.busyVisible);
-  EXPECT_FALSE(b.unit->busyShown);
+  EXPECT_FALSE(b.unit->serial.busyShown);
 }
 
 TEST_F(ExportTest, OutcomeCodes) {

@@ -18,22 +18,22 @@ TEST(StatusFiles, SavingAppendsANewUnitAndThenReplacesItInPlace) {
   Terminal t;
   WriteFile(t.Current(), "<Velmoors>" + Unit(1, 1, 1) + "</Velmoors>");
   CTransponder& unit = t.Start();
-  unit.currentStatus.UnitId = 1193046;
-  unit.currentStatus.Address = 12;
-  unit.currentChecks.LastStatusTime = At(2026, 1, 2, 3, 4, 5);
+  unit.status.currentStatus.UnitId = 1193046;
+  unit.status.currentStatus.Address = 12;
+  unit.status.currentChecks.LastStatusTime = At(2026, 1, 2, 3, 4, 5);
   EXPECT_TRUE(unit.SaveCurrentEntry());
-  EXPECT_EQ(unit.storedStatus.Address, 12) << "the save stages the entry";
-  unit.currentStatus.Address = 13;
-  unit.currentChecks.LastStatusTime = DateTime::Zero();
+  EXPECT_EQ(unit.records.storedStatus.Address, 12) << "the save stages the entry";
+  unit.status.currentStatus.Address = 13;
+  unit.status.currentChecks.LastStatusTime = DateTime::Zero();
   EXPECT_TRUE(unit.SaveCurrentEntry());
 
   std::string text = ReadFile(t.Current());
   EXPECT_EQ(Count(text, "<Velmoor>"), 2u);
   EXPECT_EQ(text.find(Unit(1, 1, 1)), strlen("<Velmoors>")) << "the other unit stays first and as it was";
-  unit.storedStatus = UnitStatus::Fresh();
+  unit.records.storedStatus = UnitStatus::Fresh();
   ASSERT_TRUE(unit.LoadCurrentEntry(1193046));
-  EXPECT_EQ(unit.storedStatus.Address, 13);
-  EXPECT_EQ(unit.storedChecks.LastStatusTime, At(2026, 1, 2, 3, 4, 5));
+  EXPECT_EQ(unit.records.storedStatus.Address, 13);
+  EXPECT_EQ(unit.records.storedChecks.LastStatusTime, At(2026, 1, 2, 3, 4, 5));
   EXPECT_TRUE(t.op.boxes.empty());
   EXPECT_EQ(FolderListing(t.Folder()), (std::vector<std::string>{"Current-Status.xml"})) << "no temporary left";
 }
@@ -41,22 +41,22 @@ TEST(StatusFiles, SavingAppendsANewUnitAndThenReplacesItInPlace) {
 TEST(StatusFiles, TheNewStatusFileKeepsTheRequiredStatus) {
   Terminal t;
   CTransponder& unit = t.Start();
-  unit.requiredStatus.UnitId = 4660;
-  unit.requiredStatus.CPU = 3;
-  unit.requiredChecks.UpdatedResult = 1;
-  unit.requiredChecks.UpdatedTime = At(2026, 5, 6, 7, 8, 9);
+  unit.status.requiredStatus.UnitId = 4660;
+  unit.status.requiredStatus.CPU = 3;
+  unit.status.requiredChecks.UpdatedResult = 1;
+  unit.status.requiredChecks.UpdatedTime = At(2026, 5, 6, 7, 8, 9);
   EXPECT_TRUE(unit.SaveNewEntry());
   EXPECT_FALSE(fs::exists(t.Current()));
   ASSERT_TRUE(unit.LoadNewEntry(4660));
-  EXPECT_EQ(unit.storedStatus.CPU, 3);
-  EXPECT_EQ(unit.storedChecks.UpdatedResult, 1);
+  EXPECT_EQ(unit.records.storedStatus.CPU, 3);
+  EXPECT_EQ(unit.records.storedChecks.UpdatedResult, 1);
   EXPECT_FALSE(unit.LoadCurrentEntry(4660));
 
   // A failed load leaves the staging entry as the last success left it.
   EXPECT_FALSE(unit.LoadNewEntry(-1));
   EXPECT_FALSE(unit.LoadNewEntry(5));
-  EXPECT_EQ(unit.storedStatus.UnitId, 4660);
-  EXPECT_EQ(unit.storedStatus.CPU, 3);
+  EXPECT_EQ(unit.records.storedStatus.UnitId, 4660);
+  EXPECT_EQ(unit.records.storedStatus.CPU, 3);
 }
 
 TEST(StatusFiles, AUnitWithoutIdentityNeitherReadsNorWritesTheFile) {
@@ -64,13 +64,13 @@ TEST(StatusFiles, AUnitWithoutIdentityNeitherReadsNorWritesTheFile) {
   CTransponder& unit = t.Start();
   // Damage the file only now: reading it would tell the operator.
   WriteFile(t.Current(), "not xml");
-  unit.storedStatus.CPU = 6;
+  unit.records.storedStatus.CPU = 6;
   EXPECT_FALSE(unit.LoadCurrentEntry(-1));
   EXPECT_TRUE(t.op.boxes.empty()) << "the file was not read";
-  EXPECT_EQ(unit.storedStatus.CPU, 6);
+  EXPECT_EQ(unit.records.storedStatus.CPU, 6);
 
   fs::remove(t.Current());
-  unit.currentStatus = UnitStatus::Fresh();
+  unit.status.currentStatus = UnitStatus::Fresh();
   EXPECT_TRUE(unit.SaveCurrentEntry());
   EXPECT_FALSE(fs::exists(t.Current())) << "nothing to write, so no file is made";
   WriteFile(t.Current(), "<Velmoors>" + Unit(1, 1, 1) + "</Velmoors>\n");
@@ -81,8 +81,8 @@ TEST(StatusFiles, AUnitWithoutIdentityNeitherReadsNorWritesTheFile) {
 TEST(StatusFiles, ChangesMadeByOtherProgramsBetweenOperationsArePickedUp) {
   Terminal t;
   CTransponder& unit = t.Start();
-  unit.currentStatus.UnitId = 1193046;
-  unit.currentStatus.Address = 12;
+  unit.status.currentStatus.UnitId = 1193046;
+  unit.status.currentStatus.Address = 12;
   ASSERT_TRUE(unit.SaveCurrentEntry());
   ASSERT_TRUE(unit.LoadCurrentEntry(1193046));
 
@@ -93,12 +93,12 @@ TEST(StatusFiles, ChangesMadeByOtherProgramsBetweenOperationsArePickedUp) {
   text.replace(at, 21, "<Address>42</Address>");
   WriteFile(t.Current(), text);
   ASSERT_TRUE(unit.LoadCurrentEntry(1193046));
-  EXPECT_EQ(unit.storedStatus.Address, 42);
+  EXPECT_EQ(unit.records.storedStatus.Address, 42);
 
   text = ReadFile(t.Current());
   text.insert(text.size() - strlen("</Velmoors>"), Unit(77, 7, 7));
   WriteFile(t.Current(), text);
-  unit.currentStatus.CPU = 5;
+  unit.status.currentStatus.CPU = 5;
   ASSERT_TRUE(unit.SaveCurrentEntry());
   text = ReadFile(t.Current());
   EXPECT_NE(text.find("<UnitId>77</UnitId>"), std::string::npos) << "the other program's unit is kept";

@@ -36,7 +36,7 @@ struct TestReportTest : ::testing::Test {
 TEST_F(TestReportTest, FullReportWithReleaseTestWritesTheFileWithBlanksForCrs) {
   b.op.answers = {MbAnswer::Yes};  // "Run Release test"
   ASSERT_TRUE(ProduceTestReport(*b.unit, pane));
-  const UnitStatus& s = b.unit->currentStatus;
+  const UnitStatus& s = b.unit->status.currentStatus;
   const std::string expected = IdentityText(s) + InterrogateText(s) + TimingPowerText(s) + "\r\n" +
                                DaughterCardText(s) + "\r\n" + SelfTestText(0, s) + "\r\n" +
                                "#RTST\r\nRelease fired\r\nE:0\r\n" + "\r\n" + VersionsSensorsText(s) + "\r\n\r\n" +

@@ -38,13 +38,13 @@ TEST(Exchange, TimeoutOverrideIsUsedOnceThenTheTableAgain) {
   UnitOnBench b;
   b.sim().faults.silent = true;
   char reply[1000];
-  b.unit->timeoutOverride = 25;
+  b.unit->serial.timeoutOverride = 25;
   uint64_t start = b.nowMs();
   EXPECT_FALSE(b.unit->Exchange("#GCMD,4", reply, true, true));
   uint64_t took = b.nowMs() - start;
   EXPECT_GT(took, 540 + 25000u);
   EXPECT_LE(took, 540 + 27000u);
-  EXPECT_EQ(b.unit->timeoutOverride, 0);
+  EXPECT_EQ(b.unit->serial.timeoutOverride, 0);
   start = b.nowMs();
   EXPECT_FALSE(b.unit->Exchange("#GCMD,4", reply, true, true));
   took = b.nowMs() - start;
@@ -203,7 +203,7 @@ TEST(CheckComms, ProbesTwiceThenTellsTheOperator) {
   ASSERT_EQ(dead.op.boxes.size(), 1u);
   EXPECT_EQ(dead.op.boxes[0].text, "No valid comms");
   EXPECT_EQ(dead.op.boxes[0].icon, MbIcon::Exclamation);
-  EXPECT_FALSE(dead.unit->busyShown);
+  EXPECT_FALSE(dead.unit->serial.busyShown);
   EXPECT_EQ(dead.op.busyCaptions.front(), "Checking for valid comms");
 }
 
@@ -212,10 +212,10 @@ TEST(CheckBootPrompt, SeesAUnitStuckAtItsBootloader) {
   b.sim().faults.stuckInBootloader = true;
   b.sim().EnterBootloader(0);
   EXPECT_FALSE(b.unit->CheckBootPrompt());
-  EXPECT_TRUE(b.unit->inBootMode);
+  EXPECT_TRUE(b.unit->serial.inBootMode);
   UnitOnBench running;
   EXPECT_TRUE(running.unit->CheckBootPrompt());
-  EXPECT_FALSE(running.unit->inBootMode);
+  EXPECT_FALSE(running.unit->serial.inBootMode);
 }
 
 TEST(FindUnitPort, FindsTheUnitOnPortFiveAndMarksThePortsThatOpened) {
@@ -252,7 +252,7 @@ TEST(BusyWindow, ShowsOnceAndHidesOnce) {
   b.unit->HideBusy();
   b.unit->HideBusy();
   EXPECT_EQ(b.op.busyHides, 1);
-  EXPECT_FALSE(b.unit->busyShown);
+  EXPECT_FALSE(b.unit->serial.busyShown);
 }
 
 }  // namespace

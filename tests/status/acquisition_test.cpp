@@ -20,17 +20,17 @@ struct StatusBench : UnitOnBench {
     unit->utcNow = [] { return kReadTime; };
     bench.port.failuresLeft = 3;  // as the comms check before every action leaves it
   }
-  bool Read(bool box = false) { return unit->GetStatus("", TextSpan(unit->replyText), box); }
-  const UnitStatus& st() { return unit->currentStatus; }
-  std::string reply() { return unit->replyText; }
+  bool Read(bool box = false) { return unit->GetStatus("", TextSpan(unit->status.replyText), box); }
+  const UnitStatus& st() { return unit->status.currentStatus; }
+  std::string reply() { return unit->status.replyText; }
 };
 
 TEST(GetStatus, WidebandUnitWithDaughterCard) {
   StatusBench b;
   b.unit->ShowBusy();
   ASSERT_TRUE(b.Read(true));
-  EXPECT_EQ(b.unit->partialMask, 0);
-  EXPECT_EQ(b.unit->statusMessage, "");
+  EXPECT_EQ(b.unit->status.partialMask, 0);
+  EXPECT_EQ(b.unit->status.statusMessage, "");
   EXPECT_TRUE(b.op.boxes.empty());
   EXPECT_EQ(b.wire(), "#HWST\r\n#TPST\r\n#FVFV\r\n#INFO\r\n#STTX\r\n");
   EXPECT_EQ(b.op.busyCaptions,
@@ -87,7 +87,7 @@ TEST(GetStatus, WidebandUnitWithDaughterCard) {
   EXPECT_EQ(s.U5, "V1.03");
   EXPECT_EQ(s.U8, "V1.00");
   EXPECT_EQ(s.Dcard, "V4.20");
-  EXPECT_EQ(b.unit->unitModel, 0);
+  EXPECT_EQ(b.unit->status.unitModel, 0);
   EXPECT_EQ(s.IIFChannel, 15);
   EXPECT_EQ(s.String2.view().substr(0, 29), "#INFO\\\\\\/Unit information\\\\\\/");
   EXPECT_EQ(s.String1.view(), SerialStatusRecord(b.sim().state));
@@ -136,7 +136,7 @@ TEST(GetStatus, ReplyTextHoldsTheRepliesWithTheirEchoesButNotTheInformation) {
   EXPECT_EQ(r.find("IIFReplyCh"), std::string::npos);
 
   // A heading comes first, on its own line.
-  ASSERT_TRUE(b.unit->GetStatus("Before update", TextSpan(b.unit->replyText), false));
+  ASSERT_TRUE(b.unit->GetStatus("Before update", TextSpan(b.unit->status.replyText), false));
   EXPECT_EQ(b.reply().rfind("Before update\r\n#HWST\r\n", 0), 0u);
 }
 
@@ -195,7 +195,7 @@ TEST(GetStatus, OldFirmware) {
   EXPECT_EQ(s.Band, "MF");  // from "#TPST" for the one-value type line
   EXPECT_EQ(s.TdrType, "Omni");
   EXPECT_EQ(s.T7V, "V2.05 03/11/2009");
-  EXPECT_EQ(b.unit->unitModel, 0);
+  EXPECT_EQ(b.unit->status.unitModel, 0);
   EXPECT_EQ(s.Dcard, "");
   EXPECT_EQ(s.Enabled, "ED");
   EXPECT_EQ(s.Override, 1);
@@ -241,15 +241,15 @@ TEST(GetStatus, DeadUnitCostsAtMostThreeTimeOuts) {
   EXPECT_GE(took, 3 * 8000u + 12 * 500u);
   // A time-out runs until more than its whole seconds have passed.
   EXPECT_LE(took, 3 * (9000u + 700u) + 9 * 600u);
-  EXPECT_EQ(b.unit->partialMask, 31);
-  EXPECT_EQ(b.unit->statusMessage, "Comms fault! Check connections");
+  EXPECT_EQ(b.unit->status.partialMask, 31);
+  EXPECT_EQ(b.unit->status.statusMessage, "Comms fault! Check connections");
   ASSERT_EQ(b.op.boxes.size(), 1u);
   EXPECT_EQ(b.op.boxes[0].text, "Comms fault! Check connections");
   EXPECT_EQ(b.op.boxes[0].icon, MbIcon::Exclamation);
   EXPECT_EQ(b.op.boxes[0].buttons, MbButtons::Ok);
   EXPECT_EQ(b.op.boxes[0].caption, kDefaultCaption);
   EXPECT_EQ(b.st().UnitId, -1);
-  EXPECT_EQ(b.unit->currentChecks.LastStatusTime, kReadTime);
+  EXPECT_EQ(b.unit->status.currentChecks.LastStatusTime, kReadTime);
   // No identity: nothing is written to the current-status file.
   EXPECT_FALSE(std::filesystem::exists(b.unit->paths.CurrentStatusFile()));
   // No text from the unit reaches the reply pane.
@@ -261,7 +261,7 @@ TEST(GetStatus, MessageOnlyWhenAsked) {
   StatusBench b;
   b.sim().faults.silent = true;
   EXPECT_FALSE(b.Read(false));
-  EXPECT_EQ(b.unit->statusMessage, "Comms fault! Check connections");
+  EXPECT_EQ(b.unit->status.statusMessage, "Comms fault! Check connections");
   EXPECT_TRUE(b.op.boxes.empty());
 }
 
@@ -277,8 +277,8 @@ TEST(GetStatus, PartialReadNamesTheFailedRepliesAndIsSaved) {
   b.sim().Handle("INFO", silent);
   b.unit->ShowBusy();
   EXPECT_FALSE(b.Read(true));
-  EXPECT_EQ(b.unit->partialMask, 2 + 16);
-  EXPECT_EQ(b.unit->statusMessage, "Only partial status recovered 12");
+  EXPECT_EQ(b.unit->status.partialMask, 2 + 16);
+  EXPECT_EQ(b.unit->status.statusMessage, "Only partial status recovered 12");
   ASSERT_EQ(b.op.boxes.size(), 1u);
   EXPECT_FALSE(b.op.busyVisible);  // the busy window steps aside for the message
   // "#INFO" is sent once more when its exchange got nothing: four sends in all.
@@ -293,9 +293,9 @@ TEST(GetStatus, PartialReadNamesTheFailedRepliesAndIsSaved) {
   // The partial status is saved with its time stamp.
   CTransponder other(b.bench.port, b.op, DataPaths{b.root});
   ASSERT_TRUE(other.LoadCurrentEntry(0x1A2B3C));
-  EXPECT_EQ(other.storedChecks.LastStatusTime, kReadTime);
-  EXPECT_EQ(other.storedStatus.T7V, "V3.12.4 12/03/2021");
-  EXPECT_EQ(other.storedStatus.Address, -1);
+  EXPECT_EQ(other.records.storedChecks.LastStatusTime, kReadTime);
+  EXPECT_EQ(other.records.storedStatus.T7V, "V3.12.4 12/03/2021");
+  EXPECT_EQ(other.records.storedStatus.Address, -1);
 }
 
 TEST(GetStatus, UnitStuckAtItsBootloader) {
@@ -303,11 +303,11 @@ TEST(GetStatus, UnitStuckAtItsBootloader) {
   b.sim().faults.stuckInBootloader = true;
   ASSERT_TRUE(b.bench.port.SendBreak());
   EXPECT_FALSE(b.Read(true));
-  EXPECT_TRUE(b.unit->inBootMode);
-  EXPECT_EQ(b.unit->partialMask, 31);
+  EXPECT_TRUE(b.unit->serial.inBootMode);
+  EXPECT_EQ(b.unit->status.partialMask, 31);
   const std::string message =
       "Comms fault! Check connections\r\nUnit is in boot mode, use 'Reset (comms break)' function";
-  EXPECT_EQ(b.unit->statusMessage, message);
+  EXPECT_EQ(b.unit->status.statusMessage, message);
   ASSERT_EQ(b.op.boxes.size(), 1u);
   EXPECT_EQ(b.op.boxes[0].text, message);
   // Every reader saw the prompt and asked the bootloader once more.
@@ -318,8 +318,8 @@ TEST(GetStatus, UnitStuckAtItsBootloader) {
   b.sim().StartApplication(b.clock.NowUs());
   b.clock.AdvanceMs(5000);
   EXPECT_TRUE(b.Read());
-  EXPECT_FALSE(b.unit->inBootMode);
-  EXPECT_EQ(b.unit->statusMessage, "");
+  EXPECT_FALSE(b.unit->serial.inBootMode);
+  EXPECT_EQ(b.unit->status.statusMessage, "");
 }
 
 TEST(GetStatus, UnitFallingIntoItsBootloaderHalfWay) {
@@ -332,8 +332,8 @@ TEST(GetStatus, UnitFallingIntoItsBootloaderHalfWay) {
     return r;
   });
   EXPECT_FALSE(b.Read());
-  EXPECT_EQ(b.unit->partialMask, 2 + 4 + 8 + 16);
-  EXPECT_EQ(b.unit->statusMessage,
+  EXPECT_EQ(b.unit->status.partialMask, 2 + 4 + 8 + 16);
+  EXPECT_EQ(b.unit->status.statusMessage,
             "Only partial status recovered 1e\r\nUnit is in boot mode, use 'Reset (comms break)' function");
   EXPECT_EQ(b.st().UnitId, 0x1A2B3C);
 }
@@ -343,7 +343,7 @@ TEST(GetStatus, RepliesWithoutTheirLfFailButKeepTheirText) {
   b.bench.port.failuresLeft = 20;
   b.sim().faults.noLf = true;
   EXPECT_FALSE(b.Read());
-  EXPECT_EQ(b.unit->partialMask, 31);
+  EXPECT_EQ(b.unit->status.partialMask, 31);
   EXPECT_EQ(b.st().TypeNo, "");
   EXPECT_EQ(b.st().String1, "");
   // The text that did come is shown.
@@ -355,8 +355,8 @@ TEST(GetStatus, GarbageRepliesGiveAClearResult) {
   b.sim().faults.garbage = true;
   EXPECT_FALSE(b.Read());
   // Noise ends with an LF, so each reply is complete; only "#HWST" can tell it is not its reply.
-  EXPECT_EQ(b.unit->partialMask, 1);
-  EXPECT_EQ(b.unit->statusMessage, "Only partial status recovered 01");
+  EXPECT_EQ(b.unit->status.partialMask, 1);
+  EXPECT_EQ(b.unit->status.statusMessage, "Only partial status recovered 01");
   EXPECT_EQ(b.st().UnitId, -1);
   EXPECT_EQ(b.st().Address, 0);
   EXPECT_EQ(b.st().T7V, "");
@@ -397,22 +397,22 @@ TEST(GetStatus, RepliesLackingKeysOrCarryingOverlongValues) {
 TEST(GetStatus, ChecksComeFromTheFileAndNeverFromAnotherUnit) {
   StatusBench b;
   ASSERT_TRUE(b.Read());
-  b.unit->currentChecks.HardwareResult = 5;
-  b.unit->currentChecks.HardwareTime = kReadTime;
+  b.unit->status.currentChecks.HardwareResult = 5;
+  b.unit->status.currentChecks.HardwareTime = kReadTime;
   b.unit->SaveCurrentEntry();
 
   // Another unit, not yet in the file: it starts with no checks of its own.
   ApplyStatusProfile(b.sim(), SimProfile::ToneOnly);
   ASSERT_TRUE(b.Read());
-  EXPECT_EQ(b.unit->currentChecks.HardwareResult, -1);
-  EXPECT_EQ(b.unit->currentChecks.HardwareTime, DateTime::Zero());
-  EXPECT_EQ(b.unit->currentChecks.LastStatusTime, kReadTime);
+  EXPECT_EQ(b.unit->status.currentChecks.HardwareResult, -1);
+  EXPECT_EQ(b.unit->status.currentChecks.HardwareTime, DateTime::Zero());
+  EXPECT_EQ(b.unit->status.currentChecks.LastStatusTime, kReadTime);
 
   // The first unit again: its checks come back from the file.
   ApplyStatusProfile(b.sim(), SimProfile::WidebandWithDaughterCard);
   ASSERT_TRUE(b.Read());
-  EXPECT_EQ(b.unit->currentChecks.HardwareResult, 5);
-  EXPECT_EQ(b.unit->currentChecks.HardwareTime, kReadTime);
+  EXPECT_EQ(b.unit->status.currentChecks.HardwareResult, 5);
+  EXPECT_EQ(b.unit->status.currentChecks.HardwareTime, kReadTime);
 }
 
 TEST(ReadSensors, PressureSensorValues) {
@@ -448,7 +448,7 @@ TEST(ReadSensors, NoSensorSilentUnitOrBootloader) {
   b.bench.port.failuresLeft = 3;
   ASSERT_TRUE(b.bench.port.SendBreak());
   EXPECT_FALSE(b.unit->ReadSensors());
-  EXPECT_TRUE(b.unit->inBootMode);
+  EXPECT_TRUE(b.unit->serial.inBootMode);
 }
 
 }  // namespace

@@ -28,7 +28,7 @@ TEST(GeneralStatus, ReadsTheUnitShowsItsRepliesAndRevealsTheUnitButtons) {
   EXPECT_FALSE(w.dlg->actionsHidden);
   EXPECT_EQ(w.Visible(), kAfterGeneralStatus);
   // Raw replies are on from the search onwards: the pane holds the replies alone.
-  EXPECT_EQ(w.dlg->paneText, w.unit().replyText);
+  EXPECT_EQ(w.dlg->paneText, w.unit().status.replyText);
   EXPECT_NE(w.dlg->paneText.find("TYPE, 7815"), std::string::npos) << w.dlg->paneText;
   EXPECT_EQ(w.view.pushedPane, w.dlg->paneText);
   EXPECT_EQ(w.dlg->lastReplyHeader, 0);
@@ -72,7 +72,7 @@ TEST(GeneralStatus, CommandButtonsWithEntriesAppearWithTheirCaptions) {
 TEST(ShowReply, WithoutRawRepliesThePaneHoldsTheStatusReportAfterTheReply) {
   WindowOnBench w;
   w.StartAndReadStatus();
-  const std::string report = StatusReportText(w.unit().currentStatus);
+  const std::string report = StatusReportText(w.unit().status.currentStatus);
   ASSERT_FALSE(report.empty());
   w.dlg->rawReplies = false;
   w.dlg->ShowReply("reply", 1);
@@ -82,7 +82,7 @@ TEST(ShowReply, WithoutRawRepliesThePaneHoldsTheStatusReportAfterTheReply) {
   EXPECT_EQ(w.dlg->lastReplyHeader, 0);
 
   // "Display raw replies" pulls the check box and shows the reply text again.
-  TextSpan(w.unit().replyText).Assign("last reply");
+  TextSpan(w.unit().status.replyText).Assign("last reply");
   w.dlg->lastReplyHeader = 1;
   w.view.checkBox = true;
   w.dlg->OnCommand(ctl::kRawReplies);
@@ -135,7 +135,7 @@ TEST(UnitActions, DepthZeroAsksForThePressureWithTheEnterButton) {
   EXPECT_EQ(sent.front(), "#RRTC");
   EXPECT_EQ(sent.back(), "#ZDOF,1000");
   EXPECT_NE(w.dlg->paneText.find("Offset   = 14.504"), std::string::npos) << w.dlg->paneText;
-  EXPECT_NEAR(w.unit().currentChecks.DepthOffsetValue, 14.504 * 1.459321415541773, 1e-3);
+  EXPECT_NEAR(w.unit().status.currentChecks.DepthOffsetValue, 14.504 * 1.459321415541773, 1e-3);
   EXPECT_FALSE(w.op.busyVisible);
 }
 
@@ -186,8 +186,8 @@ TEST(UnitActions, FactoryDefaultsWarnThenSetAddress1001) {
   EXPECT_FALSE(w.op.busyVisible);
   // The next status read shows the new address.
   w.dlg->OnCommand(ctl::kGeneralStatus);
-  EXPECT_EQ(w.unit().currentStatus.Address, 10);
-  EXPECT_EQ(w.unit().currentStatus.Channel, 1);
+  EXPECT_EQ(w.unit().status.currentStatus.Address, 10);
+  EXPECT_EQ(w.unit().status.currentStatus.Channel, 1);
 }
 
 TEST(UnitActions, SingleCommandActionsShowTheirReplies) {

@@ -39,8 +39,8 @@ TEST_F(BenchActions, WidebandAcousticCheckAsksTheModeAndTheTestTransponder) {
   EXPECT_NE(Find("#GCMD,23\r\n#GCMD,20\r\n#GCMD,4\r\n#ENDB,16\r\n#GCMD,10\r\n\r\n#DSDB,16\r\n"), std::string::npos);
   EXPECT_TRUE(StartsWith(b.dlg->paneText, "Wideband acoustic check passed\r\n\r\n"));
   EXPECT_FALSE(b.op.busyVisible);
-  ASSERT_TRUE(unit().LoadCurrentEntry(unit().currentStatus.UnitId));
-  EXPECT_EQ(unit().storedChecks.CI1Result, 1);
+  ASSERT_TRUE(unit().LoadCurrentEntry(unit().status.currentStatus.UnitId));
+  EXPECT_EQ(unit().records.storedChecks.CI1Result, 1);
 }
 
 TEST_F(BenchActions, IllegalTestTransponderAddressSendsNothing) {
@@ -72,13 +72,13 @@ TEST_F(BenchActions, UnitWithoutWidebandIsNotAsked) {
 TEST_F(BenchActions, HardwareSelfTestAndReleaseTestShowTheirResults) {
   b.sim().state.tests.selfTestCode = 0x30;
   HardwareSelfTestAction(unit(), window);
-  EXPECT_TRUE(StartsWith(b.dlg->paneText, SelfTestText(0x30, unit().currentStatus) + "\r\n\r\n"));
+  EXPECT_TRUE(StartsWith(b.dlg->paneText, SelfTestText(0x30, unit().status.currentStatus) + "\r\n\r\n"));
   EXPECT_LT(Find("#HWST"), Find("#CKHW"));
 
   b.sim().state.tests.releaseCode = 2;
   ReleaseTestAction(unit(), window);
   EXPECT_NE(b.dlg->paneText.find("E:2"), std::string::npos);
-  EXPECT_EQ(unit().currentChecks.ReleaseResult, 2);
+  EXPECT_EQ(unit().status.currentChecks.ReleaseResult, 2);
   EXPECT_EQ(b.op.boxes.size(), 0u);
 }
 
@@ -100,8 +100,8 @@ TEST_F(BenchActions, SetAsWidebandTestTransponderReportsTheAddress) {
   SetAsTestTransponderAction(unit(), window);
   EXPECT_TRUE(StartsWith(b.dlg->paneText, "Correctly set as wideband test transponder\r\nAddress is 1207\r\n\r\n"));
   EXPECT_TRUE(std::filesystem::exists(unit().paths.TestTransponderFile()));
-  ASSERT_TRUE(unit().LoadNewEntry(unit().currentStatus.UnitId));
-  EXPECT_EQ(unit().storedChecks.UpdatedResult, 0);
+  ASSERT_TRUE(unit().LoadNewEntry(unit().status.currentStatus.UnitId));
+  EXPECT_EQ(unit().records.storedChecks.UpdatedResult, 0);
 }
 
 TEST_F(BenchActions, SetUpDoesNotStartWithoutTheWholeStatus) {
@@ -132,7 +132,7 @@ TEST_F(BenchActions, SetNewStatusWithoutAnEntrySendsNoSetting) {
   b.dlg->rawReplies = true;
   b.view.checkBox = true;
   SetNewStatusAction(unit(), window);
-  EXPECT_STREQ(unit().replyText, "No update information found");
+  EXPECT_STREQ(unit().status.replyText, "No update information found");
   EXPECT_EQ(b.dlg->paneText, "No update information found");
   EXPECT_EQ(Find("#GCMD"), std::string::npos);
   EXPECT_EQ(Find("#STAD"), std::string::npos);
@@ -142,13 +142,13 @@ TEST_F(BenchActions, SetNewStatusAppliesThePendingEntry) {
   // The set-up as test transponder leaves the unit's normal settings pending.
   b.op.answers = {MbAnswer::No};
   SetAsTestTransponderAction(unit(), window);
-  ASSERT_EQ(unit().currentStatus.AltCIFChannel, 1);
+  ASSERT_EQ(unit().status.currentStatus.AltCIFChannel, 1);
   b.wire().clear();
   SetNewStatusAction(unit(), window);
   EXPECT_NE(Find("#GCMD"), std::string::npos);
-  EXPECT_EQ(unit().currentStatus.AltCIFChannel, 14);  // the unit's own interrogation channel again
-  EXPECT_EQ(unit().currentStatus.Enabled.str(), "WDD");
-  EXPECT_NE(unit().CheckReport(unit().currentStatus.UnitId, true).find("   Updated 4 Dec 2026  21:59\r\n"),
+  EXPECT_EQ(unit().status.currentStatus.AltCIFChannel, 14);  // the unit's own interrogation channel again
+  EXPECT_EQ(unit().status.currentStatus.Enabled.str(), "WDD");
+  EXPECT_NE(unit().CheckReport(unit().status.currentStatus.UnitId, true).find("   Updated 4 Dec 2026  21:59\r\n"),
             std::string::npos);
 }
 
@@ -162,7 +162,7 @@ TEST_F(BenchActions, ThroughTheWindowsButtons) {
   const auto report = unit().paths.StatusDir() / "002345-007.txt";
   EXPECT_TRUE(std::filesystem::exists(report));
   EXPECT_EQ(b.op.boxes.back().text, "Results stored in " + report.string());
-  EXPECT_TRUE(StartsWith(b.view.pushedPane, IdentityText(unit().currentStatus)));
+  EXPECT_TRUE(StartsWith(b.view.pushedPane, IdentityText(unit().status.currentStatus)));
 
   b.op.files.push_back(std::string(VT_SOURCE_DIR) + "/tests/data/bench_six_commands.T7d");
   b.dlg->OnCommand(ctl::kLoadCommands);

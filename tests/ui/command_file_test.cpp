@@ -179,14 +179,14 @@ TEST_F(CommandButtons, HardwareCheckButtonSendsTheCheckThenItsOwnCommand) {
   ASSERT_NE(first, std::string::npos);
   EXPECT_NE(w.find("#CKHW\r\n", first + 1), std::string::npos);
   EXPECT_EQ(b.sim().state.tests.selfTests, 2);
-  EXPECT_EQ(b.dlg->paneText.rfind(unit().replyText, 0), 0u);
+  EXPECT_EQ(b.dlg->paneText.rfind(unit().status.replyText, 0), 0u);
 }
 
 TEST_F(CommandButtons, UnitThatDoesNotKnowTheHardwareCheckGetsTheNote) {
   Load("bench_six_commands.T7d");
   b.sim().state.tests.selfTestSilent = true;
   RunCommandButton(unit(), window, 0);
-  EXPECT_EQ(std::string(unit().replyText), kPreHardwareCheckNote);
+  EXPECT_EQ(std::string(unit().status.replyText), kPreHardwareCheckNote);
   EXPECT_EQ(b.dlg->paneText.rfind(std::string(kPreHardwareCheckNote) + "\r\n\r\n", 0), 0u);
   EXPECT_EQ(b.sim().state.tests.selfTests, 2);  // two attempts, then nothing more
 }
@@ -198,7 +198,7 @@ TEST_F(CommandButtons, ReleaseButtonRunsTheReleaseTestWithAStatusReadFirst) {
   unit().utcNow = [] { return DateTime::FromCivil({2026, 12, 4, 21, 59, 0}); };
   RunCommandButton(unit(), window, 1);
   EXPECT_LT(b.wire().find("#HWST"), b.wire().find("#RTST"));
-  EXPECT_EQ(unit().currentChecks.ReleaseResult, 3);
+  EXPECT_EQ(unit().status.currentChecks.ReleaseResult, 3);
 }
 
 TEST_F(CommandButtons, SerialNumberButtonAsksForTheNumberAndSetsIt) {

@@ -36,8 +36,8 @@ struct CheckStatusTest : ::testing::Test {
   UnitOnBench b;
   char report[1000] = {};
   bool Check(const UnitStatus& current, const UnitStatus& required) {
-    b.unit->currentStatus = current;
-    b.unit->requiredStatus = required;
+    b.unit->status.currentStatus = current;
+    b.unit->status.requiredStatus = required;
     return b.unit->CheckStatus(TextSpan(report));
   }
 };
@@ -138,8 +138,8 @@ TEST_F(CheckStatusTest, HugeValuesFromAFileAreReportedWithoutOverflow) {
   EXPECT_FALSE(Check(cur, req));
   EXPECT_STREQ(report, "Address is 1505 not 214748364799\r\n");
   // Both records are left as they were.
-  EXPECT_EQ(b.unit->requiredStatus.Address, 2147483647);
-  EXPECT_EQ(b.unit->currentStatus.Address, 15);
+  EXPECT_EQ(b.unit->status.requiredStatus.Address, 2147483647);
+  EXPECT_EQ(b.unit->status.currentStatus.Address, 15);
 }
 
 }  // namespace

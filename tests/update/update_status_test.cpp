@@ -38,11 +38,11 @@ struct UpdateTest : ::testing::Test {
 
   // Reads the unit and makes the required status a copy of what it holds.
   void ReadUnit() {
-    ASSERT_TRUE(b.unit->GetStatus("", TextSpan(b.unit->replyText), false));
-    b.unit->requiredStatus = b.unit->currentStatus;
+    ASSERT_TRUE(b.unit->GetStatus("", TextSpan(b.unit->status.replyText), false));
+    b.unit->status.requiredStatus = b.unit->status.currentStatus;
   }
-  UnitStatus& req() { return b.unit->requiredStatus; }
-  UnitStatus& cur() { return b.unit->currentStatus; }
+  UnitStatus& req() { return b.unit->status.requiredStatus; }
+  UnitStatus& cur() { return b.unit->status.currentStatus; }
 
   // Runs the engine; returns the commands the unit received (readiness probes left out).
   Commands Update() {
@@ -57,7 +57,7 @@ struct UpdateTest : ::testing::Test {
   }
   // Reads the unit back and verifies.
   bool Verify(std::string* report = nullptr) {
-    EXPECT_TRUE(b.unit->GetStatus("", TextSpan(b.unit->replyText), false));
+    EXPECT_TRUE(b.unit->GetStatus("", TextSpan(b.unit->status.replyText), false));
     char text[1000];
     bool ok = b.unit->CheckStatus(TextSpan(text));
     if (report) *report = text;
@@ -95,16 +95,16 @@ TEST_F(UpdateTest, IdenticalStatusesSendNothingTraceEveryStepAndAreStillStamped)
                                "\r\nNo update Synch control",
                                "\r\nNo update CDP  2 to 2",
                            }));
-  EXPECT_EQ(b.unit->requiredChecks.UpdatedResult, 1);
-  EXPECT_EQ(b.unit->requiredChecks.UpdatedTime, stamp);
+  EXPECT_EQ(b.unit->status.requiredChecks.UpdatedResult, 1);
+  EXPECT_EQ(b.unit->status.requiredChecks.UpdatedTime, stamp);
   // The entry is in the new-status file.
   const UnitStatus saved = req();
   req() = UnitStatus{};
   ASSERT_TRUE(b.unit->LoadRequiredStatus(saved.UnitId));
   EXPECT_EQ(req().Address, 12);
   EXPECT_EQ(req().Tat, 500.0f);
-  EXPECT_EQ(b.unit->requiredChecks.UpdatedResult, 1);
-  EXPECT_EQ(b.unit->requiredChecks.UpdatedTime, stamp);
+  EXPECT_EQ(b.unit->status.requiredChecks.UpdatedResult, 1);
+  EXPECT_EQ(b.unit->status.requiredChecks.UpdatedTime, stamp);
 }
 
 TEST_F(UpdateTest, AWrongBaudRateCodeIsTheOnlyThingSentForAnUnchangedStatus) {
@@ -345,12 +345,12 @@ TEST_F(UpdateTest, AnUnansweredCommandLeavesTheEntryRequired) {
   req().ExternalSync = 1;
   b.bench.port.failuresLeft = 3;
   EXPECT_EQ(Update(), (Commands{"#GCMD,43", "#GCMD,54", "#ESSI", "#ESSI"}));
-  EXPECT_EQ(b.unit->requiredChecks.UpdatedResult, 0);
-  EXPECT_EQ(b.unit->requiredChecks.UpdatedTime, stamp);
+  EXPECT_EQ(b.unit->status.requiredChecks.UpdatedResult, 0);
+  EXPECT_EQ(b.unit->status.requiredChecks.UpdatedTime, stamp);
   req() = UnitStatus{};
   ASSERT_TRUE(b.unit->LoadRequiredStatus(0x1A2B3C));
-  EXPECT_EQ(b.unit->requiredChecks.UpdatedResult, 0);
-  EXPECT_EQ(b.unit->requiredChecks.UpdatedTime, stamp);
+  EXPECT_EQ(b.unit->status.requiredChecks.UpdatedResult, 0);
+  EXPECT_EQ(b.unit->status.requiredChecks.UpdatedTime, stamp);
   EXPECT_EQ(req().RxGain, 2);
 }
 
@@ -361,8 +361,8 @@ TEST_F(UpdateTest, ASilentUnitIsNotStampedAsUpdated) {
   b.sim().faults.silent = true;
   b.bench.port.failuresLeft = 3;
   Update();
-  EXPECT_EQ(b.unit->requiredChecks.UpdatedResult, 0);
-  EXPECT_EQ(b.unit->requiredChecks.UpdatedTime, stamp);
+  EXPECT_EQ(b.unit->status.requiredChecks.UpdatedResult, 0);
+  EXPECT_EQ(b.unit->status.requiredChecks.UpdatedTime, stamp);
 }
 
 TEST_F(UpdateTest, CaptionsShowOnlyWhileTheBusyWindowIs) {
@@ -385,14 +385,14 @@ TEST_F(UpdateTest, LoadRequiredStatusFindsOnlyAStoredUnit) {
   ReadUnit();
   req().RxGain = 2;
   Update();
-  b.unit->requiredStatus = UnitStatus{};
-  b.unit->requiredChecks = StatusChecks{};
+  b.unit->status.requiredStatus = UnitStatus{};
+  b.unit->status.requiredChecks = StatusChecks{};
   EXPECT_FALSE(b.unit->LoadRequiredStatus(0x777777));
   EXPECT_EQ(req().UnitId, -1);
   ASSERT_TRUE(b.unit->LoadRequiredStatus(0x1A2B3C));
   EXPECT_EQ(req().UnitId, 0x1A2B3C);
   EXPECT_EQ(req().RxGain, 2);
-  EXPECT_EQ(b.unit->requiredChecks.UpdatedResult, 1);
+  EXPECT_EQ(b.unit->status.requiredChecks.UpdatedResult, 1);
 }
 
 }  // namespace

@@ -1,0 +1,27 @@
+// The state that records/ keeps: the two status files, the entry last loaded from one of them,
+// and whether the operator has been told of a damaged file or a failed save.
+#pragma once
+#include <memory>
+
+#include "status/unit_status.h"
+
+class CStatusXml;
+
+struct RecordsState {
+  RecordsState();
+  ~RecordsState();
+  RecordsState(const RecordsState&) = delete;
+  RecordsState& operator=(const RecordsState&) = delete;
+
+  std::unique_ptr<CStatusXml> currentFile;
+  std::unique_ptr<CStatusXml> newFile;
+  // The entry that LoadCurrentEntry or LoadNewEntry found last (read by the check report, the
+  // update engine and the acquisition).
+  UnitStatus storedStatus;
+  StatusChecks storedChecks;
+  // Whether the operator has been told that a status file is damaged, or that a save to it
+  // failed ([0] the current-status file, [1] the new-status file): once per file, until the
+  // file is sound (or saved) again.
+  bool statusFileDamageShown[2] = {};
+  bool statusFileSaveFailureShown[2] = {};
+};
