@@ -191,7 +191,7 @@ std::optional<std::string> OnBootLine(SimUnit& u, Load& load, const std::string&
     digit = s.flash.failDigit;
   std::string reply = digit == 0 ? std::string("OK\r\n") : "ERROR " + std::to_string(digit) + "\r\n";
   if (!s.flash.longReply.empty()) reply = s.flash.longReply;
-  u.Send(reply, now);
+  if (!(s.flash.silentOnHeader && line[1] == '0')) u.Send(reply, now);
   if (s.flash.deadAfterLine > 0 && number >= s.flash.deadAfterLine) u.faults.dead = true;
   return std::string();
 }

@@ -172,5 +172,6 @@ struct SimUnitState {
     int64_t stuckAddress = -1;   // a flash byte that will not program: its page check fails
     int deadAfterLine = 0;       // the unit dies (faults.dead) after answering this record line
     std::string longReply;       // when set, sent instead of "OK" (a garbled, long reply)
+    bool silentOnHeader = false;  // header (S0) lines are programmed but get no answer at all
   } flash;
 };

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/text_numbers.h"
 #include "serial/transponder.h"
 
 namespace {
@@ -15,15 +16,6 @@ constexpr const char* kBadFormat = "Incorrect length or format!!";
 constexpr const char* kNonNumeric = "Non-numeric characters entered!!";
 constexpr double kOffsetFactor = 1.459321415541773;
 constexpr int64_t kExtendedSerialBase = 1000000000;
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// A double as a 32-bit float, held at the float's range instead of overflowing it.
-float ToFloat(double v) {
-  if (v > FLT_MAX) return FLT_MAX;
-  if (v < -FLT_MAX) return -FLT_MAX;
-  return static_cast<float>(v);
-}
 
 // The digits of text[from, to) as a number; false when there are none or when it passes limit.
 bool ParseDigits(std::string_view text, size_t from, size_t to, int64_t limit, int64_t& out) {
@@ -63,7 +55,7 @@ bool CTransponder::SetDepthOffset(int pressureMillibars, TextSpan reply) {
   }
   char value[100];
   ExtractValue(reply.c_str(), "Offset   =", value);
-  status.currentChecks.DepthOffsetValue = ToFloat(std::atof(value) * kOffsetFactor);
+  status.currentChecks.DepthOffsetValue = textnum::ToFloat(textnum::LeadingReal(value, textnum::Blanks::kCSpace) * kOffsetFactor);
   status.currentChecks.DepthOffsetTime = NowUtc();
   SaveCurrentEntry();
   return true;
@@ -79,7 +71,7 @@ bool CTransponder::SetSerialNumber(const char* entered, TextSpan reply) {
   }
   const bool prefixed = text[0] == 'E' || text[0] == 'e';
   for (size_t i = prefixed ? 1 : 0; i < text.size(); ++i) {
-    if (i != sep && !IsDigit(text[i])) {
+    if (i != sep && !textnum::IsDigit(text[i])) {
       reply.Assign(kNonNumeric);
       return false;
     }

@@ -7,13 +7,12 @@
 #include <string>
 
 #include "commands/unit_tests.h"
+#include "platform/text_numbers.h"
 #include "serial/transponder.h"
 #include "status/reply_parsers.h"
 #include "status/status_report.h"
 
 namespace {
-
-bool Contains(const char* text, const char* what) { return text && std::strstr(text, what) != nullptr; }
 
 std::string GcmdCommand(int code) {
   char command[32];
@@ -39,7 +38,7 @@ int WidebandAddressCode(int address) {
 int WidebandChannelCode(int channel) { return channel < 9 ? channel + 7 : channel + 15; }
 
 bool ToneReplyHeard(const char* reply) {
-  if (!Contains(reply, "0x")) return false;
+  if (!textnum::Contains(reply, "0x")) return false;
   char value[CTransponder::kExchangeBufferSize];
   CTransponder::ExtractValue(reply, "0x", value);
   const size_t length = std::strlen(value);
@@ -78,10 +77,10 @@ void CTransponder::AcousticCheck(TextSpan text, bool wideband, int testAddress, 
     port.terminator = 13;
     port.SendLine(listen, 10, true);
     port.terminator = 10;
-    if (Contains(heard, "R:")) {
+    if (textnum::Contains(heard, "R:")) {
       result = "Wideband acoustic check passed";
       status.currentChecks.CI1Result = 1;
-    } else if (Contains(heard, "t/o")) {
+    } else if (textnum::Contains(heard, "t/o")) {
       result = "Wideband acoustic check - no acoustic reply detected";
       status.currentChecks.CI1Result = 0;
     } else {
@@ -120,10 +119,10 @@ void CTransponder::HardwareSelfCheck(TextSpan text, bool readStatusFirst) {
     text.Append(kSelfTestNotAnswered);
     return;
   }
-  if (Contains(text.c_str(), "assed")) {
+  if (textnum::Contains(text.c_str(), "assed")) {
     status.currentChecks.HardwareResult = 0;
     text.Assign(SelfTestText(0, status.currentStatus));
-  } else if (Contains(text.c_str(), ":")) {
+  } else if (textnum::Contains(text.c_str(), ":")) {
     status.currentChecks.HardwareResult = NumberAfter(text.c_str(), ":");
     text.Assign(SelfTestText(status.currentChecks.HardwareResult, status.currentStatus));
   } else {
@@ -145,7 +144,7 @@ void CTransponder::ReleaseCheck(TextSpan text, bool readStatusFirst) {
     text.Append(kReleaseNotAnswered);
     return;
   }
-  status.currentChecks.ReleaseResult = Contains(text.c_str(), "E:") ? NumberAfter(text.c_str(), "E:") : 0;
+  status.currentChecks.ReleaseResult = textnum::Contains(text.c_str(), "E:") ? NumberAfter(text.c_str(), "E:") : 0;
   text.Append("\r\n");
   status.currentChecks.ReleaseTime = NowUtc();
   SaveCurrentEntry();

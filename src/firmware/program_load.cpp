@@ -93,12 +93,12 @@ int CTransponder::ContinueLoad(TextSpan message, int mode) {
     return -CSRecordImage::kUnknownReply;
   }
   TextSpan load(firmware.loadBuffer);
-  // Sends the load buffer as a record; the reply replaces it. A record that got nothing at
-  // all back is judged as an unrecognised reply at the next step.
+  // Sends the load buffer as a record; the reply replaces it. One record answered with
+  // nothing at all is accepted; several in a row are judged as an unrecognised reply.
   auto sendRecord = [&] {
     const std::string record = LogActive() ? std::string(firmware.loadBuffer) : std::string();
     port.SendLine(load, 5, true);
-    image.replyMissing = firmware.loadBuffer[0] == '\0';
+    image.silentRecords = firmware.loadBuffer[0] == '\0' ? image.silentRecords + 1 : 0;
     if (LogActive())
       LogEvent("load", "record " + std::to_string(image.recordsRead) + "/" + std::to_string(image.lineCount) + " " +
                            EscapeBytes(record) + " reply " + EscapeBytes(firmware.loadBuffer));

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <string>
 
+#include "platform/text_numbers.h"
+
 namespace {
 // The base address of each page's window. Page 2 is the window at 0xC000, page 3 the one at
 // 0x8000.
@@ -20,7 +22,6 @@ unsigned HexValue(char c) {
 // characters are not refused.
 unsigned HexPair(const char* p) { return (HexValue(p[0]) * 16 + (HexValue(p[1]) & 0x0F)) & 0xFF; }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 }  // namespace
 
 CSRecordImage::CSRecordImage() { std::memset(pages, 0xFF, sizeof pages); }
@@ -76,7 +77,7 @@ bool CSRecordImage::Open() {
   line.Clear();
   lastRecord.Clear();
   trailerStep = 0;
-  replyMissing = false;
+  silentRecords = 0;
   return true;
 }
 
@@ -91,20 +92,20 @@ void CSRecordImage::Close() {
   lineCount = 0;
   recordsRead = 0;
   trailerStep = 0;
-  replyMissing = false;
+  silentRecords = 0;
 }
 
 int CSRecordImage::JudgeReply(TextSpan buffer) {
-  if (replyMissing) {
-    // Nothing at all came back for the last record: not a reply anyone recognises.
-    replyMissing = false;
+  if (silentRecords >= kSilentLimit) {
+    // Nothing at all came back for several records in a row: the unit has gone quiet.
+    silentRecords = 0;
     buffer.Assign(lastRecord.view());
     return kUnknownReply;
   }
   const char* reply = buffer.c_str() ? buffer.c_str() : "";
   if (std::strlen(reply) <= 3 || std::strstr(reply, "OK")) return 0;
   const char* digit = reply;
-  while (*digit && !IsDigit(*digit)) ++digit;
+  while (*digit && !textnum::IsDigit(*digit)) ++digit;
   if (!*digit) return kUnknownReply;  // the buffer keeps the reply
   const int number = *digit - '0';
   if (number == 0) return 0;
@@ -135,7 +136,7 @@ int CSRecordImage::NextRecord(TextSpan buffer) {
 
   buffer.Clear();
   const char* l = line.c_str();
-  if (l[0] != 'S' || !IsDigit(l[1])) return kIllegalRecord;
+  if (l[0] != 'S' || !textnum::IsDigit(l[1])) return kIllegalRecord;
   const char type = l[1];
   switch (type) {
     case '3':
@@ -157,24 +158,32 @@ int CSRecordImage::NextRecord(TextSpan buffer) {
   buffer.Assign(line.view());
   lastRecord.Assign(line.view());
   if (type == '0' || type == '6') return kSend;  // passed on unchecked
-  return CheckDataRecord(type);
+  const int checked = CheckDataRecord(type);
+  // A record that is not what it says goes nowhere, like any other illegal line: going on
+  // sends nothing in its place.
+  if (checked == kIllegalRecord) buffer.Clear();
+  return checked;
 }
 
 int CSRecordImage::CheckDataRecord(char type) {
   const char* l = line.c_str();
-  const int length = static_cast<int>(line.size());
+  // Blanks after the last hex pair are not part of the record (a blank pair reads as 0, so
+  // they never change the checksum either).
+  int length = static_cast<int>(line.size());
+  while (length > 2 && l[length - 1] == ' ') --length;
   const int pairs = (length - 2) / 2;
   if (pairs <= 0) return kFileChecksum;
-
-  // The count says how many bytes follow it (address, data, checksum); a line that holds a
-  // different number would have its data read past its end, or its tail ignored.
-  const int addressBytes = type == '1' ? 2 : 3;
-  const int count = static_cast<int>(HexPair(l + 2));
-  if (count < addressBytes + 1 || pairs != count + 1) return kIllegalRecord;
 
   unsigned sum = 0;
   for (int i = 0; i < pairs; ++i) sum += HexPair(l + 2 + 2 * i);
   if ((sum & 0xFF) != 0xFF) return kFileChecksum;
+
+  // The count says how many bytes follow it (address, data, checksum); a line that holds a
+  // different number would have its data read past its end, or its tail ignored. A count
+  // spoilt on its own already failed the checksum above.
+  const int addressBytes = type == '1' ? 2 : 3;
+  const int count = static_cast<int>(HexPair(l + 2));
+  if (count < addressBytes + 1 || pairs != count + 1) return kIllegalRecord;
 
   int64_t address = 0;
   for (int i = 0; i < addressBytes; ++i) address = address * 256 + HexPair(l + 4 + 2 * i);

@@ -50,10 +50,12 @@ class CSRecordImage {
   uint8_t pages[kPageCount][kPageSize];
   bool pageUsed[kPageCount] = {};
   bool isOpen = false;
-  // Set by the load when the record last sent got nothing back at all within its time-out:
-  // the next judgement then treats it as an unrecognised reply and puts the record back in
-  // the buffer, so that going on sends it again.
-  bool replyMissing = false;
+  // Records in a row that got nothing at all back within their time-out, counted by the load.
+  // One silent record is accepted (some bootloaders say nothing to a header line); when the
+  // count reaches kSilentLimit the next judgement takes the silence for an unrecognised reply
+  // and puts the record back in the buffer, so that going on sends it again.
+  int silentRecords = 0;
+  static constexpr int kSilentLimit = 3;
 
   bool Open();
   void Close();

@@ -1,35 +1,22 @@
 #include "platform/clock.h"
 
-#include <chrono>
-#include <thread>
+#include "platform/time_ops.h"
 
 void Delay(IClock& clock, uint32_t ms) {
   const uint32_t start = clock.Ticks();
-  const uint32_t target = start + ms;
-  // Lets the ticks still to go pass, in steps of at most the clock's longest step (1 ms on
-  // the real clock); the loops below look at the counter again after each.
-  auto step = [&clock](uint32_t remaining) {
-    uint64_t us = static_cast<uint64_t>(remaining ? remaining : 1) * 1000;
-    if (us > clock.MaxDelayStepUs()) us = clock.MaxDelayStepUs();
-    clock.SleepUntilUs(clock.NowUs() + us);
-  };
-  if (target < start) {
-    // The sum wrapped: first wait for the counter to wrap too.
-    for (uint32_t now = clock.Ticks(); now >= start; now = clock.Ticks()) step(UINT32_MAX - now + 1);
-  }
-  for (uint32_t now = clock.Ticks(); now < target; now = clock.Ticks()) {
-    if (target >= start && now < start) break;  // the counter wrapped past the target
-    step(target - now);
+  uint64_t deadline = clock.NowUs() + uint64_t{ms} * 1000;
+  // The counter moves on by one every 1000 us of the clock, so at the deadline it has moved on
+  // by ms at least. The counter is still the judge: should it lag (a clock whose counter is
+  // kept apart from its time), each missing tick is slept for again. The difference is taken
+  // modulo 2^32, so the wrap of the counter changes nothing.
+  for (;;) {
+    clock.SleepUntilUs(deadline);
+    const uint32_t moved = clock.Ticks() - start;
+    if (moved >= ms) return;
+    deadline = clock.NowUs() + uint64_t{ms - moved} * 1000;
   }
 }
 
-uint64_t SteadyClock::NowUs() {
-  using namespace std::chrono;
-  return static_cast<uint64_t>(duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count());
-}
+uint64_t SteadyClock::NowUs() { return time_ops::MonotonicUs(); }
 
-void SteadyClock::SleepUntilUs(uint64_t t) {
-  uint64_t now = NowUs();
-  if (t <= now) return;
-  std::this_thread::sleep_for(std::chrono::microseconds(t - now));
-}
+void SteadyClock::SleepUntilUs(uint64_t t) { time_ops::SleepUntilMonotonicUs(t); }

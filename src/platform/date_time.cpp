@@ -3,7 +3,8 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <ctime>
+
+#include "platform/time_ops.h"
 
 namespace {
 // Days from 1970-01-01 to the civil date (proleptic Gregorian).
@@ -34,9 +35,6 @@ const long long kEpochOffset = 25569;  // days from 1899-12-30 to 1970-01-01
 const double kMinValue = -657434.0 - 86399.0 / 86400.0;
 const double kMaxValue = 2958465.0 + 86399.0 / 86400.0;
 
-DateTime FromTm(const std::tm& t) {
-  return DateTime::FromCivil({t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec});
-}
 }  // namespace
 
 DateTime DateTime::FromCivil(const CivilTime& c) {
@@ -77,27 +75,9 @@ int DateTime::DayOfWeek() const {
   return static_cast<int>(((days + 6) % 7 + 7) % 7);
 }
 
-DateTime DateTime::NowUtc() {
-  std::time_t t = std::time(nullptr);
-  std::tm tmv{};
-#ifdef _WIN32
-  gmtime_s(&tmv, &t);
-#else
-  gmtime_r(&t, &tmv);
-#endif
-  return FromTm(tmv);
-}
+DateTime DateTime::NowUtc() { return FromCivil(time_ops::UtcNow()); }
 
-DateTime DateTime::NowLocal() {
-  std::time_t t = std::time(nullptr);
-  std::tm tmv{};
-#ifdef _WIN32
-  localtime_s(&tmv, &t);
-#else
-  localtime_r(&t, &tmv);
-#endif
-  return FromTm(tmv);
-}
+DateTime DateTime::NowLocal() { return FromCivil(time_ops::LocalNow()); }
 
 std::string DateTime::ToText() const {
   CivilTime c = ToCivil();

@@ -1,16 +1,12 @@
 #include "platform/paths.h"
 
-#include <cstdlib>
 #include <system_error>
+
+#include "platform/file_ops.h"
 
 DataPaths DataPaths::Default() {
   DataPaths p;
-#ifdef _WIN32
-  p.root = "C:\\Dranmere";
-#else
-  const char* home = std::getenv("HOME");
-  p.root = std::filesystem::path(home && *home ? home : ".") / "Dranmere";
-#endif
+  p.root = file_ops::DefaultDataRoot();
   return p;
 }
 

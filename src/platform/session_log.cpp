@@ -2,9 +2,10 @@
 
 #include <cerrno>
 #include <cstring>
-#include <ctime>
 #include <system_error>
 #include <vector>
+
+#include "platform/time_ops.h"
 
 std::atomic<SessionLog*> SessionLog::current_{nullptr};
 
@@ -14,28 +15,18 @@ std::unique_ptr<SessionLog>& Owned() {
   return log;
 }
 
-std::tm LocalTm(std::time_t t) {
-  std::tm tm{};
-#ifdef _WIN32
-  localtime_s(&tm, &t);
-#else
-  localtime_r(&t, &tm);
-#endif
-  return tm;
-}
-
 // "YYYY-MM-DD" and "HH:MM:SS.mmm" of a time, local.
 void Stamp(SessionLog::TimePoint at, std::string* date, std::string* time) {
   using namespace std::chrono;
   const auto ms = duration_cast<milliseconds>(at.time_since_epoch()).count();
-  const std::tm tm = LocalTm(static_cast<std::time_t>(ms / 1000 - (ms % 1000 < 0 ? 1 : 0)));
+  const CivilTime t = time_ops::LocalAt(ms / 1000 - (ms % 1000 < 0 ? 1 : 0));
   char buf[32];
   if (date) {
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", t.year, t.month, t.day);
     *date = buf;
   }
   if (time) {
-    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d.%03d", tm.tm_hour, tm.tm_min, tm.tm_sec,
+    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d.%03d", t.hour, t.minute, t.second,
                   static_cast<int>(((ms % 1000) + 1000) % 1000));
     *time = buf;
   }

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/text_numbers.h"
 #include "quickset/parameter_tables.h"
 #include "quickset/quickset_dlg.h"
 
@@ -170,7 +171,7 @@ void CAdvancedDlg::ApplyControls() {
     s.HPRls = n % 10;
   }
   if (tat.text.size() > 2) {
-    const double v = std::strtod(tat.text.c_str(), nullptr);
+    const double v = textnum::LeadingReal(tat.text, textnum::Blanks::kCSpace);
     if (std::isfinite(v) && std::fabs(v) < 1e6) s.Tat = static_cast<float>(v);
   }
   ApplyPowerAndGain(power.text, gain.text, s);

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/text_numbers.h"
+
 namespace {
 
 enum Variant { kDefault = 0, kEhf = 1, kLf = 2 };
@@ -73,20 +75,7 @@ bool CParameterTables::BandHas(const char* band, const char* word) {
 }
 
 int32_t CParameterTables::LeadingNumber(const char* text) {
-  if (!text) return 0;
-  const char* p = text;
-  while (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n') ++p;
-  bool negative = false;
-  if (*p == '+' || *p == '-') negative = *p++ == '-';
-  long long n = 0;
-  while (std::isdigit(static_cast<unsigned char>(*p))) {
-    if (n < 10000000000LL) n = n * 10 + (*p - '0');
-    ++p;
-  }
-  if (negative) n = -n;
-  if (n > INT32_MAX) return INT32_MAX;
-  if (n < INT32_MIN) return INT32_MIN;
-  return static_cast<int32_t>(n);
+  return textnum::LeadingInt(text, textnum::Blanks::kSpaceTabCrLf);
 }
 
 bool CParameterTables::IsKnownBand(const char* band) const {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/text_numbers.h"
 #include "records/check_report.h"
 #include "records/status_xml.h"
 #include "serial/transponder.h"
@@ -77,21 +78,8 @@ std::string Build(CTransponder& u, int32_t unitId, bool withUnitLine, const Entr
   return out;
 }
 
-// The leading decimal number of a text, 0 when it has none (held at the 32-bit range).
-int32_t LeadingNumber(const char* text) {
-  const char* p = text ? text : "";
-  while (*p == ' ' || *p == '\t') ++p;
-  bool negative = false;
-  if (*p == '+' || *p == '-') negative = *p++ == '-';
-  long long value = 0;
-  for (; *p >= '0' && *p <= '9'; ++p) {
-    value = value * 10 + (*p - '0');
-    if (value > 2147483648LL) value = 2147483648LL;
-  }
-  if (negative) value = -value;
-  if (value > 2147483647LL) value = 2147483647LL;
-  return static_cast<int32_t>(value);
-}
+// The leading decimal number of a unit identity or a version, 0 when it has none.
+int32_t LeadingNumber(const char* text) { return textnum::LeadingInt(text, textnum::Blanks::kSpaceTab); }
 
 // Reads entries from a document as it was loaded, without going back to the file: one
 // look-up in the document's index per unit, so a report over every unit reads each file once.

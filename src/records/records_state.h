@@ -1,6 +1,7 @@
 // The state that records/ keeps: the two status files, the entry last loaded from one of them,
 // and whether the operator has been told of a damaged file or a failed save.
 #pragma once
+#include <cstdint>
 #include <memory>
 
 #include "status/unit_status.h"
@@ -24,4 +25,8 @@ struct RecordsState {
   // file is sound (or saved) again.
   bool statusFileDamageShown[2] = {};
   bool statusFileSaveFailureShown[2] = {};
+  // Whether the operator has been told that a status file's lock could not be had (the same
+  // way: once, until a save has the lock again), and how long a save waits for the lock.
+  bool statusFileLockFailureShown[2] = {};
+  uint32_t statusFileLockWaitMs = 10000;
 };

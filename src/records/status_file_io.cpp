@@ -1,54 +1,21 @@
 #include "records/status_file_io.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <system_error>
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
+#include "platform/file_ops.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 std::string ErrorText(int error) { return std::generic_category().message(error); }
-
-#ifndef _WIN32
-bool WriteAll(int fd, const char* data, size_t size, int& error) {
-  while (size > 0) {
-    size_t chunk = size < (size_t{1} << 30) ? size : (size_t{1} << 30);
-    ssize_t n = ::write(fd, data, chunk);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      error = errno;
-      return false;
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-// Flushes a folder's entries to disk, so that a rename in it survives a power cut. File systems
-// that cannot flush a folder are not an error.
-void FlushFolder(const fs::path& folder) {
-  int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
-}
-#endif
 }  // namespace
 
 FileContents ReadWholeFile(const fs::path& path, uint64_t maxBytes) {
   FileContents result;
-  std::FILE* f = std::fopen(path.string().c_str(), "rb");
+  std::FILE* f = file_ops::OpenStream(path, "rb");
   if (!f) {
     int error = errno;
     result.outcome = error == ENOENT ? FileContents::Outcome::Missing : FileContents::Outcome::Unreadable;
@@ -118,18 +85,6 @@ FileContents ReadWholeFile(const fs::path& path, uint64_t maxBytes) {
   return result;
 }
 
-fs::path TemporaryPathFor(const fs::path& path) {
-  static std::atomic<unsigned> counter{0};
-#ifdef _WIN32
-  unsigned long pid = 0;
-#else
-  unsigned long pid = static_cast<unsigned long>(::getpid());
-#endif
-  std::string name = "." + path.filename().string() + ".saving-" + std::to_string(pid) + "-" +
-                     std::to_string(counter.fetch_add(1));
-  return path.parent_path() / name;
-}
-
 WriteOutcome WriteFileAtomically(const fs::path& requested, std::string_view data) {
   WriteOutcome result;
   std::error_code ec;
@@ -143,62 +98,16 @@ WriteOutcome WriteFileAtomically(const fs::path& requested, std::string_view dat
     }
     if (!ec) path = resolved;
   }
-  fs::path temporary = TemporaryPathFor(path);
-#ifdef _WIN32
-  std::FILE* f = std::fopen(temporary.string().c_str(), "wb");
-  if (!f) {
-    result.error = "cannot create " + temporary.string() + ": " + ErrorText(errno);
+  const fs::path temporary = file_ops::TemporaryPathFor(path);
+  file_ops::Outcome step = file_ops::WriteNewFile(temporary, data, path);
+  if (step.ok) {
+    step = file_ops::ReplaceWith(temporary, path);
+    if (!step.ok) file_ops::RemoveFile(temporary);
+  }
+  if (!step.ok) {
+    result.error = step.error;
     return result;
   }
-  bool written = std::fwrite(data.data(), 1, data.size(), f) == data.size() && std::fflush(f) == 0 &&
-                 _commit(_fileno(f)) == 0;
-  int error = errno;
-  if (std::fclose(f) != 0 && written) {
-    written = false;
-    error = errno;
-  }
-  if (!written) {
-    fs::remove(temporary, ec);
-    result.error = "cannot write " + temporary.string() + ": " + ErrorText(error);
-    return result;
-  }
-  fs::rename(temporary, path, ec);
-  if (ec) {
-    fs::remove(temporary, ec);
-    result.error = "cannot replace the file: " + ec.message();
-    return result;
-  }
-#else
-  int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    result.error = "cannot create " + temporary.string() + ": " + ErrorText(errno);
-    return result;
-  }
-  struct stat old {};
-  if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) ::fchmod(fd, old.st_mode & 07777);
-  int error = 0;
-  bool written = WriteAll(fd, data.data(), data.size(), error);
-  if (written && ::fsync(fd) != 0) {
-    written = false;
-    error = errno;
-  }
-  if (::close(fd) != 0 && written) {
-    written = false;
-    error = errno;
-  }
-  if (!written) {
-    ::unlink(temporary.c_str());
-    result.error = "cannot write " + temporary.string() + ": " + ErrorText(error);
-    return result;
-  }
-  if (::rename(temporary.c_str(), path.c_str()) != 0) {
-    error = errno;
-    ::unlink(temporary.c_str());
-    result.error = "cannot replace the file: " + ErrorText(error);
-    return result;
-  }
-  FlushFolder(path.parent_path());
-#endif
   result.ok = true;
   return result;
 }

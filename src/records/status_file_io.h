@@ -37,10 +37,6 @@ struct WriteOutcome {
 // kept. On failure the target is left as it was and the temporary file is removed.
 WriteOutcome WriteFileAtomically(const std::filesystem::path& path, std::string_view data);
 
-// The name of the temporary file that a save of path writes before the rename (a hidden file
-// in the same folder, unique to this process and save).
-std::filesystem::path TemporaryPathFor(const std::filesystem::path& path);
-
 // A 64-bit digest of a file's bytes, to tell whether a file still holds what was last read or
 // written. Not cryptographic; it tells accidental changes apart.
 uint64_t ContentDigest(const char* data, size_t size);

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 
+#include "platform/text_numbers.h"
 #include "records/status_fields.h"
 #include "records/status_file_io.h"
 
@@ -22,7 +23,9 @@ constexpr unsigned kParseOptions = pugi::parse_cdata | pugi::parse_escapes | pug
                                    pugi::parse_doctype | pugi::parse_fragment;
 constexpr unsigned kSaveOptions = pugi::format_raw | pugi::format_no_declaration;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+// The blanks around a field's text.
+constexpr textnum::Blanks kFieldBlanks = textnum::Blanks::kSpaceTabCrLf;
+bool IsBlank(char c) { return textnum::IsBlank(c, kFieldBlanks); }
 
 std::string_view Trim(std::string_view t) {
   while (!t.empty() && IsBlank(t.front())) t.remove_prefix(1);
@@ -107,23 +110,9 @@ void CdataToText(pugi::xml_node root) {
   }
 }
 
-// Decimal digits with an optional sign, clamped to [low, high].
+// Decimal digits with an optional sign, blanks around them, clamped to [low, high].
 std::optional<int64_t> ToClampedInteger(std::string_view text, int64_t low, int64_t high) {
-  text = Trim(text);
-  bool negative = false;
-  if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
-    negative = text.front() == '-';
-    text.remove_prefix(1);
-  }
-  if (text.empty()) return std::nullopt;
-  int64_t magnitude = 0;
-  const int64_t saturate = int64_t{1} << 40;  // far beyond every field
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    if (magnitude < saturate) magnitude = magnitude * 10 + (c - '0');
-  }
-  int64_t v = negative ? -magnitude : magnitude;
-  return std::clamp(v, low, high);
+  return textnum::WholeInt(Trim(text), low, high);
 }
 
 }  // namespace
@@ -179,22 +168,9 @@ std::optional<float> ToReal(std::string_view text) {
   return static_cast<float>(std::clamp(value, -static_cast<double>(FLT_MAX), static_cast<double>(FLT_MAX)));
 }
 
-std::string FromReal(float value) {
-  char buf[64];
-  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 2);
-  if (ec != std::errc()) return "0.00";
-  return std::string(buf, end);
-}
+std::string FromReal(float value) { return textnum::Fixed(value, 2); }
 
-int32_t LeadingNumber(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size() && IsBlank(text[i])) ++i;
-  size_t start = i;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
-  while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
-  auto v = ToInteger(text.substr(start, i - start));
-  return v ? *v : 0;
-}
+int32_t LeadingNumber(std::string_view text) { return textnum::LeadingInt(text, kFieldBlanks); }
 }  // namespace status_text
 
 namespace {

@@ -3,12 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/text_numbers.h"
 #include "serial/transponder.h"
 #include "status/status_report.h"
 
 namespace {
-
-bool Contains(const char* text, const char* what) { return text && std::strstr(text, what) != nullptr; }
 
 // Writes the whole text; false when the file cannot be created or the write fails.
 bool WriteTextFile(const std::filesystem::path& path, const std::string& text) {
@@ -56,7 +55,7 @@ bool ProduceTestReport(CTransponder& unit, std::string& paneText) {
   report += "\r\n";
   report += unit.status.replyText;
 
-  if (Contains(s.Das.c_str(), "V0.0") && s.DasId.size() < 2) {
+  if (textnum::Contains(s.Das.c_str(), "V0.0") && s.DasId.size() < 2) {
     report += "\r\nNo DAS card found\r\n";
   } else {
     if ((s.Fitted & 0x100) == 0) {

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "platform/session_log.h"
+#include "platform/text_numbers.h"
 #include "serial/diagnostic_trace.h"
 #include "serial/transponder.h"
 
@@ -22,7 +23,6 @@ const TimeoutRow kReplyTimeoutTable[] = {
 };
 const int32_t kDefaultTimeout = 3;
 
-bool Contains(const char* text, const char* what) { return text && std::strstr(text, what) != nullptr; }
 
 // The readiness probe: "#DASP,0" with a 1-second wait, uncounted. True on "DASP OK".
 bool ProbeReady(CCommPort& port) {
@@ -30,20 +30,20 @@ bool ProbeReady(CCommPort& port) {
   TextSpan p(probe);
   p.Assign("#DASP,0");
   port.SendLine(p, 1, true);
-  return Contains(probe, "DASP OK");
+  return textnum::Contains(probe, "DASP OK");
 }
 }  // namespace
 
 int32_t CTransponder::ReplyTimeoutFor(const char* command) {
   int32_t seconds = kDefaultTimeout;
   for (const auto& row : kReplyTimeoutTable)
-    if (Contains(command, row.code)) seconds = row.seconds;
+    if (textnum::Contains(command, row.code)) seconds = row.seconds;
   return seconds;
 }
 
 bool CTransponder::NeedsReadinessFollowUp(const char* command) {
-  return Contains(command, "#CKHW") || Contains(command, "#INTP") || Contains(command, "#STAD") ||
-         Contains(command, "#ISFD");
+  return textnum::Contains(command, "#CKHW") || textnum::Contains(command, "#INTP") || textnum::Contains(command, "#STAD") ||
+         textnum::Contains(command, "#ISFD");
 }
 
 bool CTransponder::Exchange(const char* command, TextSpan reply, bool uncounted, bool singleAttempt) {
@@ -117,7 +117,7 @@ bool CTransponder::CheckBootPrompt() {
   b.Assign("\r\n");
   port.SendRaw(b, 1, true);
   port.Delay(10);
-  if (Contains(buf, "Boot>")) {
+  if (textnum::Contains(buf, "Boot>")) {
     serial.inBootMode = true;
     return false;
   }
@@ -150,7 +150,7 @@ int CTransponder::FindUnitPort(int firstPort, int count, std::vector<bool>& flag
     b.Assign("#DASP,0");
     port.SendLineMs(b, 100);
     port.Close();
-    const bool found = Contains(buf, "DASP OK");
+    const bool found = textnum::Contains(buf, "DASP OK");
     if (tried) {
       std::string t = "COM" + std::to_string(p) + " (" + port.LastOpenReport().device + "): ";
       if (found) t += "the unit answered";

@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/text_numbers.h"
 #include "serial/transponder.h"
 
 namespace {
-bool Contains(const char* text, const char* what) { return std::strstr(text, what) != nullptr; }
 
 // Sends a line (uncounted) and reports whether the reply holds the bootloader prompt.
 bool PromptAnswer(CCommPort& port, int seconds) {
@@ -14,7 +14,7 @@ bool PromptAnswer(CCommPort& port, int seconds) {
   TextSpan b(buf);
   b.Assign(" ");
   port.SendLine(b, seconds, true);
-  return Contains(buf, "Boot>");
+  return textnum::Contains(buf, "Boot>");
 }
 
 void SendRawText(CCommPort& port, const char* text, int seconds) {
@@ -61,7 +61,7 @@ bool CTransponder::BreakReset(TextSpan message) {
     TextSpan p(probe);
     p.Assign("#DASP,0");
     port.SendLine(p, 1, true);
-    ready = Contains(probe, "DASP OK");
+    ready = textnum::Contains(probe, "DASP OK");
   }
   if (!ready) {
     std::string text = "Comms break reset failed to return\rError reply [";
@@ -93,7 +93,7 @@ bool CTransponder::ResetWatchdog(bool stayInBootloader) {
     TextSpan p(probe);
     p.Assign("#DASP,0");
     port.SendLine(p, 1, true);
-    if (Contains(probe, "DASP OK")) return true;
+    if (textnum::Contains(probe, "DASP OK")) return true;
   }
   return false;
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/text_numbers.h"
 #include "serial/transponder.h"
 #include "status/reply_parsers.h"
 
@@ -19,7 +20,6 @@ constexpr int32_t kSttxFailed = 8;
 constexpr int32_t kInfoFailed = 16;  // also: the unit sits at its bootloader prompt
 constexpr int32_t kNothingAnswered = 31;
 
-bool Contains(const char* text, const char* what) { return std::strstr(text, what) != nullptr; }
 
 enum class Echo { None, AsIs, OnNewLine };
 
@@ -34,7 +34,7 @@ bool ExchangeForStatus(CTransponder& unit, const char* caption, const char* comm
     if (echo == Echo::OnNewLine && static_cast<unsigned char>(reply.data[0]) >= 32) output->Append("\r\n");
     output->Append(reply.view());
   }
-  if (Contains(reply.data, "Boot>")) {
+  if (textnum::Contains(reply.data, "Boot>")) {
     unit.CheckBootPrompt();
     return false;
   }
@@ -127,7 +127,7 @@ bool CTransponder::GetStatus(const char* heading, TextSpan output, bool showMess
 bool CTransponder::ReadSensors() {
   if (serial.busyShown) SetBusyCaption("Reading sensors");
   const bool complete = Exchange("#RDSE", TextSpan(status.replyText));
-  if (Contains(status.replyText, "Boot>")) {
+  if (textnum::Contains(status.replyText, "Boot>")) {
     CheckBootPrompt();
     return false;
   }

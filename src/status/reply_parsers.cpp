@@ -8,16 +8,14 @@
 #include <cstring>
 #include <string>
 
+#include "platform/text_numbers.h"
 #include "serial/transponder.h"
 
 namespace {
 // A value read by key: as long as the longest reply line can be.
 using Value = FixedText<CTransponder::kExchangeBufferSize>;
 
-bool Contains(const char* text, const char* what) { return text && std::strstr(text, what) != nullptr; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -39,7 +37,7 @@ char First(const Value& v) { return v.c_str()[0]; }
 
 // "digit": the value of the first character when it is a decimal digit; else unchanged.
 void Digit(const Value& v, int32_t& field) {
-  if (IsDigit(First(v))) field = First(v) - '0';
+  if (textnum::IsDigit(First(v))) field = First(v) - '0';
 }
 
 // Comma list of an assembly line: identity, drawing number, issue.
@@ -76,78 +74,14 @@ int32_t ClampToInt32(uint32_t v) { return v > 0x7FFFFFFFu ? INT32_MAX : static_c
 
 namespace reply {
 
-int32_t ToInt(std::string_view t) {
-  size_t i = 0;
-  while (i < t.size() && IsSpace(t[i])) ++i;
-  bool negative = false;
-  if (i < t.size() && (t[i] == '+' || t[i] == '-')) negative = t[i++] == '-';
-  int64_t acc = 0;
-  const int64_t limit = int64_t{INT32_MAX} + 1;
-  for (; i < t.size() && IsDigit(t[i]); ++i) {
-    acc = acc * 10 + (t[i] - '0');
-    if (acc > limit) acc = limit;
-  }
-  if (negative) acc = -acc;
-  if (acc > INT32_MAX) return INT32_MAX;
-  if (acc < INT32_MIN) return INT32_MIN;
-  return static_cast<int32_t>(acc);
-}
+int32_t ToInt(std::string_view t) { return textnum::LeadingInt(t, textnum::Blanks::kCSpace); }
+double ToReal(std::string_view t) { return textnum::LeadingReal(t, textnum::Blanks::kCSpace); }
 
-double ToReal(std::string_view t) {
-  size_t i = 0;
-  while (i < t.size() && IsSpace(t[i])) ++i;
-  bool negative = false;
-  if (i < t.size() && (t[i] == '+' || t[i] == '-')) negative = t[i++] == '-';
-  const size_t start = i;
-  // Where the first significant digit stands relative to the point tells a number too
-  // large for a double from one too small.
-  long long magnitude = 0;
-  bool significant = false;
-  size_t digits = 0;
-  for (; i < t.size() && IsDigit(t[i]); ++i, ++digits) {
-    if (t[i] != '0') significant = true;
-    if (significant) ++magnitude;
-  }
-  if (i < t.size() && t[i] == '.') {
-    ++i;
-    for (; i < t.size() && IsDigit(t[i]); ++i, ++digits) {
-      if (!significant) {
-        --magnitude;
-        if (t[i] != '0') significant = true;
-      }
-    }
-  }
-  if (digits == 0) return 0.0;
-  if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
-    size_t j = i + 1;
-    bool expNegative = false;
-    if (j < t.size() && (t[j] == '+' || t[j] == '-')) expNegative = t[j++] == '-';
-    if (j < t.size() && IsDigit(t[j])) {
-      long long e = 0;
-      for (; j < t.size() && IsDigit(t[j]); ++j)
-        if (e < 100000) e = e * 10 + (t[j] - '0');
-      magnitude += expNegative ? -e : e;
-      i = j;
-    }
-  }
-  double value = 0.0;
-  const auto r = std::from_chars(t.data() + start, t.data() + i, value, std::chars_format::general);
-  if (r.ec == std::errc::result_out_of_range) value = magnitude > 0 ? DBL_MAX : 0.0;
-  else if (r.ec != std::errc()) value = 0.0;
-  if (!std::isfinite(value)) value = DBL_MAX;
-  return negative ? -value : value;
-}
-
-float ToFloat(double value) {
-  if (std::isnan(value)) return 0.0f;
-  if (value > FLT_MAX) return FLT_MAX;
-  if (value < -FLT_MAX) return -FLT_MAX;
-  return static_cast<float>(value);
-}
+float ToFloat(double value) { return textnum::ToFloat(value); }
 
 bool ScanHex(std::string_view t, uint32_t& value) {
   size_t i = 0;
-  while (i < t.size() && IsSpace(t[i])) ++i;
+  while (i < t.size() && textnum::IsBlank(t[i], textnum::Blanks::kCSpace)) ++i;
   bool any = false;
   if (i + 1 < t.size() && t[i] == '0' && (t[i + 1] == 'x' || t[i + 1] == 'X')) {
     any = true;  // "0x" alone reads as 0
@@ -166,7 +100,7 @@ bool ScanHex(std::string_view t, uint32_t& value) {
 }  // namespace reply
 
 bool ParseHardwareStatus(const char* text, UnitStatus& s) {
-  if (!Contains(text, "TYPE")) return false;
+  if (!textnum::Contains(text, "TYPE")) return false;
   Value v;
   Extract(text, "TYPE,", v);
   if (!std::strchr(v.c_str(), ',')) {
@@ -197,9 +131,9 @@ bool ParseHardwareStatus(const char* text, UnitStatus& s) {
   s.Type = v.view();
 
   CommaList(text, "Batt,", s.BattId, s.BattDraw, s.BattIss);
-  if (Contains(text, "Bat2")) CommaList(text, "Bat2,", s.Batt2Id, s.Batt2Draw, s.Batt2Iss);
-  if (Contains(text, "Bat3")) CommaList(text, "Bat3,", s.Batt3Id, s.Batt3Draw, s.Batt3Iss);
-  if (Contains(text, "Dcard,")) {
+  if (textnum::Contains(text, "Bat2")) CommaList(text, "Bat2,", s.Batt2Id, s.Batt2Draw, s.Batt2Iss);
+  if (textnum::Contains(text, "Bat3")) CommaList(text, "Bat3,", s.Batt3Id, s.Batt3Draw, s.Batt3Iss);
+  if (textnum::Contains(text, "Dcard,")) {
     CommaList(text, "Dcard,", s.DcardId, s.DcardDraw, s.DcardIss);
   } else {
     s.DcardId.Clear();
@@ -250,16 +184,16 @@ void ParseTransponderStatus(const char* text, UnitStatus& s) {
   // battery flags, " T" and the timing indices, then the enable status.
   Value t;
   Extract(text, "TS = ", t);
-  if (Contains(t.c_str(), "IRS")) {
+  if (textnum::Contains(t.c_str(), "IRS")) {
     s.CIFReplyCHannel = 99;
-  } else if (Contains(t.c_str(), "RF")) {
+  } else if (textnum::Contains(t.c_str(), "RF")) {
     Value rf = After(t, "RF");
-    if (IsDigit(First(rf))) s.CIFReplyCHannel = reply::ToInt(rf.view());
+    if (textnum::IsDigit(First(rf))) s.CIFReplyCHannel = reply::ToInt(rf.view());
   }
   Value iff = After(t, "IF");
-  s.AltCIFChannel = IsDigit(First(iff)) ? reply::ToInt(iff.view()) : 16;
+  s.AltCIFChannel = textnum::IsDigit(First(iff)) ? reply::ToInt(iff.view()) : 16;
   Value tat = After(t, "/");
-  if (IsDigit(First(tat))) s.Tat = reply::ToFloat(reply::ToReal(tat.view()));
+  if (textnum::IsDigit(First(tat))) s.Tat = reply::ToFloat(reply::ToReal(tat.view()));
   s.Warning = 0;
   s.Override = 0;
   const char* p = tat.c_str();
@@ -276,7 +210,7 @@ void ParseTransponderStatus(const char* text, UnitStatus& s) {
   Digit(z, s.CWCIndex);
   s.BlockIndex = s.CWCIndex;
   Value block;
-  if (Extract(z.c_str(), "/", block) && IsDigit(First(block))) Digit(block, s.BlockIndex);
+  if (Extract(z.c_str(), "/", block) && textnum::IsDigit(First(block))) Digit(block, s.BlockIndex);
   Value r = After(z, " ");
   for (int i = 0; i < 2 && !IsLetter(First(r)); ++i) r = After(r, " ");
   if (r.size() < 10)
@@ -309,16 +243,16 @@ void ParseTransponderStatus(const char* text, UnitStatus& s) {
 
 int32_t ParseFirmwareVersions(const char* text, UnitStatus& s) {
   int32_t model = 0;
-  if (Contains(text, "T7Max"))
+  if (textnum::Contains(text, "T7Max"))
     model = 0;
-  else if (Contains(text, "QRN "))
+  else if (textnum::Contains(text, "QRN "))
     model = 2;
 
   Value v;
-  if (Contains(text, "Main")) {
+  if (textnum::Contains(text, "Main")) {
     Extract(text, "Main", v);
     s.T7V = v.view();
-  } else if (Contains(text, "Max")) {
+  } else if (textnum::Contains(text, "Max")) {
     Extract(text, "Max", v);
     s.T7V = v.view();
   }
@@ -332,7 +266,7 @@ int32_t ParseFirmwareVersions(const char* text, UnitStatus& s) {
   s.U5 = v.view();
   Extract(text, "U8,", v);
   s.U8 = v.view();
-  Extract(text, Contains(text, "Dcard,") ? "Dcard," : "DCard,", v);
+  Extract(text, textnum::Contains(text, "Dcard,") ? "Dcard," : "DCard,", v);
   if (std::strchr(v.c_str(), 'V'))
     s.Dcard = v.view();
   else
@@ -363,7 +297,7 @@ void ParseUnitInformation(const char* text, UnitStatus& s) {
 
 void ParseSerialStatus(const char* text, UnitStatus& s) {
   s.String1 = text ? text : "";
-  if (Contains(text, "#STTX")) return;  // the unit only repeated the command
+  if (textnum::Contains(text, "#STTX")) return;  // the unit only repeated the command
 
   Value v;
   auto number = [&](const char* key) {
@@ -390,7 +324,7 @@ void ParseSerialStatus(const char* text, UnitStatus& s) {
   s.DetectThreshold = number("CDT");
   s.LinearGain = number("CLG");
   s.FEEnabled = number("FE");
-  s.CPD = Contains(text, "CDP") ? number("CDP") : 2;
+  s.CPD = textnum::Contains(text, "CDP") ? number("CDP") : 2;
 }
 
 void ParseSensorReply(const char* text, UnitStatus& s) {

@@ -2,34 +2,17 @@
 #include "status/status_report.h"
 
 #include <charconv>
-#include <cstdarg>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
+#include "platform/text_numbers.h"
+
 namespace {
-// printf for whole numbers and texts; reals go through Fixed so that the decimal point does
-// not follow the locale.
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...) {
-  char buf[1200];
-  va_list args;
-  va_start(args, format);
-  const int n = std::vsnprintf(buf, sizeof buf, format, args);
-  va_end(args);
-  if (n < 0) return std::string();
-  return std::string(buf, static_cast<size_t>(n) < sizeof buf ? static_cast<size_t>(n) : sizeof buf - 1);
-}
-
-// A real with a fixed number of decimals, as "%.*f" would write it in the "C" locale.
-std::string Fixed(double value, int decimals) {
-  char buf[400];
-  const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
-  if (r.ec != std::errc()) return "?";
-  return std::string(buf, r.ptr);
-}
-
-bool Contains(const char* text, const char* what) { return std::strstr(text, what) != nullptr; }
+// Format is printf for whole numbers and texts; reals go through Fixed so that the decimal
+// point does not follow the locale.
+using textnum::Fixed;
+using textnum::Format;
 }  // namespace
 
 std::string ChannelName(int32_t wideband, int32_t channel) {
@@ -45,8 +28,8 @@ std::string ChannelName(int32_t wideband, int32_t channel) {
 double BatteryUsedPercent(UnitStatus s) {
   // Wide enough that no stack count can overflow it.
   int64_t capacity = 0;
-  if (Contains(s.Type.c_str(), "Lithium")) capacity = int64_t{s.BatteryStacks} * 100;
-  if (Contains(s.Type.c_str(), "Alkaline")) capacity = int64_t{s.BatteryStacks} * 150;
+  if (textnum::Contains(s.Type.c_str(), "Lithium")) capacity = int64_t{s.BatteryStacks} * 100;
+  if (textnum::Contains(s.Type.c_str(), "Alkaline")) capacity = int64_t{s.BatteryStacks} * 150;
   if (capacity > 0 && s.Count > 0) return static_cast<double>(s.Count) / static_cast<double>(capacity) * 100.0;
   return -1.0;
 }
@@ -66,7 +49,7 @@ std::string IdentityText(UnitStatus s) {
 }
 
 std::string InterrogateText(UnitStatus s) {
-  if (Contains(s.Enabled.c_str(), "DDE")) return Format("Interrogate HPR B%d%d\r\n", s.HPRms, s.HPRls);
+  if (textnum::Contains(s.Enabled.c_str(), "DDE")) return Format("Interrogate HPR B%d%d\r\n", s.HPRms, s.HPRls);
   // One letter per ranging mode; a two-letter status leaves the third mode disabled.
   std::string e(s.Enabled.view());
   if (e.size() == 2) e += 'D';

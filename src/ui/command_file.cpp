@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/text_numbers.h"
 #include "serial/transponder.h"
 
 namespace {
@@ -13,7 +14,6 @@ namespace {
 // above 127.
 bool EndsCommand(unsigned char c) { return c < 32 || c > 127 || c == '^'; }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Turns the wait cursor off however the action ends.
 struct WaitCursorScope {
@@ -42,9 +42,9 @@ CommandEntry ParseCommandLine(const char* line) {
     negative = true;
     ++t;
   }
-  if (IsDigit(*t)) {
+  if (textnum::IsDigit(*t)) {
     int32_t value = 0;
-    for (int i = 0; i < 3 && IsDigit(*t); ++i, ++t) value = value * 10 + (*t - '0');
+    for (int i = 0; i < 3 && textnum::IsDigit(*t); ++i, ++t) value = value * 10 + (*t - '0');
     e.timeout = value;
   }
   if (negative) e.timeout = -e.timeout;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "firmware/bootload_action.h"
+#include "platform/text_numbers.h"
 #include "quickset/quickset_flow.h"
 #include "status/status_report.h"
 #include "ui/bench_actions.h"
@@ -279,8 +280,7 @@ void CTesterDlg::OnSetDepth() {
   std::string entered = unit.op.Entry("Enter Atmospheric pressure in millibars", "1000", true).value_or("1000");
   // The leading decimal number, as the standard conversion reads it, held to the int's range
   // (anything that large is refused as out of range anyway).
-  const long long value = std::strtoll(entered.c_str(), nullptr, 10);
-  const int pressure = value > INT_MAX ? INT_MAX : value < INT_MIN ? INT_MIN : static_cast<int>(value);
+  const int pressure = textnum::LeadingInt(entered.c_str(), textnum::Blanks::kCSpace);
   unit.ShowBusy();
   if (!unit.SetDepthOffset(pressure, unit.status.replyText) && (pressure <= 750 || pressure >= 1250)) {
     // Nothing was sent: say so rather than show the previous action's reply again.

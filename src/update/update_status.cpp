@@ -4,11 +4,11 @@
 // commands: "#STAD" for the address and HPR pair, "#ESSI"/"#DSSI" for the synch input, and for
 // the rest a "#GCMD" pair, the parameter's own command and then the selection code.
 // Replies are not inspected to decide anything; the caller reads the unit back and verifies.
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "platform/text_numbers.h"
 #include "quickset/parameter_tables.h"
 #include "serial/diagnostic_trace.h"
 #include "serial/transponder.h"
@@ -17,15 +17,7 @@
 
 namespace {
 
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...) {
-  char buf[256];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(buf, sizeof buf, format, args);
-  va_end(args);
-  return buf;
-}
+using textnum::Format;
 
 // The character of an enable status at a position; the string's end reads as NUL.
 char EnableAt(const FixedText<10>& enabled, size_t position) {

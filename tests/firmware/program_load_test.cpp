@@ -128,11 +128,11 @@ TEST_F(Load, TheTerminalMustFollowTheRateSwitch) {
   EXPECT_EQ(b.sim().bootBaud, 38400u);
   EXPECT_EQ(b.wire().substr(b.wire().size() - 11), " \r\nZ4x\r\n \r\n");
 
-  // A terminal left at 9600 bit/s: the record garbles on the way, nothing comes back, and the
-  // load stops instead of taking silence for acceptance.
+  // A terminal left at 9600 bit/s: the records garble on the way, nothing comes back, and
+  // after the third silent record the load stops instead of taking silence for acceptance.
   b.unit->port.SetBaudFromText("9600");
   char message[200] = "";
-  EXPECT_EQ(b.unit->ContinueLoad(message, 0), 2);
+  for (int i = 0; i < CSRecordImage::kSilentLimit; ++i) EXPECT_GT(b.unit->ContinueLoad(message, 0), 0);
   EXPECT_EQ(b.unit->ContinueLoad(message, 0), -13);
   EXPECT_STREQ(message, "Unknown reply recieved from bootloader");
 }
@@ -200,20 +200,39 @@ TEST_F(Load, NoFileOrNoBootloaderStopsBeforeLoading) {
   EXPECT_EQ(pane, "");
 }
 
-TEST_F(Load, UnitThatDiesDuringTheLoadIsNotReportedAsProgrammed) {
+TEST_F(Load, UnitThatDiesDuringTheLoadIsAskedAboutAfterThreeSilentRecords) {
   const std::string text = MakeSampleProgram(SmallSampleProgram());
-  const std::string sixth = Lines(text)[5];
-  b.sim().state.flash.deadAfterLine = 5;
+  const std::vector<std::string> lines = Lines(text);
+  b.sim().state.flash.deadAfterLine = 5;  // lines 6, 7 and 8 get nothing back
   b.op.answers = {MbAnswer::Yes, MbAnswer::No};
 
   ASSERT_TRUE(Run(Write("small.a07", text)));
   ASSERT_EQ(b.op.boxes.size(), 3u);
   EXPECT_EQ(b.op.boxes[0].text, Question("Unknown reply recieved from bootloader", -13));
   EXPECT_EQ(b.op.boxes[1].text, Question("Unknown reply recieved from bootloader", -13));
-  EXPECT_EQ(Count(b.wire(), sixth + "\r\n"), 2u) << "going on sent the record again";
-  EXPECT_EQ(Count(b.wire(), Lines(text)[6]), 0u);
+  EXPECT_EQ(Count(b.wire(), lines[5] + "\r\n"), 1u);
+  EXPECT_EQ(Count(b.wire(), lines[7] + "\r\n"), 2u) << "going on sent the third silent record again";
+  EXPECT_EQ(Count(b.wire(), lines[9] + "\r\n"), 1u) << "asked again after three more";
+  EXPECT_EQ(Count(b.wire(), lines[10]), 0u);
   EXPECT_EQ(pane, "Programming error!!");
   EXPECT_EQ(b.op.boxes[2].text, "The program may not now operate\r\nSettings may also have been changed");
+}
+
+TEST_F(Load, BootloaderSilentOnTheHeaderLoadsWithoutAQuestion) {
+  b.sim().state.flash.silentOnHeader = true;
+  ASSERT_TRUE(Run(Write("small.a07", MakeSampleProgram(SmallSampleProgram()))));
+  ASSERT_EQ(b.op.boxes.size(), 1u) << b.op.boxes[0].text;
+  EXPECT_EQ(b.op.boxes[0].text, "Warning - the address has been changed to 1001");
+  EXPECT_EQ(pane.substr(0, 20), "Programming complete");
+  EXPECT_EQ(b.sim().state.flash.loadsCompleted, 1);
+}
+
+TEST_F(Load, UnitThatDoesNotComeBackAfterAWholeLoadIsAProgrammingError) {
+  b.sim().faults.neverReturns = true;
+  ASSERT_TRUE(Run(Write("small.a07", MakeSampleProgram(SmallSampleProgram()))));
+  EXPECT_EQ(b.sim().state.flash.loadsCompleted, 1);
+  EXPECT_EQ(pane, "Programming error!!");
+  EXPECT_EQ(b.op.boxes.back().text, "The program may not now operate\r\nSettings may also have been changed");
 }
 
 TEST_F(Load, OverlongRepliesAreCutAtTheLoadBuffer) {

@@ -40,10 +40,12 @@ inline std::string ReadFile(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// The files left in a folder, by name.
+// The files left in a folder, by name; the status files' lock files (made by the first save,
+// and kept) are left out.
 inline std::vector<std::string> FolderListing(const fs::path& folder) {
   std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+  for (const auto& e : fs::directory_iterator(folder))
+    if (e.path().extension() != ".lock") names.push_back(e.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
 }

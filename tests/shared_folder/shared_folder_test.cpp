@@ -1,0 +1,226 @@
+// Several terminals sharing one data folder: every status save holds the status file's lock
+// from its reload to its rename, so no terminal's update is lost to another's; a lock that
+// cannot be had is reported once and the save goes on; the temporary file of a save killed
+// part-way is removed at the next start.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/file_ops.h"
+#include "records/status_xml.h"
+#include "tests/shared_folder/writer/writer_plan.h"
+#include "tests/support/test_bench.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+constexpr uint32_t kSharedUnit = 0x2FFFFF;
+constexpr int kOwnUnits = 3;
+constexpr int kSaves = 200;
+
+struct Writer {
+  WriterPlan plan;
+  pid_t pid = -1;
+  std::FILE* out = nullptr;  // the writer's "saved <i>" lines
+  int saved = -1;            // the last save it reported done
+
+  // Reads its reports until save `until` is reported or it ends; false when it ended.
+  bool ReadUntil(int until) {
+    char line[64];
+    while (saved < until && std::fgets(line, sizeof line, out)) std::sscanf(line, "saved %d", &saved);
+    return saved >= until;
+  }
+  int Finish() {
+    ReadUntil(kSaves);
+    std::fclose(out);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return status;
+  }
+};
+
+// The writers' folder: in memory where the machine has such a folder, since these tests are
+// about the lock, and a disk's flushes would only make them slow.
+fs::path FreshSharedRoot() {
+  static int counter = 0;
+  const fs::path base = fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+  const fs::path root = base / ("vt-shared-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
+  fs::remove_all(root);
+  fs::create_directories(root / "T7Status");
+  return root;
+}
+
+Writer Start(const fs::path& root, int index) {
+  Writer w;
+  w.plan = WriterPlan{index, kOwnUnits, kSharedUnit, kSaves};
+  int fds[2];
+  if (pipe(fds) != 0) return w;
+  w.pid = fork();
+  if (w.pid == 0) {
+    dup2(fds[1], 1);
+    close(fds[0]);
+    close(fds[1]);
+    const std::string writer = std::to_string(index), units = std::to_string(kOwnUnits),
+                      shared = std::to_string(kSharedUnit), saves = std::to_string(kSaves);
+    execl(VT_STATUS_WRITER, VT_STATUS_WRITER, root.c_str(), writer.c_str(), units.c_str(), shared.c_str(),
+          saves.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(fds[1]);
+  w.out = fdopen(fds[0], "r");
+  return w;
+}
+
+std::string DasIdOf(CStatusXml& doc, uint32_t id) { return doc.ReadUnit(std::to_string(id)).status.DasId.c_str(); }
+
+std::vector<std::string> FolderNames(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A terminal starts on the data folder ROOT, and ends.
+void StartTerminal(const fs::path& root) {
+  VirtualClock clock;
+  SimBench bench(clock);
+  ScriptedOperator op;
+  CTransponder terminal(bench.port, op, DataPaths{root});
+}
+
+// A pid that no process has: a child that has ended and been reaped.
+pid_t DeadPid() {
+  pid_t pid = fork();
+  if (pid == 0) _exit(0);
+  waitpid(pid, nullptr, 0);
+  return pid;
+}
+}  // namespace
+
+struct SharingCase {
+  int writers;
+  bool killOne;  // writer 0 is killed (SIGKILL) after its 50th save
+};
+
+class SharedFolder : public ::testing::TestWithParam<SharingCase> {};
+
+TEST_P(SharedFolder, EveryWritersLastRecordIsKeptAndNoFileIsDamaged) {
+  const SharingCase c = GetParam();
+  const fs::path root = FreshSharedRoot();
+  const fs::path file = root / "T7Status" / "Current-Status.xml";
+  std::vector<Writer> writers;
+  for (int i = 0; i < c.writers; ++i) writers.push_back(Start(root, i));
+  if (c.killOne) {
+    ASSERT_TRUE(writers[0].ReadUntil(50));
+    kill(writers[0].pid, SIGKILL);
+  }
+  for (auto& w : writers) {
+    int status = w.Finish();
+    if (c.killOne && &w == &writers[0]) continue;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "writer " << w.plan.writer << " status " << status;
+    EXPECT_EQ(w.saved, kSaves - 1);
+  }
+
+  CStatusXml doc;
+  ASSERT_EQ(doc.Load(file).outcome, CStatusXml::LoadOutcome::Loaded);
+  std::vector<std::string> ids;
+  EXPECT_EQ(doc.ListUnitIds(ids), c.writers * kOwnUnits + 1);  // each unit once
+  std::set<std::string> sharedCandidates;
+  for (const auto& w : writers) {
+    SCOPED_TRACE("writer " + std::to_string(w.plan.writer));
+    const bool killed = c.killOne && w.plan.writer == 0;
+    for (int k = 0; k < kOwnUnits; ++k) {
+      const uint32_t id = w.plan.OwnUnit(k);
+      const std::string held = DasIdOf(doc, id);
+      if (!killed) {
+        EXPECT_EQ(held, w.plan.Mark(w.plan.LastSaveOf(id, kSaves)));
+        continue;
+      }
+      // Killed after reporting save n: the unit holds its save at or after its last before n.
+      int j = -1;
+      ASSERT_EQ(std::sscanf(held.c_str(), "w0-%d", &j), 1) << held;
+      EXPECT_GE(j, w.plan.LastSaveOf(id, w.saved + 1));
+      EXPECT_EQ(w.plan.UnitOf(j), id);
+    }
+    if (killed)
+      for (int i = 0; i < kSaves; ++i) sharedCandidates.insert(w.plan.Mark(i));
+    else
+      sharedCandidates.insert(w.plan.Mark(w.plan.LastSaveOf(kSharedUnit, kSaves)));
+  }
+  EXPECT_TRUE(sharedCandidates.count(DasIdOf(doc, kSharedUnit))) << DasIdOf(doc, kSharedUnit);
+
+  // The next start removes what a killed save left; nothing but the file and its lock stays.
+  StartTerminal(root);
+  EXPECT_EQ(FolderNames(root / "T7Status"),
+            (std::vector<std::string>{"Current-Status.xml", "Current-Status.xml.lock"}));
+  fs::remove_all(root);
+}
+
+INSTANTIATE_TEST_SUITE_P(Writers, SharedFolder,
+                         ::testing::Values(SharingCase{2, false}, SharingCase{4, false}, SharingCase{4, true}),
+                         [](const auto& info) {
+                           return std::to_string(info.param.writers) + (info.param.killOne ? "OneKilled" : "");
+                         });
+
+TEST(SharedFolderLock, ALockNotHadIsToldOnceAndTheSaveGoesOn) {
+  UnitOnBench b;
+  b.unit->records.statusFileLockWaitMs = 50;
+  const fs::path file = b.root / "T7Status" / "Current-Status.xml";
+  const std::string lockFile = file.string() + ".lock";
+  auto save = [&](int32_t id) {
+    b.unit->status.currentStatus.UnitId = id;
+    return b.unit->SaveCurrentEntry();
+  };
+  {
+    // Another terminal holds the lock throughout two saves.
+    file_ops::FileLock other = file_ops::FileLock::Acquire(lockFile, 0);
+    ASSERT_TRUE(other.Locked());
+    EXPECT_TRUE(save(0x10));
+    EXPECT_TRUE(save(0x11));
+    ASSERT_EQ(b.op.boxes.size(), 1u);
+    EXPECT_EQ(b.op.boxes[0].caption, "Status file not locked");
+    EXPECT_NE(b.op.boxes[0].text.find(lockFile), std::string::npos) << b.op.boxes[0].text;
+  }
+  EXPECT_TRUE(save(0x12));  // had again: nothing to tell, and the next failure is told again
+  EXPECT_EQ(b.op.boxes.size(), 1u);
+  file_ops::FileLock other = file_ops::FileLock::Acquire(lockFile, 0);
+  EXPECT_TRUE(save(0x13));
+  EXPECT_EQ(b.op.boxes.size(), 2u);
+  CStatusXml doc;
+  doc.Load(file);
+  for (int32_t id : {0x10, 0x11, 0x12, 0x13}) EXPECT_TRUE(doc.FindUnit(std::to_string(id), false)) << id;
+}
+
+TEST(SharedFolderLock, TheNextStartRemovesOnlyThisProgramsStaleTemporaryFiles) {
+  const fs::path root = FreshTempDir("stale");
+  const fs::path dir = root / "T7Status";
+  const std::string dead = std::to_string(DeadPid()), live = std::to_string(getpid());
+  const std::vector<std::string> stale = {".Current-Status.xml.saving-" + dead + "-0",
+                                          ".New-Status.xml.saving-" + dead + "-17"};
+  const std::vector<std::string> kept = {
+      ".Current-Status.xml.saving-" + live + "-3",     // a live process's save
+      ".Current-Status.xml.saving-" + dead + "-x",     // not of the form
+      ".Current-Status.xml.saving-" + dead,            // not of the form
+      "Current-Status.xml.saving-" + dead + "-1",      // not hidden: not ours
+      ".Other.xml.saving-" + dead + "-1",              // another file's
+      ".Current-Status.xml.saving-" + dead + "-2.bak", // not of the form
+  };
+  for (const auto& name : stale) std::ofstream(dir / name) << "<Velmoors>";
+  for (const auto& name : kept) std::ofstream(dir / name) << "<Velmoors>";
+  fs::create_directory(dir / (".Current-Status.xml.saving-" + dead + "-5"));  // a folder: not ours
+  StartTerminal(root);
+  for (const auto& name : stale) EXPECT_FALSE(fs::exists(dir / name)) << name;
+  for (const auto& name : kept) EXPECT_TRUE(fs::exists(dir / name)) << name;
+  EXPECT_TRUE(fs::is_directory(dir / (".Current-Status.xml.saving-" + dead + "-5")));
+  fs::remove_all(root);
+}
