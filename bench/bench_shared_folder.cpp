@@ -3,9 +3,10 @@
 // Target: with four, under 2 times the time alone.
 //
 // Each terminal is a process of its own and reads one of its own units at a random moment
-// every 0.5 to 1.5 s (a real status read takes at least five exchanges of over half a second
-// each, so real terminals save less often than this). With four, a save may wait for another
-// terminal's lock, and it finds the file changed by the others, so it parses it again.
+// every 3 to 6 s: a real status read takes at least five exchanges of over half a second each
+// (2.7 s and more), and the operator acts between reads, so a real terminal saves no more often
+// than this. With four, a save may wait for another terminal's lock, and it finds the file
+// changed by the others, so it parses it again.
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,7 +28,7 @@ namespace fs = std::filesystem;
 
 namespace {
 constexpr int kUnits = 1000;
-constexpr int kSaves = 20;
+constexpr int kSaves = 12;
 
 // One terminal: kSaves status reads of its own units, the first at startUs; writes the seconds
 // of each to fd, one a line.
@@ -37,7 +38,7 @@ void Terminal(const fs::path& root, int index, uint64_t startUs, int fd) {
   ScriptedOperator op;
   CTransponder unit(bench.port, op, DataPaths{root});
   std::mt19937 random(1234u + static_cast<unsigned>(index));
-  std::uniform_int_distribution<uint64_t> pause(500'000, 1'500'000);
+  std::uniform_int_distribution<uint64_t> pause(3'000'000, 6'000'000);
   uint64_t next = startUs + pause(random) / 2;
   std::string lines;
   for (int i = 0; i < kSaves; ++i) {
@@ -108,7 +109,7 @@ int main() {
     }
     doc.Save(paths.CurrentStatusFile());
   }
-  std::printf("current-status file: %d units, %.1f MB; each terminal %d status reads, one every 0.5 to 1.5 s\n",
+  std::printf("current-status file: %d units, %.1f MB; each terminal %d status reads, one every 3 to 6 s\n",
               kUnits, fs::file_size(paths.CurrentStatusFile()) / 1e6, kSaves);
   const Figures alone = Run(root, 1);
   const Figures four = Run(root, 4);

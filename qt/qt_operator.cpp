@@ -8,12 +8,15 @@
 #include "entry_window.h"
 #include "firmware/srecord_image.h"
 #include "gui_thread.h"
+#include "platform/text_encoding.h"
 #include "port_select_window.h"
 #include "quickset_dialogs.h"
 #include "ui/small_dialogs.h"
 
 QString ToDisplayText(const std::string& text) {
-  QString s = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+  // The unit's and the records' text is code page 1252.
+  const std::string utf8 = text_encoding::Cp1252ToUtf8(text, false);
+  QString s = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
   s.replace("\r\n", "\n");
   s.replace('\r', '\n');
   return s;

@@ -51,7 +51,12 @@ class QtSerialDevice : public ISerialDevice {
   }
   ReadResult ReadByte(uint8_t& b) override {
     if (!port_->isOpen() || port_->error() == QSerialPort::ResourceError) return ReadResult::Error;
-    if (port_->bytesAvailable() == 0) port_->waitForReadyRead(10);
+    if (port_->bytesAvailable() == 0 && !port_->waitForReadyRead(10)) {
+      // A wait that fails for any reason but the time-out is a failed read: the port counts
+      // such failures and takes a device that keeps failing at once for gone.
+      const QSerialPort::SerialPortError e = port_->error();
+      if (e != QSerialPort::NoError && e != QSerialPort::TimeoutError) return ReadResult::Error;
+    }
     if (port_->error() == QSerialPort::ResourceError) return ReadResult::Error;
     char c;
     if (port_->bytesAvailable() > 0 && port_->read(&c, 1) == 1) {

@@ -31,11 +31,20 @@ void PushList(QComboBox* box, const ListControl& list) {
     box->clear();
     for (const auto& item : list.items) box->addItem(Q(item));
   }
-  box->setCurrentIndex(list.SelectedIndex());
+  if (box->isEditable() != list.editable) {
+    box->setEditable(list.editable);
+    box->setInsertPolicy(QComboBox::NoInsert);  // a typed text never joins the list
+  }
+  const int index = list.SelectedIndex();
+  box->setCurrentIndex(index);
+  if (list.editable && index < 0) box->setEditText(Q(list.text));
 }
 
 void PullList(const QComboBox* box, ListControl& list) {
-  list.text = box->currentIndex() >= 0 ? box->currentText().toStdString() : std::string();
+  if (box->isEditable())
+    list.text = box->currentText().toStdString();
+  else
+    list.text = box->currentIndex() >= 0 ? box->currentText().toStdString() : std::string();
 }
 
 void PushEdit(QLineEdit* edit, const std::string& text) {

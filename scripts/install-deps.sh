@@ -2,15 +2,45 @@
 # Installs the Debian packages the terminal needs to build, run and test, when any is missing.
 set -euo pipefail
 packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev libpugixml-dev qt6-base-dev qt6-serialport-dev
-          libgl-dev fonts-dejavu-core fonts-liberation)
+          libgl-dev fonts-dejavu-core fonts-liberation libxml2-utils locales)
 if [ "${VT_WITH_FUZZ:-0}" = 1 ]; then packages+=(clang-14 libclang-rt-14-dev); fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+SUDO=""; [ "$(id -u)" = 0 ] || SUDO=sudo
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
-  SUDO=""; [ "$(id -u)" = 0 ] || SUDO=sudo
   $SUDO apt-get update -q
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q "${missing[@]}"
+fi
+
+# The Windows cross build and its tests under Wine (scripts/test-windows.sh): Debian's mingw-w64
+# with posix threads, 64-bit Wine (without its recommended extras), and the source index that
+# pugixml's Debian source package comes from.
+if [ "${VT_WITH_WINDOWS:-0}" = 1 ]; then
+  win=(g++-mingw-w64-x86-64-posix wine64 wine dpkg-dev)
+  missing=()
+  for p in "${win[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  if ! apt-cache showsrc pugixml 2>/dev/null | grep -q '^Package: pugixml'; then
+    # The same archives as the binary packages, for their sources.
+    for f in /etc/apt/sources.list.d/*.sources; do
+      [ "$f" = /etc/apt/sources.list.d/vt-debian-src.sources ] && continue
+      grep -q '^Types: deb$' "$f" 2>/dev/null && sed 's/^Types: deb$/Types: deb-src/' "$f"
+    done | $SUDO tee /etc/apt/sources.list.d/vt-debian-src.sources >/dev/null
+    if [ -f /etc/apt/sources.list ]; then
+      sed -n 's/^deb /deb-src /p' /etc/apt/sources.list | $SUDO tee /etc/apt/sources.list.d/vt-debian-src.list >/dev/null
+    fi
+    missing+=(update-only)
+  fi
+  if [ ${#missing[@]} -gt 0 ]; then
+    $SUDO apt-get update -q
+    missing=("${missing[@]/update-only}")
+    if [ -n "${missing[*]// /}" ]; then
+      echo "Installing: ${missing[*]}"
+      DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends ${missing[*]}
+    fi
+  fi
 fi

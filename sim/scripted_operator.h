@@ -1,5 +1,7 @@
-// The operator of the tests: answers every question from a queue (Yes, or OK, when the queue
-// is empty), and records every box, busy caption and dialog in order.
+// The operator of the tests: answers every question from a queue and records every box, busy
+// caption and dialog in order. A question the queue does not answer is reported through
+// `unscripted` (the test programs make it fail the running test, naming the question) and then
+// answered No (or Cancel), so a fault that keeps asking ends instead of looping for ever.
 #pragma once
 #include <deque>
 #include <functional>
@@ -22,9 +24,12 @@ class ScriptedOperator : public IOperator {
     MbAnswer answer;
   };
 
+  // Called with the question when a box asks and no answer is queued; set once per program.
+  inline static void (*unscripted)(const std::string& question) = nullptr;
+
   // Answers for message boxes that ask (Yes/No, OK/Cancel), in order.
   std::deque<MbAnswer> answers;
-  // Values typed into entry dialogs, in order (nothing: cancelled).
+  // Values typed into entry dialogs, in order (nothing: cancelled; the shown value: kept).
   std::deque<std::optional<std::string>> entries;
   // Files chosen in the file dialog, in order (nothing: cancelled).
   std::deque<std::optional<std::string>> files;
@@ -33,7 +38,8 @@ class ScriptedOperator : public IOperator {
 
   // What the operator does in each settings dialog, in order: a script acts on the dialog's
   // state once it has opened, as the operator would (press a scheme, choose a list entry, press
-  // "Set"). A dialog without a script, or whose script leaves it open, is cancelled.
+  // "Set"). A dialog whose script leaves it open (an empty script) is cancelled; a dialog with no
+  // script queued is unscripted, and cancelled.
   std::deque<std::function<void(CQuicksetDlg&)>> quicksetScripts;
   std::deque<std::function<void(CAdvancedDlg&)>> advancedScripts;
   std::deque<std::function<void(CAddressDlg&)>> addressScripts;
@@ -53,10 +59,12 @@ class ScriptedOperator : public IOperator {
   MbAnswer MessageBox(const std::string& text, const std::string& caption, MbButtons buttons, MbIcon icon) override {
     MbAnswer a = MbAnswer::Ok;
     if (buttons != MbButtons::Ok) {
-      a = buttons == MbButtons::YesNo ? MbAnswer::Yes : MbAnswer::Ok;
       if (!answers.empty()) {
         a = answers.front();
         answers.pop_front();
+      } else {
+        if (unscripted) unscripted(caption + ": " + text);
+        a = buttons == MbButtons::YesNo ? MbAnswer::No : MbAnswer::Cancel;
       }
     }
     boxes.push_back({text, caption, buttons, icon, a});
@@ -74,20 +82,29 @@ class ScriptedOperator : public IOperator {
   void WaitCursor(bool) override {}
   std::optional<std::string> Entry(const std::string& title, const std::string& value, bool) override {
     entryTitles.push_back(title);
-    if (entries.empty()) return value;
+    if (entries.empty()) {
+      if (unscripted) unscripted("entry dialog: " + title + " (" + value + ")");
+      return std::nullopt;
+    }
     auto v = entries.front();
     entries.pop_front();
     return v;
   }
-  std::optional<std::string> ChooseFile(const std::string&, int) override {
-    if (files.empty()) return std::nullopt;
+  std::optional<std::string> ChooseFile(const std::string& title, int) override {
+    if (files.empty()) {
+      if (unscripted) unscripted("file dialog in " + title);
+      return std::nullopt;
+    }
     auto f = files.front();
     files.pop_front();
     return f;
   }
   PortChoice SelectPort(const std::vector<bool>& present) override {
     portDialogs.push_back(present);
-    if (portChoices.empty()) return PortChoice{0};
+    if (portChoices.empty()) {
+      if (unscripted) unscripted("port selection");
+      return PortChoice{0};
+    }
     auto c = portChoices.front();
     portChoices.pop_front();
     return c;
@@ -120,7 +137,9 @@ class ScriptedOperator : public IOperator {
   DialogEnd RunDialog(Dlg& dlg, std::deque<std::function<void(Dlg&)>>& scripts, const char* caption) {
     dialogs.push_back(caption);
     dlg.OnInitDialog();
-    if (!scripts.empty()) {
+    if (scripts.empty()) {
+      if (unscripted) unscripted(std::string("dialog: ") + caption);
+    } else {
       auto script = std::move(scripts.front());
       scripts.pop_front();
       if (script) script(dlg);

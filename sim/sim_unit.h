@@ -81,7 +81,8 @@ class SimUnit : public SimFarEnd {
 
   SimLine& line() { return line_; }
   // Sends bytes to the terminal starting at time t.
-  void Send(const std::string& bytes, uint64_t t) { line_.FarSend(bytes, t); }
+  // Returns when the last byte arrives at the terminal.
+  uint64_t Send(const std::string& bytes, uint64_t t) { return line_.FarSend(bytes, t); }
 
  private:
   void OnLine(const std::string& line, uint64_t atUs);

@@ -150,6 +150,14 @@ void CheckAddress() {
   dlg.addressList()->setCurrentIndex(-1);
   dlg.okButton()->click();
   Check(shown == "Entry error: Illegal unit address" && dlg.isVisible(), "address: refusal shown, dialog open");
+  // The list takes typing: an address the rules refuse is refused, the typed text stays.
+  shown.clear();
+  Check(dlg.addressList()->isEditable(), "address: the list is editable");
+  dlg.addressList()->setEditText(QStringLiteral("1600"));
+  dlg.okButton()->click();
+  Check(shown == "Entry error: Illegal unit address" && dlg.isVisible() &&
+            dlg.addressList()->currentText() == QStringLiteral("1600"),
+        "address: typed 1600 refused");
   dlg.addressList()->setCurrentIndex(IndexOf(dlg.addressList(), "1203"));
   dlg.okButton()->click();
   Check(model.changed && model.Address == 12 && model.Channel == 3 && dlg.result() == QDialog::Accepted,

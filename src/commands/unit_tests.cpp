@@ -107,7 +107,7 @@ void CTransponder::AcousticCheck(TextSpan text, bool wideband, int testAddress, 
   SaveCurrentEntry();
 }
 
-void CTransponder::HardwareSelfCheck(TextSpan text, bool readStatusFirst) {
+bool CTransponder::HardwareSelfCheck(TextSpan text, bool readStatusFirst) {
   if (readStatusFirst) {
     char scratch[kReplyTextSize];
     GetStatus("", scratch, true);
@@ -117,7 +117,7 @@ void CTransponder::HardwareSelfCheck(TextSpan text, bool readStatusFirst) {
   if (!complete) {
     // A test that never ran is not a pass: the last result and its time stay as they were.
     text.Append(kSelfTestNotAnswered);
-    return;
+    return false;
   }
   if (textnum::Contains(text.c_str(), "assed")) {
     status.currentChecks.HardwareResult = 0;
@@ -130,9 +130,10 @@ void CTransponder::HardwareSelfCheck(TextSpan text, bool readStatusFirst) {
   }
   status.currentChecks.HardwareTime = NowUtc();
   SaveCurrentEntry();
+  return true;
 }
 
-void CTransponder::ReleaseCheck(TextSpan text, bool readStatusFirst) {
+bool CTransponder::ReleaseCheck(TextSpan text, bool readStatusFirst) {
   if (readStatusFirst) {
     char scratch[kReplyTextSize];
     GetStatus("", scratch, true);
@@ -142,12 +143,13 @@ void CTransponder::ReleaseCheck(TextSpan text, bool readStatusFirst) {
   if (!complete) {
     // A release that was never tested must not be recorded as working.
     text.Append(kReleaseNotAnswered);
-    return;
+    return false;
   }
   status.currentChecks.ReleaseResult = textnum::Contains(text.c_str(), "E:") ? NumberAfter(text.c_str(), "E:") : 0;
   text.Append("\r\n");
   status.currentChecks.ReleaseTime = NowUtc();
   SaveCurrentEntry();
+  return true;
 }
 
 void ApplyTestTransponderSettings(UnitStatus& status, bool wideband) {

@@ -10,9 +10,10 @@ namespace {
 const char* const kCaption = "Program Load";
 }
 
-bool BootloadNewProgram(CTransponder& unit, std::string& paneText) {
+bool BootloadNewProgram(CTransponder& unit, std::string& paneText, bool* programmed) {
   IOperator& op = unit.op;
   paneText.clear();
+  if (programmed) *programmed = false;
 
   char path[501] = {};
   if (!CSRecordImage::ChooseFile(op, path, 0)) {
@@ -64,6 +65,7 @@ bool BootloadNewProgram(CTransponder& unit, std::string& paneText) {
   }
 
   std::string warning;
+  if (programmed) *programmed = r == 0 && cameBack;
   if (r == 0 && cameBack) {
     char text[200];
     std::snprintf(text, sizeof text,

@@ -10,4 +10,5 @@ class CTransponder;
 // report ("Programming complete" with the times, or "Programming error!!") and the window
 // pushes it. Returns false when it stopped before loading (no file chosen, the unit did not
 // reach its bootloader); the operator has been told in a box and paneText stays empty.
-bool BootloadNewProgram(CTransponder& unit, std::string& paneText);
+// programmed, when given, is set to whether the load completed and the unit came back.
+bool BootloadNewProgram(CTransponder& unit, std::string& paneText, bool* programmed = nullptr);

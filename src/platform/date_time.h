@@ -26,6 +26,9 @@ struct DateTime {
   // Parses the text form back exactly. A date alone ("YYYY-MM-DD", midnight) is accepted too,
   // as are one-digit months, days, hours, minutes and seconds and blanks around the text. The
   // year has four digits; a date that does not exist (31 April) or any other text gives nothing.
+  // The forms the earlier Windows terminal wrote into status files are read as well:
+  // "DD/MM/YYYY HH:MM[:SS]", "DD.MM.YYYY HH:MM[:SS]" and, with an AM/PM marker,
+  // "M/D/YYYY h:mm[:ss] AM|PM" (each also as a date alone).
   static std::optional<DateTime> FromText(std::string_view text);
 
   bool operator==(const DateTime& o) const { return value == o.value && valid == o.valid; }

@@ -61,3 +61,27 @@ std::optional<std::string> ResolveComPort(int n, const std::filesystem::path& po
   if (static_cast<size_t>(n) <= orderedDevices.size()) return orderedDevices[n - 1];
   return std::nullopt;
 }
+
+int ComNumberOfName(std::string_view name) {
+  if (name.size() < 4 || name.size() > 6) return 0;
+  for (size_t i = 0; i < 3; ++i)
+    if (std::toupper(static_cast<unsigned char>(name[i])) != "COM"[i]) return 0;
+  int n = 0;
+  for (char c : name.substr(3)) {
+    if (!std::isdigit(static_cast<unsigned char>(c))) return 0;
+    n = n * 10 + (c - '0');
+  }
+  return name[3] == '0' || n > 255 ? 0 : n;
+}
+
+std::vector<SerialPortInfo> ComPortList(std::vector<SerialPortInfo> found) {
+  std::stable_sort(found.begin(), found.end(),
+                   [](const SerialPortInfo& a, const SerialPortInfo& b) { return a.comNumber < b.comNumber; });
+  std::vector<SerialPortInfo> out;
+  for (auto& p : found) {
+    if (p.comNumber <= 0 || (!out.empty() && out.back().comNumber == p.comNumber)) continue;
+    if (p.description.empty()) p.description = "serial device";
+    out.push_back(std::move(p));
+  }
+  return out;
+}

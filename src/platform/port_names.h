@@ -5,7 +5,10 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "platform/serial_device.h"
 
 // Orders device paths the way COM numbers are given out (ttyUSB, ttyACM, ttyS, then others;
 // numerically within each).
@@ -20,3 +23,10 @@ std::string ByIdLinkFor(const std::string& device,
 // The device for COM n (1-based): the ports link first, then the ordered devices.
 std::optional<std::string> ResolveComPort(int n, const std::filesystem::path& portsDir,
                                           const std::vector<std::string>& orderedDevices);
+
+// The number of a Windows port name ("COM7" gives 7; case is ignored); 0 for any other name.
+int ComNumberOfName(std::string_view name);
+
+// The port list as the terminal shows it: one entry per COM number (the first one found wins),
+// ordered by number; a port without a description gets "serial device".
+std::vector<SerialPortInfo> ComPortList(std::vector<SerialPortInfo> found);

@@ -18,6 +18,7 @@ void CAddressDlg::OnInitDialog() {
   CParameterTables tables;
   FixedText<16> text;
   FillAddressPairs(address, Band.c_str());
+  address.editable = true;  // an address may be typed; OK judges it
   tables.AddressText(Address, Channel, Band.c_str(), text);
   address.Select(text.view());
   FillHprPairs(hpr, Band.c_str(), true);

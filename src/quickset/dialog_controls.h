@@ -6,10 +6,13 @@
 #include <string_view>
 #include <vector>
 
-// A drop-down list: its entries and the text of the selected entry (empty: none selected).
+// A drop-down list: its entries and the text of the selected entry (empty: none selected), or
+// the text typed into it when it is editable.
 struct ListControl {
   std::vector<std::string> items;
   std::string text;
+  // The operator may also type a text of their own; it is kept in text as typed.
+  bool editable = false;
 
   void Clear() {
     items.clear();

@@ -65,7 +65,7 @@ bool ChooseSettings(CTransponder& unit, UnitStatus& chosen) {
 
 // Update, read back (retrying the reading at the operator's word) and verify (retrying the
 // whole update at the operator's word).
-void UpdateAndVerify(CTransponder& unit) {
+bool UpdateAndVerify(CTransponder& unit) {
   for (;;) {
     unit.ShowBusy();
     unit.UpdateStatus();
@@ -74,43 +74,44 @@ void UpdateAndVerify(CTransponder& unit) {
       if (unit.status.partialMask == 0) break;
       if (Ask(unit, qt::kRecoveryFault + unit.status.statusMessage + qt::kRetry, qt::kRecoveryCaption) != MbAnswer::Yes) {
         Tell(unit, qt::kUncertain);
-        return;
+        return false;
       }
     }
     char report[1000];
     if (unit.CheckStatus(TextSpan(report))) {
       Tell(unit, qt::kSetCorrectly);
-      return;
+      return true;
     }
     std::string message = std::string(qt::kNotSetCorrectly) + report;
     Trace().Write("\r\nQuickset result\r\n");
     Trace().Write(message);
     message += qt::kRetry;
-    if (Ask(unit, message, qt::kCaption) != MbAnswer::Yes) return;
+    if (Ask(unit, message, qt::kCaption) != MbAnswer::Yes) return false;
     // A retry sends requiredStatus as the last update left it.
   }
 }
 
 }  // namespace
 
-void RunQuickset(CTransponder& unit, const MainWindowHooks& window) {
+bool RunQuickset(CTransponder& unit, const MainWindowHooks& window) {
   unit.ShowBusy();
   if (!unit.CheckComms(3)) {
     unit.HideBusy();
-    return;
+    return false;
   }
   unit.GetStatus("", TextSpan(unit.status.replyText), true);
   unit.HideBusy();
   if (unit.status.partialMask != 0) {
     SetPaneText(window, qt::kAborted + unit.status.statusMessage);
     PushFields(window);
-    return;
+    return false;
   }
 
   UnitStatus chosen;
+  bool verified = false;
   if (ChooseSettings(unit, chosen)) {
     unit.status.requiredStatus = chosen;
-    UpdateAndVerify(unit);
+    verified = UpdateAndVerify(unit);
   }
 
   if (Ask(unit, qt::kEnableOrDisable, qt::kCaption) == MbAnswer::No) {
@@ -120,6 +121,7 @@ void RunQuickset(CTransponder& unit, const MainWindowHooks& window) {
     unit.HideBusy();
   }
   ShowReply(unit, window, unit.status.replyText, kNoReplyHeader);
+  return verified;
 }
 
 void RunSetAddressAndChannels(CTransponder& unit, const MainWindowHooks& window) {

@@ -45,8 +45,8 @@ inline constexpr const char* kRetry = "\r\nRetry?";
 inline constexpr const char* kEnableOrDisable = "Enable Unit (Yes)\r\nor\r\nDisable unit to save battery power (No)";
 }  // namespace quickset_text
 
-// "Quick set" (button 1092).
-void RunQuickset(CTransponder& unit, const MainWindowHooks& window);
+// "Quick set" (button 1092). True when the unit was read back and found set as chosen.
+bool RunQuickset(CTransponder& unit, const MainWindowHooks& window);
 
 // "Set address and channels" (button 1043).
 void RunSetAddressAndChannels(CTransponder& unit, const MainWindowHooks& window);

@@ -1,6 +1,7 @@
 // The export of the current-status file over the unit's serial line.
 #include "records/export.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -22,7 +23,13 @@ void AddPiece(std::vector<std::string>& lines, const std::string& piece) {
     lines.push_back(piece);
     return;
   }
-  for (size_t at = 0; at < piece.size(); at += kExportLineMax) lines.push_back(piece.substr(at, kExportLineMax));
+  // Cut between characters: a UTF-8 sequence is never split over two lines.
+  for (size_t at = 0; at < piece.size();) {
+    size_t n = std::min(kExportLineMax, piece.size() - at);
+    while (n > 1 && at + n < piece.size() && (static_cast<unsigned char>(piece[at + n]) & 0xC0) == 0x80) --n;
+    lines.push_back(piece.substr(at, n));
+    at += n;
+  }
 }
 
 }  // namespace

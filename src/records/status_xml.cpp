@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 
+#include "platform/text_encoding.h"
 #include "platform/text_numbers.h"
 #include "records/status_fields.h"
 #include "records/status_file_io.h"
@@ -21,7 +22,9 @@ namespace {
 constexpr unsigned kParseOptions = pugi::parse_cdata | pugi::parse_escapes | pugi::parse_eol |
                                    pugi::parse_wconv_attribute | pugi::parse_ws_pcdata_single |
                                    pugi::parse_doctype | pugi::parse_fragment;
-constexpr unsigned kSaveOptions = pugi::format_raw | pugi::format_no_declaration;
+// Control characters other than TAB, CR and LF cannot be in an XML 1.0 document at all, not
+// even as character references: the writer leaves them out.
+constexpr unsigned kSaveOptions = pugi::format_raw | pugi::format_no_declaration | pugi::format_skip_control_chars;
 
 // The blanks around a field's text.
 constexpr textnum::Blanks kFieldBlanks = textnum::Blanks::kSpaceTabCrLf;
@@ -108,6 +111,44 @@ void CdataToText(pugi::xml_node root) {
     parent.insert_child_before(pugi::node_pcdata, cdata).set_value(cdata.value());
     parent.remove_child(cdata);
   }
+}
+
+// Whether the file refers to a character XML 1.0 forbids ("&#7;", "&#xFFFE;"), which the
+// parser turns into that character; files of earlier versions wrote control bytes so.
+bool RefersToNonXmlChars(std::string_view text) {
+  for (size_t at = text.find("&#"); at != std::string_view::npos; at = text.find("&#", at + 2)) {
+    size_t i = at + 2;
+    const bool hex = i < text.size() && text[i] == 'x';
+    if (hex) ++i;
+    uint64_t value = 0;
+    size_t digits = 0;
+    for (; i < text.size() && digits < 12; ++i, ++digits) {
+      const char c = text[i];
+      int d = c >= '0' && c <= '9' ? c - '0' : -1;
+      if (hex && d < 0 && (c | 0x20) >= 'a' && (c | 0x20) <= 'f') d = (c | 0x20) - 'a' + 10;
+      if (d < 0) break;
+      value = value * (hex ? 16 : 10) + static_cast<uint64_t>(d);
+    }
+    if (digits == 0) continue;
+    if ((value < 0x20 && value != '\t' && value != '\n' && value != '\r') || (value >= 0xD800 && value <= 0xDFFF) ||
+        value == 0xFFFE || value == 0xFFFF || value > 0x10FFFF)
+      return true;
+  }
+  return false;
+}
+
+// Drops from every text of the document what XML 1.0 cannot hold.
+void KeepXmlCharsOnly(pugi::xml_node root) {
+  struct Cleaner : pugi::xml_tree_walker {
+    bool for_each(pugi::xml_node& node) override {
+      if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata) {
+        std::string_view v = node.value();
+        if (text_encoding::HasNonXmlChars(v)) node.set_value(text_encoding::XmlCharsOnly(v).c_str());
+      }
+      return true;
+    }
+  } cleaner;
+  root.traverse(cleaner);
 }
 
 // Decimal digits with an optional sign, blanks around them, clamped to [low, high].
@@ -243,9 +284,10 @@ struct FieldWriter {
   void operator()(const char* g, const char* e, const uint8_t& v) const { Number(g, e, v); }
   void operator()(const char* g, const char* e, FlagRef<const int32_t> v) const { Number(g, e, v.value != 0); }
   void operator()(const char* g, const char* e, const float& v) const { Put(g, e, status_text::FromReal(v)); }
+  // A record's text is the unit's 8-bit text (code page 1252); the document holds UTF-8.
   template <size_t N>
   void operator()(const char* g, const char* e, const FixedText<N>& v) const {
-    Put(g, e, v.view());
+    Put(g, e, text_encoding::Cp1252ToUtf8(v.view(), true));
   }
   void operator()(const char* g, const char* e, const DateTime& v) const {
     // The zero date stands for never: it is not written, so it cannot clear a time on file.
@@ -267,9 +309,10 @@ struct FieldReader {
     if (auto text = TextOf(FieldElement(unit, g, e)))
       if (auto b = status_text::ToFlag(*text)) v.value = *b ? 1 : 0;
   }
+  // Back to code page 1252, whole characters, then cut to the field.
   template <size_t N>
   void operator()(const char* g, const char* e, FixedText<N>& v) const {
-    if (auto text = TextOf(FieldElement(unit, g, e))) v.Assign(*text);
+    if (auto text = TextOf(FieldElement(unit, g, e))) v.Assign(text_encoding::Utf8ToCp1252(*text));
   }
   void operator()(const char* g, const char* e, DateTime& v) const {
     if (auto text = TextOf(FieldElement(unit, g, e)))
@@ -392,13 +435,31 @@ CStatusXml::LoadResult CStatusXml::Parse(char* bytes, size_t size) {
     return result;
   }
   const bool hasCdata = text.find("<![CDATA[") != std::string_view::npos;
+  const bool nonXmlReferences = !wide && RefersToNonXmlChars(text);
+  // A file written before the documents were UTF-8 holds the units' 8-bit text as it came:
+  // its bytes that are not UTF-8 are code page 1252, and are read (and saved) as UTF-8.
+  pugi::xml_encoding encoding = pugi::encoding_auto;
+  if (!wide && !text_encoding::IsValidUtf8(text)) {
+    const std::string repaired = text_encoding::RepairUtf8(text);
+    std::free(bytes);
+    size = repaired.size();
+    bytes = static_cast<char*>(std::malloc(size ? size : 1));
+    if (!bytes) {
+      MarkDamaged();
+      result.outcome = LoadOutcome::TooLarge;
+      result.reason = "is too large to read (not enough memory)";
+      return result;
+    }
+    std::memcpy(bytes, repaired.data(), size);
+    encoding = pugi::encoding_utf8;
+  }
 
   index_.clear();
   indexBuilt_ = false;
   inSyncWith_.reset();
   root_ = pugi::xml_node();
   // The document takes the buffer over, whatever the outcome.
-  pugi::xml_parse_result parsed = doc_.load_buffer_inplace_own(bytes, size, kParseOptions, pugi::encoding_auto);
+  pugi::xml_parse_result parsed = doc_.load_buffer_inplace_own(bytes, size, kParseOptions, encoding);
   if (!parsed) {
     MarkDamaged();
     if (parsed.status == pugi::status_out_of_memory) {
@@ -458,6 +519,7 @@ CStatusXml::LoadResult CStatusXml::Parse(char* bytes, size_t size) {
     return result;
   }
   if (hasCdata) CdataToText(element);
+  if (nonXmlReferences) KeepXmlCharsOnly(element);
   root_ = element;
   damaged_ = false;
   result.outcome = LoadOutcome::Loaded;

@@ -112,11 +112,12 @@ void CCommPort::Close() {
 }
 
 void CCommPort::CloseIfGone() {
-  if (device_ && device_->Gone()) {
+  if (device_ && (device_->Gone() || readsFailing_)) {
     unplugged_ = true;
-    if (LogActive()) LogEvent("gone", PortText() + " vanished (unplugged?)");
+    if (LogActive()) LogEvent("gone", PortText() + (readsFailing_ ? " reads keep failing" : " vanished") + " (unplugged?)");
     Close();
   }
+  readsFailing_ = false;
 }
 
 bool CCommPort::SetBaudFromText(const char* text) {
@@ -167,17 +168,29 @@ bool CCommPort::ReadReply(TextSpan buffer, const std::function<bool()>& keepWait
   size_t len = 0;
   bool success = false;
   bool readFailed = false;
+  int immediateFailures = 0;
   // The raw bytes as they came, NULs included, for the session log.
   const bool logging = LogActive();
   std::string raw;
   do {
     uint8_t b = 0;
+    const uint32_t before = clock_.Ticks();
     ReadResult r = device_->ReadByte(b);
     if (logging && r == ReadResult::Byte) raw += static_cast<char>(b);
     if (r == ReadResult::Error) {
       if (!readFailed) Fail("Error reading ", device_->LastError());
       readFailed = true;
-    } else if (r == ReadResult::Byte && !(b == 0 && lineSettings.stripNulls)) {
+      // A device that fails every read at once would have this loop spin a core until the
+      // time-out: after a few such failures in a row it is taken for gone.
+      immediateFailures = clock_.Ticks() - before < kImmediateMs ? immediateFailures + 1 : 0;
+      if (immediateFailures >= kImmediateFailuresMeaningGone) {
+        readsFailing_ = true;
+        break;
+      }
+      continue;
+    }
+    immediateFailures = 0;
+    if (r == ReadResult::Byte && !(b == 0 && lineSettings.stripNulls)) {
       // Bytes beyond the buffer's capacity less one are dropped; the terminator is still seen.
       if (len + 1 < buffer.capacity) buffer.data[len++] = static_cast<char>(b);
       if (b == terminator) success = true;

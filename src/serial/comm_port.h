@@ -56,8 +56,14 @@ class CCommPort {
   std::string PortText() const;  // "COM3 /dev/ttyUSB0"
   void LogOpenFailure();
 
+  // Reads that fail at once, this many in a row, mean the device has gone although it does not
+  // say so: a read that should wait 10 ms for a byte came back in under kImmediateMs.
+  static constexpr int kImmediateFailuresMeaningGone = 10;
+  static constexpr uint32_t kImmediateMs = 2;
+
   IClock& clock_;
   ISerialProvider& provider_;
+  bool readsFailing_ = false;  // the device failed its reads at once, again and again
   std::unique_ptr<ISerialDevice> device_;
   std::string lastErrorText_;
   PortOpenReport lastOpen_;

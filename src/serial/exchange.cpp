@@ -102,7 +102,7 @@ bool CTransponder::CheckComms(int budget) {
   }
   if (!ok) {
     HideBusy();
-    op.MessageBox("No valid comms", kDefaultCaption, MbButtons::Ok, MbIcon::Exclamation);
+    op.MessageBox(kNoValidCommsText, kDefaultCaption, MbButtons::Ok, MbIcon::Exclamation);
     return false;
   }
   return true;

@@ -24,6 +24,9 @@
 #include "serial/serial_state.h"
 #include "status/status_state.h"
 
+// What CheckComms tells the operator when the unit does not answer.
+inline constexpr const char* kNoValidCommsText = "No valid comms";
+
 class CTransponder {
  public:
   CTransponder(CCommPort& port, IOperator& op, DataPaths paths);
@@ -80,8 +83,9 @@ class CTransponder {
 
   // ---- commands/: bench tests ----
   void AcousticCheck(TextSpan text, bool wideband, int testAddress, int testChannel);
-  void HardwareSelfCheck(TextSpan text, bool readStatusFirst);
-  void ReleaseCheck(TextSpan text, bool readStatusFirst);
+  // Both return whether the unit answered the test (its result is then in currentChecks).
+  bool HardwareSelfCheck(TextSpan text, bool readStatusFirst);
+  bool ReleaseCheck(TextSpan text, bool readStatusFirst);
   bool SetAsTestTransponder(TextSpan text, bool wideband);
   bool WidebandAvailable();
   void RecordTestTransponder();

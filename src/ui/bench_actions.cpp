@@ -52,22 +52,24 @@ void AcousticCheckAction(CTransponder& unit, BenchWindow& window) {
   window.showReply(unit.status.replyText, kReplyHeader);
 }
 
-void HardwareSelfTestAction(CTransponder& unit, BenchWindow& window) {
+bool HardwareSelfTestAction(CTransponder& unit, BenchWindow& window) {
   unit.ShowBusy();
-  if (!unit.CheckComms(3)) return;
+  if (!unit.CheckComms(3)) return false;
   window.pull();
   window.paneText.clear();
-  unit.HardwareSelfCheck(unit.status.replyText, true);
+  const bool answered = unit.HardwareSelfCheck(unit.status.replyText, true);
   window.showReply(unit.status.replyText, kReplyHeader);
+  return answered;
 }
 
-void ReleaseTestAction(CTransponder& unit, BenchWindow& window) {
+bool ReleaseTestAction(CTransponder& unit, BenchWindow& window) {
   unit.ShowBusy();
-  if (!unit.CheckComms(3)) return;
+  if (!unit.CheckComms(3)) return false;
   window.pull();
   window.paneText.clear();
-  unit.ReleaseCheck(unit.status.replyText, true);
+  const bool answered = unit.ReleaseCheck(unit.status.replyText, true);
   window.showReply(unit.status.replyText, kReplyHeader);
+  return answered;
 }
 
 void SetAsTestTransponderAction(CTransponder& unit, BenchWindow& window) {
@@ -97,8 +99,10 @@ void SetAsTestTransponderAction(CTransponder& unit, BenchWindow& window) {
   window.showReply(unit.status.replyText, kReplyHeader);
 }
 
-void TestReportAction(CTransponder& unit, BenchWindow& window) {
-  if (ProduceTestReport(unit, window.paneText)) window.push();
+bool TestReportAction(CTransponder& unit, BenchWindow& window) {
+  if (!ProduceTestReport(unit, window.paneText)) return false;
+  window.push();
+  return true;
 }
 
 void GetFileStatusAction(CTransponder& unit, BenchWindow& window) {
@@ -107,26 +111,30 @@ void GetFileStatusAction(CTransponder& unit, BenchWindow& window) {
   window.push();
 }
 
-void SetNewStatusAction(CTransponder& unit, BenchWindow& window) {
+bool SetNewStatusAction(CTransponder& unit, BenchWindow& window) {
   unit.ShowBusy();
-  if (!unit.CheckComms(3)) return;
+  if (!unit.CheckComms(3)) return false;
   window.pull();
   window.paneText.clear();
   unit.GetStatus("", unit.status.replyText, true);
-  if (unit.LoadRequiredStatus(unit.status.currentStatus.UnitId)) {
+  const bool found = unit.LoadRequiredStatus(unit.status.currentStatus.UnitId);
+  if (found) {
     unit.UpdateStatus();
     unit.GetStatus("", unit.status.replyText, true);
   } else {
     TextSpan(unit.status.replyText).Assign("No update information found");
   }
   window.showReply(unit.status.replyText, kNoReplyHeader);
+  return found;
 }
 
 int ExportStatusAction(CTransponder& unit, BenchWindow&) { return unit.ExportStatus(); }
 
 void LoadTestCommandsAction(CTransponder& unit, BenchWindow& window) { LoadCommandFile(unit, window); }
 
-void CommandButtonAction(CTransponder& unit, BenchWindow& window, int index) { RunCommandButton(unit, window, index); }
+bool CommandButtonAction(CTransponder& unit, BenchWindow& window, int index) {
+  return RunCommandButton(unit, window, index);
+}
 
 void ManualCommandAction(CTransponder& unit, BenchWindow& window) {
   std::vector<std::string> lines;

@@ -89,33 +89,33 @@ bool LoadCommandFile(CTransponder& unit, BenchWindow& window) {
   return true;
 }
 
-void RunCommandButton(CTransponder& unit, BenchWindow& window, int index) {
-  if (index < 0 || index >= kCommandButtons) return;
+bool RunCommandButton(CTransponder& unit, BenchWindow& window, int index) {
+  if (index < 0 || index >= kCommandButtons) return false;
   IOperator& op = unit.op;
   window.pull();
   window.paneText.clear();
   WaitCursorScope cursor(op);
   const int32_t timeout = window.commandTimeout[index];
   const std::string command = window.commandText[index].str();
-  if (timeout >= 0 && !unit.CheckComms(3)) return;
+  if (timeout >= 0 && !unit.CheckComms(3)) return false;
   if (command.find("CKHW") != std::string::npos) {
     if (!unit.Exchange("#CKHW", unit.status.replyText)) {
       TextSpan(unit.status.replyText).Append(kPreHardwareCheckNote);
       window.showReply(unit.status.replyText, kReplyHeader);
-      return;
+      return false;
     }
   }
+  bool answered = true;
   if (command.find("RTST") != std::string::npos) {
-    unit.ReleaseCheck(unit.status.replyText, true);
-    window.showReply(unit.status.replyText, kReplyHeader);
+    answered = unit.ReleaseCheck(unit.status.replyText, true);
   } else if (command.find("TPSN") != std::string::npos) {
     // A cancelled entry leaves the empty default, which the serial-number rule refuses.
     const std::string entered = op.Entry("Enter serial number as xxxxx-yy", "", true).value_or("");
-    unit.SetSerialNumber(entered.c_str(), unit.status.replyText);
-    window.showReply(unit.status.replyText, kReplyHeader);
+    answered = unit.SetSerialNumber(entered.c_str(), unit.status.replyText);
   } else {
     unit.serial.timeoutOverride = std::abs(timeout);
-    unit.Exchange(command.c_str(), unit.status.replyText);
-    window.showReply(unit.status.replyText, kReplyHeader);
+    answered = unit.Exchange(command.c_str(), unit.status.replyText);
   }
+  window.showReply(unit.status.replyText, kReplyHeader);
+  return answered;
 }

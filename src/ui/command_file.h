@@ -34,8 +34,9 @@ int ReadCommandFile(std::FILE* file, CommandEntry entries[kCommandButtons]);
 bool LoadCommandFile(CTransponder& unit, BenchWindow& window);
 
 // A command button (index 0..5): the comms check unless its time-out is negative, then the
-// hardware check, the release test, the serial number, or the command itself.
-void RunCommandButton(CTransponder& unit, BenchWindow& window, int index);
+// hardware check, the release test, the serial number, or the command itself. True when the
+// command got its answer (for the release test and the serial number: when they were done).
+bool RunCommandButton(CTransponder& unit, BenchWindow& window, int index);
 
 // The note after the reply of a unit that does not know the hardware check.
 inline constexpr const char* kPreHardwareCheckNote = "\r\nThis is normal pre V1.02";

@@ -194,9 +194,9 @@ void CTesterDlg::OnCommand(int id) {
     case ctl::kGeneralStatus: return OnGeneralStatus();
     case ctl::kTestReport: return OnTestReport();
     case ctl::kSetAddress: return OnSetAddress();
-    case ctl::kReadSensors: return OnReadSensors();
+    case ctl::kReadSensors: OnReadSensors(); return;
     case ctl::kInitialise: return OnInitialise();
-    case ctl::kSetTime: return OnSetTime();
+    case ctl::kSetTime: OnSetTime(); return;
     case ctl::kReset: return OnReset();
     case ctl::kFactoryDefaults: return OnFactoryDefaults();
     case ctl::kSetDepth: return OnSetDepth();
@@ -246,10 +246,11 @@ void CTesterDlg::OnGeneralStatus() {
   ShowReply(unit.status.replyText, kNoReplyHeader);
 }
 
-void CTesterDlg::OnReadSensors() {
-  if (!BeginUnitAction()) return;
-  unit.ReadSensors();
+bool CTesterDlg::OnReadSensors() {
+  if (!BeginUnitAction()) return false;
+  const bool answered = unit.ReadSensors();
   ShowReply(unit.status.replyText, kReplyHeader);
+  return answered;
 }
 
 void CTesterDlg::OnReset() {
@@ -260,10 +261,11 @@ void CTesterDlg::OnReset() {
   ShowReply(unit.status.replyText, kReplyHeader);
 }
 
-void CTesterDlg::OnSetTime() {
-  if (!BeginUnitAction()) return;
-  unit.SetClock(unit.localNow(), unit.status.replyText);
+bool CTesterDlg::OnSetTime() {
+  if (!BeginUnitAction()) return false;
+  const bool answered = unit.SetClock(unit.localNow(), unit.status.replyText);
   ShowReply(unit.status.replyText, kReplyHeader);
+  return answered;
 }
 
 std::string CTesterDlg::PressureRefusedText(int pressure) {

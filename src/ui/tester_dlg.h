@@ -90,9 +90,10 @@ class CTesterDlg {
   void OnGeneralStatus();
   void OnTestReport();
   void OnSetAddress();
-  void OnReadSensors();
+  // True when the unit answered (the command-line terminal turns it into its exit code).
+  bool OnReadSensors();
   void OnInitialise();
-  void OnSetTime();
+  bool OnSetTime();
   void OnReset();
   void OnFactoryDefaults();
   void OnSetDepth();

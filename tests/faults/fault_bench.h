@@ -3,10 +3,6 @@
 // unit dies, the port is pulled out). On the terminal's side a tap cuts the answers to chosen
 // commands short. Plus the checks every fault test makes afterwards.
 #pragma once
-#include <sys/types.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -141,11 +137,6 @@ struct FaultBench {
     tap.atLine = 0;
   }
 
-  std::vector<std::string> BoxTexts() const {
-    std::vector<std::string> texts;
-    for (const auto& box : op.boxes) texts.push_back(box.text);
-    return texts;
-  }
   bool Told(const std::string& what) const {
     for (const auto& box : op.boxes)
       if (box.text.find(what) != std::string::npos) return true;
@@ -183,38 +174,6 @@ inline std::string ReadBytes(const std::filesystem::path& path) {
     std::fclose(f);
   }
   return out;
-}
-
-// Runs body in a child process, as an unprivileged user when the tests run as root (so that
-// file permissions bite), and returns what the child reported: empty when all went well.
-inline std::string InChildProcess(const std::filesystem::path& folder, const std::function<std::string()>& body) {
-  int pipeEnds[2];
-  if (::pipe(pipeEnds) != 0) return "no pipe";
-  const pid_t pid = ::fork();
-  if (pid < 0) return "no fork";
-  if (pid == 0) {
-    ::close(pipeEnds[0]);
-    std::string result;
-    if (::geteuid() == 0) {
-      std::error_code ec;
-      for (const auto& entry : std::filesystem::recursive_directory_iterator(folder, ec))
-        if (::chown(entry.path().c_str(), 65534, 65534) != 0) result = "chown failed";
-      if (::chown(folder.c_str(), 65534, 65534) != 0) result = "chown failed";
-      if (::setgid(65534) != 0 || ::setuid(65534) != 0) result = "setuid failed";
-    }
-    if (result.empty()) result = body();
-    if (!result.empty() && ::write(pipeEnds[1], result.data(), result.size()) < 0) _exit(3);
-    _exit(0);
-  }
-  ::close(pipeEnds[1]);
-  std::string report;
-  char buf[4096];
-  for (ssize_t n; (n = ::read(pipeEnds[0], buf, sizeof buf)) > 0;) report.append(buf, static_cast<size_t>(n));
-  ::close(pipeEnds[0]);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) report += " (child ended abnormally)";
-  return report;
 }
 
 }  // namespace faults

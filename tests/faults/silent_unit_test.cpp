@@ -1,5 +1,5 @@
-// The unit going silent, and the port being pulled out, at every step of a status read, a
-// quick set and a program load. Whatever step it happens at, the action ends, the busy window
+// The unit going silent, and the port being pulled out, at every step of a status read and a
+// program load. Whatever step it happens at, the action ends, the busy window
 // is gone, the operator is told, success is never claimed for what the unit did not do, the
 // status files stay sound, and once the unit is back the next action works.
 #include <gtest/gtest.h>
@@ -11,14 +11,11 @@
 #include "fault_bench.h"
 #include "firmware/bootload_action.h"
 #include "firmware/srecord_image.h"
-#include "quickset/quickset_dlg.h"
-#include "quickset/quickset_flow.h"
 #include "tools/sample_programs.h"
 
 namespace {
 
 using faults::FaultBench;
-namespace qt = quickset_text;
 
 enum class Fault { Dies, Unplugged };
 const char* Name(Fault f) { return f == Fault::Dies ? "unit dies" : "port pulled out"; }
@@ -100,74 +97,6 @@ TEST(SilentUnit, StatusReadStoppedAtEachStep) {
       EXPECT_TRUE(b.unit->GetStatus("", b.unit->status.replyText, true));
       EXPECT_EQ(b.unit->status.currentStatus.UnitId, 0x1A2B3C);
       EXPECT_TRUE(b.op.boxes.empty());
-    }
-  }
-}
-
-// ---- quick set ----
-
-void ChooseA3HighMaximum(CQuicksetDlg& d) {
-  d.OnScheme(2);
-  d.power.Select("High");
-  d.gain.Select("Maximum");
-  d.OnSet();
-}
-
-// The unit holds what the operator chose (address 1505, TAT 500 ms, interrogation on 6).
-bool HoldsTheChoice(const SimUnitState& s) {
-  return s.address == 15 && s.channel == 5 && s.tatMs == 500.0 && s.interrogateChannel == 6;
-}
-
-struct QuicksetRun {
-  explicit QuicksetRun(FaultBench& b) {
-    b.sim().state.mainFirmware = "QRN V3.12.4 12/03/2021";
-    b.op.quicksetScripts.push_back(ChooseA3HighMaximum);
-    // Retry twice, then stop retrying (and disable the unit at the end).
-    b.op.answers = {MbAnswer::Yes, MbAnswer::Yes};
-    b.op.answers.resize(12, MbAnswer::No);
-    window.showReply = [&b](const char*, int) { b.unit->HideBusy(); };
-    b.unit->ShowBusy();
-    RunQuickset(*b.unit, window);
-  }
-  MainWindowHooks window;
-};
-
-TEST(SilentUnit, QuickSetStoppedAtEachStep) {
-  int total = 0;
-  {
-    FaultBench clean;
-    QuicksetRun run(clean);
-    ASSERT_TRUE(clean.Told(qt::kSetCorrectly));
-    ASSERT_TRUE(HoldsTheChoice(clean.sim().state));
-    total = clean.tap.lines;
-    ASSERT_GT(total, 20);
-  }
-  for (Fault fault : {Fault::Dies, Fault::Unplugged}) {
-    for (int line = 1; line <= total; ++line) {
-      SCOPED_TRACE(std::string(Name(fault)) + " at line " + std::to_string(line));
-      FaultBench b;
-      Inject(b, fault, line);
-      QuicksetRun run(b);
-
-      const bool holds = HoldsTheChoice(b.sim().state);
-      EXPECT_FALSE(b.op.busyVisible);
-      // "Unit set correctly" only for a unit that holds the settings.
-      if (b.Told(qt::kSetCorrectly)) {
-        EXPECT_TRUE(holds);
-      }
-      // A unit left without them: the operator hears of it.
-      if (!holds) {
-        EXPECT_TRUE(b.Warned() || b.Told(qt::kNotSetCorrectly) || b.Told(qt::kUncertain) || b.Told(qt::kAborted) ||
-                    b.Told(qt::kRecoveryFault));
-      }
-      // The new-status file stamps the settings as applied only when the unit took them all.
-      b.op.boxes.clear();
-      if (b.unit->LoadRequiredStatus(0x1A2B3C) && b.unit->status.requiredChecks.UpdatedResult == 1) {
-        EXPECT_EQ(b.sim().state.address, 15);
-        EXPECT_EQ(b.sim().state.channel, 5);
-      }
-      EXPECT_EQ(faults::FileProblem(b.CurrentFile()), "");
-      EXPECT_EQ(faults::FileProblem(b.NewFile()), "");
     }
   }
 }

@@ -121,22 +121,6 @@ TEST_F(Load, CleanLoadOfTheSmallSample) {
   EXPECT_EQ(at, captions.size());
 }
 
-TEST_F(Load, TheTerminalMustFollowTheRateSwitch) {
-  const std::string path = Write("small.a07", MakeSampleProgram(SmallSampleProgram()));
-  ASSERT_EQ(b.unit->StartLoad(path.c_str()), 0);
-  EXPECT_EQ(b.unit->port.lineSettings.baud, 38400u);
-  EXPECT_EQ(b.sim().bootBaud, 38400u);
-  EXPECT_EQ(b.wire().substr(b.wire().size() - 11), " \r\nZ4x\r\n \r\n");
-
-  // A terminal left at 9600 bit/s: the records garble on the way, nothing comes back, and
-  // after the third silent record the load stops instead of taking silence for acceptance.
-  b.unit->port.SetBaudFromText("9600");
-  char message[200] = "";
-  for (int i = 0; i < CSRecordImage::kSilentLimit; ++i) EXPECT_GT(b.unit->ContinueLoad(message, 0), 0);
-  EXPECT_EQ(b.unit->ContinueLoad(message, 0), -13);
-  EXPECT_STREQ(message, "Unknown reply recieved from bootloader");
-}
-
 TEST_F(Load, ErrorFourAnsweredNoEndsInAProgrammingError) {
   const std::string text = MakeSampleProgram(SmallSampleProgram());
   // The first data byte of the file will not program, so page 0's check fails.
@@ -181,25 +165,6 @@ TEST_F(Load, ErrorAnsweredYesRepeatsTheRecordAfterY) {
   EXPECT_EQ(b.sim().state.flash.loadsCompleted, 1);
 }
 
-TEST_F(Load, NoFileOrNoBootloaderStopsBeforeLoading) {
-  EXPECT_FALSE(BootloadNewProgram(*b.unit, pane)) << "dialog cancelled";
-  ASSERT_EQ(b.op.boxes.size(), 1u);
-  EXPECT_EQ(b.op.boxes[0].text, "Illegal program file");
-  EXPECT_EQ(b.op.boxes[0].caption, "Program Load");
-  EXPECT_EQ(b.wire(), "");
-
-  b.sim().faults.dead = true;
-  EXPECT_FALSE(Run(Write("small.a07", MakeSampleProgram(SmallSampleProgram()))));
-  ASSERT_EQ(b.op.boxes.size(), 2u);
-  EXPECT_EQ(b.op.boxes[1].text, "Failed to start bootloading");
-  EXPECT_EQ(b.op.boxes[1].caption, "Program Load");
-  EXPECT_EQ(b.op.boxes[1].icon, MbIcon::Exclamation);
-  EXPECT_FALSE(b.op.busyVisible);
-  EXPECT_TRUE(b.op.progress.empty());
-  EXPECT_EQ(Count(b.wire(), "Z4x"), 0u);
-  EXPECT_EQ(pane, "");
-}
-
 TEST_F(Load, UnitThatDiesDuringTheLoadIsAskedAboutAfterThreeSilentRecords) {
   const std::string text = MakeSampleProgram(SmallSampleProgram());
   const std::vector<std::string> lines = Lines(text);
@@ -233,53 +198,6 @@ TEST_F(Load, UnitThatDoesNotComeBackAfterAWholeLoadIsAProgrammingError) {
   EXPECT_EQ(b.sim().state.flash.loadsCompleted, 1);
   EXPECT_EQ(pane, "Programming error!!");
   EXPECT_EQ(b.op.boxes.back().text, "The program may not now operate\r\nSettings may also have been changed");
-}
-
-TEST_F(Load, OverlongRepliesAreCutAtTheLoadBuffer) {
-  b.sim().state.flash.longReply = "OK " + std::string(300, '#') + "\r\n";
-  ASSERT_TRUE(Run(Write("small.a07", MakeSampleProgram(SmallSampleProgram()))));
-  EXPECT_EQ(pane.substr(0, 20), "Programming complete");
-  EXPECT_LT(strnlen(b.unit->firmware.loadBuffer, sizeof b.unit->firmware.loadBuffer), sizeof b.unit->firmware.loadBuffer);
-  EXPECT_TRUE(b.unit->firmware.programImage != nullptr);
-}
-
-TEST_F(Load, FileWithNoLinesEndsWithItsRecordError) {
-  b.op.answers = {MbAnswer::Yes, MbAnswer::No};
-  ASSERT_TRUE(Run(Write("empty.a07", "")));
-  ASSERT_EQ(b.op.boxes.size(), 3u);
-  EXPECT_EQ(b.op.boxes[0].text, Question("Illegal S record read from file", -11));
-  EXPECT_EQ(b.op.boxes[1].text, Question("Illegal S record read from file", -11));
-  EXPECT_EQ(pane, "Programming error!!");
-  EXPECT_EQ(b.op.progress, std::vector<int>{0});
-}
-
-TEST_F(Load, ProgressOfATwoHundredLineFile) {
-  SampleProgramSpec spec;
-  spec.dataRecords = 198;  // with the header and the end line: 200 lines
-  const std::string path = Write("p200.a07", MakeSampleProgram(spec));
-  ASSERT_EQ(b.unit->StartLoad(path.c_str()), 0);
-  EXPECT_EQ(b.unit->ProgramImage().lineCount, 200);
-  std::vector<int> results;
-  char message[200];
-  for (int r = 1; r > 0 && results.size() < 300;) results.push_back(r = b.unit->ContinueLoad(message, 0));
-  ASSERT_EQ(results.size(), 200u + 8u + 1u) << "every line, the eight further trailer records, the end";
-  EXPECT_EQ(results[0], 1) << "0 rounded up";
-  EXPECT_EQ(results[99], 50);
-  EXPECT_EQ(results[199], 100);
-  EXPECT_EQ(results.back(), 0);
-  EXPECT_TRUE(b.unit->FinishLoad());
-  EXPECT_EQ(b.sim().state.flash.loadsCompleted, 1);
-}
-
-TEST(SamplePrograms, KeptFilesAreWhatTheGeneratorMakes) {
-  for (const auto& [name, spec] : {std::pair{"sample-small.a07", SmallSampleProgram()},
-                                   std::pair{"sample-large.a07", LargeSampleProgram()}}) {
-    std::ifstream in(std::string(VT_SOURCE_DIR) + "/tools/samples/" + name, std::ios::binary);
-    std::stringstream kept;
-    kept << in.rdbuf();
-    EXPECT_EQ(kept.str(), MakeSampleProgram(spec)) << name << ": run tools/make_sample_programs";
-  }
-  EXPECT_EQ(Lines(MakeSampleProgram(LargeSampleProgram())).size(), 3002u);
 }
 
 }  // namespace

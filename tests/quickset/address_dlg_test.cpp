@@ -23,37 +23,6 @@ CAddressDlg Opened(const char* band, int address, int channel, int ms, int ls, i
 
 }  // namespace
 
-TEST(AddressDialog, HeadingByUnitModel) {
-  EXPECT_EQ(Opened("MF", 1, 1, 0, 0, 2).heading, "MF band QRN type 8120-001 Serial number 012345-001 Transducer T30");
-  EXPECT_EQ(Opened("MF", 1, 1, 0, 0, 0).heading,
-            "MF band Velmoor type 8120-001 Serial number 012345-001 Transducer T30");
-  EXPECT_EQ(Opened("MF", 1, 1, 0, 0, 3).heading.substr(0, 16), "MF band Velmoor ");
-}
-
-TEST(AddressDialog, ListsFollowTheBand) {
-  CAddressDlg mf = Opened("MF", 10, 5, 5, 7);
-  EXPECT_EQ(mf.address.items.size(), 30u * 14u);
-  EXPECT_EQ(mf.address.text, "1005");
-  EXPECT_EQ(mf.hpr.items.size(), 71u);
-  EXPECT_EQ(mf.hpr.items.front(), "NF");
-  EXPECT_EQ(mf.hpr.text, "57");
-  EXPECT_TRUE(mf.hprShown);
-  EXPECT_FALSE(mf.changed);
-
-  // An LMF unit: its band contains "MF", so the HPR list shows, holding only "NF".
-  CAddressDlg lmf = Opened("LMF", 3, 4, 0, 0);
-  EXPECT_TRUE(lmf.hprShown);
-  EXPECT_EQ(lmf.hpr.items, std::vector<std::string>{"NF"});
-  EXPECT_EQ(lmf.hpr.text, "NF");
-  EXPECT_EQ(lmf.address.items.back(), "4704");
-  // An LF unit: no HPR label and list.
-  CAddressDlg lf = Opened("LF", 3, 9, 0, 0);
-  EXPECT_FALSE(lf.hprShown);
-  EXPECT_EQ(lf.address.items.back(), "4709");
-  // A pair the rules refuse selects nothing.
-  EXPECT_EQ(Opened("MF", 16, 1, 0, 0).address.text, "");
-}
-
 TEST(AddressDialog, OkRefusesIllegalEntriesAndStaysOpen) {
   CAddressDlg dlg = Opened("MF", 10, 5, 5, 7);
   dlg.address.text = "1600";
@@ -115,44 +84,4 @@ TEST(AddressDialog, OkTakesWhatDiffersAndSetsChanged) {
   cancelled.OnCancel();
   EXPECT_FALSE(cancelled.changed);
   EXPECT_EQ(cancelled.end, DialogEnd::Cancelled);
-}
-
-TEST(AddressDialog, ScriptedOperatorShowsTheRefusals) {
-  ScriptedOperator op;
-  op.addressScripts.push_back([](CAddressDlg& d) {
-    d.address.text = "1600";
-    d.OnOk();  // refused, stays open
-    d.address.Select("1203");
-    d.OnOk();
-  });
-  CAddressDlg dlg;
-  dlg.Band = "MF";
-  dlg.Address = 10;
-  dlg.Channel = 5;
-  dlg.HPRms = 0;
-  dlg.HPRls = 0;
-  EXPECT_EQ(op.RunAddressDialog(dlg), DialogEnd::Ok);
-  EXPECT_TRUE(dlg.changed);
-  EXPECT_EQ(dlg.Address, 12);
-  EXPECT_EQ(dlg.Channel, 3);
-  ASSERT_EQ(op.boxes.size(), 1u);
-  EXPECT_EQ(op.boxes[0].text, "Illegal unit address");
-  EXPECT_EQ(op.boxes[0].caption, "Entry error");
-  EXPECT_EQ(op.boxes[0].icon, MbIcon::Information);
-  EXPECT_EQ(op.boxes[0].buttons, MbButtons::Ok);
-
-  // A refusal the operator then cancels: nothing changed.
-  op.addressScripts.push_back([](CAddressDlg& d) {
-    d.hpr.text = "77";
-    d.OnOk();
-  });
-  CAddressDlg dlg2;
-  dlg2.Band = "MF";
-  dlg2.Address = 10;
-  dlg2.Channel = 5;
-  dlg2.HPRms = 0;
-  dlg2.HPRls = 0;
-  EXPECT_EQ(op.RunAddressDialog(dlg2), DialogEnd::Cancelled);
-  EXPECT_FALSE(dlg2.changed);
-  EXPECT_EQ(op.BoxTexts().back(), "Illegal HPR channels");
 }

@@ -27,38 +27,10 @@ std::pair<bool, std::string> Hpr(int ms, int ls, const char* band) {
 std::pair<bool, std::string> Channel(int v, const char* band, int wideband) {
   return Text([&](TextSpan t) { return T.ChannelText(v, band, wideband, t); });
 }
-std::pair<bool, std::string> Tat(float v) {
-  return Text([&](TextSpan t) { return T.TatText(v, t); });
-}
 
 const std::pair<bool, std::string> kRefused{false, ""};
 
 }  // namespace
-
-TEST(ParameterTables, BandWordsMatchBySubstring) {
-  EXPECT_FALSE(CParameterTables::BandHas("LMF", "LF"));
-  EXPECT_TRUE(CParameterTables::BandHas("LMF", "MF"));
-  EXPECT_TRUE(CParameterTables::BandHas("HMF", "MF"));
-  EXPECT_TRUE(CParameterTables::BandHas("EHF", "HF"));
-  EXPECT_FALSE(CParameterTables::BandHas(nullptr, "MF"));
-  for (const char* band : {"LF", "LMF", "MF", "HMF", "HF", "EHF"}) EXPECT_TRUE(T.IsKnownBand(band)) << band;
-  EXPECT_FALSE(T.IsKnownBand(""));
-  EXPECT_FALSE(T.IsKnownBand("KA"));
-  EXPECT_FALSE(T.IsKnownBand(nullptr));
-
-  // The LF limits do not reach an LMF unit: its timing is the default table, its channels stop
-  // at 4 (LMF limit), not at 9.
-  FixedText<16> t;
-  ASSERT_TRUE(T.CwtText(1, "LMF", t));
-  EXPECT_EQ(t.str(), "0.5");
-  ASSERT_TRUE(T.CwtText(1, "LF", t));
-  EXPECT_EQ(t.str(), "2.0");
-  // ... while "MF" bands, and only those without "LMF", take HPR pairs.
-  EXPECT_TRUE(Hpr(5, 7, "MF").first);
-  EXPECT_TRUE(Hpr(5, 7, "HMF").first);
-  EXPECT_EQ(Hpr(5, 7, "LMF"), kRefused);
-  EXPECT_EQ(Hpr(5, 7, "HF"), kRefused);
-}
 
 TEST(ParameterTables, AddressRule) {
   EXPECT_EQ(Address(10, 1, "MF"), (std::pair<bool, std::string>{true, "1001"}));
@@ -92,14 +64,6 @@ TEST(ParameterTables, HprPairRule) {
   EXPECT_TRUE(Hpr(5, 5, "MF").first);  // only 6, 7 and 8 may not repeat
 }
 
-TEST(ParameterTables, EnableRule) {
-  for (const char* e : {"WDD", "DDE", "EDD", "DDD"}) EXPECT_TRUE(T.IsEnableStatusValid(e, "MF")) << e;
-  for (const char* e : {"WED", "DD", "DDDD", "", "WD"}) EXPECT_FALSE(T.IsEnableStatusValid(e, "MF")) << e;
-  for (const char* e : {"DD", "WD"}) EXPECT_TRUE(T.IsEnableStatusValid(e, "EHF")) << e;
-  for (const char* e : {"WE", "DDD", "D"}) EXPECT_FALSE(T.IsEnableStatusValid(e, "EHF")) << e;
-  EXPECT_FALSE(T.IsEnableStatusValid(nullptr, "MF"));
-}
-
 TEST(ParameterTables, ChannelRuleAndLookUp) {
   EXPECT_EQ(Channel(16, "MF", 1), (std::pair<bool, std::string>{true, "CIS"}));
   EXPECT_EQ(Channel(16, "MF", 0), (std::pair<bool, std::string>{true, "CIF"}));
@@ -117,16 +81,9 @@ TEST(ParameterTables, ChannelRuleAndLookUp) {
   EXPECT_EQ(Channel(-1, "MF", 0), kRefused);
   EXPECT_EQ(Channel(99, "MF", 0), kRefused);
 
-  EXPECT_EQ(T.ChannelFromText("CIS"), 16);
-  EXPECT_EQ(T.ChannelFromText("CIF"), 16);
-  EXPECT_EQ(T.ChannelFromText("CRS"), 15);
-  EXPECT_EQ(T.ChannelFromText("CRF"), 15);
-  EXPECT_EQ(T.ChannelFromText("IRS"), 99);
-  EXPECT_EQ(T.ChannelFromText("7"), 7);
-  EXPECT_EQ(T.ChannelFromText(" 12abc"), 12);
-  EXPECT_EQ(T.ChannelFromText("abc"), 0);
-  EXPECT_EQ(T.ChannelFromText(""), 0);
-  EXPECT_EQ(T.ChannelFromText(nullptr), 0);
+  const std::pair<const char*, int32_t> names[] = {{"CIS", 16}, {"CIF", 16}, {"CRS", 15}, {"CRF", 15}, {"IRS", 99},
+                                                   {" 12abc", 12}, {"abc", 0}, {nullptr, 0}};
+  for (const auto& [text, channel] : names) EXPECT_EQ(T.ChannelFromText(text), channel) << (text ? text : "null");
   // First match in the fixed order CRF, CIF, CRS, CIS, IRS, wherever the names stand.
   EXPECT_EQ(T.ChannelFromText("CIS CRF"), 15);
   EXPECT_EQ(T.ChannelFromText("CRS CIF"), 16);
@@ -135,63 +92,6 @@ TEST(ParameterTables, ChannelRuleAndLookUp) {
   // A number too long for 32 bits is held at the end of the range, not wrapped.
   EXPECT_EQ(T.ChannelFromText("99999999999999999999"), std::numeric_limits<int32_t>::max());
   EXPECT_EQ(CParameterTables::LeadingNumber("-42x"), -42);
-}
-
-TEST(ParameterTables, TatTexts) {
-  EXPECT_EQ(Tat(250.0f), (std::pair<bool, std::string>{true, "250.000"}));
-  EXPECT_EQ(Tat(260.0f), (std::pair<bool, std::string>{true, "250.000"}));
-  EXPECT_EQ(Tat(31.25f), (std::pair<bool, std::string>{true, "62.500"}));
-  EXPECT_EQ(Tat(281.25f), (std::pair<bool, std::string>{true, "312.500"}));  // halves go up
-  EXPECT_EQ(Tat(937.5f), (std::pair<bool, std::string>{true, "937.500"}));
-  // Refusals leave the buffer as it was.
-  const std::pair<bool, std::string> untouched{false, "junk"};
-  EXPECT_EQ(Tat(30.0f), untouched);
-  EXPECT_EQ(Tat(968.75f), untouched);
-  EXPECT_EQ(Tat(-1.0f), untouched);
-  EXPECT_EQ(Tat(std::numeric_limits<float>::quiet_NaN()), untouched);
-  EXPECT_EQ(Tat(std::numeric_limits<float>::infinity()), untouched);
-  EXPECT_EQ(Tat(1e30f), untouched);
-
-  auto index = [](int i) { return Text([&](TextSpan t) { return T.TatIndexText(i, t); }); };
-  EXPECT_EQ(index(1), (std::pair<bool, std::string>{true, "62.500"}));
-  EXPECT_EQ(index(8), (std::pair<bool, std::string>{true, "500.000"}));
-  EXPECT_EQ(index(15), (std::pair<bool, std::string>{true, "937.500"}));
-  EXPECT_EQ(index(0), untouched);
-  EXPECT_EQ(index(16), untouched);
-  // Every step's text reads back as that step.
-  for (int i = 1; i <= 15; ++i) {
-    FixedText<16> t;
-    ASSERT_TRUE(T.TatIndexText(i, t));
-    EXPECT_EQ(CParameterTables::TatIndex(std::stof(t.str())), i);
-  }
-}
-
-TEST(ParameterTables, NamesAndNumbers) {
-  auto two = [](int v) { return Text([&](TextSpan t) { return T.TwoLevelName(v, t); }); };
-  auto three = [](int v) { return Text([&](TextSpan t) { return T.ThreeLevelName(v, t); }); };
-  auto gain = [](int v) { return Text([&](TextSpan t) { return T.GainName(v, t); }); };
-  auto cpj = [](int v) { return Text([&](TextSpan t) { return T.CpjText(v, t); }); };
-  auto cpd = [](int v) { return Text([&](TextSpan t) { return T.CpdText(v, t); }); };
-  EXPECT_EQ(two(1).second, "Low");
-  EXPECT_EQ(two(2).second, "High");
-  EXPECT_EQ(two(3), kRefused);
-  EXPECT_EQ(two(0), kRefused);
-  EXPECT_EQ(three(3).second, "Maximum");
-  EXPECT_EQ(three(4), kRefused);
-  EXPECT_EQ(gain(1).second, "Low");
-  EXPECT_EQ(gain(2).second, "Medium");
-  EXPECT_EQ(gain(3).second, "High");
-  EXPECT_EQ(gain(4).second, "Maximum");
-  EXPECT_EQ(gain(5), kRefused);
-  EXPECT_EQ(cpj(8).second, "8");
-  EXPECT_EQ(cpj(9), kRefused);
-  EXPECT_EQ(cpj(0), kRefused);
-  EXPECT_EQ(cpd(10).second, "10");
-  EXPECT_EQ(cpd(11), kRefused);
-  EXPECT_TRUE(T.IsFlagValid(0));
-  EXPECT_TRUE(T.IsFlagValid(1));
-  EXPECT_FALSE(T.IsFlagValid(-1));
-  EXPECT_FALSE(T.IsFlagValid(2));
 }
 
 TEST(ParameterTables, TimingTablesInTheirThreeVariants) {
@@ -222,24 +122,6 @@ TEST(ParameterTables, TimingTablesInTheirThreeVariants) {
       EXPECT_EQ(t.str(), r.cwc[i - 1]) << r.band << " CWC " << i;
     }
   }
-  // The default table serves every band without "EHF" or "LF".
-  for (const char* band : {"LMF", "HMF", "HF", ""}) {
-    FixedText<16> t;
-    ASSERT_TRUE(T.CwrText(8, band, t));
-    EXPECT_EQ(t.str(), "7.5") << band;
-  }
-  // Indices outside 1..8 give no text; entry 0 is never looked up.
-  auto cwt = [](int i) { return Text([&](TextSpan t) { return T.CwtText(i, "MF", t); }); };
-  EXPECT_EQ(cwt(0), kRefused);
-  EXPECT_EQ(cwt(9), kRefused);
-  EXPECT_EQ(T.CwtIndex(" ", "MF"), -1);
-
-  EXPECT_EQ(T.CwrIndex("12.0", "LF"), 6);
-  EXPECT_EQ(T.CwrIndex("12.0", "MF"), -1);
-  EXPECT_EQ(T.CwtIndex("12.0", "LF"), 6);
-  EXPECT_EQ(T.CwcIndex("0.125", "EHF"), 1);
-  EXPECT_EQ(T.CwcIndex("0.125", "MF"), -1);
-  EXPECT_EQ(T.CwcIndex(nullptr, "MF"), -1);
   // Each look-up is the inverse of the text for the same band, also for a band text that
   // names two bands at once.
   for (const char* band : {"LF", "LMF", "MF", "HMF", "HF", "EHF", "EHF/LF", ""}) {

@@ -35,25 +35,6 @@ TEST(ExportPieces, CutBeforeEveryTagOpening) {
   EXPECT_EQ(ExportLines(""), (std::vector<std::string>{""}));
 }
 
-TEST(ExportPieces, LongPieceGoesAsSeveralLinesThatJoinUpUnchanged) {
-  const std::string value(2500, 'v');
-  const std::vector<std::string> lines = ExportLines("<String1>" + value + "</String1>");
-  ASSERT_EQ(lines.size(), 4u);
-  std::string joined;
-  for (size_t i = 0; i + 1 < lines.size(); ++i) {
-    EXPECT_LE(lines[i].size(), kExportLineMax);
-    joined += lines[i];
-  }
-  EXPECT_EQ(joined, "<String1>" + value);
-  EXPECT_EQ(lines.back(), "</String1>");
-}
-
-TEST(ExportTransferTime, AskedOnlyAboveTwentySeconds) {
-  EXPECT_NEAR(ExportTransferSeconds(27681), 19.9995, 1e-4);
-  EXPECT_FALSE(ExportTransferSeconds(27681) > kExportAskAboveSeconds);
-  EXPECT_TRUE(ExportTransferSeconds(27682) > kExportAskAboveSeconds);
-}
-
 TEST_F(ExportTest, PiecesGoOutEachAnsweredThenEnd) {
   File("<Velmoors><Velmoor><General><UnitId>12</UnitId></General></Velmoor></Velmoors>");
   EXPECT_EQ(b.unit->ExportStatus(), kExportDone);
@@ -67,45 +48,6 @@ TEST_F(ExportTest, PiecesGoOutEachAnsweredThenEnd) {
                                                       "</UnitId>", "</General>", "</Velmoor>", "</Velmoors>"}));
   EXPECT_TRUE(t.exportEnded);
   EXPECT_TRUE(b.op.boxes.empty());
-}
-
-TEST_F(ExportTest, FileStartingWithALineBreakSendsOneEmptyLine) {
-  File("\n<Velmoors></Velmoors>");
-  const uint64_t start = b.nowMs();
-  EXPECT_EQ(b.unit->ExportStatus(), kExportDone);
-  EXPECT_EQ(b.wire(), "Export\r\n\r\nEND\r\n");
-  // The empty piece gets no answer and is waited for, but not judged.
-  EXPECT_GT(b.nowMs() - start, 2000u);
-}
-
-TEST_F(ExportTest, ExportOfTheTerminalsOwnFileCarriesEveryUnitWhole) {
-  for (int32_t id : {1, 2, 3}) {
-    b.unit->status.currentStatus = UnitStatus{};
-    b.unit->status.currentStatus.UnitId = id;
-    b.unit->status.currentStatus.String1 = std::string(990, 'x') + "\r\n#STTX line two";
-    ASSERT_TRUE(b.unit->SaveCurrentEntry());
-  }
-  std::string file;
-  {
-    std::ifstream in(b.unit->paths.CurrentStatusFile(), std::ios::binary);
-    file.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
-  ASSERT_EQ(file.find('\n'), std::string::npos);  // written without line breaks
-  SimExportDevice device(b.bench.line());
-  b.op.answers = {MbAnswer::Yes};  // the transfer time question, if the file is that large
-  EXPECT_EQ(b.unit->ExportStatus(), kExportDone);
-  b.clock.AdvanceMs(100);
-  b.bench.line().Advance();
-  EXPECT_TRUE(device.state.exportEnded);
-  std::string joined;
-  size_t longest = 0;
-  for (const auto& piece : device.state.exportPieces) {
-    joined += piece;
-    longest = std::max(longest, piece.size());
-  }
-  EXPECT_TRUE(joined == file) << "the pieces joined up differ from the file";
-  EXPECT_GT(longest, 990u);
-  EXPECT_LE(longest, kExportLineMax);
 }
 
 TEST_F(ExportTest, LongTransferIsAskedAndCanBeDeclined) {
@@ -132,14 +74,6 @@ TEST_F(ExportTest, LongTransferIsAskedAndCanBeDeclined) {
   EXPECT_EQ(b.unit->ExportStatus(), kExportDone);
   EXPECT_TRUE(b.op.busyVisible);
   b.unit->HideBusy();
-}
-
-TEST_F(ExportTest, AnsweredYesWithoutTheBusyWindowLeavesItDown) {
-  File("<Velmoors>" + std::string(28000, ' ') + "</Velmoors>");
-  b.op.answers = {MbAnswer::Yes};
-  EXPECT_EQ(b.unit->ExportStatus(), kExportDone);
-  EXPECT_FALSE(b.op.busyVisible);
-  EXPECT_FALSE(b.unit->serial.busyShown);
 }
 
 TEST_F(ExportTest, OutcomeCodes) {

@@ -74,7 +74,6 @@ struct Terminal {
   std::unique_ptr<CTransponder> unit;
 };
 
-inline DateTime At(int y, int mo, int d, int h, int mi, int s) { return DateTime::FromCivil({y, mo, d, h, mi, s}); }
 
 // A text of n characters that shows where it was cut.
 inline std::string LongText(const char* tag, size_t n) {

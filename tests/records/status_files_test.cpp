@@ -38,46 +38,6 @@ TEST(StatusFiles, SavingAppendsANewUnitAndThenReplacesItInPlace) {
   EXPECT_EQ(FolderListing(t.Folder()), (std::vector<std::string>{"Current-Status.xml"})) << "no temporary left";
 }
 
-TEST(StatusFiles, TheNewStatusFileKeepsTheRequiredStatus) {
-  Terminal t;
-  CTransponder& unit = t.Start();
-  unit.status.requiredStatus.UnitId = 4660;
-  unit.status.requiredStatus.CPU = 3;
-  unit.status.requiredChecks.UpdatedResult = 1;
-  unit.status.requiredChecks.UpdatedTime = At(2026, 5, 6, 7, 8, 9);
-  EXPECT_TRUE(unit.SaveNewEntry());
-  EXPECT_FALSE(fs::exists(t.Current()));
-  ASSERT_TRUE(unit.LoadNewEntry(4660));
-  EXPECT_EQ(unit.records.storedStatus.CPU, 3);
-  EXPECT_EQ(unit.records.storedChecks.UpdatedResult, 1);
-  EXPECT_FALSE(unit.LoadCurrentEntry(4660));
-
-  // A failed load leaves the staging entry as the last success left it.
-  EXPECT_FALSE(unit.LoadNewEntry(-1));
-  EXPECT_FALSE(unit.LoadNewEntry(5));
-  EXPECT_EQ(unit.records.storedStatus.UnitId, 4660);
-  EXPECT_EQ(unit.records.storedStatus.CPU, 3);
-}
-
-TEST(StatusFiles, AUnitWithoutIdentityNeitherReadsNorWritesTheFile) {
-  Terminal t;
-  CTransponder& unit = t.Start();
-  // Damage the file only now: reading it would tell the operator.
-  WriteFile(t.Current(), "not xml");
-  unit.records.storedStatus.CPU = 6;
-  EXPECT_FALSE(unit.LoadCurrentEntry(-1));
-  EXPECT_TRUE(t.op.boxes.empty()) << "the file was not read";
-  EXPECT_EQ(unit.records.storedStatus.CPU, 6);
-
-  fs::remove(t.Current());
-  unit.status.currentStatus = UnitStatus::Fresh();
-  EXPECT_TRUE(unit.SaveCurrentEntry());
-  EXPECT_FALSE(fs::exists(t.Current())) << "nothing to write, so no file is made";
-  WriteFile(t.Current(), "<Velmoors>" + Unit(1, 1, 1) + "</Velmoors>\n");
-  EXPECT_TRUE(unit.SaveCurrentEntry());
-  EXPECT_EQ(ReadFile(t.Current()), "<Velmoors>" + Unit(1, 1, 1) + "</Velmoors>\n") << "left exactly as it was";
-}
-
 TEST(StatusFiles, ChangesMadeByOtherProgramsBetweenOperationsArePickedUp) {
   Terminal t;
   CTransponder& unit = t.Start();
@@ -111,42 +71,4 @@ TEST(StatusFiles, ChangesMadeByOtherProgramsBetweenOperationsArePickedUp) {
   std::vector<std::string> lines;
   EXPECT_EQ(unit.ListStoredUnits(lines), 1);
   EXPECT_EQ(lines, (std::vector<std::string>{"000058  Address  808"}));
-}
-
-TEST(StatusFiles, LoadingTheCurrentEntryNamesItselfInTheBusyWindow) {
-  Terminal t;
-  CTransponder& unit = t.Start();
-  unit.LoadCurrentEntry(5);
-  unit.LoadNewEntry(5);
-  EXPECT_TRUE(t.op.busyCaptions.empty()) << "no caption while the busy window is hidden";
-  unit.ShowBusy();
-  unit.LoadCurrentEntry(5);
-  unit.LoadNewEntry(5);
-  unit.LoadCurrentEntry(-1);
-  EXPECT_EQ(t.op.busyCaptions, (std::vector<std::string>{"Getting current status", "Getting current status"}));
-}
-
-TEST(StatusFiles, CheckTimesComeFromTheUtcClock) {
-  Terminal t;
-  CTransponder& unit = t.Start();
-  unit.utcNow = [] { return At(2026, 12, 4, 21, 59, 0); };
-  EXPECT_EQ(unit.NowUtc(), At(2026, 12, 4, 21, 59, 0));
-  unit.utcNow = nullptr;
-  DateTime now = unit.NowUtc();
-  EXPECT_GT(now.value, At(2020, 1, 1, 0, 0, 0).value);
-  EXPECT_TRUE(now.valid);
-}
-
-TEST(StatusFiles, TheStoredUnitsListReadsTheFileAsItNowStands) {
-  Terminal t;
-  WriteFile(t.Current(), "<Velmoors>" + Unit(1193046, 12, 3) + "</Velmoors>");
-  CTransponder& unit = t.Start();
-  std::vector<std::string> lines{"stale"};
-  EXPECT_EQ(unit.ListStoredUnits(lines), 1);
-  EXPECT_EQ(lines, (std::vector<std::string>{"123456  Address 1203"}));
-  WriteFile(t.Current(), "<Velmoors>" + Unit(1193046, 12, 3) + Unit(4660, 1, 5) + "</Velmoors>");
-  EXPECT_EQ(unit.ListStoredUnits(lines), 2);
-  EXPECT_EQ(lines[1], "001234  Address  105");
-  fs::remove(t.Current());
-  EXPECT_EQ(unit.ListStoredUnits(lines), 0) << "reopened afresh: a missing file lists nothing";
 }

@@ -22,35 +22,6 @@ TEST(BreakReset, BringsAHungUnitBack) {
   EXPECT_EQ(b.unit->port.lineSettings.baud, 9600u);
 }
 
-TEST(BreakReset, UnitAlreadyAtItsPromptNeedsNoSecondBreak) {
-  UnitOnBench b;
-  b.sim().EnterBootloader(0);
-  char message[200] = "";
-  EXPECT_TRUE(b.unit->BreakReset(message));
-  EXPECT_EQ(b.sim().breaks, 1) << "only the break of the reset itself";
-  EXPECT_STREQ(message, "Comms break reset completed correctly");
-}
-
-TEST(BreakReset, UnitThatNeverShowsItsPrompt) {
-  UnitOnBench b;
-  b.sim().faults.dead = true;
-  char message[200] = "";
-  EXPECT_FALSE(b.unit->BreakReset(message));
-  EXPECT_STREQ(message, "Comms break reset failed to go to boot");
-  EXPECT_EQ(b.sim().breaks, 1 + 3) << "the reset's break and one per prompt attempt";
-}
-
-TEST(BreakReset, UnitThatNeverReturnsReportsTheLastReply) {
-  UnitOnBench b;
-  b.sim().faults.neverReturns = true;
-  char message[200] = "";
-  uint64_t start = b.nowMs();
-  EXPECT_FALSE(b.unit->BreakReset(message));
-  EXPECT_STREQ(message, "Comms break reset failed to return\rError reply []");
-  EXPECT_EQ(Count(b.wire(), "#DASP,0\r\n"), 30u);
-  EXPECT_GT(b.nowMs() - start, 30 * 1000u);
-}
-
 TEST(BreakReset, UnitThatAnswersAtTheThirtiethProbeCountsAsReset) {
   UnitOnBench b;
   b.sim().bootMs = 0;
@@ -59,24 +30,6 @@ TEST(BreakReset, UnitThatAnswersAtTheThirtiethProbeCountsAsReset) {
   EXPECT_TRUE(b.unit->BreakReset(message));
   EXPECT_EQ(Count(b.wire(), "#DASP,0\r\n"), 30u);
   EXPECT_STREQ(message, "Comms break reset completed correctly");
-}
-
-TEST(BreakReset, PortThatWillNotOpenLeavesTheMessage) {
-  UnitOnBench b;
-  b.unit->port.portNumber = 0;
-  char message[200] = "untouched";
-  EXPECT_FALSE(b.unit->BreakReset(message));
-  EXPECT_STREQ(message, "untouched");
-}
-
-TEST(ResetWatchdog, StayFlagEndsInTheBootloaderWithoutProbes) {
-  UnitOnBench b;
-  b.sim().EnterBootloader(0);
-  EXPECT_TRUE(b.unit->ResetWatchdog(true));
-  std::string wire = b.wire();
-  EXPECT_NE(wire.find("W"), std::string::npos);
-  EXPECT_NE(wire.find(" \r\nWx7\r\n"), std::string::npos);
-  EXPECT_EQ(Count(wire, "#DASP,0"), 0u);
 }
 
 TEST(ResetWatchdog, WithoutTheFlagWaitsForTheApplication) {
@@ -88,14 +41,6 @@ TEST(ResetWatchdog, WithoutTheFlagWaitsForTheApplication) {
   EXPECT_EQ(b.sim().mode(), SimUnit::Mode::Application);
   char reply[1000];
   EXPECT_TRUE(b.unit->Exchange("#RRTC", reply));
-}
-
-TEST(ResetWatchdog, NoPromptGoesStraightToTwelveProbes) {
-  UnitOnBench b;
-  b.sim().faults.dead = true;
-  EXPECT_FALSE(b.unit->ResetWatchdog(true));
-  EXPECT_EQ(Count(b.wire(), "#DASP,0\r\n"), 12u);
-  EXPECT_EQ(Count(b.wire(), "Wx7"), 0u);
 }
 
 }  // namespace

@@ -1,10 +1,11 @@
 // The status readers' parse rules against hand-written replies: the cases that tell a correct
-// reading from a plausible wrong one, replies that lack keys, values too long for their field,
-// numbers too large for it, and garbage bytes.
+// reading from a plausible wrong one, replies that lack keys, and numbers too large for a field.
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <array>
 #include <climits>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -34,361 +35,118 @@ UnitStatus Tpst(const std::vector<std::string>& lines, int32_t dataFormat = 2) {
 
 UnitStatus Ts(const std::string& line) { return Tpst({"#TPST", "TS = " + line}); }
 
-TEST(Conversions, DecimalIntegersReadTheLeadingNumberAndClampToTheField) {
+TEST(Conversions, NumbersReadTheirLeadingDigitsAndClampToTheField) {
   EXPECT_EQ(reply::ToInt("  -12abc"), -12);
-  EXPECT_EQ(reply::ToInt("+7"), 7);
-  EXPECT_EQ(reply::ToInt(" "), 0);
-  EXPECT_EQ(reply::ToInt(""), 0);
   EXPECT_EQ(reply::ToInt("x12"), 0);
-  EXPECT_EQ(reply::ToInt("2147483647"), INT32_MAX);
-  EXPECT_EQ(reply::ToInt("2147483648"), INT32_MAX);
   EXPECT_EQ(reply::ToInt("99999999999999999999999"), INT32_MAX);
-  EXPECT_EQ(reply::ToInt("-2147483648"), INT32_MIN);
-  EXPECT_EQ(reply::ToInt("-99999999999999999999999"), INT32_MIN);
-}
-
-TEST(Conversions, RealsAreDecimalOnlyAndClamped) {
+  EXPECT_EQ(reply::ToInt("-2147483649"), INT32_MIN);
   EXPECT_DOUBLE_EQ(reply::ToReal("12.50ms"), 12.5);
-  EXPECT_DOUBLE_EQ(reply::ToReal(" -0.5"), -0.5);
-  EXPECT_DOUBLE_EQ(reply::ToReal(".5"), 0.5);
-  EXPECT_DOUBLE_EQ(reply::ToReal("5."), 5.0);
   EXPECT_DOUBLE_EQ(reply::ToReal("1.5e2V"), 150.0);
-  EXPECT_DOUBLE_EQ(reply::ToReal("3e"), 3.0);  // an exponent without digits is not read
-  EXPECT_DOUBLE_EQ(reply::ToReal("inf"), 0.0);
   EXPECT_DOUBLE_EQ(reply::ToReal("nan"), 0.0);
-  EXPECT_DOUBLE_EQ(reply::ToReal("0x10"), 0.0);
-  EXPECT_DOUBLE_EQ(reply::ToReal(" "), 0.0);
-  EXPECT_DOUBLE_EQ(reply::ToReal("1e400"), DBL_MAX);
   EXPECT_DOUBLE_EQ(reply::ToReal("-1e400"), -DBL_MAX);
-  EXPECT_DOUBLE_EQ(reply::ToReal("1e-400"), 0.0);
   EXPECT_DOUBLE_EQ(reply::ToReal("0." + std::string(500, '0') + "1"), 0.0);
-  EXPECT_DOUBLE_EQ(reply::ToReal(std::string(500, '9')), DBL_MAX);
   EXPECT_EQ(reply::ToFloat(1e300), FLT_MAX);
-  EXPECT_EQ(reply::ToFloat(-1e300), -FLT_MAX);
-  EXPECT_EQ(reply::ToFloat(1.5), 1.5f);
 }
 
-TEST(Conversions, HexScanReadsDigitsOrLeavesTheFieldAlone) {
-  uint32_t v = 77;
-  EXPECT_FALSE(reply::ScanHex(" ", v));
-  EXPECT_FALSE(reply::ScanHex("zz", v));
-  EXPECT_EQ(v, 77u);
-  EXPECT_TRUE(reply::ScanHex("  1a2B3c rest", v));
-  EXPECT_EQ(v, 0x1A2B3Cu);
-  EXPECT_TRUE(reply::ScanHex("0x2C", v));
-  EXPECT_EQ(v, 0x2Cu);
-  EXPECT_TRUE(reply::ScanHex("123456789ABCDEF", v));
-  EXPECT_EQ(v, 0xFFFFFFFFu);
-}
-
-TEST(HardwareStatus, TypeLineOfThreeValuesOrOne) {
-  UnitStatus s = Hwst({"#HWST", "TYPE, 7815,  MF,30deg"});
-  EXPECT_EQ(s.DataFormat, 2);
-  EXPECT_EQ(s.TypeNo, "7815");
-  EXPECT_EQ(s.Band, "MF");
-  EXPECT_EQ(s.TdrType, "30deg");
-
-  s = Hwst({"#HWST", "TYPE, 7815,MF"});
-  EXPECT_EQ(s.DataFormat, 2);
-  EXPECT_EQ(s.Band, "MF");
-  EXPECT_EQ(s.TdrType, "");
-
-  s = Hwst({"#HWST", "TYPE,   7805 Mk2"});
-  EXPECT_EQ(s.DataFormat, 1);
-  EXPECT_EQ(s.TypeNo, "7805 Mk2");
-  EXPECT_EQ(s.Band, "");
-}
-
-TEST(HardwareStatus, ReplyWithoutTypeFailsAndFillsNothing) {
-  UnitStatus s;
-  EXPECT_FALSE(ParseHardwareStatus(Reply({"#HWST", "S/N, 1234-5", "UNIT ID, 1A2B"}).c_str(), s));
-  EXPECT_EQ(s.UnitId, -1);
-  EXPECT_EQ(s.SerialNo, "");
-  EXPECT_FALSE(ParseHardwareStatus("", s));
-  EXPECT_FALSE(ParseHardwareStatus(nullptr, s));
-}
-
-TEST(HardwareStatus, SerialNumberPlainAndESeries) {
-  EXPECT_EQ(Hwst({"TYPE, 1", "S/N, 1000000123-45"}).SerialNo, "E00123-045");
-  EXPECT_EQ(Hwst({"TYPE, 1", "S/N, 1234-5"}).SerialNo, "001234-005");
-  EXPECT_EQ(Hwst({"TYPE, 1"}).SerialNo, "000000-000");
-  EXPECT_EQ(Hwst({"TYPE, 1", "S/N, 1000000000-1"}).SerialNo, "1000000000-001");
-  EXPECT_EQ(Hwst({"TYPE, 1", "S/N, 2345"}).SerialNo, "002345-000");
-  // A number beyond the 32-bit range is clamped, and the text is cut to the field.
-  EXPECT_EQ(Hwst({"TYPE, 1", "S/N, 99999999999999-99999999999"}).SerialNo, "E1147483647-2147483");
-}
-
-TEST(HardwareStatus, IdentityInHexClampedAndLeftAloneWhenUnreadable) {
-  EXPECT_EQ(Hwst({"TYPE, 1", "UNIT ID,  1A2B"}).UnitId, 0x1A2B);
-  EXPECT_EQ(Hwst({"TYPE, 1", "UNIT ID, none"}).UnitId, -1);
-  EXPECT_EQ(Hwst({"TYPE, 1"}).UnitId, -1);
-  EXPECT_EQ(Hwst({"TYPE, 1", "UNIT ID, FFFFFFFFFF"}).UnitId, INT32_MAX);
+TEST(HardwareStatus, TypeLineSerialNumberAndIdentity) {
+  auto type = [](const UnitStatus& s) {
+    return std::to_string(s.DataFormat) + "|" + s.TypeNo.str() + "|" + s.Band.str() + "|" + s.TdrType.str();
+  };
+  EXPECT_EQ(type(Hwst({"#HWST", "TYPE, 7815,  MF,30deg"})), "2|7815|MF|30deg");
+  EXPECT_EQ(type(Hwst({"#HWST", "TYPE, 7815,MF"})), "2|7815|MF|");
+  EXPECT_EQ(type(Hwst({"#HWST", "TYPE,   7805 Mk2"})), "1|7805 Mk2||");
+  const std::pair<const char*, const char*> serials[] = {
+      {"S/N, 1000000123-45", "E00123-045"},    {"S/N, 1234-5", "001234-005"}, {"x", "000000-000"},
+      {"S/N, 1000000000-1", "1000000000-001"}, {"S/N, 2345", "002345-000"},
+      {"S/N, 99999999999999-99999999999", "E1147483647-2147483"}};  // clamped, cut to the field
+  for (const auto& [line, serial] : serials) EXPECT_EQ(Hwst({"TYPE, 1", line}).SerialNo, serial) << line;
+  const std::pair<const char*, int32_t> ids[] = {
+      {"UNIT ID,  1A2B", 0x1A2B}, {"UNIT ID, none", -1}, {"x", -1}, {"UNIT ID, FFFFFFFFFF", INT32_MAX}};
+  for (const auto& [line, id] : ids) EXPECT_EQ(Hwst({"TYPE, 1", line}).UnitId, id) << line;
 }
 
 TEST(HardwareStatus, AssemblyCommaLists) {
   UnitStatus s = Hwst({"#HWST", "TYPE, 7815", "ENDCAP S/N, EC-1", "BATTERY, Lithium 3.6V",
                        "Batt, B-1, 7815-410, C", "Bat3, B-3, 7815-411, D", "Tx, TX-9", "DAS, DAS-7, 0104"});
-  EXPECT_EQ(s.EndcapSerial, "EC-1");
-  EXPECT_EQ(s.Type, "Lithium 3.6V");
-  EXPECT_EQ(s.BattId, "B-1");
-  EXPECT_EQ(s.BattDraw, "7815-410");
-  EXPECT_EQ(s.BattIss, "C");
-  // No "Bat2": the second pack stays empty; "Bat3" is read.
-  EXPECT_EQ(s.Batt2Id, "");
-  EXPECT_EQ(s.Batt2Draw, "");
-  EXPECT_EQ(s.Batt3Id, "B-3");
-  EXPECT_EQ(s.Batt3Iss, "D");
-  // A line short of fields leaves a single space in each missing one.
-  EXPECT_EQ(s.TxId, "TX-9");
-  EXPECT_EQ(s.TxDraw, " ");
-  EXPECT_EQ(s.TxIss, " ");
-  EXPECT_EQ(s.DasId, "DAS-7");
+  // No "Bat2": the second pack stays empty; a line short of fields leaves a space in each missing one.
+  const std::vector<std::string> texts = {s.EndcapSerial.str(), s.Type.str(), s.BattId.str(), s.BattDraw.str(),
+                                          s.BattIss.str(),      s.Batt2Id.str(), s.Batt3Id.str(), s.Batt3Iss.str(),
+                                          s.TxId.str(),         s.TxDraw.str(), s.TxIss.str(),  s.DasId.str()};
+  EXPECT_EQ(texts, (std::vector<std::string>{"EC-1", "Lithium 3.6V", "B-1", "7815-410", "C", "", "B-3", "D", "TX-9",
+                                             " ", " ", "DAS-7"}));
   EXPECT_EQ(s.Fitted, 0x0104u);
 }
 
-TEST(HardwareStatus, MissingLinesGiveSpacesOrEmptiesAsTheirRulesSay) {
-  UnitStatus s;
-  s.DcardId = "old";
-  s.DcardDraw = "old";
-  s.DcardIss = "old";
-  ASSERT_TRUE(ParseHardwareStatus("TYPE, 7815", s));
-  // "Batt," and "Tx," are always parsed: a single space each.
-  EXPECT_EQ(s.BattId, " ");
-  EXPECT_EQ(s.BattIss, " ");
-  EXPECT_EQ(s.TxDraw, " ");
-  // No "Dcard," line empties the daughter card's three fields.
-  EXPECT_EQ(s.DcardId, "");
-  EXPECT_EQ(s.DcardDraw, "");
-  EXPECT_EQ(s.DcardIss, "");
-  EXPECT_EQ(s.DasId, " ");
-  EXPECT_EQ(s.Fitted, 0xFFFFFFFFu);  // nothing readable after "DAS,": unchanged
-  EXPECT_EQ(s.EndcapSerial, " ");
-  EXPECT_EQ(s.Type, " ");
-}
-
-TEST(HardwareStatus, ValuesTooLongAreCutToTheirFields) {
-  const std::string longText(300, 'A');
-  UnitStatus s = Hwst({"TYPE, " + longText + "," + longText + "," + longText, "BATTERY, " + longText,
-                       "Batt, " + longText + "," + longText + "," + longText, "ENDCAP S/N, " + longText});
-  EXPECT_EQ(s.TypeNo.size(), 39u);
-  EXPECT_EQ(s.Band.size(), 9u);
-  EXPECT_EQ(s.TdrType.size(), 19u);
-  EXPECT_EQ(s.Type.size(), 14u);
-  EXPECT_EQ(s.BattId.size(), 24u);
-  EXPECT_EQ(s.BattDraw.size(), 19u);
-  EXPECT_EQ(s.BattIss.size(), 4u);
-  EXPECT_EQ(s.EndcapSerial.size(), 19u);
-}
-
-TEST(HardwareStatus, GarbageBytesEndValuesAndNeverOverrun) {
-  std::string noise;
-  for (int i = 1; i < 256; ++i) noise.push_back(static_cast<char>(i));
-  UnitStatus s = Hwst({"#HWST", "TYPE, 78\x81" "15", "UNIT ID, 1A\xff" "2B", noise, "Batt, B\x90-1,x"});
-  EXPECT_EQ(s.TypeNo, "78");
-  EXPECT_EQ(s.UnitId, 0x1A);
-  EXPECT_EQ(s.BattId, "B");
-  // Random bytes everywhere: a clear result, nothing written past a field.
-  std::string junk = "TYPE";
-  for (int i = 0; i < 5000; ++i) junk.push_back(static_cast<char>((i * 7919 + 13) % 255 + 1));
-  UnitStatus j;
-  EXPECT_TRUE(ParseHardwareStatus(junk.c_str(), j));
-  ParseTransponderStatus(junk.c_str(), j);
-  ParseFirmwareVersions(junk.c_str(), j);
-  ParseUnitInformation(junk.c_str(), j);
-  ParseSerialStatus(junk.c_str(), j);
-  ParseSensorReply(junk.c_str(), j);
-  EXPECT_LT(j.String2.size(), 1000u);
-  EXPECT_LT(j.String1.size(), 1000u);
-}
-
-TEST(TransponderStatus, FunctionLevelIsTheLowByteOfAHexValue) {
-  EXPECT_EQ(Tpst({"Function Level = 2C"}).FunctionLevel, 0x2C);
-  EXPECT_EQ(Tpst({"Function Level = 1A4"}).FunctionLevel, 0xA4);
-  EXPECT_EQ(Tpst({"Function Level = ??"}).FunctionLevel, 0);
-}
-
-TEST(TransponderStatus, BandAndTransducerOnlyForTheOneValueTypeLine) {
-  const std::vector<std::string> lines = {"#TPST", "FreqBand = LF", "Tdr Type = Omni"};
-  UnitStatus s = Tpst(lines, 1);
-  EXPECT_EQ(s.Band, "LF");
-  EXPECT_EQ(s.TdrType, "Omni");
-  s = Tpst(lines, 2);
-  EXPECT_EQ(s.Band, "");
-  EXPECT_EQ(s.TdrType, "");
-}
-
-TEST(TransponderStatus, AddressAndChannelByLength) {
-  UnitStatus s = Tpst({"AD = 312"});
-  EXPECT_EQ(s.Address, 3);
-  EXPECT_EQ(s.Channel, 12);
-  s = Tpst({"AD = 1207"});
-  EXPECT_EQ(s.Address, 12);
-  EXPECT_EQ(s.Channel, 7);
-  s = Tpst({"AD = 5"});
-  EXPECT_EQ(s.Address, 0);
-  EXPECT_EQ(s.Channel, 0);
-  s = Tpst({"AD = 12345"});
-  EXPECT_EQ(s.Address, 0);
-  EXPECT_EQ(s.Channel, 0);
-  s = Tpst({"#TPST"});
-  EXPECT_EQ(s.Address, 0);
-  EXPECT_EQ(s.Channel, 0);
-}
-
-TEST(TransponderStatus, HprPairNeedsTwoCharacters) {
-  UnitStatus s = Tpst({"HPR = 3"});
-  EXPECT_EQ(s.HPRms, -1);
-  EXPECT_EQ(s.HPRls, -1);
-  s = Tpst({"HPR = 34"});
-  EXPECT_EQ(s.HPRms, 3);
-  EXPECT_EQ(s.HPRls, 4);
+TEST(TransponderStatus, AddressChannelAndHprByLength) {
+  // "312" is address 3, channel 12; "1207" address 12, channel 7; other lengths give 0 and 0.
+  const std::pair<const char*, std::array<int32_t, 2>> ad[] = {
+      {"AD = 312", {3, 12}}, {"AD = 1207", {12, 7}}, {"AD = 5", {0, 0}}, {"AD = 12345", {0, 0}}, {"#TPST", {0, 0}}};
+  for (const auto& [line, want] : ad) {
+    const UnitStatus s = Tpst({line});
+    EXPECT_EQ((std::array<int32_t, 2>{s.Address, s.Channel}), want) << line;
+  }
+  const UnitStatus one = Tpst({"HPR = 3"}), two = Tpst({"HPR = 34"});
+  EXPECT_EQ((std::array<int32_t, 4>{one.HPRms, one.HPRls, two.HPRms, two.HPRls}), (std::array<int32_t, 4>{-1, -1, 3, 4}));
 }
 
 TEST(TransponderStatus, TimingLineWalk) {
-  UnitStatus s = Ts("RF12 IF14 TAT/12.50 OB T3/2/1/4 EDD");
-  EXPECT_EQ(s.CIFReplyCHannel, 12);
-  EXPECT_EQ(s.AltCIFChannel, 14);
-  EXPECT_FLOAT_EQ(s.Tat, 12.5f);
-  EXPECT_EQ(s.Override, 1);
-  EXPECT_EQ(s.Warning, 1);
-  EXPECT_EQ(s.CWTIndex, 3);
-  EXPECT_EQ(s.CWRIndex, 2);
-  EXPECT_EQ(s.CWCIndex, 1);
-  EXPECT_EQ(s.BlockIndex, 4);
-  EXPECT_EQ(s.Enabled, "EDD");
-
-  // IRS wins over "RF"; no "IF" means the common interrogate channel; no block index copies CWC;
-  // no flags clears both.
-  s = Ts("IRS RF12 /8.00 T5/6/7 WDD");
-  EXPECT_EQ(s.CIFReplyCHannel, 99);
-  EXPECT_EQ(s.AltCIFChannel, 16);
-  EXPECT_FLOAT_EQ(s.Tat, 8.0f);
-  EXPECT_EQ(s.Warning, 0);
-  EXPECT_EQ(s.Override, 0);
-  EXPECT_EQ(s.CWCIndex, 7);
-  EXPECT_EQ(s.BlockIndex, 7);
-  EXPECT_EQ(s.Enabled, "WDD");
-
-  // Only the first run of letters after the time carries the flags.
-  s = Ts("RF12 IF14 /9.5 B T1/1/1 O");
-  EXPECT_EQ(s.Warning, 1);
-  EXPECT_EQ(s.Override, 0);
-
-  // Numbers before the enable status are stepped over (at most two).
-  s = Ts("RF1 IF2 /1 T1/2/3/4 77 88 DED");
-  EXPECT_EQ(s.Enabled, "DED");
-  s = Ts("RF1 IF2 /1 T1/2/3/4 77 88 99 DED");
-  EXPECT_EQ(s.Enabled, "99 DED");
-
-  // An enable status of ten characters or more is not believed.
-  s = Ts("RF1 IF2 /1 T1/2/3/4 EDDDDDDDDD");
-  EXPECT_EQ(s.Enabled, "");
-
-  // A reply channel or interrogate channel that is not a number.
-  s = Ts("RFxx IFyy /1 T1/2/3 EDD");
-  EXPECT_EQ(s.CIFReplyCHannel, -1);
-  EXPECT_EQ(s.AltCIFChannel, 16);
-}
-
-TEST(TransponderStatus, TimingLineMissingOrBroken) {
-  UnitStatus s = Tpst({"#TPST", "AD = 312"});
-  EXPECT_EQ(s.CIFReplyCHannel, -1);
-  EXPECT_EQ(s.AltCIFChannel, 16);
-  EXPECT_FLOAT_EQ(s.Tat, -1.0f);
-  EXPECT_EQ(s.Warning, 0);
-  EXPECT_EQ(s.CWTIndex, -1);
-  EXPECT_EQ(s.BlockIndex, -1);
-  EXPECT_EQ(s.Enabled, " ");
-
-  s = Ts("RF12 IF14 TAT/xx T/a/b EDD");
-  EXPECT_FLOAT_EQ(s.Tat, -1.0f);
-  EXPECT_EQ(s.CWTIndex, -1);
-  EXPECT_EQ(s.CWRIndex, -1);
-
-  s = Ts("RF12 IF14 /1e300 T1/2/3");
-  EXPECT_EQ(s.Tat, FLT_MAX);
+  // Reply and interrogate channel, TAT, override and warning flags, CWT/CWR/CWC/block, enable status.
+  auto timing = [](const UnitStatus& s) {
+    char text[120];
+    std::snprintf(text, sizeof text, "%d %d %.2f O%d B%d T%d/%d/%d/%d %s", s.CIFReplyCHannel, s.AltCIFChannel,
+                  static_cast<double>(s.Tat), s.Override, s.Warning, s.CWTIndex, s.CWRIndex, s.CWCIndex, s.BlockIndex,
+                  s.Enabled.c_str());
+    return std::string(text);
+  };
+  const std::pair<const char*, const char*> cases[] = {
+      {"RF12 IF14 TAT/12.50 OB T3/2/1/4 EDD", "12 14 12.50 O1 B1 T3/2/1/4 EDD"},
+      // IRS wins over "RF"; no "IF" is the common channel 16; no block index copies CWC.
+      {"IRS RF12 /8.00 T5/6/7 WDD", "99 16 8.00 O0 B0 T5/6/7/7 WDD"},
+      // Only the first run of letters after the time carries the flags.
+      {"RF12 IF14 /9.5 B T1/1/1 O", "12 14 9.50 O0 B1 T1/1/1/1 O"},
+      // Numbers before the enable status are stepped over, two at most.
+      {"RF1 IF2 /1 T1/2/3/4 77 88 DED", "1 2 1.00 O0 B0 T1/2/3/4 DED"},
+      {"RF1 IF2 /1 T1/2/3/4 77 88 99 DED", "1 2 1.00 O0 B0 T1/2/3/4 99 DED"},
+      {"RF1 IF2 /1 T1/2/3/4 EDDDDDDDDD", "1 2 1.00 O0 B0 T1/2/3/4 "},  // ten characters: not believed
+      {"RFxx IFyy /1 T1/2/3 EDD", "-1 16 1.00 O0 B0 T1/2/3/3 EDD"},
+      {"RF12 IF14 TAT/xx T/a/b EDD", "12 14 -1.00 O0 B0 T-1/-1/-1/-1 EDD"},
+  };
+  for (const auto& [line, want] : cases) EXPECT_EQ(timing(Ts(line)), want) << line;
+  EXPECT_EQ(timing(Tpst({"#TPST", "AD = 312"})), "-1 16 -1.00 O0 B0 T-1/-1/-1/-1  ");
+  EXPECT_EQ(Ts("RF12 IF14 /1e300 T1/2/3").Tat, FLT_MAX);
 }
 
 TEST(TransponderStatus, PowerLettersAndCommonPower) {
-  UnitStatus s = Tpst({"PS = L3S2"});
-  EXPECT_EQ(s.CPL, 3);
-  EXPECT_EQ(s.CPS, 2);
-  EXPECT_EQ(s.CPU, -1);
-  EXPECT_EQ(s.CPJ, -1);
-  EXPECT_EQ(s.CPT, -1);
-  EXPECT_EQ(s.RxGain, -1);
-  EXPECT_EQ(s.CPA, -1);
-
-  s = Tpst({"PS = U4 J3 T2 S1 L4 G5"});
-  EXPECT_EQ(s.CPU, 4);
-  EXPECT_EQ(s.CPJ, 3);
-  EXPECT_EQ(s.CPT, 2);
-  EXPECT_EQ(s.CPS, 1);
-  EXPECT_EQ(s.CPL, 4);
-  EXPECT_EQ(s.RxGain, 5);
-  EXPECT_EQ(s.CPA, 4);
-
-  // A letter at the very end has no level to read.
-  s = Tpst({"PS = L"});
-  EXPECT_EQ(s.CPL, -1);
+  auto powers = [](const UnitStatus& s) { return std::array<int32_t, 7>{s.CPU, s.CPJ, s.CPT, s.CPS, s.CPL, s.RxGain, s.CPA}; };
+  EXPECT_EQ(powers(Tpst({"PS = L3S2"})), (std::array<int32_t, 7>{-1, -1, -1, 2, 3, -1, -1}));
+  EXPECT_EQ(powers(Tpst({"PS = U4 J3 T2 S1 L4 G5"})), (std::array<int32_t, 7>{4, 3, 2, 1, 4, 5, 4}));
+  EXPECT_EQ(Tpst({"PS = L"}).CPL, -1) << "a letter at the very end has no level";
 }
 
-TEST(TransponderStatus, BatteryCountAndVoltage) {
-  UnitStatus s = Tpst({"BC = 57", "V= 14.62 V"});
-  EXPECT_EQ(s.Count, 57);
-  EXPECT_FLOAT_EQ(s.Voltage, 14.62f);
-  s = Tpst({"#TPST"});
-  EXPECT_EQ(s.Count, 0);
-  EXPECT_FLOAT_EQ(s.Voltage, 0.0f);
-  s = Tpst({"BC = 123456789012345", "V= -1e99"});
-  EXPECT_EQ(s.Count, INT32_MAX);
-  EXPECT_EQ(s.Voltage, -FLT_MAX);
-}
-
-TEST(FirmwareVersions, ModelAndMainVersion) {
+TEST(FirmwareVersions, ModelMainAndPartVersions) {
+  const struct {
+    const char* line;
+    int32_t model;
+    const char* main;
+  } cases[] = {{"Main V3.12", 0, "V3.12"},          {"T7Max V2.05\r\nQRN V1", 0, "V2.05"},
+               {"QRN Main V1.40", 2, "V1.40"},      {"QRNMain V1.40", 0, "V1.40"},
+               {"Version 3", 0, "before"}};  // neither "Main" nor "Max": the version stays
+  for (const auto& c : cases) {
+    UnitStatus s;
+    s.T7V = "before";
+    EXPECT_EQ(ParseFirmwareVersions(Reply({"#FVFV", c.line}).c_str(), s), c.model) << c.line;
+    EXPECT_EQ(s.T7V, c.main) << c.line;
+  }
   UnitStatus s;
-  EXPECT_EQ(ParseFirmwareVersions(Reply({"#FVFV", "Main V3.12", "DAS, V1.07"}).c_str(), s), 0);
-  EXPECT_EQ(s.T7V, "V3.12");
-  EXPECT_EQ(s.Das, "V1.07");
-
-  s = UnitStatus{};
-  EXPECT_EQ(ParseFirmwareVersions(Reply({"#FVFV", "T7Max V2.05", "QRN V1"}).c_str(), s), 0);
-  EXPECT_EQ(s.T7V, "V2.05");
-
-  s = UnitStatus{};
-  EXPECT_EQ(ParseFirmwareVersions(Reply({"#FVFV", "QRN Main V1.40"}).c_str(), s), 2);
-  EXPECT_EQ(s.T7V, "V1.40");
-
-  s = UnitStatus{};
-  EXPECT_EQ(ParseFirmwareVersions(Reply({"#FVFV", "QRNMain V1.40"}).c_str(), s), 0);
-
-  // Neither "Main" nor "Max": the main version stays as it was.
-  s = UnitStatus{};
-  s.T7V = "before";
-  ParseFirmwareVersions(Reply({"#FVFV", "Version 3"}).c_str(), s);
-  EXPECT_EQ(s.T7V, "before");
-}
-
-TEST(FirmwareVersions, PartVersionsAndDaughterCard) {
-  UnitStatus s;
-  ParseFirmwareVersions(Reply({"#FVFV", "Main V3", "U4, V2.01", "U10, V1.10", "U5, V1.03", "U8, V1.00",
-                               "Dcard, V4.20 beta"})
-                            .c_str(),
-                        s);
-  EXPECT_EQ(s.U4, "V2.01");
-  EXPECT_EQ(s.U10, "V1.10");
-  EXPECT_EQ(s.U5, "V1.03");
-  EXPECT_EQ(s.U8, "V1.00");
-  EXPECT_EQ(s.Dcard, "V4.20 beta");
-
+  ParseFirmwareVersions(Reply({"#FVFV", "DAS, V1.07", "U4, V2.01", "U10, V1.10", "U5, V1.03", "U8, V1.00",
+                               "Dcard, V4.20 beta"}).c_str(), s);
+  EXPECT_EQ((std::vector<std::string>{s.Das.str(), s.U4.str(), s.U10.str(), s.U5.str(), s.U8.str(), s.Dcard.str()}),
+            (std::vector<std::string>{"V1.07", "V2.01", "V1.10", "V1.03", "V1.00", "V4.20 beta"}));
   ParseFirmwareVersions(Reply({"#FVFV", "DCard, V1.1"}).c_str(), s);
   EXPECT_EQ(s.Dcard, "V1.1");
   EXPECT_EQ(s.U4, " ");  // missing key: a single space
   // "Dcard," takes precedence; a value without an upper-case V empties the field.
   ParseFirmwareVersions(Reply({"#FVFV", "Dcard, not fitted", "DCard, V1.1"}).c_str(), s);
-  EXPECT_EQ(s.Dcard, "");
-  s.Dcard = "V9";
-  ParseFirmwareVersions("#FVFV", s);
   EXPECT_EQ(s.Dcard, "");
 }
 
@@ -403,47 +161,18 @@ TEST(UnitInformation, ChannelAndEscapedText) {
   EXPECT_EQ(s.String2, "#INFO");
 }
 
-TEST(UnitInformation, EscapedTextIsCutAtAWholeCharacter) {
-  // 998 characters, then a CR: its two-character escape does not fit in what is left.
-  UnitStatus s;
-  std::string text(998, 'a');
-  text += "\r\nmore";
-  ParseUnitInformation(text.c_str(), s);
-  EXPECT_EQ(s.String2.view(), std::string(998, 'a'));
-  // A reply of line breaks alone doubles in length and is cut to whole escapes.
-  std::string breaks;
-  for (int i = 0; i < 900; ++i) breaks += "\r\n";
-  ParseUnitInformation(breaks.c_str(), s);
-  EXPECT_EQ(s.String2.size(), 998u);
-  EXPECT_EQ(s.String2.view().substr(0, 4), "\\\\\\/");
-}
-
 TEST(SerialStatus, KeysInOrder) {
   UnitStatus s;
   const std::string record =
       "RT1,TT2,BR4,RF13,EW1,DC1,STX3,DR5,DI10,MD6,UP7,CW20,CR8,IC9,XS1,CDT120,CLG240,FE11,CDP4";
   ParseSerialStatus(record.c_str(), s);
   EXPECT_EQ(s.String1, record);
-  EXPECT_EQ(s.RangingType, 1);
-  EXPECT_EQ(s.TelemetryType, 2);
-  EXPECT_EQ(s.BaudRate, 4);
-  EXPECT_EQ(s.CIFReplyCHannel, 13);
-  EXPECT_EQ(s.WideBandEnabled, 1);
-  EXPECT_EQ(s.DaughterCardFitted, 1);
-  EXPECT_EQ(s.BatteryStacks, 3);
-  EXPECT_EQ(s.ChirpDuration, 3);
-  EXPECT_EQ(s.DataTelemetryType, 5);
-  EXPECT_EQ(s.DownlinkInterPacketTime, 10);
-  EXPECT_EQ(s.DataDelay, 6);
-  EXPECT_EQ(s.UplinkPacketDelay, 7);
-  EXPECT_EQ(s.CommandWaitDelay, 20);
-  EXPECT_EQ(s.CommandReplyType, 8);
-  EXPECT_EQ(s.InterCharacterTime, 9);
-  EXPECT_EQ(s.ExternalSync, 1);
-  EXPECT_EQ(s.DetectThreshold, 120);
-  EXPECT_EQ(s.LinearGain, 240);
-  EXPECT_EQ(s.FEEnabled, 11);
-  EXPECT_EQ(s.CPD, 4);
+  const std::vector<int32_t> read = {
+      s.RangingType,      s.TelemetryType,     s.BaudRate,          s.CIFReplyCHannel,         s.WideBandEnabled,
+      s.DaughterCardFitted, s.BatteryStacks,   s.ChirpDuration,     s.DataTelemetryType,       s.DownlinkInterPacketTime,
+      s.DataDelay,        s.UplinkPacketDelay, s.CommandWaitDelay,  s.CommandReplyType,        s.InterCharacterTime,
+      s.ExternalSync,     s.DetectThreshold,   s.LinearGain,        s.FEEnabled,               s.CPD};
+  EXPECT_EQ(read, (std::vector<int32_t>{1, 2, 4, 13, 1, 1, 3, 3, 5, 10, 6, 7, 20, 8, 9, 1, 120, 240, 11, 4}));
 }
 
 TEST(SerialStatus, ReplyChannelOnlyWhenNotKnownAlreadyAndCpdDefault) {
@@ -456,15 +185,6 @@ TEST(SerialStatus, ReplyChannelOnlyWhenNotKnownAlreadyAndCpdDefault) {
   EXPECT_EQ(s.ExternalSync, 0);
 }
 
-TEST(SerialStatus, MereEchoFillsOnlyTheText) {
-  UnitStatus s;
-  ParseSerialStatus("#STTX", s);
-  EXPECT_EQ(s.String1, "#STTX");
-  EXPECT_EQ(s.RangingType, -1);
-  EXPECT_EQ(s.CPD, -1);
-  EXPECT_EQ(s.BatteryStacks, -1);
-}
-
 TEST(SensorReply, FactorsInDoublePrecisionAndAbsoluteAccuracy) {
   UnitStatus s;
   ParseSensorReply(Reply({"#RDSE", "Offset   = 0.125", "Range    = 500.000", "Accuracy = +/-0.5"}).c_str(), s);
@@ -472,51 +192,6 @@ TEST(SensorReply, FactorsInDoublePrecisionAndAbsoluteAccuracy) {
   EXPECT_EQ(s.PressureFullScale, static_cast<float>(500.0 * 1.459321415541773 * 6.894757));
   EXPECT_EQ(s.PressureAccuracy, static_cast<float>(0.5 * 1.459321415541773 * 6.894757));
   EXPECT_NEAR(s.PressureAccuracy, 0.5 * 10.0617, 1e-3);
-}
-
-TEST(SensorReply, MissingKeysLeaveFieldsAndHugeValuesClamp) {
-  UnitStatus s;
-  ParseSensorReply(Reply({"#RDSE", "Offset = 3", "Range = 4"}).c_str(), s);  // keys need their spaces
-  EXPECT_EQ(s.DepthOffset, -9999.0f);
-  EXPECT_EQ(s.PressureFullScale, -1.0f);
-  EXPECT_EQ(s.PressureAccuracy, -1.0f);
-  ParseSensorReply("Range    = 1e300\r\nAccuracy = +/-1e999", s);
-  EXPECT_EQ(s.PressureFullScale, FLT_MAX);
-  EXPECT_EQ(s.PressureAccuracy, FLT_MAX);
-}
-
-TEST(AllParsers, RandomRepliesBuiltFromKeyFragmentsStayInsideTheirFields) {
-  // Replies stitched together from the keys the readers look for, numbers, separators and
-  // bytes of every kind; run under the sanitizers this catches any read or write out of place.
-  const char* pieces[] = {"TYPE,", "S/N,", "UNIT ID,", "ENDCAP S/N,", "BATTERY, ", "Batt,", "Bat2,", "Bat3", "Dcard,",
-                          "DCard,", "Tx,", "DAS,", "Function Level =", "FreqBand =", "AD = ", "HPR = ", "TS = ",
-                          "IRS", "RF", "IF", "/", " T", " ", ",", "PS = ", "L", "S", "G", "BC = ", "V= ", "Main",
-                          "Max", "T7Max", "QRN ", "V", "IIFReplyCh =", "#STTX", ",TT", "STX", "CDP", "Offset   = ",
-                          "Range    = ", "Accuracy = +/", "-", "0x", "9999999999999", "1e999", "12.5", "7", "\r",
-                          "\n", "\x80", "\xff", "\x01", "ABCDEFGHIJ"};
-  const size_t n = sizeof pieces / sizeof pieces[0];
-  uint32_t seed = 12345;
-  auto next = [&] {
-    seed = seed * 1103515245u + 12345u;
-    return seed >> 8;
-  };
-  for (int round = 0; round < 3000; ++round) {
-    std::string text;
-    const size_t count = next() % 120;
-    for (size_t i = 0; i < count; ++i) text += pieces[next() % n];
-    UnitStatus s;
-    s.DataFormat = static_cast<int32_t>(next() % 3);
-    ParseHardwareStatus(text.c_str(), s);
-    ParseTransponderStatus(text.c_str(), s);
-    ParseFirmwareVersions(text.c_str(), s);
-    ParseUnitInformation(text.c_str(), s);
-    ParseSerialStatus(text.c_str(), s);
-    ParseSensorReply(text.c_str(), s);
-    ASSERT_LT(s.String1.size(), 1000u);
-    ASSERT_LT(s.String2.size(), 1000u);
-    ASSERT_LT(s.Enabled.size(), 10u);
-    ASSERT_LT(s.SerialNo.size(), 20u);
-  }
 }
 
 }  // namespace

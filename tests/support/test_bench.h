@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
 #include "serial/transponder.h"
@@ -18,6 +19,32 @@ inline size_t Count(const std::string& text, const std::string& what) {
   for (size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + what.size())) ++n;
   return n;
 }
+
+// The lines the terminal wrote, in order, each without its CR LF; the readiness probes
+// ("#DASP,0") are left out unless asked for.
+inline std::vector<std::string> WireLines(const std::string& wire, bool withProbes = false) {
+  std::vector<std::string> out;
+  size_t start = 0;
+  for (size_t at = wire.find("\r\n"); at != std::string::npos; at = wire.find("\r\n", start)) {
+    std::string line = wire.substr(start, at - start);
+    if (withProbes || line != "#DASP,0") out.push_back(line);
+    start = at + 2;
+  }
+  return out;
+}
+
+// The unit answers code with these lines from now on (silent: it does not answer at all).
+inline void Answer(SimUnit& unit, const std::string& code, std::vector<std::string> lines, bool silent = false) {
+  unit.Handle(code, [lines, silent](SimUnit&, const std::string&, const std::string&) {
+    SimUnit::Reply r;
+    r.lines = lines;
+    r.silent = silent;
+    return r;
+  });
+}
+inline void Silence(SimUnit& unit, const std::string& code) { Answer(unit, code, {}, true); }
+
+inline DateTime At(int y, int mo, int d, int h, int mi, int s) { return DateTime::FromCivil({y, mo, d, h, mi, s}); }
 
 inline std::filesystem::path FreshTempDir(const std::string& tag) {
   static std::atomic<int> counter{0};

@@ -48,4 +48,37 @@ TEST(ConnectionStatusLine, APortThatWillNotOpenSaysWhyInTheLineAndThePane) {
       << "the search's list names it too";
 }
 
+TEST(PortSelection, DetailsAndTheTableRowNameTheAdapter) {
+  std::vector<SerialPortInfo> ports(2);
+  ports[0] = {1, "/dev/ttyUSB0", "USB serial adapter", 0x0403, 0x6001, "A10K3XYZ",
+              "/dev/serial/by-id/usb-FTDI_A10K3XYZ-if00-port0"};
+  ports[1].comNumber = 3;
+  ports[1].device = "/dev/ttyS0";
+  EXPECT_EQ(CPortSelectDlg::DetailsFor(1, ports),
+            "Device: /dev/ttyUSB0\nUSB serial adapter\nUSB 0403:6001  serial A10K3XYZ\n"
+            "/dev/serial/by-id/usb-FTDI_A10K3XYZ-if00-port0");
+  EXPECT_EQ(CPortSelectDlg::RowFor(ports[0]),
+            (std::array<std::string, 6>{"COMM  1", "/dev/ttyUSB0", "USB serial adapter", "0403:6001", "A10K3XYZ",
+                                        "/dev/serial/by-id/usb-FTDI_A10K3XYZ-if00-port0"}));
+  EXPECT_EQ(CPortSelectDlg::RowFor(ports[1]), (std::array<std::string, 6>{"COMM  3", "/dev/ttyS0", "", "", "", ""}));
+}
+
+TEST(PortSelection, TheListFollowsPortsThatComeAndGo) {
+  CPortSelectDlg d;
+  d.SetPresent({false, true, false, true});  // the search opened COM1 and COM3
+  ASSERT_TRUE(d.Open());
+  std::vector<SerialPortInfo> listed(3);
+  listed[0].comNumber = 1;
+  listed[1].comNumber = 3;
+  listed[2].comNumber = 4;  // listed, but it did not open for the search
+  EXPECT_FALSE(d.FollowPorts(listed)) << "the first listing only notes what is there";
+  EXPECT_EQ(d.entries, (std::vector<std::string>{"COMM  1", "COMM  3"}));
+  listed.erase(listed.begin());  // COM1 pulled out
+  listed.push_back({});
+  listed.back().comNumber = 5;  // COM5 plugged in
+  EXPECT_TRUE(d.FollowPorts(listed));
+  EXPECT_EQ(d.entries, (std::vector<std::string>{"COMM  3", "COMM  5"}));
+  EXPECT_FALSE(d.FollowPorts(listed));
+}
+
 }  // namespace

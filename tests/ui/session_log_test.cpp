@@ -47,6 +47,7 @@ TEST(SessionLogOnTheBench, SentLinesAreExactlyTheWire) {
            d.power.Select("High");
            d.OnSet();
          });
+         w.op.answers.push_back(MbAnswer::Yes);  // leave it enabled
          w.dlg->OnCommand(ctl::kQuickSet);
        },
        "trace "},

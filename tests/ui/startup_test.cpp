@@ -75,23 +75,6 @@ TEST(Startup, NoUnitAnsweringAsksForOneOfThePortsThatOpened) {
   EXPECT_FALSE(w.dlg->ended);
 }
 
-TEST(Startup, AnEmptySelectionConnectsNowhereAndSaysSo) {
-  WindowOnBench w(12, 0);
-  w.bench.provider.AddPort(2);
-  w.op.portChoices.push_back(PortChoice{0});
-  w.Start();
-  EXPECT_EQ(w.dlg->unitPort, 0);
-  ASSERT_EQ(w.op.boxes.size(), 1u);
-  EXPECT_EQ(w.op.boxes[0].text, "Failed to connect to comm port!");
-  EXPECT_EQ(w.op.boxes[0].caption, kDefaultCaption);
-  EXPECT_EQ(w.op.boxes[0].icon, MbIcon::None);
-  EXPECT_EQ(w.op.boxes[0].buttons, MbButtons::Ok);
-  EXPECT_FALSE(w.dlg->ended) << "the window stays open";
-  // Later actions report the missing unit through the comms check.
-  w.dlg->OnCommand(ctl::kGeneralStatus);
-  EXPECT_EQ(w.op.boxes.back().text, "No valid comms");
-}
-
 TEST(Startup, NoPortsAtAllEndsTheProgramAfterTheStopBox) {
   WindowOnBench w(12, 0);
   w.Start();
@@ -105,73 +88,4 @@ TEST(Startup, NoPortsAtAllEndsTheProgramAfterTheStopBox) {
   EXPECT_FALSE(w.dlg->endedOk);
   EXPECT_EQ(w.view.endings, 1);
   EXPECT_FALSE(w.view.endedOk);
-}
-
-TEST(Startup, ATypedNegativeNumberNamesNoPortInsteadOfEndingTheProgram) {
-  WindowOnBench w(12, 0);
-  w.bench.provider.AddPort(2);
-  w.op.portChoices.push_back(PortChoice{-1});
-  w.Start();
-  EXPECT_FALSE(w.dlg->ended);
-  EXPECT_EQ(w.dlg->unitPort, 0);
-  EXPECT_EQ(w.op.BoxTexts(), (std::vector<std::string>{"Failed to connect to comm port!"}));
-}
-
-TEST(PortSelection, EntriesAndTheNumberInTheLastTwoCharacters) {
-  CPortSelectDlg d;
-  d.SetPresent({false, true, false, true, false, false, false, false, false, false, true});
-  ASSERT_TRUE(d.Open());
-  EXPECT_EQ(d.entries, (std::vector<std::string>{"COMM  1", "COMM  3", "COMM 10"}));
-  EXPECT_EQ(d.chosenPort, 0);
-  d.Select("COMM  3");
-  EXPECT_EQ(d.chosenPort, 3);
-  d.Select("COMM 10");
-  EXPECT_EQ(d.chosenPort, 10);
-  d.Select("");
-  EXPECT_EQ(d.chosenPort, 0);
-  d.Select("7");
-  EXPECT_EQ(d.chosenPort, 7);
-  d.Select("COM12");
-  EXPECT_EQ(d.chosenPort, 12);
-  d.Select("abc");
-  EXPECT_EQ(d.chosenPort, 0);
-  d.Select("COMM -1");
-  EXPECT_EQ(d.chosenPort, 0);
-
-  CPortSelectDlg none;
-  EXPECT_FALSE(none.Open());
-  EXPECT_EQ(none.chosenPort, -1);
-  EXPECT_TRUE(none.entries.empty());
-}
-
-TEST(PortSelection, DetailsNameTheDeviceBehindTheNumber) {
-  std::vector<SerialPortInfo> ports(2);
-  ports[0] = {1, "/dev/ttyUSB0", "USB serial adapter", 0x0403, 0x6001, "A10K3XYZ",
-              "/dev/serial/by-id/usb-FTDI_A10K3XYZ-if00-port0"};
-  ports[1].comNumber = 3;
-  ports[1].device = "/dev/ttyS0";
-  EXPECT_EQ(CPortSelectDlg::DetailsFor(1, ports),
-            "Device: /dev/ttyUSB0\nUSB serial adapter\nUSB 0403:6001  serial A10K3XYZ\n"
-            "/dev/serial/by-id/usb-FTDI_A10K3XYZ-if00-port0");
-  EXPECT_EQ(CPortSelectDlg::RowFor(ports[1]), (std::array<std::string, 6>{"COMM  3", "/dev/ttyS0", "", "", "", ""}));
-  EXPECT_EQ(CPortSelectDlg::DetailsFor(3, ports), "Device: /dev/ttyS0");
-  EXPECT_EQ(CPortSelectDlg::DetailsFor(2, ports), "No device information");
-  EXPECT_EQ(CPortSelectDlg::DetailsFor(0, ports), "");
-}
-
-TEST(EntryDialog, ValueInAndOutAndOneButton) {
-  CEntryDlg e;
-  e.useEnterButton = true;
-  e.title = "Enter Atmospheric pressure in millibars";
-  e.value = "1000";
-  e.Open();
-  EXPECT_EQ(e.editText, "1000");
-  EXPECT_STREQ(e.ButtonText(), "Enter");
-  e.editText = "1013";
-  // Esc: the value stays.
-  EXPECT_EQ(e.value, "1000");
-  e.Accept();
-  EXPECT_EQ(e.value, "1013");
-  e.useEnterButton = false;
-  EXPECT_STREQ(e.ButtonText(), "OK");
 }

@@ -82,17 +82,3 @@ struct WindowOnBench {
   RecordingView view;
   std::unique_ptr<CTesterDlg> dlg;
 };
-
-// The commands the terminal wrote, one per line, without the readiness probes.
-inline std::vector<std::string> SentCommands(const std::string& wire) {
-  std::vector<std::string> out;
-  size_t start = 0;
-  while (start < wire.size()) {
-    size_t end = wire.find("\r\n", start);
-    if (end == std::string::npos) end = wire.size();
-    std::string line = wire.substr(start, end - start);
-    if (!line.empty() && line != "#DASP,0") out.push_back(line);
-    start = end + 2;
-  }
-  return out;
-}

@@ -42,17 +42,6 @@ struct CheckStatusTest : ::testing::Test {
   }
 };
 
-TEST_F(CheckStatusTest, IdenticalRecordsAgreeWithAnEmptyReportAndSendNothing) {
-  std::strcpy(report, "left over");
-  Trace().StartCapture();
-  EXPECT_TRUE(Check(Typical(), Typical()));
-  Trace().StopCapture();
-  EXPECT_STREQ(report, "");
-  EXPECT_TRUE(b.wire().empty());
-  ASSERT_FALSE(Trace().Captured().empty());
-  EXPECT_EQ(Trace().Captured().front(), "\r\nStart of check current status first");
-}
-
 TEST_F(CheckStatusTest, EveryDifferenceIsListedInOrderCurrentFirst) {
   UnitStatus cur = Typical();
   UnitStatus req = Typical();
@@ -91,55 +80,6 @@ TEST_F(CheckStatusTest, EveryDifferenceIsListedInOrderCurrentFirst) {
                "IIF/IIS is 3 not 9\r\n"
                "Ext synch status is 0 not 1\r\n"
                " is 2 not 4\r\n");
-}
-
-TEST_F(CheckStatusTest, OnePowerForAllIsComparedThroughCpaAlone) {
-  UnitStatus cur = Typical();
-  UnitStatus req = Typical();
-  cur.CPA = req.CPA = 2;
-  cur.CPU = 1, cur.CPJ = 7, cur.CPL = 3;  // not looked at, CPJ included
-  EXPECT_TRUE(Check(cur, req));
-  EXPECT_STREQ(report, "");
-
-  req.CPA = 1;
-  EXPECT_FALSE(Check(cur, req));
-  EXPECT_STREQ(report, "TX power is 2 not 1\r\n");
-
-  // Required CPA 0 against current 1: CPA is not compared, the five powers are.
-  cur = Typical();
-  req = Typical();
-  req.CPA = 0;
-  cur.CPA = 1;
-  EXPECT_TRUE(Check(cur, req));
-  req.CPL = 3;
-  EXPECT_FALSE(Check(cur, req));
-  EXPECT_STREQ(report, "CPL power is 1 not 3\r\n");
-}
-
-TEST_F(CheckStatusTest, AReplyOnIrsOnEitherSideIsNotCompared) {
-  UnitStatus cur = Typical();
-  UnitStatus req = Typical();
-  cur.CIFReplyCHannel = 99;
-  req.CIFReplyCHannel = 15;
-  EXPECT_TRUE(Check(cur, req));
-  std::swap(cur.CIFReplyCHannel, req.CIFReplyCHannel);
-  EXPECT_TRUE(Check(cur, req));
-  cur.CIFReplyCHannel = 14;
-  req.CIFReplyCHannel = 15;
-  EXPECT_FALSE(Check(cur, req));
-  EXPECT_STREQ(report, "Cif/Cis reply is 14 not 15\r\n");
-}
-
-TEST_F(CheckStatusTest, HugeValuesFromAFileAreReportedWithoutOverflow) {
-  UnitStatus cur = Typical();
-  UnitStatus req = Typical();
-  req.Address = 2147483647;
-  req.Channel = 99;
-  EXPECT_FALSE(Check(cur, req));
-  EXPECT_STREQ(report, "Address is 1505 not 214748364799\r\n");
-  // Both records are left as they were.
-  EXPECT_EQ(b.unit->status.requiredStatus.Address, 2147483647);
-  EXPECT_EQ(b.unit->status.currentStatus.Address, 15);
 }
 
 }  // namespace

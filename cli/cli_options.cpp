@@ -1,0 +1,140 @@
+#include "cli/cli_options.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <set>
+
+namespace {
+
+const std::set<std::string> kCommands = {"ports", "status", "sensors", "set-time", "self-test", "release-test",
+                                         "report", "apply", "quickset", "load", "run"};
+
+// Positional arguments each subcommand takes.
+size_t ArgsOf(const std::string& c) { return c == "quickset" || c == "load" || c == "run" ? 1 : 0; }
+
+bool ToInt(const std::string& text, int low, int high, int& out) {
+  char* end = nullptr;
+  const long v = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0' || v < low || v > high) return false;
+  out = static_cast<int>(v);
+  return true;
+}
+
+}  // namespace
+
+const char* CliUsage() {
+  return "usage: velmoor-cli [OPTIONS] COMMAND [ARGS]\n"
+         "\n"
+         "Commands (each runs what the window's button runs):\n"
+         "  ports                        each COM number with its device and description\n"
+         "  status [--json]              read the unit; the status report, or every field as JSON\n"
+         "  sensors                      read the sensors\n"
+         "  set-time                     set the unit's clock to this PC's time\n"
+         "  self-test                    the hardware self test\n"
+         "  release-test                 the release test\n"
+         "  report [--release-test|--no-release-test]\n"
+         "                               the test report (also written to T7Status/<serial>.txt)\n"
+         "  apply                        apply the unit's entry of New-Status.xml and verify it\n"
+         "  quickset SCHEME [--power low|high] [--gain low|medium|high|maximum]\n"
+         "                               quick set with a scheme (A1..C4, MA..MC), read back, verify\n"
+         "  load FILE                    load a program file (.a07) through the bootloader\n"
+         "  run FILE.T7d --button N      run command button N (1..6) of a command file\n"
+         "\n"
+         "Options:\n"
+         "  --port N          the unit's COM number (default: search COM1 to COM10)\n"
+         "  --simulate        use the built-in simulated unit (COM3)\n"
+         "  --root DIR        keep the data folder in DIR/T7Status\n"
+         "  --yes | --no      the answer to every Yes/No question (without one a question is an error)\n"
+         "  --entry TEXT      the answer to an entry prompt (a command file's serial number)\n"
+         "  --no-log          write no session log\n"
+         "  --version, --help\n"
+         "\n"
+         "Standard output carries the result; messages go to standard error.\n"
+         "Exit codes: 0 done and verified; 1 the unit said no or a check failed (self test\n"
+         "failed, verification found differences, programming error); 2 usage; 3 no unit or no\n"
+         "port; 4 a file that would not open or parse.\n";
+}
+
+bool ParseCliOptions(int argc, const char* const* argv, CliOptions& o, std::string& message) {
+  o.paths = DataPaths::Default();
+  std::vector<std::string> words(argv + 1, argv + argc);
+  std::set<std::string> seen;  // subcommand options given, checked against the command below
+  for (size_t i = 0; i < words.size(); ++i) {
+    const std::string& a = words[i];
+    // An option's value: "--opt VALUE" or "--opt=VALUE".
+    auto value = [&](const char* name, std::string& v) -> bool {
+      const std::string eq = std::string(name) + "=";
+      if (a.compare(0, eq.size(), eq) == 0) {
+        v = a.substr(eq.size());
+      } else if (a == name && i + 1 < words.size()) {
+        v = words[++i];
+      } else {
+        message = std::string(name) + " needs a value";
+        return false;
+      }
+      if (v.empty()) message = std::string(name) + " needs a value";
+      return !v.empty();
+    };
+    auto is = [&](const char* name) { return a == name || a.rfind(std::string(name) + "=", 0) == 0; };
+    std::string v;
+    if (a == "--help" || a == "-h") {
+      o.help = true;
+    } else if (a == "--version") {
+      o.version = true;
+    } else if (a == "--simulate") {
+      o.simulate = true;
+    } else if (a.rfind("--simulate=", 0) == 0) {
+      o.simulate = true;
+      o.simSwitches = a.substr(11);
+    } else if (is("--root")) {
+      if (!value("--root", v)) return false;
+      o.paths.root = v;
+    } else if (is("--port")) {
+      if (!value("--port", v)) return false;
+      if (!ToInt(v, 1, 255, o.port)) return message = "--port needs a COM number from 1 to 255", false;
+    } else if (a == "--yes" || a == "--no") {
+      if (o.answer && *o.answer != (a == "--yes")) return message = "give --yes or --no, not both", false;
+      o.answer = a == "--yes";
+    } else if (a == "--no-log") {
+      o.noLog = true;
+    } else if (a == "--json") {
+      o.json = true;
+      seen.insert("status");
+    } else if (a == "--release-test" || a == "--no-release-test") {
+      o.releaseTest = a == "--release-test";
+      seen.insert("report");
+    } else if (is("--power")) {
+      if (!value("--power", o.power)) return false;
+      seen.insert("quickset");
+    } else if (is("--gain")) {
+      if (!value("--gain", o.gain)) return false;
+      seen.insert("quickset");
+    } else if (is("--button")) {
+      if (!value("--button", v)) return false;
+      if (!ToInt(v, 1, 6, o.button)) return message = "--button needs a number from 1 to 6", false;
+      seen.insert("run");
+    } else if (is("--entry")) {
+      if (!value("--entry", v)) return false;
+      o.entry = v;
+    } else if (a.size() > 1 && a[0] == '-') {
+      return message = "unknown option " + a, false;
+    } else if (o.command.empty()) {
+      if (!kCommands.count(a)) return message = "unknown command " + a, false;
+      o.command = a;
+    } else {
+      o.args.push_back(a);
+    }
+  }
+  if (o.help || o.version) return true;
+  if (o.command.empty()) return message = "no command given", false;
+  for (const std::string& c : seen)
+    if (c != o.command) return message = "an option given is for the " + c + " command", false;
+  if (o.args.size() != ArgsOf(o.command)) {
+    static const char* const kWhat[] = {"", "a scheme", "a file"};
+    const char* what = o.command == "quickset" ? kWhat[1] : kWhat[2];
+    if (ArgsOf(o.command) == 0) return message = o.command + " takes no arguments", false;
+    return message = o.command + " needs " + what, false;
+  }
+  if (o.command == "run" && o.button == 0) return message = "run needs --button N", false;
+  return true;
+}

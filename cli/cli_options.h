@@ -1,0 +1,41 @@
+// The command line of velmoor-cli, read without any toolkit: global options, one subcommand
+// and its own options.
+#pragma once
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/paths.h"
+
+struct CliOptions {
+  std::string command;               // ports, status, sensors, ... ; empty with --help/--version
+  std::vector<std::string> args;     // the subcommand's positional arguments
+  DataPaths paths;
+  bool simulate = false;
+  std::string simSwitches;           // --simulate=LIST (test switches, see sim/sim_switches.h)
+  int port = 0;                      // --port N; 0: search COM1 to COM10 as the window does
+  std::optional<bool> answer;        // --yes / --no
+  bool noLog = false;                // --no-log
+  bool json = false;                 // status --json
+  std::optional<bool> releaseTest;   // report --release-test / --no-release-test
+  std::string power, gain;           // quickset --power / --gain
+  int button = 0;                    // run --button N (1 to 6)
+  std::optional<std::string> entry;  // --entry TEXT: the value of an entry dialog
+  bool help = false;
+  bool version = false;
+};
+
+// Exit codes.
+namespace cli_exit {
+inline constexpr int kDone = 0;      // done and verified
+inline constexpr int kRefused = 1;   // the unit said no, or a check failed
+inline constexpr int kUsage = 2;     // the command line (or an unanswered question)
+inline constexpr int kNoUnit = 3;    // no unit answered, or no port opened
+inline constexpr int kBadFile = 4;   // a file would not open or parse
+}  // namespace cli_exit
+
+// Reads the command line. On an error returns false with message set.
+bool ParseCliOptions(int argc, const char* const* argv, CliOptions& out, std::string& message);
+
+// The text of --help.
+const char* CliUsage();

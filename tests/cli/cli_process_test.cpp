@@ -1,0 +1,144 @@
+// velmoor-cli driven as a process against its simulated unit in virtual time
+// (--simulate=fast,...): each subcommand's output and exit code, the unit's faults, a
+// verification that fails, and the questions that need --yes or --no.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome {
+  int code = -1;
+  std::string out, err;
+};
+
+std::string Slurp(const fs::path& p) {
+  std::ifstream f(p, std::ios::binary);
+  std::stringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+class CliProcess : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() /
+            ("vt-cli-" + std::to_string(::getpid()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(root_);
+    fs::create_directories(root_);
+  }
+  void TearDown() override { fs::remove_all(root_); }
+
+  // Runs velmoor-cli with the data folder in this test's folder.
+  Outcome Cli(const std::string& args) {
+    const fs::path err = root_ / "stderr.txt";
+    const std::string command = std::string(VT_CLI_PATH) + " --root '" + root_.string() + "' " + args + " 2>'" +
+                                err.string() + "' </dev/null";
+    Outcome r;
+    std::FILE* p = ::popen(command.c_str(), "r");
+    if (!p) return r;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    const int status = ::pclose(p);
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.err = Slurp(err);
+    return r;
+  }
+  fs::path root_;
+};
+
+const std::string kSim = "--simulate=fast";
+const std::string kData = std::string(VT_SOURCE_DIR) + "/tests/data/";
+const std::string kSamples = std::string(VT_SOURCE_DIR) + "/tools/samples/";
+
+struct Case {
+  std::string args;
+  int code;
+  std::string out;  // a text the result must hold ("" for none)
+  std::string err;  // a text the messages must hold ("" for none)
+};
+
+}  // namespace
+
+TEST_F(CliProcess, EachCommandsResultAndExitCode) {
+  const Case cases[] = {
+      {"--version", 0, "velmoor-cli 3.00.012", ""},
+      {"--help", 0, "Exit codes: 0 done", ""},
+      {"", 2, "", "no command given"},
+      {"frobnicate " + kSim, 2, "", "unknown command frobnicate"},
+      {"status --yes --no " + kSim, 2, "", "not both"},
+      {"sensors --json " + kSim, 2, "", "for the status command"},
+      {"run " + kData + "bench_four_commands.T7d " + kSim, 2, "", "run needs --button"},
+      {"status --simulate=fast,wobbly", 2, "", "unknown simulation switch wobbly"},
+      {"ports " + kSim, 0, "COM3", ""},
+      {"status " + kSim, 0, "1A2B3C", "Velmoor on Comm 3"},
+      {"status --json " + kSim, 0, "\"UnitId\": 1715004", ""},
+      {"sensors " + kSim, 0, "#RDSE", ""},
+      {"set-time " + kSim, 0, "", ""},
+      {"self-test " + kSim, 0, "", ""},
+      {"self-test --simulate=fast,self-test-fail", 1, "", ""},
+      {"release-test " + kSim, 0, "", ""},
+      {"release-test --simulate=fast,release-fail", 1, "", ""},
+      {"report --no-release-test " + kSim, 0, "", "Results stored in"},
+      {"report " + kSim, 2, "", "needs --yes or --no: Release test: Run Release test"},
+      {"quickset A1 --yes " + kSim, 0, "", "Unit set correctly"},
+      {"quickset A1 " + kSim, 2, "", "needs --yes or --no: Quickset: Enable Unit (Yes)"},
+      {"quickset Z9 --yes " + kSim, 2, "", "scheme Z9 is not offered by this unit; it offers A1"},
+      {"quickset A1 --gain loud --yes " + kSim, 2, "", "--gain loud is not offered"},
+      // The unit never takes the address: three retries, then the verification fails.
+      {"quickset B2 --yes --simulate=fast,ignore=Address", 1, "", "answered Yes 3 times already"},
+      {"load " + kSamples + "sample-small.a07 " + kSim, 0, "Programming complete", "100%"},
+      {"load " + kSamples + "missing.a07 " + kSim, 4, "", "Cannot open the program file"},
+      {"load " + kData + "bench_four_commands.T7d " + kSim, 2, "Programming error!!", "needs --yes or --no"},
+      {"load " + kData + "bench_four_commands.T7d --no " + kSim, 1, "Programming error!!", ""},
+      {"run " + kData + "bench_four_commands.T7d --button 2 " + kSim, 0, "#FVFV", ""},
+      {"run " + kData + "bench_four_commands.T7d --button 6 " + kSim, 4, "", "gives button 6 no command"},
+      {"run " + kData + "missing.T7d --button 1 " + kSim, 4, "", "Unable to open command file"},
+      {"run " + kData + "bench_six_commands.T7d --button 3 " + kSim, 2, "", "needs --entry TEXT: Enter serial number"},
+      // A silent unit: the search finds nothing; on its named port the comms check fails.
+      {"status --simulate=fast,silent", 3, "", "No unit answered on COM1 to COM10"},
+      {"self-test --port 3 --simulate=fast,silent", 3, "", "No valid comms"},
+      {"status --port 9 " + kSim, 3, "", "Failed to connect to comm port!"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    const Outcome r = Cli(c.args);
+    EXPECT_EQ(r.code, c.code) << r.err;
+    EXPECT_NE(r.out.find(c.out), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    EXPECT_EQ(r.out.find('\r'), std::string::npos) << "line ends as this machine writes them";
+  }
+}
+
+TEST_F(CliProcess, StatusJsonHoldsEveryFieldOnce) {
+  const Outcome r = Cli("status --json " + kSim);
+  ASSERT_EQ(r.code, 0) << r.err;
+  size_t keys = 0;
+  for (size_t at = 0; (at = r.out.find("\": ", at)) != std::string::npos; ++at) ++keys;
+  EXPECT_EQ(keys, 96u);
+  EXPECT_EQ(r.out.front(), '{');
+  EXPECT_NE(r.out.find("\"HardwareTime\": null"), std::string::npos) << "never tested";
+}
+
+// "apply" applies what the quick set saved to New-Status.xml, to a fresh unit (each process
+// has its own simulated unit); a unit that ignores a setting fails the verification.
+TEST_F(CliProcess, ApplyVerifiesTheNewStatusEntry) {
+  EXPECT_EQ(Cli("apply " + kSim).code, 4) << "no New-Status.xml yet";
+  ASSERT_EQ(Cli("quickset C3 --gain low --power high --yes " + kSim).code, 0);
+  const Outcome ok = Cli("apply " + kSim);
+  EXPECT_EQ(ok.code, 0) << ok.err;
+  EXPECT_EQ(ok.out, "Unit set correctly\n");
+  const Outcome bad = Cli("apply --simulate=fast,ignore=RxGain");
+  EXPECT_EQ(bad.code, 1) << bad.err;
+  EXPECT_EQ(bad.out.rfind("Unit NOT set correctly\nRXgain is ", 0), 0u) << bad.out;
+}
