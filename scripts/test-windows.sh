@@ -41,7 +41,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 # Wine's server and services stay up between the programs, so each starts quickly. The services
 # start with the first program and keep its output open: start them here, writing nowhere.
-wine_up() { wineserver -w; wineserver -p; wineboot >/dev/null 2>&1 </dev/null; }
+wine_up() { wineserver -w; wineserver -p >>"$out/wineserver.log" 2>&1; wineboot >/dev/null 2>&1 </dev/null; }
 wine_up
 pty_pid=""
 cleanup() {

@@ -3,8 +3,6 @@
 // transponder with its pending entry and its file.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -114,21 +112,9 @@ TEST_F(BenchTest, SelfTestAndReleaseRecordTheirCodes) {
 
 TEST(TestTransponderFile, SixteenLinesExactly) {
   TestTransponderInfo t;
-  t.unitId = 1715004;
-  t.serialNo = "002345-007";
-  t.typeNo = "7815";
-  t.band = "MF";
-  t.transducer = "30deg";
-  t.address = 12;
-  t.channel = 7;
-  t.hprHigh = 3;
-  t.hprLow = 4;
-  t.functionLevel = 200;
-  t.widebandStatus = 1;
-  t.daughterCard = 1;
-  t.cifReply = 99;
-  t.altCif = 14;
-  t.tat = 250.0f;
+  t.unitId = 1715004, t.serialNo = "002345-007", t.typeNo = "7815", t.band = "MF", t.transducer = "30deg";
+  t.address = 12, t.channel = 7, t.hprHigh = 3, t.hprLow = 4, t.functionLevel = 200;
+  t.widebandStatus = 1, t.daughterCard = 1, t.cifReply = 99, t.altCif = 14, t.tat = 250.0f;
   EXPECT_EQ(TestTransponderFileText(t),
             "1715004\tUnit ID\n002345-007\tSerial Number\n7815\tType number\nMF\tFrequency band\n"
             "30deg\tTransducer\n12\tAddress\n7\tChannel\n3\tHPR high\t\n4\tHPR low\n200\tFunction level\n"

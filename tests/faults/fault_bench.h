@@ -120,7 +120,6 @@ struct FaultBench {
   }
   SimUnit& sim() { return *bench.unit; }
   std::filesystem::path CurrentFile() const { return root / "T7Status" / "Current-Status.xml"; }
-  std::filesystem::path NewFile() const { return root / "T7Status" / "New-Status.xml"; }
 
   // From the chosen line on, nothing answers, not even the bootloader.
   void DieAtLine(int line) {
@@ -137,11 +136,6 @@ struct FaultBench {
     tap.atLine = 0;
   }
 
-  bool Told(const std::string& what) const {
-    for (const auto& box : op.boxes)
-      if (box.text.find(what) != std::string::npos) return true;
-    return false;
-  }
   bool Warned() const {
     for (const auto& box : op.boxes)
       if (box.icon == MbIcon::Exclamation) return true;

@@ -1,41 +1,12 @@
-// The Qt windows offscreen: the main window shows what the window state says, clicks run on
-// the worker one at a time, the busy window keeps moving while the worker is blocked, and the
-// small dialogs return what the operator chose.
+// The Qt windows offscreen: clicks run on the worker one at a time, the busy window keeps moving
+// while the worker is blocked, and a box asked on the worker is answered on the GUI thread.
 #include <gtest/gtest.h>
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QProgressBar>
-#include <QPushButton>
 #include <atomic>
 
 #include "busy_dlg.h"
-#include "entry_window.h"
-#include "port_select_window.h"
 #include "qt_operator.h"
-#include "quickset/quickset_flow.h"
-#include "quickset_dialogs.h"
 #include "tests/qt/qt_support.h"
-
-namespace {
-// Every widget shows and hides as the state says, and carries its caption.
-void ExpectWindowMatchesState(AppOnBench& b) {
-  for (const ControlSpec& c : MainControls()) {
-    QWidget* w = b.window().control(c.id);
-    ASSERT_NE(w, nullptr) << c.id;
-    EXPECT_EQ(w->isVisibleTo(&b.window()), b.dlg().IsVisible(c.id)) << c.text;
-    if (auto* button = qobject_cast<QPushButton*>(w)) {
-      EXPECT_EQ(button->text().toStdString(), b.dlg().ControlText(c.id));
-      EXPECT_EQ(button->accessibleName().toStdString(), b.dlg().ControlText(c.id));
-    }
-  }
-  EXPECT_EQ(b.window().pane()->toPlainText(), ToDisplayText(b.dlg().paneText));
-  EXPECT_EQ(b.window().windowTitle().toStdString(), b.dlg().title);
-}
-}  // namespace
 
 TEST(QtMainWindow, WhileAnActionRunsClicksAndEscAreIgnored) {
   AppOnBench b;

@@ -1,6 +1,7 @@
 // The Qt program offscreen on the simulated unit in virtual time, and a stand-in for the
 // person at the bench who answers the modal windows as they appear.
 #pragma once
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QTest>
@@ -76,11 +77,6 @@ struct AppOnBench {
   void Start() {
     app->Start();
     ASSERT_TRUE(WaitUntil([this] { return !dlg().searchPending && !app->worker().Busy(); }));
-    app->worker().WaitIdle();
-  }
-  // Clicks a control and waits until its action has ended.
-  void ClickAndWait(int id) {
-    window().Click(id);
     app->worker().WaitIdle();
   }
   static int& counter() {

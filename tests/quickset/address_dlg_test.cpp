@@ -8,15 +8,8 @@ namespace {
 
 CAddressDlg Opened(const char* band, int address, int channel, int ms, int ls, int model = 2) {
   CAddressDlg dlg;
-  dlg.Band = band;
-  dlg.TypeNo = "8120-001";
-  dlg.SerialNo = "012345-001";
-  dlg.TdrType = "T30";
-  dlg.unitModel = model;
-  dlg.Address = address;
-  dlg.Channel = channel;
-  dlg.HPRms = ms;
-  dlg.HPRls = ls;
+  dlg.Band = band, dlg.TypeNo = "8120-001", dlg.SerialNo = "012345-001", dlg.TdrType = "T30";
+  dlg.unitModel = model, dlg.Address = address, dlg.Channel = channel, dlg.HPRms = ms, dlg.HPRls = ls;
   dlg.OnInitDialog();
   return dlg;
 }

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "sim/scripted_operator.h"
 
 namespace {
@@ -11,37 +9,19 @@ namespace {
 // An LMF unit ranging in wideband.
 UnitStatus LmfUnit() {
   UnitStatus s;
-  s.UnitId = 0x00A0B1;
-  s.Band = "LMF";
-  s.Enabled = "WDD";
-  s.WideBandEnabled = 1;
-  s.Address = 35;
-  s.Channel = 2;
-  s.HPRms = 0;
-  s.HPRls = 0;
-  s.Tat = 250.0f;
-  s.AltCIFChannel = 16;
-  s.CIFReplyCHannel = 15;
-  s.CPA = 2;
-  s.CPL = 2;
-  s.RxGain = 3;
-  s.CWTIndex = 2;
-  s.CWRIndex = 3;
-  s.CWCIndex = 4;
-  s.FEEnabled = 1;
+  s.UnitId = 0x00A0B1, s.Band = "LMF", s.Enabled = "WDD", s.WideBandEnabled = 1;
+  s.Address = 35, s.Channel = 2, s.HPRms = 0, s.HPRls = 0;
+  s.Tat = 250.0f, s.AltCIFChannel = 16, s.CIFReplyCHannel = 15;
+  s.CPA = 2, s.CPL = 2, s.RxGain = 3;
+  s.CWTIndex = 2, s.CWRIndex = 3, s.CWCIndex = 4, s.FEEnabled = 1;
   return s;
 }
 
 // An MF unit in HPR ranging.
 UnitStatus HprUnit() {
   UnitStatus s = LmfUnit();
-  s.Band = "MF";
-  s.Enabled = "DDE";
-  s.WideBandEnabled = 0;
-  s.Address = 7;
-  s.Channel = 9;
-  s.HPRms = 5;
-  s.HPRls = 7;
+  s.Band = "MF", s.Enabled = "DDE", s.WideBandEnabled = 0;
+  s.Address = 7, s.Channel = 9, s.HPRms = 5, s.HPRls = 7;
   return s;
 }
 
@@ -50,10 +30,6 @@ CAdvancedDlg Opened(const UnitStatus& s) {
   dlg.editedStatus = s;
   dlg.OnInitDialog();
   return dlg;
-}
-
-bool Has(const ListControl& l, const std::string& item) {
-  return std::find(l.items.begin(), l.items.end(), item) != l.items.end();
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <memory>
 
 #include "quickset/address_dlg.h"
 #include "quickset/advanced_dlg.h"

@@ -4,7 +4,6 @@
 
 #include <fstream>
 #include <string>
-#include <vector>
 
 #include "records/check_report.h"
 #include "tests/support/test_bench.h"
@@ -23,10 +22,7 @@ struct CheckReportTest : ::testing::Test {
   // acoustic check, status read on 4 December 2026 at 21:59.
   UnitStatus Unit(int32_t id = 0x1A2B3C, int32_t address = 12, int32_t channel = 7) {
     UnitStatus s;
-    s.UnitId = id;
-    s.Address = address;
-    s.Channel = channel;
-    s.T7V = "V3.12.4 12/03/2021";
+    s.UnitId = id, s.Address = address, s.Channel = channel, s.T7V = "V3.12.4 12/03/2021";
     return s;
   }
   void SaveCurrent(const UnitStatus& s, const StatusChecks& c) {
@@ -49,17 +45,13 @@ struct CheckReportTest : ::testing::Test {
 
 TEST_F(CheckReportTest, PassesAndTheAppliedUpdate) {
   StatusChecks c = ReadOn();
-  c.CI1Result = 1;
-  c.CI1Time = At(2026, 12, 5, 8, 30);
+  c.CI1Result = 1, c.CI1Time = At(2026, 12, 5, 8, 30);
   c.DepthOffsetTime = At(2026, 12, 5, 9, 0);
-  c.HardwareResult = 8;  // only the bit of 8: a pass
-  c.HardwareTime = At(2026, 12, 5, 9, 5);
-  c.ReleaseResult = 0;
-  c.ReleaseTime = At(2026, 12, 5, 9, 10);
+  c.HardwareResult = 8, c.HardwareTime = At(2026, 12, 5, 9, 5);  // only the bit of 8: a pass
+  c.ReleaseResult = 0, c.ReleaseTime = At(2026, 12, 5, 9, 10);
   SaveCurrent(Unit(), c);
   StatusChecks applied;
-  applied.UpdatedResult = 1;
-  applied.UpdatedTime = At(2026, 12, 6, 7, 1);
+  applied.UpdatedResult = 1, applied.UpdatedTime = At(2026, 12, 6, 7, 1);
   SaveNew(Unit(), applied);
   EXPECT_EQ(b.unit->CheckReport(0x1A2B3C, true),
             "Unit 1A2B3C (1207)\r\n"

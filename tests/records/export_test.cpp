@@ -2,7 +2,6 @@
 // question, "END", each outcome code, and the far end's view of what went over the line.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>

@@ -64,10 +64,7 @@ TEST_F(DocFixture, AllNinetySixFieldsRoundTripThroughAFile) {
 
 TEST_F(DocFixture, ValuesAreWrittenInTheirKindsForm) {
   StatusEntry e;
-  e.status.UnitId = 4660;
-  e.status.Tat = 2.5f;
-  e.status.Voltage = 3.14159f;
-  e.status.FunctionLevel = 200;
+  e.status.UnitId = 4660, e.status.Tat = 2.5f, e.status.Voltage = 3.14159f, e.status.FunctionLevel = 200;
   e.checks.UpdatedResult = 7;  // any true value is written as 1
   e.checks.LastStatusTime = At(2026, 12, 4, 21, 59, 0);
   CStatusXml out;

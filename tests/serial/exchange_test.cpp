@@ -2,8 +2,6 @@
 // against the simulated unit in virtual time.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "tests/support/test_bench.h"
 
 namespace {

@@ -1,8 +1,6 @@
 // The comms-break reset and the watchdog restart against the simulated unit.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "tests/support/test_bench.h"
 
 namespace {

@@ -161,7 +161,7 @@ TEST(UnitInformation, ChannelAndEscapedText) {
   EXPECT_EQ(s.String2, "#INFO");
 }
 
-TEST(SerialStatus, KeysInOrder) {
+TEST(SerialStatus, KeysInOrderAndAbsentKeys) {
   UnitStatus s;
   const std::string record =
       "RT1,TT2,BR4,RF13,EW1,DC1,STX3,DR5,DI10,MD6,UP7,CW20,CR8,IC9,XS1,CDT120,CLG240,FE11,CDP4";
@@ -173,15 +173,13 @@ TEST(SerialStatus, KeysInOrder) {
       s.DataDelay,        s.UplinkPacketDelay, s.CommandWaitDelay,  s.CommandReplyType,        s.InterCharacterTime,
       s.ExternalSync,     s.DetectThreshold,   s.LinearGain,        s.FEEnabled,               s.CPD};
   EXPECT_EQ(read, (std::vector<int32_t>{1, 2, 4, 13, 1, 1, 3, 3, 5, 10, 6, 7, 20, 8, 9, 1, 120, 240, 11, 4}));
-}
-
-TEST(SerialStatus, ReplyChannelOnlyWhenNotKnownAlreadyAndCpdDefault) {
-  UnitStatus s;
+  // The reply channel only when not known already; absent keys give 0, the CPD 2.
+  s = UnitStatus{};
   s.CIFReplyCHannel = 99;
   ParseSerialStatus("RT1,RF13,STX2", s);
   EXPECT_EQ(s.CIFReplyCHannel, 99);
   EXPECT_EQ(s.CPD, 2);
-  EXPECT_EQ(s.TelemetryType, 0);  // absent key: 0
+  EXPECT_EQ(s.TelemetryType, 0);
   EXPECT_EQ(s.ExternalSync, 0);
 }
 

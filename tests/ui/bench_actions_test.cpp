@@ -2,7 +2,6 @@
 // what the pane shows and what the status files hold afterwards.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 
 #include "sim/sim_tests.h"

@@ -3,8 +3,6 @@
 // against the simulated unit.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "sim/sim_tests.h"

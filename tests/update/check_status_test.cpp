@@ -11,24 +11,14 @@ UnitStatus Typical() {
   UnitStatus s;
   s.UnitId = 0x1A2B3C;
   s.Band = "MF";
-  s.Address = 15;
-  s.Channel = 5;
-  s.HPRms = 0;
-  s.HPRls = 0;
+  s.Address = 15, s.Channel = 5, s.HPRms = 0, s.HPRls = 0;
   s.Enabled = "WDD";
   s.RxGain = 4;
   s.CPU = s.CPT = s.CPS = s.CPL = s.CPA = 1;
   s.CPJ = 3;
-  s.CWTIndex = 2;
-  s.CWRIndex = 3;
-  s.CWCIndex = 4;
-  s.AltCIFChannel = 6;
-  s.CIFReplyCHannel = 15;
-  s.Tat = 500.0f;
-  s.FEEnabled = 0;
-  s.IIFChannel = 3;
-  s.ExternalSync = 0;
-  s.CPD = 2;
+  s.CWTIndex = 2, s.CWRIndex = 3, s.CWCIndex = 4;
+  s.AltCIFChannel = 6, s.CIFReplyCHannel = 15, s.Tat = 500.0f;
+  s.FEEnabled = 0, s.IIFChannel = 3, s.ExternalSync = 0, s.CPD = 2;
   return s;
 }
 

@@ -9,7 +9,6 @@
 // operator was never told anything; 1 otherwise.
 #include <cstdio>
 #include <cstdlib>
-#include <string>
 
 #include "serial/transponder.h"
 #include "sim/scripted_operator.h"
