@@ -4,6 +4,8 @@
 
 #include "cli/cli_operator.h"
 #include "firmware/bootload_action.h"
+#include "platform/session_log.h"
+#include "platform/version.h"
 #include "quickset/quickset_flow.h"
 #include "records/status_json.h"
 #include "serial/comm_port.h"
@@ -227,9 +229,22 @@ int RunCli(const CliOptions& o, const SerialProviderFactory& machinePorts, std::
   }
   if (o.command == "ports") return ListPorts(*ports, result, messages);
 
-  // SESSION LOG: the window's session-log set-up (T7Status/logs/) is called here, skipped
-  // with --no-log, once it is in the core.
-  (void)o.noLog;
+  // The session log of the wire, shared with the window (T7Status/logs/); off with --no-log.
+  // A log that cannot be written is told once on standard error, and the command goes on.
+  struct LogScope {
+    LogScope(const CliOptions& o, std::FILE* messages) : messages_(messages) {
+      SessionLog::Start(o.paths, !o.noLog, std::string("velmoor-cli ") + kProgramVersionPlain + " " + o.command);
+    }
+    ~LogScope() {
+      if (SessionLog* log = SessionLog::Get()) {
+        log->Flush();
+        const std::string failure = log->TakeFailure();
+        if (!failure.empty()) std::fprintf(messages_, "velmoor-cli: %s\n", failure.c_str());
+      }
+      SessionLog::Stop();
+    }
+    std::FILE* messages_;
+  } logScope(o, messages);
 
   int code = ex::kUsage;
   try {

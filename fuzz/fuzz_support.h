@@ -142,7 +142,7 @@ class FuzzProvider : public ISerialProvider {
     }
     return std::make_unique<FuzzDevice>(line_, clock_);
   }
-  std::vector<SerialPortInfo> ListPorts() override { return {{5, "fuzz", "fuzzed line"}}; }
+  std::vector<SerialPortInfo> ListPorts() override { return {{5, "fuzz", "fuzzed line", 0, 0, "", ""}}; }
 
  private:
   FuzzLine& line_;

@@ -1,19 +1,27 @@
 // The bench test terminal: the main window on the machine's serial ports, or with --simulate
-// on the built-in simulated unit (COM3). --root DIR keeps the data folder in DIR/T7Status.
+// on the built-in simulated unit (COM3). --root DIR keeps the data folder in DIR/T7Status;
+// --no-log writes no session log.
 #include <QApplication>
 #include <cstdio>
 
+#include "platform/session_log.h"
 #include "tester_app.h"
 
 int main(int argc, char** argv) {
-  // Read first, so a wrong option is reported even where no display can be opened.
+  // Read first, so --help, --version and a wrong option work where no display can be opened.
   const AppOptions options = ParseCommandLine(argc, argv);
   if (!options.ok) {
-    std::fprintf(stderr, "%s\n", options.message.c_str());
-    return 2;
+    std::fputs(options.message.c_str(), options.exitCode == 0 ? stdout : stderr);
+    return options.exitCode;
   }
-  QApplication app(argc, argv);
-  QApplication::setApplicationName("Velmoor test terminal");
-  CTesterApp tester(options);
-  return tester.Run();
+  SessionLog::Start(options.paths, options.log, std::string("velmoor-terminal ") + ProgramVersion());
+  int result = 0;
+  {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Velmoor test terminal");
+    CTesterApp tester(options);
+    result = tester.Run();
+  }
+  SessionLog::Stop();
+  return result;
 }

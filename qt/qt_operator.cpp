@@ -126,7 +126,9 @@ PortChoice QtOperator::SelectPort(const std::vector<bool>& portPresent) {
     CPortSelectDlg model;
     model.SetPresent(portPresent);
     if (!model.Open()) return PortChoice{-1};
-    PortSelectWindow window(model, ports, main_);
+    std::function<std::vector<SerialPortInfo>()> rescan;
+    if (provider_) rescan = [this] { return provider_->ListPorts(); };
+    PortSelectWindow window(model, ports, main_, rescan);
     window.exec();
     return PortChoice{model.chosenPort};
   });

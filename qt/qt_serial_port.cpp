@@ -4,6 +4,7 @@
 #include <QSerialPortInfo>
 #include <map>
 
+#include "platform/port_diagnosis.h"
 #include "platform/port_names.h"
 
 namespace {
@@ -78,18 +79,32 @@ class QtSerialDevice : public ISerialDevice {
   SerialTimeouts timeouts_;
 };
 
-std::vector<std::string> MachinePorts(std::map<std::string, std::string>* descriptions) {
+std::vector<std::string> MachinePorts(std::map<std::string, SerialPortInfo>* details) {
   std::vector<std::string> devices;
   for (const auto& info : QSerialPortInfo::availablePorts()) {
     std::string path = info.systemLocation().toStdString();
     devices.push_back(path);
-    if (descriptions) {
-      std::string d = info.description().toStdString();
-      if (d.empty()) d = info.manufacturer().toStdString();
-      (*descriptions)[path] = d;
+    if (details) {
+      SerialPortInfo& d = (*details)[path];
+      d.device = path;
+      d.description = info.description().toStdString();
+      if (d.description.empty()) d.description = info.manufacturer().toStdString();
+      if (info.hasVendorIdentifier()) d.vendorId = info.vendorIdentifier();
+      if (info.hasProductIdentifier()) d.productId = info.productIdentifier();
+      d.serialNumber = info.serialNumber().toStdString();
+      d.byId = ByIdLinkFor(path);
     }
   }
   return OrderSerialDevices(devices);
+}
+
+PortFailure FailureOf(QSerialPort::SerialPortError e) {
+  switch (e) {
+    case QSerialPort::DeviceNotFoundError: return PortFailure::NotFound;
+    case QSerialPort::PermissionError: return PortFailure::Permission;
+    case QSerialPort::OpenError: return PortFailure::Busy;
+    default: return PortFailure::Other;
+  }
 }
 }  // namespace
 
@@ -99,28 +114,47 @@ std::unique_ptr<ISerialDevice> QtSerialProvider::OpenPort(int comNumber, int& la
 #else
   auto device = ResolveComPort(comNumber, portsDir_, MachinePorts(nullptr));
 #endif
+  lastReport_ = PortOpenReport{comNumber, device ? *device : "", false, "", ""};
   if (!device) {
     lastError = 2;
+    lastReport_.reason = "no serial device has this number";
+    lastReport_.remedy = "the machine lists fewer ports; plug the adapter in, or link ports/COM" +
+                         std::to_string(comNumber) + " to it";
     return nullptr;
   }
   auto port = std::make_unique<QSerialPort>();
   port->setPortName(QString::fromStdString(*device));
   if (!port->open(QIODevice::ReadWrite)) {
     lastError = static_cast<int>(port->error());
+    lastReport_.reason = port->errorString().toStdString();
+    lastReport_.remedy = DiagnosePortFailure(FailureOf(port->error()), *device);
     return nullptr;
   }
+  lastReport_.opened = true;
   return std::make_unique<QtSerialDevice>(std::move(port));
 }
 
 std::vector<SerialPortInfo> QtSerialProvider::ListPorts() {
-  std::map<std::string, std::string> descriptions;
-  auto ordered = MachinePorts(&descriptions);
+  std::map<std::string, SerialPortInfo> details;
+  auto ordered = MachinePorts(&details);
   std::vector<SerialPortInfo> out;
   for (int n = 1; n <= 10; ++n) {
     auto device = ResolveComPort(n, portsDir_, ordered);
     if (!device) continue;
-    std::string d = descriptions.count(*device) ? descriptions[*device] : "serial device";
-    out.push_back({n, *device, d});
+    SerialPortInfo info;
+    auto it = details.find(*device);
+    if (it == details.end()) {
+      // A ports link to a by-id name or a pseudo-terminal: the machine lists its target.
+      std::error_code ec;
+      const auto target = std::filesystem::weakly_canonical(*device, ec).string();
+      it = details.find(target);
+    }
+    if (it != details.end()) info = it->second;
+    else info.description = "serial device";
+    info.comNumber = n;
+    info.device = *device;
+    if (info.byId.empty()) info.byId = ByIdLinkFor(*device);
+    out.push_back(info);
   }
   return out;
 }

@@ -12,7 +12,9 @@ class QtSerialProvider : public ISerialProvider {
   explicit QtSerialProvider(std::filesystem::path portsDir) : portsDir_(std::move(portsDir)) {}
   std::unique_ptr<ISerialDevice> OpenPort(int comNumber, int& lastError) override;
   std::vector<SerialPortInfo> ListPorts() override;
+  PortOpenReport LastOpenReport() const override { return lastReport_; }
 
  private:
   std::filesystem::path portsDir_;
+  PortOpenReport lastReport_;
 };

@@ -1,6 +1,5 @@
 #include "tester_app.h"
 
-#include <cstring>
 
 #include "qt_operator.h"
 #include "qt_serial_port.h"
@@ -9,39 +8,6 @@
 #include "tester_window.h"
 #include "ui/tester_dlg.h"
 #include "unit_worker.h"
-
-AppOptions ParseCommandLine(int argc, char** argv) {
-  AppOptions o;
-  o.paths = DataPaths::Default();
-  for (int i = 1; i < argc; ++i) {
-    const char* a = argv[i];
-    if (std::strcmp(a, "--simulate") == 0) {
-      o.simulate = true;
-    } else if (std::strcmp(a, "--root") == 0) {
-      if (i + 1 >= argc || argv[i + 1][0] == '\0') {
-        o.ok = false;
-        o.message = "--root needs a folder";
-        return o;
-      }
-      o.paths.root = argv[++i];
-    } else if (std::strncmp(a, "--root=", 7) == 0 && a[7] != '\0') {
-      o.paths.root = a + 7;
-    } else if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) {
-      o.ok = false;
-      o.message = "usage: velmoor-terminal [--simulate] [--root DIR]";
-      return o;
-    } else if (a[0] == '-' && a[1] != '-') {
-      // Qt's own options (-platform offscreen, -style fusion, -reverse ...): Qt reads them,
-      // with their value when one follows.
-      if (i + 1 < argc && argv[i + 1][0] != '-') ++i;
-    } else {
-      o.ok = false;
-      o.message = std::string("unknown option ") + a + "\nusage: velmoor-terminal [--simulate] [--root DIR]";
-      return o;
-    }
-  }
-  return o;
-}
 
 CTesterApp::CTesterApp(const AppOptions& options, IClock* clock) {
   if (!clock) {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "app_options.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
 
@@ -16,16 +17,6 @@ class QtOperator;
 class TesterWindow;
 class UnitWorker;
 struct SimBench;
-
-struct AppOptions {
-  bool simulate = false;
-  DataPaths paths;
-  bool ok = true;       // false: the command line was not understood
-  std::string message;  // what to tell the user then
-};
-
-// --simulate, --root DIR (also --root=DIR), --help.
-AppOptions ParseCommandLine(int argc, char** argv);
 
 // The COM number of the simulated unit, and how many ports the simulated machine has.
 inline constexpr int kSimulatedUnitPort = 3;

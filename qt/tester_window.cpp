@@ -2,7 +2,10 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QIcon>
+#include <QLabel>
+#include <QMessageBox>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPixmap>
@@ -14,6 +17,7 @@
 #include <QTimer>
 
 #include "dialog_units.h"
+#include "platform/session_log.h"
 #include "gui_thread.h"
 #include "qt_operator.h"
 #include "unit_worker.h"
@@ -50,11 +54,22 @@ TesterWindow::TesterWindow(CTesterDlg& dlg, UnitWorker& worker, QWidget* parent)
   setWindowIcon(ProgramIcon());
   Build();
   connect(&worker_, &UnitWorker::finished, this, [this] { ActionFinished(); });
+  auto* second = new QTimer(this);
+  connect(second, &QTimer::timeout, this, [this] { EverySecond(); });
+  second->start(1000);
 }
 
 void TesterWindow::Build() {
   const DialogUnits du(font());
-  setFixedSize(du.Size(kMainWindowWidthDu, kMainWindowHeightDu));
+  setFixedSize(du.Size(kMainWindowWidthDu, kMainWindowHeightDu + kStatusLineHeightDu));
+  // The status line, under every control of the window.
+  statusLine_ = new QLabel(this);
+  statusLine_->setObjectName("statusLine");
+  statusLine_->setAccessibleName("Connection");
+  statusLine_->setGeometry(du.Rect(7, kMainWindowHeightDu - 2, kMainWindowWidthDu - 14, 10));
+  statusLine_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  statusLine_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  DrawStatusLine();
   for (const ControlSpec& c : MainControls()) {
     QWidget* w = nullptr;
     const QString text = QString::fromLatin1(c.text);
@@ -153,7 +168,31 @@ void TesterWindow::Push(const CTesterDlg& dlg) {
     rawReplies_->setChecked(dlg.rawReplies);
     manualText_->setText(QString::fromStdString(dlg.manualText));
     setWindowTitle(QString::fromStdString(dlg.title));
+    status_ = ConnectionStatus::Of(dlg);
+    DrawStatusLine();
   });
+}
+
+void TesterWindow::DrawStatusLine() {
+  // A device path that no longer exists: the adapter was pulled out since the last action.
+  const bool present = status_.device.rfind("/dev/", 0) != 0 || QFileInfo::exists(QString::fromStdString(status_.device));
+  const QString text = QString::fromStdString(status_.Text(present));
+  if (statusLine_->text() != text) statusLine_->setText(text);
+}
+
+void TesterWindow::EverySecond() {
+  DrawStatusLine();
+  if (logFailureShown_ || worker_.Busy()) return;
+  SessionLog* log = SessionLog::Get();
+  const std::string failure = log ? log->TakeFailure() : std::string();
+  if (failure.empty()) return;
+  logFailureShown_ = true;
+  // Told once, without stopping the bench: the box does not wait for an answer.
+  auto* box = new QMessageBox(QMessageBox::Information, "Session log", QString::fromStdString(failure),
+                              QMessageBox::Ok, this);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setObjectName("sessionLogBox");
+  box->open();
 }
 
 void TesterWindow::ControlChanged(const CTesterDlg&, int id) {
@@ -203,6 +242,10 @@ void TesterWindow::closeEvent(QCloseEvent* event) {
 }
 
 void TesterWindow::ActionFinished() {
+  if (!worker_.Busy()) {
+    status_ = ConnectionStatus::Of(dlg_);  // the worker is idle: the unit's state is still
+    DrawStatusLine();
+  }
   if (pendingEnd_ >= 0) {
     const bool ok = pendingEnd_ == 1;
     pendingEnd_ = -1;

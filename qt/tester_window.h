@@ -6,11 +6,13 @@
 #include <QDialog>
 #include <map>
 
+#include "ui/connection_status.h"
 #include "ui/tester_dlg.h"
 
 class QPlainTextEdit;
 class QProgressBar;
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class UnitWorker;
@@ -40,6 +42,9 @@ class TesterWindow : public QDialog, public IDialogView {
   QPushButton* button(int id) const;
   QPlainTextEdit* pane() const { return pane_; }
   QProgressBar* progress() const { return progress_; }
+  QLabel* statusLine() const { return statusLine_; }
+  // The window's own height in dialog units: the controls' area and the status line under it.
+  static constexpr int kStatusLineHeightDu = 12;
   bool actionRunning() const;
 
  protected:
@@ -49,6 +54,10 @@ class TesterWindow : public QDialog, public IDialogView {
   void Build();
   void ApplyControl(int id);
   void ActionFinished();
+  // Draws the status line; once a second also looks whether the port's device still exists,
+  // and tells the operator, once, when the session log cannot be written.
+  void DrawStatusLine();
+  void EverySecond();
 
   CTesterDlg& dlg_;
   UnitWorker& worker_;
@@ -57,5 +66,8 @@ class TesterWindow : public QDialog, public IDialogView {
   QProgressBar* progress_ = nullptr;
   QCheckBox* rawReplies_ = nullptr;
   QLineEdit* manualText_ = nullptr;
+  QLabel* statusLine_ = nullptr;
+  ConnectionStatus status_;
+  bool logFailureShown_ = false;
   int pendingEnd_ = -1;  // a close asked for while an action ran: 1 ok, 0 cancelled
 };

@@ -167,14 +167,20 @@ SimLine* SimSerialProvider::Line(int comNumber) {
 
 std::unique_ptr<ISerialDevice> SimSerialProvider::OpenPort(int comNumber, int& lastError) {
   SimLine* line = Line(comNumber);
+  lastReport_ = PortOpenReport{comNumber, line ? "sim:COM" + std::to_string(comNumber) : "", false, "", ""};
   if (!line || line->unplugged) {
     lastError = 2;  // the device does not exist
+    lastReport_.reason = line ? "unplugged" : "no such port";
+    if (line) lastReport_.remedy = "plug the adapter back in";
     return nullptr;
   }
   if (line->inUse) {
     lastError = 5;  // not shared
+    lastReport_.reason = "in use";
+    lastReport_.remedy = "close the other program that holds it";
     return nullptr;
   }
+  lastReport_.opened = true;
   line->inUse = true;
   ++opens[comNumber];
   return std::make_unique<SimSerialDevice>(*line);
@@ -184,8 +190,11 @@ std::vector<SerialPortInfo> SimSerialProvider::ListPorts() {
   std::vector<SerialPortInfo> out;
   for (auto& [n, line] : lines_) {
     if (line->unplugged) continue;
-    out.push_back({n, "sim:COM" + std::to_string(n),
-                   line->far() ? "Simulated Velmoor unit" : "Simulated serial port (nothing connected)"});
+    SerialPortInfo info;
+    info.comNumber = n;
+    info.device = "sim:COM" + std::to_string(n);
+    info.description = line->far() ? "Simulated Velmoor unit" : "Simulated serial port (nothing connected)";
+    out.push_back(info);
   }
   return out;
 }

@@ -117,10 +117,12 @@ class SimSerialProvider : public ISerialProvider {
   SimLine* Line(int comNumber);
   std::unique_ptr<ISerialDevice> OpenPort(int comNumber, int& lastError) override;
   std::vector<SerialPortInfo> ListPorts() override;
+  PortOpenReport LastOpenReport() const override { return lastReport_; }
   // How many times each port was opened.
   std::map<int, int> opens;
 
  private:
+  PortOpenReport lastReport_;
   IClock& clock_;
   std::map<int, std::unique_ptr<SimLine>> lines_;
 };

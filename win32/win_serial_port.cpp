@@ -240,7 +240,7 @@ std::vector<SerialPortInfo> WinSerialProvider::ListPorts() {
     const std::string name = Narrow(port);
     const int n = ComNumberOfName(name);
     auto f = friendly.find(n);
-    found.push_back({n, name, f != friendly.end() ? f->second : Narrow(device)});
+    found.push_back({n, name, f != friendly.end() ? f->second : Narrow(device), 0, 0, "", ""});
   }
   RegCloseKey(key);
   return ComPortList(std::move(found));

@@ -1,11 +1,13 @@
 // Writes PNG pictures of the operator's windows, drawn offscreen on the simulated unit in
 // virtual time: the main window after start-up and after "General Status", the busy window,
-// the entry dialog and the port selection dialog.
+// the entry dialog, the port selection dialog with its table of ports, and the status line.
 //   window-screenshots [OUTPUT_DIR]      (default: docs)
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QImage>
+#include <QLabel>
+#include <QTableWidget>
 #include <QPixmap>
 #include <QTimer>
 #include <cstdio>
@@ -72,6 +74,21 @@ int main(int argc, char** argv) {
       ++failures;
     }
     Save(app.window(), out, "main-window-status.png");
+    const std::string line = app.window().statusLine()->text().toStdString();
+    if (line.find("COM3") == std::string::npos || line.find("unit 1A2B3C") == std::string::npos) {
+      std::printf("FAILED: the status line reads \"%s\"\n", line.c_str());
+      ++failures;
+    }
+    {
+      // The foot of the window: the bottom row of buttons and the status line under it.
+      QWidget& w = app.window();
+      const QRect foot(0, w.height() - 64, w.width(), 64);
+      const QPixmap shot = w.grab(foot);
+      const QString path = out.filePath("status-line.png");
+      const bool ok = !shot.isNull() && shot.save(path, "PNG");
+      std::printf("%s %s (%dx%d)\n", ok ? "wrote" : "FAILED", qPrintable(path), shot.width(), shot.height());
+      if (!ok) ++failures;
+    }
 
     app.op().ShowBusy();
     app.op().SetBusyCaption("Searching for Velmoor");
@@ -94,8 +111,26 @@ int main(int argc, char** argv) {
     CPortSelectDlg ports;
     ports.SetPresent({false, true, true, true, true});
     ports.Open();
-    PortSelectWindow portWindow(ports, app.bench()->provider.ListPorts(), &app.window());
-    portWindow.list()->setCurrentIndex(2);  // "COMM  3", where the unit is
+    // The simulated ports, with example details of USB adapters as a real machine lists them.
+    std::vector<SerialPortInfo> listed = app.bench()->provider.ListPorts();
+    listed[0].device = "/dev/ttyUSB0";
+    listed[0].description = "FT232R USB UART";
+    listed[0].vendorId = 0x0403;
+    listed[0].productId = 0x6001;
+    listed[0].serialNumber = "A10K3XYZ";
+    listed[0].byId = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K3XYZ-if00-port0";
+    listed[1].device = "/dev/ttyACM0";
+    listed[1].description = "CP2105 Dual USB to UART Bridge";
+    listed[1].vendorId = 0x10c4;
+    listed[1].productId = 0xea70;
+    listed[1].serialNumber = "0092F3A1";
+    listed[1].byId = "/dev/serial/by-id/usb-Silicon_Labs_CP2105_0092F3A1-if00-port0";
+    PortSelectWindow portWindow(ports, listed, &app.window());
+    if (portWindow.table()->rowCount() != static_cast<int>(listed.size())) {
+      std::printf("FAILED: the port table has %d rows\n", portWindow.table()->rowCount());
+      ++failures;
+    }
+    portWindow.list()->setCurrentIndex(0);  // "COMM  1", the example USB adapter
     portWindow.show();
     Save(portWindow, out, "port-selection-dialog.png");
     portWindow.hide();

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "firmware/srecord_image.h"
+#include "platform/session_log.h"
 #include "serial/transponder.h"
 
 namespace {
@@ -52,6 +53,16 @@ bool BootloadNewProgram(CTransponder& unit, std::string& paneText, bool* program
   const bool cameBack = unit.FinishLoad();
   const CivilTime ended = unit.localNow().ToCivil();
   op.ShowProgress(false);
+  if (LogActive()) {
+    const CSRecordImage& image = unit.ProgramImage();
+    char summary[300];
+    std::snprintf(summary, sizeof summary,
+                  "summary: %s; %d of %d lines sent, %s; unit %s its bootloader; %02d:%02d:%02d to %02d:%02d:%02d",
+                  path, image.recordsRead, image.lineCount, r == 0 ? "load complete" : "load stopped on an error",
+                  cameBack ? "came back from" : "did not come back from", started.hour, started.minute,
+                  started.second, ended.hour, ended.minute, ended.second);
+    LogEvent("load", summary);
+  }
 
   std::string warning;
   if (programmed) *programmed = r == 0 && cameBack;

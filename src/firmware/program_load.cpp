@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "firmware/srecord_image.h"
+#include "platform/session_log.h"
 #include "serial/transponder.h"
 
 namespace {
@@ -78,6 +79,7 @@ int CTransponder::StartLoad(const char* path) {
 
   if (serial.busyShown) SetBusyCaption("Starting program loading");
   image.Open();  // a file that does not open stops the first record with "No data file open"
+  if (LogActive()) LogEvent("load", "file " + std::string(image.path.c_str()) + ", " + std::to_string(image.lineCount) + " lines");
   firmware.loadBuffer[0] = '\0';
   return 0;
 }
@@ -94,8 +96,12 @@ int CTransponder::ContinueLoad(TextSpan message, int mode) {
   // Sends the load buffer as a record; the reply replaces it. One record answered with
   // nothing at all is accepted; several in a row are judged as an unrecognised reply.
   auto sendRecord = [&] {
+    const std::string record = LogActive() ? std::string(firmware.loadBuffer) : std::string();
     port.SendLine(load, 5, true);
     image.silentRecords = firmware.loadBuffer[0] == '\0' ? image.silentRecords + 1 : 0;
+    if (LogActive())
+      LogEvent("load", "record " + std::to_string(image.recordsRead) + "/" + std::to_string(image.lineCount) + " " +
+                           EscapeBytes(record) + " reply " + EscapeBytes(firmware.loadBuffer));
   };
 
   if (mode > 0) {

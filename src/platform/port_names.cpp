@@ -33,6 +33,17 @@ std::vector<std::string> OrderSerialDevices(std::vector<std::string> devices) {
   return devices;
 }
 
+std::string ByIdLinkFor(const std::string& device, const std::filesystem::path& byIdDir) {
+  std::error_code ec;
+  const auto target = std::filesystem::weakly_canonical(device, ec);
+  if (ec || device.empty()) return "";
+  for (std::filesystem::directory_iterator it(byIdDir, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code linkEc;
+    if (std::filesystem::weakly_canonical(it->path(), linkEc) == target && !linkEc) return it->path().string();
+  }
+  return "";
+}
+
 std::optional<std::string> ResolveComPort(int n, const std::filesystem::path& portsDir,
                                           const std::vector<std::string>& orderedDevices) {
   if (n <= 0) return std::nullopt;

@@ -64,6 +64,22 @@ struct SerialPortInfo {
   int comNumber = 0;       // the COM number the terminal uses for it
   std::string device;      // for example /dev/ttyUSB0, or COM3 on Windows
   std::string description; // for example "USB serial adapter"
+  // USB adapters only (0 when unknown): vendor and product ids, the adapter's serial number,
+  // and the stable /dev/serial/by-id/... name that always leads to this adapter.
+  uint16_t vendorId = 0;
+  uint16_t productId = 0;
+  std::string serialNumber;
+  std::string byId;
+};
+
+// What the last attempt to open a COM number found: the device behind it and, when it would
+// not open, the system's reason and the usual remedy. Empty where the backend knows nothing.
+struct PortOpenReport {
+  int comNumber = 0;
+  std::string device;  // empty: no device has that COM number
+  bool opened = false;
+  std::string reason;  // the system's words, for example "Permission denied"
+  std::string remedy;  // what the operator can do about it
 };
 
 // Opens numbered ports and lists the ones the machine has.
@@ -73,4 +89,6 @@ class ISerialProvider {
   // Opens COM n for reading and writing, not shared; null with lastError set on failure.
   virtual std::unique_ptr<ISerialDevice> OpenPort(int comNumber, int& lastError) = 0;
   virtual std::vector<SerialPortInfo> ListPorts() = 0;
+  // What the last OpenPort found (the device, and why it failed when it did).
+  virtual PortOpenReport LastOpenReport() const { return {}; }
 };

@@ -18,5 +18,7 @@ void SleepUntilMonotonicUs(uint64_t t);
 // The wall clock now, to the whole second (the fraction is dropped).
 CivilTime UtcNow();
 CivilTime LocalNow();
+// The local civil time of a moment given in whole seconds since 1970 (UTC).
+CivilTime LocalAt(int64_t unixSeconds);
 
 }  // namespace time_ops

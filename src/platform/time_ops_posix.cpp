@@ -50,4 +50,11 @@ CivilTime LocalNow() {
   return FromTm(t);
 }
 
+CivilTime LocalAt(int64_t unixSeconds) {
+  const time_t at = static_cast<time_t>(unixSeconds);
+  struct tm t {};
+  localtime_r(&at, &t);
+  return FromTm(t);
+}
+
 }  // namespace time_ops

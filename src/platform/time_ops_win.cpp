@@ -103,4 +103,14 @@ CivilTime LocalNow() {
   return FromSystemTime(local);
 }
 
+CivilTime LocalAt(int64_t unixSeconds) {
+  // 100 ns steps since 1601.
+  const uint64_t ticks = static_cast<uint64_t>(unixSeconds + 11644473600LL) * 10000000ULL;
+  FILETIME ft{static_cast<DWORD>(ticks & 0xFFFFFFFFu), static_cast<DWORD>(ticks >> 32)};
+  SYSTEMTIME utc{}, local{};
+  ::FileTimeToSystemTime(&ft, &utc);
+  if (!::SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) local = utc;
+  return FromSystemTime(local);
+}
+
 }  // namespace time_ops

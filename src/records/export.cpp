@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "platform/session_log.h"
 #include "serial/transponder.h"
 
 namespace {
@@ -88,12 +89,17 @@ int CTransponder::ExportStatus() {
     std::getline(file, text, '\n');
   }
   const std::vector<std::string> lines = ExportLines(text);
+  if (LogActive()) LogEvent("export", std::to_string(lines.size()) + " pieces of " + path.string());
   for (size_t i = 0; i < lines.size(); ++i) {
     line.Assign(lines[i]);
     const bool answered = port.SendLine(line, 2, true);
+    if (LogActive())
+      LogEvent("export", "piece " + std::to_string(i + 1) + "/" + std::to_string(lines.size()) +
+                             (answered ? " answered" : " not answered"));
     if (!answered && i + 1 < lines.size()) return kExportNoAnswer;
   }
   line.Assign("END");
   port.SendLine(line, 0, true);
+  if (LogActive()) LogEvent("export", "done");
   return kExportDone;
 }

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/session_log.h"
+
 namespace {
 struct CursorScope {
   explicit CursorScope(const std::function<void(bool)>& f) : f_(f) {
@@ -21,17 +23,38 @@ CCommPort::~CCommPort() = default;
 
 void CCommPort::Fail(const char* what, int error) { lastErrorText_ = std::string(what) + std::to_string(error); }
 
+std::string CCommPort::PortText() const {
+  std::string t = "COM" + std::to_string(portNumber);
+  if (!lastOpen_.device.empty()) t += " " + lastOpen_.device;
+  return t;
+}
+
+void CCommPort::LogOpenFailure() {
+  if (!LogActive()) return;
+  std::string t = PortText() + " failed: " + lastErrorText_;
+  if (!lastOpen_.reason.empty()) t += ": " + lastOpen_.reason;
+  if (!lastOpen_.remedy.empty()) t += "; " + lastOpen_.remedy;
+  LogEvent("open", t);
+}
+
 bool CCommPort::Open(bool stripNulls) {
   if (isOpen) return true;
   CursorScope cursor(busyCursor);
+  lastOpen_ = PortOpenReport{};
+  lastOpen_.comNumber = portNumber;
   if (portNumber <= 0) {
     Fail("Illegal port ", 0);
+    LogOpenFailure();
     return false;
   }
   int error = 0;
   device_ = provider_.OpenPort(portNumber, error);
+  lastOpen_ = provider_.LastOpenReport();
+  lastOpen_.comNumber = portNumber;
   if (!device_) {
     Fail("Port open failed ", error);
+    lastOpen_.opened = false;
+    LogOpenFailure();
     return false;
   }
   device_->SetQueueSizes(4096, 1024);
@@ -39,6 +62,8 @@ bool CCommPort::Open(bool stripNulls) {
     Fail(what, device_->LastError());
     device_->Close();
     device_.reset();
+    lastOpen_.opened = false;
+    LogOpenFailure();
     return false;
   };
   LineSettings s;
@@ -71,19 +96,27 @@ bool CCommPort::Open(bool stripNulls) {
   if (!device_->SetTimeouts(t)) return failClosed("Write timeout setting failed ");
   timeouts = t;
   isOpen = true;
+  unplugged_ = false;
+  lastOpen_.opened = true;
+  if (LogActive()) LogEvent("open", PortText() + " " + std::to_string(s.baud) + " bit/s 8N1");
   return true;
 }
 
 void CCommPort::Close() {
   isOpen = false;
   if (device_) {
+    if (LogActive()) LogEvent("close", PortText());
     device_->Close();
     device_.reset();
   }
 }
 
 void CCommPort::CloseIfGone() {
-  if (device_ && (device_->Gone() || readsFailing_)) Close();
+  if (device_ && (device_->Gone() || readsFailing_)) {
+    unplugged_ = true;
+    if (LogActive()) LogEvent("gone", PortText() + (readsFailing_ ? " reads keep failing" : " vanished") + " (unplugged?)");
+    Close();
+  }
   readsFailing_ = false;
 }
 
@@ -103,15 +136,18 @@ bool CCommPort::SetBaudFromText(const char* text) {
   s.baud = rate;
   if (!device_->SetLineSettings(s)) {
     Fail("Set state failed ", device_->LastError());
+    if (LogActive()) LogEvent("rate", std::to_string(rate) + " bit/s refused: " + lastErrorText_);
     CloseIfGone();
     return false;
   }
   lineSettings = s;
+  if (LogActive()) LogEvent("rate", std::to_string(rate) + " bit/s");
   return true;
 }
 
 bool CCommPort::SendBreak() {
   if (!Open(true)) return false;
+  if (LogActive()) LogEvent("break", "50 ms");
   device_->SetBreak(true);
   Delay(50);
   device_->SetBreak(false);
@@ -133,10 +169,14 @@ bool CCommPort::ReadReply(TextSpan buffer, const std::function<bool()>& keepWait
   bool success = false;
   bool readFailed = false;
   int immediateFailures = 0;
+  // The raw bytes as they came, NULs included, for the session log.
+  const bool logging = LogActive();
+  std::string raw;
   do {
     uint8_t b = 0;
     const uint32_t before = clock_.Ticks();
     ReadResult r = device_->ReadByte(b);
+    if (logging && r == ReadResult::Byte) raw += static_cast<char>(b);
     if (r == ReadResult::Error) {
       if (!readFailed) Fail("Error reading ", device_->LastError());
       readFailed = true;
@@ -157,6 +197,11 @@ bool CCommPort::ReadReply(TextSpan buffer, const std::function<bool()>& keepWait
     }
   } while (!success && keepWaiting());
   if (buffer.capacity) buffer.data[len < buffer.capacity ? len : buffer.capacity - 1] = '\0';
+  if (logging) {
+    if (!raw.empty()) LogEvent("recv", EscapeBytes(raw));
+    if (readFailed) LogEvent("error", lastErrorText_);
+    if (!success) LogEvent("timeout", "no terminator " + EscapeBytes(std::string(1, static_cast<char>(terminator))));
+  }
   return success;
 }
 
@@ -164,6 +209,7 @@ bool CCommPort::Send(TextSpan buffer, int32_t seconds, bool uncounted, bool addC
   CursorScope cursor(busyCursor);
   // A send that cannot go out leaves no reply: the command must not pass for the unit's answer.
   if (!Open(false) || (!uncounted && failuresLeft < 1)) {
+    if (isOpen && LogActive()) LogEvent("refused", "counted exchange not sent: too many time-outs");
     if (seconds != 0) buffer.Clear();
     return false;
   }
@@ -175,7 +221,10 @@ bool CCommPort::Send(TextSpan buffer, int32_t seconds, bool uncounted, bool addC
   out.Assign(buffer.c_str() ? buffer.view() : std::string_view());
   if (addCrLf) out.Append("\r\n");
   size_t n = std::strlen(work);
-  if (n) device_->Write(work, n);
+  if (n) {
+    if (LogActive()) LogEvent("send", EscapeBytes(std::string_view(work, n)));
+    device_->Write(work, n);
+  }
   if (seconds == 0) {
     CloseIfGone();
     return true;
@@ -201,6 +250,7 @@ bool CCommPort::SendLineMs(TextSpan buffer, uint32_t milliseconds) {
   TextSpan out(work);
   out.Assign(buffer.view());
   out.Append("\r\n");
+  if (LogActive()) LogEvent("send", EscapeBytes(work));
   device_->Write(work, std::strlen(work));
   const uint32_t start = clock_.Ticks();
   bool ok = ReadReply(buffer, [&] { return clock_.Ticks() - start <= milliseconds && !device_->Gone(); });

@@ -40,6 +40,10 @@ class CCommPort {
   // The diagnostic text of the last failure ("Port open failed 2", ...). Nothing shows it.
   const std::string& LastErrorText() const { return lastErrorText_; }
   IClock& clock() { return clock_; }
+  // What the last Open found: the device behind the COM number and, when it failed, why.
+  const PortOpenReport& LastOpenReport() const { return lastOpen_; }
+  // The device vanished under an open port (unplugged); cleared by the next successful Open.
+  bool Unplugged() const { return unplugged_; }
   // Called with true while a port operation runs and false after it (the busy cursor).
   std::function<void(bool)> busyCursor;
 
@@ -49,6 +53,8 @@ class CCommPort {
   bool ReadReply(TextSpan buffer, const std::function<bool()>& keepWaiting);
   void Fail(const char* what, int error);
   void CloseIfGone();
+  std::string PortText() const;  // "COM3 /dev/ttyUSB0"
+  void LogOpenFailure();
 
   // Reads that fail at once, this many in a row, mean the device has gone although it does not
   // say so: a read that should wait 10 ms for a byte came back in under kImmediateMs.
@@ -60,4 +66,6 @@ class CCommPort {
   bool readsFailing_ = false;  // the device failed its reads at once, again and again
   std::unique_ptr<ISerialDevice> device_;
   std::string lastErrorText_;
+  PortOpenReport lastOpen_;
+  bool unplugged_ = false;
 };

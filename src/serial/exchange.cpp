@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/session_log.h"
 #include "platform/text_numbers.h"
 #include "serial/diagnostic_trace.h"
 #include "serial/transponder.h"
@@ -123,20 +124,41 @@ bool CTransponder::CheckBootPrompt() {
   return true;
 }
 
-int CTransponder::FindUnitPort(int firstPort, int count, std::vector<bool>& flags) {
+std::string CTransponder::OpenFailureText(const PortOpenReport& report) {
+  if (report.comNumber <= 0) return "No port was chosen";
+  std::string t = "COM" + std::to_string(report.comNumber);
+  if (report.device.empty()) return t + ": not present";
+  t += " (" + report.device + ") would not open";
+  if (!report.reason.empty()) t += ": " + report.reason;
+  if (!report.remedy.empty()) t += "\r\n  " + report.remedy;
+  return t;
+}
+
+int CTransponder::FindUnitPort(int firstPort, int count, std::vector<bool>& flags, std::vector<std::string>* tried) {
   const int end = firstPort + count;
   if (end > 0) flags.assign(static_cast<size_t>(end), false);
   for (int p = firstPort; p < end; ++p) {
     port.Close();
     port.portNumber = p;
-    if (!port.Open(true)) continue;
+    if (!port.Open(true)) {
+      if (tried) tried->push_back(OpenFailureText(port.LastOpenReport()));
+      continue;
+    }
     if (p >= 0) flags[static_cast<size_t>(p)] = true;
     char buf[100];
     TextSpan b(buf);
     b.Assign("#DASP,0");
     port.SendLineMs(b, 100);
     port.Close();
-    if (textnum::Contains(buf, "DASP OK")) return p;
+    const bool found = textnum::Contains(buf, "DASP OK");
+    if (tried) {
+      std::string t = "COM" + std::to_string(p) + " (" + port.LastOpenReport().device + "): ";
+      if (found) t += "the unit answered";
+      else if (buf[0]) t += "answered, but not as a unit: " + EscapeBytes(std::string(buf).substr(0, 40));
+      else t += "no answer to #DASP,0 within 100 ms";
+      tried->push_back(t);
+    }
+    if (found) return p;
   }
   return 0;
 }
@@ -168,7 +190,10 @@ void CTransponder::ShowBusy() {
   }
 }
 
-void CTransponder::SetBusyCaption(const char* caption) { op.SetBusyCaption(caption ? caption : ""); }
+void CTransponder::SetBusyCaption(const char* caption) {
+  if (LogActive()) LogEvent("caption", EscapeBytes(caption ? caption : ""));
+  op.SetBusyCaption(caption ? caption : "");
+}
 
 void CTransponder::HideBusy() {
   if (serial.busyShown) op.HideBusy();

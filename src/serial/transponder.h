@@ -45,8 +45,12 @@ class CTransponder {
   bool Exchange(const char* command, TextSpan reply, bool uncounted = false, bool singleAttempt = false);
   bool CheckComms(int budget);
   bool CheckBootPrompt();
-  // flags is resized to first + count and flag p set for each port p that opened.
-  int FindUnitPort(int firstPort, int count, std::vector<bool>& flags);
+  // flags is resized to first + count and flag p set for each port p that opened. tried, when
+  // given, gets one line a port: "COM2 (/dev/ttyS0): no answer", "... would not open: ...".
+  int FindUnitPort(int firstPort, int count, std::vector<bool>& flags, std::vector<std::string>* tried = nullptr);
+  // "COM3 (/dev/ttyUSB0) would not open: Permission denied" and the remedy on a second line,
+  // from what the port's last Open found.
+  static std::string OpenFailureText(const PortOpenReport& report);
   static bool ExtractValue(const char* source, const char* key, TextSpan value);
   static void CopyField(TextSpan destination, const char* source);
   static void CleanReply(const char* source, TextSpan destination);

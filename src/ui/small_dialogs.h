@@ -29,10 +29,24 @@ class CPortSelectDlg {
   // number and its description, from the ports the machine lists.
   static std::string DetailsFor(int port, const std::vector<SerialPortInfo>& ports);
 
+  // The port table under the list, one row a port the machine lists: these columns.
+  static constexpr int kColumns = 6;
+  static const std::array<const char*, kColumns> kColumnTitles;
+  static std::array<std::string, kColumns> RowFor(const SerialPortInfo& info);
+
+  // Follows the ports the machine lists now while the dialog is open: a port that appeared is
+  // added to the list, one that vanished is taken off. True when the entries changed. The
+  // first call only notes what is listed.
+  bool FollowPorts(const std::vector<SerialPortInfo>& listed);
+
   std::array<bool, kLastPort + 1> portPresent{};
   int chosenPort = 0;
   std::string selectedText;
   std::vector<std::string> entries;
+
+ private:
+  std::vector<int> listed_;
+  bool listedKnown_ = false;
 };
 
 inline constexpr const char* kNoPortsText = "Failed to find any Comm ports\r\nCheck for valid device drivers";

@@ -96,13 +96,19 @@ void CTesterDlg::OnTimer(int id) {
   unit.SetBusyCaption("Searching for Velmoor");
   rawReplies = true;
   std::vector<bool> flags;
-  unitPort = unit.FindUnitPort(1, CPortSelectDlg::kLastPort, flags);
+  std::vector<std::string> tried;
+  unitPort = unit.FindUnitPort(1, CPortSelectDlg::kLastPort, flags, &tried);
   portSelect.SetPresent(flags);
   unit.HideBusy();
   if (unitPort > 0) {
     char text[64];
     std::snprintf(text, sizeof text, "Velmoor detected on Comm %d", unitPort);
     paneText = text;
+  } else {
+    // What each port did, in view while the operator chooses one.
+    paneText = "No unit answered. The ports tried:";
+    for (const auto& t : tried) paneText += "\r\n" + t;
+    Push();
   }
   ConnectToUnit();
   lastReplyHeader = 0;
@@ -132,7 +138,12 @@ void CTesterDlg::ConnectToUnit() {
   }
   unit.port.Close();
   unit.port.portNumber = unitPort;
-  if (!unit.port.Open(true)) unit.op.MessageBox("Failed to connect to comm port!", kDefaultCaption, MbButtons::Ok, MbIcon::None);
+  if (!unit.port.Open(true)) {
+    unit.op.MessageBox("Failed to connect to comm port!", kDefaultCaption, MbButtons::Ok, MbIcon::None);
+    // Why, after the box: the device, the system's reason and the usual remedy.
+    if (!paneText.empty()) paneText += "\r\n\r\n";
+    paneText += CTransponder::OpenFailureText(unit.port.LastOpenReport());
+  }
 }
 
 void CTesterDlg::ShowUnitActions() {

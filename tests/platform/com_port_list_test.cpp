@@ -16,11 +16,11 @@ TEST(ComPortNames, NumberOfName) {
 }
 
 TEST(ComPortNames, ListIsOrderedOnePerNumberAndDescribed) {
-  auto list = ComPortList({{12, "COM12", "USB Serial Port (COM12)"},
-                           {0, "LPT1", "printer"},
-                           {3, "COM3", ""},
-                           {12, "COM12", "a second entry"},
-                           {1, "COM1", "\\Device\\Serial0"}});
+  auto list = ComPortList({{12, "COM12", "USB Serial Port (COM12)", 0, 0, "", ""},
+                           {0, "LPT1", "printer", 0, 0, "", ""},
+                           {3, "COM3", "", 0, 0, "", ""},
+                           {12, "COM12", "a second entry", 0, 0, "", ""},
+                           {1, "COM1", "\\Device\\Serial0", 0, 0, "", ""}});
   ASSERT_EQ(list.size(), 3u);
   EXPECT_EQ(list[0].device, "COM1");
   EXPECT_EQ(list[1].description, "serial device");

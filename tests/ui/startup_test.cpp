@@ -66,7 +66,12 @@ TEST(Startup, NoUnitAnsweringAsksForOneOfThePortsThatOpened) {
   EXPECT_TRUE(w.bench.port.isOpen);
   EXPECT_EQ(w.bench.port.portNumber, 3);
   EXPECT_TRUE(w.op.boxes.empty());
-  EXPECT_EQ(w.dlg->paneText, "");
+  // The pane says what each port did, in view while the operator chooses.
+  EXPECT_EQ(w.dlg->paneText,
+            "No unit answered. The ports tried:\r\nCOM1 (sim:COM1): no answer to #DASP,0 within 100 ms\r\n"
+            "COM2: not present\r\nCOM3 (sim:COM3): no answer to #DASP,0 within 100 ms\r\nCOM4: not present\r\n"
+            "COM5: not present\r\nCOM6: not present\r\nCOM7: not present\r\nCOM8: not present\r\n"
+            "COM9: not present\r\nCOM10: not present");
   EXPECT_FALSE(w.dlg->ended);
 }
 

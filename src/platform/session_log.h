@@ -1,0 +1,105 @@
+// The session log of the wire: every line the terminal sends and every reply it reads (raw
+// bytes, escaped), opens, closes, rate changes, breaks, the busy captions, the trace lines, the
+// program load and the export, one line per event with a millisecond timestamp, in
+// ROOT/T7Status/logs/YYYY-MM-DD.log (local date). A writer thread owns the file; callers only
+// queue a line, so an exchange never waits on the disk. When the queue is full the line is
+// counted as dropped and the count is logged later. At most 20 MB a day (then one line says the
+// cap was reached) and 30 days kept (older files are removed when the log starts).
+#pragma once
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <cstdio>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "platform/paths.h"
+
+class SessionLog {
+ public:
+  using TimePoint = std::chrono::system_clock::time_point;
+  struct Settings {
+    std::filesystem::path folder;                  // where the day files go
+    uint64_t dailyCapBytes = 20ull * 1024 * 1024;  // per day file
+    int keepDays = 30;
+    size_t queueLimit = 20000;                     // lines waiting for the writer
+    std::function<TimePoint()> now = [] { return std::chrono::system_clock::now(); };
+  };
+
+  explicit SessionLog(Settings settings);
+  ~SessionLog();  // writes what is queued, then stops the writer
+  SessionLog(const SessionLog&) = delete;
+  SessionLog& operator=(const SessionLog&) = delete;
+
+  // The process-wide log, set up by one call that any main() makes: on (enabled) in
+  // paths' StatusDir()/logs, removing day files older than 30 days; off does nothing.
+  // program names the program in the log's first line. Returns the log, or null when off.
+  static SessionLog* Start(const DataPaths& paths, bool enabled, const std::string& program = "");
+  // Writes what is queued and ends the process-wide log (also safe when none was started).
+  static void Stop();
+  static SessionLog* Get() { return current_.load(std::memory_order_acquire); }
+
+  // Queues one event; never waits on the disk. kind is one word ("send", "recv", "open" ...).
+  void Write(std::string_view kind, std::string_view text);
+  // Waits until everything queued so far is on disk (or given up as unwritable).
+  void Flush();
+  // Why the log cannot be written, once: empty until then, and empty after it was taken.
+  std::string TakeFailure();
+  uint64_t Dropped() const { return droppedTotal_.load(); }
+  const std::filesystem::path& Folder() const { return settings_.folder; }
+  // The day file for a time (local date).
+  std::filesystem::path FileFor(TimePoint t) const;
+  // Removes day files (YYYY-MM-DD.log) dated keepDays or more before the day of now.
+  void RemoveOldFiles();
+
+ private:
+  struct Entry {
+    TimePoint at;
+    std::string kind;
+    std::string text;
+  };
+  void Run();
+  void WriteEntry(const Entry& e);
+  void WriteLine(const std::string& date, const std::string& line);
+  void NoteFailure(const std::string& why);
+
+  Settings settings_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::condition_variable drained_;
+  std::deque<Entry> queue_;
+  uint64_t queued_ = 0;   // entries ever queued
+  uint64_t written_ = 0;  // entries the writer has finished with
+  bool stopping_ = false;
+  std::atomic<uint64_t> dropped_{0};       // not yet reported in the log
+  std::atomic<uint64_t> droppedTotal_{0};  // ever
+  std::string failure_;
+  bool failureNoted_ = false;
+  // Writer thread only.
+  std::FILE* file_ = nullptr;
+  std::string fileDate_;
+  uint64_t fileBytes_ = 0;
+  bool capReached_ = false;
+  bool broken_ = false;  // this day's file cannot be written
+  std::thread writer_;
+
+  static std::atomic<SessionLog*> current_;
+};
+
+// Into the process-wide log, when there is one.
+inline void LogEvent(std::string_view kind, std::string_view text) {
+  if (SessionLog* log = SessionLog::Get()) log->Write(kind, text);
+}
+inline bool LogActive() { return SessionLog::Get() != nullptr; }
+
+// Bytes as the log shows them: printable ASCII as it is, backslash doubled, CR, LF and TAB as
+// \r \n \t, everything else as \xHH.
+std::string EscapeBytes(std::string_view bytes);
+// The reverse of EscapeBytes (for reading a log back).
+std::string UnescapeBytes(std::string_view text);

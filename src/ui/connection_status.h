@@ -1,0 +1,25 @@
+// The status line under the main window's controls: the port (COM n and its device), the rate,
+// the unit's identity and serial number once a status read has them, whether the unit is in its
+// bootloader, and "unplugged" while the adapter is gone. Plain state; the Qt window draws it.
+#pragma once
+#include <cstdint>
+#include <string>
+
+class CTesterDlg;
+
+struct ConnectionStatus {
+  int comNumber = 0;
+  std::string device;       // empty until the port was opened once
+  bool open = false;
+  uint32_t baud = 0;
+  bool unplugged = false;   // the device vanished under the open port
+  std::string openProblem;  // why the last open failed (empty when it did not)
+  int32_t unitId = -1;      // -1: not read yet
+  std::string serialNumber;
+  bool bootloader = false;
+
+  static ConnectionStatus Of(const CTesterDlg& dlg);
+  // devicePresent: whether the device still exists now (the window checks it once a second).
+  std::string Text(bool devicePresent = true) const;
+  bool operator==(const ConnectionStatus&) const = default;
+};

@@ -1,0 +1,89 @@
+// Why a port will not open, and the stable by-id names of adapters.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <fstream>
+
+#include "platform/port_diagnosis.h"
+#include "platform/port_names.h"
+#include "tests/support/test_bench.h"
+
+namespace {
+
+std::string OwnProgram() {
+  std::ifstream in("/proc/self/comm");
+  std::string name;
+  std::getline(in, name);
+  return name;
+}
+
+PortFacts Facts(PortFailure failure, const char* device, std::vector<PortHolder> holders = {},
+                bool accessDenied = false, const char* group = "", bool userInGroup = true) {
+  return PortFacts{failure, device, std::move(holders), accessDenied, group, userInGroup};
+}
+
+TEST(PortDiagnosis, TheRemedyFollowsTheFacts) {
+  const PortHolder minicom{4242, "minicom"};
+  const struct {
+    const char* name;
+    PortFacts facts;
+    const char* remedy;
+  } cases[] = {
+      {"unplugged", Facts(PortFailure::NotFound, "/dev/ttyUSB0"), "the device is not there: is the adapter plugged in?"},
+      {"held", Facts(PortFailure::Permission, "/dev/ttyUSB0", {minicom}),
+       "held by another program: minicom (pid 4242); close it and try again"},
+      {"not in the group", Facts(PortFailure::Permission, "/dev/ttyUSB0", {}, true, "dialout", false),
+       "this user is not in the 'dialout' group that owns /dev/ttyUSB0: run 'sudo usermod -aG dialout $USER', "
+       "then log out and in again"},
+      {"in the group, still denied", Facts(PortFailure::Permission, "/dev/ttyS0", {}, true, "dialout", true),
+       "this user may not read and write /dev/ttyS0"},
+      {"busy, nobody named", Facts(PortFailure::Busy, "/dev/ttyACM0"), "another program may have it open ('fuser /dev/ttyACM0'"},
+      {"other", Facts(PortFailure::Other, "/dev/ttyS1"), ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string remedy = PortRemedy(c.facts);
+    EXPECT_EQ(remedy.rfind(c.remedy, 0), 0u) << remedy;
+    EXPECT_EQ(remedy.empty(), *c.remedy == '\0');
+  }
+}
+
+TEST(PortDiagnosis, TheLockFileAndTheOpenFilesNameTheHolder) {
+  const auto dir = FreshTempDir("lock");
+  // The usual form: the pid in ASCII, padded to ten characters.
+  char text[16];
+  std::snprintf(text, sizeof text, "%10d\n", static_cast<int>(::getpid()));
+  std::ofstream(dir / "LCK..ttyUSB7") << text;
+  const auto holder = LockFileHolder("/dev/ttyUSB7", {dir / "none", dir});
+  ASSERT_TRUE(holder.has_value());
+  EXPECT_EQ(holder->pid, ::getpid());
+  EXPECT_EQ(holder->program, OwnProgram());
+  // A lock left behind by a program that has ended names nobody.
+  std::ofstream(dir / "LCK..ttyUSB8") << "  99999999\n";
+  EXPECT_FALSE(LockFileHolder("/dev/ttyUSB8", {dir}).has_value());
+  EXPECT_FALSE(LockFileHolder("/dev/ttyUSB9", {dir}).has_value());
+
+  // A file this process holds open is found among its open files.
+  const auto held = dir / "device";
+  std::ofstream keep(held);
+  bool found = false;
+  for (const auto& h : OpenFileHolders(held.string())) found |= h.pid == ::getpid();
+  EXPECT_TRUE(found);
+  std::filesystem::remove_all(dir);
+}
+
+TEST(PortNames, TheByIdLinkOfADevice) {
+  const auto dir = FreshTempDir("byid");
+  std::ofstream(dir / "ttyUSB0");
+  std::ofstream(dir / "ttyUSB1");
+  std::filesystem::create_directories(dir / "by-id");
+  const auto link = dir / "by-id" / "usb-FTDI_FT232R_USB_UART_A10K3XYZ-if00-port0";
+  std::filesystem::create_symlink("../ttyUSB1", link);
+  EXPECT_EQ(ByIdLinkFor((dir / "ttyUSB1").string(), dir / "by-id"), link.string());
+  EXPECT_EQ(ByIdLinkFor((dir / "ttyUSB0").string(), dir / "by-id"), "");
+  EXPECT_EQ(ByIdLinkFor((dir / "ttyUSB1").string(), dir / "no-such-folder"), "");
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace

@@ -1,0 +1,57 @@
+// The program's command line: --help and --version print and end with 0, a wrong option prints
+// the usage and ends with 2, and the options that run the program are read.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "app_options.h"
+
+namespace {
+
+AppOptions Parse(std::vector<const char*> args) {
+  args.insert(args.begin(), "velmoor-terminal");
+  return ParseCommandLine(static_cast<int>(args.size()), const_cast<char**>(args.data()));
+}
+
+TEST(CommandLine, EachOptionDoesWhatItSays) {
+  const struct {
+    std::vector<const char*> args;
+    bool ok;
+    int exitCode;
+    const char* message;  // the start of what is printed
+  } cases[] = {
+      {{"--help"}, false, 0, "Usage: velmoor-terminal [options]"},
+      {{"-h"}, false, 0, "Usage: velmoor-terminal [options]"},
+      {{"--version"}, false, 0, "velmoor-terminal "},
+      {{"--frobnicate"}, false, 2, "Unknown option 'frobnicate'."},
+      {{"stray"}, false, 2, "Unexpected argument 'stray'."},
+      {{"--root"}, false, 2, "Missing value after '--root'."},
+      {{"--simulate", "--no-log", "--root", "/tmp/bench"}, true, 0, ""},
+      {{"--root=/tmp/x", "-platform", "offscreen"}, true, 0, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.empty() ? "" : c.args[0]);
+    const AppOptions o = Parse(c.args);
+    EXPECT_EQ(o.ok, c.ok);
+    EXPECT_EQ(o.exitCode, c.exitCode);
+    EXPECT_EQ(o.message.rfind(c.message, 0), 0u) << o.message;
+    if (c.exitCode == 2) {
+      EXPECT_NE(o.message.find("Usage: velmoor-terminal"), std::string::npos);
+    }
+  }
+  const AppOptions help = Parse({"--help"});
+  for (const char* option : {"--simulate", "--root <DIR>", "--no-log", "--version"})
+    EXPECT_NE(help.message.find(option), std::string::npos) << option;
+  EXPECT_EQ(Parse({"--version"}).message, std::string("velmoor-terminal ") + ProgramVersion() + "\n");
+
+  const AppOptions run = Parse({"--simulate", "--no-log", "--root", "/tmp/bench"});
+  EXPECT_TRUE(run.simulate);
+  EXPECT_FALSE(run.log);
+  EXPECT_EQ(run.paths.StatusDir(), std::filesystem::path("/tmp/bench/T7Status"));
+  const AppOptions plain = Parse({"--root=/tmp/x", "-platform", "offscreen"});
+  EXPECT_FALSE(plain.simulate);
+  EXPECT_TRUE(plain.log);
+  EXPECT_EQ(plain.paths.root, std::filesystem::path("/tmp/x"));
+}
+
+}  // namespace

@@ -1,0 +1,84 @@
+// The status line under the window's controls follows the connection: the port and its rate,
+// the unit once read, "unplugged" while the adapter is out, and a port that will not open.
+#include <gtest/gtest.h>
+
+#include "tests/ui/ui_support.h"
+#include "ui/connection_status.h"
+
+namespace {
+
+std::string Line(WindowOnBench& w) { return ConnectionStatus::Of(*w.dlg).Text(); }
+
+TEST(ConnectionStatusLine, FollowsTheUnitThroughUnpluggingAndPluggingBack) {
+  WindowOnBench w;
+  w.Start();
+  EXPECT_EQ(Line(w), "Port: COM4 (sim:COM4)  |  9600 bit/s  |  unit not read yet");
+  w.dlg->OnCommand(ctl::kGeneralStatus);
+  const std::string connected = Line(w);
+  EXPECT_EQ(connected.rfind("Port: COM4 (sim:COM4)  |  9600 bit/s  |  unit 1A2B3C, serial ", 0), 0u) << connected;
+  EXPECT_NE(connected.find("  |  not in its bootloader"), std::string::npos);
+
+  // Pulled out: the next action fails and the line says so.
+  w.bench.line().unplugged = true;
+  w.dlg->OnCommand(ctl::kReadSensors);
+  EXPECT_NE(Line(w).find("  |  unplugged: plug the adapter back in"), std::string::npos) << Line(w);
+  // Plugged back: the next action finds the unit on its port, without a restart.
+  w.bench.line().unplugged = false;
+  const size_t boxes = w.op.boxes.size();
+  w.dlg->OnCommand(ctl::kGeneralStatus);
+  EXPECT_EQ(w.op.boxes.size(), boxes) << w.op.boxes.back().text;
+  EXPECT_EQ(Line(w), connected);
+  // A device the window no longer finds reads as unplugged before any action notices.
+  EXPECT_NE(ConnectionStatus::Of(*w.dlg).Text(false).find("unplugged"), std::string::npos);
+}
+
+TEST(ConnectionStatusLine, APortThatWillNotOpenSaysWhyInTheLineAndThePane) {
+  WindowOnBench w(12, 0);
+  w.bench.provider.AddPort(2);
+  w.bench.provider.AddPort(3).inUse = true;  // another program holds it
+  w.op.portChoices.push_back(PortChoice{3});  // typed in
+  w.Start();
+  ASSERT_EQ(w.op.boxes.size(), 1u);
+  EXPECT_EQ(w.op.boxes[0].text, "Failed to connect to comm port!") << "the box keeps its text";
+  EXPECT_EQ(Line(w), "Port: COM3 (sim:COM3)  |  will not open: in use  |  unit not read yet");
+  const std::string why = "COM3 (sim:COM3) would not open: in use\r\n  close the other program that holds it";
+  EXPECT_EQ(w.dlg->paneText.substr(w.dlg->paneText.size() - why.size()), why) << w.dlg->paneText;
+  EXPECT_NE(w.dlg->paneText.find("COM3 (sim:COM3) would not open: in use\r\n  close the other program that holds it\r\nCOM4: not present"),
+            std::string::npos)
+      << "the search's list names it too";
+}
+
+TEST(PortSelection, DetailsAndTheTableRowNameTheAdapter) {
+  std::vector<SerialPortInfo> ports(2);
+  ports[0] = {1, "/dev/ttyUSB0", "USB serial adapter", 0x0403, 0x6001, "A10K3XYZ",
+              "/dev/serial/by-id/usb-FTDI_A10K3XYZ-if00-port0"};
+  ports[1].comNumber = 3;
+  ports[1].device = "/dev/ttyS0";
+  EXPECT_EQ(CPortSelectDlg::DetailsFor(1, ports),
+            "Device: /dev/ttyUSB0\nUSB serial adapter\nUSB 0403:6001  serial A10K3XYZ\n"
+            "/dev/serial/by-id/usb-FTDI_A10K3XYZ-if00-port0");
+  EXPECT_EQ(CPortSelectDlg::RowFor(ports[0]),
+            (std::array<std::string, 6>{"COMM  1", "/dev/ttyUSB0", "USB serial adapter", "0403:6001", "A10K3XYZ",
+                                        "/dev/serial/by-id/usb-FTDI_A10K3XYZ-if00-port0"}));
+  EXPECT_EQ(CPortSelectDlg::RowFor(ports[1]), (std::array<std::string, 6>{"COMM  3", "/dev/ttyS0", "", "", "", ""}));
+}
+
+TEST(PortSelection, TheListFollowsPortsThatComeAndGo) {
+  CPortSelectDlg d;
+  d.SetPresent({false, true, false, true});  // the search opened COM1 and COM3
+  ASSERT_TRUE(d.Open());
+  std::vector<SerialPortInfo> listed(3);
+  listed[0].comNumber = 1;
+  listed[1].comNumber = 3;
+  listed[2].comNumber = 4;  // listed, but it did not open for the search
+  EXPECT_FALSE(d.FollowPorts(listed)) << "the first listing only notes what is there";
+  EXPECT_EQ(d.entries, (std::vector<std::string>{"COMM  1", "COMM  3"}));
+  listed.erase(listed.begin());  // COM1 pulled out
+  listed.push_back({});
+  listed.back().comNumber = 5;  // COM5 plugged in
+  EXPECT_TRUE(d.FollowPorts(listed));
+  EXPECT_EQ(d.entries, (std::vector<std::string>{"COMM  3", "COMM  5"}));
+  EXPECT_FALSE(d.FollowPorts(listed));
+}
+
+}  // namespace
