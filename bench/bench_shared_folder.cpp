@@ -101,14 +101,7 @@ int main() {
   fs::remove_all(root);
   DataPaths paths{root};
   paths.CreateFolders();
-  {
-    CStatusXml doc;
-    for (int i = 0; i < kUnits; ++i) {
-      StatusEntry e = RealisticEntry(i);
-      doc.WriteUnit(e.checks, e.status);
-    }
-    doc.Save(paths.CurrentStatusFile());
-  }
+  WriteRealisticFile(kUnits, paths.CurrentStatusFile());
   std::printf("current-status file: %d units, %.1f MB; each terminal %d status reads, one every 3 to 6 s\n",
               kUnits, fs::file_size(paths.CurrentStatusFile()) / 1e6, kSaves);
   const Figures alone = Run(root, 1);

@@ -135,14 +135,7 @@ bool Run(int units, int rounds) {
   fs::remove_all(root);
   DataPaths paths{root};
   paths.CreateFolders();
-  {
-    CStatusXml doc;
-    for (int i = 0; i < units; ++i) {
-      StatusEntry e = RealisticEntry(i);
-      doc.WriteUnit(e.checks, e.status);
-    }
-    doc.Save(paths.CurrentStatusFile());
-  }
+  WriteRealisticFile(units, paths.CurrentStatusFile());
   const double fileBytes = static_cast<double>(fs::file_size(paths.CurrentStatusFile()));
   Figures base = Measure("pugixml", root, units, rounds);
   Figures steady = Measure("steady", root, units, rounds);

@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 
 #include "records/status_xml.h"
 
@@ -77,4 +78,14 @@ inline StatusEntry RealisticEntry(int i) {
   e.checks.ReleaseTime = t;
   e.checks.ReleaseResult = 0;
   return e;
+}
+
+// A status file of `units` realistic units, written at `path`.
+inline void WriteRealisticFile(int units, const std::filesystem::path& path) {
+  CStatusXml doc;
+  for (int i = 0; i < units; ++i) {
+    StatusEntry e = RealisticEntry(i);
+    doc.WriteUnit(e.checks, e.status);
+  }
+  doc.Save(path);
 }
