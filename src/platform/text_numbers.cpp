@@ -41,11 +41,15 @@ std::optional<int64_t> SignedDigits(std::string_view text, int64_t low, int64_t 
   used = static_cast<size_t>(end - text.data());
   // Beyond 64 bits is beyond every range asked for.
   if (ec == std::errc::result_out_of_range) return negative ? low : high;
+  // The value is formed in unsigned arithmetic, so the most negative 64-bit number never
+  // passes through a signed negation.
   if (negative) {
     const uint64_t limit = low < 0 ? static_cast<uint64_t>(-(low + 1)) + 1 : 0;
-    return magnitude > limit ? low : -static_cast<int64_t>(magnitude);
+    if (magnitude > limit) return low;
+    return std::clamp(static_cast<int64_t>(0 - magnitude), low, high);
   }
-  return magnitude > static_cast<uint64_t>(high) ? high : static_cast<int64_t>(magnitude);
+  if (high < 0 || magnitude > static_cast<uint64_t>(high)) return high;
+  return std::max(static_cast<int64_t>(magnitude), low);
 }
 
 }  // namespace
