@@ -80,8 +80,8 @@ struct Run {
 };
 
 Run TimeFileStatus(int units) {
-  const fs::path root = fs::temp_directory_path() / ("vt-bench-file-status-" + std::to_string(::getpid()) + "-" +
-                                                      std::to_string(units));
+  const fs::path root =
+      fs::temp_directory_path() / ("vt-bench-file-status-" + std::to_string(::getpid()) + "-" + std::to_string(units));
   fs::remove_all(root);
   DataPaths paths{root};
   paths.CreateFolders();

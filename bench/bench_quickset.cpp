@@ -108,17 +108,17 @@ struct Floor {
 
 bool IsParameterCommand(int n) {
   switch (n) {
+    // clang-format off
     case 23: case 30: case 33: case 37: case 39: case 41: case 42: case 43:
     case 44: case 45: case 46: case 47: case 48: case 63: case 67:
       return true;
     default:
       return false;
+      // clang-format on
   }
 }
 
-int GcmdNumber(const std::string& line) {
-  return line.rfind("#GCMD,", 0) == 0 ? std::atoi(line.c_str() + 6) : -1;
-}
+int GcmdNumber(const std::string& line) { return line.rfind("#GCMD,", 0) == 0 ? std::atoi(line.c_str() + 6) : -1; }
 
 Floor ComputeFloor(const Ledger& ledger, const SimUnit& unit) {
   Floor f;
@@ -245,7 +245,8 @@ void Print(const char* title, const Run& r) {
   std::printf("%s\n", title);
   std::printf("  exchanges %d (%.1f ms), probes %d of which %d unanswered (%.1f ms), pauses %.1f ms\n", f.exchanges,
               f.exchangesMs, f.probes, f.unansweredProbes, f.probesMs, f.pausesMs);
-  if (f.unansweredExchanges) std::printf("  exchanges that got no answer: %d (not in the floor)\n", f.unansweredExchanges);
+  if (f.unansweredExchanges)
+    std::printf("  exchanges that got no answer: %d (not in the floor)\n", f.unansweredExchanges);
   std::printf("  measured / computed floor: %.3f ms / %.3f ms = %.6f (target 1.000000; the flow's own %+.3f ms)\n",
               r.measuredMs, f.Total(), r.measuredMs / f.Total(), own);
   std::printf("  boxes:");
@@ -259,8 +260,7 @@ void Print(const char* title, const Run& r) {
 }  // namespace
 
 int main() {
-  Print("Quick set A3, High, Maximum; unit set correctly; left enabled",
-        QuickSet({MbAnswer::Yes}, ""));
+  Print("Quick set A3, High, Maximum; unit set correctly; left enabled", QuickSet({MbAnswer::Yes}, ""));
   Print("Quick set A3 on a unit that ignores its TAT; two retries, then No; disabled",
         QuickSet({MbAnswer::Yes, MbAnswer::Yes, MbAnswer::No, MbAnswer::No}, "Tat"));
   return 0;

@@ -102,14 +102,14 @@ int main() {
   DataPaths paths{root};
   paths.CreateFolders();
   WriteRealisticFile(kUnits, paths.CurrentStatusFile());
-  std::printf("current-status file: %d units, %.1f MB; each terminal %d status reads, one every 3 to 6 s\n",
-              kUnits, fs::file_size(paths.CurrentStatusFile()) / 1e6, kSaves);
+  std::printf("current-status file: %d units, %.1f MB; each terminal %d status reads, one every 3 to 6 s\n", kUnits,
+              fs::file_size(paths.CurrentStatusFile()) / 1e6, kSaves);
   const Figures alone = Run(root, 1);
   const Figures four = Run(root, 4);
   std::printf("one terminal alone:   mean %.1f ms, median %.1f ms, worst %.1f ms\n", alone.mean * 1e3,
               alone.median * 1e3, alone.worst * 1e3);
-  std::printf("four terminals:       mean %.1f ms, median %.1f ms, worst %.1f ms\n", four.mean * 1e3,
-              four.median * 1e3, four.worst * 1e3);
+  std::printf("four terminals:       mean %.1f ms, median %.1f ms, worst %.1f ms\n", four.mean * 1e3, four.median * 1e3,
+              four.worst * 1e3);
   const double ratio = alone.mean > 0 ? four.mean / alone.mean : 0;
   std::printf("four / alone (mean):  %.2f (target < 2)\n", ratio);
   fs::remove_all(root);

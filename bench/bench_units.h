@@ -50,6 +50,7 @@ inline StatusEntry RealisticEntry(int i) {
   s.String2 =
       "#INFO\\\\/Velmoor T7 transponder\\\\/Main V1.2B 2019 DAS 2.04\\\\/Wideband card WB 4.11\\\\/"
       "Pressure sensor 3000 m, accuracy 0.01%\\\\/Inclinometer fitted\\\\/Battery Lithium x2\\\\/";
+  // clang-format off
   for (int32_t* v : {&s.CPD, &s.DetectThreshold, &s.LinearGain, &s.RxGain, &s.CPU, &s.CPJ, &s.CPT, &s.CPS, &s.CPL,
                      &s.CPA, &s.CWTIndex, &s.CWRIndex, &s.CWCIndex, &s.BlockIndex, &s.AltCIFChannel,
                      &s.CIFReplyCHannel, &s.Warning, &s.Override, &s.Count, &s.RangingType, &s.FEEnabled,
@@ -58,6 +59,7 @@ inline StatusEntry RealisticEntry(int i) {
                      &s.DownlinkInterPacketTime, &s.DataDelay, &s.UplinkPacketDelay, &s.CommandWaitDelay,
                      &s.CommandReplyType, &s.InterCharacterTime, &s.ExternalSync, &s.InclinometerInteralScale,
                      &s.InclinometerExternalScale, &s.GenericFormat})
+    // clang-format on
     *v = (i * 7 + static_cast<int>(reinterpret_cast<uintptr_t>(v) % 13)) % 10;
   s.Tat = 12.5f;
   s.Voltage = 14.2f;

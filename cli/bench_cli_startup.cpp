@@ -54,7 +54,8 @@ int main(int argc, char** argv) {
     if (!ParseCliOptions(5, args, o, message)) return 1;
     std::FILE* null = std::fopen("/dev/null", "w");
     const auto t0 = Clock::now();
-    const int code = RunCli(o, [](const DataPaths&) { return std::unique_ptr<ISerialProvider>(); }, null, null);
+    const int code = RunCli(
+        o, [](const DataPaths&) { return std::unique_ptr<ISerialProvider>(); }, null, null);
     inProcess.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
     std::fclose(null);
     if (code != 0) return 1;

@@ -121,6 +121,4 @@ DialogEnd CliOperator::RunAdvancedDialog(CAdvancedDlg&) {
   throw CliUsageError("this unit has no quickset schemes (its settings need the window's advanced dialog)");
 }
 
-DialogEnd CliOperator::RunAddressDialog(CAddressDlg&) {
-  throw CliUsageError("the address dialog needs the window");
-}
+DialogEnd CliOperator::RunAddressDialog(CAddressDlg&) { throw CliUsageError("the address dialog needs the window"); }

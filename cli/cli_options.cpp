@@ -6,8 +6,8 @@
 
 namespace {
 
-const std::set<std::string> kCommands = {"ports", "status", "sensors", "set-time", "self-test", "release-test",
-                                         "report", "apply", "quickset", "load", "run"};
+const std::set<std::string> kCommands = {"ports",  "status", "sensors",  "set-time", "self-test", "release-test",
+                                         "report", "apply",  "quickset", "load",     "run"};
 
 // Positional arguments each subcommand takes.
 size_t ArgsOf(const std::string& c) { return c == "quickset" || c == "load" || c == "run" ? 1 : 0; }

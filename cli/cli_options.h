@@ -8,8 +8,8 @@
 #include "platform/paths.h"
 
 struct CliOptions {
-  std::string command;               // ports, status, sensors, ... ; empty with --help/--version
-  std::vector<std::string> args;     // the subcommand's positional arguments
+  std::string command;            // ports, status, sensors, ... ; empty with --help/--version
+  std::vector<std::string> args;  // the subcommand's positional arguments
   DataPaths paths;
   bool simulate = false;
   std::string simSwitches;           // --simulate=LIST (test switches, see sim/sim_switches.h)
@@ -27,11 +27,11 @@ struct CliOptions {
 
 // Exit codes.
 namespace cli_exit {
-inline constexpr int kDone = 0;      // done and verified
-inline constexpr int kRefused = 1;   // the unit said no, or a check failed
-inline constexpr int kUsage = 2;     // the command line (or an unanswered question)
-inline constexpr int kNoUnit = 3;    // no unit answered, or no port opened
-inline constexpr int kBadFile = 4;   // a file would not open or parse
+inline constexpr int kDone = 0;     // done and verified
+inline constexpr int kRefused = 1;  // the unit said no, or a check failed
+inline constexpr int kUsage = 2;    // the command line (or an unanswered question)
+inline constexpr int kNoUnit = 3;   // no unit answered, or no port opened
+inline constexpr int kBadFile = 4;  // a file would not open or parse
 }  // namespace cli_exit
 
 // Reads the command line. On an error returns false with message set.

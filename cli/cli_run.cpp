@@ -109,8 +109,8 @@ class Session {
     const bool found = SetNewStatusAction(unit, window);
     if (op_.commsFailed) return ex::kNoUnit;
     if (!found) {
-      Message("No update information found for unit %06X in %s", static_cast<unsigned>(unit.status.currentStatus.UnitId),
-              unit.paths.NewStatusFile().string().c_str());
+      Message("No update information found for unit %06X in %s",
+              static_cast<unsigned>(unit.status.currentStatus.UnitId), unit.paths.NewStatusFile().string().c_str());
       return std::filesystem::exists(unit.paths.NewStatusFile()) ? ex::kRefused : ex::kBadFile;
     }
     if (unit.status.partialMask != 0) {
@@ -183,7 +183,8 @@ int ListPorts(ISerialProvider& provider, std::FILE* result, std::FILE* messages)
     std::fprintf(messages, "Failed to find any Comm ports\n");
     return ex::kNoUnit;
   }
-  for (const auto& p : ports) std::fprintf(result, "COM%d\t%s\t%s\n", p.comNumber, p.device.c_str(), p.description.c_str());
+  for (const auto& p : ports)
+    std::fprintf(result, "COM%d\t%s\t%s\n", p.comNumber, p.device.c_str(), p.description.c_str());
   return ex::kDone;
 }
 
@@ -207,10 +208,8 @@ int RunCli(const CliOptions& o, const SerialProviderFactory& machinePorts, std::
   CCommPort* port = nullptr;
   ISerialProvider* ports = nullptr;
   if (o.simulate) {
-    if (SimSwitchesWantVirtualTime(o.simSwitches))
-      clock = std::make_unique<VirtualClock>();
-    else
-      clock = std::make_unique<SteadyClock>();
+    if (SimSwitchesWantVirtualTime(o.simSwitches)) clock = std::make_unique<VirtualClock>();
+    else clock = std::make_unique<SteadyClock>();
     bench = std::make_unique<SimBench>(*clock, kSimulatedUnitPort, kSimulatedPortCount);
     bench->unit->state.modelName = "QRN";  // so the quick set offers the navigation schemes
     SimSwitches switches;

@@ -36,7 +36,8 @@ Expected Rules(std::string_view line) {
   const bool negative = i < line.size() && line[i] == '-';
   if (negative) ++i;
   int digits = 0, value = 0;
-  while (i < line.size() && digits < 3 && line[i] >= '0' && line[i] <= '9') value = value * 10 + (line[i++] - '0'), ++digits;
+  while (i < line.size() && digits < 3 && line[i] >= '0' && line[i] <= '9')
+    value = value * 10 + (line[i++] - '0'), ++digits;
   if (digits) e.timeout = value;
   if (negative) e.timeout = -e.timeout;
   return e;

@@ -107,9 +107,10 @@ void CheckNumbers(const std::string& text) {
   size_t p = 0;
   while (p < text.size() && std::strchr(" \t\n\v\f\r", text[p]) && text[p]) ++p;
   if (p < text.size() && (text[p] == '+' || text[p] == '-')) ++p;
-  const bool decimal = p < text.size() && (std::isdigit(static_cast<unsigned char>(text[p])) ||
-                                           (text[p] == '.' && p + 1 < text.size() &&
-                                            std::isdigit(static_cast<unsigned char>(text[p + 1]))));
+  const bool decimal =
+      p < text.size() &&
+      (std::isdigit(static_cast<unsigned char>(text[p])) ||
+       (text[p] == '.' && p + 1 < text.size() && std::isdigit(static_cast<unsigned char>(text[p + 1]))));
   const bool hexPrefix = p + 1 < text.size() && text[p] == '0' && (text[p + 1] == 'x' || text[p + 1] == 'X');
   if (decimal && !hexPrefix) {
     errno = 0;
@@ -131,7 +132,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t capacity = data[0] == 0 ? CTransponder::kExchangeBufferSize : data[0];
   const size_t keyLength = std::min<size_t>(data[1] & 31, size - 2);
   // The C functions see texts up to their first NUL, as they would in a reply buffer.
-  const std::string key(reinterpret_cast<const char*>(data + 2), strnlen(reinterpret_cast<const char*>(data + 2), keyLength));
+  const std::string key(reinterpret_cast<const char*>(data + 2),
+                        strnlen(reinterpret_cast<const char*>(data + 2), keyLength));
   const char* rest = reinterpret_cast<const char*>(data + 2 + keyLength);
   const std::string source(rest, strnlen(rest, size - 2 - keyLength));
 

@@ -55,7 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // after sixteen prompts, and the steps are bounded by the longest file a fuzzer makes.
   for (int step = 0; step < 5000; ++step) {
     r = unit.ContinueLoad(message, 0);
-    fuzz::Expect(Terminated(unit.firmware.loadBuffer, sizeof unit.firmware.loadBuffer), "the load buffer stays terminated");
+    fuzz::Expect(Terminated(unit.firmware.loadBuffer, sizeof unit.firmware.loadBuffer),
+                 "the load buffer stays terminated");
     if (r > 0) fuzz::Expect(r <= 100, "progress is a percentage");
     if (r < 0) {
       fuzz::Expect(Terminated(message, sizeof message) && message[0] != '\0', "an error is put in words");
@@ -68,7 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         break;
       }
       r = unit.ContinueLoad(message, 1);
-      fuzz::Expect(Terminated(unit.firmware.loadBuffer, sizeof unit.firmware.loadBuffer), "the load buffer stays terminated");
+      fuzz::Expect(Terminated(unit.firmware.loadBuffer, sizeof unit.firmware.loadBuffer),
+                   "the load buffer stays terminated");
     }
     if (r <= 0) break;
   }

@@ -34,12 +34,12 @@ std::string Describe(const UnitStatus& s, const StatusChecks& c, bool rounded = 
   char checks[400];
   std::snprintf(checks, sizeof checks, "|%d %.17g %.17g %d %.17g %.17g %.17g %d %.17g %d|%d %u %d %d %d ",
                 c.UpdatedResult, c.UpdatedTime.value, c.LastStatusTime.value, c.CI1Result, c.CI1Time.value,
-                c.DepthOffsetTime.value, c.HardwareTime.value, c.HardwareResult, c.ReleaseTime.value,
-                c.ReleaseResult, s.UnitId, s.Fitted, s.Address, s.Channel, s.CIFReplyCHannel);
+                c.DepthOffsetTime.value, c.HardwareTime.value, c.HardwareResult, c.ReleaseTime.value, c.ReleaseResult,
+                s.UnitId, s.Fitted, s.Address, s.Channel, s.CIFReplyCHannel);
   const std::string reals = real(c.DepthOffsetValue) + " " + real(s.Tat) + " " + real(s.Voltage) + " " +
                             real(s.DepthOffset) + " " + real(s.PressureFullScale) + " " + real(s.PressureAccuracy);
-  const std::string texts = s.SerialNo.str() + "|" + s.T7V.str() + "|" + s.Enabled.str() + "|" + s.String1.str() +
-                            "|" + s.String2.str();
+  const std::string texts =
+      s.SerialNo.str() + "|" + s.T7V.str() + "|" + s.Enabled.str() + "|" + s.String1.str() + "|" + s.String2.str();
   return (rounded ? std::string() : StatusReportText(s)) + texts + checks + reals;
 }
 

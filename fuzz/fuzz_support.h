@@ -57,7 +57,7 @@ struct FuzzLine {
   uint64_t reads = 0;
   bool refuseOpen = false;
   bool gone = false;
-  std::string written;  // what the terminal wrote, in order
+  std::string written;    // what the terminal wrote, in order
   std::string afterLast;  // the answer to every write once the pieces are used up
 };
 
@@ -94,10 +94,8 @@ class FuzzDevice : public ISerialDevice {
       line_.gone = true;
       return false;
     }
-    if (line_.next < line_.replies.size())
-      line_.arrived += line_.replies[line_.next++];
-    else
-      line_.arrived += line_.afterLast;
+    if (line_.next < line_.replies.size()) line_.arrived += line_.replies[line_.next++];
+    else line_.arrived += line_.afterLast;
     return true;
   }
   ReadResult ReadByte(uint8_t& b) override {
@@ -169,7 +167,8 @@ class ScratchRoot {
   // Removes every file of the status folder.
   void Reset() const {
     std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(StatusDir(), ec)) std::filesystem::remove(entry.path(), ec);
+    for (const auto& entry : std::filesystem::directory_iterator(StatusDir(), ec))
+      std::filesystem::remove(entry.path(), ec);
   }
   // Writes a file whole (plain write: no need for the atomic save here).
   static void WriteFile(const std::filesystem::path& path, std::string_view bytes) {

@@ -147,8 +147,8 @@ int main(int argc, char** argv) {
     b.unit->SaveNewEntry();
 
     // Each reply with the keys its reader looks for, into buffers large and small.
-    static const char* kKeys[] = {"TYPE,", "S/N,", "UNIT ID,", "Batt,", "TS = ", "PS = ", "AD = ", "Main",
-                                  "IIFReplyCh =", "RT", "Offset   = ", "V= "};
+    static const char* kKeys[] = {"TYPE,", "S/N,", "UNIT ID,",     "Batt,", "TS = ",       "PS = ",
+                                  "AD = ", "Main", "IIFReplyCh =", "RT",    "Offset   = ", "V= "};
     for (const std::string& reply : b.recorder.pieces) {
       if (reply.size() < 8) continue;
       for (const char* key : kKeys) {
@@ -188,14 +188,16 @@ int main(int argc, char** argv) {
       do r = b.unit->ContinueLoad(message, 0);
       while (r > 0);
       b.unit->FinishLoad();
-      Put(out / "fuzz_srecord_load", "small-load", std::string(1, '\xff') + program + "\xff\xff" + Join(b.recorder.pieces));
+      Put(out / "fuzz_srecord_load", "small-load",
+          std::string(1, '\xff') + program + "\xff\xff" + Join(b.recorder.pieces));
     } else {
       std::fprintf(stderr, "the simulated bootloader did not take the load; no recorded load seed\n");
     }
     Put(out / "fuzz_srecord_load", "small-all-ok", std::string(1, '\xff') + program);
     Put(out / "fuzz_srecord_load", "errors",
-        std::string(1, '\x05') + "S00600004844521B\r\nS1130010FFFF\r\nS2080120000102030405D0\r\nS5030000FC\r\nS9030000FC\r\n" +
-            "\xff\xff" + "ERROR 1\r\n" + "\xff\xff" + "OK\r\n" + "\xff\xff" + "?\r\n");
+        std::string(1, '\x05') +
+            "S00600004844521B\r\nS1130010FFFF\r\nS2080120000102030405D0\r\nS5030000FC\r\nS9030000FC\r\n" + "\xff\xff" +
+            "ERROR 1\r\n" + "\xff\xff" + "OK\r\n" + "\xff\xff" + "?\r\n");
   }
 
   // Command files: the tests' own, and the edge cases of the format.
@@ -203,7 +205,8 @@ int main(int argc, char** argv) {
     if (entry.path().extension() == ".T7d")
       Put(out / "fuzz_command_file", entry.path().filename().string(), ReadAll(entry.path()));
   Put(out / "fuzz_command_file", "edges",
-      std::string(49, 'C') + "^#RRTC^-5\n^^\nno caret\nPing^#RRTC\r\nLong^" + std::string(240, 'x') + "^123\nLast^#INFO");
+      std::string(49, 'C') + "^#RRTC^-5\n^^\nno caret\nPing^#RRTC\r\nLong^" + std::string(240, 'x') +
+          "^123\nLast^#INFO");
 
   fs::remove_all(work);
   std::printf("seeds written to %s\n", out.c_str());

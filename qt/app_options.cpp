@@ -25,8 +25,10 @@ AppOptions ParseCommandLine(int argc, char** argv, const char* program, const ch
   p.setApplicationDescription(QString::fromLatin1(description));
   const QCommandLineOption help = p.addHelpOption();
   const QCommandLineOption version = p.addVersionOption();
-  const QCommandLineOption simulate("simulate", "Runs on the built-in simulated unit (on COM3) instead of the machine's ports.");
-  const QCommandLineOption root("root", "Keeps the data folder in DIR/T7Status instead of $HOME/Dranmere/T7Status.", "DIR");
+  const QCommandLineOption simulate("simulate",
+                                    "Runs on the built-in simulated unit (on COM3) instead of the machine's ports.");
+  const QCommandLineOption root("root", "Keeps the data folder in DIR/T7Status instead of $HOME/Dranmere/T7Status.",
+                                "DIR");
   const QCommandLineOption noLog("no-log", "Writes no session log of the wire (T7Status/logs/YYYY-MM-DD.log).");
   p.addOptions({simulate, root, noLog});
   // helpText() names the program by the application's first argument, which is not there yet.
@@ -38,8 +40,9 @@ AppOptions ParseCommandLine(int argc, char** argv, const char* program, const ch
   if (!p.parse(args) || !p.positionalArguments().isEmpty()) {
     o.ok = false;
     o.exitCode = 2;
-    const QString what = p.positionalArguments().isEmpty() ? p.errorText()
-                                                            : "Unexpected argument '" + p.positionalArguments().first() + "'.";
+    const QString what = p.positionalArguments().isEmpty()
+                             ? p.errorText()
+                             : "Unexpected argument '" + p.positionalArguments().first() + "'.";
     o.message = what.toStdString() + "\n" + usage();
     return o;
   }

@@ -19,7 +19,8 @@ auto RunOnGui(QObject* context, F&& f) -> std::invoke_result_t<F> {
     QMetaObject::invokeMethod(context, std::forward<F>(f), Qt::BlockingQueuedConnection);
   } else {
     std::optional<R> result;
-    QMetaObject::invokeMethod(context, [&] { result.emplace(f()); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        context, [&] { result.emplace(f()); }, Qt::BlockingQueuedConnection);
     return std::move(*result);
   }
 }

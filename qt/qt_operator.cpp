@@ -29,8 +29,7 @@ QtOperator::~QtOperator() {
   while (waitCursors_-- > 0) QApplication::restoreOverrideCursor();
 }
 
-MbAnswer QtOperator::MessageBox(const std::string& text, const std::string& caption, MbButtons buttons,
-                                MbIcon icon) {
+MbAnswer QtOperator::MessageBox(const std::string& text, const std::string& caption, MbButtons buttons, MbIcon icon) {
   return RunOnGui(this, [&] {
     QMessageBox box(main_);
     box.setWindowTitle(caption.empty() ? QString(kProgramCaption) : QString::fromStdString(caption));
@@ -90,8 +89,7 @@ void QtOperator::WaitCursor(bool on) {
   });
 }
 
-std::optional<std::string> QtOperator::Entry(const std::string& title, const std::string& value,
-                                             bool useEnterButton) {
+std::optional<std::string> QtOperator::Entry(const std::string& title, const std::string& value, bool useEnterButton) {
   return RunOnGui(this, [&]() -> std::optional<std::string> {
     CEntryDlg model;
     model.useEnterButton = useEnterButton;

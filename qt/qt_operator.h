@@ -27,8 +27,7 @@ class QtOperator : public QObject, public IOperator {
   std::function<void(bool)> showProgress;
   std::function<void(int)> setProgress;
 
-  MbAnswer MessageBox(const std::string& text, const std::string& caption, MbButtons buttons,
-                      MbIcon icon) override;
+  MbAnswer MessageBox(const std::string& text, const std::string& caption, MbButtons buttons, MbIcon icon) override;
   void ShowBusy() override;
   void SetBusyCaption(const std::string& caption) override;
   void HideBusy() override;

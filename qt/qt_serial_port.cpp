@@ -118,8 +118,8 @@ std::unique_ptr<ISerialDevice> QtSerialProvider::OpenPort(int comNumber, int& la
   if (!device) {
     lastError = 2;
     lastReport_.reason = "no serial device has this number";
-    lastReport_.remedy = "the machine lists fewer ports; plug the adapter in, or link ports/COM" +
-                         std::to_string(comNumber) + " to it";
+    lastReport_.remedy =
+        "the machine lists fewer ports; plug the adapter in, or link ports/COM" + std::to_string(comNumber) + " to it";
     return nullptr;
   }
   auto port = std::make_unique<QSerialPort>();

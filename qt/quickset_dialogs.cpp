@@ -41,10 +41,8 @@ void PushList(QComboBox* box, const ListControl& list) {
 }
 
 void PullList(const QComboBox* box, ListControl& list) {
-  if (box->isEditable())
-    list.text = box->currentText().toStdString();
-  else
-    list.text = box->currentIndex() >= 0 ? box->currentText().toStdString() : std::string();
+  if (box->isEditable()) list.text = box->currentText().toStdString();
+  else list.text = box->currentIndex() >= 0 ? box->currentText().toStdString() : std::string();
 }
 
 void PushEdit(QLineEdit* edit, const std::string& text) {
@@ -94,10 +92,8 @@ QuicksetDialog::QuicksetDialog(CQuicksetDlg& model, QWidget* parent) : QDialog(p
     button->setFont(SchemeFont(CQuicksetDlg::kSmallFont));
     button->setAutoDefault(false);
     schemeButtons_[i] = button;
-    if (i < 12)
-      grid->addWidget(button, static_cast<int>(i / 4), static_cast<int>(i % 4));
-    else
-      grid->addWidget(button, 3, static_cast<int>(i - 12));
+    if (i < 12) grid->addWidget(button, static_cast<int>(i / 4), static_cast<int>(i % 4));
+    else grid->addWidget(button, 3, static_cast<int>(i - 12));
     connect(button, &QPushButton::clicked, this, [this, i] {
       Pull();
       model_.OnSchemeButton(model_.buttons[i].id);

@@ -1,6 +1,5 @@
 #include "tester_app.h"
 
-
 #include "qt_operator.h"
 #include "qt_serial_port.h"
 #include "serial/comm_port.h"

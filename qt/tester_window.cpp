@@ -175,7 +175,8 @@ void TesterWindow::Push(const CTesterDlg& dlg) {
 
 void TesterWindow::DrawStatusLine() {
   // A device path that no longer exists: the adapter was pulled out since the last action.
-  const bool present = status_.device.rfind("/dev/", 0) != 0 || QFileInfo::exists(QString::fromStdString(status_.device));
+  const bool present =
+      status_.device.rfind("/dev/", 0) != 0 || QFileInfo::exists(QString::fromStdString(status_.device));
   const QString text = QString::fromStdString(status_.Text(present));
   if (statusLine_->text() != text) statusLine_->setText(text);
 }
@@ -188,8 +189,8 @@ void TesterWindow::EverySecond() {
   if (failure.empty()) return;
   logFailureShown_ = true;
   // Told once, without stopping the bench: the box does not wait for an answer.
-  auto* box = new QMessageBox(QMessageBox::Information, "Session log", QString::fromStdString(failure),
-                              QMessageBox::Ok, this);
+  auto* box =
+      new QMessageBox(QMessageBox::Information, "Session log", QString::fromStdString(failure), QMessageBox::Ok, this);
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->setObjectName("sessionLogBox");
   box->open();
@@ -201,9 +202,7 @@ void TesterWindow::ControlChanged(const CTesterDlg&, int id) {
 
 void TesterWindow::StartTimer(int id, int milliseconds) {
   RunOnGui(this, [&] {
-    QTimer::singleShot(milliseconds, this, [this, id] {
-      worker_.Start([this, id] { dlg_.OnTimer(id); });
-    });
+    QTimer::singleShot(milliseconds, this, [this, id] { worker_.Start([this, id] { dlg_.OnTimer(id); }); });
   });
 }
 

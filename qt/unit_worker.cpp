@@ -21,11 +21,15 @@ UnitWorker::~UnitWorker() {
 bool UnitWorker::Start(std::function<void()> job) {
   bool expected = false;
   if (!busy_.compare_exchange_strong(expected, true)) return false;
-  QMetaObject::invokeMethod(context_, [this, job = std::move(job)] {
-    job();
-    busy_.store(false);
-    QMetaObject::invokeMethod(this, [this] { emit finished(); }, Qt::QueuedConnection);
-  }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      context_,
+      [this, job = std::move(job)] {
+        job();
+        busy_.store(false);
+        QMetaObject::invokeMethod(
+            this, [this] { emit finished(); }, Qt::QueuedConnection);
+      },
+      Qt::QueuedConnection);
   return true;
 }
 

@@ -147,8 +147,7 @@ int Program(SimUnit& u, Load& load, const std::string& line) {
     case '9':
       if (load.pageChecks == 8 && !load.pageCheckFailed) Complete(u, load);
       return 0;
-    default:
-      return 5;
+    default: return 5;
   }
 }
 

@@ -55,11 +55,13 @@ void SetEnabled(SimUnitState& s, const char* letters) {
 // The parameter commands that take a selection code next.
 bool IsParameterCommand(int32_t n) {
   switch (n) {
+    // clang-format off
     case 23: case 30: case 33: case 37: case 39: case 41: case 42: case 43:
     case 44: case 45: case 46: case 47: case 48: case 63: case 67:
       return true;
     default:
       return false;
+      // clang-format on
   }
 }
 
@@ -150,12 +152,8 @@ Reply LoneCommand(SimUnit& u, int32_t n, const std::string& args) {
   }
   std::optional<Reply> setup = SetupModeCommand(u, args);
   switch (n) {
-    case 1:
-      s.baudRateCode = 4;
-      return Lines({"GCMD 1 Baud rate 9600"});
-    case 2:
-      SetEnabled(s, "DDD");
-      break;
+    case 1: s.baudRateCode = 4; return Lines({"GCMD 1 Baud rate 9600"});
+    case 2: SetEnabled(s, "DDD"); break;
     case 3:
       if (!s.enabled.empty() && s.enabled[0] != 'D') {
         SetEnabled(s, "EDD");
@@ -168,8 +166,7 @@ Reply LoneCommand(SimUnit& u, int32_t n, const std::string& args) {
         if (!Ignored(s, "Enabled")) s.widebandEnabled = 1;
       }
       break;
-    default:
-      return Lines({"GCMD " + args + " Error"});
+    default: return Lines({"GCMD " + args + " Error"});
   }
   return setup ? *setup : Lines({"GCMD " + args + " OK"});
 }

@@ -45,8 +45,8 @@ std::string Format(const char* fmt, double a) {
 
 Reply SetClock(SimUnit& u, const std::string& args) {
   std::vector<long> v;
-  if (!ParseArgs(args, v) || v.size() != 7 || v[0] > 23 || v[1] > 59 || v[2] > 59 || v[3] < 1 || v[3] > 7 ||
-      v[4] < 1 || v[4] > 31 || v[5] < 1 || v[5] > 12 || v[6] < 0 || v[6] > 99 || v[0] < 0 || v[1] < 0 || v[2] < 0)
+  if (!ParseArgs(args, v) || v.size() != 7 || v[0] > 23 || v[1] > 59 || v[2] > 59 || v[3] < 1 || v[3] > 7 || v[4] < 1 ||
+      v[4] > 31 || v[5] < 1 || v[5] > 12 || v[6] < 0 || v[6] > 99 || v[0] < 0 || v[1] < 0 || v[2] < 0)
     return Lines({"SRTC Error: bad time"});
   char text[160];
   std::snprintf(text, sizeof text, "%02ld:%02ld:%02ld %02ld/%02ld/%02ld", v[0], v[1], v[2], v[4], v[5], v[6]);
@@ -84,7 +84,8 @@ Reply SerialNumber(SimUnit& u, const std::string& args) {
   std::vector<long> v;
   SimUnitState& s = u.state;
   if (!s.setup.privileged) return Lines({"TPSN Error: not allowed"});
-  if (!ParseArgs(args, v) || v.size() != 2 || v[0] < 0 || v[1] < 0 || v[1] > 999) return Lines({"TPSN Error: bad number"});
+  if (!ParseArgs(args, v) || v.size() != 2 || v[0] < 0 || v[1] < 0 || v[1] > 999)
+    return Lines({"TPSN Error: bad number"});
   s.serialNumber = static_cast<int32_t>(v[0]);
   s.serialSuffix = static_cast<int32_t>(v[1]);
   return Lines({"S/N, " + std::to_string(v[0]) + "-" + std::to_string(v[1])});
@@ -129,8 +130,7 @@ void InstallSetupCommands(SimUnit& unit) {
     if (e.find_first_not_of('D') == std::string::npos) {
       if (!u.state.setup.enabledBefore.empty() && u.state.setup.enabledBefore.size() == e.size())
         e = u.state.setup.enabledBefore;
-      else if (!e.empty())
-        e[0] = u.state.widebandEnabled ? 'W' : 'E';
+      else if (!e.empty()) e[0] = u.state.widebandEnabled ? 'W' : 'E';
     }
     return Lines({"Transponder enabled " + e});
   });

@@ -33,10 +33,8 @@ SimUnit::Reply Lines(std::vector<std::string> lines) {
 std::vector<std::string> HardwareStatusLines(const SimUnitState& s) {
   std::vector<std::string> l;
   l.push_back("Velmoor hardware status");
-  if (s.typeLineHoldsBandAndTdr)
-    l.push_back("TYPE, " + s.typeNo + ", " + s.band + ", " + s.tdrType);
-  else
-    l.push_back("TYPE, " + s.typeNo);
+  if (s.typeLineHoldsBandAndTdr) l.push_back("TYPE, " + s.typeNo + ", " + s.band + ", " + s.tdrType);
+  else l.push_back("TYPE, " + s.typeNo);
   // The E series counts from 1000000000 and shows the raw number.
   l.push_back("S/N, " + Printf(s.serialNumber >= 1000000000 ? "%d-%03d" : "%06d-%03d", s.serialNumber, s.serialSuffix));
   char id[32];
@@ -137,18 +135,15 @@ std::vector<std::string> SensorLines(const SimUnitState& s) {
 }
 
 void InstallStatusCommands(SimUnit& unit) {
-  unit.Handle("HWST", [](SimUnit& u, const std::string&, const std::string&) {
-    return Lines(HardwareStatusLines(u.state));
-  });
+  unit.Handle("HWST",
+              [](SimUnit& u, const std::string&, const std::string&) { return Lines(HardwareStatusLines(u.state)); });
   unit.Handle("TPST", [](SimUnit& u, const std::string&, const std::string&) {
     return Lines(TransponderStatusLines(u.state));
   });
-  unit.Handle("FVFV", [](SimUnit& u, const std::string&, const std::string&) {
-    return Lines(FirmwareVersionLines(u.state));
-  });
-  unit.Handle("INFO", [](SimUnit& u, const std::string&, const std::string&) {
-    return Lines(UnitInformationLines(u.state));
-  });
+  unit.Handle("FVFV",
+              [](SimUnit& u, const std::string&, const std::string&) { return Lines(FirmwareVersionLines(u.state)); });
+  unit.Handle("INFO",
+              [](SimUnit& u, const std::string&, const std::string&) { return Lines(UnitInformationLines(u.state)); });
   // The serial-status record is meant for machines: firmware that knows the command sends the
   // bare record, without the echo; older firmware only echoes the command.
   unit.Handle("STTX", [](SimUnit& u, const std::string&, const std::string&) {
@@ -248,8 +243,7 @@ void ApplyStatusProfile(SimUnit& unit, SimProfile profile) {
   s.temperatureC = defaults.temperatureC;
 
   switch (profile) {
-    case SimProfile::WidebandWithDaughterCard:
-      break;
+    case SimProfile::WidebandWithDaughterCard: break;
     case SimProfile::ToneOnly:
       s.typeNo = "7805";
       s.tdrType = "Omni";

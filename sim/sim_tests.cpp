@@ -26,12 +26,9 @@ Reply SelfTest(SimUnit& u) {
   if (t.selfTestSilent) return Silent();
   Reply r;
   r.delayMs = 2500;  // the unit exercises its receivers and transmitter
-  if (t.selfTestNoMarkers)
-    r.lines = {"Hardware check complete"};
-  else if (t.selfTestCode == 0)
-    r.lines = {"RX 1-6 OK", "TX OK", "Self test passed"};
-  else
-    r.lines = {"Self test error: " + std::to_string(t.selfTestCode)};
+  if (t.selfTestNoMarkers) r.lines = {"Hardware check complete"};
+  else if (t.selfTestCode == 0) r.lines = {"RX 1-6 OK", "TX OK", "Self test passed"};
+  else r.lines = {"Self test error: " + std::to_string(t.selfTestCode)};
   return r;
 }
 
@@ -41,12 +38,9 @@ Reply Release(SimUnit& u) {
   if (t.releaseSilent) return Silent();
   Reply r;
   r.delayMs = 4000;  // the release motor runs through its cycle
-  if (t.releaseNoMarkers)
-    r.lines = {"Release cycle complete"};
-  else if (t.releaseCode == 0)
-    r.lines = {"Release fired", "E:0"};
-  else
-    r.lines = {"Release fault", "E:" + std::to_string(t.releaseCode)};
+  if (t.releaseNoMarkers) r.lines = {"Release cycle complete"};
+  else if (t.releaseCode == 0) r.lines = {"Release fired", "E:0"};
+  else r.lines = {"Release fault", "E:" + std::to_string(t.releaseCode)};
   return r;
 }
 
@@ -94,12 +88,9 @@ std::string InterrogationReportLine(const SimUnitState& s) {
   const auto& t = s.tests;
   if (!t.acousticLine.empty()) return t.acousticLine;
   switch (t.acoustic) {
-    case SimUnitState::Tests::Acoustic::Reply:
-      return "R: 1203 range 12.4m";
-    case SimUnitState::Tests::Acoustic::NoReply:
-      return "t/o";
-    case SimUnitState::Tests::Acoustic::Nothing:
-      break;
+    case SimUnitState::Tests::Acoustic::Reply: return "R: 1203 range 12.4m";
+    case SimUnitState::Tests::Acoustic::NoReply: return "t/o";
+    case SimUnitState::Tests::Acoustic::Nothing: break;
   }
   return std::string();
 }

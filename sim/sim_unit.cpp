@@ -34,10 +34,8 @@ void SimUnit::OnByte(SimLine&, uint8_t b, uint64_t atUs) {
   if (b == '\r') {
     std::string l;
     l.swap(pending);
-    if (mode_ == Mode::Bootloader)
-      OnBootLine(l, atUs);
-    else
-      OnLine(l, atUs);
+    if (mode_ == Mode::Bootloader) OnBootLine(l, atUs);
+    else OnLine(l, atUs);
   } else if (b != '\n') {
     // A '#' starts a command afresh, whatever noise came before it.
     if (b == '#' && mode_ == Mode::Application) pending.clear();

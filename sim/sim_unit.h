@@ -15,17 +15,17 @@
 #include "sim/sim_unit_state.h"
 
 struct SimFaults {
-  bool silent = false;           // the application is hung: answers nothing (a break still works)
-  bool hung = false;             // the application is hung until the next restart
-  bool dead = false;             // nothing answers at all, not even the bootloader
+  bool silent = false;             // the application is hung: answers nothing (a break still works)
+  bool hung = false;               // the application is hung until the next restart
+  bool dead = false;               // nothing answers at all, not even the bootloader
   bool stuckInBootloader = false;  // "Q" and the watchdog sequence do not leave the bootloader
-  bool noLf = false;             // replies lack their final LF
-  uint32_t slowReplyMs = 0;      // extra delay before every reply
-  bool garbage = false;          // replies are noise (NULs, bytes above 127), then LF
+  bool noLf = false;               // replies lack their final LF
+  uint32_t slowReplyMs = 0;        // extra delay before every reply
+  bool garbage = false;            // replies are noise (NULs, bytes above 127), then LF
   // The application comes back only after this many readiness probes following a restart
   // (0: as soon as it has booted). Lets a test make the unit answer at, say, the 30th probe.
   int probesBeforeReady = 0;
-  bool neverReturns = false;     // after leaving the bootloader the application never answers
+  bool neverReturns = false;  // after leaving the bootloader the application never answers
 };
 
 class SimUnit : public SimFarEnd {
@@ -38,10 +38,10 @@ class SimUnit : public SimFarEnd {
   struct Reply {
     std::vector<std::string> lines;
     uint32_t delayMs = 0;
-    uint32_t busyMs = 0;   // not ready for "#DASP,0" for this long after the reply
+    uint32_t busyMs = 0;  // not ready for "#DASP,0" for this long after the reply
     bool silent = false;
     bool noEcho = false;
-    std::string raw;       // when set, sent as it stands instead of echo + lines
+    std::string raw;  // when set, sent as it stands instead of echo + lines
   };
   using Handler = std::function<Reply(SimUnit&, const std::string& line, const std::string& args)>;
   // A bootloader handler returns the bytes to send for a line it knows, or nothing.
@@ -71,9 +71,9 @@ class SimUnit : public SimFarEnd {
   SimFaults faults;
   uint32_t appBaud = 9600;
   uint32_t bootBaud = 9600;
-  uint32_t replyDelayMs = 20;      // the application's processing time
-  uint32_t bootMs = 1500;          // from leaving the bootloader to answering
-  uint32_t busyAfterMs = 3000;     // busy time after "#CKHW", "#INTP", "#STAD", "#ISFD"
+  uint32_t replyDelayMs = 20;   // the application's processing time
+  uint32_t bootMs = 1500;       // from leaving the bootloader to answering
+  uint32_t busyAfterMs = 3000;  // busy time after "#CKHW", "#INTP", "#STAD", "#ISFD"
   // Every command line the application or bootloader received, in order.
   std::vector<std::string> received;
   // How many breaks reached the unit.

@@ -42,18 +42,18 @@ struct SimUnitState {
   std::string u10Firmware = "V1.10";
   std::string u5Firmware = "V1.03";
   std::string u8Firmware = "V1.00";
-  std::string daughterCardLabel = "Dcard";  // "DCard" on the old firmware
+  std::string daughterCardLabel = "Dcard";     // "DCard" on the old firmware
   std::string daughterCardFirmware = "V4.20";  // empty: "not fitted"
-  bool knowsSerialStatus = true;   // old firmware only echoes "#STTX"
-  bool reportsBlockIndex = true;   // old firmware shows three timing indices
+  bool knowsSerialStatus = true;               // old firmware only echoes "#STTX"
+  bool reportsBlockIndex = true;               // old firmware shows three timing indices
   uint8_t functionLevel = 0x2C;
   // Address, channels and ranging.
   int32_t address = 12;
   int32_t channel = 7;
   int32_t hprMs = 3;
   int32_t hprLs = 4;
-  std::string enabled = "WDD";   // one letter per ranging mode: E tone, W wideband, D disabled
-  int32_t replyChannel = 99;     // 99: replies IRS
+  std::string enabled = "WDD";  // one letter per ranging mode: E tone, W wideband, D disabled
+  int32_t replyChannel = 99;    // 99: replies IRS
   int32_t interrogateChannel = 14;
   int32_t iifReplyChannel = 15;
   double tatMs = 12.5;
@@ -96,17 +96,17 @@ struct SimUnitState {
   // ---- ui: set-up commands (they also change serialNumber, address, channel, enabled and
   // pressureOffset above) ----
   struct Setup {
-    int32_t clockWeekday = 4;      // 1 Monday .. 7 Sunday, as "#SRTC" last set it
-    bool privileged = false;       // "#ENDB,1" opens the serial-number command
-    int32_t lastPressure = 0;      // millibars of the last "#ZDOF"
-    bool depthError = false;       // fault: "#ZDOF" answers "Error" (the offset is still set)
-    bool dasCalibration = false;   // "#DAST,22" after a watchdog restart
-    int initialisations = 0;       // "#INTP" count
-    int synchOutPulses = 0;        // "#TXPG" count
-    bool synchInEnabled = false;   // "#ENSI"
-    std::string enabledBefore;     // the enable letters "#GCMD,2" replaced; "#ENTP" brings them back
-    int32_t mode = 0;              // 3 or 4 after "#GCMD,3" or "#GCMD,4"
-    int factoryDefaults = 0;       // "#ISFD" count
+    int32_t clockWeekday = 4;     // 1 Monday .. 7 Sunday, as "#SRTC" last set it
+    bool privileged = false;      // "#ENDB,1" opens the serial-number command
+    int32_t lastPressure = 0;     // millibars of the last "#ZDOF"
+    bool depthError = false;      // fault: "#ZDOF" answers "Error" (the offset is still set)
+    bool dasCalibration = false;  // "#DAST,22" after a watchdog restart
+    int initialisations = 0;      // "#INTP" count
+    int synchOutPulses = 0;       // "#TXPG" count
+    bool synchInEnabled = false;  // "#ENSI"
+    std::string enabledBefore;    // the enable letters "#GCMD,2" replaced; "#ENTP" brings them back
+    int32_t mode = 0;             // 3 or 4 after "#GCMD,3" or "#GCMD,4"
+    int factoryDefaults = 0;      // "#ISFD" count
   } setup;
 
   // ---- update: the settings commands "#STAD", "#ESSI", "#DSSI" and the "#GCMD" pairs ----
@@ -146,8 +146,8 @@ struct SimUnitState {
     // How long after answering the channel selection the unit reports its interrogation.
     uint32_t acousticDelayMs = 1500;
     // Export far end: answers "Export" with "Reply" and each piece with "OK"; "END" ends it.
-    bool exportSilent = false;    // fault: no answer to "Export"
-    bool exportNoReply = false;   // fault: answers "Export" without "Reply"
+    bool exportSilent = false;      // fault: no answer to "Export"
+    bool exportNoReply = false;     // fault: answers "Export" without "Reply"
     int exportPiecesAnswered = -1;  // fault: answers only this many pieces (-1: all)
     bool exporting = false;
     bool exportEnded = false;
@@ -163,15 +163,15 @@ struct SimUnitState {
     // The version of the program held, from its file's header record ("V3.13.0"); empty: the
     // program the unit left the factory with. A load that completes also sets mainFirmware.
     std::string programVersion;
-    int loadsCompleted = 0;      // loads whose page checks all passed and whose last record came
-    int recordsProgrammed = 0;   // data records programmed, over all loads
+    int loadsCompleted = 0;     // loads whose page checks all passed and whose last record came
+    int recordsProgrammed = 0;  // data records programmed, over all loads
     // Faults. The record lines of a load are counted from 1 (header included, repeats too).
-    int failLine = 0;            // this line and the next failTimes - 1 are answered with failDigit
+    int failLine = 0;  // this line and the next failTimes - 1 are answered with failDigit
     int failDigit = 1;
     int failTimes = 1;
-    int64_t stuckAddress = -1;   // a flash byte that will not program: its page check fails
-    int deadAfterLine = 0;       // the unit dies (faults.dead) after answering this record line
-    std::string longReply;       // when set, sent instead of "OK" (a garbled, long reply)
+    int64_t stuckAddress = -1;    // a flash byte that will not program: its page check fails
+    int deadAfterLine = 0;        // the unit dies (faults.dead) after answering this record line
+    std::string longReply;        // when set, sent instead of "OK" (a garbled, long reply)
     bool silentOnHeader = false;  // header (S0) lines are programmed but get no answer at all
   } flash;
 };

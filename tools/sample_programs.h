@@ -11,9 +11,9 @@
 struct SampleProgramSpec {
   std::string header = "T7 V3.13.0";  // the header record's text (at most 19 characters)
   int dataRecords = 40;
-  int stride = 1;          // a record every stride-th 16-byte slot of the programming area
-  bool usePage0 = true;    // page 0 (0x2010 to 0x3FFF) holds data
-  uint32_t seed = 1;       // the data bytes are a fixed pseudo-random sequence
+  int stride = 1;        // a record every stride-th 16-byte slot of the programming area
+  bool usePage0 = true;  // page 0 (0x2010 to 0x3FFF) holds data
+  uint32_t seed = 1;     // the data bytes are a fixed pseudo-random sequence
 };
 
 namespace sample_programs {
@@ -43,7 +43,7 @@ inline std::string Record(char type, uint32_t address, int addressBytes, const u
 // The n-th 16-byte slot of the programming area, in page order 0, 1, 3, 2, 4 to 7 (address
 // order); -1 past the last page.
 inline int64_t SlotAddress(int slot, bool usePage0) {
-  const int64_t windows[][2] = {{0x2010, 0x4000}, {0x4000, 0x10000}, {0x18000, 0x1C000},
+  const int64_t windows[][2] = {{0x2010, 0x4000},   {0x4000, 0x10000},  {0x18000, 0x1C000},
                                 {0x28000, 0x2C000}, {0x38000, 0x3C000}, {0x48000, 0x4C000}};
   for (int w = usePage0 ? 0 : 1; w < 6; ++w) {
     const int64_t slots = (windows[w][1] - windows[w][0]) / 16;

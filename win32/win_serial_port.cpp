@@ -199,9 +199,9 @@ std::map<int, std::string> FriendlyNames() {
     if (st != ERROR_SUCCESS || type != REG_SZ) continue;
     int n = ComNumberOfName(Narrow(port));
     wchar_t friendly[256] = {};
-    if (n > 0 && SetupDiGetDeviceRegistryPropertyW(set, &info, SPDRP_FRIENDLYNAME, nullptr,
-                                                   reinterpret_cast<BYTE*>(friendly),
-                                                   sizeof friendly - sizeof(wchar_t), nullptr))
+    if (n > 0 &&
+        SetupDiGetDeviceRegistryPropertyW(set, &info, SPDRP_FRIENDLYNAME, nullptr, reinterpret_cast<BYTE*>(friendly),
+                                          sizeof friendly - sizeof(wchar_t), nullptr))
       names[n] = Narrow(friendly);
   }
   SetupDiDestroyDeviceInfoList(set);

@@ -29,7 +29,8 @@ double CpuSeconds() {
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication qapp(argc, argv);
-  const auto root = std::filesystem::temp_directory_path() / ("vt-bench-busy-" + std::to_string(QCoreApplication::applicationPid()));
+  const auto root =
+      std::filesystem::temp_directory_path() / ("vt-bench-busy-" + std::to_string(QCoreApplication::applicationPid()));
   AppOptions options;
   options.simulate = true;
   options.paths.root = root;

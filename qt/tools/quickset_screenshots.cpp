@@ -172,10 +172,8 @@ int main(int argc, char** argv) {
   bool check = false;
   QString folder = QStringLiteral(VT_SOURCE_DIR "/docs");
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--check") == 0)
-      check = true;
-    else
-      folder = QString::fromLocal8Bit(argv[i]);
+    if (std::strcmp(argv[i], "--check") == 0) check = true;
+    else folder = QString::fromLocal8Bit(argv[i]);
   }
   QDir().mkpath(folder);
   bool saved = true;

@@ -52,7 +52,8 @@ int main(int argc, char** argv) {
   const QDir out(argc > 1 ? argv[1] : "docs");
   QDir().mkpath(out.path());
 
-  const auto root = std::filesystem::temp_directory_path() / ("vt-shots-" + std::to_string(QCoreApplication::applicationPid()));
+  const auto root =
+      std::filesystem::temp_directory_path() / ("vt-shots-" + std::to_string(QCoreApplication::applicationPid()));
   AppOptions options;
   options.simulate = true;
   options.paths.root = root;

@@ -45,8 +45,8 @@ extern "C" int ioctl(int fd, unsigned long request, ...) {
   va_start(ap, request);
   void* arg = va_arg(ap, void*);
   va_end(ap);
-  const bool isBreak = request == TIOCSBRK || request == TIOCCBRK ||
-                       ((request == TCSBRK || request == TCSBRKP) && arg == nullptr);
+  const bool isBreak =
+      request == TIOCSBRK || request == TIOCCBRK || ((request == TCSBRK || request == TCSBRKP) && arg == nullptr);
   if (isBreak && IsWatchedTty(fd)) {
     // On before the device call, off after it, so the far end sees the break's whole length.
     if (request == TIOCCBRK) {

@@ -55,7 +55,8 @@ bool CTransponder::SetDepthOffset(int pressureMillibars, TextSpan reply) {
   }
   char value[100];
   ExtractValue(reply.c_str(), "Offset   =", value);
-  status.currentChecks.DepthOffsetValue = textnum::ToFloat(textnum::LeadingReal(value, textnum::Blanks::kCSpace) * kOffsetFactor);
+  status.currentChecks.DepthOffsetValue =
+      textnum::ToFloat(textnum::LeadingReal(value, textnum::Blanks::kCSpace) * kOffsetFactor);
   status.currentChecks.DepthOffsetTime = NowUtc();
   SaveCurrentEntry();
   return true;

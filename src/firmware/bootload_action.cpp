@@ -43,8 +43,7 @@ bool BootloadNewProgram(CTransponder& unit, std::string& paneText, bool* program
       std::snprintf(question, sizeof question, "%s\r\n(Error number %d)\r\nTry to continue programming", message, r);
       if (op.MessageBox(question, kCaption, MbButtons::YesNo, MbIcon::Exclamation) == MbAnswer::Yes)
         r = unit.ContinueLoad(message, 1);
-      else
-        unit.ContinueLoad(message, -1);
+      else unit.ContinueLoad(message, -1);
       unit.ShowBusy();
     }
   } while (r > 0);
@@ -59,8 +58,8 @@ bool BootloadNewProgram(CTransponder& unit, std::string& paneText, bool* program
     std::snprintf(summary, sizeof summary,
                   "summary: %s; %d of %d lines sent, %s; unit %s its bootloader; %02d:%02d:%02d to %02d:%02d:%02d",
                   path, image.recordsRead, image.lineCount, r == 0 ? "load complete" : "load stopped on an error",
-                  cameBack ? "came back from" : "did not come back from", started.hour, started.minute,
-                  started.second, ended.hour, ended.minute, ended.second);
+                  cameBack ? "came back from" : "did not come back from", started.hour, started.minute, started.second,
+                  ended.hour, ended.minute, ended.second);
     LogEvent("load", summary);
   }
 

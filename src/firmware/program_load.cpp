@@ -61,10 +61,8 @@ int CTransponder::StartLoad(const char* path) {
   // A path that does not fit is left out altogether, so the load stops at "No data file
   // open" rather than opening some other file.
   const size_t length = path ? std::strlen(path) : 0;
-  if (length + 1 <= image.path.Capacity())
-    image.path.Assign(path ? path : "");
-  else
-    image.path.Clear();
+  if (length + 1 <= image.path.Capacity()) image.path.Assign(path ? path : "");
+  else image.path.Clear();
   WaitCursorScope cursor(op);
   if (!port.Open(true)) return 2;
 
@@ -79,7 +77,8 @@ int CTransponder::StartLoad(const char* path) {
 
   if (serial.busyShown) SetBusyCaption("Starting program loading");
   image.Open();  // a file that does not open stops the first record with "No data file open"
-  if (LogActive()) LogEvent("load", "file " + std::string(image.path.c_str()) + ", " + std::to_string(image.lineCount) + " lines");
+  if (LogActive())
+    LogEvent("load", "file " + std::string(image.path.c_str()) + ", " + std::to_string(image.lineCount) + " lines");
   firmware.loadBuffer[0] = '\0';
   return 0;
 }

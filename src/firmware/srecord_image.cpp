@@ -38,10 +38,8 @@ bool CSRecordImage::ReadPiece(char (&piece)[kPieceChars + 1]) {
     if (c == '\r') {
       // Text mode: CR LF is one line end.
       int d = std::getc(file_);
-      if (d == '\n')
-        c = '\n';
-      else if (d != EOF)
-        std::ungetc(d, file_);
+      if (d == '\n') c = '\n';
+      else if (d != EOF) std::ungetc(d, file_);
     }
     piece[n++] = static_cast<char>(c);
     if (c == '\n') break;
@@ -142,8 +140,7 @@ int CSRecordImage::NextRecord(TextSpan buffer) {
     case '3':
     case '4':
     case '5':
-    case '7':
-      return kUnsupportedType;
+    case '7': return kUnsupportedType;
     case '8':
     case '9':
       // The end record: no more lines are read, and the trailer goes out instead.
@@ -152,8 +149,7 @@ int CSRecordImage::NextRecord(TextSpan buffer) {
       ++trailerStep;
       lastRecord.Assign(buffer.view());
       return kSend;
-    default:
-      break;
+    default: break;
   }
   buffer.Assign(line.view());
   lastRecord.Assign(line.view());
@@ -232,8 +228,8 @@ void CSRecordImage::MakeTrailerRecord(TextSpan buffer) {
     unsigned sum = 0;
     for (unsigned v : b) sum += v;
     const unsigned checksum = 0xFF - (sum & 0xFF);
-    std::snprintf(text, sizeof text, "S6%02X%02X%02X%02X%02X%02X%02X%02X%02X%02X%02X%02X", b[0], b[1], b[2], b[3],
-                  b[4], b[5], b[6], b[7], b[8], b[9], b[10], checksum);
+    std::snprintf(text, sizeof text, "S6%02X%02X%02X%02X%02X%02X%02X%02X%02X%02X%02X%02X", b[0], b[1], b[2], b[3], b[4],
+                  b[5], b[6], b[7], b[8], b[9], b[10], checksum);
     buffer.Assign(text);
   } else if (pageUsed[0]) {
     // The marker: the byte 0x06 at 0x2000 tells the unit its program is whole.

@@ -39,11 +39,11 @@ class CSRecordImage {
   CSRecordImage(const CSRecordImage&) = delete;
   CSRecordImage& operator=(const CSRecordImage&) = delete;
 
-  int recordsRead = 0;   // file lines (pieces) read since the file was opened
-  int lineCount = 0;     // lines (pieces) in the file, counted when it was opened
+  int recordsRead = 0;  // file lines (pieces) read since the file was opened
+  int lineCount = 0;    // lines (pieces) in the file, counted when it was opened
   // The program file. Holds every path the file dialog can give (500 characters).
   FixedText<501> path;
-  int trailerStep = 0;   // next trailer record to make, 0 to 8; 9 when the trailer is done
+  int trailerStep = 0;        // next trailer record to make, 0 to 8; 9 when the trailer is done
   FixedText<200> lastRecord;  // the record last handed out, for sending again
   FixedText<200> line;        // the current file line
   bool atEnd = false;         // the file's end or its end record (S8, S9) was reached

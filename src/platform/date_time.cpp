@@ -83,8 +83,7 @@ DateTime DateTime::NowLocal() { return FromCivil(time_ops::LocalNow()); }
 std::string DateTime::ToText() const {
   CivilTime c = ToCivil();
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", c.year, c.month, c.day, c.hour, c.minute,
-                c.second);
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", c.year, c.month, c.day, c.hour, c.minute, c.second);
   return buf;
 }
 
@@ -169,8 +168,8 @@ std::optional<DateTime> DateTime::FromText(std::string_view text) {
     }
     if (pos != text.size()) return std::nullopt;
   }
-  if (c.year < 100 || c.month < 1 || c.month > 12 || c.day < 1 || c.day > DaysInMonth(c.year, c.month) ||
-      c.hour > 23 || c.minute > 59 || c.second > 59)
+  if (c.year < 100 || c.month < 1 || c.month > 12 || c.day < 1 || c.day > DaysInMonth(c.year, c.month) || c.hour > 23 ||
+      c.minute > 59 || c.second > 59)
     return std::nullopt;
   return FromCivil(c);
 }

@@ -50,8 +50,8 @@ FileLock& FileLock::operator=(FileLock&& other) noexcept {
 
 fs::path TemporaryPathFor(const fs::path& path) {
   static std::atomic<unsigned> counter{0};
-  std::string name = TemporaryPrefix(path) + std::to_string(CurrentProcessId()) + "-" +
-                     std::to_string(counter.fetch_add(1));
+  std::string name =
+      TemporaryPrefix(path) + std::to_string(CurrentProcessId()) + "-" + std::to_string(counter.fetch_add(1));
   return path.parent_path() / PathFromUtf8(name);
 }
 

@@ -160,8 +160,8 @@ FileLock FileLock::Acquire(const fs::path& lockFile, uint32_t waitMs) {
   }
   ::close(fd);
   lock.state_ = State::TimedOut;
-  lock.error_ = "another program held it for " + (waitMs % 1000 ? std::to_string(waitMs) + " ms"
-                                                                  : std::to_string(waitMs / 1000) + " s");
+  lock.error_ = "another program held it for " +
+                (waitMs % 1000 ? std::to_string(waitMs) + " ms" : std::to_string(waitMs / 1000) + " s");
   return lock;
 }
 

@@ -50,8 +50,8 @@ std::string ErrorText(DWORD error) {
                              nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
   std::string text;
   if (n > 0 && buffer) {
-    while (n > 0 && (buffer[n - 1] == L' ' || buffer[n - 1] == L'.' || buffer[n - 1] == L'\r' ||
-                     buffer[n - 1] == L'\n'))
+    while (n > 0 &&
+           (buffer[n - 1] == L' ' || buffer[n - 1] == L'.' || buffer[n - 1] == L'\r' || buffer[n - 1] == L'\n'))
       --n;
     text = Utf8FromWide(buffer, static_cast<int>(n));
   }
@@ -101,8 +101,7 @@ Outcome WriteNewFile(const fs::path& temporary, std::string_view data, const fs:
   // The attributes and security of the file that is replaced are kept by ReplaceFileW below.
   (void)permissionsOf;
   Outcome result;
-  HANDLE h = ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     result.ok = false;
     result.error = "cannot create " + PathText(temporary) + ": " + ErrorText(::GetLastError());
@@ -218,8 +217,8 @@ FileLock FileLock::Acquire(const fs::path& lockFile, uint32_t waitMs) {
   ::CloseHandle(h);
   if (error == WAIT_TIMEOUT) {
     lock.state_ = State::TimedOut;
-    lock.error_ = "another program held it for " + (waitMs % 1000 ? std::to_string(waitMs) + " ms"
-                                                                   : std::to_string(waitMs / 1000) + " s");
+    lock.error_ = "another program held it for " +
+                  (waitMs % 1000 ? std::to_string(waitMs) + " ms" : std::to_string(waitMs / 1000) + " s");
   } else {
     lock.state_ = State::Failed;
     lock.error_ = ErrorText(error);

@@ -30,8 +30,7 @@ class IOperator {
  public:
   virtual ~IOperator() = default;
 
-  virtual MbAnswer MessageBox(const std::string& text, const std::string& caption, MbButtons buttons,
-                              MbIcon icon) = 0;
+  virtual MbAnswer MessageBox(const std::string& text, const std::string& caption, MbButtons buttons, MbIcon icon) = 0;
 
   // The modeless busy window: it disables the main window while it is shown.
   virtual void ShowBusy() = 0;
@@ -42,8 +41,7 @@ class IOperator {
 
   // The one-line entry dialog: title is the prompt, value the default. useEnterButton picks
   // "Enter" rather than "OK". Returns the value entered, or nothing when it was cancelled.
-  virtual std::optional<std::string> Entry(const std::string& title, const std::string& value,
-                                           bool useEnterButton) = 0;
+  virtual std::optional<std::string> Entry(const std::string& title, const std::string& value, bool useEnterButton) = 0;
 
   // The file-open dialog. kind 0: program files, 1: command files. Returns the chosen path.
   virtual std::optional<std::string> ChooseFile(const std::string& initialFolder, int kind) = 0;

@@ -41,7 +41,8 @@ std::optional<PortHolder> LockFileHolder(const std::string& device, const std::v
       std::memcpy(&pid, text.data(), 4);
     }
     std::error_code ec;
-    if (pid > 0 && std::filesystem::exists(procRoot / std::to_string(pid), ec)) return PortHolder{pid, ProgramOf(pid, procRoot)};
+    if (pid > 0 && std::filesystem::exists(procRoot / std::to_string(pid), ec))
+      return PortHolder{pid, ProgramOf(pid, procRoot)};
   }
   return std::nullopt;
 }
@@ -55,7 +56,8 @@ std::vector<PortHolder> OpenFileHolders(const std::string& device, const std::fi
     const std::string pidText = it->path().filename().string();
     if (pidText.empty() || pidText.find_first_not_of("0123456789") != std::string::npos) continue;
     std::error_code fdEc;
-    for (std::filesystem::directory_iterator fd(it->path() / "fd", fdEc), fdEnd; !fdEc && fd != fdEnd; fd.increment(fdEc)) {
+    for (std::filesystem::directory_iterator fd(it->path() / "fd", fdEc), fdEnd; !fdEc && fd != fdEnd;
+         fd.increment(fdEc)) {
       std::error_code linkEc;
       if (std::filesystem::read_symlink(fd->path(), linkEc) == target) {
         const int pid = std::stoi(pidText);
@@ -74,9 +76,9 @@ std::string PortRemedy(const PortFacts& f) {
   if (f.accessDenied && !f.userInGroup && !f.group.empty())
     return "this user is not in the '" + f.group + "' group that owns " + f.device + ": run 'sudo usermod -aG " +
            f.group + " $USER', then log out and in again";
-  if (f.accessDenied) return "this user may not read and write " + f.device + " (ls -l " + f.device + " shows its owner)";
+  if (f.accessDenied)
+    return "this user may not read and write " + f.device + " (ls -l " + f.device + " shows its owner)";
   if (f.failure == PortFailure::Busy || f.failure == PortFailure::Permission)
     return "another program may have it open ('fuser " + f.device + "' names it)";
   return "";
 }
-

@@ -16,7 +16,8 @@ struct PortHolder {
 
 // The program named by the device's lock file, when that program still runs.
 std::optional<PortHolder> LockFileHolder(const std::string& device,
-                                         const std::vector<std::filesystem::path>& lockDirs = {"/var/lock", "/run/lock"},
+                                         const std::vector<std::filesystem::path>& lockDirs = {"/var/lock",
+                                                                                               "/run/lock"},
                                          const std::filesystem::path& procRoot = "/proc");
 // The programs that have the device open (as far as this user may see).
 std::vector<PortHolder> OpenFileHolders(const std::string& device, const std::filesystem::path& procRoot = "/proc");

@@ -17,8 +17,7 @@ std::vector<std::string> OrderSerialDevices(std::vector<std::string> devices);
 // The stable name of a device in byIdDir (/dev/serial/by-id): the link that leads to it, or
 // empty when none does. Such a link names the adapter's maker, model and serial number, so a
 // ROOT/ports/COMn link to it pins COM n to one adapter whatever ttyUSB number it gets.
-std::string ByIdLinkFor(const std::string& device,
-                        const std::filesystem::path& byIdDir = "/dev/serial/by-id");
+std::string ByIdLinkFor(const std::string& device, const std::filesystem::path& byIdDir = "/dev/serial/by-id");
 
 // The device for COM n (1-based): the ports link first, then the ordered devices.
 std::optional<std::string> ResolveComPort(int n, const std::filesystem::path& portsDir,

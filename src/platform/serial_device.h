@@ -61,9 +61,9 @@ class ISerialDevice {
 };
 
 struct SerialPortInfo {
-  int comNumber = 0;       // the COM number the terminal uses for it
-  std::string device;      // for example /dev/ttyUSB0, or COM3 on Windows
-  std::string description; // for example "USB serial adapter"
+  int comNumber = 0;        // the COM number the terminal uses for it
+  std::string device;       // for example /dev/ttyUSB0, or COM3 on Windows
+  std::string description;  // for example "USB serial adapter"
   // USB adapters only (0 when unknown): vendor and product ids, the adapter's serial number,
   // and the stable /dev/serial/by-id/... name that always leads to this adapter.
   uint16_t vendorId = 0;

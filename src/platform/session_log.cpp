@@ -205,8 +205,8 @@ void SessionLog::WriteLine(const std::string& date, const std::string& line) {
   std::string capLine;
   if (fileBytes_ + line.size() > settings_.dailyCapBytes) {
     capReached_ = true;
-    capLine = line.substr(0, line.find(' ') + 1) + "log the day's cap of " +
-              std::to_string(settings_.dailyCapBytes) + " bytes is reached: nothing more is logged today\n";
+    capLine = line.substr(0, line.find(' ') + 1) + "log the day's cap of " + std::to_string(settings_.dailyCapBytes) +
+              " bytes is reached: nothing more is logged today\n";
     out = &capLine;
   }
   if (std::fwrite(out->data(), 1, out->size(), file_) != out->size()) {

@@ -28,7 +28,7 @@ class SessionLog {
     std::filesystem::path folder;                  // where the day files go
     uint64_t dailyCapBytes = 20ull * 1024 * 1024;  // per day file
     int keepDays = 30;
-    size_t queueLimit = 20000;                     // lines waiting for the writer
+    size_t queueLimit = 20000;  // lines waiting for the writer
     std::function<TimePoint()> now = [] { return std::chrono::system_clock::now(); };
   };
 

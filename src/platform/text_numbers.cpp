@@ -14,12 +14,9 @@ namespace textnum {
 
 bool IsBlank(char c, Blanks blanks) {
   switch (blanks) {
-    case Blanks::kSpaceTab:
-      return c == ' ' || c == '\t';
-    case Blanks::kSpaceTabCrLf:
-      return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-    case Blanks::kCSpace:
-      return c == ' ' || (c >= '\t' && c <= '\r');
+    case Blanks::kSpaceTab: return c == ' ' || c == '\t';
+    case Blanks::kSpaceTabCrLf: return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+    case Blanks::kCSpace: return c == ' ' || (c >= '\t' && c <= '\r');
   }
   return false;
 }
@@ -58,8 +55,8 @@ int32_t LeadingInt(std::string_view text, Blanks blanks) {
   size_t i = 0;
   while (i < text.size() && IsBlank(text[i], blanks)) ++i;
   size_t used = 0;
-  const auto v = SignedDigits(text.substr(i), std::numeric_limits<int32_t>::min(),
-                              std::numeric_limits<int32_t>::max(), used);
+  const auto v =
+      SignedDigits(text.substr(i), std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(), used);
   return v ? static_cast<int32_t>(*v) : 0;
 }
 

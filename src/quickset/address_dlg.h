@@ -49,9 +49,9 @@ class CAddressDlg {
   CTransponder* owner = nullptr;
 
   // ---- the controls ----
-  std::string heading;  // read-only edit 1047
-  ListControl address;  // 1005
-  ListControl hpr;      // 1051
+  std::string heading;   // read-only edit 1047
+  ListControl address;   // 1005
+  ListControl hpr;       // 1051
   bool hprShown = true;  // label 1053 and list 1051
 
   // Every refusal of "OK", in order; the window shows each as an information box when it comes

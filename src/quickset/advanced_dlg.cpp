@@ -18,8 +18,7 @@ void CAdvancedDlg::OnInitDialog() {
   navScheme = kTone;
   if (std::strchr(editedStatus.Enabled.c_str(), 'W') != nullptr || editedStatus.WideBandEnabled > 0)
     navScheme = kWideband;
-  else if (editedStatus.Enabled == "DDE" && hprCapable)
-    navScheme = kHpr;
+  else if (editedStatus.Enabled == "DDE" && hprCapable) navScheme = kHpr;
   widebandTexts = navScheme == kWideband;
   FillLists();
   ShowControls();
@@ -66,9 +65,7 @@ void CAdvancedDlg::FillLists() {
       FillInterrogate();
       fillTat();
       break;
-    case kHpr:
-      FillHprPairs(beacon, band, false);
-      break;
+    case kHpr: FillHprPairs(beacon, band, false); break;
     case kTone:
       FillInterrogate();
       reply.Clear();
@@ -76,8 +73,7 @@ void CAdvancedDlg::FillLists() {
         if (tables.ChannelText(ch, band, widebandTexts, text)) reply.Add(text.view());
       fillTat();
       break;
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -108,8 +104,7 @@ void CAdvancedDlg::ShowControls() {
       shown.replyLabel = true;
       shown.replyList = true;
       break;
-    default:
-      break;
+    default: break;
   }
   shown.hprRadio = hprCapable;
 }
@@ -181,17 +176,10 @@ void CAdvancedDlg::ApplyControls() {
   if (!interrogate.text.empty()) s.AltCIFChannel = tables.ChannelFromText(interrogate.text.c_str());
   if (!reply.text.empty()) s.CIFReplyCHannel = tables.ChannelFromText(reply.text.c_str());
   switch (navScheme) {
-    case kTone:
-      s.Enabled = "EDD";
-      break;
-    case kHpr:
-      s.Enabled = "DDE";
-      break;
-    case kWideband:
-      s.Enabled = "WDD";
-      break;
-    default:
-      break;
+    case kTone: s.Enabled = "EDD"; break;
+    case kHpr: s.Enabled = "DDE"; break;
+    case kWideband: s.Enabled = "WDD"; break;
+    default: break;
   }
 }
 

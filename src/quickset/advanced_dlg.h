@@ -58,15 +58,15 @@ class CAdvancedDlg {
   CTransponder* owner = nullptr;
 
   // ---- the controls ----
-  ListControl address;      // 1005
-  ListControl tat;          // 1152
-  std::string hprTatText;   // edit 1154, "30" or "60"
-  ListControl interrogate;  // 1149
-  ListControl beacon;       // 1051
-  ListControl reply;        // 1150
+  ListControl address;        // 1005
+  ListControl tat;            // 1152
+  std::string hprTatText;     // edit 1154, "30" or "60"
+  ListControl interrogate;    // 1149
+  ListControl beacon;         // 1051
+  ListControl reply;          // 1150
   std::string replyCodeText;  // edit 1155
-  ListControl power;        // 1098
-  ListControl gain;         // 1099
+  ListControl power;          // 1098
+  ListControl gain;           // 1099
   ListControl cwt, cwr, cwc;  // 1129, 1131, 1130: never shown
 
   // What is shown (the timing lists and their labels never are).

@@ -31,11 +31,13 @@ int32_t ValueNamed(const std::string& text, NameFn name) {
 }  // namespace
 
 const std::array<CQuicksetDlg::Scheme, 12>& CQuicksetDlg::Model2Schemes() {
+  // clang-format off
   static const std::array<Scheme, 12> rows = {{
       {"A1", 15, 1, 250.0f, 6}, {"A2", 15, 3, 375.0f, 6}, {"A3", 15, 5, 500.0f, 6}, {"A4", 15, 7, 625.0f, 6},
       {"B1", 14, 1, 250.0f, 7}, {"B2", 14, 3, 375.0f, 7}, {"B3", 14, 5, 500.0f, 7}, {"B4", 14, 7, 625.0f, 7},
       {"C1", 13, 1, 250.0f, 8}, {"C2", 13, 3, 375.0f, 8}, {"C3", 13, 5, 500.0f, 8}, {"C4", 13, 7, 625.0f, 8},
   }};
+  // clang-format on
   return rows;
 }
 

@@ -70,19 +70,21 @@ class CQuicksetDlg {
   CTransponder* owner = nullptr;
 
   // ---- the controls ----
-  std::string addressText;      // edit 1005
-  std::string interrogateText;  // edit 1095
-  std::string tatText;          // edit 1097
-  ListControl power;            // 1098
-  ListControl gain;             // 1099
-  std::string heading;          // static 1138
+  std::string addressText;           // edit 1005
+  std::string interrogateText;       // edit 1095
+  std::string tatText;               // edit 1097
+  ListControl power;                 // 1098
+  ListControl gain;                  // 1099
+  std::string heading;               // static 1138
   std::array<std::string, 6> lines;  // statics 1139 to 1144
+  // clang-format off
   std::array<SchemeButton, 15> buttons = {{
       {1093, "A1", 0, false}, {1102, "A2", 1, false}, {1103, "A3", 2, false}, {1104, "A4", 3, false},
       {1105, "B1", 4, false}, {1107, "B2", 5, false}, {1108, "B3", 6, false}, {1111, "B4", 7, false},
       {1106, "C1", 8, false}, {1109, "C2", 9, false}, {1110, "C3", 10, false}, {1112, "C4", 11, false},
       {1113, "MA", 0, true},  {1115, "MB", 1, true},  {1114, "MC", 2, true},
   }};
+  // clang-format on
 
   // Whether the dialog has been closed, and by which button.
   bool closed = false;

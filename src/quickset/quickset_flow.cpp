@@ -20,10 +20,8 @@ void PushFields(const MainWindowHooks& w) {
   if (w.pushFields) w.pushFields();
 }
 void ShowReply(CTransponder& unit, const MainWindowHooks& w, const char* text, int header) {
-  if (w.showReply)
-    w.showReply(text, header);
-  else
-    unit.HideBusy();
+  if (w.showReply) w.showReply(text, header);
+  else unit.HideBusy();
 }
 
 MbAnswer Ask(CTransponder& unit, const std::string& text, const char* caption) {
@@ -72,7 +70,8 @@ bool UpdateAndVerify(CTransponder& unit) {
     for (;;) {
       ReadBack(unit);
       if (unit.status.partialMask == 0) break;
-      if (Ask(unit, qt::kRecoveryFault + unit.status.statusMessage + qt::kRetry, qt::kRecoveryCaption) != MbAnswer::Yes) {
+      if (Ask(unit, qt::kRecoveryFault + unit.status.statusMessage + qt::kRetry, qt::kRecoveryCaption) !=
+          MbAnswer::Yes) {
         Tell(unit, qt::kUncertain);
         return false;
       }

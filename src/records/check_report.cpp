@@ -41,7 +41,7 @@ std::string Build(CTransponder& u, int32_t unitId, bool withUnitLine, const Entr
   }
   if (source.loadNew(unitId)) {
     out += Line(indent, u.records.storedChecks.UpdatedResult ? "Updated " + DateText(u.records.storedChecks.UpdatedTime)
-                                                     : std::string("******** Update required ********"));
+                                                             : std::string("******** Update required ********"));
   } else {
     out += Line(indent, "Update NOT required");
   }
@@ -50,10 +50,8 @@ std::string Build(CTransponder& u, int32_t unitId, bool withUnitLine, const Entr
     out += Line(indent, "Current status " + DateText(c.LastStatusTime));
     if (!AcousticCheckAvailable(u.records.storedStatus.T7V.c_str()))
       out += Line(indent, "Acoustic check not available");
-    else if (NeverDone(c.CI1Time))
-      out += Line(indent, "No Acoustic check");
-    else
-      out += Line(indent, (c.CI1Result ? "Acoustic check passed " : "Acoustic check FAIL ") + DateText(c.CI1Time));
+    else if (NeverDone(c.CI1Time)) out += Line(indent, "No Acoustic check");
+    else out += Line(indent, (c.CI1Result ? "Acoustic check passed " : "Acoustic check FAIL ") + DateText(c.CI1Time));
     out += Line(indent, NeverDone(c.DepthOffsetTime) ? std::string("Depth Offset NOT set")
                                                      : "Depth Offset set " + DateText(c.DepthOffsetTime));
     if (NeverDone(c.HardwareTime)) {

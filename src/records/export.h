@@ -10,11 +10,11 @@
 // ExportStatus's outcome codes.
 enum ExportOutcome : int {
   kExportDone = 0,
-  kExportNoAnswer = 1,      // the device did not answer in time
-  kExportNoReplyWord = 2,   // its answer to "Export" lacked "Reply"
-  kExportFileFailed = 3,    // the current-status file would not open
-  kExportPortFailed = 4,    // the serial port would not open
-  kExportDeclined = 5,      // the operator declined the transfer time
+  kExportNoAnswer = 1,     // the device did not answer in time
+  kExportNoReplyWord = 2,  // its answer to "Export" lacked "Reply"
+  kExportFileFailed = 3,   // the current-status file would not open
+  kExportPortFailed = 4,   // the serial port would not open
+  kExportDeclined = 5,     // the operator declined the transfer time
 };
 
 // Seconds the operator is told the transfer takes: size x 2.5e-6 x 289.0.

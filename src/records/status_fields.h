@@ -18,9 +18,9 @@ struct FlagRef {
 inline constexpr int kStatusFieldCount = 96;
 inline constexpr int kStatusGroupCount = 11;
 // The groups under each unit element, in order.
-inline constexpr const char* kStatusGroups[kStatusGroupCount] = {
-    "General", "Version", "Timing",   "Power",      "Battery",    "Ranging",
-    "Telemetry", "Sensors", "Checks", "Drawing_ID", "Engineering"};
+inline constexpr const char* kStatusGroups[kStatusGroupCount] = {"General", "Version",    "Timing",     "Power",
+                                                                 "Battery", "Ranging",    "Telemetry",  "Sensors",
+                                                                 "Checks",  "Drawing_ID", "Engineering"};
 
 // Calls f(group, element, member) for each field in document order. Checks and Status may be
 // const; member is an int32_t, uint32_t, uint8_t, float, FixedText<N> or DateTime reference, or

@@ -194,7 +194,8 @@ bool CTransponder::SaveCurrentEntry() {
 }
 
 bool CTransponder::SaveNewEntry() {
-  return SaveEntry(*this, *Ensure(records.newFile), paths.NewStatusFile(), kNewSlot, status.requiredChecks, status.requiredStatus);
+  return SaveEntry(*this, *Ensure(records.newFile), paths.NewStatusFile(), kNewSlot, status.requiredChecks,
+                   status.requiredStatus);
 }
 
 DateTime CTransponder::NowUtc() { return utcNow ? utcNow() : DateTime::NowUtc(); }

@@ -20,8 +20,8 @@ namespace {
 // is ever expanded or fetched), and text outside the root kept (so that it can be refused).
 // No entity other than the predefined ones is ever expanded: pugixml does not do it.
 constexpr unsigned kParseOptions = pugi::parse_cdata | pugi::parse_escapes | pugi::parse_eol |
-                                   pugi::parse_wconv_attribute | pugi::parse_ws_pcdata_single |
-                                   pugi::parse_doctype | pugi::parse_fragment;
+                                   pugi::parse_wconv_attribute | pugi::parse_ws_pcdata_single | pugi::parse_doctype |
+                                   pugi::parse_fragment;
 // Control characters other than TAB, CR and LF cannot be in an XML 1.0 document at all, not
 // even as character references: the writer leaves them out.
 constexpr unsigned kSaveOptions = pugi::format_raw | pugi::format_no_declaration | pugi::format_skip_control_chars;
@@ -249,10 +249,8 @@ struct KindOf<FixedText<N>> {
 
 template <class T>
 constexpr size_t CapacityOf() {
-  if constexpr (KindOf<T>::value == FieldKind::Text)
-    return KindOf<T>::capacity;
-  else
-    return 0;
+  if constexpr (KindOf<T>::value == FieldKind::Text) return KindOf<T>::capacity;
+  else return 0;
 }
 
 struct FieldTable {
@@ -291,10 +289,8 @@ struct FieldWriter {
   }
   void operator()(const char* g, const char* e, const DateTime& v) const {
     // The zero date stands for never: it is not written, so it cannot clear a time on file.
-    if (v.valid && v.value > 0.0)
-      Put(g, e, v.ToText());
-    else
-      FieldElementOrCreate(unit, g, e);
+    if (v.valid && v.value > 0.0) Put(g, e, v.ToText());
+    else FieldElementOrCreate(unit, g, e);
   }
 };
 
@@ -389,8 +385,7 @@ CStatusXml::LoadResult CStatusXml::Load(const std::filesystem::path& path) {
                                                " MB, too large to be a status file"
                                          : "is too large to read (" + file.error + ")";
       return result;
-    case FileContents::Outcome::Read:
-      break;
+    case FileContents::Outcome::Read: break;
   }
   std::pair<uint64_t, size_t> digest{ContentDigest(file.bytes.get(), file.size), file.size};
   if (!damaged_ && root_ && inSyncWith_ && *inSyncWith_ == digest) {
@@ -425,8 +420,9 @@ CStatusXml::LoadResult CStatusXml::Parse(char* bytes, size_t size) {
   // byte; the parser would take one for the end of the file and drop what follows.
   const std::string_view head = text.substr(0, 4);
   const bool wide = head.substr(0, 2) == "\xFE\xFF" || head.substr(0, 2) == "\xFF\xFE" ||
-                    head.substr(0, 2) == std::string_view("\0<", 2) || head.substr(0, 2) == std::string_view("<\0", 2) ||
-                    head == std::string_view("\0\0\xFE\xFF", 4) || head == std::string_view("\0\0\0<", 4);
+                    head.substr(0, 2) == std::string_view("\0<", 2) ||
+                    head.substr(0, 2) == std::string_view("<\0", 2) || head == std::string_view("\0\0\xFE\xFF", 4) ||
+                    head == std::string_view("\0\0\0<", 4);
   if (!wide && std::memchr(text.data(), 0, text.size()) != nullptr) {
     std::free(bytes);
     MarkDamaged();
@@ -495,8 +491,7 @@ CStatusXml::LoadResult CStatusXml::Parse(char* bytes, size_t size) {
           return result;
         }
         break;
-      default:
-        break;
+      default: break;
     }
   }
   if (elements == 0) {

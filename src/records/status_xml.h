@@ -36,14 +36,14 @@ class CStatusXml {
   static constexpr uint64_t kMaxTags = uint64_t{8} << 20;
 
   enum class LoadOutcome {
-    Loaded,           // the file was read; the document holds it
-    Unchanged,        // the file holds exactly what the document was last loaded from or saved as
-    Missing,          // no file: the document keeps what it held
-    Unreadable,       // damaged: the file exists but cannot be read
-    TooLarge,         // damaged: over kMaxFileBytes or kMaxTags
-    Empty,            // damaged: no content, or blanks only
-    NotWellFormed,    // damaged: not XML, or cut short
-    NotStatusFile,    // damaged: XML, but not a Velmoors document
+    Loaded,         // the file was read; the document holds it
+    Unchanged,      // the file holds exactly what the document was last loaded from or saved as
+    Missing,        // no file: the document keeps what it held
+    Unreadable,     // damaged: the file exists but cannot be read
+    TooLarge,       // damaged: over kMaxFileBytes or kMaxTags
+    Empty,          // damaged: no content, or blanks only
+    NotWellFormed,  // damaged: not XML, or cut short
+    NotStatusFile,  // damaged: XML, but not a Velmoors document
   };
   struct LoadResult {
     LoadOutcome outcome = LoadOutcome::Missing;

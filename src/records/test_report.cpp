@@ -91,8 +91,7 @@ bool ProduceTestReport(CTransponder& unit, std::string& paneText) {
   unit.HideBusy();
   if (WriteTextFile(path, fileText))
     op.MessageBox("Results stored in " + path.string(), "Result stored", MbButtons::Ok, MbIcon::Information);
-  else
-    op.MessageBox("Results store failed!!", "Error!", MbButtons::Ok, MbIcon::Stop);
+  else op.MessageBox("Results store failed!!", "Error!", MbButtons::Ok, MbIcon::Stop);
   paneText = report;
   return true;
 }

@@ -114,7 +114,8 @@ void CCommPort::Close() {
 void CCommPort::CloseIfGone() {
   if (device_ && (device_->Gone() || readsFailing_)) {
     unplugged_ = true;
-    if (LogActive()) LogEvent("gone", PortText() + (readsFailing_ ? " reads keep failing" : " vanished") + " (unplugged?)");
+    if (LogActive())
+      LogEvent("gone", PortText() + (readsFailing_ ? " reads keep failing" : " vanished") + " (unplugged?)");
     Close();
   }
   readsFailing_ = false;

@@ -19,8 +19,9 @@ void DiagnosticTrace::Flush() {
 void DiagnosticTrace::Dump(const UnitStatus& s) {
   if (!capturing_ && !LogActive()) return;
   char buf[256];
-  std::snprintf(buf, sizeof buf, "UnitId %06X Address %d%02d Band %s Enabled %s Tat %.3f", static_cast<unsigned>(s.UnitId),
-                s.Address, s.Channel, s.Band.c_str(), s.Enabled.c_str(), static_cast<double>(s.Tat));
+  std::snprintf(buf, sizeof buf, "UnitId %06X Address %d%02d Band %s Enabled %s Tat %.3f",
+                static_cast<unsigned>(s.UnitId), s.Address, s.Channel, s.Band.c_str(), s.Enabled.c_str(),
+                static_cast<double>(s.Tat));
   if (capturing_) lines_.push_back(buf);
   if (LogActive()) LogEvent("trace", buf);
 }

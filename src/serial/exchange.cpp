@@ -17,12 +17,10 @@ struct TimeoutRow {
 };
 // Tested in this order; a later matching row overrides an earlier one.
 const TimeoutRow kReplyTimeoutTable[] = {
-    {"HWST", 8},  {"TPST", 8},  {"CKHW", 20}, {"STAD", 10}, {"FVFV", 10}, {"RDSE", 40},
-    {"RTST", 50}, {"TXPG", 6},  {"ZDOF", 50}, {"GCMD", 12}, {"DAST", 1},  {"INFO", 10},
-    {"INTP", 20}, {"STTX", 6},  {"ISFD", 20},
+    {"HWST", 8},  {"TPST", 8},  {"CKHW", 20}, {"STAD", 10}, {"FVFV", 10}, {"RDSE", 40}, {"RTST", 50}, {"TXPG", 6},
+    {"ZDOF", 50}, {"GCMD", 12}, {"DAST", 1},  {"INFO", 10}, {"INTP", 20}, {"STTX", 6},  {"ISFD", 20},
 };
 const int32_t kDefaultTimeout = 3;
-
 
 // The readiness probe: "#DASP,0" with a 1-second wait, uncounted. True on "DASP OK".
 bool ProbeReady(CCommPort& port) {
@@ -42,8 +40,8 @@ int32_t CTransponder::ReplyTimeoutFor(const char* command) {
 }
 
 bool CTransponder::NeedsReadinessFollowUp(const char* command) {
-  return textnum::Contains(command, "#CKHW") || textnum::Contains(command, "#INTP") || textnum::Contains(command, "#STAD") ||
-         textnum::Contains(command, "#ISFD");
+  return textnum::Contains(command, "#CKHW") || textnum::Contains(command, "#INTP") ||
+         textnum::Contains(command, "#STAD") || textnum::Contains(command, "#ISFD");
 }
 
 bool CTransponder::Exchange(const char* command, TextSpan reply, bool uncounted, bool singleAttempt) {

@@ -20,13 +20,12 @@ constexpr int32_t kSttxFailed = 8;
 constexpr int32_t kInfoFailed = 16;  // also: the unit sits at its bootloader prompt
 constexpr int32_t kNothingAnswered = 31;
 
-
 enum class Echo { None, AsIs, OnNewLine };
 
 // The steps every reader shares: caption, exchange, the reply into the output text, the
 // bootloader check and the completeness check. True when the reply is there to be parsed.
-bool ExchangeForStatus(CTransponder& unit, const char* caption, const char* command, TextSpan reply,
-                       TextSpan* output, Echo echo, bool sendAgainOnFailure = false) {
+bool ExchangeForStatus(CTransponder& unit, const char* caption, const char* command, TextSpan reply, TextSpan* output,
+                       Echo echo, bool sendAgainOnFailure = false) {
   if (unit.serial.busyShown) unit.SetBusyCaption(caption);
   bool complete = unit.Exchange(command, reply);
   if (!complete && sendAgainOnFailure) complete = unit.Exchange(command, reply);
@@ -49,16 +48,14 @@ bool ReadHardwareStatus(CTransponder& unit, TextSpan output) {
 
 bool ReadTransponderStatus(CTransponder& unit, TextSpan output) {
   char reply[kReaderReplySize];
-  if (!ExchangeForStatus(unit, "Getting transponder status", "#TPST", reply, &output, Echo::OnNewLine))
-    return false;
+  if (!ExchangeForStatus(unit, "Getting transponder status", "#TPST", reply, &output, Echo::OnNewLine)) return false;
   ParseTransponderStatus(reply, unit.status.currentStatus);
   return true;
 }
 
 bool ReadFirmwareVersion(CTransponder& unit, TextSpan output) {
   char reply[kReaderReplySize];
-  if (!ExchangeForStatus(unit, "Getting firmware version", "#FVFV", reply, &output, Echo::OnNewLine))
-    return false;
+  if (!ExchangeForStatus(unit, "Getting firmware version", "#FVFV", reply, &output, Echo::OnNewLine)) return false;
   unit.status.unitModel = ParseFirmwareVersions(reply, unit.status.currentStatus);
   return true;
 }
@@ -111,9 +108,9 @@ bool CTransponder::GetStatus(const char* heading, TextSpan output, bool showMess
     HideBusy();
     char message[64];
     if (status.partialMask != kNothingAnswered)
-      std::snprintf(message, sizeof message, "Only partial status recovered %02x", static_cast<unsigned>(status.partialMask));
-    else
-      std::snprintf(message, sizeof message, "Comms fault! Check connections");
+      std::snprintf(message, sizeof message, "Only partial status recovered %02x",
+                    static_cast<unsigned>(status.partialMask));
+    else std::snprintf(message, sizeof message, "Comms fault! Check connections");
     status.statusMessage = message;
     if (serial.inBootMode) status.statusMessage += "\r\nUnit is in boot mode, use 'Reset (comms break)' function";
     if (showMessageBox) op.MessageBox(status.statusMessage, kDefaultCaption, MbButtons::Ok, MbIcon::Exclamation);

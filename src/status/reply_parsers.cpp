@@ -115,10 +115,8 @@ bool ParseHardwareStatus(const char* text, UnitStatus& s) {
   const int32_t a = reply::ToInt(v.view());
   const int32_t b = reply::ToInt(After(v, "-").view());
   char serial[48];
-  if (a > 1000000000)
-    std::snprintf(serial, sizeof serial, "E%05d-%03d", a - 1000000000, b);
-  else
-    std::snprintf(serial, sizeof serial, "%06d-%03d", a, b);
+  if (a > 1000000000) std::snprintf(serial, sizeof serial, "E%05d-%03d", a - 1000000000, b);
+  else std::snprintf(serial, sizeof serial, "%06d-%03d", a, b);
   s.SerialNo = serial;
 
   uint32_t hex = 0;
@@ -213,10 +211,8 @@ void ParseTransponderStatus(const char* text, UnitStatus& s) {
   if (Extract(z.c_str(), "/", block) && textnum::IsDigit(First(block))) Digit(block, s.BlockIndex);
   Value r = After(z, " ");
   for (int i = 0; i < 2 && !IsLetter(First(r)); ++i) r = After(r, " ");
-  if (r.size() < 10)
-    s.Enabled = r.view();
-  else
-    s.Enabled.Clear();
+  if (r.size() < 10) s.Enabled = r.view();
+  else s.Enabled.Clear();
 
   // Power letters: each letter's next character, masked with 15.
   Extract(text, "PS = ", v);
@@ -243,10 +239,8 @@ void ParseTransponderStatus(const char* text, UnitStatus& s) {
 
 int32_t ParseFirmwareVersions(const char* text, UnitStatus& s) {
   int32_t model = 0;
-  if (textnum::Contains(text, "T7Max"))
-    model = 0;
-  else if (textnum::Contains(text, "QRN "))
-    model = 2;
+  if (textnum::Contains(text, "T7Max")) model = 0;
+  else if (textnum::Contains(text, "QRN ")) model = 2;
 
   Value v;
   if (textnum::Contains(text, "Main")) {
@@ -267,10 +261,8 @@ int32_t ParseFirmwareVersions(const char* text, UnitStatus& s) {
   Extract(text, "U8,", v);
   s.U8 = v.view();
   Extract(text, textnum::Contains(text, "Dcard,") ? "Dcard," : "DCard,", v);
-  if (std::strchr(v.c_str(), 'V'))
-    s.Dcard = v.view();
-  else
-    s.Dcard.Clear();
+  if (std::strchr(v.c_str(), 'V')) s.Dcard = v.view();
+  else s.Dcard.Clear();
   return model;
 }
 
@@ -287,10 +279,8 @@ void ParseUnitInformation(const char* text, UnitStatus& s) {
     const char* piece = *p == '\r' ? "\\\\" : *p == '\n' ? "\\/" : nullptr;
     const size_t n = piece ? 2 : 1;
     if (escaped.size() + n > room) break;
-    if (piece)
-      escaped += piece;
-    else
-      escaped += *p;
+    if (piece) escaped += piece;
+    else escaped += *p;
   }
   s.String2 = escaped;
 }

@@ -78,10 +78,8 @@ std::string InterrogateText(UnitStatus s) {
 
 std::string TimingPowerText(UnitStatus s) {
   std::string t = "TAT " + Fixed(s.Tat, 2) + Format(" ms  Rx gain %d\r\n", s.RxGain);
-  if (s.CPA > 0)
-    t += Format("CPA %d\r\n", s.CPA);
-  else
-    t += Format("CPU %d  CPJ %d  CPT %d  CPS %d  CPL %d\r\n", s.CPU, s.CPJ, s.CPT, s.CPS, s.CPL);
+  if (s.CPA > 0) t += Format("CPA %d\r\n", s.CPA);
+  else t += Format("CPU %d  CPJ %d  CPT %d  CPS %d  CPL %d\r\n", s.CPU, s.CPJ, s.CPT, s.CPS, s.CPL);
   t += Format("CWT %d  CWR %d  CWC %d  Block %d\r\n", s.CWTIndex, s.CWRIndex, s.CWCIndex, s.BlockIndex);
   t += Format("Function level %02x\r\n", static_cast<unsigned>(s.FunctionLevel));
   if (s.ExternalSync == 1) t += "Responder enabled\r\n";
@@ -90,15 +88,12 @@ std::string TimingPowerText(UnitStatus s) {
 
 std::string DaughterCardText(UnitStatus s) {
   if (s.DaughterCardFitted <= 0) return std::string();
-  std::string t = Format("Daughter card %s %s fitted\r\nFirmware %s\r\n", s.DcardDraw.c_str(), s.DcardIss.c_str(),
-                         s.Dcard.c_str());
+  std::string t =
+      Format("Daughter card %s %s fitted\r\nFirmware %s\r\n", s.DcardDraw.c_str(), s.DcardIss.c_str(), s.Dcard.c_str());
   t += "Detect threshold " + Fixed(s.DetectThreshold * 0.1, 1) + "\r\n";
-  if (s.LinearGain == 240)
-    t += "Linear gain linked to CG\r\n";
-  else if (s.LinearGain == 255)
-    t += "Linear gain Auto\r\n";
-  else
-    t += Format("Linear gain %d\r\n", s.LinearGain);
+  if (s.LinearGain == 240) t += "Linear gain linked to CG\r\n";
+  else if (s.LinearGain == 255) t += "Linear gain Auto\r\n";
+  else t += Format("Linear gain %d\r\n", s.LinearGain);
   return t;
 }
 
@@ -118,10 +113,8 @@ std::string StatusReportText(const UnitStatus& s) {
 
 std::string SelfTestText(int32_t code, UnitStatus s) {
   std::string t;
-  if (code & ~0x08)
-    t = Format("Hardware self test failed error code %d\r\n", code);
-  else
-    t = "Hardware self test passed\r\n";
+  if (code & ~0x08) t = Format("Hardware self test failed error code %d\r\n", code);
+  else t = "Hardware self test passed\r\n";
   if (code & 0x80) t += "TX coil overheat warning\r\n";
   t += (code & 0x20) ? "RX error!\r\n" : "RX 1,2,3,4,5,6 OK\r\n";
   t += (code & 0x10) ? "TX error!\r\n" : "TX OK\r\n";

@@ -14,7 +14,6 @@ namespace {
 // above 127.
 bool EndsCommand(unsigned char c) { return c < 32 || c > 127 || c == '^'; }
 
-
 // Turns the wait cursor off however the action ends.
 struct WaitCursorScope {
   explicit WaitCursorScope(IOperator& op) : op_(op) { op_.WaitCursor(true); }

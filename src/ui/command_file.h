@@ -12,9 +12,9 @@
 class CTransponder;
 
 struct CommandEntry {
-  FixedText<50> caption;    // at most 49 characters; a longer caption is cut
-  FixedText<200> command;   // at most 199 characters; a longer command is cut
-  int32_t timeout = 3;      // whole seconds; negative: no comms check before sending
+  FixedText<50> caption;   // at most 49 characters; a longer caption is cut
+  FixedText<200> command;  // at most 199 characters; a longer command is cut
+  int32_t timeout = 3;     // whole seconds; negative: no comms check before sending
 };
 
 inline constexpr int kCommandButtons = 6;

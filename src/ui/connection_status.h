@@ -9,7 +9,7 @@ class CTesterDlg;
 
 struct ConnectionStatus {
   int comNumber = 0;
-  std::string device;       // empty until the port was opened once
+  std::string device;  // empty until the port was opened once
   bool open = false;
   uint32_t baud = 0;
   bool unplugged = false;   // the device vanished under the open port

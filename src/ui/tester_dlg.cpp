@@ -13,6 +13,7 @@
 
 namespace {
 // Controls hidden at start-up (and the progress bar, hidden separately).
+// clang-format off
 const int kHiddenAtStart[] = {ctl::kCommand1,     ctl::kCommand2,        ctl::kCommand3,
                               ctl::kCommand4,     ctl::kCommand5,        ctl::kCommand6,
                               ctl::kSetTime,      ctl::kSetAddress,      ctl::kDasCalibration,
@@ -23,12 +24,15 @@ const int kHiddenAtStart[] = {ctl::kCommand1,     ctl::kCommand2,        ctl::kC
                               ctl::kReleaseTest,  ctl::kFactoryDefaults, ctl::kSetSerialNumber,
                               ctl::kSynchOut,     ctl::kSynchIn,         ctl::kTestReport,
                               ctl::kExportStatus, ctl::kManualText};
+// clang-format on
 
 // The unit buttons that the first "General Status" reveals.
+// clang-format off
 const int kUnitActions[] = {ctl::kSetTime,      ctl::kSetAddress,      ctl::kDasCalibration, ctl::kSetDepth,
                             ctl::kReset,        ctl::kHardwareSelfTest, ctl::kAcousticCheck, ctl::kSetAsTestTransponder,
                             ctl::kInitialise,   ctl::kReadSensors,     ctl::kEnable,         ctl::kReleaseTest,
                             ctl::kFactoryDefaults, ctl::kTestReport};
+// clang-format on
 
 const std::string kNoText;
 }  // namespace

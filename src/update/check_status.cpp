@@ -45,10 +45,12 @@ bool CTransponder::CheckStatus(TextSpan report) {
   // Worked in 64 bits: values from a status file may be of any size.
   const int64_t curAddress = int64_t{cur.Address} * 100 + cur.Channel;
   const int64_t reqAddress = int64_t{req.Address} * 100 + req.Channel;
-  if (curAddress != reqAddress) r.Line("Address is %lld not %lld\r\n", static_cast<long long>(curAddress), static_cast<long long>(reqAddress));
+  if (curAddress != reqAddress)
+    r.Line("Address is %lld not %lld\r\n", static_cast<long long>(curAddress), static_cast<long long>(reqAddress));
   const int64_t curHpr = int64_t{cur.HPRms} * 10 + cur.HPRls;
   const int64_t reqHpr = int64_t{req.HPRms} * 10 + req.HPRls;
-  if (curHpr != reqHpr) r.Line("HPR is %02lld not %02lld\r\n", static_cast<long long>(curHpr), static_cast<long long>(reqHpr));
+  if (curHpr != reqHpr)
+    r.Line("HPR is %02lld not %02lld\r\n", static_cast<long long>(curHpr), static_cast<long long>(reqHpr));
   if (!(cur.Enabled == req.Enabled)) r.Line("Enable status is %s not %s\r\n", cur.Enabled.c_str(), req.Enabled.c_str());
   r.Compare(cur.RxGain, req.RxGain, "RXgain is %d not %d\r\n");
   // One power for all is compared through CPA alone; otherwise the five powers one by one.
@@ -68,7 +70,8 @@ bool CTransponder::CheckStatus(TextSpan report) {
   // A unit that replies IRS (99) has no reply channel to compare.
   if (cur.CIFReplyCHannel != 99 && req.CIFReplyCHannel != 99)
     r.Compare(cur.CIFReplyCHannel, req.CIFReplyCHannel, "Cif/Cis reply is %d not %d\r\n");
-  if (cur.Tat != req.Tat) r.Line("TAT is %.3f not %.3f\r\n", static_cast<double>(cur.Tat), static_cast<double>(req.Tat));
+  if (cur.Tat != req.Tat)
+    r.Line("TAT is %.3f not %.3f\r\n", static_cast<double>(cur.Tat), static_cast<double>(req.Tat));
   r.Compare(cur.FEEnabled, req.FEEnabled, "FE status is %d not %d\r\n");
   r.Compare(cur.IIFChannel, req.IIFChannel, "IIF/IIS is %d not %d\r\n");
   r.Compare(cur.ExternalSync, req.ExternalSync, "Ext synch status is %d not %d\r\n");

@@ -47,7 +47,8 @@ bool ReadAgain(CTransponder& u, const char* command, const char* caption, void (
 // exchange of the run got a complete reply.
 class UpdateRun {
  public:
-  explicit UpdateRun(CTransponder& unit) : u_(unit), req_(unit.status.requiredStatus), cur_(unit.status.currentStatus) {}
+  explicit UpdateRun(CTransponder& unit)
+      : u_(unit), req_(unit.status.requiredStatus), cur_(unit.status.currentStatus) {}
 
   void Run();
 
@@ -84,8 +85,7 @@ class UpdateRun {
 
   // A parameter set by its own command and a selection code of value + 52.
   template <class Rule>
-  void Simple(const char* caption, const char* noUpdate, int32_t& required, int32_t current, int parameter,
-              Rule rule) {
+  void Simple(const char* caption, const char* noUpdate, int32_t& required, int32_t current, int parameter, Rule rule) {
     if (!Fill(required, current, rule)) return;
     if (required != current) {
       Changing(caption);
@@ -168,10 +168,8 @@ void UpdateRun::StepEnabled() {
       Nudge();
       SendPair(gcmd::kMode, gcmd::kModeFirst);
     }
-    if (std::strchr(req_.Enabled.c_str(), 'W') && WidebandCapable())
-      Gcmd4();
-    else
-      Gcmd3();
+    if (std::strchr(req_.Enabled.c_str(), 'W') && WidebandCapable()) Gcmd4();
+    else Gcmd3();
   }
   ReRead();
 }
@@ -241,7 +239,8 @@ void UpdateRun::StepTat() {
     Changing("");
     SendPair(gcmd::kTat, TatCode(req_.Tat));
   } else {
-    Trace().Write(Format("\r\nNo update TAT  %.3f to %.3f", static_cast<double>(cur_.Tat), static_cast<double>(req_.Tat)));
+    Trace().Write(
+        Format("\r\nNo update TAT  %.3f to %.3f", static_cast<double>(cur_.Tat), static_cast<double>(req_.Tat)));
   }
 }
 
@@ -254,10 +253,8 @@ void UpdateRun::StepFeMode() {
   if (!channelPasses || !flagPasses) return;
   if (req_.FEEnabled != cur_.FEEnabled) {
     Changing("UPDATE FE mode");
-    if (req_.FEEnabled != 0)
-      SendPair(gcmd::kChannel, IifCode(req_.IIFChannel));
-    else
-      SendPair(gcmd::kFeOff, gcmd::kFeOffSelection);
+    if (req_.FEEnabled != 0) SendPair(gcmd::kChannel, IifCode(req_.IIFChannel));
+    else SendPair(gcmd::kFeOff, gcmd::kFeOffSelection);
   } else {
     Trace().Write("\r\nNo update FE mode");
   }
@@ -270,10 +267,8 @@ void UpdateRun::StepAltCif() {
   if (req_.AltCIFChannel != cur_.AltCIFChannel || firstModeEnabled_) {
     Changing("UPDATE AltCIF/CIS");
     u_.port.Delay(500);
-    if (req_.AltCIFChannel == 16)
-      SendPair(gcmd::kMode, gcmd::kModeFirst);
-    else
-      SendPair(gcmd::kChannel, AltCifCode(req_.AltCIFChannel));
+    if (req_.AltCIFChannel == 16) SendPair(gcmd::kMode, gcmd::kModeFirst);
+    else SendPair(gcmd::kChannel, AltCifCode(req_.AltCIFChannel));
   } else {
     Trace().Write(Format("\r\nNo update AltCIF/CIS  %d to %d", cur_.AltCIFChannel, req_.AltCIFChannel));
   }
@@ -334,7 +329,8 @@ void UpdateRun::Run() {
 void CTransponder::UpdateStatus() {
   if (status.requiredStatus.UnitId != status.currentStatus.UnitId) return;
   CParameterTables tables;
-  if (!tables.IsKnownBand(status.requiredStatus.Band.c_str())) status.requiredStatus.Band = status.currentStatus.Band.view();
+  if (!tables.IsKnownBand(status.requiredStatus.Band.c_str()))
+    status.requiredStatus.Band = status.currentStatus.Band.view();
   if (!tables.IsKnownBand(status.requiredStatus.Band.c_str())) return;
 
   ResetWatchdog(false);

@@ -30,8 +30,8 @@ std::string Slurp(const fs::path& p) {
 class CliProcess : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() /
-            ("vt-cli-" + std::to_string(::getpid()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    root_ = fs::temp_directory_path() / ("vt-cli-" + std::to_string(::getpid()) + "-" +
+                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(root_);
     fs::create_directories(root_);
   }
@@ -40,8 +40,8 @@ class CliProcess : public ::testing::Test {
   // Runs velmoor-cli with the data folder in this test's folder.
   Outcome Cli(const std::string& args) {
     const fs::path err = root_ / "stderr.txt";
-    const std::string command = std::string(VT_CLI_PATH) + " --root '" + root_.string() + "' " + args + " 2>'" +
-                                err.string() + "' </dev/null";
+    const std::string command =
+        std::string(VT_CLI_PATH) + " --root '" + root_.string() + "' " + args + " 2>'" + err.string() + "' </dev/null";
     Outcome r;
     std::FILE* p = ::popen(command.c_str(), "r");
     if (!p) return r;

@@ -71,7 +71,7 @@ TEST_F(BenchTest, ToneCheckHearsANonZeroFourthToNinthCharacter) {
   const struct {
     const char* value;  // after "0x"
     bool heard;
-  } cases[] = {{"000000000", false}, {"000100000", true}, {"000000400", true}, {"000000001", true},
+  } cases[] = {{"000000000", false},  {"000100000", true},  {"000000400", true}, {"000000001", true},
                {"0000000001", false}, {"700000000", false}, {"0001", true}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.value);

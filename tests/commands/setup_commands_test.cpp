@@ -67,6 +67,7 @@ TEST_F(SetupTest, SerialNumberTextsAreSentOrRefusedAsTheOperatorTypedThem) {
     const char* text;
     const char* sent;     // the "#TPSN" command, or null when refused
     const char* refusal;  // the reply text when refused
+    // clang-format off
   } cases[] = {
       {"12345-07", "#TPSN,12345,7", nullptr},   {"E12345,12", "#TPSN,1000012345,12", nullptr},
       {"e777-5", "#TPSN,1000000777,5", nullptr}, {"2147483647-1", "#TPSN,2147483647,1", nullptr},
@@ -76,15 +77,14 @@ TEST_F(SetupTest, SerialNumberTextsAreSentOrRefusedAsTheOperatorTypedThem) {
       {"E-12", nullptr, kFormat},    {"12a45-01", nullptr, kDigits}, {"1-2-3", nullptr, kDigits},
       {"E12E3-1", nullptr, kDigits},
   };
+  // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     b.wire().clear();
     reply[0] = '\0';
     EXPECT_EQ(unit().SetSerialNumber(c.text, reply), c.sent != nullptr);
-    if (c.sent)
-      EXPECT_EQ(WireLines(b.wire()), (Lines{"#ENDB,1", c.sent}));
-    else
-      EXPECT_EQ(b.wire() + reply, c.refusal);
+    if (c.sent) EXPECT_EQ(WireLines(b.wire()), (Lines{"#ENDB,1", c.sent}));
+    else EXPECT_EQ(b.wire() + reply, c.refusal);
   }
 }
 

@@ -27,8 +27,8 @@ std::vector<size_t> CutPoints(size_t length) {
 }
 
 TEST(CutReplies, EachStatusReplyCutAtEachLength) {
-  for (const CutCase c : {CutCase{"#HWST", 1}, CutCase{"#TPST", 2}, CutCase{"#FVFV", 4}, CutCase{"#INFO", 16},
-                          CutCase{"#STTX", 8}}) {
+  for (const CutCase c :
+       {CutCase{"#HWST", 1}, CutCase{"#TPST", 2}, CutCase{"#FVFV", 4}, CutCase{"#INFO", 16}, CutCase{"#STTX", 8}}) {
     // How long the whole answer is, and what a whole read gives.
     size_t length = 0;
     UnitStatus whole;

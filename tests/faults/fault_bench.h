@@ -102,7 +102,10 @@ class CutProvider : public ISerialProvider {
 
 struct FaultBench {
   FaultBench()
-      : root(FreshTempDir("faults")), bench(clock), tap(bench.line(), *bench.unit), cutter(bench.provider),
+      : root(FreshTempDir("faults")),
+        bench(clock),
+        tap(bench.line(), *bench.unit),
+        cutter(bench.provider),
         port(clock, cutter) {
     port.portNumber = 5;
     unit = std::make_unique<CTransponder>(port, op, DataPaths{root});

@@ -20,10 +20,8 @@ enum class Fault { Dies, Unplugged };
 const char* Name(Fault f) { return f == Fault::Dies ? "unit dies" : "port pulled out"; }
 
 void Inject(FaultBench& b, Fault fault, int line) {
-  if (fault == Fault::Dies)
-    b.DieAtLine(line);
-  else
-    b.UnplugAtLine(line);
+  if (fault == Fault::Dies) b.DieAtLine(line);
+  else b.UnplugAtLine(line);
 }
 
 // ---- status read ----

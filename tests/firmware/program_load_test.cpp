@@ -112,8 +112,9 @@ TEST_F(Load, CleanLoadOfTheSmallSample) {
   EXPECT_LT(wire.find("#ISFD\r\n", marker), wire.find("#INTP\r\n", marker));
   EXPECT_EQ(Count(wire, "S9030000FC"), 0u) << "page 0 data: the marker goes instead of the end line";
 
-  const std::vector<std::string> captions = {"Resetting watchdog timer", "Entering boot mode", "Starting program loading",
-                                             "Continuing program load", "Finishing program load"};
+  const std::vector<std::string> captions = {"Resetting watchdog timer", "Entering boot mode",
+                                             "Starting program loading", "Continuing program load",
+                                             "Finishing program load"};
   size_t at = 0;
   for (const auto& c : b.op.busyCaptions)
     if (at < captions.size() && c == captions[at]) ++at;

@@ -80,8 +80,8 @@ TEST_F(Image, RecordTypesAndChecks) {
   const std::string longCount = "S1092000AABB71";  // count 9 but three bytes follow the address
   const std::string shortCount = "S1042000AABB76";
   OpenLines({"S00600004844521B", "S0FFbadheader", "S3070000200001D7", "S4030000FC", "S5030001FB", "S70500000000FA",
-             "S6anything", "X1030000FC", "", badSum, longCount, shortCount, "s1042000AA31",
-             "S1042000aa31", "S1042000AA31  ", "S1042000AA31 ", "S1052000AA31", "S9030000FC"});
+             "S6anything", "X1030000FC", "", badSum, longCount, shortCount, "s1042000AA31", "S1042000aa31",
+             "S1042000AA31  ", "S1042000AA31 ", "S1052000AA31", "S9030000FC"});
   EXPECT_EQ(Next(), 0) << "S0 passed on";
   EXPECT_EQ(Next(), 0) << "S0 passed on unchecked";
   EXPECT_EQ(Buf(), "S0FFbadheader");
@@ -110,13 +110,13 @@ TEST_F(Image, RecordTypesAndChecks) {
 
 TEST_F(Image, ProgrammingArea) {
   OpenLines({
-      Rec('1', 0x1FF0, {1}),                               // 15: below the area
-      Rec('2', 0x4BFFF, {1}),                              // 14: at the limit
-      Rec('2', 0x4BFFE, {0x5A, 0xA5}),                     // accepted: the last two bytes of page 7
-      Rec('2', 0x10000, {1}),                              // 14: between the pages
-      Rec('2', 0xFFF8, std::vector<uint8_t>(16, 0x77)),    // 14: runs from page 2 into the gap
-      Rec('2', 0x4BFF8, std::vector<uint8_t>(16, 0x66)),   // 14: runs past the last page
-      Rec('1', 0x7FFE, {0x12, 0x34, 0x56, 0x78}),          // accepted: page 1 runs on into page 3
+      Rec('1', 0x1FF0, {1}),                              // 15: below the area
+      Rec('2', 0x4BFFF, {1}),                             // 14: at the limit
+      Rec('2', 0x4BFFE, {0x5A, 0xA5}),                    // accepted: the last two bytes of page 7
+      Rec('2', 0x10000, {1}),                             // 14: between the pages
+      Rec('2', 0xFFF8, std::vector<uint8_t>(16, 0x77)),   // 14: runs from page 2 into the gap
+      Rec('2', 0x4BFF8, std::vector<uint8_t>(16, 0x66)),  // 14: runs past the last page
+      Rec('1', 0x7FFE, {0x12, 0x34, 0x56, 0x78}),         // accepted: page 1 runs on into page 3
       "S9030000FC",
   });
   EXPECT_EQ(Next(), 15);

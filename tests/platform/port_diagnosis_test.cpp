@@ -30,7 +30,8 @@ TEST(PortDiagnosis, TheRemedyFollowsTheFacts) {
     PortFacts facts;
     const char* remedy;
   } cases[] = {
-      {"unplugged", Facts(PortFailure::NotFound, "/dev/ttyUSB0"), "the device is not there: is the adapter plugged in?"},
+      {"unplugged", Facts(PortFailure::NotFound, "/dev/ttyUSB0"),
+       "the device is not there: is the adapter plugged in?"},
       {"held", Facts(PortFailure::Permission, "/dev/ttyUSB0", {minicom}),
        "held by another program: minicom (pid 4242); close it and try again"},
       {"not in the group", Facts(PortFailure::Permission, "/dev/ttyUSB0", {}, true, "dialout", false),
@@ -38,7 +39,8 @@ TEST(PortDiagnosis, TheRemedyFollowsTheFacts) {
        "then log out and in again"},
       {"in the group, still denied", Facts(PortFailure::Permission, "/dev/ttyS0", {}, true, "dialout", true),
        "this user may not read and write /dev/ttyS0"},
-      {"busy, nobody named", Facts(PortFailure::Busy, "/dev/ttyACM0"), "another program may have it open ('fuser /dev/ttyACM0'"},
+      {"busy, nobody named", Facts(PortFailure::Busy, "/dev/ttyACM0"),
+       "another program may have it open ('fuser /dev/ttyACM0'"},
       {"other", Facts(PortFailure::Other, "/dev/ttyS1"), ""},
   };
   for (const auto& c : cases) {

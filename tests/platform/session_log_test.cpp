@@ -85,8 +85,7 @@ TEST_F(LogFolder, ALogThatCannotBeWrittenIsReportedOnceAndTheCallerGoesOn) {
     const char* name;
     std::function<void(LogFolder&)> spoil;
   } cases[] = {
-      {"a file where the folder should be",
-       [](LogFolder& f) { std::ofstream(f.folder) << "not a folder"; }},
+      {"a file where the folder should be", [](LogFolder& f) { std::ofstream(f.folder) << "not a folder"; }},
       {"disk full",
        [](LogFolder& f) {
          std::filesystem::create_directories(f.folder);
@@ -96,7 +95,8 @@ TEST_F(LogFolder, ALogThatCannotBeWrittenIsReportedOnceAndTheCallerGoesOn) {
       {"read-only folder",
        [](LogFolder& f) {
          std::filesystem::create_directories(f.folder);
-         std::filesystem::permissions(f.folder, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+         std::filesystem::permissions(f.folder,
+                                      std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
        }},
   };
   for (const auto& c : cases) {

@@ -43,12 +43,14 @@ TEST(TextNumbers, WholeIntTakesOnlyASignAndDigits) {
     const char* text;
     std::optional<int64_t> value;
   };
+  // clang-format off
   const Case cases[] = {
       {"12", 12},       {"-12", -12},          {"+12", 12},
       {" 12", {}},      {"12 ", {}},           {"1x", {}},
       {"", {}},         {"+", {}},             {"-0", 0},
       {"99999999999999999999999", 300},        {"-99999999999999999999999", -300},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     EXPECT_EQ(textnum::WholeInt(c.text, -300, 300), c.value);

@@ -80,8 +80,8 @@ TEST(ParameterTables, ChannelRuleAndLookUp) {
   EXPECT_EQ(Channel(-1, "MF", 0), kRefused);
   EXPECT_EQ(Channel(99, "MF", 0), kRefused);
 
-  const std::pair<const char*, int32_t> names[] = {{"CIS", 16}, {"CIF", 16}, {"CRS", 15}, {"CRF", 15}, {"IRS", 99},
-                                                   {" 12abc", 12}, {"abc", 0}, {nullptr, 0}};
+  const std::pair<const char*, int32_t> names[] = {{"CIS", 16}, {"CIF", 16},    {"CRS", 15}, {"CRF", 15},
+                                                   {"IRS", 99}, {" 12abc", 12}, {"abc", 0},  {nullptr, 0}};
   for (const auto& [text, channel] : names) EXPECT_EQ(T.ChannelFromText(text), channel) << (text ? text : "null");
   // First match in the fixed order CRF, CIF, CRS, CIS, IRS, wherever the names stand.
   EXPECT_EQ(T.ChannelFromText("CIS CRF"), 15);

@@ -43,14 +43,15 @@ std::vector<std::string> Large(const CQuicksetDlg& dlg) {
 TEST(QuicksetDialog, Model2OpensWithTwelveSchemesHeadingAndLines) {
   CQuicksetDlg dlg = Opened(QrnUnit(), 2);
   EXPECT_EQ(dlg.schemeIndex, -1);
-  EXPECT_EQ(Visible(dlg), (std::vector<std::string>{"A1", "A2", "A3", "A4", "B1", "B2", "B3", "B4", "C1", "C2",
-                                                    "C3", "C4"}));
+  EXPECT_EQ(Visible(dlg),
+            (std::vector<std::string>{"A1", "A2", "A3", "A4", "B1", "B2", "B3", "B4", "C1", "C2", "C3", "C4"}));
   EXPECT_TRUE(Large(dlg).empty());
   EXPECT_EQ(dlg.heading, "Click the required scheme, A1-C4");
-  EXPECT_EQ(dlg.lines, (std::array<std::string, 6>{"Same row eg B1+B2+B3 etc = Simultaneous mode.",
-                                                   "Same interrogation cycle; Faster update rate.", " ",
-                                                   "Same column/diagonal eg A1+B1+C3 etc = Sequential.",
-                                                   "Seperate interogation cycles: Slower but seperate", "update rates"}));
+  EXPECT_EQ(dlg.lines,
+            (std::array<std::string, 6>{"Same row eg B1+B2+B3 etc = Simultaneous mode.",
+                                        "Same interrogation cycle; Faster update rate.", " ",
+                                        "Same column/diagonal eg A1+B1+C3 etc = Sequential.",
+                                        "Seperate interogation cycles: Slower but seperate", "update rates"}));
   EXPECT_EQ(dlg.power.items, (std::vector<std::string>{"Low", "High"}));
   EXPECT_EQ(dlg.gain.items, (std::vector<std::string>{"Low", "Medium", "High", "Maximum"}));
   // The values shown are the unit's own.

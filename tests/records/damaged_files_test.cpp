@@ -75,7 +75,9 @@ void PrintTo(const DamagedCase& c, std::ostream* os) { *os << c.name; }
 
 class DamagedFile : public ::testing::TestWithParam<DamagedCase> {};
 
-const ScriptedOperator::Box* OnlyBox(const ScriptedOperator& op) { return op.boxes.size() == 1 ? &op.boxes[0] : nullptr; }
+const ScriptedOperator::Box* OnlyBox(const ScriptedOperator& op) {
+  return op.boxes.size() == 1 ? &op.boxes[0] : nullptr;
+}
 }  // namespace
 
 TEST_P(DamagedFile, IsLeftUnchangedAndTheOperatorIsToldOnce) {

@@ -43,8 +43,8 @@ TEST_F(ExportTest, PiecesGoOutEachAnsweredThenEnd) {
   b.clock.AdvanceMs(100);  // "END" reaches the far end
   b.bench.line().Advance();
   const auto& t = b.sim().state.tests;
-  EXPECT_EQ(t.exportPieces, (std::vector<std::string>{"<Velmoors>", "<Velmoor>", "<General>", "<UnitId>12",
-                                                      "</UnitId>", "</General>", "</Velmoor>", "</Velmoors>"}));
+  EXPECT_EQ(t.exportPieces, (std::vector<std::string>{"<Velmoors>", "<Velmoor>", "<General>", "<UnitId>12", "</UnitId>",
+                                                      "</General>", "</Velmoor>", "</Velmoors>"}));
   EXPECT_TRUE(t.exportEnded);
   EXPECT_TRUE(b.op.boxes.empty());
 }

@@ -26,7 +26,7 @@ TEST(OldDateForms, ReadBesideTheProjectsOwn) {
       {"13/12/2026 10:00", At(2026, 12, 13, 10, 0, 0)},
       {"13/12/2026 10:00 AM", std::nullopt},  // no thirteenth month
       {"12/4/2026 13:05 PM", std::nullopt},
-      {"04.12.2026 9:05 PM", std::nullopt},   // the marker goes with the slash form only
+      {"04.12.2026 9:05 PM", std::nullopt},  // the marker goes with the slash form only
       {"2026-12-04 9:05 PM", std::nullopt},
       {"04/12/26 21:59", std::nullopt},
       {"04/12/2026 21", std::nullopt},

@@ -73,7 +73,6 @@ struct Terminal {
   std::unique_ptr<CTransponder> unit;
 };
 
-
 // A text of n characters that shows where it was cut.
 inline std::string LongText(const char* tag, size_t n) {
   std::string t;

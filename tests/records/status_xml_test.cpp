@@ -104,17 +104,17 @@ TEST_F(DocFixture, FieldsAreWrittenUnderTheElementNamesOtherProgramsRead) {
 }
 
 TEST_F(DocFixture, BadValuesKeepTheirDefaultsAndTheRestIsStillRead) {
-  CStatusXml& d = LoadText(
-      "<Velmoors>" +
-      Unit("<UnitId>1193046</UnitId><Address>1x</Address><Channel>99999999999</Channel>"
-           "<FunctionLevel>300</FunctionLevel><SerialNo>012345-007</SerialNo>",
-           "<Timing><Tat>2,5</Tat><CWTIndex>3</CWTIndex></Timing>"
-           "<Checks><HardwareResult>abc</HardwareResult><HardwareTime>yesterday</HardwareTime>"
-           "<ReleaseTime>2024-02-30 10:00:00</ReleaseTime><CI1Time>2024-02-29</CI1Time>"
-           "<CI1Result>true</CI1Result><UpdatedResult>maybe</UpdatedResult><ReleaseResult>-7</ReleaseResult>"
-           "</Checks><Sensors><Fitted>99999999999</Fitted><DepthOffset>1e99</DepthOffset><PressureAccuracy>nan"
-           "</PressureAccuracy><PressureFullScale> 2.5 </PressureFullScale></Sensors>") +
-      "</Velmoors>");
+  CStatusXml& d =
+      LoadText("<Velmoors>" +
+               Unit("<UnitId>1193046</UnitId><Address>1x</Address><Channel>99999999999</Channel>"
+                    "<FunctionLevel>300</FunctionLevel><SerialNo>012345-007</SerialNo>",
+                    "<Timing><Tat>2,5</Tat><CWTIndex>3</CWTIndex></Timing>"
+                    "<Checks><HardwareResult>abc</HardwareResult><HardwareTime>yesterday</HardwareTime>"
+                    "<ReleaseTime>2024-02-30 10:00:00</ReleaseTime><CI1Time>2024-02-29</CI1Time>"
+                    "<CI1Result>true</CI1Result><UpdatedResult>maybe</UpdatedResult><ReleaseResult>-7</ReleaseResult>"
+                    "</Checks><Sensors><Fitted>99999999999</Fitted><DepthOffset>1e99</DepthOffset><PressureAccuracy>nan"
+                    "</PressureAccuracy><PressureFullScale> 2.5 </PressureFullScale></Sensors>") +
+               "</Velmoors>");
   StatusEntry e = d.ReadUnit("1193046");
   EXPECT_EQ(e.status.Address, -1) << "letters in a number";
   EXPECT_EQ(e.status.Channel, INT32_MAX) << "a number beyond the field is clamped";

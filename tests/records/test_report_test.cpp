@@ -38,11 +38,10 @@ TEST_F(TestReportTest, FullReportWithReleaseTestWritesTheFileWithBlanksForCrs) {
   b.op.answers = {MbAnswer::Yes};  // "Run Release test"
   ASSERT_TRUE(ProduceTestReport(*b.unit, pane));
   const UnitStatus& s = b.unit->status.currentStatus;
-  const std::string expected = IdentityText(s) + InterrogateText(s) + TimingPowerText(s) + "\r\n" +
-                               DaughterCardText(s) + "\r\n" + SelfTestText(0, s) + "\r\n" +
-                               "#RTST\r\nRelease fired\r\nE:0\r\n" + "\r\n" + VersionsSensorsText(s) + "\r\n\r\n" +
-                               "#RDSE\r\n" + Joined(SensorLines(b.sim().state)) +
-                               "\r\n\r\nData stored at 21:59 04/12/2026 ";
+  const std::string expected =
+      IdentityText(s) + InterrogateText(s) + TimingPowerText(s) + "\r\n" + DaughterCardText(s) + "\r\n" +
+      SelfTestText(0, s) + "\r\n" + "#RTST\r\nRelease fired\r\nE:0\r\n" + "\r\n" + VersionsSensorsText(s) + "\r\n\r\n" +
+      "#RDSE\r\n" + Joined(SensorLines(b.sim().state)) + "\r\n\r\nData stored at 21:59 04/12/2026 ";
   EXPECT_EQ(pane, expected);
   std::string file = expected;
   for (char& c : file)

@@ -50,7 +50,8 @@ TEST(XmlEncoding, RepliesWithHighAndControlBytesGiveAFileEveryReaderAccepts) {
     return r;
   });
   ASSERT_TRUE(b.unit->GetStatus("", TextSpan(b.unit->status.replyText), false));
-  ASSERT_NE(b.unit->status.currentStatus.String1.view().find(kOdd), std::string::npos) << b.unit->status.currentStatus.String1.str();
+  ASSERT_NE(b.unit->status.currentStatus.String1.view().find(kOdd), std::string::npos)
+      << b.unit->status.currentStatus.String1.str();
   ASSERT_NE(b.unit->status.currentStatus.String2.view().find(kOdd), std::string::npos);
 
   const auto path = b.root / "T7Status" / "Current-Status.xml";
@@ -97,7 +98,11 @@ TEST(XmlEncoding, CodePageRoundTripsAndForbiddenCharacters) {
   EXPECT_EQ(text_encoding::Utf8ToCp1252(utf8), kept) << "every byte but the controls comes back";
   EXPECT_EQ(text_encoding::Cp1252ToUtf8("\x80", false), "\xE2\x82\xAC") << "the euro sign";
   EXPECT_EQ(text_encoding::Utf8ToCp1252("\xCE\xA9"), "?") << "a character the code page lacks";
-  EXPECT_EQ(text_encoding::XmlCharsOnly("a\x01" "b\xEF\xBF\xBE" "c\xED\xA0\x80" "d"), "abcd");
+  EXPECT_EQ(text_encoding::XmlCharsOnly("a\x01"
+                                        "b\xEF\xBF\xBE"
+                                        "c\xED\xA0\x80"
+                                        "d"),
+            "abcd");
 }
 
 TEST(XmlEncoding, ExportLinesAreNeverCutInsideACharacter) {

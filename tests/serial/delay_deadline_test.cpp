@@ -22,13 +22,13 @@ class LaggingClock : public VirtualClock {
 TEST(DelayDeadline, OneSleepToTheDeadlineAndNeverEarlyByTheCounter) {
   struct Case {
     uint32_t ms, stallMs, tickBase;
-    int sleeps;         // how many sleeps Delay takes
-    uint64_t elapsedUs; // virtual time it lets pass
+    int sleeps;          // how many sleeps Delay takes
+    uint64_t elapsedUs;  // virtual time it lets pass
   } cases[] = {
-      {5000, 0, 0, 1, 5'000'000},                // one sleep, not one per millisecond
-      {100, 0, 0xFFFFFFFFu - 30, 1, 100'000},    // across the wrap
+      {5000, 0, 0, 1, 5'000'000},              // one sleep, not one per millisecond
+      {100, 0, 0xFFFFFFFFu - 30, 1, 100'000},  // across the wrap
       {0, 0, 0, 1, 0},
-      {10, 3, 0, 2, 13'000},                     // the counter 3 behind at the deadline: slept on for it
+      {10, 3, 0, 2, 13'000},  // the counter 3 behind at the deadline: slept on for it
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.ms << " ms, stall " << c.stallMs);

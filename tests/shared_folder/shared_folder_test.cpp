@@ -154,8 +154,7 @@ TEST_P(SharedFolder, EveryWritersLastRecordIsKeptAndNoFileIsDamaged) {
     }
     if (killed)
       for (int i = 0; i < kSaves; ++i) sharedCandidates.insert(w.plan.Mark(i));
-    else
-      sharedCandidates.insert(w.plan.Mark(w.plan.LastSaveOf(kSharedUnit, kSaves)));
+    else sharedCandidates.insert(w.plan.Mark(w.plan.LastSaveOf(kSharedUnit, kSaves)));
   }
   EXPECT_TRUE(sharedCandidates.count(DasIdOf(doc, kSharedUnit))) << DasIdOf(doc, kSharedUnit);
 
@@ -208,12 +207,12 @@ TEST(SharedFolderLock, TheNextStartRemovesOnlyThisProgramsStaleTemporaryFiles) {
   const std::vector<std::string> stale = {".Current-Status.xml.saving-" + dead + "-0",
                                           ".New-Status.xml.saving-" + dead + "-17"};
   const std::vector<std::string> kept = {
-      ".Current-Status.xml.saving-" + live + "-3",     // a live process's save
-      ".Current-Status.xml.saving-" + dead + "-x",     // not of the form
-      ".Current-Status.xml.saving-" + dead,            // not of the form
-      "Current-Status.xml.saving-" + dead + "-1",      // not hidden: not ours
-      ".Other.xml.saving-" + dead + "-1",              // another file's
-      ".Current-Status.xml.saving-" + dead + "-2.bak", // not of the form
+      ".Current-Status.xml.saving-" + live + "-3",      // a live process's save
+      ".Current-Status.xml.saving-" + dead + "-x",      // not of the form
+      ".Current-Status.xml.saving-" + dead,             // not of the form
+      "Current-Status.xml.saving-" + dead + "-1",       // not hidden: not ours
+      ".Other.xml.saving-" + dead + "-1",               // another file's
+      ".Current-Status.xml.saving-" + dead + "-2.bak",  // not of the form
   };
   for (const auto& name : stale) std::ofstream(dir / name) << "<Velmoors>";
   for (const auto& name : kept) std::ofstream(dir / name) << "<Velmoors>";

@@ -55,10 +55,12 @@ TEST(HardwareStatus, TypeLineSerialNumberAndIdentity) {
   EXPECT_EQ(type(Hwst({"#HWST", "TYPE, 7815,  MF,30deg"})), "2|7815|MF|30deg");
   EXPECT_EQ(type(Hwst({"#HWST", "TYPE, 7815,MF"})), "2|7815|MF|");
   EXPECT_EQ(type(Hwst({"#HWST", "TYPE,   7805 Mk2"})), "1|7805 Mk2||");
+  // clang-format off
   const std::pair<const char*, const char*> serials[] = {
       {"S/N, 1000000123-45", "E00123-045"},    {"S/N, 1234-5", "001234-005"}, {"x", "000000-000"},
       {"S/N, 1000000000-1", "1000000000-001"}, {"S/N, 2345", "002345-000"},
       {"S/N, 99999999999999-99999999999", "E1147483647-2147483"}};  // clamped, cut to the field
+  // clang-format on
   for (const auto& [line, serial] : serials) EXPECT_EQ(Hwst({"TYPE, 1", line}).SerialNo, serial) << line;
   const std::pair<const char*, int32_t> ids[] = {
       {"UNIT ID,  1A2B", 0x1A2B}, {"UNIT ID, none", -1}, {"x", -1}, {"UNIT ID, FFFFFFFFFF", INT32_MAX}};
@@ -66,12 +68,12 @@ TEST(HardwareStatus, TypeLineSerialNumberAndIdentity) {
 }
 
 TEST(HardwareStatus, AssemblyCommaLists) {
-  UnitStatus s = Hwst({"#HWST", "TYPE, 7815", "ENDCAP S/N, EC-1", "BATTERY, Lithium 3.6V",
-                       "Batt, B-1, 7815-410, C", "Bat3, B-3, 7815-411, D", "Tx, TX-9", "DAS, DAS-7, 0104"});
+  UnitStatus s = Hwst({"#HWST", "TYPE, 7815", "ENDCAP S/N, EC-1", "BATTERY, Lithium 3.6V", "Batt, B-1, 7815-410, C",
+                       "Bat3, B-3, 7815-411, D", "Tx, TX-9", "DAS, DAS-7, 0104"});
   // No "Bat2": the second pack stays empty; a line short of fields leaves a space in each missing one.
-  const std::vector<std::string> texts = {s.EndcapSerial.str(), s.Type.str(), s.BattId.str(), s.BattDraw.str(),
+  const std::vector<std::string> texts = {s.EndcapSerial.str(), s.Type.str(),    s.BattId.str(),  s.BattDraw.str(),
                                           s.BattIss.str(),      s.Batt2Id.str(), s.Batt3Id.str(), s.Batt3Iss.str(),
-                                          s.TxId.str(),         s.TxDraw.str(), s.TxIss.str(),  s.DasId.str()};
+                                          s.TxId.str(),         s.TxDraw.str(),  s.TxIss.str(),   s.DasId.str()};
   EXPECT_EQ(texts, (std::vector<std::string>{"EC-1", "Lithium 3.6V", "B-1", "7815-410", "C", "", "B-3", "D", "TX-9",
                                              " ", " ", "DAS-7"}));
   EXPECT_EQ(s.Fitted, 0x0104u);
@@ -86,7 +88,8 @@ TEST(TransponderStatus, AddressChannelAndHprByLength) {
     EXPECT_EQ((std::array<int32_t, 2>{s.Address, s.Channel}), want) << line;
   }
   const UnitStatus one = Tpst({"HPR = 3"}), two = Tpst({"HPR = 34"});
-  EXPECT_EQ((std::array<int32_t, 4>{one.HPRms, one.HPRls, two.HPRms, two.HPRls}), (std::array<int32_t, 4>{-1, -1, 3, 4}));
+  EXPECT_EQ((std::array<int32_t, 4>{one.HPRms, one.HPRls, two.HPRms, two.HPRls}),
+            (std::array<int32_t, 4>{-1, -1, 3, 4}));
 }
 
 TEST(TransponderStatus, TimingLineWalk) {
@@ -117,7 +120,9 @@ TEST(TransponderStatus, TimingLineWalk) {
 }
 
 TEST(TransponderStatus, PowerLettersAndCommonPower) {
-  auto powers = [](const UnitStatus& s) { return std::array<int32_t, 7>{s.CPU, s.CPJ, s.CPT, s.CPS, s.CPL, s.RxGain, s.CPA}; };
+  auto powers = [](const UnitStatus& s) {
+    return std::array<int32_t, 7>{s.CPU, s.CPJ, s.CPT, s.CPS, s.CPL, s.RxGain, s.CPA};
+  };
   EXPECT_EQ(powers(Tpst({"PS = L3S2"})), (std::array<int32_t, 7>{-1, -1, -1, 2, 3, -1, -1}));
   EXPECT_EQ(powers(Tpst({"PS = U4 J3 T2 S1 L4 G5"})), (std::array<int32_t, 7>{4, 3, 2, 1, 4, 5, 4}));
   EXPECT_EQ(Tpst({"PS = L"}).CPL, -1) << "a letter at the very end has no level";
@@ -128,8 +133,10 @@ TEST(FirmwareVersions, ModelMainAndPartVersions) {
     const char* line;
     int32_t model;
     const char* main;
-  } cases[] = {{"Main V3.12", 0, "V3.12"},          {"T7Max V2.05\r\nQRN V1", 0, "V2.05"},
-               {"QRN Main V1.40", 2, "V1.40"},      {"QRNMain V1.40", 0, "V1.40"},
+  } cases[] = {{"Main V3.12", 0, "V3.12"},
+               {"T7Max V2.05\r\nQRN V1", 0, "V2.05"},
+               {"QRN Main V1.40", 2, "V1.40"},
+               {"QRNMain V1.40", 0, "V1.40"},
                {"Version 3", 0, "before"}};  // neither "Main" nor "Max": the version stays
   for (const auto& c : cases) {
     UnitStatus s;
@@ -138,8 +145,9 @@ TEST(FirmwareVersions, ModelMainAndPartVersions) {
     EXPECT_EQ(s.T7V, c.main) << c.line;
   }
   UnitStatus s;
-  ParseFirmwareVersions(Reply({"#FVFV", "DAS, V1.07", "U4, V2.01", "U10, V1.10", "U5, V1.03", "U8, V1.00",
-                               "Dcard, V4.20 beta"}).c_str(), s);
+  ParseFirmwareVersions(
+      Reply({"#FVFV", "DAS, V1.07", "U4, V2.01", "U10, V1.10", "U5, V1.03", "U8, V1.00", "Dcard, V4.20 beta"}).c_str(),
+      s);
   EXPECT_EQ((std::vector<std::string>{s.Das.str(), s.U4.str(), s.U10.str(), s.U5.str(), s.U8.str(), s.Dcard.str()}),
             (std::vector<std::string>{"V1.07", "V2.01", "V1.10", "V1.03", "V1.00", "V4.20 beta"}));
   ParseFirmwareVersions(Reply({"#FVFV", "DCard, V1.1"}).c_str(), s);
@@ -163,15 +171,14 @@ TEST(UnitInformation, ChannelAndEscapedText) {
 
 TEST(SerialStatus, KeysInOrderAndAbsentKeys) {
   UnitStatus s;
-  const std::string record =
-      "RT1,TT2,BR4,RF13,EW1,DC1,STX3,DR5,DI10,MD6,UP7,CW20,CR8,IC9,XS1,CDT120,CLG240,FE11,CDP4";
+  const std::string record = "RT1,TT2,BR4,RF13,EW1,DC1,STX3,DR5,DI10,MD6,UP7,CW20,CR8,IC9,XS1,CDT120,CLG240,FE11,CDP4";
   ParseSerialStatus(record.c_str(), s);
   EXPECT_EQ(s.String1, record);
   const std::vector<int32_t> read = {
-      s.RangingType,      s.TelemetryType,     s.BaudRate,          s.CIFReplyCHannel,         s.WideBandEnabled,
-      s.DaughterCardFitted, s.BatteryStacks,   s.ChirpDuration,     s.DataTelemetryType,       s.DownlinkInterPacketTime,
-      s.DataDelay,        s.UplinkPacketDelay, s.CommandWaitDelay,  s.CommandReplyType,        s.InterCharacterTime,
-      s.ExternalSync,     s.DetectThreshold,   s.LinearGain,        s.FEEnabled,               s.CPD};
+      s.RangingType,        s.TelemetryType,     s.BaudRate,         s.CIFReplyCHannel,   s.WideBandEnabled,
+      s.DaughterCardFitted, s.BatteryStacks,     s.ChirpDuration,    s.DataTelemetryType, s.DownlinkInterPacketTime,
+      s.DataDelay,          s.UplinkPacketDelay, s.CommandWaitDelay, s.CommandReplyType,  s.InterCharacterTime,
+      s.ExternalSync,       s.DetectThreshold,   s.LinearGain,       s.FEEnabled,         s.CPD};
   EXPECT_EQ(read, (std::vector<int32_t>{1, 2, 4, 13, 1, 1, 3, 3, 5, 10, 6, 7, 20, 8, 9, 1, 120, 240, 11, 4}));
   // The reply channel only when not known already; absent keys give 0, the CPD 2.
   s = UnitStatus{};

@@ -6,15 +6,17 @@
 #include "tests/ui/ui_support.h"
 
 namespace {
+// clang-format off
 const std::set<int> kAfterGeneralStatus = {
     ctl::kPane,          ctl::kQuickSet,       ctl::kGeneralStatus, ctl::kBootload,    ctl::kLoadCommands,
     ctl::kExit,          ctl::kTestReport,     ctl::kSetAddress,    ctl::kReadSensors, ctl::kInitialise,
     ctl::kSetTime,       ctl::kReset,          ctl::kFactoryDefaults, ctl::kSetDepth,  ctl::kAcousticCheck,
     ctl::kHardwareSelfTest, ctl::kSetAsTestTransponder, ctl::kReleaseTest, ctl::kEnable, ctl::kDasCalibration};
+// clang-format on
 
-const int kNeverShown[] = {ctl::kSetSerialNumber, ctl::kSynchOut,     ctl::kSynchIn,     ctl::kManualCommand,
-                           ctl::kSetNewStatus,    ctl::kGetFileStatus, ctl::kExportStatus, ctl::kRawReplies,
-                           ctl::kManualText};
+const int kNeverShown[] = {ctl::kSetSerialNumber, ctl::kSynchOut,     ctl::kSynchIn,
+                           ctl::kManualCommand,   ctl::kSetNewStatus, ctl::kGetFileStatus,
+                           ctl::kExportStatus,    ctl::kRawReplies,   ctl::kManualText};
 
 }  // namespace
 
@@ -50,8 +52,8 @@ TEST(GeneralStatus, AnUnpluggedUnitStillRevealsTheUnitButtons) {
 }
 
 TEST(UnitActions, EveryUnitActionStopsAtTheCommsCheckOnASilentUnit) {
-  const int actions[] = {ctl::kReadSensors, ctl::kInitialise, ctl::kSetTime,        ctl::kFactoryDefaults,
-                         ctl::kEnable,      ctl::kDasCalibration, ctl::kSynchOut,    ctl::kSynchIn,
+  const int actions[] = {ctl::kReadSensors, ctl::kInitialise,     ctl::kSetTime,  ctl::kFactoryDefaults,
+                         ctl::kEnable,      ctl::kDasCalibration, ctl::kSynchOut, ctl::kSynchIn,
                          ctl::kSetDepth,    ctl::kSetSerialNumber};
   for (int id : actions) {
     WindowOnBench w;

@@ -28,8 +28,8 @@ TEST(CommandLine, CaptionCommandTerminatorAndTimeout) {
       {"X^#GCMD,4^-\n", "X", "#GCMD,4", -3},
       {"X^#GCMD,4^0\n", "X", "#GCMD,4", 0},
       {"X^#GCMD,4^12345\n", "X", "#GCMD,4", 123},  // three digits at most
-      {"Ping^#RRTC\r\n", "Ping", "#RRTC", 3},       // a Windows line end: the CR ends the command
-      {"X^#RR\xB0TC^9\n", "X", "#RR", 3},            // so does a byte above 127
+      {"Ping^#RRTC\r\n", "Ping", "#RRTC", 3},      // a Windows line end: the CR ends the command
+      {"X^#RR\xB0TC^9\n", "X", "#RR", 3},          // so does a byte above 127
       {"No caret here\n", "", "", 3},
       {"Ping^#RRTC", "Ping", "", 3},  // a last line without its newline has no command
   };
@@ -104,7 +104,7 @@ TEST_F(CommandButtons, ZeroTimeoutUsesTheCommandTableAndAMinusAloneThreeSeconds)
   EXPECT_LE(took, 2 * (540 + 14000u) + 1000);
 
   b.dlg->commandTimeout[4] = -3;  // "-" alone
-  b.bench.port.failuresLeft = 3;   // no comms check renews the budget the first run spent
+  b.bench.port.failuresLeft = 3;  // no comms check renews the budget the first run spent
   b.wire().clear();
   start = b.clock.NowMs();
   RunCommandButton(unit(), window, 4);

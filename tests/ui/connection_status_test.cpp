@@ -35,7 +35,7 @@ TEST(ConnectionStatusLine, FollowsTheUnitThroughUnpluggingAndPluggingBack) {
 TEST(ConnectionStatusLine, APortThatWillNotOpenSaysWhyInTheLineAndThePane) {
   WindowOnBench w(12, 0);
   w.bench.provider.AddPort(2);
-  w.bench.provider.AddPort(3).inUse = true;  // another program holds it
+  w.bench.provider.AddPort(3).inUse = true;   // another program holds it
   w.op.portChoices.push_back(PortChoice{3});  // typed in
   w.Start();
   ASSERT_EQ(w.op.boxes.size(), 1u);
@@ -43,15 +43,19 @@ TEST(ConnectionStatusLine, APortThatWillNotOpenSaysWhyInTheLineAndThePane) {
   EXPECT_EQ(Line(w), "Port: COM3 (sim:COM3)  |  will not open: in use  |  unit not read yet");
   const std::string why = "COM3 (sim:COM3) would not open: in use\r\n  close the other program that holds it";
   EXPECT_EQ(w.dlg->paneText.substr(w.dlg->paneText.size() - why.size()), why) << w.dlg->paneText;
-  EXPECT_NE(w.dlg->paneText.find("COM3 (sim:COM3) would not open: in use\r\n  close the other program that holds it\r\nCOM4: not present"),
-            std::string::npos)
+  EXPECT_NE(
+      w.dlg->paneText.find(
+          "COM3 (sim:COM3) would not open: in use\r\n  close the other program that holds it\r\nCOM4: not present"),
+      std::string::npos)
       << "the search's list names it too";
 }
 
 TEST(PortSelection, DetailsAndTheTableRowNameTheAdapter) {
   std::vector<SerialPortInfo> ports(2);
+  // clang-format off
   ports[0] = {1, "/dev/ttyUSB0", "USB serial adapter", 0x0403, 0x6001, "A10K3XYZ",
               "/dev/serial/by-id/usb-FTDI_A10K3XYZ-if00-port0"};
+  // clang-format on
   ports[1].comNumber = 3;
   ports[1].device = "/dev/ttyS0";
   EXPECT_EQ(CPortSelectDlg::DetailsFor(1, ports),

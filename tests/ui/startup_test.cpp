@@ -5,8 +5,8 @@
 #include "tests/ui/ui_support.h"
 
 namespace {
-const std::set<int> kStartControls = {ctl::kPane, ctl::kQuickSet, ctl::kGeneralStatus, ctl::kBootload,
-                                      ctl::kLoadCommands, ctl::kExit};
+const std::set<int> kStartControls = {ctl::kPane,     ctl::kQuickSet,     ctl::kGeneralStatus,
+                                      ctl::kBootload, ctl::kLoadCommands, ctl::kExit};
 }
 
 TEST(Startup, InitialisationShowsFiveButtonsSetsTheTitleMakesTheFoldersAndArmsTheTimer) {

@@ -68,7 +68,6 @@ struct UpdateTest : ::testing::Test {
   }
 };
 
-
 TEST_F(UpdateTest, IdenticalStatusesSendNothingTraceEveryStepAndAreStillStamped) {
   ReadUnit();
   Trace().StartCapture();

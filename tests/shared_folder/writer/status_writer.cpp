@@ -21,8 +21,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: status_writer ROOT WRITER UNITS SHARED_ID SAVES\n");
     return 2;
   }
-  const WriterPlan plan{std::atoi(argv[2]), std::atoi(argv[3]), static_cast<uint32_t>(std::strtoul(argv[4], nullptr, 0)),
-                        std::atoi(argv[5])};
+  const WriterPlan plan{std::atoi(argv[2]), std::atoi(argv[3]),
+                        static_cast<uint32_t>(std::strtoul(argv[4], nullptr, 0)), std::atoi(argv[5])};
   VirtualClock clock;
   SimBench bench(clock);
   ScriptedOperator op;
