@@ -2,7 +2,6 @@
 // files written by the terminal itself and by hand.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 
 #include "records/check_report.h"
@@ -11,11 +10,6 @@
 namespace {
 
 DateTime At(int y, int mo, int d, int h = 21, int mi = 59) { return DateTime::FromCivil({y, mo, d, h, mi, 0}); }
-
-void WriteText(const std::filesystem::path& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-}
 
 struct CheckReportTest : ::testing::Test {
   // A unit with identity 0x1A2B3C at address 12 channel 7, firmware new enough for the
