@@ -37,7 +37,7 @@ def configure(build):
 
 def programs(build):
     r = run(["cmake", "--build", build, "--target", "help"])
-    return sorted(set(re.findall(r"\b(test_[a-z_0-9]+)\b", r.stdout)))
+    return sorted(set(re.findall(r"^\.\.\. (test_\w+)$", r.stdout, re.M)))
 
 
 def build_targets(build, targets):
