@@ -53,7 +53,7 @@ def run_program(build, name, timeout):
         return f"{name}: ran past {timeout} s"
     if r.returncode == 0:
         return None
-    failed = re.findall(r"^\[  FAILED  \] ([\w/.]+)", r.stdout, re.M)
+    failed = re.findall(r"^\[  FAILED  \] ([A-Za-z_][\w/.]*)", r.stdout, re.M)
     return f"{name}: " + (", ".join(sorted(set(failed))) if failed else f"exit {r.returncode}")
 
 
