@@ -1,18 +1,14 @@
-// A bench for fault tests: the simulated unit on COM5 behind two taps. On the unit's side a
-// tap counts the lines the unit receives and makes something happen at a chosen one (the
-// unit dies, the port is pulled out). On the terminal's side a tap cuts the answers to chosen
-// commands short. Plus the checks every fault test makes afterwards.
+// A bench for fault tests: the simulated unit on COM5 behind a tap on the unit's side that
+// counts the lines the unit receives and makes something happen at a chosen one (the unit
+// dies, the port is pulled out). Plus the checks every fault test makes afterwards.
 #pragma once
-#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <functional>
-#include <memory>
+#include <iterator>
 #include <string>
-#include <vector>
 
 #include "records/status_xml.h"
-#include "serial/transponder.h"
-#include "sim/scripted_operator.h"
-#include "sim/sim_bench.h"
 #include "tests/support/test_bench.h"
 
 namespace faults {
@@ -37,91 +33,15 @@ class LineTap : public SimFarEnd {
   SimUnit& unit_;
 };
 
-// The terminal's side: answers to writes that contain cutCommand (that begin with it, with
-// atStart) lose everything after their first keepBytes bytes (the rest is read and thrown
-// away, so the reply never ends). seen counts the bytes of the last such answer that came.
-struct CutRule {
-  std::string cutCommand;
-  size_t keepBytes = 0;
-  bool atStart = false;
-  size_t seen = 0;
-};
-
-class CutDevice : public ISerialDevice {
- public:
-  CutDevice(std::unique_ptr<ISerialDevice> inner, CutRule& rule) : inner_(std::move(inner)), rule_(rule) {}
-  bool SetQueueSizes(uint32_t i, uint32_t o) override { return inner_->SetQueueSizes(i, o); }
-  bool GetLineSettings(LineSettings& out) override { return inner_->GetLineSettings(out); }
-  bool SetLineSettings(const LineSettings& in) override { return inner_->SetLineSettings(in); }
-  bool GetTimeouts(SerialTimeouts& out) override { return inner_->GetTimeouts(out); }
-  bool SetTimeouts(const SerialTimeouts& in) override { return inner_->SetTimeouts(in); }
-  bool Purge() override { return inner_->Purge(); }
-  bool Write(const char* data, size_t n) override {
-    const size_t at = rule_.cutCommand.empty() ? std::string::npos : std::string(data, n).find(rule_.cutCommand);
-    cutting_ = rule_.atStart ? at == 0 : at != std::string::npos;
-    if (cutting_) rule_.seen = 0;
-    passed_ = 0;
-    return inner_->Write(data, n);
-  }
-  ReadResult ReadByte(uint8_t& b) override {
-    const ReadResult r = inner_->ReadByte(b);
-    if (r != ReadResult::Byte || !cutting_) return r;
-    ++rule_.seen;
-    if (passed_ < rule_.keepBytes) {
-      ++passed_;
-      return r;
-    }
-    return ReadResult::Nothing;  // thrown away
-  }
-  bool SetBreak(bool on) override { return inner_->SetBreak(on); }
-  void Close() override { inner_->Close(); }
-  int LastError() const override { return inner_->LastError(); }
-  bool Gone() const override { return inner_->Gone(); }
-
- private:
-  std::unique_ptr<ISerialDevice> inner_;
-  CutRule& rule_;
-  bool cutting_ = false;
-  size_t passed_ = 0;
-};
-
-class CutProvider : public ISerialProvider {
- public:
-  explicit CutProvider(ISerialProvider& inner) : inner_(inner) {}
-  std::unique_ptr<ISerialDevice> OpenPort(int comNumber, int& lastError) override {
-    auto device = inner_.OpenPort(comNumber, lastError);
-    if (!device) return nullptr;
-    return std::make_unique<CutDevice>(std::move(device), rule);
-  }
-  std::vector<SerialPortInfo> ListPorts() override { return inner_.ListPorts(); }
-  CutRule rule;
-
- private:
-  ISerialProvider& inner_;
-};
-
-struct FaultBench {
-  FaultBench()
-      : root(FreshTempDir("faults")),
-        bench(clock),
-        tap(bench.line(), *bench.unit),
-        cutter(bench.provider),
-        port(clock, cutter) {
-    port.portNumber = 5;
-    unit = std::make_unique<CTransponder>(port, op, DataPaths{root});
-    unit->utcNow = [] { return DateTime::FromCivil({2026, 3, 6, 14, 5, 0}); };
+struct FaultBench : UnitOnBench {
+  FaultBench() : tap(bench.line(), *bench.unit) {
+    // The program load stamps its start and end: local time that moves with the bench's clock.
     unit->localNow = [this] {
       DateTime t = DateTime::FromCivil({2026, 3, 6, 9, 0, 0});
       t.value += static_cast<double>(clock.NowMs()) / 86400000.0;
       return t;
     };
   }
-  ~FaultBench() {
-    unit.reset();
-    std::error_code ec;
-    std::filesystem::remove_all(root, ec);
-  }
-  SimUnit& sim() { return *bench.unit; }
   std::filesystem::path CurrentFile() const { return root / "T7Status" / "Current-Status.xml"; }
 
   // From the chosen line on, nothing answers, not even the bootloader.
@@ -145,14 +65,7 @@ struct FaultBench {
     return false;
   }
 
-  VirtualClock clock;
-  std::filesystem::path root;
-  SimBench bench;
   LineTap tap;
-  CutProvider cutter;
-  CCommPort port;
-  ScriptedOperator op;
-  std::unique_ptr<CTransponder> unit;
 };
 
 // Empty when the file is missing or loads sound; otherwise what is wrong with it.
@@ -163,14 +76,26 @@ inline std::string FileProblem(const std::filesystem::path& path) {
   return r.Damaged() ? path.filename().string() + ": " + r.reason : std::string();
 }
 
+// After a status read that a fault broke: exactly the readers of the failed bits count as
+// failed, the operator was warned and the busy window is gone; what was not read is not made
+// up (those readers' fields stay fresh) and the others read what a whole read does; the status
+// files stay sound. Bits: 1 "#HWST", 2 "#TPST", 4 "#FVFV", 8 "#STTX", 16 "#INFO".
+inline void ExpectBrokenRead(FaultBench& b, int32_t failed, const UnitStatus& whole) {
+  EXPECT_EQ(b.unit->status.partialMask, failed);
+  EXPECT_TRUE(b.Warned());
+  EXPECT_FALSE(b.op.busyVisible);
+  const UnitStatus& s = b.unit->status.currentStatus;
+  EXPECT_EQ(s.UnitId, failed & 1 ? -1 : whole.UnitId);
+  EXPECT_EQ(s.Address, failed & 2 ? -1 : whole.Address);
+  EXPECT_EQ(s.T7V, failed & 4 ? std::string() : whole.T7V.str());
+  EXPECT_EQ(s.BaudRate, failed & 8 ? -1 : whole.BaudRate);
+  EXPECT_EQ(s.IIFChannel, failed & 16 ? -1 : whole.IIFChannel);
+  EXPECT_EQ(FileProblem(b.CurrentFile()), "");
+}
+
 inline std::string ReadBytes(const std::filesystem::path& path) {
-  std::string out;
-  if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
-    char buf[65536];
-    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) out.append(buf, n);
-    std::fclose(f);
-  }
-  return out;
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 }  // namespace faults

@@ -11,13 +11,6 @@
 
 namespace {
 
-std::string OwnProgram() {
-  std::ifstream in("/proc/self/comm");
-  std::string name;
-  std::getline(in, name);
-  return name;
-}
-
 PortFacts Facts(PortFailure failure, const char* device, std::vector<PortHolder> holders = {},
                 bool accessDenied = false, const char* group = "", bool userInGroup = true) {
   return PortFacts{failure, device, std::move(holders), accessDenied, group, userInGroup};
@@ -60,7 +53,10 @@ TEST(PortDiagnosis, TheLockFileAndTheOpenFilesNameTheHolder) {
   const auto holder = LockFileHolder("/dev/ttyUSB7", {dir / "none", dir});
   ASSERT_TRUE(holder.has_value());
   EXPECT_EQ(holder->pid, ::getpid());
-  EXPECT_EQ(holder->program, OwnProgram());
+  std::ifstream comm("/proc/self/comm");
+  std::string own;
+  std::getline(comm, own);
+  EXPECT_EQ(holder->program, own);
   // A lock left behind by a program that has ended names nobody.
   std::ofstream(dir / "LCK..ttyUSB8") << "  99999999\n";
   EXPECT_FALSE(LockFileHolder("/dev/ttyUSB8", {dir}).has_value());

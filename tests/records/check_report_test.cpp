@@ -11,42 +11,23 @@ namespace {
 
 DateTime At(int y, int mo, int d, int h = 21, int mi = 59) { return DateTime::FromCivil({y, mo, d, h, mi, 0}); }
 
-struct CheckReportTest : ::testing::Test {
+TEST(CheckReport, PassesAndTheAppliedUpdate) {
+  UnitOnBench b;
   // A unit with identity 0x1A2B3C at address 12 channel 7, firmware new enough for the
   // acoustic check, status read on 4 December 2026 at 21:59.
-  UnitStatus Unit(int32_t id = 0x1A2B3C, int32_t address = 12, int32_t channel = 7) {
-    UnitStatus s;
-    s.UnitId = id, s.Address = address, s.Channel = channel, s.T7V = "V3.12.4 12/03/2021";
-    return s;
-  }
-  void SaveCurrent(const UnitStatus& s, const StatusChecks& c) {
-    b.unit->status.currentStatus = s;
-    b.unit->status.currentChecks = c;
-    ASSERT_TRUE(b.unit->SaveCurrentEntry());
-  }
-  void SaveNew(const UnitStatus& s, const StatusChecks& c) {
-    b.unit->status.requiredStatus = s;
-    b.unit->status.requiredChecks = c;
-    ASSERT_TRUE(b.unit->SaveNewEntry());
-  }
-  StatusChecks ReadOn(DateTime t = At(2026, 12, 4)) {
-    StatusChecks c;
-    c.LastStatusTime = t;
-    return c;
-  }
-  UnitOnBench b;
-};
-
-TEST_F(CheckReportTest, PassesAndTheAppliedUpdate) {
-  StatusChecks c = ReadOn();
+  UnitStatus& s = b.unit->status.currentStatus;
+  s.UnitId = 0x1A2B3C, s.Address = 12, s.Channel = 7, s.T7V = "V3.12.4 12/03/2021";
+  StatusChecks& c = b.unit->status.currentChecks;
+  c.LastStatusTime = At(2026, 12, 4);
   c.CI1Result = 1, c.CI1Time = At(2026, 12, 5, 8, 30);
   c.DepthOffsetTime = At(2026, 12, 5, 9, 0);
   c.HardwareResult = 8, c.HardwareTime = At(2026, 12, 5, 9, 5);  // only the bit of 8: a pass
   c.ReleaseResult = 0, c.ReleaseTime = At(2026, 12, 5, 9, 10);
-  SaveCurrent(Unit(), c);
-  StatusChecks applied;
-  applied.UpdatedResult = 1, applied.UpdatedTime = At(2026, 12, 6, 7, 1);
-  SaveNew(Unit(), applied);
+  ASSERT_TRUE(b.unit->SaveCurrentEntry());
+  b.unit->status.requiredStatus = s;
+  b.unit->status.requiredChecks.UpdatedResult = 1;
+  b.unit->status.requiredChecks.UpdatedTime = At(2026, 12, 6, 7, 1);
+  ASSERT_TRUE(b.unit->SaveNewEntry());
   EXPECT_EQ(b.unit->CheckReport(0x1A2B3C, true),
             "Unit 1A2B3C (1207)\r\n"
             "   Updated 6 Dec 2026  07:01\r\n"

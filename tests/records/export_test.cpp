@@ -2,23 +2,16 @@
 // question, "END", each outcome code, and the far end's view of what went over the line.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "records/export.h"
 #include "sim/sim_tests.h"
-#include "tests/support/test_bench.h"
+#include "tests/records/records_support.h"
 
 namespace {
 
-void WriteText(const std::filesystem::path& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-}
-
 struct ExportTest : ::testing::Test {
-  void File(const std::string& text) { WriteText(b.unit->paths.CurrentStatusFile(), text); }
+  void File(const std::string& text) { records_test::WriteFile(b.unit->paths.CurrentStatusFile(), text); }
   UnitOnBench b;
 };
 

@@ -24,11 +24,6 @@
 namespace records_test {
 namespace fs = std::filesystem;
 
-template <class T>
-struct IsFixedText : std::false_type {};
-template <size_t N>
-struct IsFixedText<FixedText<N>> : std::true_type {};
-
 inline void WriteFile(const fs::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -55,7 +50,6 @@ struct Terminal {
   ~Terminal() {
     unit.reset();
     std::error_code ec;
-    fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, ec);
     fs::remove_all(root, ec);
   }
   CTransponder& Start() {
@@ -100,7 +94,7 @@ inline StatusEntry FilledEntry(int32_t unitId = 1193046) {
       member = -1234.5f + n * 10.25f;
     } else if constexpr (std::is_same_v<T, DateTime>) {
       member = At(2020 + n % 7, 1 + n % 12, 1 + n % 28, n % 24, (n * 7) % 60, (n * 13) % 60);
-    } else if constexpr (IsFixedText<T>::value) {
+    } else if constexpr (requires { T::Capacity(); }) {
       member.Assign(LongText(element, T::Capacity() + 10));
     } else {
       member.value = 1;  // a flag
@@ -127,7 +121,7 @@ inline std::vector<std::string> Describe(const StatusEntry& e) {
       char buf[64];
       std::snprintf(buf, sizeof buf, "%.9f/%d", member.value, member.valid ? 1 : 0);
       s << buf;
-    } else if constexpr (IsFixedText<T>::value) {
+    } else if constexpr (requires { T::Capacity(); }) {
       s << "'" << member.view() << "'";
     } else if constexpr (std::is_same_v<T, int32_t> || std::is_same_v<T, uint32_t>) {
       s << member;

@@ -209,7 +209,6 @@ TEST(SharedFolderLock, TheNextStartRemovesOnlyThisProgramsStaleTemporaryFiles) {
   const std::vector<std::string> kept = {
       ".Current-Status.xml.saving-" + live + "-3",      // a live process's save
       ".Current-Status.xml.saving-" + dead + "-x",      // not of the form
-      ".Current-Status.xml.saving-" + dead,             // not of the form
       "Current-Status.xml.saving-" + dead + "-1",       // not hidden: not ours
       ".Other.xml.saving-" + dead + "-1",               // another file's
       ".Current-Status.xml.saving-" + dead + "-2.bak",  // not of the form

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "serial/diagnostic_trace.h"
 #include "sim/sim_settings.h"
@@ -111,39 +112,45 @@ TEST_F(UpdateTest, ADifferentUnitSendsAndSavesNothing) {
   EXPECT_EQ(req().RxGain, 1);  // left as it was
 }
 
-TEST_F(UpdateTest, AChangedAddressSendsStadAndThenTheUnchangedReplyChannel) {
-  ReadUnit();
-  req().Address = 13;
-  req().Channel = 5;
+TEST_F(UpdateTest, EachChangeSendsItsCommandsAndTheUnitReportsIt) {
+  struct Case {
+    std::string name;
+    std::function<void(UnitStatus&)> change;
+    Commands sent;
+  };
+  std::vector<Case> cases = {
+      // A new address, and then the unchanged reply channel once more (15 selects with 30).
+      {"address", [](UnitStatus& r) { r.Address = 13, r.Channel = 5; }, {"#STAD,13,5,3,4", "#GCMD,23", "#GCMD,30"}},
+      // Interrogation on the common channel takes the mode pair.
+      {"common interrogation", [](UnitStatus& r) { r.AltCIFChannel = 16; }, {"#GCMD,37", "#GCMD,54"}},
+      {"every other parameter",
+       [](UnitStatus& r) { r.RxGain = 2, r.CWTIndex = 8, r.CWRIndex = 1, r.CWCIndex = 5, r.ExternalSync = 1, r.CPD = 10; },
+       {"#GCMD,43", "#GCMD,54", "#GCMD,41", "#GCMD,60", "#GCMD,42", "#GCMD,53", "#GCMD,63", "#GCMD,57", "#ESSI",
+        "#GCMD,67", "#GCMD,62"}},
+      {"sync off again", [](UnitStatus& r) { r.ExternalSync = 0; }, {"#DSSI"}},
+  };
+  // The reply channel's code in each of its ranges.
+  for (auto [channel, code] : {std::pair{0, 31}, {1, 8}, {8, 15}, {9, 24}, {14, 29}, {16, 63}})
+    cases.push_back({"reply channel " + std::to_string(channel), [ch = channel](UnitStatus& r) { r.CIFReplyCHannel = ch; },
+                     {"#GCMD,23", "#GCMD," + std::to_string(code)}});
   Trace().StartCapture();
-  const auto sent = Update();
-  EXPECT_EQ(sent, (Commands{"#STAD,13,5,3,4", "#GCMD,23", "#GCMD,30"}));  // reply 15 selects with 30
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ReadUnit();
+    c.change(req());
+    EXPECT_EQ(Update(), c.sent);
+    std::string report;
+    EXPECT_TRUE(Verify(&report)) << report;
+  }
   const auto lines = EngineLines();
   EXPECT_NE(std::find(lines.begin(), lines.end(), "\r\nUPDATE Address and HPR"), lines.end());
   EXPECT_NE(std::find(lines.begin(), lines.end(), "\r\nUPDATE CIF/CIS channel"), lines.end());
-  EXPECT_TRUE(Verify());
 }
 
-TEST_F(UpdateTest, ReplyChannelCodesCoverEveryRange) {
-  const std::pair<int, int> cases[] = {{0, 31}, {1, 8}, {8, 15}, {9, 24}, {14, 29}, {16, 63}};
-  for (auto [channel, code] : cases) {
-    ReadUnit();
-    req().CIFReplyCHannel = channel;
-    EXPECT_EQ(Update(), (Commands{"#GCMD,23", "#GCMD," + std::to_string(code)})) << channel;
-    std::string report;
-    EXPECT_TRUE(Verify(&report)) << channel << report;
-  }
-}
-
-TEST_F(UpdateTest, InterrogationOnTheCommonChannelUsesTheModePairAfterAPause) {
-  ReadUnit();
-  req().AltCIFChannel = 16;
-  EXPECT_EQ(Update(), (Commands{"#GCMD,37", "#GCMD,54"}));
-  EXPECT_TRUE(Verify());
-
-  // Any other channel: "#GCMD,23" and the channel plus 47. The step waits 500 ms first: the
-  // same run costs exactly that much more than one that sets the gain, whose commands and
-  // replies are as long.
+// Interrogation on any other channel: "#GCMD,23" and the channel plus 47. The step waits 500 ms
+// first: the same run costs exactly that much more than one that sets the gain, whose commands
+// and replies are as long.
+TEST_F(UpdateTest, InterrogationOnAChannelPausesFirst) {
   ReadUnit();
   req().RxGain = 2;
   uint64_t t0 = b.nowMs();
@@ -154,19 +161,6 @@ TEST_F(UpdateTest, InterrogationOnTheCommonChannelUsesTheModePairAfterAPause) {
   t0 = b.nowMs();
   EXPECT_EQ(Update(), (Commands{"#GCMD,23", "#GCMD,53"}));
   EXPECT_EQ(b.nowMs() - t0, gainRun + 500);
-  EXPECT_TRUE(Verify());
-}
-
-TEST_F(UpdateTest, EveryOtherParameterTakesItsPairAndTheUnitReportsIt) {
-  ReadUnit();
-  req().RxGain = 2, req().CWTIndex = 8, req().CWRIndex = 1, req().CWCIndex = 5;
-  req().ExternalSync = 1, req().CPD = 10;
-  EXPECT_EQ(Update(), (Commands{"#GCMD,43", "#GCMD,54", "#GCMD,41", "#GCMD,60", "#GCMD,42", "#GCMD,53", "#GCMD,63",
-                                "#GCMD,57", "#ESSI", "#GCMD,67", "#GCMD,62"}));
-  EXPECT_TRUE(Verify());
-  ReadUnit();
-  req().ExternalSync = 0;
-  EXPECT_EQ(Update(), Commands{"#DSSI"});
   EXPECT_TRUE(Verify());
 }
 
