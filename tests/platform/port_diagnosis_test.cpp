@@ -85,3 +85,10 @@ TEST(PortNames, TheByIdLinkOfADevice) {
 }
 
 }  // namespace
+
+TEST(PortNames, DevicesAreNumberedUsbAdaptersFirstThenModemsThenBuiltInPorts) {
+  EXPECT_EQ(
+      OrderSerialDevices({"/dev/ttyS1", "/dev/ttyACM0", "/dev/ttyUSB10", "/dev/rfcomm0", "/dev/ttyS0", "/dev/ttyUSB2"}),
+      (std::vector<std::string>{"/dev/ttyUSB2", "/dev/ttyUSB10", "/dev/ttyACM0", "/dev/ttyS0", "/dev/ttyS1",
+                                "/dev/rfcomm0"}));
+}

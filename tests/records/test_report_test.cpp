@@ -34,6 +34,23 @@ struct TestReportTest : ::testing::Test {
   std::string pane = "before";
 };
 
+TEST_F(TestReportTest, TheReleaseTestWaitsASecondAfterTheOperatorSaysYes) {
+  std::vector<uint64_t> arrivals;  // of "#CKHW" (the self test just before the question) and "#RTST"
+  for (const char* code : {"CKHW", "RTST"})
+    b.sim().Handle(code, [&arrivals](SimUnit& u, const std::string&, const std::string&) {
+      arrivals.push_back(u.nowUs() / 1000);
+      SimUnit::Reply r;
+      r.lines = {"E:0"};
+      return r;
+    });
+  b.op.answers = {MbAnswer::Yes};  // "Run Release test"
+  ASSERT_TRUE(ProduceTestReport(*b.unit, pane));
+  ASSERT_EQ(arrivals.size(), 2u);
+  // Without the second: the self test's reply, the 500 ms before every attempt and the bytes.
+  EXPECT_GE(arrivals[1] - arrivals[0], 1500u);
+  EXPECT_LT(arrivals[1] - arrivals[0], 1800u);
+}
+
 TEST_F(TestReportTest, FullReportWithReleaseTestWritesTheFileWithBlanksForCrs) {
   b.op.answers = {MbAnswer::Yes};  // "Run Release test"
   ASSERT_TRUE(ProduceTestReport(*b.unit, pane));

@@ -49,6 +49,20 @@ TEST(StatusReport, WidebandUnitWholeReport) {
             " DQZ REL\r\n");
 }
 
+TEST(StatusReport, BatteryUsedCountsAHundredPerLithiumStackAndOneFiftyPerAlkaline) {
+  const struct {
+    const char* type;
+    int32_t stacks, count;
+    double used;
+  } cases[] = {{"Lithium", 2, 58, 29.0}, {"Alkaline 9V", 2, 60, 20.0}, {"NiMH", 2, 58, -1.0}, {"Lithium", 2, 0, -1.0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.type);
+    UnitStatus s;
+    s.Type = c.type, s.BatteryStacks = c.stacks, s.Count = c.count;
+    EXPECT_DOUBLE_EQ(BatteryUsedPercent(s), c.used);
+  }
+}
+
 TEST(InterrogateLine, ByModeAndEnableStatus) {
   const struct {
     int32_t wideband;
