@@ -36,13 +36,16 @@ struct TestReportTest : ::testing::Test {
 
 TEST_F(TestReportTest, TheReleaseTestWaitsASecondAfterTheOperatorSaysYes) {
   std::vector<uint64_t> arrivals;  // of "#CKHW" (the self test just before the question) and "#RTST"
-  for (const char* code : {"CKHW", "RTST"})
-    b.sim().Handle(code, [&arrivals](SimUnit& u, const std::string&, const std::string&) {
+  const std::pair<const char*, std::vector<std::string>> answers[] = {
+      {"CKHW", {"RX 1-6 OK", "TX OK", "Self test passed"}}, {"RTST", {"Release fired", "E:0"}}};
+  for (const auto& [code, lines] : answers)
+    b.sim().Handle(code, [&arrivals, lines](SimUnit& u, const std::string&, const std::string&) {
       arrivals.push_back(u.nowUs() / 1000);
       SimUnit::Reply r;
-      r.lines = {"E:0"};
+      r.lines = lines;
       return r;
     });
+  b.sim().busyAfterMs = 0;         // the self test's readiness probe is answered at once
   b.op.answers = {MbAnswer::Yes};  // "Run Release test"
   ASSERT_TRUE(ProduceTestReport(*b.unit, pane));
   ASSERT_EQ(arrivals.size(), 2u);
