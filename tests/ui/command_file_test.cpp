@@ -66,11 +66,6 @@ TEST_F(CommandButtons, FileGivesTheButtonsTheirCaptionsAndAShortFileLeavesTheRes
   EXPECT_EQ(b.dlg->commandText[5].str(), "#RRTC");
   EXPECT_EQ(b.dlg->commandTimeout[5], -5);
   EXPECT_TRUE(b.dlg->IsVisible(ctl::kCommand6));
-
-  Load("bench_crlf_commands.T7d");
-  EXPECT_EQ(b.dlg->commandText[0].str(), "#CKHW");
-  EXPECT_EQ(b.dlg->commandTimeout[0], 25);
-  EXPECT_EQ(b.dlg->commandText[1].str(), "#RRTC");
 }
 
 // A time-out of its own replaces the command table's: a negative one also skips the comms
