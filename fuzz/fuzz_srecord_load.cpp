@@ -13,15 +13,8 @@
 
 #include "firmware/srecord_image.h"
 #include "fuzz_support.h"
-#include "serial/transponder.h"
-#include "sim/scripted_operator.h"
 
 namespace {
-const fuzz::ScratchRoot& Root() {
-  static const fuzz::ScratchRoot root;
-  return root;
-}
-
 bool Terminated(const char* text, size_t capacity) { return strnlen(text, capacity) < capacity; }
 }  // namespace
 
@@ -29,18 +22,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   const uint8_t answers = data[0];
   std::vector<std::string> pieces = fuzz::Split(data + 1, size - 1, 4096);
-  const std::filesystem::path program = Root().path() / "program.a07";
+  const std::filesystem::path program = fuzz::Root().path() / "program.a07";
   fuzz::ScratchRoot::WriteFile(program, pieces[0]);
 
-  fuzz::FuzzLine line;
-  line.replies.assign(pieces.begin() + 1, pieces.end());
-  line.afterLast = "OK\r\n";
-  VirtualClock clock;
-  fuzz::FuzzProvider provider(line, clock);
-  CCommPort port(clock, provider);
-  port.portNumber = 5;
-  ScriptedOperator op;
-  CTransponder unit(port, op, DataPaths{Root().path()});
+  fuzz::Bench b;
+  b.line.replies.assign(pieces.begin() + 1, pieces.end());
+  b.line.afterLast = "OK\r\n";
+  CTransponder& unit = b.unit;
 
   CSRecordImage& image = unit.ProgramImage();
   image.path = program.string();

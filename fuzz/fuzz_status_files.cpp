@@ -11,16 +11,9 @@
 
 #include "fuzz_support.h"
 #include "records/status_xml.h"
-#include "serial/transponder.h"
-#include "sim/scripted_operator.h"
 #include "status/status_report.h"
 
 namespace {
-const fuzz::ScratchRoot& Root() {
-  static const fuzz::ScratchRoot root;
-  return root;
-}
-
 // Everything an entry shows: the status report and the check fields. With rounded set, reals
 // as the file writes them (two decimals) and no report (which shows reals its own way), for
 // comparing an entry read with more decimals than the file keeps.
@@ -62,19 +55,14 @@ StatusEntry SaveAndReload(CTransponder& unit, ScriptedOperator& op, const std::f
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<std::string> pieces = fuzz::Split(data, size, 2);
-  Root().Reset();
-  const std::filesystem::path currentPath = Root().StatusDir() / "Current-Status.xml";
+  fuzz::Root().Reset();
+  const std::filesystem::path currentPath = fuzz::Root().StatusDir() / "Current-Status.xml";
   fuzz::ScratchRoot::WriteFile(currentPath, pieces[0]);
-  if (pieces.size() > 1) fuzz::ScratchRoot::WriteFile(Root().StatusDir() / "New-Status.xml", pieces[1]);
+  if (pieces.size() > 1) fuzz::ScratchRoot::WriteFile(fuzz::Root().StatusDir() / "New-Status.xml", pieces[1]);
 
-  VirtualClock clock;
-  fuzz::FuzzLine line;
-  fuzz::FuzzProvider provider(line, clock);
-  CCommPort port(clock, provider);
-  ScriptedOperator op;
-  CTransponder unit(port, op, DataPaths{Root().path()});
-  const DateTime when = DateTime::FromCivil({2026, 3, 6, 14, 5, 0});
-  unit.utcNow = [when] { return when; };
+  fuzz::Bench b;
+  CTransponder& unit = b.unit;
+  ScriptedOperator& op = b.op;
 
   std::vector<std::string> lines;
   unit.ListStoredUnits(lines);

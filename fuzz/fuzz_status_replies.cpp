@@ -13,36 +13,19 @@
 #include "fuzz_support.h"
 #include "platform/text_encoding.h"
 #include "records/status_xml.h"
-#include "serial/transponder.h"
-#include "sim/scripted_operator.h"
 #include "status/status_report.h"
-
-namespace {
-const fuzz::ScratchRoot& Root() {
-  static const fuzz::ScratchRoot root;
-  return root;
-}
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   const uint8_t faults = data[0];
-  fuzz::FuzzLine line;
+  fuzz::Root().Reset();
+  fuzz::Bench b;
+  fuzz::FuzzLine& line = b.line;
+  CTransponder& unit = b.unit;
   line.replies = fuzz::Split(data + 1, size - 1);
   // Low bits: a device that vanishes after 1 to 15 writes; next: reads that fail now and then.
   if (faults & 0x80) line.vanishAfterWrites = faults & 0x0F;
   if (faults & 0x40) line.failEveryRead = 1 + ((faults >> 4) & 3) * 7;
-
-  Root().Reset();
-  VirtualClock clock;
-  fuzz::FuzzProvider provider(line, clock);
-  CCommPort port(clock, provider);
-  port.portNumber = 5;
-  ScriptedOperator op;
-  CTransponder unit(port, op, DataPaths{Root().path()});
-  const DateTime when = DateTime::FromCivil({2026, 3, 6, 14, 5, 0});
-  unit.utcNow = [when] { return when; };
-  unit.localNow = [when] { return when; };
 
   char output[CTransponder::kReplyTextSize];
   unit.GetStatus("General status", output, true);
@@ -57,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   unit.SaveCurrentEntry();
   if (unit.status.currentStatus.UnitId != -1) {
     CStatusXml check;
-    const CStatusXml::LoadResult loaded = check.Load(Root().StatusDir() / "Current-Status.xml");
+    const CStatusXml::LoadResult loaded = check.Load(fuzz::Root().StatusDir() / "Current-Status.xml");
     fuzz::Expect(loaded.outcome == CStatusXml::LoadOutcome::Loaded, "the saved status file reads back sound",
                  loaded.reason);
     char id[16];

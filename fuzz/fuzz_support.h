@@ -1,6 +1,7 @@
 // What the fuzz targets share: splitting one input into pieces, a serial line whose far end
-// answers each write with the next piece of the input, a scratch data folder on a RAM disk, and
-// a check that stops the run with a message when an expectation fails.
+// answers each write with the next piece of the input, a scratch data folder on a RAM disk, the
+// terminal on that line and folder, and a check that stops the run with a message when an
+// expectation fails.
 #pragma once
 #include <unistd.h>
 
@@ -15,6 +16,8 @@
 #include <vector>
 
 #include "platform/serial_device.h"
+#include "serial/transponder.h"
+#include "sim/scripted_operator.h"
 #include "sim/virtual_clock.h"
 
 namespace fuzz {
@@ -180,6 +183,28 @@ class ScratchRoot {
 
  private:
   std::filesystem::path root_;
+};
+
+// The data folder of this process, made once for the run.
+inline const ScratchRoot& Root() {
+  static const ScratchRoot root;
+  return root;
+}
+
+// The terminal on a fuzzed line (COM5) with the data folder of this process, the scripted
+// operator and a clock that always says 6 March 2026, 14:05. The line's faults may be set
+// before the first exchange.
+struct Bench {
+  Bench() : provider(line, clock), port(clock, provider), unit(port, op, DataPaths{Root().path()}) {
+    port.portNumber = 5;
+    unit.utcNow = unit.localNow = [] { return DateTime::FromCivil({2026, 3, 6, 14, 5, 0}); };
+  }
+  FuzzLine line;
+  VirtualClock clock;
+  FuzzProvider provider;
+  CCommPort port;
+  ScriptedOperator op;
+  CTransponder unit;
 };
 
 }  // namespace fuzz

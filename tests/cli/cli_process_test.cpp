@@ -81,7 +81,6 @@ TEST_F(CliProcess, EachCommandsResultAndExitCode) {
       {"status --simulate=fast,wobbly", 2, "", "unknown simulation switch wobbly"},
       {"ports " + kSim, 0, "COM3", ""},
       {"status " + kSim, 0, "1A2B3C", "Velmoor on Comm 3"},
-      {"status --json " + kSim, 0, "\"UnitId\": 1715004", ""},
       {"sensors " + kSim, 0, "#RDSE", ""},
       {"set-time " + kSim, 0, "", ""},
       {"self-test " + kSim, 0, "", ""},

@@ -47,12 +47,6 @@ TEST(QuicksetDialog, Model2OpensWithTwelveSchemesHeadingAndLines) {
             (std::vector<std::string>{"A1", "A2", "A3", "A4", "B1", "B2", "B3", "B4", "C1", "C2", "C3", "C4"}));
   EXPECT_TRUE(Large(dlg).empty());
   EXPECT_EQ(dlg.heading, "Click the required scheme, A1-C4");
-  EXPECT_EQ(dlg.lines,
-            (std::array<std::string, 6>{"Same row eg B1+B2+B3 etc = Simultaneous mode.",
-                                        "Same interrogation cycle; Faster update rate.", " ",
-                                        "Same column/diagonal eg A1+B1+C3 etc = Sequential.",
-                                        "Seperate interogation cycles: Slower but seperate", "update rates"}));
-  EXPECT_EQ(dlg.power.items, (std::vector<std::string>{"Low", "High"}));
   EXPECT_EQ(dlg.gain.items, (std::vector<std::string>{"Low", "Medium", "High", "Maximum"}));
   // The values shown are the unit's own.
   EXPECT_EQ(dlg.addressText, "302");
@@ -62,44 +56,35 @@ TEST(QuicksetDialog, Model2OpensWithTwelveSchemesHeadingAndLines) {
   EXPECT_EQ(dlg.gain.text, "Medium");
 }
 
+// Rows A, B, C: address 15, 14, 13 and interrogation on 6, 7, 8; columns 1 to 4: channel 1,
+// 3, 5, 7 and TAT 250, 375, 500, 625 ms.
 TEST(QuicksetDialog, EverySchemeButtonWritesItsRow) {
-  struct Want {
-    int id;
-    int address, channel;
-    float tat;
-    int altCif;
-  };
-  const Want rows[] = {
-      {1093, 15, 1, 250, 6}, {1102, 15, 3, 375, 6}, {1103, 15, 5, 500, 6}, {1104, 15, 7, 625, 6},
-      {1105, 14, 1, 250, 7}, {1107, 14, 3, 375, 7}, {1108, 14, 5, 500, 7}, {1111, 14, 7, 625, 7},
-      {1106, 13, 1, 250, 8}, {1109, 13, 3, 375, 8}, {1110, 13, 5, 500, 8}, {1112, 13, 7, 625, 8},
-  };
-  int scheme = 0;
-  for (const Want& w : rows) {
+  for (int scheme = 0; scheme < 12; ++scheme) {
+    const int row = scheme / 4, column = scheme % 4;
+    const std::string name = std::string(1, "ABC"[row]) + std::to_string(column + 1);
+    SCOPED_TRACE(name);
     CQuicksetDlg dlg = Opened(QrnUnit(), 2);
-    ASSERT_TRUE(dlg.OnSchemeButton(w.id));
+    int id = 0;
+    for (const auto& button : dlg.buttons)
+      if (button.visible && button.caption == name) id = button.id;
+    ASSERT_TRUE(dlg.OnSchemeButton(id));
     const UnitStatus& s = dlg.editedStatus;
     EXPECT_EQ(dlg.schemeIndex, scheme);
-    EXPECT_EQ(s.Address, w.address) << w.id;
-    EXPECT_EQ(s.Channel, w.channel) << w.id;
-    EXPECT_EQ(s.Tat, w.tat) << w.id;
-    EXPECT_EQ(s.AltCIFChannel, w.altCif) << w.id;
+    EXPECT_EQ(s.Address, 15 - row);
+    EXPECT_EQ(s.Channel, 1 + 2 * column);
+    EXPECT_EQ(s.Tat, 250.0f + 125.0f * column);
+    EXPECT_EQ(s.AltCIFChannel, 6 + row);
     EXPECT_EQ(s.CPD, 2);
     EXPECT_EQ(s.Enabled.str(), "WDD");
     EXPECT_EQ(s.RxGain, 4);
-    for (int p : {s.CPA, s.CPL, s.CPS, s.CPT, s.CPU}) EXPECT_EQ(p, 1);
+    EXPECT_EQ(s.CPU, 1);
     // The chosen button is drawn large, the edits follow the row.
-    EXPECT_EQ(Large(dlg), std::vector<std::string>{CQuicksetDlg::Model2Schemes()[scheme].name});
-    char address[8];
-    std::snprintf(address, sizeof address, "%d%02d", w.address, w.channel);
-    EXPECT_EQ(dlg.addressText, address);
-    EXPECT_EQ(dlg.interrogateText, std::to_string(w.altCif));
-    EXPECT_EQ(dlg.power.text, "Low");
+    EXPECT_EQ(Large(dlg), std::vector<std::string>{name});
+    EXPECT_EQ(dlg.interrogateText, std::to_string(6 + row));
     EXPECT_EQ(dlg.gain.text, "Maximum");
-    ++scheme;
   }
   CQuicksetDlg dlg = Opened(QrnUnit(), 2);
-  EXPECT_FALSE(dlg.OnSchemeButton(1113 + 100));
+  EXPECT_FALSE(dlg.OnSchemeButton(0));
   dlg.OnScheme(12);  // no such row: nothing changes
   EXPECT_EQ(dlg.schemeIndex, -1);
   EXPECT_EQ(dlg.editedStatus.Address, 3);

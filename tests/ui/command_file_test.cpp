@@ -5,7 +5,6 @@
 
 #include <string>
 
-#include "sim/sim_tests.h"
 #include "tests/ui/ui_support.h"
 #include "ui/bench_actions.h"
 #include "ui/command_file.h"
@@ -67,51 +66,32 @@ TEST_F(CommandButtons, FileGivesTheButtonsTheirCaptionsAndAShortFileLeavesTheRes
   EXPECT_EQ(b.dlg->commandText[5].str(), "#RRTC");
   EXPECT_EQ(b.dlg->commandTimeout[5], -5);
   EXPECT_TRUE(b.dlg->IsVisible(ctl::kCommand6));
-
-  Load("bench_crlf_commands.T7d");
-  EXPECT_EQ(b.dlg->commandText[0].str(), "#CKHW");
-  EXPECT_EQ(b.dlg->commandTimeout[0], 25);
-  EXPECT_EQ(b.dlg->commandText[1].str(), "#RRTC");
 }
 
-TEST_F(CommandButtons, NegativeTimeoutSkipsTheCommsCheckAndWaitsThatLong) {
+// A time-out of its own replaces the command table's: a negative one also skips the comms
+// check; 0 keeps the table's (12 s for "#GCMD").
+TEST_F(CommandButtons, TheButtonsTimeoutDecidesTheWaitAndTheCommsCheck) {
   Load("bench_six_commands.T7d");
-  b.wire().clear();
-  b.sim().faults.silent = true;
-  const uint64_t start = b.clock.NowMs();
-  RunCommandButton(unit(), window, 5);  // Quick ping^#RRTC^-5
-  const uint64_t took = b.clock.NowMs() - start;
-  EXPECT_EQ(b.wire(), "#RRTC\r\n#RRTC\r\n");  // two attempts, no comms check before them
-  EXPECT_GT(took, 2 * (540 + 5000u));
-  EXPECT_LE(took, 2 * (540 + 7000u));
-  EXPECT_TRUE(b.op.boxes.empty());
-}
-
-TEST_F(CommandButtons, ZeroTimeoutUsesTheCommandTableAndAMinusAloneThreeSeconds) {
-  Load("bench_six_commands.T7d");  // Wideband mode^#GCMD,4^0
-  // The unit answers the comms check but not the command.
-  b.sim().Handle("GCMD", [](SimUnit&, const std::string&, const std::string&) {
-    SimUnit::Reply r;
-    r.silent = true;
-    return r;
-  });
-  b.wire().clear();
-  uint64_t start = b.clock.NowMs();
-  RunCommandButton(unit(), window, 4);
-  uint64_t took = b.clock.NowMs() - start;
-  EXPECT_EQ(b.wire(), "#RRTC\r\n#GCMD,4\r\n#GCMD,4\r\n");
-  EXPECT_GT(took, 2 * (540 + 12000u));
-  EXPECT_LE(took, 2 * (540 + 14000u) + 1000);
-
-  b.dlg->commandTimeout[4] = -3;  // "-" alone
-  b.bench.port.failuresLeft = 3;  // no comms check renews the budget the first run spent
-  b.wire().clear();
-  start = b.clock.NowMs();
-  RunCommandButton(unit(), window, 4);
-  took = b.clock.NowMs() - start;
-  EXPECT_EQ(b.wire(), "#GCMD,4\r\n#GCMD,4\r\n");
-  EXPECT_GT(took, 2 * (540 + 3000u));
-  EXPECT_LE(took, 2 * (540 + 5000u));
+  const struct {
+    int button;  // Quick ping^#RRTC^-5, Wideband mode^#GCMD,4^0
+    const char* wire;
+    uint64_t timeoutMs;
+    bool silent;  // else the unit answers the comms check but not the command
+  } cases[] = {{5, "#RRTC\r\n#RRTC\r\n", 5000, true}, {4, "#RRTC\r\n#GCMD,4\r\n#GCMD,4\r\n", 12000, false}};
+  Silence(b.sim(), "GCMD");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.wire);
+    b.sim().faults.silent = c.silent;
+    b.bench.port.failuresLeft = 3;
+    b.wire().clear();
+    const uint64_t start = b.clock.NowMs();
+    RunCommandButton(unit(), window, c.button);
+    const uint64_t took = b.clock.NowMs() - start;
+    EXPECT_EQ(b.wire(), c.wire);  // two attempts, each after its pause
+    EXPECT_GT(took, 2 * (540 + c.timeoutMs));
+    EXPECT_LE(took, 2 * (540 + c.timeoutMs + 2000) + 1000);
+    EXPECT_TRUE(b.op.boxes.empty());
+  }
 }
 
 }  // namespace

@@ -1,13 +1,12 @@
 // The session log on the simulated bench: what the log says went out is exactly what the wire
-// carried, for a status read, a quick set and a program load.
+// carried, for a status read and a program load, with the port's opens, closes and rate
+// changes.
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <functional>
-#include <sstream>
 
 #include "platform/session_log.h"
-#include "quickset/quickset_dlg.h"
 #include "tests/ui/ui_support.h"
 #include "tools/sample_programs.h"
 
@@ -39,18 +38,6 @@ TEST(SessionLogOnTheBench, SentLinesAreExactlyTheWire) {
     const char* mustLog;  // a line of another kind that the action logs
   } cases[] = {
       {"status read", [](WindowOnBench& w) { w.dlg->OnCommand(ctl::kGeneralStatus); }, "caption Getting status"},
-      {"quick set",
-       [](WindowOnBench& w) {
-         w.sim().state.mainFirmware = "QRN V3.12.4 12/03/2021";
-         w.op.quicksetScripts.push_back([](CQuicksetDlg& d) {
-           d.OnScheme(2);
-           d.power.Select("High");
-           d.OnSet();
-         });
-         w.op.answers.push_back(MbAnswer::Yes);  // leave it enabled
-         w.dlg->OnCommand(ctl::kQuickSet);
-       },
-       "trace "},
       {"program load",
        [](WindowOnBench& w) {
          const auto path = w.root / "small.a07";
@@ -64,9 +51,11 @@ TEST(SessionLogOnTheBench, SentLinesAreExactlyTheWire) {
     SCOPED_TRACE(c.name);
     WindowOnBench w;
     w.Start();
+    w.dlg->unit.port.Close();  // so the action opens it again
     const size_t before = w.wire().size();
     ASSERT_NE(SessionLog::Start(DataPaths{w.root}, true, "test"), nullptr);
     c.action(w);
+    w.dlg->unit.port.Close();
     SessionLog::Stop();
     const auto folder = w.root / "T7Status" / "logs";
     std::string sent;
@@ -75,39 +64,22 @@ TEST(SessionLogOnTheBench, SentLinesAreExactlyTheWire) {
     EXPECT_GT(sent.size(), 20u);
     // Replies come back in the log as well, and the action's own lines.
     EXPECT_FALSE(LogTexts(folder, "recv").empty());
-    std::string all;
-    for (const auto& e : std::filesystem::directory_iterator(folder)) {
-      std::ifstream in(e.path());
-      all.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
     const std::string want = c.mustLog;
     const std::string kind = want.substr(0, want.find(' '));
     bool found = false;
     for (const auto& t : LogTexts(folder, kind)) found |= (kind + " " + t).rfind(want, 0) == 0;
-    EXPECT_TRUE(found) << want << "\n" << all.substr(0, 3000);
+    EXPECT_TRUE(found) << want;
+    // The port's opens and closes, and for the load its rate changes and the break.
+    const auto opens = LogTexts(folder, "open");
+    ASSERT_FALSE(opens.empty());
+    EXPECT_EQ(opens.front().rfind("COM4 sim:COM4 9600 bit/s", 0), 0u) << opens.front();
+    EXPECT_EQ(LogTexts(folder, "close").back(), "COM4 sim:COM4");
+    if (want != "load summary: ") continue;
+    const auto rates = LogTexts(folder, "rate");
+    EXPECT_NE(std::find(rates.begin(), rates.end(), "38400 bit/s"), rates.end());
+    EXPECT_NE(std::find(rates.begin(), rates.end(), "9600 bit/s"), rates.end());
+    EXPECT_FALSE(LogTexts(folder, "break").empty());
   }
-}
-
-TEST(SessionLogOnTheBench, ThePortsOpensClosesAndRateChangesAreLogged) {
-  WindowOnBench w;
-  w.Start();
-  w.dlg->unit.port.Close();  // so the load opens it again
-  ASSERT_NE(SessionLog::Start(DataPaths{w.root}, true, "test"), nullptr);
-  const auto path = w.root / "small.a07";
-  std::ofstream(path, std::ios::binary) << MakeSampleProgram(SmallSampleProgram());
-  w.op.files.push_back(path.string());
-  w.dlg->OnCommand(ctl::kBootload);
-  w.dlg->unit.port.Close();
-  SessionLog::Stop();
-  const auto folder = w.root / "T7Status" / "logs";
-  const auto rates = LogTexts(folder, "rate");
-  EXPECT_NE(std::find(rates.begin(), rates.end(), "38400 bit/s"), rates.end());
-  EXPECT_NE(std::find(rates.begin(), rates.end(), "9600 bit/s"), rates.end());
-  EXPECT_FALSE(LogTexts(folder, "break").empty());
-  const auto opens = LogTexts(folder, "open");
-  ASSERT_FALSE(opens.empty());
-  EXPECT_EQ(opens.front().rfind("COM4 sim:COM4 9600 bit/s", 0), 0u) << opens.front();
-  EXPECT_EQ(LogTexts(folder, "close").back(), "COM4 sim:COM4");
 }
 
 }  // namespace

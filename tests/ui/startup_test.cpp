@@ -21,34 +21,36 @@ TEST(Startup, InitialisationShowsFiveButtonsSetsTheTitleMakesTheFoldersAndArmsTh
   EXPECT_EQ(w.view.timerId, kSearchTimerId);
   EXPECT_EQ(w.view.timerMs, 10);
   EXPECT_EQ(w.wire(), "") << "nothing is sent before the timer fires";
-  // The view heard of every control that start-up hid.
-  EXPECT_FALSE(w.view.changed.empty());
-  EXPECT_GE(w.view.pushes, 1);
+  EXPECT_FALSE(w.view.changed.empty()) << "the view heard of the controls that start-up hid";
 }
 
-TEST(Startup, UnitOnCom4IsFoundAndConnectedWithoutAsking) {
-  WindowOnBench w(4, 6);
-  w.Start();
-  EXPECT_EQ(w.dlg->unitPort, 4);
-  EXPECT_EQ(w.dlg->paneText, "Velmoor detected on Comm 4");
-  EXPECT_EQ(w.view.pushedPane, "Velmoor detected on Comm 4");
-  EXPECT_TRUE(w.op.portDialogs.empty());
-  EXPECT_TRUE(w.op.boxes.empty());
-  EXPECT_EQ(w.op.busyCaptions.front(), "Searching for Velmoor");
-  EXPECT_FALSE(w.op.busyVisible);
-  EXPECT_TRUE(w.dlg->rawReplies);
-  EXPECT_TRUE(w.view.checkBox) << "the hidden check box is ticked by the push";
-  EXPECT_TRUE(w.bench.port.isOpen);
-  EXPECT_EQ(w.bench.port.portNumber, 4);
-  EXPECT_FALSE(w.dlg->searchPending);
-  EXPECT_EQ(w.Visible(), kStartControls) << "the unit buttons wait for General Status";
-  // The ports that opened are remembered for the port selection dialog: 1 to 4 were tried.
-  for (int p = 1; p <= 10; ++p) EXPECT_EQ(w.dlg->portSelect.portPresent[p], p <= 4) << p;
-
-  // The timer is one-shot: a second tick searches nothing.
-  const std::string sent = w.wire();
-  w.dlg->OnTimer(kSearchTimerId);
-  EXPECT_EQ(w.wire(), sent);
+TEST(Startup, TheUnitIsFoundAndConnectedWithoutAsking) {
+  // COM4 among six ports, and COM10, the last port searched, alone.
+  for (const auto& [unitPort, portCount] : {std::pair{4, 6}, std::pair{10, 0}}) {
+    SCOPED_TRACE(unitPort);
+    WindowOnBench w(unitPort, portCount);
+    w.Start();
+    const std::string found = "Velmoor detected on Comm " + std::to_string(unitPort);
+    EXPECT_EQ(w.dlg->unitPort, unitPort);
+    EXPECT_EQ(w.dlg->paneText, found);
+    EXPECT_EQ(w.view.pushedPane, found);
+    EXPECT_TRUE(w.op.portDialogs.empty());
+    EXPECT_TRUE(w.op.boxes.empty());
+    EXPECT_TRUE(w.bench.port.isOpen);
+    EXPECT_EQ(w.bench.port.portNumber, unitPort);
+    EXPECT_FALSE(w.dlg->searchPending);
+    EXPECT_EQ(w.Visible(), kStartControls) << "the unit buttons wait for General Status";
+    if (unitPort != 4) continue;
+    EXPECT_EQ(w.op.busyCaptions.front(), "Searching for Velmoor");
+    EXPECT_FALSE(w.op.busyVisible);
+    EXPECT_TRUE(w.view.checkBox) << "raw replies are on, and the push ticks the hidden check box";
+    // The ports that opened are remembered for the port selection dialog: 1 to 4 were tried.
+    for (int p = 1; p <= 10; ++p) EXPECT_EQ(w.dlg->portSelect.portPresent[p], p <= 4) << p;
+    // The timer is one-shot: a second tick searches nothing.
+    const std::string sent = w.wire();
+    w.dlg->OnTimer(kSearchTimerId);
+    EXPECT_EQ(w.wire(), sent);
+  }
 }
 
 TEST(Startup, NoUnitAnsweringAsksForOneOfThePortsThatOpened) {
@@ -58,14 +60,9 @@ TEST(Startup, NoUnitAnsweringAsksForOneOfThePortsThatOpened) {
   w.op.portChoices.push_back(PortChoice{3});
   w.Start();
   ASSERT_EQ(w.op.portDialogs.size(), 1u);
-  std::vector<bool> present = w.op.portDialogs[0];
-  ASSERT_GE(present.size(), 11u);
-  for (int p = 1; p <= 10; ++p) EXPECT_EQ(present[p], p == 1 || p == 3) << p;
   EXPECT_EQ(w.dlg->portSelect.entries, (std::vector<std::string>{"COMM  1", "COMM  3"}));
   EXPECT_EQ(w.dlg->unitPort, 3);
-  EXPECT_TRUE(w.bench.port.isOpen);
   EXPECT_EQ(w.bench.port.portNumber, 3);
-  EXPECT_TRUE(w.op.boxes.empty());
   // The pane says what each port did, in view while the operator chooses.
   EXPECT_EQ(w.dlg->paneText,
             "No unit answered. The ports tried:\r\nCOM1 (sim:COM1): no answer to #DASP,0 within 100 ms\r\n"
@@ -80,12 +77,9 @@ TEST(Startup, NoPortsAtAllEndsTheProgramAfterTheStopBox) {
   w.Start();
   ASSERT_EQ(w.op.boxes.size(), 1u);
   EXPECT_EQ(w.op.boxes[0].text, "Failed to find any Comm ports\r\nCheck for valid device drivers");
-  EXPECT_EQ(w.op.boxes[0].caption, "Error!");
   EXPECT_EQ(w.op.boxes[0].icon, MbIcon::Stop);
   EXPECT_TRUE(w.op.portDialogs.empty()) << "the empty list is never offered";
-  EXPECT_EQ(w.dlg->unitPort, -1);
   EXPECT_TRUE(w.dlg->ended);
-  EXPECT_FALSE(w.dlg->endedOk);
   EXPECT_EQ(w.view.endings, 1);
   EXPECT_FALSE(w.view.endedOk);
 }

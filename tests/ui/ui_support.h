@@ -14,7 +14,6 @@
 struct RecordingView : IDialogView {
   bool checkBox = false;
   std::string editText;
-  int pushes = 0;
   std::string pushedPane;
   std::vector<int> changed;
   int timerId = 0, timerMs = 0;
@@ -26,7 +25,6 @@ struct RecordingView : IDialogView {
     dlg.manualText = editText;
   }
   void Push(const CTesterDlg& dlg) override {
-    ++pushes;
     pushedPane = dlg.paneText;
     checkBox = dlg.rawReplies;
     editText = dlg.manualText;
