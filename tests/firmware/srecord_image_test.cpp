@@ -121,6 +121,9 @@ TEST_F(Image, ProgrammingArea) {
   });
   EXPECT_EQ(Next(), 15);
   EXPECT_EQ(Next(), 14);
+  char text[100];
+  CSRecordImage::ErrorText(14, text);  // what the operator is asked about
+  EXPECT_STREQ(text, "Code address exceeds programming area");
   EXPECT_EQ(Next(), 0);
   EXPECT_EQ(image.pages[7][0x3FFE], 0x5A);
   EXPECT_EQ(image.pages[7][0x3FFF], 0xA5);

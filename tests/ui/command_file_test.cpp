@@ -73,11 +73,12 @@ TEST_F(CommandButtons, FileGivesTheButtonsTheirCaptionsAndAShortFileLeavesTheRes
 TEST_F(CommandButtons, TheButtonsTimeoutDecidesTheWaitAndTheCommsCheck) {
   Load("bench_six_commands.T7d");
   const struct {
-    int button;  // Quick ping^#RRTC^-5, Wideband mode^#GCMD,4^0
+    int button;  // pressed: Quick ping^#RRTC^-5, Wideband mode^#GCMD,4^0
     const char* wire;
     uint64_t timeoutMs;
     bool silent;  // else the unit answers the comms check but not the command
-  } cases[] = {{5, "#RRTC\r\n#RRTC\r\n", 5000, true}, {4, "#RRTC\r\n#GCMD,4\r\n#GCMD,4\r\n", 12000, false}};
+  } cases[] = {{ctl::kCommand6, "#RRTC\r\n#RRTC\r\n", 5000, true},
+               {ctl::kCommand5, "#RRTC\r\n#GCMD,4\r\n#GCMD,4\r\n", 12000, false}};
   Silence(b.sim(), "GCMD");
   for (const auto& c : cases) {
     SCOPED_TRACE(c.wire);
@@ -85,7 +86,7 @@ TEST_F(CommandButtons, TheButtonsTimeoutDecidesTheWaitAndTheCommsCheck) {
     b.bench.port.failuresLeft = 3;
     b.wire().clear();
     const uint64_t start = b.clock.NowMs();
-    RunCommandButton(unit(), window, c.button);
+    b.dlg->OnCommand(c.button);
     const uint64_t took = b.clock.NowMs() - start;
     EXPECT_EQ(b.wire(), c.wire);  // two attempts, each after its pause
     EXPECT_GT(took, 2 * (540 + c.timeoutMs));
