@@ -1,7 +1,10 @@
 // The main window on a bench: the toolkit-free window with a recording view, the simulated
 // unit and ports, the scripted operator, a fresh data folder and virtual time.
 #pragma once
+#include <gtest/gtest.h>
+
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -9,34 +12,25 @@
 #include "tests/support/test_bench.h"
 #include "ui/tester_dlg.h"
 
-// Stands in for the Qt window: remembers what was pushed and holds the values that a pull
-// copies (the hidden check box and the edit box).
+// Stands in for the Qt window: remembers what was pushed and holds the value that a pull
+// copies (the hidden check box).
 struct RecordingView : IDialogView {
   bool checkBox = false;
-  std::string editText;
   std::string pushedPane;
   std::vector<int> changed;
-  int timerId = 0, timerMs = 0;
-  int endings = 0;
-  bool endedOk = false;
+  int timerId = 0;
+  std::optional<bool> ended;  // how the window was ended, once it was
 
-  void Pull(CTesterDlg& dlg) override {
-    dlg.rawReplies = checkBox;
-    dlg.manualText = editText;
-  }
+  void Pull(CTesterDlg& dlg) override { dlg.rawReplies = checkBox; }
   void Push(const CTesterDlg& dlg) override {
     pushedPane = dlg.paneText;
     checkBox = dlg.rawReplies;
-    editText = dlg.manualText;
   }
   void ControlChanged(const CTesterDlg&, int id) override { changed.push_back(id); }
-  void StartTimer(int id, int ms) override {
-    timerId = id;
-    timerMs = ms;
-  }
+  void StartTimer(int id, int) override { timerId = id; }
   void EndDialog(bool ok) override {
-    ++endings;
-    endedOk = ok;
+    EXPECT_FALSE(ended.has_value()) << "ended twice";
+    ended = ok;
   }
 };
 
@@ -56,14 +50,8 @@ struct WindowOnBench {
     dlg->OnInitDialog();
     dlg->OnTimer(view.timerId);
   }
-  // Start-up, then the first "General Status", which reveals the unit buttons.
-  void StartAndReadStatus() {
-    Start();
-    dlg->OnCommand(ctl::kGeneralStatus);
-  }
   SimUnit& sim() { return *bench.unit; }
   std::string& wire() { return bench.line().written; }
-  CTransponder& unit() { return dlg->unit; }
 
   // The ids of the visible controls.
   std::set<int> Visible() const {
