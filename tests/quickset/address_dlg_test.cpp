@@ -6,68 +6,59 @@
 
 namespace {
 
-CAddressDlg Opened(const char* band, int address, int channel, int ms, int ls, int model = 2) {
+CAddressDlg Opened(const char* band) {
   CAddressDlg dlg;
   dlg.Band = band, dlg.TypeNo = "8120-001", dlg.SerialNo = "012345-001", dlg.TdrType = "T30";
-  dlg.unitModel = model, dlg.Address = address, dlg.Channel = channel, dlg.HPRms = ms, dlg.HPRls = ls;
+  dlg.unitModel = 2, dlg.Address = 10, dlg.Channel = 5, dlg.HPRms = 5, dlg.HPRls = 7;
   dlg.OnInitDialog();
   return dlg;
 }
 
 }  // namespace
 
-TEST(AddressDialog, OkRefusesIllegalEntriesAndStaysOpen) {
-  CAddressDlg dlg = Opened("MF", 10, 5, 5, 7);
-  dlg.address.text = "1600";
-  EXPECT_FALSE(dlg.OnOk());
-  EXPECT_FALSE(dlg.closed);
-  ASSERT_EQ(dlg.refusals.size(), 1u);
-  EXPECT_EQ(dlg.refusals[0].text, "Illegal unit address");
-  EXPECT_EQ(dlg.refusals[0].caption, "Entry error");
-  EXPECT_EQ(dlg.Address, 10);
-
-  // A good address with a refused HPR pair: nothing is taken.
-  dlg.address.text = "1203";
-  dlg.hpr.text = "66";
-  EXPECT_FALSE(dlg.OnOk());
-  EXPECT_EQ(dlg.refusals.back().text, "Illegal HPR channels");
-  EXPECT_EQ(dlg.Address, 10);
-  EXPECT_EQ(dlg.Channel, 5);
-  EXPECT_FALSE(dlg.changed);
-
-  // An HPR pair in an LMF band is refused, whatever the text.
-  CAddressDlg lmf = Opened("LMF", 3, 4, 0, 0);
-  lmf.hpr.text = "57";
-  EXPECT_FALSE(lmf.OnOk());
-  EXPECT_EQ(lmf.refusals.back().text, "Illegal HPR channels");
-}
-
-TEST(AddressDialog, OkTakesWhatDiffersAndSetsChanged) {
-  CAddressDlg same = Opened("MF", 10, 5, 5, 7);
-  EXPECT_TRUE(same.OnOk());
-  EXPECT_EQ(same.end, DialogEnd::Ok);
-  EXPECT_FALSE(same.changed);
-
-  CAddressDlg dlg = Opened("MF", 10, 5, 5, 7);
-  dlg.address.text = "3314";
-  dlg.hpr.text = "NF";
-  EXPECT_TRUE(dlg.OnOk());
-  EXPECT_TRUE(dlg.changed);
-  EXPECT_EQ(dlg.Address, 33);
-  EXPECT_EQ(dlg.Channel, 14);
-  EXPECT_EQ(dlg.HPRms, 0);
-  EXPECT_EQ(dlg.HPRls, 0);
-
-  // Only the HPR pair differs.
-  CAddressDlg hpr = Opened("HMF", 10, 5, 5, 7);
-  hpr.hpr.text = "09";
-  EXPECT_TRUE(hpr.OnOk());
-  EXPECT_TRUE(hpr.changed);
-  EXPECT_EQ(hpr.HPRms, 0);
-  EXPECT_EQ(hpr.HPRls, 9);
-
-  CAddressDlg cancelled = Opened("MF", 10, 5, 5, 7);
+// Each dialog opens on address 10, channel 5 and the HPR pair 5, 7 of a unit in its band; OK
+// either takes what differs (and says whether anything did) or refuses and stays open, taking
+// nothing.
+TEST(AddressDialog, OkTakesWhatDiffersOrRefusesAndStaysOpen) {
+  const char* const kAddress = "Illegal unit address";
+  const char* const kHpr = "Illegal HPR channels";
+  const struct {
+    const char* band;
+    const char* address;  // typed, or null to leave the text as opened
+    const char* hpr;
+    const char* refusal;  // null: taken
+    int taken[4];         // address, channel, HPR pair afterwards
+    bool changed;
+  } cases[] = {
+      {"MF", "1600", nullptr, kAddress, {10, 5, 5, 7}, false},
+      {"MF", "1203", "66", kHpr, {10, 5, 5, 7}, false},  // a good address with a refused pair
+      {"MF", nullptr, nullptr, nullptr, {10, 5, 5, 7}, false},
+      {"MF", "3314", "NF", nullptr, {33, 14, 0, 0}, true},
+      {"HMF", nullptr, "09", nullptr, {10, 5, 0, 9}, true},  // only the HPR pair differs
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.band) + " " + (c.address ? c.address : "-") + " " + (c.hpr ? c.hpr : "-"));
+    CAddressDlg dlg = Opened(c.band);
+    if (c.address) dlg.address.text = c.address;
+    if (c.hpr) dlg.hpr.text = c.hpr;
+    EXPECT_EQ(dlg.OnOk(), c.refusal == nullptr);
+    EXPECT_EQ(dlg.closed, c.refusal == nullptr);
+    if (c.refusal) {
+      ASSERT_EQ(dlg.refusals.size(), 1u);
+      EXPECT_EQ(dlg.refusals[0].text, c.refusal);
+      EXPECT_EQ(dlg.refusals[0].caption, "Entry error");
+    } else {
+      EXPECT_EQ(dlg.end, DialogEnd::Ok);
+    }
+    EXPECT_EQ((std::vector<int>{dlg.Address, dlg.Channel, dlg.HPRms, dlg.HPRls}),
+              (std::vector<int>(c.taken, c.taken + 4)));
+    EXPECT_EQ(dlg.changed, c.changed);
+  }
+  // Cancel takes nothing of what was typed.
+  CAddressDlg cancelled = Opened("MF");
+  cancelled.address.text = "3314";
   cancelled.OnCancel();
-  EXPECT_FALSE(cancelled.changed);
   EXPECT_EQ(cancelled.end, DialogEnd::Cancelled);
+  EXPECT_FALSE(cancelled.changed);
+  EXPECT_EQ(cancelled.Address, 10);
 }

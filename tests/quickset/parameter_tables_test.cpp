@@ -9,80 +9,76 @@ namespace {
 
 const CParameterTables T;
 
+using Result = std::pair<bool, std::string>;
+
 // Runs a text operation on a buffer that holds "junk" first, so a refusal must empty it.
 template <typename Fn>
-std::pair<bool, std::string> Text(Fn fn) {
+Result Text(Fn fn) {
   FixedText<32> text("junk");
   bool ok = fn(text.Span());
   return {ok, text.str()};
 }
 
-std::pair<bool, std::string> Address(int a, int c, const char* band) {
-  return Text([&](TextSpan t) { return T.AddressText(a, c, band, t); });
+Result Address(int a, int c, const char* b) {
+  return Text([&](TextSpan t) { return T.AddressText(a, c, b, t); });
 }
-std::pair<bool, std::string> Hpr(int ms, int ls, const char* band) {
+Result Hpr(int ms, int ls, const char* band) {
   return Text([&](TextSpan t) { return T.HprText(ms, ls, band, t); });
 }
-std::pair<bool, std::string> Channel(int v, const char* band, int wideband) {
-  return Text([&](TextSpan t) { return T.ChannelText(v, band, wideband, t); });
+Result Channel(int v, const char* b, int wb) {
+  return Text([&](TextSpan t) { return T.ChannelText(v, b, wb, t); });
 }
 
-const std::pair<bool, std::string> kRefused{false, ""};
+const Result kRefused{false, ""};
 
 }  // namespace
 
-TEST(ParameterTables, AddressRule) {
-  EXPECT_EQ(Address(10, 1, "MF"), (std::pair<bool, std::string>{true, "1001"}));
-  EXPECT_EQ(Address(33, 5, "MF"), (std::pair<bool, std::string>{true, "3305"}));
-  EXPECT_EQ(Address(1, 14, "HF"), (std::pair<bool, std::string>{true, "114"}));
+// The address, HPR pair and channel texts of a unit, each refused outside its rule (and the
+// refusal empties the text).
+TEST(ParameterTables, AddressHprPairAndChannelRules) {
+  EXPECT_EQ(Address(10, 1, "MF"), (Result{true, "1001"}));
+  EXPECT_EQ(Address(33, 5, "MF"), (Result{true, "3305"}));
+  EXPECT_EQ(Address(1, 14, "HF"), (Result{true, "114"}));
   EXPECT_TRUE(Address(47, 1, "MF").first);
   for (int a : {0, 16, 20, 32, 48, 99, -1}) EXPECT_EQ(Address(a, 1, "MF"), kRefused) << a;
   EXPECT_EQ(Address(1, 0, "MF"), kRefused);
   EXPECT_EQ(Address(1, 15, "MF"), kRefused);
   // Channel limits by band: none (14), EHF 12, LF 9, LMF 4.
-  EXPECT_TRUE(Address(1, 12, "EHF").first);
-  EXPECT_EQ(Address(1, 13, "EHF"), kRefused);
-  EXPECT_TRUE(Address(1, 9, "LF").first);
-  EXPECT_EQ(Address(1, 10, "LF"), kRefused);
-  EXPECT_TRUE(Address(1, 4, "LMF").first);
-  EXPECT_EQ(Address(1, 5, "LMF"), kRefused);
-}
+  for (auto [band, last] : {std::pair{"EHF", 12}, {"LF", 9}, {"LMF", 4}}) {
+    SCOPED_TRACE(band);
+    EXPECT_TRUE(Address(1, last, band).first);
+    EXPECT_EQ(Address(1, last + 1, band), kRefused);
+    EXPECT_TRUE(Channel(last, band, 0).first);
+    EXPECT_EQ(Channel(last + 1, band, 0), kRefused);
+  }
 
-TEST(ParameterTables, HprPairRule) {
-  EXPECT_EQ(Hpr(0, 0, "LF"), (std::pair<bool, std::string>{true, "NF"}));
-  EXPECT_EQ(Hpr(5, 7, "MF"), (std::pair<bool, std::string>{true, "57"}));
-  EXPECT_EQ(Hpr(0, 9, "HMF"), (std::pair<bool, std::string>{true, "09"}));
+  EXPECT_EQ(Hpr(0, 0, "LF"), (Result{true, "NF"}));
+  EXPECT_EQ(Hpr(5, 7, "MF"), (Result{true, "57"}));
+  EXPECT_EQ(Hpr(0, 9, "HMF"), (Result{true, "09"}));
   EXPECT_EQ(Hpr(0, 9, "LMF"), kRefused);
   for (auto [ms, ls] : {std::pair{7, 7}, {6, 6}, {8, 8}, {3, 0}, {9, 1}, {1, 9}, {-1, 1}, {1, -1}, {10, 1}})
     EXPECT_EQ(Hpr(ms, ls, "MF"), kRefused) << ms << "," << ls;
   EXPECT_TRUE(Hpr(5, 5, "MF").first);  // only 6, 7 and 8 may not repeat
-}
 
-TEST(ParameterTables, ChannelRuleAndLookUp) {
-  EXPECT_EQ(Channel(16, "MF", 1), (std::pair<bool, std::string>{true, "CIS"}));
-  EXPECT_EQ(Channel(16, "MF", 0), (std::pair<bool, std::string>{true, "CIF"}));
-  EXPECT_EQ(Channel(15, "LMF", 2), (std::pair<bool, std::string>{true, "CRS"}));
-  EXPECT_EQ(Channel(15, "EHF", 0), (std::pair<bool, std::string>{true, "CRF"}));
-  EXPECT_EQ(Channel(0, "HF", 0), (std::pair<bool, std::string>{true, "0"}));
-  EXPECT_EQ(Channel(12, "EHF", 0), (std::pair<bool, std::string>{true, "12"}));
-  EXPECT_EQ(Channel(13, "EHF", 0), kRefused);
-  EXPECT_TRUE(Channel(9, "LF", 0).first);
-  EXPECT_EQ(Channel(10, "LF", 0), kRefused);
-  EXPECT_TRUE(Channel(4, "LMF", 0).first);
-  EXPECT_EQ(Channel(5, "LMF", 0), kRefused);
+  EXPECT_EQ(Channel(16, "MF", 1), (Result{true, "CIS"}));
+  EXPECT_EQ(Channel(16, "MF", 0), (Result{true, "CIF"}));
+  EXPECT_EQ(Channel(15, "LMF", 2), (Result{true, "CRS"}));
+  EXPECT_EQ(Channel(15, "EHF", 0), (Result{true, "CRF"}));
+  EXPECT_EQ(Channel(0, "HF", 0), (Result{true, "0"}));
+  EXPECT_EQ(Channel(12, "EHF", 0), (Result{true, "12"}));
   EXPECT_TRUE(Channel(14, "MF", 0).first);
   EXPECT_EQ(Channel(17, "MF", 0), kRefused);
   EXPECT_EQ(Channel(-1, "MF", 0), kRefused);
+}
 
-  const std::pair<const char*, int32_t> names[] = {{"CIS", 16}, {"CIF", 16},    {"CRS", 15}, {"CRF", 15},
-                                                   {"IRS", 99}, {" 12abc", 12}, {"abc", 0},  {nullptr, 0}};
+TEST(ParameterTables, ChannelFromText) {
+  // The first match in the fixed order CRF, CIF, CRS, CIS, IRS, wherever the names stand; a
+  // number too long for 32 bits is held at the end of the range, not wrapped.
+  const std::pair<const char*, int32_t> names[] = {
+      {"CIS", 16},     {"CIF", 16},     {"CRS", 15},   {"CRF", 15},
+      {"IRS", 99},     {" 12abc", 12},  {"abc", 0},    {nullptr, 0},
+      {"CIS CRF", 15}, {"IRS CIS", 16}, {"3 IRS", 99}, {"99999999999999999999", std::numeric_limits<int32_t>::max()}};
   for (const auto& [text, channel] : names) EXPECT_EQ(T.ChannelFromText(text), channel) << (text ? text : "null");
-  // First match in the fixed order CRF, CIF, CRS, CIS, IRS, wherever the names stand.
-  EXPECT_EQ(T.ChannelFromText("CIS CRF"), 15);
-  EXPECT_EQ(T.ChannelFromText("IRS CIS"), 16);
-  EXPECT_EQ(T.ChannelFromText("3 IRS"), 99);
-  // A number too long for 32 bits is held at the end of the range, not wrapped.
-  EXPECT_EQ(T.ChannelFromText("99999999999999999999"), std::numeric_limits<int32_t>::max());
   EXPECT_EQ(CParameterTables::LeadingNumber("-42x"), -42);
 }
 

@@ -13,63 +13,50 @@
 namespace {
 
 namespace qt = quickset_text;
-const std::string kEnableQuestion = qt::kEnableOrDisable;
 
 struct FlowTest : ::testing::Test {
   UnitOnBench b;
   MainWindowHooks window;
-  std::string paneText;
   std::vector<std::string> shownReplies;
   DateTime stamp = DateTime::FromCivil({2026, 5, 1, 14, 30, 0});
 
   void SetUp() override {
     b.unit->utcNow = [this] { return stamp; };
-    window.pullFields = [] {};
-    window.setPaneText = [this](const std::string& t) { paneText = t; };
-    window.pushFields = [] {};
     window.showReply = [this](const char* text, int header) {
       EXPECT_EQ(header, 0);
       shownReplies.push_back(text);
       b.unit->HideBusy();
     };
   }
-  // A QRN unit: its firmware reply names the model.
-  void MakeQrn() { b.sim().state.mainFirmware = "QRN V3.12.4 12/03/2021"; }
-  SimUnitState& unitState() { return b.sim().state; }
   size_t Count(const std::string& command) const {
     const auto& r = b.bench.unit->received;
     return static_cast<size_t>(std::count(r.begin(), r.end(), command));
   }
 };
 
-void ChooseA3HighMaximum(CQuicksetDlg& d) {
-  d.OnScheme(2);
-  d.power.Select("High");
-  d.gain.Select("Maximum");
-  d.OnSet();
-}
-
 TEST_F(FlowTest, QrnUnitSetToA3WithHighPowerAndMaximumGain) {
-  MakeQrn();
-  b.op.quicksetScripts.push_back(ChooseA3HighMaximum);
+  b.sim().state.mainFirmware = "QRN V3.12.4 12/03/2021";  // the firmware reply names the model
+  b.op.quicksetScripts.push_back([](CQuicksetDlg& d) {
+    d.OnScheme(2);
+    d.power.Select("High");
+    d.gain.Select("Maximum");
+    d.OnSet();
+  });
   b.op.answers = {MbAnswer::Yes};  // leave it enabled
   RunQuickset(*b.unit, window);
 
   EXPECT_EQ(b.op.dialogs, std::vector<std::string>{CQuicksetDlg::kCaption});
-  EXPECT_EQ(b.op.BoxTexts(), (std::vector<std::string>{qt::kSetCorrectly, kEnableQuestion}));
-  EXPECT_EQ(b.op.boxes[1].buttons, MbButtons::YesNo);
+  EXPECT_EQ(b.op.BoxTexts(), (std::vector<std::string>{qt::kSetCorrectly, qt::kEnableOrDisable}));
   // The unit took the scheme with the chosen gain (the settings one by one belong to the
   // update tests).
-  const SimUnitState& s = unitState();
+  const SimUnitState& s = b.sim().state;
   EXPECT_EQ(s.address, 15);
   EXPECT_EQ(s.rxGain, 4);
   EXPECT_EQ(s.enabled, "WDD");
-  EXPECT_NE(s.setup.mode, 2);  // not disabled
-  EXPECT_EQ(Count("#GCMD,2"), 0u);
+  EXPECT_EQ(Count("#GCMD,2"), 0u) << "not disabled";
   // The reply pane gets the read-back, the new-status file the stamped entry.
   ASSERT_EQ(shownReplies.size(), 1u);
   EXPECT_NE(shownReplies[0].find("AD = 1505"), std::string::npos);
-  EXPECT_FALSE(b.op.busyVisible);
   b.unit->status.requiredStatus = UnitStatus{};
   ASSERT_TRUE(b.unit->LoadRequiredStatus(0x1A2B3C));
   EXPECT_EQ(b.unit->status.requiredStatus.Address, 15);
@@ -85,18 +72,16 @@ TEST_F(FlowTest, TheAddressDialogRefusesUnusableEntriesThenSetsTheUnit) {
     d.address.text = "1600";  // address 16 is not usable
     EXPECT_FALSE(d.OnOk());
     d.address.Select("1305");
-    d.hpr.text = "77";  // 7, 7 is not usable
-    EXPECT_FALSE(d.OnOk());
     ASSERT_TRUE(d.hpr.Select("57"));
     EXPECT_TRUE(d.OnOk());
   });
   RunSetAddressAndChannels(*b.unit, window);
-  EXPECT_EQ(b.op.BoxTexts(), (std::vector<std::string>{"Illegal unit address", "Illegal HPR channels"}));
+  // The dialog's refusal is shown as a box.
+  EXPECT_EQ(b.op.BoxTexts(), (std::vector<std::string>{"Illegal unit address"}));
   EXPECT_EQ(b.op.boxes[0].icon, MbIcon::Information);
-  EXPECT_EQ(paneText, "");
   // Only the address command (the reply channel of this unit is IRS, which is never sent).
   EXPECT_EQ(Count("#STAD,13,5,5,7"), 1u);
-  EXPECT_EQ(unitState().address, 13);
+  EXPECT_EQ(b.sim().state.address, 13);
   ASSERT_EQ(shownReplies.size(), 1u);
   EXPECT_NE(shownReplies[0].find("AD = 1305"), std::string::npos);
   EXPECT_FALSE(b.op.busyVisible);
