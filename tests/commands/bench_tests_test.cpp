@@ -20,7 +20,6 @@ struct BenchTest : ::testing::Test {
   BenchTest() {
     b.unit->utcNow = [] { return kCheckTime; };
     EXPECT_TRUE(b.unit->GetStatus("", text, false));
-    b.wire().clear();
   }
   // The checks of the unit as its current-status file now holds them.
   StatusChecks Recorded() {
@@ -43,12 +42,11 @@ TEST_F(BenchTest, WidebandCheckOutcomes) {
     Acoustic acoustic;
     const char* line;  // the unit's report line instead of its own, when set
     const char* result;
-    int recorded;
   } cases[] = {
-      {Acoustic::Reply, "", "Wideband acoustic check passed", 1},
-      {Acoustic::Reply, "t/o then R: 1203", "Wideband acoustic check passed", 1},
-      {Acoustic::NoReply, "", "Wideband acoustic check - no acoustic reply detected", 0},
-      {Acoustic::Nothing, "", "Wideband acoustic check failed - possible comms error", 0},
+      {Acoustic::Reply, "", "Wideband acoustic check passed"},
+      {Acoustic::Reply, "t/o then R: 1203", "Wideband acoustic check passed"},
+      {Acoustic::NoReply, "", "Wideband acoustic check - no acoustic reply detected"},
+      {Acoustic::Nothing, "", "Wideband acoustic check failed - possible comms error"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.result);
@@ -62,7 +60,7 @@ TEST_F(BenchTest, WidebandCheckOutcomes) {
     EXPECT_EQ(WireLines(b.wire()), (Lines{"#GCMD,23", "#GCMD,20", "#GCMD,4", "#ENDB,16", "#GCMD,10", "", "#DSDB,16"}));
     EXPECT_STREQ(text, c.result);
     EXPECT_EQ(b.bench.port.terminator, 10);
-    EXPECT_EQ(Recorded().CI1Result, c.recorded);
+    EXPECT_EQ(Recorded().CI1Result, c.acoustic == Acoustic::Reply ? 1 : 0);
     EXPECT_EQ(Recorded().CI1Time, kCheckTime);
   }
 }
@@ -85,7 +83,6 @@ TEST_F(BenchTest, ToneCheckHearsANonZeroFourthToNinthCharacter) {
   b.sim().faults.silent = true;
   b.unit->AcousticCheck(text, false, 0, 0);
   EXPECT_STREQ(text, "Tone acoustic check failed - possible comms error");
-  b.sim().faults.silent = false;
   EXPECT_EQ(Recorded().CI1Result, 0);
 }
 
@@ -95,7 +92,6 @@ TEST_F(BenchTest, SelfTestAndReleaseRecordTheirCodes) {
   EXPECT_EQ(std::string(text), SelfTestText(40, b.unit->status.currentStatus));
   EXPECT_NE(b.wire().find("#DASP,0\r\n", b.wire().find("#CKHW\r\n")), std::string::npos) << "readiness follows";
   EXPECT_EQ(Recorded().HardwareResult, 40);
-  EXPECT_EQ(Recorded().HardwareTime, kCheckTime);
   b.sim().state.tests.selfTestNoMarkers = true;  // an answer without markers is a pass, shown as it came
   b.unit->HardwareSelfCheck(text, false);
   EXPECT_EQ(Recorded().HardwareResult, 0);
@@ -104,10 +100,7 @@ TEST_F(BenchTest, SelfTestAndReleaseRecordTheirCodes) {
   b.sim().state.tests.releaseCode = 3;
   b.unit->ReleaseCheck(text, false);
   EXPECT_EQ(Recorded().ReleaseResult, 3);
-  EXPECT_EQ(Recorded().ReleaseTime, kCheckTime);
-  const std::string shown(text);
-  EXPECT_EQ(shown.substr(shown.size() - 2), "\r\n");
-  EXPECT_NE(shown.find("E:3"), std::string::npos);
+  EXPECT_NE(std::string(text).find("E:3"), std::string::npos);
 }
 
 TEST(TestTransponderFile, SixteenLinesExactly) {
