@@ -31,9 +31,6 @@ class Image : public ::testing::Test {
   void OpenLines(const std::vector<std::string>& lines) {
     std::string text;
     for (const auto& l : lines) text += l + "\r\n";
-    OpenText(text);
-  }
-  void OpenText(const std::string& text) {
     const auto path = (dir / "p.a07").string();
     std::ofstream(path, std::ios::binary) << text;
     image.path.Assign(path);
