@@ -7,16 +7,11 @@
 #include <QTest>
 #include <QTimer>
 #include <deque>
-#include <filesystem>
 #include <functional>
-#include <string>
-#include <vector>
 
-#include "sim/sim_bench.h"
-#include "sim/virtual_clock.h"
+#include "tests/support/test_bench.h"
 #include "tester_app.h"
 #include "tester_window.h"
-#include "ui/tester_dlg.h"
 #include "unit_worker.h"
 
 // Waits (processing events) until the condition holds; gives up after a generous bound so a
@@ -28,9 +23,8 @@ inline bool WaitUntil(const std::function<bool()>& condition) { return QTest::qW
 class ModalAnswerer : public QObject {
  public:
   ModalAnswerer() {
-    timer_.setInterval(10);
     QObject::connect(&timer_, &QTimer::timeout, this, [this] { Poll(); });
-    timer_.start();
+    timer_.start(10);
   }
   std::deque<QMessageBox::StandardButton> answers;
   std::function<void(QWidget*)> onDialog;  // any modal window that is not a message box
@@ -60,9 +54,6 @@ class ModalAnswerer : public QObject {
 
 struct AppOnBench {
   AppOnBench() {
-    root = std::filesystem::temp_directory_path() /
-           ("vt-qt-" + std::to_string(QCoreApplication::applicationPid()) + "-" + std::to_string(counter()++));
-    std::filesystem::remove_all(root);
     AppOptions options;
     options.simulate = true;
     options.paths.root = root;
@@ -79,16 +70,11 @@ struct AppOnBench {
     ASSERT_TRUE(WaitUntil([this] { return !dlg().searchPending && !app->worker().Busy(); }));
     app->worker().WaitIdle();
   }
-  static int& counter() {
-    static int n = 0;
-    return n;
-  }
   CTesterDlg& dlg() { return app->dlg(); }
   TesterWindow& window() { return app->window(); }
-  SimUnit& sim() { return *app->bench()->unit; }
   std::string& wire() { return app->bench()->line().written; }
 
   VirtualClock clock;
-  std::filesystem::path root;
+  std::filesystem::path root = FreshTempDir("qt");
   std::unique_ptr<CTesterApp> app;
 };
