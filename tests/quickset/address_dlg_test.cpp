@@ -26,30 +26,27 @@ TEST(AddressDialog, OkTakesWhatDiffersOrRefusesAndStaysOpen) {
     const char* band;
     const char* address;  // typed, or null to leave the text as opened
     const char* hpr;
-    const char* refusal;  // null: taken
+    const char* refusal;  // "": taken
     int taken[4];         // address, channel, HPR pair afterwards
     bool changed;
   } cases[] = {
       {"MF", "1600", nullptr, kAddress, {10, 5, 5, 7}, false},
       {"MF", "1203", "66", kHpr, {10, 5, 5, 7}, false},  // a good address with a refused pair
-      {"MF", nullptr, nullptr, nullptr, {10, 5, 5, 7}, false},
-      {"MF", "3314", "NF", nullptr, {33, 14, 0, 0}, true},
-      {"HMF", nullptr, "09", nullptr, {10, 5, 0, 9}, true},  // only the HPR pair differs
+      {"MF", nullptr, nullptr, "", {10, 5, 5, 7}, false},
+      {"MF", "3314", "NF", "", {33, 14, 0, 0}, true},
+      {"HMF", nullptr, "09", "", {10, 5, 0, 9}, true},  // only the HPR pair differs
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.band) + " " + (c.address ? c.address : "-") + " " + (c.hpr ? c.hpr : "-"));
     CAddressDlg dlg = Opened(c.band);
     if (c.address) dlg.address.text = c.address;
     if (c.hpr) dlg.hpr.text = c.hpr;
-    EXPECT_EQ(dlg.OnOk(), c.refusal == nullptr);
-    EXPECT_EQ(dlg.closed, c.refusal == nullptr);
-    if (c.refusal) {
-      ASSERT_EQ(dlg.refusals.size(), 1u);
-      EXPECT_EQ(dlg.refusals[0].text, c.refusal);
-      EXPECT_EQ(dlg.refusals[0].caption, "Entry error");
-    } else {
-      EXPECT_EQ(dlg.end, DialogEnd::Ok);
-    }
+    const bool taken = *c.refusal == '\0';
+    EXPECT_EQ(dlg.OnOk(), taken);
+    EXPECT_EQ(dlg.closed, taken);
+    EXPECT_EQ(dlg.end == DialogEnd::Ok, taken);
+    EXPECT_EQ(dlg.refusals.size(), taken ? 0u : 1u);
+    for (const auto& r : dlg.refusals) EXPECT_EQ(r.text + " / " + r.caption, c.refusal + std::string(" / Entry error"));
     EXPECT_EQ((std::vector<int>{dlg.Address, dlg.Channel, dlg.HPRms, dlg.HPRls}),
               (std::vector<int>(c.taken, c.taken + 4)));
     EXPECT_EQ(dlg.changed, c.changed);

@@ -17,14 +17,6 @@ UnitStatus LmfUnit() {
   return s;
 }
 
-// An MF unit in HPR ranging.
-UnitStatus HprUnit() {
-  UnitStatus s = LmfUnit();
-  s.Band = "MF", s.Enabled = "DDE", s.WideBandEnabled = 0;
-  s.Address = 7, s.Channel = 9, s.HPRms = 5, s.HPRls = 7;
-  return s;
-}
-
 CAdvancedDlg Opened(const UnitStatus& s) {
   CAdvancedDlg dlg;
   dlg.editedStatus = s;
@@ -64,7 +56,10 @@ TEST(AdvancedDialog, ApplyingTheControlsInOrder) {
 
   // Short texts are not read: an address of two characters, a one-character beacon, a TAT
   // of two characters.
-  CAdvancedDlg d2 = Opened(HprUnit());
+  UnitStatus hpr = LmfUnit();  // as an MF unit in HPR ranging
+  hpr.Band = "MF", hpr.Enabled = "DDE", hpr.WideBandEnabled = 0;
+  hpr.Address = 7, hpr.Channel = 9, hpr.HPRms = 5, hpr.HPRls = 7;
+  CAdvancedDlg d2 = Opened(hpr);
   d2.address.text = "12";
   d2.beacon.text = "5";
   d2.tat.text = "62";

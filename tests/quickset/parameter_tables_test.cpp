@@ -36,39 +36,28 @@ const Result kRefused{false, ""};
 // The address, HPR pair and channel texts of a unit, each refused outside its rule (and the
 // refusal empties the text).
 TEST(ParameterTables, AddressHprPairAndChannelRules) {
-  EXPECT_EQ(Address(10, 1, "MF"), (Result{true, "1001"}));
-  EXPECT_EQ(Address(33, 5, "MF"), (Result{true, "3305"}));
-  EXPECT_EQ(Address(1, 14, "HF"), (Result{true, "114"}));
-  EXPECT_TRUE(Address(47, 1, "MF").first);
+  // Each row: the values, the band and the text written ("" when refused).
+  const struct {
+    int a, b;
+    const char* band;
+    const char* text;
+  } addresses[] = {{10, 1, "MF", "1001"}, {33, 5, "MF", "3305"}, {1, 14, "HF", "114"},  {47, 1, "MF", "4701"},
+                   {1, 0, "MF", ""},      {1, 15, "MF", ""},     {1, 12, "EHF", "112"}, {1, 13, "EHF", ""},
+                   {1, 9, "LF", "109"},   {1, 10, "LF", ""},     {1, 4, "LMF", "104"},  {1, 5, "LMF", ""}},
+    pairs[] = {{0, 0, "LF", "NF"}, {5, 7, "MF", "57"}, {0, 9, "HMF", "09"}, {0, 9, "LMF", ""}, {5, 5, "MF", "55"}},
+    // The value and the wideband flag; limits by band as for the address: none (14), EHF 12,
+    // LF 9, LMF 4.
+      channels[] = {{16, 1, "MF", "CIS"}, {16, 0, "MF", "CIF"}, {15, 2, "LMF", "CRS"}, {15, 0, "EHF", "CRF"},
+                    {0, 0, "HF", "0"},    {14, 0, "MF", "14"},  {17, 0, "MF", ""},     {-1, 0, "MF", ""},
+                    {12, 0, "EHF", "12"}, {13, 0, "EHF", ""},   {9, 0, "LF", "9"},     {10, 0, "LF", ""},
+                    {4, 0, "LMF", "4"},   {5, 0, "LMF", ""}};
+  for (const auto& c : addresses) EXPECT_EQ(Address(c.a, c.b, c.band), (Result{*c.text != '\0', c.text}));
+  for (const auto& c : pairs) EXPECT_EQ(Hpr(c.a, c.b, c.band), (Result{*c.text != '\0', c.text}));
+  for (const auto& c : channels) EXPECT_EQ(Channel(c.a, c.band, c.b), (Result{*c.text != '\0', c.text}));
   for (int a : {0, 16, 20, 32, 48, 99, -1}) EXPECT_EQ(Address(a, 1, "MF"), kRefused) << a;
-  EXPECT_EQ(Address(1, 0, "MF"), kRefused);
-  EXPECT_EQ(Address(1, 15, "MF"), kRefused);
-  // Channel limits by band: none (14), EHF 12, LF 9, LMF 4.
-  for (auto [band, last] : {std::pair{"EHF", 12}, {"LF", 9}, {"LMF", 4}}) {
-    SCOPED_TRACE(band);
-    EXPECT_TRUE(Address(1, last, band).first);
-    EXPECT_EQ(Address(1, last + 1, band), kRefused);
-    EXPECT_TRUE(Channel(last, band, 0).first);
-    EXPECT_EQ(Channel(last + 1, band, 0), kRefused);
-  }
-
-  EXPECT_EQ(Hpr(0, 0, "LF"), (Result{true, "NF"}));
-  EXPECT_EQ(Hpr(5, 7, "MF"), (Result{true, "57"}));
-  EXPECT_EQ(Hpr(0, 9, "HMF"), (Result{true, "09"}));
-  EXPECT_EQ(Hpr(0, 9, "LMF"), kRefused);
+  // Only 6, 7 and 8 may not repeat.
   for (auto [ms, ls] : {std::pair{7, 7}, {6, 6}, {8, 8}, {3, 0}, {9, 1}, {1, 9}, {-1, 1}, {1, -1}, {10, 1}})
     EXPECT_EQ(Hpr(ms, ls, "MF"), kRefused) << ms << "," << ls;
-  EXPECT_TRUE(Hpr(5, 5, "MF").first);  // only 6, 7 and 8 may not repeat
-
-  EXPECT_EQ(Channel(16, "MF", 1), (Result{true, "CIS"}));
-  EXPECT_EQ(Channel(16, "MF", 0), (Result{true, "CIF"}));
-  EXPECT_EQ(Channel(15, "LMF", 2), (Result{true, "CRS"}));
-  EXPECT_EQ(Channel(15, "EHF", 0), (Result{true, "CRF"}));
-  EXPECT_EQ(Channel(0, "HF", 0), (Result{true, "0"}));
-  EXPECT_EQ(Channel(12, "EHF", 0), (Result{true, "12"}));
-  EXPECT_TRUE(Channel(14, "MF", 0).first);
-  EXPECT_EQ(Channel(17, "MF", 0), kRefused);
-  EXPECT_EQ(Channel(-1, "MF", 0), kRefused);
 }
 
 TEST(ParameterTables, ChannelFromText) {
@@ -83,12 +72,10 @@ TEST(ParameterTables, ChannelFromText) {
 }
 
 TEST(ParameterTables, TimingTablesInTheirThreeVariants) {
-  using TextFn = bool (CParameterTables::*)(int32_t, const char*, TextSpan) const;
-  using IndexFn = int32_t (CParameterTables::*)(const char*, const char*) const;
   const struct {
     const char* name;
-    TextFn text;
-    IndexFn index;
+    bool (CParameterTables::*text)(int32_t, const char*, TextSpan) const;
+    int32_t (CParameterTables::*index)(const char*, const char*) const;
     const char* mf;  // the default variant
     const char* ehf;
     const char* lf;

@@ -46,11 +46,9 @@ TEST(QuicksetDialog, Model2OpensWithTwelveSchemesAndEachButtonWritesItsRow) {
   EXPECT_TRUE(Captions(opened, Large).empty());
   EXPECT_EQ(opened.heading, "Click the required scheme, A1-C4");
   EXPECT_EQ(opened.gain.items, (std::vector<std::string>{"Low", "Medium", "High", "Maximum"}));
-  EXPECT_EQ(opened.addressText, "302");
-  EXPECT_EQ(opened.tatText, "312.50");
-  EXPECT_EQ(opened.interrogateText, "9");
-  EXPECT_EQ(opened.power.text, "Low");
-  EXPECT_EQ(opened.gain.text, "Medium");
+  EXPECT_EQ((std::vector<std::string>{opened.addressText, opened.tatText, opened.interrogateText, opened.power.text,
+                                      opened.gain.text}),
+            (std::vector<std::string>{"302", "312.50", "9", "Low", "Medium"}));
   EXPECT_FALSE(opened.OnSchemeButton(0));
   opened.OnScheme(12);  // no such row: nothing changes
   EXPECT_EQ(opened.schemeIndex, -1);

@@ -3,8 +3,6 @@
 // entry of the new-status file.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "quickset/address_dlg.h"
 #include "quickset/quickset_dlg.h"
 #include "quickset/quickset_flow.h"
@@ -28,10 +26,6 @@ struct FlowTest : ::testing::Test {
       b.unit->HideBusy();
     };
   }
-  size_t Count(const std::string& command) const {
-    const auto& r = b.bench.unit->received;
-    return static_cast<size_t>(std::count(r.begin(), r.end(), command));
-  }
 };
 
 TEST_F(FlowTest, QrnUnitSetToA3WithHighPowerAndMaximumGain) {
@@ -53,7 +47,7 @@ TEST_F(FlowTest, QrnUnitSetToA3WithHighPowerAndMaximumGain) {
   EXPECT_EQ(s.address, 15);
   EXPECT_EQ(s.rxGain, 4);
   EXPECT_EQ(s.enabled, "WDD");
-  EXPECT_EQ(Count("#GCMD,2"), 0u) << "not disabled";
+  EXPECT_EQ(Count(b.wire(), "#GCMD,2\r\n"), 0u) << "not disabled";
   // The reply pane gets the read-back, the new-status file the stamped entry.
   ASSERT_EQ(shownReplies.size(), 1u);
   EXPECT_NE(shownReplies[0].find("AD = 1505"), std::string::npos);
@@ -80,7 +74,7 @@ TEST_F(FlowTest, TheAddressDialogRefusesUnusableEntriesThenSetsTheUnit) {
   EXPECT_EQ(b.op.BoxTexts(), (std::vector<std::string>{"Illegal unit address"}));
   EXPECT_EQ(b.op.boxes[0].icon, MbIcon::Information);
   // Only the address command (the reply channel of this unit is IRS, which is never sent).
-  EXPECT_EQ(Count("#STAD,13,5,5,7"), 1u);
+  EXPECT_EQ(Count(b.wire(), "#STAD,13,5,5,7\r\n"), 1u);
   EXPECT_EQ(b.sim().state.address, 13);
   ASSERT_EQ(shownReplies.size(), 1u);
   EXPECT_NE(shownReplies[0].find("AD = 1305"), std::string::npos);
