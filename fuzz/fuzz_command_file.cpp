@@ -26,20 +26,17 @@ Expected Rules(std::string_view line) {
   const size_t caret = line.find('^');
   if (caret == std::string_view::npos) return e;
   e.caption = std::string(line.substr(0, std::min<size_t>(caret, 49)));
-  size_t i = caret + 1;
-  size_t end = i;
+  size_t end = caret + 1;
   auto ends = [](unsigned char c) { return c < 32 || c > 127 || c == '^'; };
   while (end < line.size() && !ends(static_cast<unsigned char>(line[end]))) ++end;
   if (end >= line.size()) return e;  // ran to the end of the text: no command
-  e.command = std::string(line.substr(i, std::min<size_t>(end - i, 199)));
-  i = end + 1;
-  const bool negative = i < line.size() && line[i] == '-';
-  if (negative) ++i;
+  e.command = std::string(line.substr(caret + 1, std::min<size_t>(end - caret - 1, 199)));
+  const bool negative = end + 1 < line.size() && line[end + 1] == '-';
+  size_t i = end + 1 + negative;
   int digits = 0, value = 0;
   while (i < line.size() && digits < 3 && line[i] >= '0' && line[i] <= '9')
     value = value * 10 + (line[i++] - '0'), ++digits;
-  if (digits) e.timeout = value;
-  if (negative) e.timeout = -e.timeout;
+  e.timeout = (digits ? value : 3) * (negative ? -1 : 1);
   return e;
 }
 
@@ -58,25 +55,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // counting as the next one.
   std::vector<std::string> lines;
   for (size_t at = 0; at < bytes.size() && lines.size() < kCommandButtons;) {
-    size_t n = 0;
-    while (at + n < bytes.size() && n < kCommandLineMax) {
-      if (bytes[at + n++] == '\n') break;
-    }
-    lines.push_back(bytes.substr(at, n));
-    at += n;
+    const size_t last = std::min({bytes.find('\n', at), bytes.size() - 1, at + kCommandLineMax - 1});
+    lines.push_back(bytes.substr(at, last - at + 1));
+    at = last + 1;
   }
 
   CommandEntry entries[kCommandButtons];
   for (auto& e : entries) e.caption = "untouched";
-  int read = 0;
-  if (size == 0) {
-    read = ReadCommandFile(nullptr, entries);
-  } else {
-    std::FILE* file = fmemopen(const_cast<char*>(bytes.data()), bytes.size(), "r");
-    if (!file) return 0;
-    read = ReadCommandFile(file, entries);
-    std::fclose(file);
-  }
+  // An empty file: no file at all.
+  std::FILE* file = size ? fmemopen(const_cast<char*>(bytes.data()), bytes.size(), "r") : nullptr;
+  const int read = ReadCommandFile(file, entries);
+  if (file) std::fclose(file);
   fuzz::Expect(read == static_cast<int>(lines.size()), "one entry per line read");
   for (int i = 0; i < read; ++i) Compare(entries[i], lines[static_cast<size_t>(i)]);
   for (int i = read; i < kCommandButtons; ++i)

@@ -8,6 +8,7 @@
 // when set; cycled), then pieces separated by two 0xFF bytes: the program file, then the
 // bootloader's replies, one per write; when they run out every write is answered "OK".
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -22,8 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   const uint8_t answers = data[0];
   std::vector<std::string> pieces = fuzz::Split(data + 1, size - 1, 4096);
-  const std::filesystem::path program = fuzz::Root().path() / "program.a07";
-  fuzz::ScratchRoot::WriteFile(program, pieces[0]);
+  const std::filesystem::path program = fuzz::Root().path / "program.a07";
+  std::ofstream(program, std::ios::binary) << pieces[0];
 
   fuzz::Bench b;
   b.line.replies.assign(pieces.begin() + 1, pieces.end());

@@ -6,6 +6,8 @@
 //
 // Input: the current-status file, two 0xFF bytes, the new-status file (none when absent).
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,40 +16,33 @@
 #include "status/status_report.h"
 
 namespace {
-// Everything an entry shows: the status report and the check fields. With rounded set, reals
-// as the file writes them (two decimals) and no report (which shows reals its own way), for
-// comparing an entry read with more decimals than the file keeps.
-std::string Describe(const UnitStatus& s, const StatusChecks& c, bool rounded = false) {
-  auto real = [rounded](float v) {
-    if (rounded) return status_text::FromReal(v);
-    char t[32];
-    std::snprintf(t, sizeof t, "%.9g", v);
-    return std::string(t);
-  };
-  char checks[400];
-  std::snprintf(checks, sizeof checks, "|%d %.17g %.17g %d %.17g %.17g %.17g %d %.17g %d|%d %u %d %d %d ",
-                c.UpdatedResult, c.UpdatedTime.value, c.LastStatusTime.value, c.CI1Result, c.CI1Time.value,
-                c.DepthOffsetTime.value, c.HardwareTime.value, c.HardwareResult, c.ReleaseTime.value, c.ReleaseResult,
-                s.UnitId, s.Fitted, s.Address, s.Channel, s.CIFReplyCHannel);
-  const std::string reals = real(c.DepthOffsetValue) + " " + real(s.Tat) + " " + real(s.Voltage) + " " +
-                            real(s.DepthOffset) + " " + real(s.PressureFullScale) + " " + real(s.PressureAccuracy);
-  const std::string texts =
-      s.SerialNo.str() + "|" + s.T7V.str() + "|" + s.Enabled.str() + "|" + s.String1.str() + "|" + s.String2.str();
-  return (rounded ? std::string() : StatusReportText(s)) + texts + checks + reals;
+// An entry as the file writes it (every field, reals to two decimals). Unless rounded, also its
+// status report and its reals in full, for comparing entries beyond the decimals the file keeps.
+std::string Describe(const StatusEntry& e, bool rounded = false) {
+  CStatusXml doc;
+  doc.WriteUnit(e.checks, e.status);
+  std::ostringstream text;
+  doc.Root().print(text);
+  if (rounded) return text.str();
+  text << StatusReportText(e.status);
+  for (float v : {e.checks.DepthOffsetValue, e.status.Tat, e.status.Voltage, e.status.DepthOffset,
+                  e.status.PressureFullScale, e.status.PressureAccuracy})
+    text << ' ' << std::hexfloat << v;
+  return text.str();
 }
 
 // Saves the entry as the unit's current entry and reads it back from the file.
-StatusEntry SaveAndReload(CTransponder& unit, ScriptedOperator& op, const std::filesystem::path& path,
-                          const StatusEntry& entry, size_t unitsBefore) {
+StatusEntry SaveAndReload(fuzz::Bench& b, const std::filesystem::path& path, const StatusEntry& entry,
+                          size_t unitsBefore) {
+  CTransponder& unit = b.unit;
   unit.status.currentStatus = entry.status;
   unit.status.currentChecks = entry.checks;
-  fuzz::Expect(unit.SaveCurrentEntry(), "a sound file takes a save", op.boxes.empty() ? "" : op.boxes.back().text);
+  fuzz::Expect(unit.SaveCurrentEntry(), "a sound file takes a save", b.op.boxes.empty() ? "" : b.op.boxes.back().text);
   CStatusXml reread;
   const CStatusXml::LoadResult loaded = reread.Load(path);
   fuzz::Expect(loaded.outcome == CStatusXml::LoadOutcome::Loaded, "a saved file reads back sound", loaded.reason);
   std::vector<std::string> after;
-  reread.ListUnitIds(after);
-  fuzz::Expect(after.size() >= unitsBefore, "a save keeps every unit of the file");
+  fuzz::Expect(static_cast<size_t>(reread.ListUnitIds(after)) >= unitsBefore, "a save keeps every unit of the file");
   fuzz::Expect(unit.LoadCurrentEntry(entry.status.UnitId), "the saved unit is found");
   return StatusEntry{unit.records.storedChecks, unit.records.storedStatus};
 }
@@ -57,12 +52,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<std::string> pieces = fuzz::Split(data, size, 2);
   fuzz::Root().Reset();
   const std::filesystem::path currentPath = fuzz::Root().StatusDir() / "Current-Status.xml";
-  fuzz::ScratchRoot::WriteFile(currentPath, pieces[0]);
-  if (pieces.size() > 1) fuzz::ScratchRoot::WriteFile(fuzz::Root().StatusDir() / "New-Status.xml", pieces[1]);
+  std::ofstream(currentPath, std::ios::binary) << pieces[0];
+  if (pieces.size() > 1) std::ofstream(fuzz::Root().StatusDir() / "New-Status.xml", std::ios::binary) << pieces[1];
 
   fuzz::Bench b;
   CTransponder& unit = b.unit;
-  ScriptedOperator& op = b.op;
 
   std::vector<std::string> lines;
   unit.ListStoredUnits(lines);
@@ -72,32 +66,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<std::string> ids;
   unit.records.currentFile->ListUnitIds(ids);
   if (ids.size() > 64) ids.resize(64);
-  for (const std::string& id : ids) {
-    const StatusEntry entry = unit.records.currentFile->ReadUnit(id);
-    (void)StatusReportText(entry.status);
-    unit.CheckReport(entry.status.UnitId, true);
-  }
-  if (!currentSound || ids.empty()) return 0;
-
-  // Save the entry of the first unit whose identity is written plainly (a save goes to the
-  // element named by the identity's decimal text, which "0042" is not), and read it back.
+  // The entry of the first unit whose identity is written plainly is saved and read back below
+  // (a save goes to the element named by the identity's decimal text, which "0042" is not).
   StatusEntry entry;
+  entry.status.UnitId = -1;
   for (const std::string& id : ids) {
-    entry = unit.records.currentFile->ReadUnit(id);
-    if (entry.status.UnitId != -1 && std::to_string(entry.status.UnitId) == id) break;
-    entry.status.UnitId = -1;
+    const StatusEntry read = unit.records.currentFile->ReadUnit(id);
+    (void)StatusReportText(read.status);
+    unit.CheckReport(read.status.UnitId, true);
+    if (entry.status.UnitId == -1 && read.status.UnitId != -1 && std::to_string(read.status.UnitId) == id) entry = read;
   }
-  if (entry.status.UnitId == -1) return 0;
+  if (!currentSound || entry.status.UnitId == -1) return 0;
   // The first save keeps everything as read, reals to the two decimals the file writes; a
   // second save changes nothing at all.
-  const size_t unitsBefore = std::min<size_t>(ids.size(), 64);
-  const StatusEntry once = SaveAndReload(unit, op, currentPath, entry, unitsBefore);
-  fuzz::Expect(Describe(entry.status, entry.checks, true) == Describe(once.status, once.checks, true),
-               "an entry reads back as it was written",
-               Describe(entry.status, entry.checks, true) + "\n---\n" + Describe(once.status, once.checks, true));
-  const StatusEntry twice = SaveAndReload(unit, op, currentPath, once, unitsBefore);
-  fuzz::Expect(Describe(once.status, once.checks) == Describe(twice.status, twice.checks),
-               "an entry saved again reads back the same",
-               Describe(once.status, once.checks) + "\n---\n" + Describe(twice.status, twice.checks));
+  const StatusEntry once = SaveAndReload(b, currentPath, entry, ids.size());
+  fuzz::Expect(Describe(entry, true) == Describe(once, true), "an entry reads back as it was written",
+               Describe(entry, true) + "\n---\n" + Describe(once, true));
+  const StatusEntry twice = SaveAndReload(b, currentPath, once, ids.size());
+  fuzz::Expect(Describe(once) == Describe(twice), "an entry saved again reads back the same",
+               Describe(once) + "\n---\n" + Describe(twice));
   return 0;
 }

@@ -20,12 +20,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t faults = data[0];
   fuzz::Root().Reset();
   fuzz::Bench b;
-  fuzz::FuzzLine& line = b.line;
   CTransponder& unit = b.unit;
-  line.replies = fuzz::Split(data + 1, size - 1);
+  b.line.replies = fuzz::Split(data + 1, size - 1);
   // Low bits: a device that vanishes after 1 to 15 writes; next: reads that fail now and then.
-  if (faults & 0x80) line.vanishAfterWrites = faults & 0x0F;
-  if (faults & 0x40) line.failEveryRead = 1 + ((faults >> 4) & 3) * 7;
+  if (faults & 0x80) b.line.vanishAfterWrites = faults & 0x0F;
+  if (faults & 0x40) b.line.failEveryRead = 1 + ((faults >> 4) & 3) * 7;
 
   char output[CTransponder::kReplyTextSize];
   unit.GetStatus("General status", output, true);
@@ -43,8 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const CStatusXml::LoadResult loaded = check.Load(fuzz::Root().StatusDir() / "Current-Status.xml");
     fuzz::Expect(loaded.outcome == CStatusXml::LoadOutcome::Loaded, "the saved status file reads back sound",
                  loaded.reason);
-    char id[16];
-    std::snprintf(id, sizeof id, "%d", unit.status.currentStatus.UnitId);
+    const std::string id = std::to_string(unit.status.currentStatus.UnitId);
     const StatusEntry entry = check.ReadUnit(id);
     fuzz::Expect(entry.status.UnitId == unit.status.currentStatus.UnitId, "the saved unit reads back", id);
     fuzz::Expect(entry.status.SerialNo == unit.status.currentStatus.SerialNo, "the serial number reads back",

@@ -22,13 +22,11 @@
 
 namespace fuzz {
 
-// Stops the run: libFuzzer keeps the input that got here as a crash.
-[[noreturn]] inline void Fail(const char* what, std::string_view detail = {}) {
+// Stops the run when an expectation fails: libFuzzer keeps the input that got here as a crash.
+inline void Expect(bool ok, const char* what, std::string_view detail = {}) {
+  if (ok) return;
   std::fprintf(stderr, "expectation failed: %s\n%.*s\n", what, static_cast<int>(detail.size()), detail.data());
   std::abort();
-}
-inline void Expect(bool ok, const char* what, std::string_view detail = {}) {
-  if (!ok) Fail(what, detail);
 }
 
 // The pieces of an input, split at each occurrence of the separator (two 0xFF bytes).
@@ -58,9 +56,7 @@ struct FuzzLine {
   int vanishAfterWrites = -1;  // -1: never
   uint64_t failEveryRead = 0;  // 0: never; n: every n-th read fails
   uint64_t reads = 0;
-  bool refuseOpen = false;
   bool gone = false;
-  std::string written;    // what the terminal wrote, in order
   std::string afterLast;  // the answer to every write once the pieces are used up
 };
 
@@ -68,30 +64,17 @@ class FuzzDevice : public ISerialDevice {
  public:
   FuzzDevice(FuzzLine& line, VirtualClock& clock) : line_(line), clock_(clock) {}
   bool SetQueueSizes(uint32_t, uint32_t) override { return !line_.gone; }
-  bool GetLineSettings(LineSettings& out) override {
-    out = settings_;
-    return !line_.gone;
-  }
-  bool SetLineSettings(const LineSettings& in) override {
-    settings_ = in;
-    return !line_.gone;
-  }
-  bool GetTimeouts(SerialTimeouts& out) override {
-    out = timeouts_;
-    return !line_.gone;
-  }
-  bool SetTimeouts(const SerialTimeouts& in) override {
-    timeouts_ = in;
-    return !line_.gone;
-  }
+  bool GetLineSettings(LineSettings& out) override { return Copy(out, settings_); }
+  bool SetLineSettings(const LineSettings& in) override { return Copy(settings_, in); }
+  bool GetTimeouts(SerialTimeouts& out) override { return Copy(out, timeouts_); }
+  bool SetTimeouts(const SerialTimeouts& in) override { return Copy(timeouts_, in); }
   bool Purge() override {
     line_.arrived.clear();
     line_.readPos = 0;
     return !line_.gone;
   }
-  bool Write(const char* data, size_t n) override {
+  bool Write(const char*, size_t) override {
     if (line_.gone) return false;
-    line_.written.append(data, n);
     ++line_.writes;
     if (line_.vanishAfterWrites >= 0 && line_.writes > line_.vanishAfterWrites) {
       line_.gone = true;
@@ -101,22 +84,20 @@ class FuzzDevice : public ISerialDevice {
     else line_.arrived += line_.afterLast;
     return true;
   }
+  // A gone device fails every read; otherwise every n-th read fails when asked, and a read
+  // with nothing waiting takes its 10 ms.
   ReadResult ReadByte(uint8_t& b) override {
     ++line_.reads;
-    if (line_.gone) {
-      clock_.AdvanceMs(10);
-      return ReadResult::Error;
-    }
-    if (line_.failEveryRead > 0 && line_.reads % line_.failEveryRead == 0) {
+    if (!line_.gone && line_.failEveryRead > 0 && line_.reads % line_.failEveryRead == 0) {
       clock_.AdvanceMs(1);  // a failed read takes its time too
       return ReadResult::Error;
     }
-    if (line_.readPos < line_.arrived.size()) {
+    if (!line_.gone && line_.readPos < line_.arrived.size()) {
       b = static_cast<uint8_t>(line_.arrived[line_.readPos++]);
       return ReadResult::Byte;
     }
     clock_.AdvanceMs(10);
-    return ReadResult::Nothing;
+    return line_.gone ? ReadResult::Error : ReadResult::Nothing;
   }
   bool SetBreak(bool) override {
     clock_.AdvanceMs(1);
@@ -127,62 +108,40 @@ class FuzzDevice : public ISerialDevice {
   bool Gone() const override { return line_.gone; }
 
  private:
+  // Settings are kept as set; every call fails once the device has gone.
+  template <typename T>
+  bool Copy(T& to, const T& from) {
+    to = from;
+    return !line_.gone;
+  }
   FuzzLine& line_;
   VirtualClock& clock_;
   LineSettings settings_;
   SerialTimeouts timeouts_;
 };
 
-class FuzzProvider : public ISerialProvider {
- public:
-  FuzzProvider(FuzzLine& line, VirtualClock& clock) : line_(line), clock_(clock) {}
-  std::unique_ptr<ISerialDevice> OpenPort(int comNumber, int& lastError) override {
-    if (line_.refuseOpen || line_.gone || comNumber != 5) {
-      lastError = 2;
-      return nullptr;
-    }
-    return std::make_unique<FuzzDevice>(line_, clock_);
-  }
-  std::vector<SerialPortInfo> ListPorts() override { return {{5, "fuzz", "fuzzed line", 0, 0, "", ""}}; }
-
- private:
-  FuzzLine& line_;
-  VirtualClock& clock_;
-};
-
 // A data folder of this process on a RAM disk (the system's temporary folder when there is
 // none), with its T7Status folder, made once and emptied by Reset.
-class ScratchRoot {
- public:
+struct ScratchRoot {
   ScratchRoot() {
     std::error_code ec;
-    std::filesystem::path base = std::filesystem::is_directory("/dev/shm", ec) ? std::filesystem::path("/dev/shm")
-                                                                               : std::filesystem::temp_directory_path();
-    root_ = base / ("vt-fuzz-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(root_ / "T7Status", ec);
+    std::filesystem::create_directories(StatusDir(), ec);
   }
   ~ScratchRoot() {
     std::error_code ec;
-    std::filesystem::remove_all(root_, ec);
+    std::filesystem::remove_all(path, ec);
   }
-  const std::filesystem::path& path() const { return root_; }
-  std::filesystem::path StatusDir() const { return root_ / "T7Status"; }
+  std::filesystem::path StatusDir() const { return path / "T7Status"; }
   // Removes every file of the status folder.
   void Reset() const {
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(StatusDir(), ec))
       std::filesystem::remove(entry.path(), ec);
   }
-  // Writes a file whole (plain write: no need for the atomic save here).
-  static void WriteFile(const std::filesystem::path& path, std::string_view bytes) {
-    if (std::FILE* f = std::fopen(path.c_str(), "wb")) {
-      if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
-      std::fclose(f);
-    }
-  }
-
- private:
-  std::filesystem::path root_;
+  const std::filesystem::path path =
+      (std::filesystem::is_directory("/dev/shm") ? std::filesystem::path("/dev/shm")
+                                                 : std::filesystem::temp_directory_path()) /
+      ("vt-fuzz-" + std::to_string(::getpid()));
 };
 
 // The data folder of this process, made once for the run.
@@ -194,14 +153,23 @@ inline const ScratchRoot& Root() {
 // The terminal on a fuzzed line (COM5) with the data folder of this process, the scripted
 // operator and a clock that always says 6 March 2026, 14:05. The line's faults may be set
 // before the first exchange.
-struct Bench {
-  Bench() : provider(line, clock), port(clock, provider), unit(port, op, DataPaths{Root().path()}) {
+struct Bench : ISerialProvider {
+  Bench() : port(clock, *this), unit(port, op, DataPaths{Root().path}) {
     port.portNumber = 5;
     unit.utcNow = unit.localNow = [] { return DateTime::FromCivil({2026, 3, 6, 14, 5, 0}); };
   }
+  // COM5 alone, while the line has not gone.
+  std::unique_ptr<ISerialDevice> OpenPort(int comNumber, int& lastError) override {
+    if (line.gone || comNumber != 5) {
+      lastError = 2;
+      return nullptr;
+    }
+    return std::make_unique<FuzzDevice>(line, clock);
+  }
+  std::vector<SerialPortInfo> ListPorts() override { return {{5, "fuzz", "fuzzed line", 0, 0, "", ""}}; }
+
   FuzzLine line;
   VirtualClock clock;
-  FuzzProvider provider;
   CCommPort port;
   ScriptedOperator op;
   CTransponder unit;
