@@ -92,8 +92,8 @@ TEST_P(SharedFolder, EveryWritersLastRecordIsKeptAndNoFileIsDamaged) {
   // The writers' folder: in memory where the machine has such a folder, since this is about
   // the lock, and a disk's flushes would only make it slow.
   const fs::path base = fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-  const fs::path root = base / ("vt-shared-" + std::to_string(getpid()) + "-" + std::to_string(c.writers) +
-                                (c.killOne ? "-killed" : ""));
+  const fs::path root =
+      base / ("vt-shared-" + std::to_string(getpid()) + "-" + std::to_string(c.writers) + (c.killOne ? "-killed" : ""));
   fs::remove_all(root);
   fs::create_directories(root / "T7Status");
   const fs::path file = root / "T7Status" / "Current-Status.xml";

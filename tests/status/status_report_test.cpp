@@ -88,7 +88,8 @@ TEST(InterrogateLine, ByModeAndEnableStatus) {
 TEST(ReportHelpers, SelfTestAndDateTexts) {
   UnitStatus s;
   // Bit 8 alone is no failure.
-  for (int32_t code : {0, 8}) EXPECT_EQ(SelfTestText(code, s), "Hardware self test passed\r\nRX 1,2,3,4,5,6 OK\r\nTX OK\r\n");
+  for (int32_t code : {0, 8})
+    EXPECT_EQ(SelfTestText(code, s), "Hardware self test passed\r\nRX 1,2,3,4,5,6 OK\r\nTX OK\r\n");
   s.DaughterCardFitted = 1;
   EXPECT_EQ(SelfTestText(0xF7, s),
             "Hardware self test failed error code 247\r\nTX coil overheat warning\r\nRX error!\r\nTX error!\r\n"

@@ -125,14 +125,17 @@ TEST_F(UpdateTest, EachChangeSendsItsCommandsAndTheUnitReportsIt) {
       // Interrogation on the common channel takes the mode pair.
       {"common interrogation", [](UnitStatus& r) { r.AltCIFChannel = 16; }, {"#GCMD,37", "#GCMD,54"}},
       {"every other parameter",
-       [](UnitStatus& r) { r.RxGain = 2, r.CWTIndex = 8, r.CWRIndex = 1, r.CWCIndex = 5, r.ExternalSync = 1, r.CPD = 10; },
+       [](UnitStatus& r) {
+         r.RxGain = 2, r.CWTIndex = 8, r.CWRIndex = 1, r.CWCIndex = 5, r.ExternalSync = 1, r.CPD = 10;
+       },
        {"#GCMD,43", "#GCMD,54", "#GCMD,41", "#GCMD,60", "#GCMD,42", "#GCMD,53", "#GCMD,63", "#GCMD,57", "#ESSI",
         "#GCMD,67", "#GCMD,62"}},
       {"sync off again", [](UnitStatus& r) { r.ExternalSync = 0; }, {"#DSSI"}},
   };
   // The reply channel's code in each of its ranges.
   for (auto [channel, code] : {std::pair{0, 31}, {1, 8}, {8, 15}, {9, 24}, {14, 29}, {16, 63}})
-    cases.push_back({"reply channel " + std::to_string(channel), [ch = channel](UnitStatus& r) { r.CIFReplyCHannel = ch; },
+    cases.push_back({"reply channel " + std::to_string(channel),
+                     [ch = channel](UnitStatus& r) { r.CIFReplyCHannel = ch; },
                      {"#GCMD,23", "#GCMD," + std::to_string(code)}});
   Trace().StartCapture();
   for (const Case& c : cases) {
