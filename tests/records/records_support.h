@@ -2,7 +2,6 @@
 // them, an entry with every field set away from its fresh value, and a field-by-field picture
 // of an entry for comparisons that name the field that differs.
 #pragma once
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -14,10 +13,6 @@
 
 #include "records/status_fields.h"
 #include "records/status_xml.h"
-#include "serial/transponder.h"
-#include "sim/scripted_operator.h"
-#include "sim/sim_bench.h"
-#include "sim/virtual_clock.h"
 #include "tests/support/test_bench.h"
 
 namespace records_test {
@@ -31,16 +26,6 @@ inline void WriteFile(const fs::path& path, const std::string& bytes) {
 inline std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// The files left in a folder, by name; the status files' lock files (made by the first save,
-// and kept) are left out.
-inline std::vector<std::string> FolderListing(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(folder))
-    if (e.path().extension() != ".lock") names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 // A terminal on a simulated bench whose data folder can be filled before it starts.
@@ -65,6 +50,12 @@ struct Terminal {
   ScriptedOperator op;
   std::unique_ptr<CTransponder> unit;
 };
+
+// One unit of a status document, as other programs write it.
+inline std::string UnitXml(int id, int address, int channel = 1) {
+  return "<Velmoor><General><UnitId>" + std::to_string(id) + "</UnitId><Address>" + std::to_string(address) +
+         "</Address><Channel>" + std::to_string(channel) + "</Channel></General></Velmoor>";
+}
 
 // A text of n characters that shows where it was cut.
 inline std::string LongText(const char* tag, size_t n) {

@@ -6,7 +6,9 @@
 
 #include <cfloat>
 #include <climits>
+#include <cstdlib>
 
+#include "platform/text_encoding.h"
 #include "tests/records/records_support.h"
 
 using namespace records_test;
@@ -72,6 +74,43 @@ TEST_F(DocFixture, ValuesAreWrittenInTheirKindsForm) {
   EXPECT_EQ(text.find("<?xml"), std::string::npos);
 }
 
+// Status files are XML 1.0 in UTF-8 whatever the unit's replies hold: its 8-bit text is
+// converted on the way into the document and back, control bytes other than TAB, CR and LF
+// are left out, and files written raw by earlier versions still load and are put right by the
+// next save. 0xB0 (degree sign), 0xE9 (e acute) and 0x07 (bell) in both texts that keep
+// replies.
+TEST_F(DocFixture, HighAndControlBytesGiveAFileEveryReaderAccepts) {
+  StatusEntry entry;
+  entry.status.UnitId = 77;
+  entry.status.String1 = ",N\xB0\xE9\x07Z";
+  entry.status.String2 = "Note \xB0\xE9\x07 end";
+  const std::string saved = Saved(entry);
+  EXPECT_TRUE(text_encoding::IsValidUtf8(saved));
+  EXPECT_NE(saved.find("Note \xC2\xB0\xC3\xA9 end"), std::string::npos) << "UTF-8, bell left out";
+#ifndef _WIN32
+  // libxml2's xmllint, a strict reader of another make, takes it too (Windows has no xmllint).
+  EXPECT_EQ(std::system(("xmllint --noout '" + file.string() + "'").c_str()), 0);
+#endif
+
+  // Read back: the same 8-bit text less the bell; a second save changes nothing.
+  const StatusEntry read = ReadBack(saved, "77");
+  EXPECT_EQ(read.status.String1.view(), ",N\xB0\xE9Z");
+  EXPECT_EQ(read.status.String2.view(), "Note \xB0\xE9 end");
+  EXPECT_EQ(Saved(read), saved);
+
+  // A file of an earlier version: the same unit with raw 8-bit bytes and a bell written as a
+  // character reference. It loads, reads the same, and saving the loaded document writes it
+  // correctly.
+  std::string old = saved;
+  for (size_t at; (at = old.find("\xC2\xB0\xC3\xA9")) != std::string::npos;) old.replace(at, 4, "\xB0\xE9&#07;");
+  WriteFile(file, old);
+  CStatusXml legacy;
+  ASSERT_EQ(legacy.Load(file).outcome, CStatusXml::LoadOutcome::Loaded);
+  EXPECT_EQ(legacy.ReadUnit("77").status.String2.view(), read.status.String2.view());
+  ASSERT_TRUE(legacy.Save(file).saved);
+  EXPECT_EQ(ReadFile(file), saved);
+}
+
 TEST_F(DocFixture, FieldsAreWrittenUnderTheElementNamesOtherProgramsRead) {
   // The paths as the other programs that read these files know them.
   std::istringstream paths(
@@ -126,10 +165,8 @@ TEST_F(DocFixture, BadValuesKeepTheirDefaultsAndTheRestIsStillRead) {
 }
 
 TEST(OldDateForms, ReadBesideTheProjectsOwn) {
-  const struct {
-    const char* text;
-    std::optional<DateTime> expected;
-  } cases[] = {
+  // The text and the date-time read from it.
+  const std::pair<const char*, std::optional<DateTime>> cases[] = {
       {"2026-12-04 21:59:07", At(2026, 12, 4, 21, 59, 7)},
       {"04/12/2026 21:59", At(2026, 12, 4, 21, 59, 0)},
       {"04/12/2026 21:59:07", At(2026, 12, 4, 21, 59, 7)},
@@ -146,8 +183,5 @@ TEST(OldDateForms, ReadBesideTheProjectsOwn) {
       {"04-12-2026 21:59", std::nullopt},
       {"31/04/2026 10:00", std::nullopt},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.text);
-    EXPECT_EQ(DateTime::FromText(c.text), c.expected);
-  }
+  for (const auto& [text, expected] : cases) EXPECT_EQ(DateTime::FromText(text), expected) << text;
 }
