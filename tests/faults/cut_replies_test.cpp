@@ -43,14 +43,6 @@ void CutAfter(SimUnit& unit, const CutCase& c, size_t keep) {
   });
 }
 
-// The lengths to cut at: every one near the start and the end, and a spread between.
-std::vector<size_t> CutPoints(size_t length) {
-  std::vector<size_t> points;
-  for (size_t n = 0; n < length; ++n)
-    if (n < 6 || n + 4 >= length || n % 29 == 0) points.push_back(n);
-  return points;
-}
-
 TEST(CutReplies, EachStatusReplyCutAtEachLength) {
   for (const CutCase& c : kCases) {
     // The whole reply sent the same way reads whole: what each cut is measured against.
@@ -62,9 +54,10 @@ TEST(CutReplies, EachStatusReplyCutAtEachLength) {
       CutAfter(clean.sim(), c, length);
       ASSERT_TRUE(clean.unit->GetStatus("", clean.unit->status.replyText, false)) << c.code;
       whole = clean.unit->status.currentStatus;
-      ASSERT_GT(length, 10u);
     }
-    for (size_t keep : CutPoints(length)) {
+    // The lengths to cut at: every one near the start and the end, and a spread between.
+    for (size_t keep = 0; keep < length; ++keep) {
+      if (keep >= 6 && keep + 4 < length && keep % 29 != 0) continue;
       SCOPED_TRACE(std::string(c.code) + " cut after " + std::to_string(keep) + " bytes");
       FaultBench b;
       CutAfter(b.sim(), c, keep);

@@ -1,7 +1,8 @@
 // A bench for fault tests: the simulated unit on COM5 behind a tap on the unit's side that
-// counts the lines the unit receives and makes something happen at a chosen one (the unit
-// dies, the port is pulled out). Plus the checks every fault test makes afterwards.
+// counts the lines the unit receives and makes something happen at a chosen one. Plus the
+// checks every fault test makes afterwards.
 #pragma once
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -42,27 +43,9 @@ struct FaultBench : UnitOnBench {
       return t;
     };
   }
-  std::filesystem::path CurrentFile() const { return root / "T7Status" / "Current-Status.xml"; }
-
-  // From the chosen line on, nothing answers, not even the bootloader.
-  void DieAtLine(int line) {
-    tap.atLine = line;
-    tap.action = [this] { sim().faults.dead = true; };
-  }
-  // At the chosen line the port is pulled out: reads fail and it will not open again.
-  void UnplugAtLine(int line) {
-    tap.atLine = line;
-    tap.action = [this] { bench.line().unplugged = true; };
-  }
-  void Replug() {
-    bench.line().unplugged = false;
-    tap.atLine = 0;
-  }
-
   bool Warned() const {
-    for (const auto& box : op.boxes)
-      if (box.icon == MbIcon::Exclamation) return true;
-    return false;
+    return std::any_of(op.boxes.begin(), op.boxes.end(),
+                       [](const auto& box) { return box.icon == MbIcon::Exclamation; });
   }
 
   LineTap tap;
@@ -90,7 +73,7 @@ inline void ExpectBrokenRead(FaultBench& b, int32_t failed, const UnitStatus& wh
   EXPECT_EQ(s.T7V, failed & 4 ? std::string() : whole.T7V.str());
   EXPECT_EQ(s.BaudRate, failed & 8 ? -1 : whole.BaudRate);
   EXPECT_EQ(s.IIFChannel, failed & 16 ? -1 : whole.IIFChannel);
-  EXPECT_EQ(FileProblem(b.CurrentFile()), "");
+  EXPECT_EQ(FileProblem(b.unit->paths.CurrentStatusFile()), "");
 }
 
 inline std::string ReadBytes(const std::filesystem::path& path) {

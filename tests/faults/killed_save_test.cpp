@@ -22,12 +22,9 @@ std::string LargeDocument(const fs::path& path, char fill, int units) {
   for (int i = 0; i < units; ++i) {
     UnitStatus s;
     s.UnitId = 100000 + i;
-    s.SerialNo = std::to_string(10000 + i) + "-001";
     s.String1 = std::string(900, fill);
     s.String2 = std::string(900, fill);
-    StatusChecks c;
-    c.LastStatusTime = DateTime::FromCivil({2026, 3, 6, 14, 5, 0});
-    doc.WriteUnit(c, s);
+    doc.WriteUnit(StatusChecks{}, s);
   }
   EXPECT_TRUE(doc.Save(path).saved);
   return ReadBytes(path);
@@ -41,8 +38,6 @@ TEST(KilledSave, LeavesTheOldFileOrTheNewOneWhole) {
   const fs::path newCopy = root / "new.xml";
   const std::string oldBytes = LargeDocument(oldCopy, 'a', 300);
   const std::string newBytes = LargeDocument(newCopy, 'b', 330);
-  ASSERT_GT(oldBytes.size(), 400000u);
-  ASSERT_NE(oldBytes, newBytes);
 
   // Kill points: at once; once the temporary file holds a share of the new file; and (a share
   // above 1) once the new file has taken the old one's place, while the old one is written again.
@@ -70,10 +65,8 @@ TEST(KilledSave, LeavesTheOldFileOrTheNewOneWhole) {
       for (int polls = 0; polls < 200000; ++polls) {
         bool seen = false;
         std::error_code ec;
-        for (const auto& e : fs::directory_iterator(folder, ec)) {
-          if (e.path() == target) continue;
-          if (fs::file_size(e.path(), ec) >= want && !ec) seen = true;
-        }
+        for (const auto& e : fs::directory_iterator(folder, ec))
+          seen |= e.path() != target && fs::file_size(e.path(), ec) >= want && !ec;
         if (seen) break;
         ::usleep(50);
       }
@@ -85,15 +78,13 @@ TEST(KilledSave, LeavesTheOldFileOrTheNewOneWhole) {
 
     const std::string now = ReadBytes(target);
     EXPECT_TRUE(now == oldBytes || now == newBytes) << "the file holds " << now.size() << " bytes of neither";
-    EXPECT_EQ(FileProblem(target), "");
     // What the killed save left behind does not stop the next one.
     CStatusXml doc;
     ASSERT_FALSE(doc.Load(target).Damaged());
     EXPECT_TRUE(doc.Save(target).saved);
     EXPECT_EQ(FileProblem(target), "");
   }
-  std::error_code ec;
-  fs::remove_all(root, ec);
+  fs::remove_all(root);
 }
 
 }  // namespace

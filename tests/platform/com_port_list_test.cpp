@@ -3,7 +3,7 @@
 
 #include "platform/port_names.h"
 
-TEST(ComPortNames, NumberOfName) {
+TEST(ComPortNames, NumberOfNameAndTheOrderedDescribedList) {
   const struct {
     const char* name;
     int number;
@@ -13,9 +13,8 @@ TEST(ComPortNames, NumberOfName) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(ComNumberOfName(c.name), c.number);
   }
-}
 
-TEST(ComPortNames, ListIsOrderedOnePerNumberAndDescribed) {
+  // The list: ordered, one entry per number, each described.
   auto list = ComPortList({{12, "COM12", "USB Serial Port (COM12)", 0, 0, "", ""},
                            {0, "LPT1", "printer", 0, 0, "", ""},
                            {3, "COM3", "", 0, 0, "", ""},

@@ -7,14 +7,10 @@
 
 #include "platform/port_diagnosis.h"
 #include "platform/port_names.h"
+#include "platform/text_numbers.h"
 #include "tests/support/test_bench.h"
 
 namespace {
-
-PortFacts Facts(PortFailure failure, const char* device, std::vector<PortHolder> holders = {},
-                bool accessDenied = false, const char* group = "", bool userInGroup = true) {
-  return PortFacts{failure, device, std::move(holders), accessDenied, group, userInGroup};
-}
 
 TEST(PortDiagnosis, TheRemedyFollowsTheFacts) {
   const PortHolder minicom{4242, "minicom"};
@@ -23,18 +19,18 @@ TEST(PortDiagnosis, TheRemedyFollowsTheFacts) {
     PortFacts facts;
     const char* remedy;
   } cases[] = {
-      {"unplugged", Facts(PortFailure::NotFound, "/dev/ttyUSB0"),
+      {"unplugged", PortFacts{PortFailure::NotFound, "/dev/ttyUSB0", {}, false, "", true},
        "the device is not there: is the adapter plugged in?"},
-      {"held", Facts(PortFailure::Permission, "/dev/ttyUSB0", {minicom}),
+      {"held", PortFacts{PortFailure::Permission, "/dev/ttyUSB0", {minicom}, false, "", true},
        "held by another program: minicom (pid 4242); close it and try again"},
-      {"not in the group", Facts(PortFailure::Permission, "/dev/ttyUSB0", {}, true, "dialout", false),
+      {"not in the group", PortFacts{PortFailure::Permission, "/dev/ttyUSB0", {}, true, "dialout", false},
        "this user is not in the 'dialout' group that owns /dev/ttyUSB0: run 'sudo usermod -aG dialout $USER', "
        "then log out and in again"},
-      {"in the group, still denied", Facts(PortFailure::Permission, "/dev/ttyS0", {}, true, "dialout", true),
+      {"in the group, still denied", PortFacts{PortFailure::Permission, "/dev/ttyS0", {}, true, "dialout", true},
        "this user may not read and write /dev/ttyS0"},
-      {"busy, nobody named", Facts(PortFailure::Busy, "/dev/ttyACM0"),
+      {"busy, nobody named", PortFacts{PortFailure::Busy, "/dev/ttyACM0", {}, false, "", true},
        "another program may have it open ('fuser /dev/ttyACM0'"},
-      {"other", Facts(PortFailure::Other, "/dev/ttyS1"), ""},
+      {"other", PortFacts{PortFailure::Other, "/dev/ttyS1", {}, false, "", true}, ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -47,9 +43,7 @@ TEST(PortDiagnosis, TheRemedyFollowsTheFacts) {
 TEST(PortDiagnosis, TheLockFileAndTheOpenFilesNameTheHolder) {
   const auto dir = FreshTempDir("lock");
   // The usual form: the pid in ASCII, padded to ten characters.
-  char text[16];
-  std::snprintf(text, sizeof text, "%10d\n", static_cast<int>(::getpid()));
-  std::ofstream(dir / "LCK..ttyUSB7") << text;
+  std::ofstream(dir / "LCK..ttyUSB7") << textnum::Format("%10d\n", static_cast<int>(::getpid()));
   const auto holder = LockFileHolder("/dev/ttyUSB7", {dir / "none", dir});
   ASSERT_TRUE(holder.has_value());
   EXPECT_EQ(holder->pid, ::getpid());
@@ -71,7 +65,7 @@ TEST(PortDiagnosis, TheLockFileAndTheOpenFilesNameTheHolder) {
   std::filesystem::remove_all(dir);
 }
 
-TEST(PortNames, TheByIdLinkOfADevice) {
+TEST(PortNames, TheByIdLinkOfADeviceAndTheOrderOfNumbering) {
   const auto dir = FreshTempDir("byid");
   std::ofstream(dir / "ttyUSB0");
   std::ofstream(dir / "ttyUSB1");
@@ -82,13 +76,12 @@ TEST(PortNames, TheByIdLinkOfADevice) {
   EXPECT_EQ(ByIdLinkFor((dir / "ttyUSB0").string(), dir / "by-id"), "");
   EXPECT_EQ(ByIdLinkFor((dir / "ttyUSB1").string(), dir / "no-such-folder"), "");
   std::filesystem::remove_all(dir);
-}
 
-}  // namespace
-
-TEST(PortNames, DevicesAreNumberedUsbAdaptersFirstThenModemsThenBuiltInPorts) {
+  // Devices are numbered USB adapters first, then modems, then built-in ports.
   EXPECT_EQ(
       OrderSerialDevices({"/dev/ttyS1", "/dev/ttyACM0", "/dev/ttyUSB10", "/dev/rfcomm0", "/dev/ttyS0", "/dev/ttyUSB2"}),
       (std::vector<std::string>{"/dev/ttyUSB2", "/dev/ttyUSB10", "/dev/ttyACM0", "/dev/ttyS0", "/dev/ttyS1",
                                 "/dev/rfcomm0"}));
 }
+
+}  // namespace

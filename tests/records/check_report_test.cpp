@@ -9,8 +9,6 @@
 
 namespace {
 
-DateTime At(int y, int mo, int d, int h = 21, int mi = 59) { return DateTime::FromCivil({y, mo, d, h, mi, 0}); }
-
 TEST(CheckReport, PassesAndTheAppliedUpdate) {
   UnitOnBench b;
   // A unit with identity 0x1A2B3C at address 12 channel 7, firmware new enough for the
@@ -18,15 +16,15 @@ TEST(CheckReport, PassesAndTheAppliedUpdate) {
   UnitStatus& s = b.unit->status.currentStatus;
   s.UnitId = 0x1A2B3C, s.Address = 12, s.Channel = 7, s.T7V = "V3.12.4 12/03/2021";
   StatusChecks& c = b.unit->status.currentChecks;
-  c.LastStatusTime = At(2026, 12, 4);
-  c.CI1Result = 1, c.CI1Time = At(2026, 12, 5, 8, 30);
-  c.DepthOffsetTime = At(2026, 12, 5, 9, 0);
-  c.HardwareResult = 8, c.HardwareTime = At(2026, 12, 5, 9, 5);  // only the bit of 8: a pass
-  c.ReleaseResult = 0, c.ReleaseTime = At(2026, 12, 5, 9, 10);
+  c.LastStatusTime = At(2026, 12, 4, 21, 59, 0);
+  c.CI1Result = 1, c.CI1Time = At(2026, 12, 5, 8, 30, 0);
+  c.DepthOffsetTime = At(2026, 12, 5, 9, 0, 0);
+  c.HardwareResult = 8, c.HardwareTime = At(2026, 12, 5, 9, 5, 0);  // only the bit of 8: a pass
+  c.ReleaseResult = 0, c.ReleaseTime = At(2026, 12, 5, 9, 10, 0);
   ASSERT_TRUE(b.unit->SaveCurrentEntry());
   b.unit->status.requiredStatus = s;
   b.unit->status.requiredChecks.UpdatedResult = 1;
-  b.unit->status.requiredChecks.UpdatedTime = At(2026, 12, 6, 7, 1);
+  b.unit->status.requiredChecks.UpdatedTime = At(2026, 12, 6, 7, 1, 0);
   ASSERT_TRUE(b.unit->SaveNewEntry());
   EXPECT_EQ(b.unit->CheckReport(0x1A2B3C, true),
             "Unit 1A2B3C (1207)\r\n"
@@ -39,17 +37,13 @@ TEST(CheckReport, PassesAndTheAppliedUpdate) {
 }
 
 TEST(AcousticCheckFirmware, FromVersionOnePointOneJ) {
-  EXPECT_FALSE(AcousticCheckAvailable("V1.1H"));
-  EXPECT_TRUE(AcousticCheckAvailable("V1.1J"));
-  EXPECT_TRUE(AcousticCheckAvailable("V1.1k 01/02/99"));  // lower case counts as upper
-  EXPECT_TRUE(AcousticCheckAvailable("V1.2A"));
-  EXPECT_TRUE(AcousticCheckAvailable("V2.0"));
-  EXPECT_FALSE(AcousticCheckAvailable("V1.0Z"));
-  EXPECT_FALSE(AcousticCheckAvailable("V0.9"));
-  EXPECT_FALSE(AcousticCheckAvailable("1.2A"));  // no "V"
-  EXPECT_FALSE(AcousticCheckAvailable(""));
-  EXPECT_FALSE(AcousticCheckAvailable("V1.1"));  // no letter: its last character, '1', sorts before J
-  EXPECT_TRUE(AcousticCheckAvailable("Main  V 1.10"));
+  // Lower case counts as upper; "1.2A" has no "V"; "V1.1" has no letter, and its last
+  // character, '1', sorts before J.
+  const std::pair<const char*, bool> cases[] = {{"V1.1H", false}, {"V1.1J", true},       {"V1.1k 01/02/99", true},
+                                                {"V1.2A", true},  {"V2.0", true},        {"V1.0Z", false},
+                                                {"V0.9", false},  {"1.2A", false},       {"", false},
+                                                {"V1.1", false},  {"Main  V 1.10", true}};
+  for (const auto& [version, available] : cases) EXPECT_EQ(AcousticCheckAvailable(version), available) << version;
 }
 
 }  // namespace

@@ -2,8 +2,6 @@
 // them, an entry with every field set away from its fresh value, and a field-by-field picture
 // of an entry for comparisons that name the field that differs.
 #pragma once
-#include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -15,10 +13,6 @@
 
 #include "records/status_fields.h"
 #include "records/status_xml.h"
-#include "serial/transponder.h"
-#include "sim/scripted_operator.h"
-#include "sim/sim_bench.h"
-#include "sim/virtual_clock.h"
 #include "tests/support/test_bench.h"
 
 namespace records_test {
@@ -32,16 +26,6 @@ inline void WriteFile(const fs::path& path, const std::string& bytes) {
 inline std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// The files left in a folder, by name; the status files' lock files (made by the first save,
-// and kept) are left out.
-inline std::vector<std::string> FolderListing(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(folder))
-    if (e.path().extension() != ".lock") names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 // A terminal on a simulated bench whose data folder can be filled before it starts.
@@ -67,6 +51,12 @@ struct Terminal {
   std::unique_ptr<CTransponder> unit;
 };
 
+// One unit of a status document, as other programs write it.
+inline std::string UnitXml(int id, int address, int channel = 1) {
+  return "<Velmoor><General><UnitId>" + std::to_string(id) + "</UnitId><Address>" + std::to_string(address) +
+         "</Address><Channel>" + std::to_string(channel) + "</Channel></General></Velmoor>";
+}
+
 // A text of n characters that shows where it was cut.
 inline std::string LongText(const char* tag, size_t n) {
   std::string t;
@@ -84,50 +74,33 @@ inline StatusEntry FilledEntry(int32_t unitId = 1193046) {
   ForEachStatusField(e.checks, e.status, [&](const char*, const char* element, auto&& member) {
     using T = std::remove_cv_t<std::remove_reference_t<decltype(member)>>;
     ++n;
-    if constexpr (std::is_same_v<T, int32_t>) {
-      member = 40000 + n * 1001;
-    } else if constexpr (std::is_same_v<T, uint32_t>) {
-      member = 4294967295u;
-    } else if constexpr (std::is_same_v<T, uint8_t>) {
-      member = 200;
-    } else if constexpr (std::is_same_v<T, float>) {
-      member = -1234.5f + n * 10.25f;
-    } else if constexpr (std::is_same_v<T, DateTime>) {
+    if constexpr (std::is_same_v<T, int32_t>) member = 40000 + n * 1001;
+    else if constexpr (std::is_same_v<T, uint32_t>) member = 4294967295u;
+    else if constexpr (std::is_same_v<T, uint8_t>) member = 200;
+    else if constexpr (std::is_same_v<T, float>) member = -1234.5f + n * 10.25f;
+    else if constexpr (std::is_same_v<T, DateTime>)
       member = At(2020 + n % 7, 1 + n % 12, 1 + n % 28, n % 24, (n * 7) % 60, (n * 13) % 60);
-    } else if constexpr (requires { T::Capacity(); }) {
-      member.Assign(LongText(element, T::Capacity() + 10));
-    } else {
-      member.value = 1;  // a flag
-    }
+    else if constexpr (requires { T::Capacity(); }) member.Assign(LongText(element, T::Capacity() + 10));
+    else member.value = 1;  // a flag
   });
   e.status.UnitId = unitId;
   return e;
 }
 
-// "Group/Element=value" for each field in order, for comparisons that name the field.
+// "Group/Element=value" for each field in order, for comparisons that name the field; numbers
+// with every digit they hold.
 inline std::vector<std::string> Describe(const StatusEntry& e) {
   std::vector<std::string> lines;
   ForEachStatusField(e.checks, e.status, [&](const char* group, const char* element, auto&& member) {
     using T = std::remove_cv_t<std::remove_reference_t<decltype(member)>>;
     std::ostringstream s;
+    s.precision(17);
     s << group << "/" << element << "=";
-    if constexpr (std::is_same_v<T, uint8_t>) {
-      s << static_cast<int>(member);
-    } else if constexpr (std::is_same_v<T, float>) {
-      char buf[64];
-      std::snprintf(buf, sizeof buf, "%.9g", static_cast<double>(member));
-      s << buf;
-    } else if constexpr (std::is_same_v<T, DateTime>) {
-      char buf[64];
-      std::snprintf(buf, sizeof buf, "%.9f/%d", member.value, member.valid ? 1 : 0);
-      s << buf;
-    } else if constexpr (requires { T::Capacity(); }) {
-      s << "'" << member.view() << "'";
-    } else if constexpr (std::is_same_v<T, int32_t> || std::is_same_v<T, uint32_t>) {
-      s << member;
-    } else {
-      s << "flag " << member.value;
-    }
+    if constexpr (std::is_same_v<T, DateTime>) s << member.value << "/" << member.valid;
+    else if constexpr (requires { T::Capacity(); }) s << "'" << member.view() << "'";
+    else if constexpr (std::is_same_v<T, uint8_t>) s << static_cast<int>(member);
+    else if constexpr (std::is_arithmetic_v<T>) s << member;
+    else s << "flag " << member.value;
     lines.push_back(s.str());
   });
   return lines;

@@ -1,10 +1,14 @@
 // The XML status document: its shape, the 96 fields and their kinds, finding, writing, reading
-// and listing units, and the value conversions.
+// and listing units, and the value conversions. The date-times the earlier Windows terminal
+// wrote into status files are read, so a migrated unit's history is not shown as never; only
+// the project's own form is written.
 #include <gtest/gtest.h>
 
 #include <cfloat>
 #include <climits>
+#include <cstdlib>
 
+#include "platform/text_encoding.h"
 #include "tests/records/records_support.h"
 
 using namespace records_test;
@@ -16,32 +20,28 @@ struct DocFixture : ::testing::Test {
     std::error_code ec;
     fs::remove_all(dir.parent_path(), ec);
   }
-  // Loads a hand-written document into a fresh object.
-  CStatusXml& LoadText(const std::string& xml) {
+  // Saves the entry alone to the file; returns the file's text.
+  std::string Saved(const StatusEntry& e) {
+    CStatusXml out;
+    out.WriteUnit(e.checks, e.status);
+    EXPECT_TRUE(out.Save(file).saved);
+    return ReadFile(file);
+  }
+  // Loads the document text from the file and reads the unit from it.
+  StatusEntry ReadBack(const std::string& xml, const char* id) {
     WriteFile(file, xml);
-    doc = std::make_unique<CStatusXml>();
-    last = doc->Load(file);
-    return *doc;
+    CStatusXml doc;
+    EXPECT_EQ(doc.Load(file).outcome, CStatusXml::LoadOutcome::Loaded);
+    return doc.ReadUnit(id);
   }
   fs::path dir, file;
-  std::unique_ptr<CStatusXml> doc;
-  CStatusXml::LoadResult last;
 };
-
-std::string Unit(const std::string& general, const std::string& rest = "") {
-  return "<Velmoor><General>" + general + "</General>" + rest + "</Velmoor>";
-}
 }  // namespace
 
 TEST_F(DocFixture, AllNinetySixFieldsRoundTripThroughAFile) {
-  StatusEntry written = FilledEntry();
-  CStatusXml out;
-  out.WriteUnit(written.checks, written.status);
-  ASSERT_TRUE(out.Save(file).saved);
-
-  CStatusXml in;
-  EXPECT_EQ(in.Load(file).outcome, CStatusXml::LoadOutcome::Loaded);
-  StatusEntry read = in.ReadUnit("1193046");
+  const StatusEntry written = FilledEntry();
+  const std::string text = Saved(written);
+  const StatusEntry read = ReadBack(text, "1193046");
 
   // What comes back: texts cut at capacity less one (already so in the record), reals at two
   // decimals, everything else exactly.
@@ -51,15 +51,9 @@ TEST_F(DocFixture, AllNinetySixFieldsRoundTripThroughAFile) {
     if constexpr (std::is_same_v<T, float>) member = *status_text::ToReal(status_text::FromReal(member));
   });
   EXPECT_EQ(Describe(read), Describe(expected));
-  ASSERT_EQ(Describe(read).size(), 96u);
-
-  std::string text = ReadFile(file);
-  EXPECT_NE(text.find("<UnitId>1193046</UnitId>"), std::string::npos);
   EXPECT_NE(text.find("<Fitted>4294967295</Fitted>"), std::string::npos);
   EXPECT_NE(text.find("<FunctionLevel>200</FunctionLevel>"), std::string::npos);
   EXPECT_NE(text.find("<SerialNo>SerialNoSerialNoSer</SerialNo>"), std::string::npos) << "19 of 30 characters";
-  EXPECT_EQ(read.status.String1.size(), 999u);
-  EXPECT_EQ(read.status.Enabled.view(), "EnabledEn");
 }
 
 TEST_F(DocFixture, ValuesAreWrittenInTheirKindsForm) {
@@ -67,10 +61,7 @@ TEST_F(DocFixture, ValuesAreWrittenInTheirKindsForm) {
   e.status.UnitId = 4660, e.status.Tat = 2.5f, e.status.Voltage = 3.14159f, e.status.FunctionLevel = 200;
   e.checks.UpdatedResult = 7;  // any true value is written as 1
   e.checks.LastStatusTime = At(2026, 12, 4, 21, 59, 0);
-  CStatusXml out;
-  out.WriteUnit(e.checks, e.status);
-  ASSERT_TRUE(out.Save(file).saved);
-  std::string text = ReadFile(file);
+  const std::string text = Saved(e);
   EXPECT_NE(text.find("<Tat>2.50</Tat>"), std::string::npos);
   EXPECT_NE(text.find("<Voltage>3.14</Voltage>"), std::string::npos);
   EXPECT_NE(text.find("<DepthOffset>-9999.00</DepthOffset>"), std::string::npos);
@@ -81,6 +72,43 @@ TEST_F(DocFixture, ValuesAreWrittenInTheirKindsForm) {
   EXPECT_EQ(text.rfind("<Velmoors><Velmoor><General><UnitId>4660</UnitId><DataFormat>-1</DataFormat>", 0), 0u);
   EXPECT_EQ(text.find_first_of("\r\n"), std::string::npos);
   EXPECT_EQ(text.find("<?xml"), std::string::npos);
+}
+
+// Status files are XML 1.0 in UTF-8 whatever the unit's replies hold: its 8-bit text is
+// converted on the way into the document and back, control bytes other than TAB, CR and LF
+// are left out, and files written raw by earlier versions still load and are put right by the
+// next save. 0xB0 (degree sign), 0xE9 (e acute) and 0x07 (bell) in both texts that keep
+// replies.
+TEST_F(DocFixture, HighAndControlBytesGiveAFileEveryReaderAccepts) {
+  StatusEntry entry;
+  entry.status.UnitId = 77;
+  entry.status.String1 = ",N\xB0\xE9\x07Z";
+  entry.status.String2 = "Note \xB0\xE9\x07 end";
+  const std::string saved = Saved(entry);
+  EXPECT_TRUE(text_encoding::IsValidUtf8(saved));
+  EXPECT_NE(saved.find("Note \xC2\xB0\xC3\xA9 end"), std::string::npos) << "UTF-8, bell left out";
+#ifndef _WIN32
+  // libxml2's xmllint, a strict reader of another make, takes it too (Windows has no xmllint).
+  EXPECT_EQ(std::system(("xmllint --noout '" + file.string() + "'").c_str()), 0);
+#endif
+
+  // Read back: the same 8-bit text less the bell; a second save changes nothing.
+  const StatusEntry read = ReadBack(saved, "77");
+  EXPECT_EQ(read.status.String1.view(), ",N\xB0\xE9Z");
+  EXPECT_EQ(read.status.String2.view(), "Note \xB0\xE9 end");
+  EXPECT_EQ(Saved(read), saved);
+
+  // A file of an earlier version: the same unit with raw 8-bit bytes and a bell written as a
+  // character reference. It loads, reads the same, and saving the loaded document writes it
+  // correctly.
+  std::string old = saved;
+  for (size_t at; (at = old.find("\xC2\xB0\xC3\xA9")) != std::string::npos;) old.replace(at, 4, "\xB0\xE9&#07;");
+  WriteFile(file, old);
+  CStatusXml legacy;
+  ASSERT_EQ(legacy.Load(file).outcome, CStatusXml::LoadOutcome::Loaded);
+  EXPECT_EQ(legacy.ReadUnit("77").status.String2.view(), read.status.String2.view());
+  ASSERT_TRUE(legacy.Save(file).saved);
+  EXPECT_EQ(ReadFile(file), saved);
 }
 
 TEST_F(DocFixture, FieldsAreWrittenUnderTheElementNamesOtherProgramsRead) {
@@ -104,18 +132,17 @@ TEST_F(DocFixture, FieldsAreWrittenUnderTheElementNamesOtherProgramsRead) {
 }
 
 TEST_F(DocFixture, BadValuesKeepTheirDefaultsAndTheRestIsStillRead) {
-  CStatusXml& d =
-      LoadText("<Velmoors>" +
-               Unit("<UnitId>1193046</UnitId><Address>1x</Address><Channel>99999999999</Channel>"
-                    "<FunctionLevel>300</FunctionLevel><SerialNo>012345-007</SerialNo>",
-                    "<Timing><Tat>2,5</Tat><CWTIndex>3</CWTIndex></Timing>"
-                    "<Checks><HardwareResult>abc</HardwareResult><HardwareTime>yesterday</HardwareTime>"
-                    "<ReleaseTime>2024-02-30 10:00:00</ReleaseTime><CI1Time>2024-02-29</CI1Time>"
-                    "<CI1Result>true</CI1Result><UpdatedResult>maybe</UpdatedResult><ReleaseResult>-7</ReleaseResult>"
-                    "</Checks><Sensors><Fitted>99999999999</Fitted><DepthOffset>1e99</DepthOffset><PressureAccuracy>nan"
-                    "</PressureAccuracy><PressureFullScale> 2.5 </PressureFullScale></Sensors>") +
-               "</Velmoors>");
-  StatusEntry e = d.ReadUnit("1193046");
+  const StatusEntry e = ReadBack(
+      "<Velmoors><Velmoor><General><UnitId>1193046</UnitId><Address>1x</Address><Channel>99999999999</Channel>"
+      "<FunctionLevel>300</FunctionLevel><SerialNo>012345-007</SerialNo></General>"
+      "<Timing><Tat>2,5</Tat><CWTIndex>3</CWTIndex></Timing>"
+      "<Checks><HardwareResult>abc</HardwareResult><HardwareTime>yesterday</HardwareTime>"
+      "<ReleaseTime>2024-02-30 10:00:00</ReleaseTime><CI1Time>2024-02-29</CI1Time>"
+      "<LastStatusTime>3/6/2026 2:05:09 PM</LastStatusTime><UpdatedTime>06.03.2026 14:05</UpdatedTime>"
+      "<CI1Result>true</CI1Result><UpdatedResult>maybe</UpdatedResult><ReleaseResult>-7</ReleaseResult>"
+      "</Checks><Sensors><Fitted>99999999999</Fitted><DepthOffset>1e99</DepthOffset><PressureAccuracy>nan"
+      "</PressureAccuracy><PressureFullScale> 2.5 </PressureFullScale></Sensors></Velmoor></Velmoors>",
+      "1193046");
   EXPECT_EQ(e.status.Address, -1) << "letters in a number";
   EXPECT_EQ(e.status.Channel, INT32_MAX) << "a number beyond the field is clamped";
   EXPECT_EQ(e.status.FunctionLevel, 44) << "300 through 16 bits, low byte";
@@ -126,6 +153,8 @@ TEST_F(DocFixture, BadValuesKeepTheirDefaultsAndTheRestIsStillRead) {
   EXPECT_EQ(e.checks.HardwareTime, DateTime::Zero());
   EXPECT_EQ(e.checks.ReleaseTime, DateTime::Zero()) << "30 February";
   EXPECT_EQ(e.checks.CI1Time, At(2024, 2, 29, 0, 0, 0)) << "a date alone";
+  EXPECT_EQ(e.checks.LastStatusTime, At(2026, 3, 6, 14, 5, 9)) << "the earlier terminal's form";
+  EXPECT_EQ(e.checks.UpdatedTime, At(2026, 3, 6, 14, 5, 0)) << "the earlier terminal's form";
   EXPECT_EQ(e.checks.CI1Result, 1);
   EXPECT_EQ(e.checks.UpdatedResult, 0);
   EXPECT_EQ(e.checks.ReleaseResult, -7);
@@ -133,4 +162,26 @@ TEST_F(DocFixture, BadValuesKeepTheirDefaultsAndTheRestIsStillRead) {
   EXPECT_EQ(e.status.DepthOffset, FLT_MAX);
   EXPECT_EQ(e.status.PressureAccuracy, -1.0f);
   EXPECT_EQ(e.status.PressureFullScale, 2.5f);
+}
+
+TEST(OldDateForms, ReadBesideTheProjectsOwn) {
+  // The text and the date-time read from it.
+  const std::pair<const char*, std::optional<DateTime>> cases[] = {
+      {"2026-12-04 21:59:07", At(2026, 12, 4, 21, 59, 7)},
+      {"04/12/2026 21:59", At(2026, 12, 4, 21, 59, 0)},
+      {"04/12/2026 21:59:07", At(2026, 12, 4, 21, 59, 7)},
+      {"4.12.2026 9:05:30", At(2026, 12, 4, 9, 5, 30)},
+      {"04.12.2026", At(2026, 12, 4, 0, 0, 0)},
+      {"12/4/2026 9:05 PM", At(2026, 12, 4, 21, 5, 0)},
+      {"12/4/2026 12:00:01 am", At(2026, 12, 4, 0, 0, 1)},
+      {"12/4/2026 12:30 PM", At(2026, 12, 4, 12, 30, 0)},
+      {"13/12/2026 10:00", At(2026, 12, 13, 10, 0, 0)},
+      {"13/12/2026 10:00 AM", std::nullopt},  // no thirteenth month
+      {"12/4/2026 13:05 PM", std::nullopt},
+      {"04.12.2026 9:05 PM", std::nullopt},  // the marker goes with the slash form only
+      {"04/12/26 21:59", std::nullopt},
+      {"04-12-2026 21:59", std::nullopt},
+      {"31/04/2026 10:00", std::nullopt},
+  };
+  for (const auto& [text, expected] : cases) EXPECT_EQ(DateTime::FromText(text), expected) << text;
 }

@@ -2,7 +2,6 @@
 // from its reload to its rename, so no terminal's update is lost to another's; a lock that
 // cannot be had is reported once and the save goes on; the temporary file of a save killed
 // part-way is removed at the next start.
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -49,17 +48,6 @@ struct Writer {
   }
 };
 
-// The writers' folder: in memory where the machine has such a folder, since these tests are
-// about the lock, and a disk's flushes would only make them slow.
-fs::path FreshSharedRoot() {
-  static int counter = 0;
-  const fs::path base = fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-  const fs::path root = base / ("vt-shared-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
-  fs::remove_all(root);
-  fs::create_directories(root / "T7Status");
-  return root;
-}
-
 Writer Start(const fs::path& root, int index) {
   Writer w;
   w.plan = WriterPlan{index, kOwnUnits, kSharedUnit, kSaves};
@@ -83,27 +71,12 @@ Writer Start(const fs::path& root, int index) {
 
 std::string DasIdOf(CStatusXml& doc, uint32_t id) { return doc.ReadUnit(std::to_string(id)).status.DasId.c_str(); }
 
-std::vector<std::string> FolderNames(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 // A terminal starts on the data folder ROOT, and ends.
 void StartTerminal(const fs::path& root) {
   VirtualClock clock;
   SimBench bench(clock);
   ScriptedOperator op;
   CTransponder terminal(bench.port, op, DataPaths{root});
-}
-
-// A pid that no process has: a child that has ended and been reaped.
-pid_t DeadPid() {
-  pid_t pid = fork();
-  if (pid == 0) _exit(0);
-  waitpid(pid, nullptr, 0);
-  return pid;
 }
 }  // namespace
 
@@ -116,7 +89,13 @@ class SharedFolder : public ::testing::TestWithParam<SharingCase> {};
 
 TEST_P(SharedFolder, EveryWritersLastRecordIsKeptAndNoFileIsDamaged) {
   const SharingCase c = GetParam();
-  const fs::path root = FreshSharedRoot();
+  // The writers' folder: in memory where the machine has such a folder, since this is about
+  // the lock, and a disk's flushes would only make it slow.
+  const fs::path base = fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+  const fs::path root =
+      base / ("vt-shared-" + std::to_string(getpid()) + "-" + std::to_string(c.writers) + (c.killOne ? "-killed" : ""));
+  fs::remove_all(root);
+  fs::create_directories(root / "T7Status");
   const fs::path file = root / "T7Status" / "Current-Status.xml";
   std::vector<Writer> writers;
   for (int i = 0; i < c.writers; ++i) writers.push_back(Start(root, i));
@@ -127,8 +106,8 @@ TEST_P(SharedFolder, EveryWritersLastRecordIsKeptAndNoFileIsDamaged) {
   for (auto& w : writers) {
     int status = w.Finish();
     if (c.killOne && &w == &writers[0]) continue;
+    // A writer ends with 0 only when each of its saves went through and nobody was told anything.
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "writer " << w.plan.writer << " status " << status;
-    EXPECT_EQ(w.saved, kSaves - 1);
   }
 
   CStatusXml doc;
@@ -140,15 +119,12 @@ TEST_P(SharedFolder, EveryWritersLastRecordIsKeptAndNoFileIsDamaged) {
     SCOPED_TRACE("writer " + std::to_string(w.plan.writer));
     const bool killed = c.killOne && w.plan.writer == 0;
     for (int k = 0; k < kOwnUnits; ++k) {
+      // The unit holds this writer's last save of it; or, for a writer killed after reporting
+      // save n, a save of it at or after its last before n.
       const uint32_t id = w.plan.OwnUnit(k);
       const std::string held = DasIdOf(doc, id);
-      if (!killed) {
-        EXPECT_EQ(held, w.plan.Mark(w.plan.LastSaveOf(id, kSaves)));
-        continue;
-      }
-      // Killed after reporting save n: the unit holds its save at or after its last before n.
       int j = -1;
-      ASSERT_EQ(std::sscanf(held.c_str(), "w0-%d", &j), 1) << held;
+      ASSERT_EQ(std::sscanf(held.c_str(), ("w" + std::to_string(w.plan.writer) + "-%d").c_str(), &j), 1) << held;
       EXPECT_GE(j, w.plan.LastSaveOf(id, w.saved + 1));
       EXPECT_EQ(w.plan.UnitOf(j), id);
     }
@@ -160,8 +136,10 @@ TEST_P(SharedFolder, EveryWritersLastRecordIsKeptAndNoFileIsDamaged) {
 
   // The next start removes what a killed save left; nothing but the file and its lock stays.
   StartTerminal(root);
-  EXPECT_EQ(FolderNames(root / "T7Status"),
-            (std::vector<std::string>{"Current-Status.xml", "Current-Status.xml.lock"}));
+  std::vector<std::string> left;
+  for (const auto& e : fs::directory_iterator(root / "T7Status")) left.push_back(e.path().filename().string());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"Current-Status.xml", "Current-Status.xml.lock"}));
   fs::remove_all(root);
 }
 
@@ -203,7 +181,11 @@ TEST(SharedFolderLock, ALockNotHadIsToldOnceAndTheSaveGoesOn) {
 TEST(SharedFolderLock, TheNextStartRemovesOnlyThisProgramsStaleTemporaryFiles) {
   const fs::path root = FreshTempDir("stale");
   const fs::path dir = root / "T7Status";
-  const std::string dead = std::to_string(DeadPid()), live = std::to_string(getpid());
+  // A pid that no process has: a child that has ended and been reaped.
+  const pid_t ended = fork();
+  if (ended == 0) _exit(0);
+  waitpid(ended, nullptr, 0);
+  const std::string dead = std::to_string(ended), live = std::to_string(getpid());
   const std::vector<std::string> stale = {".Current-Status.xml.saving-" + dead + "-0",
                                           ".New-Status.xml.saving-" + dead + "-17"};
   const std::vector<std::string> kept = {

@@ -1,16 +1,19 @@
 // The status text report and its helpers, compared with the texts exactly as the reply pane
-// and the test report show them.
+// and the test report show them; under a decimal-comma locale the numbers keep their points.
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <tuple>
 
 #include "status/status_report.h"
+#include "tests/support/test_bench.h"
 
 namespace {
 
-DateTime At(int y, int mo, int d, int h, int mi, int s) { return DateTime::FromCivil({y, mo, d, h, mi, s}); }
-
-UnitStatus Wideband() {
+TEST(StatusReport, WidebandUnitWholeReport) {
   UnitStatus s;
   s.TypeNo = "7815", s.Band = "MF", s.TdrType = "30deg", s.FunctionLevel = 0x2C;
   s.UnitId = 0x1A2B3C, s.SerialNo = "002345-007";
@@ -24,11 +27,7 @@ UnitStatus Wideband() {
   s.DaughterCardFitted = 1, s.DcardDraw = "7815-520", s.DcardIss = "B", s.Dcard = "V4.20";
   s.DetectThreshold = 125, s.LinearGain = 240;
   s.EndcapSerial = "EC-10442", s.Das = "V1.07", s.Fitted = 0x0104;
-  return s;
-}
-
-TEST(StatusReport, WidebandUnitWholeReport) {
-  EXPECT_EQ(StatusReportText(Wideband()),
+  EXPECT_EQ(StatusReportText(s),
             "Type 7815   MF 30deg  Wideband\r\n"
             "Unit ID 1A2B3C(hex)  Serial No 002345-007\r\n"
             "Address 1207   HPR 34\r\n"
@@ -50,26 +49,19 @@ TEST(StatusReport, WidebandUnitWholeReport) {
 }
 
 TEST(StatusReport, BatteryUsedCountsAHundredPerLithiumStackAndOneFiftyPerAlkaline) {
-  const struct {
-    const char* type;
-    int32_t stacks, count;
-    double used;
-  } cases[] = {{"Lithium", 2, 58, 29.0}, {"Alkaline 9V", 2, 60, 20.0}, {"NiMH", 2, 58, -1.0}, {"Lithium", 2, 0, -1.0}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.type);
+  // Battery type, stacks and count, and the share used.
+  const std::tuple<const char*, int32_t, int32_t, double> cases[] = {
+      {"Lithium", 2, 58, 29.0}, {"Alkaline 9V", 2, 60, 20.0}, {"NiMH", 2, 58, -1.0}, {"Lithium", 2, 0, -1.0}};
+  for (const auto& [type, stacks, count, used] : cases) {
     UnitStatus s;
-    s.Type = c.type, s.BatteryStacks = c.stacks, s.Count = c.count;
-    EXPECT_DOUBLE_EQ(BatteryUsedPercent(s), c.used);
+    s.Type = type, s.BatteryStacks = stacks, s.Count = count;
+    EXPECT_DOUBLE_EQ(BatteryUsedPercent(s), used) << type << " " << count;
   }
 }
 
 TEST(InterrogateLine, ByModeAndEnableStatus) {
-  const struct {
-    int32_t wideband;
-    const char* enabled;
-    int32_t alt, reply, channel;
-    const char* line;
-  } cases[] = {
+  // Wideband mode, enable status, interrogation and reply channels, channel; the line.
+  const std::tuple<int32_t, const char*, int32_t, int32_t, int32_t, const char*> cases[] = {
       {0, "EDD", 15, 16, 0, "Interrogate CRF  Reply CIF\r\n"},
       {0, "ED", 15, 16, 0, "Interrogate CRF  Reply CIF\r\n"},  // two letters: the third mode is off
       {0, "DED", 15, 16, 7, "Interrogate 7  Reply CRF\r\n"},
@@ -85,18 +77,19 @@ TEST(InterrogateLine, ByModeAndEnableStatus) {
       {1, "EDD", 7, 16, 0, "Interrogation/Reply status unknown\r\n"},
       {2, "EDD", 7, 16, 0, ""},
   };
-  for (const auto& c : cases) {
+  for (const auto& [wideband, enabled, alt, reply, channel, line] : cases) {
     UnitStatus s;
-    s.WideBandEnabled = c.wideband, s.Enabled = c.enabled, s.AltCIFChannel = c.alt, s.CIFReplyCHannel = c.reply;
-    s.Channel = c.channel, s.Address = 19, s.HPRms = 3, s.HPRls = 4;
-    EXPECT_EQ(InterrogateText(s), c.line) << c.wideband << " " << c.enabled;
+    s.WideBandEnabled = wideband, s.Enabled = enabled, s.AltCIFChannel = alt, s.CIFReplyCHannel = reply;
+    s.Channel = channel, s.Address = 19, s.HPRms = 3, s.HPRls = 4;
+    EXPECT_EQ(InterrogateText(s), line) << wideband << " " << enabled;
   }
 }
 
-TEST(ReportHelpers, SelfTestText) {
+TEST(ReportHelpers, SelfTestAndDateTexts) {
   UnitStatus s;
-  EXPECT_EQ(SelfTestText(8, s), "Hardware self test passed\r\nRX 1,2,3,4,5,6 OK\r\nTX OK\r\n");
-  EXPECT_EQ(SelfTestText(0, s), "Hardware self test passed\r\nRX 1,2,3,4,5,6 OK\r\nTX OK\r\n");
+  // Bit 8 alone is no failure.
+  for (int32_t code : {0, 8})
+    EXPECT_EQ(SelfTestText(code, s), "Hardware self test passed\r\nRX 1,2,3,4,5,6 OK\r\nTX OK\r\n");
   s.DaughterCardFitted = 1;
   EXPECT_EQ(SelfTestText(0xF7, s),
             "Hardware self test failed error code 247\r\nTX coil overheat warning\r\nRX error!\r\nTX error!\r\n"
@@ -104,13 +97,30 @@ TEST(ReportHelpers, SelfTestText) {
   EXPECT_EQ(SelfTestText(0x08 | 0x80, s),
             "Hardware self test failed error code 136\r\nTX coil overheat warning\r\nRX 1,2,3,4,5,6 OK\r\nTX OK\r\n"
             "Wideband RX check OK\r\n");
-}
 
-TEST(ReportHelpers, DateText) {
   EXPECT_EQ(DateText(At(2026, 3, 6, 14, 5, 0)), "6 Mar 2026  14:05");
   DateTime huge;
   huge.value = 1e300;
   EXPECT_EQ(DateText(huge), "0 ??? 0  00:00");
+}
+
+TEST(StatusReport, NumbersIgnoreTheLocale) {
+  // A German locale (decimal comma), made for the test in a private folder from the locale
+  // sources that scripts/install-deps.sh installs: the report keeps its points.
+  UnitStatus s;
+  s.Tat = 12.5f;
+  const std::filesystem::path dir = FreshTempDir("locale");
+  const std::string make = "localedef -c -i de_DE -f UTF-8 '" + (dir / "de_DE.UTF-8").string() + "' >/dev/null 2>&1";
+  (void)std::system(make.c_str());  // -c: warnings do not stop it; success shows in setlocale
+  ::setenv("LOCPATH", dir.c_str(), 1);
+  const std::string saved = std::setlocale(LC_ALL, nullptr);
+  const bool comma = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+  const std::string text = TimingPowerText(s);
+  std::setlocale(LC_ALL, saved.c_str());
+  ::unsetenv("LOCPATH");
+  std::filesystem::remove_all(dir);
+  ASSERT_TRUE(comma) << "localedef could not make de_DE.UTF-8: run scripts/install-deps.sh (package locales)";
+  EXPECT_EQ(text.substr(0, 10), "TAT 12.50 ");
 }
 
 }  // namespace

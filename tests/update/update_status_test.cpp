@@ -1,5 +1,6 @@
 // The update engine end to end against the simulated unit: what goes over the line for each
-// kind of change, what the trace says, and what is saved to the new-status file.
+// kind of change, what the trace says, what is saved to the new-status file, and the
+// verification's list of differences.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -124,14 +125,17 @@ TEST_F(UpdateTest, EachChangeSendsItsCommandsAndTheUnitReportsIt) {
       // Interrogation on the common channel takes the mode pair.
       {"common interrogation", [](UnitStatus& r) { r.AltCIFChannel = 16; }, {"#GCMD,37", "#GCMD,54"}},
       {"every other parameter",
-       [](UnitStatus& r) { r.RxGain = 2, r.CWTIndex = 8, r.CWRIndex = 1, r.CWCIndex = 5, r.ExternalSync = 1, r.CPD = 10; },
+       [](UnitStatus& r) {
+         r.RxGain = 2, r.CWTIndex = 8, r.CWRIndex = 1, r.CWCIndex = 5, r.ExternalSync = 1, r.CPD = 10;
+       },
        {"#GCMD,43", "#GCMD,54", "#GCMD,41", "#GCMD,60", "#GCMD,42", "#GCMD,53", "#GCMD,63", "#GCMD,57", "#ESSI",
         "#GCMD,67", "#GCMD,62"}},
       {"sync off again", [](UnitStatus& r) { r.ExternalSync = 0; }, {"#DSSI"}},
   };
   // The reply channel's code in each of its ranges.
   for (auto [channel, code] : {std::pair{0, 31}, {1, 8}, {8, 15}, {9, 24}, {14, 29}, {16, 63}})
-    cases.push_back({"reply channel " + std::to_string(channel), [ch = channel](UnitStatus& r) { r.CIFReplyCHannel = ch; },
+    cases.push_back({"reply channel " + std::to_string(channel),
+                     [ch = channel](UnitStatus& r) { r.CIFReplyCHannel = ch; },
                      {"#GCMD,23", "#GCMD," + std::to_string(code)}});
   Trace().StartCapture();
   for (const Case& c : cases) {
@@ -177,6 +181,48 @@ TEST_F(UpdateTest, AnUnansweredCommandLeavesTheEntryRequired) {
   EXPECT_EQ(b.unit->status.requiredChecks.UpdatedResult, 0);
   EXPECT_EQ(b.unit->status.requiredChecks.UpdatedTime, stamp);
   EXPECT_EQ(req().RxGain, 2);
+}
+
+// Verification compares the read status with the required one and lists every difference in
+// order, the unit's value first.
+TEST_F(UpdateTest, VerificationListsEveryDifferenceInOrder) {
+  ReadUnit();
+  req().CPA = 0;  // the five powers one by one
+  req().Channel = 6;
+  req().HPRms = 5, req().HPRls = 7;
+  req().Enabled = "wDD";  // letter case counts
+  req().RxGain = 3;
+  req().CPU = 2, req().CPJ = 4, req().CPT = 2, req().CPS = 3, req().CPL = 2;
+  req().CWTIndex = 5, req().CWRIndex = 6, req().CWCIndex = 7;
+  req().AltCIFChannel = 16;
+  req().CIFReplyCHannel = 8;
+  req().Tat = 500.0001f;  // prints as 500.000 on both sides, yet differs
+  req().FEEnabled = 1;
+  req().IIFChannel = 9;
+  req().ExternalSync = 1;
+  req().CPD = 4;
+  char report[1000];
+  EXPECT_FALSE(b.unit->CheckStatus(TextSpan(report)));
+  EXPECT_STREQ(report,
+               "Address is 1207 not 1206\r\n"
+               "HPR is 34 not 57\r\n"
+               "Enable status is WDD not wDD\r\n"
+               "RXgain is 4 not 3\r\n"
+               "CPU power is 1 not 2\r\n"
+               "CPJ power is 3 not 4\r\n"
+               "CPT power is 1 not 2\r\n"
+               "CPS power is 1 not 3\r\n"
+               "CPL power is 1 not 2\r\n"
+               "CWT is 3 not 5\r\n"
+               "CWR is 2 not 6\r\n"
+               "CWC is 1 not 7\r\n"
+               "AltCif/Cis is 14 not 16\r\n"
+               "Cif/Cis reply is 15 not 8\r\n"
+               "TAT is 500.000 not 500.000\r\n"
+               "FE status is 0 not 1\r\n"
+               "IIF/IIS is 5 not 9\r\n"
+               "Ext synch status is 0 not 1\r\n"
+               " is 2 not 4\r\n");
 }
 
 }  // namespace
