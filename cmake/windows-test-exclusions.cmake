@@ -8,8 +8,10 @@ set(VT_WINDOWS_TEST_EXCLUSIONS
   "records/damaged_files_test.cpp"   "watches file opens with inotify and limits file size with setrlimit"
   "shared_folder/shared_folder_test.cpp" "starts its writers with fork() and kills them with signals"
   "status/report_locale_test.cpp"    "makes its decimal-comma locale with glibc's localedef and LOCPATH"
+  "platform/port_diagnosis_test.cpp" "Linux serial devices: LCK.. lock files, /proc, /dev/serial/by-id links, ttyUSB/ttyACM/ttyS numbering"
 )
-# Within a file: records/xml_encoding_test.cpp checks its files with xmllint on Linux only.
+# Within a file: records/xml_encoding_test.cpp checks its files with xmllint on Linux only, and
+# platform/session_log_test.cpp fakes a full disk with /dev/full only where that device exists.
 
 function(vt_drop_windows_exclusions sources_var)
   set(sources ${${sources_var}})

@@ -67,6 +67,7 @@ TEST_F(LogFolder, EachDayHasItsFileAndCapAndOldDaysGoAtStart) {
 TEST_F(LogFolder, ALogThatCannotBeWrittenIsReportedOnceAndTheCallerGoesOn) {
   for (bool diskFull : {false, true}) {
     SCOPED_TRACE(diskFull ? "disk full" : "a file where the folder should be");
+    if (diskFull && !std::filesystem::exists("/dev/full")) continue;  // a full disk is faked with /dev/full
     std::error_code ec;
     std::filesystem::remove_all(folder, ec);
     if (diskFull) {
