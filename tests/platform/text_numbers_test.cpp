@@ -56,6 +56,8 @@ TEST(TextNumbers, WholeIntTakesOnlyASignAndDigits) {
     EXPECT_EQ(textnum::WholeInt(c.text, -300, 300), c.value);
   }
   EXPECT_EQ(textnum::WholeInt("-5", 0, 10), 0) << "held at the low end";
+  EXPECT_EQ(textnum::WholeInt("-0", 1, 10), 1) << "a range above zero holds a zero at its low end";
+  EXPECT_EQ(textnum::WholeInt("5", -10, -1), -1) << "a range below zero holds a positive value at its high end";
   EXPECT_EQ(textnum::WholeInt("-9223372036854775808", std::numeric_limits<int64_t>::min(), 0),
             std::numeric_limits<int64_t>::min());
 }
