@@ -22,6 +22,7 @@
 #include "quickset/quickset_dlg.h"
 #include "quickset/quickset_flow.h"
 #include "serial/transponder.h"
+#include "sim/forwarding_device.h"
 #include "sim/sim_bench.h"
 
 namespace {
@@ -43,22 +44,16 @@ struct Ledger {
   std::vector<Break> breaks;
 };
 
-class LedgerDevice : public ISerialDevice {
+class LedgerDevice : public ForwardingDevice {
  public:
   LedgerDevice(std::unique_ptr<ISerialDevice> inner, Ledger& ledger, IClock& clock, SimUnit& unit)
-      : inner_(std::move(inner)), ledger_(ledger), clock_(clock), unit_(unit) {}
-  bool SetQueueSizes(uint32_t i, uint32_t o) override { return inner_->SetQueueSizes(i, o); }
-  bool GetLineSettings(LineSettings& out) override { return inner_->GetLineSettings(out); }
-  bool SetLineSettings(const LineSettings& in) override { return inner_->SetLineSettings(in); }
-  bool GetTimeouts(SerialTimeouts& out) override { return inner_->GetTimeouts(out); }
-  bool SetTimeouts(const SerialTimeouts& in) override { return inner_->SetTimeouts(in); }
-  bool Purge() override { return inner_->Purge(); }
+      : ForwardingDevice(std::move(inner)), ledger_(ledger), clock_(clock), unit_(unit) {}
   bool Write(const char* data, size_t n) override {
     ledger_.writes.push_back({clock_.NowUs(), std::string(data, n), unit_.mode() == SimUnit::Mode::Bootloader});
-    return inner_->Write(data, n);
+    return ForwardingDevice::Write(data, n);
   }
   ReadResult ReadByte(uint8_t& b) override {
-    ReadResult r = inner_->ReadByte(b);
+    ReadResult r = ForwardingDevice::ReadByte(b);
     if (r == ReadResult::Byte && !ledger_.writes.empty() && !ledger_.writes.back().answered) {
       ++ledger_.writes.back().replyBytes;
       if (b == '\n') ledger_.writes.back().answered = true;
@@ -68,14 +63,10 @@ class LedgerDevice : public ISerialDevice {
   bool SetBreak(bool on) override {
     if (on) breakStart_ = clock_.NowUs();
     if (!on) ledger_.breaks.push_back({breakStart_, clock_.NowUs(), ledger_.writes.size()});
-    return inner_->SetBreak(on);
+    return ForwardingDevice::SetBreak(on);
   }
-  void Close() override { inner_->Close(); }
-  int LastError() const override { return inner_->LastError(); }
-  bool Gone() const override { return inner_->Gone(); }
 
  private:
-  std::unique_ptr<ISerialDevice> inner_;
   Ledger& ledger_;
   IClock& clock_;
   SimUnit& unit_;

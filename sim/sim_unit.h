@@ -79,6 +79,10 @@ class SimUnit : public SimFarEnd {
   // How many breaks reached the unit.
   int breaks = 0;
 
+  // The bytes the unit sends for a reply to the command line `echo`: the echo (unless noEcho)
+  // and each line ended by CR, then LF (or the raw bytes), with the line faults applied.
+  std::string Frame(const std::string& echo, const Reply& r) const;
+
   SimLine& line() { return line_; }
   // Sends bytes to the terminal starting at time t.
   // Returns when the last byte arrives at the terminal.
@@ -87,7 +91,6 @@ class SimUnit : public SimFarEnd {
  private:
   void OnLine(const std::string& line, uint64_t atUs);
   void OnBootLine(const std::string& line, uint64_t atUs);
-  std::string Frame(const std::string& echo, const Reply& r) const;
 
   SimLine& line_;
   Mode mode_ = Mode::Application;

@@ -14,6 +14,7 @@
 
 #include "firmware/srecord_image.h"
 #include "serial/transponder.h"
+#include "sim/forwarding_device.h"
 #include "sim/scripted_operator.h"
 #include "sim/sim_bench.h"
 #include "sim/sim_status.h"
@@ -25,32 +26,21 @@ namespace {
 
 // Passes everything through to the real device, and keeps the bytes read after each write
 // as one piece: what the far end answered to that write.
-class RecordingDevice : public ISerialDevice {
+class RecordingDevice : public ForwardingDevice {
  public:
   RecordingDevice(std::unique_ptr<ISerialDevice> inner, std::vector<std::string>& pieces)
-      : inner_(std::move(inner)), pieces_(pieces) {}
-  bool SetQueueSizes(uint32_t i, uint32_t o) override { return inner_->SetQueueSizes(i, o); }
-  bool GetLineSettings(LineSettings& out) override { return inner_->GetLineSettings(out); }
-  bool SetLineSettings(const LineSettings& in) override { return inner_->SetLineSettings(in); }
-  bool GetTimeouts(SerialTimeouts& out) override { return inner_->GetTimeouts(out); }
-  bool SetTimeouts(const SerialTimeouts& in) override { return inner_->SetTimeouts(in); }
-  bool Purge() override { return inner_->Purge(); }
+      : ForwardingDevice(std::move(inner)), pieces_(pieces) {}
   bool Write(const char* data, size_t n) override {
     pieces_.emplace_back();
-    return inner_->Write(data, n);
+    return ForwardingDevice::Write(data, n);
   }
   ReadResult ReadByte(uint8_t& b) override {
-    const ReadResult r = inner_->ReadByte(b);
+    const ReadResult r = ForwardingDevice::ReadByte(b);
     if (r == ReadResult::Byte && !pieces_.empty()) pieces_.back() += static_cast<char>(b);
     return r;
   }
-  bool SetBreak(bool on) override { return inner_->SetBreak(on); }
-  void Close() override { inner_->Close(); }
-  int LastError() const override { return inner_->LastError(); }
-  bool Gone() const override { return inner_->Gone(); }
 
  private:
-  std::unique_ptr<ISerialDevice> inner_;
   std::vector<std::string>& pieces_;
 };
 

@@ -13,31 +13,33 @@ namespace {
 
 using faults::FaultBench;
 
-// The bytes the unit sends for a reply: the echo (when given) and each line ended by CR, then LF.
-std::string Framed(const std::string& echo, const std::vector<std::string>& lines) {
-  std::string text = echo.empty() ? "" : echo + "\r";
-  for (const auto& l : lines) text += l + "\r";
-  return text + "\n";
-}
-
 struct CutCase {
   const char* code;
   int32_t bit;  // the reader's bit of the failure mask
-  std::string (*reply)(const SimUnitState&);
+  std::vector<std::string> (*lines)(const SimUnitState&);
+  bool echoed;  // the serial status record comes without the command's echo
 };
 const CutCase kCases[] = {
-    {"HWST", 1, [](const SimUnitState& s) { return Framed("#HWST", HardwareStatusLines(s)); }},
-    {"TPST", 2, [](const SimUnitState& s) { return Framed("#TPST", TransponderStatusLines(s)); }},
-    {"FVFV", 4, [](const SimUnitState& s) { return Framed("#FVFV", FirmwareVersionLines(s)); }},
-    {"INFO", 16, [](const SimUnitState& s) { return Framed("#INFO", UnitInformationLines(s)); }},
-    {"STTX", 8, [](const SimUnitState& s) { return Framed("", {SerialStatusRecord(s)}); }},
+    {"HWST", 1, HardwareStatusLines, true},
+    {"TPST", 2, TransponderStatusLines, true},
+    {"FVFV", 4, FirmwareVersionLines, true},
+    {"INFO", 16, UnitInformationLines, true},
+    {"STTX", 8, [](const SimUnitState& s) { return std::vector<std::string>{SerialStatusRecord(s)}; }, false},
 };
+
+// The whole reply to the case's command, as the unit frames it.
+std::string WholeReply(const SimUnit& unit, const CutCase& c) {
+  SimUnit::Reply r;
+  r.lines = c.lines(unit.state);
+  r.noEcho = !c.echoed;
+  return unit.Frame(std::string("#") + c.code, r);
+}
 
 // The unit answers the case's command with the first `keep` bytes of its reply only.
 void CutAfter(SimUnit& unit, const CutCase& c, size_t keep) {
   unit.Handle(c.code, [c, keep](SimUnit& u, const std::string&, const std::string&) {
     SimUnit::Reply r;
-    r.raw = c.reply(u.state).substr(0, keep);
+    r.raw = WholeReply(u, c).substr(0, keep);
     r.silent = r.raw.empty();
     return r;
   });
@@ -50,7 +52,7 @@ TEST(CutReplies, EachStatusReplyCutAtEachLength) {
     size_t length = 0;
     {
       FaultBench clean;
-      length = c.reply(clean.sim().state).size();
+      length = WholeReply(clean.sim(), c).size();
       CutAfter(clean.sim(), c, length);
       ASSERT_TRUE(clean.unit->GetStatus("", clean.unit->status.replyText, false)) << c.code;
       whole = clean.unit->status.currentStatus;
