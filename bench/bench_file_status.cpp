@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #include "records/status_xml.h"
-#include "serial/transponder.h"
+#include "unit/transponder.h"
 #include "sim/scripted_operator.h"
 #include "sim/sim_bench.h"
 #include "sim/virtual_clock.h"

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "firmware/srecord_image.h"
-#include "serial/transponder.h"
+#include "unit/transponder.h"
 #include "sim/sim_bench.h"
 #include "sim/virtual_clock.h"
 #include "tools/sample_programs.h"

@@ -21,7 +21,7 @@
 
 #include "quickset/quickset_dlg.h"
 #include "quickset/quickset_flow.h"
-#include "serial/transponder.h"
+#include "unit/transponder.h"
 #include "sim/forwarding_device.h"
 #include "sim/sim_bench.h"
 

@@ -3,7 +3,7 @@
 #include <cctype>
 
 #include "quickset/quickset_dlg.h"
-#include "serial/transponder.h"
+#include "unit/transponder.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "quickset/quickset_flow.h"
 #include "records/status_json.h"
 #include "serial/comm_port.h"
-#include "serial/transponder.h"
+#include "unit/transponder.h"
 #include "sim/sim_bench.h"
 #include "sim/sim_switches.h"
 #include "ui/bench_actions.h"

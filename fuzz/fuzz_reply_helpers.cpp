@@ -15,7 +15,7 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "serial/transponder.h"
+#include "unit/transponder.h"
 #include "status/reply_parsers.h"
 
 namespace {

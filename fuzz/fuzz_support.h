@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "platform/serial_device.h"
-#include "serial/transponder.h"
+#include "unit/transponder.h"
 #include "sim/scripted_operator.h"
 #include "sim/virtual_clock.h"
 

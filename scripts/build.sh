@@ -3,5 +3,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=${BUILD_DIR:-build}
-cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+# ccache, when the machine has it, makes rebuilds of unchanged files cheap.
+launcher=()
+if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
 cmake --build "$dir" -j"$(nproc)"

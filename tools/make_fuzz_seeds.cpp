@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "firmware/srecord_image.h"
-#include "serial/transponder.h"
+#include "unit/transponder.h"
 #include "sim/forwarding_device.h"
 #include "sim/scripted_operator.h"
 #include "sim/sim_bench.h"

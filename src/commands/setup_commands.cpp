@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "platform/text_numbers.h"
-#include "serial/transponder.h"
+#include "unit/transponder.h"
 
 namespace {
 constexpr const char* kBadFormat = "Incorrect length or format!!";

@@ -8,7 +8,7 @@
 
 #include "commands/unit_tests.h"
 #include "platform/text_numbers.h"
-#include "serial/transponder.h"
+#include "unit/transponder.h"
 #include "status/reply_parsers.h"
 #include "status/status_report.h"
 

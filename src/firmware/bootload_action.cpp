@@ -4,7 +4,7 @@
 
 #include "firmware/srecord_image.h"
 #include "platform/session_log.h"
-#include "serial/transponder.h"
+#include "unit/transponder.h"
 
 namespace {
 const char* const kCaption = "Program Load";

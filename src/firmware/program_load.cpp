@@ -6,7 +6,7 @@
 
 #include "firmware/srecord_image.h"
 #include "platform/session_log.h"
-#include "serial/transponder.h"
+#include "unit/transponder.h"
 
 namespace {
 // Sends a line to the bootloader (uncounted) and leaves its reply in buf.

@@ -22,6 +22,26 @@ class CQuicksetDlg;
 class CAdvancedDlg;
 class CAddressDlg;
 
+// Every Yes/No question the terminal asks, by name, so that a reader answers or records it
+// without comparing its text. The text shown stays the operation's own.
+enum class Question {
+  Unnamed,
+  WidebandMode,         // acoustic check and test transponder: wideband (Yes) or tone (No)
+  IncompleteStatus,     // test report: the status read was incomplete, continue anyway?
+  RunReleaseTest,       // test report: run the release test?
+  ExportTransferTime,   // export: the transfer takes this long, continue?
+  StatusRecoveryRetry,  // quick set: the read-back was incomplete, retry?
+  SettingsRetry,        // quick set: the unit was not set correctly, retry?
+  EnableOrDisable,      // quick set: leave the unit enabled (Yes) or disable it (No)
+  ContinueProgramming,  // program load: a record was refused, try to continue?
+};
+// Every entry prompt, by name.
+enum class Prompt { Unnamed, AtmosphericPressure, SerialNumber, TestTransponderAddress };
+
+// The names the session log and the command line give them ("release-test" ...).
+const char* QuestionName(Question q);
+const char* PromptName(Prompt p);
+
 struct PortChoice {
   int chosenPort = 0;  // 0 none chosen, -1 no ports at all, else the COM number
 };
@@ -31,6 +51,16 @@ class IOperator {
   virtual ~IOperator() = default;
 
   virtual MbAnswer MessageBox(const std::string& text, const std::string& caption, MbButtons buttons, MbIcon icon) = 0;
+
+  // A Yes/No question with its identity. An operator that answers by name (the command line)
+  // overrides it; the others show it as a Yes/No box.
+  virtual MbAnswer Ask(Question id, const std::string& text, const std::string& caption, MbIcon icon) {
+    (void)id;
+    return MessageBox(text, caption, MbButtons::YesNo, icon);
+  }
+  // Who gave the last answer, for the session log: "operator", or the command line's "--yes",
+  // "--no", "default" ...
+  virtual std::string AnswerSource() const { return "operator"; }
 
   // The modeless busy window: it disables the main window while it is shown.
   virtual void ShowBusy() = 0;
@@ -42,6 +72,12 @@ class IOperator {
   // The one-line entry dialog: title is the prompt, value the default. useEnterButton picks
   // "Enter" rather than "OK". Returns the value entered, or nothing when it was cancelled.
   virtual std::optional<std::string> Entry(const std::string& title, const std::string& value, bool useEnterButton) = 0;
+  // An entry prompt with its identity; by default the entry dialog.
+  virtual std::optional<std::string> AskEntry(Prompt id, const std::string& title, const std::string& value,
+                                              bool useEnterButton) {
+    (void)id;
+    return Entry(title, value, useEnterButton);
+  }
 
   // The file-open dialog. kind 0: program files, 1: command files. Returns the chosen path.
   virtual std::optional<std::string> ChooseFile(const std::string& initialFolder, int kind) = 0;

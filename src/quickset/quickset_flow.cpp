@@ -4,7 +4,7 @@
 #include "quickset/advanced_dlg.h"
 #include "quickset/quickset_dlg.h"
 #include "serial/diagnostic_trace.h"
-#include "serial/transponder.h"
+#include "unit/transponder.h"
 
 namespace {
 

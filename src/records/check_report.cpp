@@ -12,7 +12,7 @@
 #include "platform/text_numbers.h"
 #include "records/check_report.h"
 #include "records/status_xml.h"
-#include "serial/transponder.h"
+#include "unit/transponder.h"
 #include "status/status_report.h"
 
 namespace {

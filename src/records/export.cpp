@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "platform/session_log.h"
-#include "serial/transponder.h"
+#include "unit/transponder.h"
 
 namespace {
 

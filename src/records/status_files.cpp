@@ -11,7 +11,7 @@
 
 #include "platform/file_ops.h"
 #include "records/status_xml.h"
-#include "serial/transponder.h"
+#include "unit/transponder.h"
 
 namespace {
 enum FileSlot { kCurrentSlot = 0, kNewSlot = 1 };
@@ -136,6 +136,7 @@ bool SaveEntry(CTransponder& t, CStatusXml& doc, const std::filesystem::path& pa
       }
     }
   }
+  if (!saved) ++t.records.savesNotRecorded[slot];
   Tell(t, lockNotice);
   Tell(t, fileNotice);
   return saved;

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "platform/text_numbers.h"
-#include "serial/transponder.h"
+#include "unit/transponder.h"
 #include "status/status_report.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include "platform/session_log.h"
 #include "platform/text_numbers.h"
 #include "serial/diagnostic_trace.h"
-#include "serial/transponder.h"
+#include "unit/transponder.h"
 
 namespace {
 struct TimeoutRow {

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "platform/text_numbers.h"
-#include "serial/transponder.h"
+#include "unit/transponder.h"
 #include "status/reply_parsers.h"
 
 namespace {

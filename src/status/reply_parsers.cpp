@@ -9,7 +9,7 @@
 #include <string>
 
 #include "platform/text_numbers.h"
-#include "serial/transponder.h"
+#include "unit/transponder.h"
 
 namespace {
 // A value read by key: as long as the longest reply line can be.

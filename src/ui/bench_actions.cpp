@@ -9,7 +9,7 @@
 
 #include "quickset/parameter_tables.h"
 #include "records/test_report.h"
-#include "serial/transponder.h"
+#include "unit/transponder.h"
 #include "ui/command_file.h"
 
 namespace {

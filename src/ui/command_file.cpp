@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/text_numbers.h"
-#include "serial/transponder.h"
+#include "unit/transponder.h"
 
 namespace {
 

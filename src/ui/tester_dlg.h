@@ -10,7 +10,7 @@
 #include "platform/fixed_text.h"
 #include "platform/version.h"
 #include "quickset/quickset_flow.h"
-#include "serial/transponder.h"
+#include "unit/transponder.h"
 #include "ui/main_controls.h"
 #include "ui/small_dialogs.h"
 

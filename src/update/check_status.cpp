@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "serial/diagnostic_trace.h"
-#include "serial/transponder.h"
+#include "unit/transponder.h"
 
 namespace {
 

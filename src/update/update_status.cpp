@@ -11,7 +11,7 @@
 #include "platform/text_numbers.h"
 #include "quickset/parameter_tables.h"
 #include "serial/diagnostic_trace.h"
-#include "serial/transponder.h"
+#include "unit/transponder.h"
 #include "status/reply_parsers.h"
 #include "update/update_codes.h"
 

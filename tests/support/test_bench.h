@@ -8,7 +8,7 @@
 #include <vector>
 #include <unistd.h>
 
-#include "serial/transponder.h"
+#include "unit/transponder.h"
 #include "sim/scripted_operator.h"
 #include "sim/sim_bench.h"
 #include "sim/virtual_clock.h"

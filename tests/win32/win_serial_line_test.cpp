@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "platform/clock.h"
-#include "serial/transponder.h"
+#include "unit/transponder.h"
 #include "sim/scripted_operator.h"
 #include "tests/support/test_bench.h"
 #include "win_serial_port.h"

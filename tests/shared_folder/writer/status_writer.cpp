@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "serial/transponder.h"
+#include "unit/transponder.h"
 #include "sim/scripted_operator.h"
 #include "sim/sim_bench.h"
 #include "sim/virtual_clock.h"
