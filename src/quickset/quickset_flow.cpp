@@ -24,8 +24,8 @@ void ShowReply(CTransponder& unit, const MainWindowHooks& w, const char* text, i
   else unit.HideBusy();
 }
 
-MbAnswer Ask(CTransponder& unit, const std::string& text, const char* caption) {
-  return unit.op.MessageBox(text, caption, MbButtons::YesNo, MbIcon::Question);
+MbAnswer Ask(CTransponder& unit, Question id, const std::string& text, const char* caption) {
+  return unit.op.Ask(id, text, caption, MbIcon::Question);
 }
 void Tell(CTransponder& unit, const std::string& text) {
   unit.op.MessageBox(text, qt::kCaption, MbButtons::Ok, MbIcon::Information);
@@ -62,74 +62,87 @@ bool ChooseSettings(CTransponder& unit, UnitStatus& chosen) {
 }
 
 // Update, read back (retrying the reading at the operator's word) and verify (retrying the
-// whole update at the operator's word).
-bool UpdateAndVerify(CTransponder& unit) {
+// whole update at the operator's word). Done when verified; otherwise Refused with the last
+// verification's differences, or with why the unit could not be read back.
+Outcome UpdateAndVerify(CTransponder& unit) {
   for (;;) {
     unit.ShowBusy();
     unit.UpdateStatus();
     for (;;) {
       ReadBack(unit);
       if (unit.status.partialMask == 0) break;
-      if (Ask(unit, qt::kRecoveryFault + unit.status.statusMessage + qt::kRetry, qt::kRecoveryCaption) !=
+      if (Ask(unit, Question::StatusRecoveryRetry, qt::kRecoveryFault + unit.status.statusMessage + qt::kRetry, qt::kRecoveryCaption) !=
           MbAnswer::Yes) {
         Tell(unit, qt::kUncertain);
-        return false;
+        Outcome o = MakeOutcome(OutcomeKind::Refused, {}, "the unit could not be read back: its status is uncertain");
+        o.failedReaders = unit.status.partialMask;
+        return o;
       }
     }
     char report[1000];
     if (unit.CheckStatus(TextSpan(report))) {
       Tell(unit, qt::kSetCorrectly);
-      return true;
+      return MakeOutcome(OutcomeKind::Done, {});
     }
     std::string message = std::string(qt::kNotSetCorrectly) + report;
     Trace().Write("\r\nQuickset result\r\n");
     Trace().Write(message);
     message += qt::kRetry;
-    if (Ask(unit, message, qt::kCaption) != MbAnswer::Yes) return false;
+    if (Ask(unit, Question::SettingsRetry, message, qt::kCaption) != MbAnswer::Yes) {
+      Outcome o = MakeOutcome(OutcomeKind::Refused, {}, "the unit was not set correctly");
+      o.differences = report;
+      return o;
+    }
     // A retry sends requiredStatus as the last update left it.
   }
 }
 
 }  // namespace
 
-bool RunQuickset(CTransponder& unit, const MainWindowHooks& window) {
+Outcome RunQuickset(CTransponder& unit, const MainWindowHooks& window) {
   unit.ShowBusy();
   if (!unit.CheckComms(3)) {
     unit.HideBusy();
-    return false;
+    return MakeOutcome(OutcomeKind::NoUnit, {});
   }
   unit.GetStatus("", TextSpan(unit.status.replyText), true);
   unit.HideBusy();
   if (unit.status.partialMask != 0) {
     SetPaneText(window, qt::kAborted + unit.status.statusMessage);
     PushFields(window);
-    return false;
+    Outcome o = MakeOutcome(OutcomeKind::Refused, {}, "the status read was incomplete: quick set aborted");
+    o.failedReaders = unit.status.partialMask;
+    return o;
   }
 
   UnitStatus chosen;
-  bool verified = false;
+  Outcome outcome = MakeOutcome(OutcomeKind::Declined, {}, "the settings dialog was closed without setting");
   if (ChooseSettings(unit, chosen)) {
     unit.status.requiredStatus = chosen;
-    verified = UpdateAndVerify(unit);
+    outcome = UpdateAndVerify(unit);
   }
 
-  if (Ask(unit, qt::kEnableOrDisable, qt::kCaption) == MbAnswer::No) {
+  if (Ask(unit, Question::EnableOrDisable, qt::kEnableOrDisable, qt::kCaption) == MbAnswer::No) {
     unit.ShowBusy();
     unit.DisableUnit();
     unit.GetStatus("", TextSpan(unit.status.replyText), false);
     unit.HideBusy();
   }
   ShowReply(unit, window, unit.status.replyText, kNoReplyHeader);
-  return verified;
+  return outcome;
 }
 
-void RunSetAddressAndChannels(CTransponder& unit, const MainWindowHooks& window) {
-  if (!unit.CheckComms(3)) return;
+Outcome RunSetAddressAndChannels(CTransponder& unit, const MainWindowHooks& window) {
+  if (!unit.CheckComms(3)) return MakeOutcome(OutcomeKind::NoUnit, {});
+  Outcome outcome;
   PullFields(window);
   SetPaneText(window, "");
   unit.ShowBusy();
   unit.op.WaitCursor(true);
-  if (unit.GetStatus("", TextSpan(unit.status.replyText), true)) {
+  if (!unit.GetStatus("", TextSpan(unit.status.replyText), true)) {
+    outcome = MakeOutcome(OutcomeKind::Refused, {}, "the status read was incomplete");
+    outcome.failedReaders = unit.status.partialMask;
+  } else {
     unit.status.requiredStatus = unit.status.currentStatus;
     CAddressDlg dialog(&unit);
     const UnitStatus& s = unit.status.currentStatus;
@@ -151,9 +164,12 @@ void RunSetAddressAndChannels(CTransponder& unit, const MainWindowHooks& window)
       unit.status.requiredStatus.HPRms = dialog.HPRms;
       unit.status.requiredStatus.HPRls = dialog.HPRls;
       unit.UpdateStatus();
+    } else {
+      outcome = MakeOutcome(OutcomeKind::Declined, {}, "the address dialog was closed without a change");
     }
   }
   unit.GetStatus("", TextSpan(unit.status.replyText), true);
   ShowReply(unit, window, unit.status.replyText, kNoReplyHeader);
   unit.op.WaitCursor(false);
+  return outcome;
 }

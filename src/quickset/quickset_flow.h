@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+#include "platform/outcome.h"
+
 class CTransponder;
 
 // The header flag of the main window's ShowReply: with a header the reply text stands above the
@@ -45,8 +47,10 @@ inline constexpr const char* kRetry = "\r\nRetry?";
 inline constexpr const char* kEnableOrDisable = "Enable Unit (Yes)\r\nor\r\nDisable unit to save battery power (No)";
 }  // namespace quickset_text
 
-// "Quick set" (button 1092). True when the unit was read back and found set as chosen.
-bool RunQuickset(CTransponder& unit, const MainWindowHooks& window);
+// "Quick set" (button 1092). Done when the unit was read back and found set as chosen;
+// Refused with the differences (or why it could not be read back); Declined when no settings
+// were chosen.
+Outcome RunQuickset(CTransponder& unit, const MainWindowHooks& window);
 
-// "Set address and channels" (button 1043).
-void RunSetAddressAndChannels(CTransponder& unit, const MainWindowHooks& window);
+// "Set address and channels" (button 1043). Declined when the dialog changed nothing.
+Outcome RunSetAddressAndChannels(CTransponder& unit, const MainWindowHooks& window);

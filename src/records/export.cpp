@@ -69,7 +69,7 @@ int CTransponder::ExportStatus() {
     std::snprintf(message, sizeof message, "Transfer time approx\r\n %.0f secs\r\nContinue??", seconds);
     const bool wasBusy = serial.busyShown;
     HideBusy();
-    if (op.MessageBox(message, "Transfer time", MbButtons::YesNo, MbIcon::Question) != MbAnswer::Yes)
+    if (op.Ask(Question::ExportTransferTime, message, "Transfer time", MbIcon::Question) != MbAnswer::Yes)
       return kExportDeclined;
     // Shown again only when it was shown before: nothing else would take it down again.
     if (wasBusy) ShowBusy();

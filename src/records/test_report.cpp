@@ -41,8 +41,8 @@ bool ProduceTestReport(CTransponder& unit, std::string& paneText) {
   if (!unit.CheckComms(3)) return false;
   if (!unit.GetStatus("", unit.status.replyText, true)) {
     unit.HideBusy();
-    const MbAnswer a = op.MessageBox("Incomplete status recovered\r\nContinue anyway??", "Communications error",
-                                     MbButtons::YesNo, MbIcon::Exclamation);
+    const MbAnswer a = op.Ask(Question::IncompleteStatus, "Incomplete status recovered\r\nContinue anyway??",
+                                              "Communications error", MbIcon::Exclamation);
     if (a != MbAnswer::Yes) return false;
     unit.ShowBusy();
   }
@@ -62,7 +62,7 @@ bool ProduceTestReport(CTransponder& unit, std::string& paneText) {
       report += "\r\nNo Release mechanism found\r\n";
     } else {
       unit.HideBusy();
-      const MbAnswer a = op.MessageBox("Run Release test", "Release test", MbButtons::YesNo, MbIcon::Exclamation);
+      const MbAnswer a = op.Ask(Question::RunReleaseTest, "Run Release test", "Release test", MbIcon::Exclamation);
       unit.ShowBusy();
       if (a == MbAnswer::Yes) {
         unit.port.Delay(1000);

@@ -99,6 +99,7 @@ bool CTransponder::CheckComms(int budget) {
     ok = port.SendLine(p, 1, true);
   }
   if (!ok) {
+    ++serial.commsFailures;
     HideBusy();
     op.MessageBox(kNoValidCommsText, kDefaultCaption, MbButtons::Ok, MbIcon::Exclamation);
     return false;

@@ -20,7 +20,7 @@ constexpr const char* kWidebandQuestion = "Wideband is available\r\nDo you wish 
 bool ChooseWideband(CTransponder& unit) {
   if (!unit.WidebandAvailable()) return false;
   unit.HideBusy();
-  return unit.op.MessageBox(kWidebandQuestion, "Mode choice", MbButtons::YesNo, MbIcon::Question) == MbAnswer::Yes;
+  return unit.op.Ask(Question::WidebandMode, kWidebandQuestion, "Mode choice", MbIcon::Question) == MbAnswer::Yes;
 }
 
 }  // namespace
@@ -36,7 +36,7 @@ void AcousticCheckAction(CTransponder& unit, BenchWindow& window) {
   int address = 0;
   int channel = 0;
   if (wideband) {
-    const std::string entered = unit.op.Entry("Enter address of test transponder", "", false).value_or("");
+    const std::string entered = unit.op.AskEntry(Prompt::TestTransponderAddress, "Enter address of test transponder", "", false).value_or("");
     const int32_t number = CParameterTables::LeadingNumber(entered.c_str());
     address = number / 100;
     channel = number % 100;

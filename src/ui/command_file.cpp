@@ -109,7 +109,7 @@ bool RunCommandButton(CTransponder& unit, BenchWindow& window, int index) {
     answered = unit.ReleaseCheck(unit.status.replyText, true);
   } else if (command.find("TPSN") != std::string::npos) {
     // A cancelled entry leaves the empty default, which the serial-number rule refuses.
-    const std::string entered = op.Entry("Enter serial number as xxxxx-yy", "", true).value_or("");
+    const std::string entered = op.AskEntry(Prompt::SerialNumber, "Enter serial number as xxxxx-yy", "", true).value_or("");
     answered = unit.SetSerialNumber(entered.c_str(), unit.status.replyText);
   } else {
     unit.serial.timeoutOverride = std::abs(timeout);

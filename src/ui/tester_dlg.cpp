@@ -283,7 +283,7 @@ void CTesterDlg::OnSetDepth() {
   if (!unit.CheckComms(3)) return;
   Pull();
   paneText.clear();
-  std::string entered = unit.op.Entry("Enter Atmospheric pressure in millibars", "1000", true).value_or("1000");
+  std::string entered = unit.op.AskEntry(Prompt::AtmosphericPressure, "Enter Atmospheric pressure in millibars", "1000", true).value_or("1000");
   // The leading decimal number, as the standard conversion reads it, held to the int's range
   // (anything that large is refused as out of range anyway).
   const int pressure = textnum::LeadingInt(entered.c_str(), textnum::Blanks::kCSpace);
@@ -297,7 +297,7 @@ void CTesterDlg::OnSetDepth() {
 
 void CTesterDlg::OnSetSerialNumber() {
   if (!unit.CheckComms(3)) return;
-  std::string entered = unit.op.Entry("Enter serial number as xxxxx-yy", "", true).value_or("");
+  std::string entered = unit.op.AskEntry(Prompt::SerialNumber, "Enter serial number as xxxxx-yy", "", true).value_or("");
   unit.ShowBusy();
   unit.SetSerialNumber(entered.c_str(), unit.status.replyText);
   ShowReply(unit.status.replyText, kReplyHeader);

@@ -1,4 +1,4 @@
-#include "unit/outcome.h"
+#include "platform/outcome.h"
 
 #include <cstdio>
 
