@@ -3,13 +3,8 @@
 #include <cctype>
 
 #include "quickset/quickset_dlg.h"
-#include "unit/transponder.h"
 
 namespace {
-
-// The same question answered Yes this many times is then answered No: a unit that never
-// takes a setting must not keep a "Retry?" going for ever.
-constexpr int kMaxYesToOneQuestion = 3;
 
 std::string OneLine(const std::string& text) {
   std::string s = TerminalText(text);
@@ -54,32 +49,45 @@ std::string TerminalText(const std::string& text) {
   return out;
 }
 
-MbAnswer CliOperator::MessageBox(const std::string& text, const std::string& caption, MbButtons buttons, MbIcon icon) {
-  if (text == kNoValidCommsText) commsFailed = true;
-  if (icon == MbIcon::Stop) stopShown = true;
+MbAnswer CliOperator::MessageBox(const std::string& text, const std::string& caption, MbButtons buttons, MbIcon) {
   const std::string shown = (caption.empty() ? "" : caption + ": ") + OneLine(text);
-  if (buttons != MbButtons::YesNo) {
-    std::fprintf(out_, "%s\n", shown.c_str());
-    return buttons == MbButtons::Ok ? MbAnswer::Ok : MbAnswer::Cancel;
+  if (buttons == MbButtons::YesNo) throw CliUsageError("a question the command line cannot name: " + shown);
+  std::fprintf(out_, "%s\n", shown.c_str());
+  return buttons == MbButtons::Ok ? MbAnswer::Ok : MbAnswer::Cancel;
+}
+
+MbAnswer CliOperator::Ask(Question id, const std::string& text, const std::string& caption, MbIcon) {
+  const std::string shown = (caption.empty() ? "" : caption + ": ") + OneLine(text);
+  std::optional<bool> yes;
+  if (auto it = answerFor.find(id); it != answerFor.end()) {
+    yes = it->second;
+    source_ = std::string("--") + (*yes ? "" : "no-") + QuestionName(id);
+  } else if (answer) {
+    yes = answer;
+    source_ = *answer ? "--yes" : "--no";
+  } else if (auto d = defaults.find(id); d != defaults.end()) {
+    yes = d->second;
+    source_ = "default";
+  } else {
+    throw CliUsageError(std::string("this question (") + QuestionName(id) + ") needs --yes or --no: " + shown);
   }
-  std::optional<bool> yes = answer;
-  if (auto it = answerFor.find(text); it != answerFor.end()) yes = it->second;
-  if (!yes) {
-    if (!answerNoWhenUnanswered) throw CliUsageError("this question needs --yes or --no: " + shown);
-    if (unanswered.empty()) unanswered = shown;
-    std::fprintf(out_, "%s\n  -> No (no --yes or --no given)\n", shown.c_str());
+  // One step's repeats in a row: the same question again with no progress in between.
+  const auto asked = std::make_pair(id, text);
+  yesInARow_ = lastAsked_ == asked ? yesInARow_ : 0;
+  lastAsked_ = asked;
+  if (*yes && ++yesInARow_ > retries) {
+    source_ = "--retries " + std::to_string(retries);
+    std::fprintf(out_, "%s\n  -> No (answered Yes %d times in a row; --retries %d)\n", shown.c_str(), retries,
+                 retries);
     return MbAnswer::No;
   }
-  if (*yes && ++yesCount_[text] > kMaxYesToOneQuestion) {
-    std::fprintf(out_, "%s\n  -> No (answered Yes %d times already)\n", shown.c_str(), kMaxYesToOneQuestion);
-    return MbAnswer::No;
-  }
-  std::fprintf(out_, "%s\n  -> %s\n", shown.c_str(), *yes ? "Yes" : "No");
+  std::fprintf(out_, "%s\n  -> %s (%s)\n", shown.c_str(), *yes ? "Yes" : "No", source_.c_str());
   return *yes ? MbAnswer::Yes : MbAnswer::No;
 }
 
 std::optional<std::string> CliOperator::Entry(const std::string& title, const std::string&, bool) {
   if (!entry) throw CliUsageError("this prompt needs --entry TEXT: " + OneLine(title));
+  source_ = "--entry";
   std::fprintf(out_, "%s\n  -> %s\n", OneLine(title).c_str(), entry->c_str());
   return entry;
 }
@@ -95,6 +103,7 @@ PortChoice CliOperator::SelectPort(const std::vector<bool>&) {
 }
 
 void CliOperator::SetProgress(int percent) {
+  lastAsked_.reset();  // progress: the next question is a new step
   if (percent == lastPercent_) return;
   lastPercent_ = percent;
   std::fprintf(out_, "%d%%\n", percent);

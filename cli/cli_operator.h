@@ -26,24 +26,27 @@ class CliOperator : public IOperator {
  public:
   explicit CliOperator(std::FILE* messages = stderr) : out_(messages) {}
 
-  // The answer to every question (--yes / --no), and answers to particular questions.
+  // The answer to every question (--yes / --no), answers to particular questions (report's
+  // --release-test), and the answers given when neither says (a safe default).
   std::optional<bool> answer;
-  std::map<std::string, bool> answerFor;
-  // While set, a question without an answer is answered No and noted in `unanswered` rather
-  // than thrown: the program load must still bring the unit out of its bootloader.
-  bool answerNoWhenUnanswered = false;
-  std::string unanswered;
+  std::map<Question, bool> answerFor;
+  std::map<Question, bool> defaults;
+  // A step asked to be retried this many times in a row (the same question, with no progress
+  // in between) is then answered No: a unit that never takes a setting must not keep a
+  // "Retry?" going for ever.
+  int retries = 3;
   // The file that the file chooser gives, and the text that the entry dialog gives.
   std::string file;
   std::optional<std::string> entry;
   // Quickset: the scheme button's caption and the power and gain names (empty: as shown).
   std::string scheme, power, gain;
 
-  // What was seen: the comms check failed; a box with the stop icon was shown.
-  bool commsFailed = false;
-  bool stopShown = false;
+  // Whether a question will be answered, and by what ("--yes", "--release-test", "default").
+  bool WillAnswer(Question id) const { return answerFor.count(id) || answer || defaults.count(id); }
 
   MbAnswer MessageBox(const std::string& text, const std::string& caption, MbButtons buttons, MbIcon icon) override;
+  MbAnswer Ask(Question id, const std::string& text, const std::string& caption, MbIcon icon) override;
+  std::string AnswerSource() const override { return source_; }
   void ShowBusy() override {}
   void SetBusyCaption(const std::string&) override {}
   void HideBusy() override {}
@@ -60,5 +63,8 @@ class CliOperator : public IOperator {
  private:
   std::FILE* out_;
   int lastPercent_ = -1;
-  std::map<std::string, int> yesCount_;
+  std::string source_ = "operator";
+  // The question asked last, and how many times in a row it was answered Yes.
+  std::optional<std::pair<Question, std::string>> lastAsked_;
+  int yesInARow_ = 0;
 };

@@ -1,8 +1,9 @@
 #include "cli/cli_options.h"
 
-#include <cstdlib>
-#include <cstring>
+#include <optional>
 #include <set>
+
+#include "platform/text_numbers.h"
 
 namespace {
 
@@ -13,10 +14,9 @@ const std::set<std::string> kCommands = {"ports",  "status", "sensors",  "set-ti
 size_t ArgsOf(const std::string& c) { return c == "quickset" || c == "load" || c == "run" ? 1 : 0; }
 
 bool ToInt(const std::string& text, int low, int high, int& out) {
-  char* end = nullptr;
-  const long v = std::strtol(text.c_str(), &end, 10);
-  if (text.empty() || *end != '\0' || v < low || v > high) return false;
-  out = static_cast<int>(v);
+  const std::optional<int64_t> v = textnum::WholeInt(text, low, high);
+  if (!v) return false;
+  out = static_cast<int>(*v);
   return true;
 }
 
@@ -44,15 +44,24 @@ const char* CliUsage() {
          "  --port N          the unit's COM number (default: search COM1 to COM10)\n"
          "  --simulate        use the built-in simulated unit (COM3)\n"
          "  --root DIR        keep the data folder in DIR/T7Status\n"
-         "  --yes | --no      the answer to every Yes/No question (without one a question is an error)\n"
+         "  --yes | --no      the answer to every Yes/No question (quickset and load need one)\n"
+         "  --retries N       a step asked to be retried N times in a row is then answered No\n"
+         "                    (default 3)\n"
          "  --entry TEXT      the answer to an entry prompt (a command file's serial number)\n"
          "  --no-log          write no session log\n"
          "  --version, --help\n"
          "\n"
          "Standard output carries the result; messages go to standard error.\n"
-         "Exit codes: 0 done and verified; 1 the unit said no or a check failed (self test\n"
-         "failed, verification found differences, programming error); 2 usage; 3 no unit or no\n"
-         "port; 4 a file that would not open or parse.\n";
+         "\n"
+         "Exit codes, from what the operation did:\n"
+         "  0  done (and verified, where the command verifies)\n"
+         "  1  the unit refused or a check failed (self test, release test, verification,\n"
+         "     programming error, incomplete status read)\n"
+         "  2  usage: the command line, or a question it does not answer\n"
+         "  3  no unit answered, or the port would not open (why: on standard error)\n"
+         "  4  a file would not open or is not what it should be\n"
+         "  5  done, but the unit's record could not be saved to the status file\n"
+         "  6  declined: an answer given (--no, a cancelled prompt) stopped the operation\n";
 }
 
 bool ParseCliOptions(int argc, const char* const* argv, CliOptions& o, std::string& message) {
@@ -95,6 +104,9 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions& o, std::stri
     } else if (a == "--yes" || a == "--no") {
       if (o.answer && *o.answer != (a == "--yes")) return message = "give --yes or --no, not both", false;
       o.answer = a == "--yes";
+    } else if (is("--retries")) {
+      if (!value("--retries", v)) return false;
+      if (!ToInt(v, 0, 100, o.retries)) return message = "--retries needs a number from 0 to 100", false;
     } else if (a == "--no-log") {
       o.noLog = true;
     } else if (a == "--json") {

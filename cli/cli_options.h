@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/outcome.h"
 #include "platform/paths.h"
 
 struct CliOptions {
@@ -21,18 +22,35 @@ struct CliOptions {
   std::string power, gain;           // quickset --power / --gain
   int button = 0;                    // run --button N (1 to 6)
   std::optional<std::string> entry;  // --entry TEXT: the value of an entry dialog
+  int retries = 3;                   // --retries N: Yes to one step's retry, N times in a row
   bool help = false;
   bool version = false;
 };
 
-// Exit codes.
+// Exit codes: every command's code is ExitCodeFor its outcome's kind (the table in --help, the
+// README and the manual page), except usage.
 namespace cli_exit {
-inline constexpr int kDone = 0;     // done and verified
-inline constexpr int kRefused = 1;  // the unit said no, or a check failed
-inline constexpr int kUsage = 2;    // the command line (or an unanswered question)
-inline constexpr int kNoUnit = 3;   // no unit answered, or no port opened
-inline constexpr int kBadFile = 4;  // a file would not open or parse
+inline constexpr int kDone = 0;         // done and verified
+inline constexpr int kRefused = 1;      // the unit said no, or a check failed
+inline constexpr int kUsage = 2;        // the command line (or an unanswered question)
+inline constexpr int kNoUnit = 3;       // no unit answered, or no port opened
+inline constexpr int kBadFile = 4;      // a file would not open or parse
+inline constexpr int kNotRecorded = 5;  // done, but the record was not saved
+inline constexpr int kDeclined = 6;     // an answer given stopped the operation
 }  // namespace cli_exit
+
+inline int ExitCodeFor(OutcomeKind kind) {
+  switch (kind) {
+    case OutcomeKind::Done: return cli_exit::kDone;
+    case OutcomeKind::Refused: return cli_exit::kRefused;
+    case OutcomeKind::NoUnit:
+    case OutcomeKind::PortFailed: return cli_exit::kNoUnit;
+    case OutcomeKind::BadFile: return cli_exit::kBadFile;
+    case OutcomeKind::NotRecorded: return cli_exit::kNotRecorded;
+    case OutcomeKind::Declined: return cli_exit::kDeclined;
+  }
+  return cli_exit::kRefused;
+}
 
 // Reads the command line. On an error returns false with message set.
 bool ParseCliOptions(int argc, const char* const* argv, CliOptions& out, std::string& message);

@@ -1,9 +1,11 @@
 #include "cli/cli_run.h"
 
+#include <filesystem>
 #include <fstream>
 
 #include "cli/cli_operator.h"
-#include "firmware/bootload_action.h"
+#include "platform/file_ops.h"
+#include "platform/logged_operator.h"
 #include "platform/session_log.h"
 #include "platform/version.h"
 #include "quickset/quickset_flow.h"
@@ -12,7 +14,6 @@
 #include "unit/transponder.h"
 #include "sim/sim_bench.h"
 #include "sim/sim_switches.h"
-#include "ui/bench_actions.h"
 #include "ui/command_file.h"
 #include "ui/tester_dlg.h"
 
@@ -25,22 +26,69 @@ namespace ex = cli_exit;
 constexpr int kSimulatedUnitPort = 3;
 constexpr int kSimulatedPortCount = 4;
 
-// The release-test question of the test report, answered by --release-test/--no-release-test.
-constexpr const char* kRunReleaseTestQuestion = "Run Release test";
+// A file named on the command line that will not open: exit code 4 before the unit is touched.
+struct FileProblem : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
 
-bool SelfTestPassed(int32_t result) { return (result & ~8) == 0; }
+// The questions each command may ask and the options that answer them: checked before the
+// unit is touched, so a script learns at once what it must say.
+struct MayAsk {
+  const char* command;
+  Question question;
+  const char* options;
+};
+// clang-format off
+const MayAsk kMayAsk[] = {
+    {"quickset", Question::StatusRecoveryRetry, "--yes or --no"},
+    {"quickset", Question::SettingsRetry,       "--yes or --no"},
+    {"quickset", Question::EnableOrDisable,     "--yes (leave it enabled) or --no (disable it)"},
+    {"load",     Question::ContinueProgramming, "--yes or --no"},
+    {"report",   Question::RunReleaseTest,      "--release-test or --no-release-test"},
+    {"report",   Question::IncompleteStatus,    "--yes or --no"},
+};
+// clang-format on
+
+// The control each command presses.
+struct CommandRow {
+  const char* command;
+  int control;
+};
+// clang-format off
+const CommandRow kCommandRows[] = {
+    {"status", ctl::kGeneralStatus},      {"sensors", ctl::kReadSensors},     {"set-time", ctl::kSetTime},
+    {"self-test", ctl::kHardwareSelfTest}, {"release-test", ctl::kReleaseTest}, {"report", ctl::kTestReport},
+    {"apply", ctl::kSetNewStatus},        {"quickset", ctl::kQuickSet},       {"load", ctl::kBootload},
+};
+// clang-format on
 
 class Session {
  public:
   Session(const CliOptions& o, CCommPort& port, std::FILE* result, std::FILE* messages)
-      : o_(o), op_(messages), result_(result), messages_(messages), dlg_(port, op_, o.paths) {
+      : o_(o), op_(messages), logged_(op_), result_(result), messages_(messages), dlg_(port, logged_, o.paths) {
     op_.answer = o.answer;
-    if (o.releaseTest) op_.answerFor[kRunReleaseTestQuestion] = *o.releaseTest;
+    op_.retries = o.retries;
+    if (o.releaseTest) op_.answerFor[Question::RunReleaseTest] = *o.releaseTest;
+    // An incomplete status is not reported on unless the command line says so.
+    op_.defaults[Question::IncompleteStatus] = false;
     op_.entry = o.entry;
   }
 
+  // Whether every question the command may ask will be answered; if not, names the options.
+  void CheckAnswers() {
+    if (o_.command == "load" && !std::ifstream(std::filesystem::u8path(o_.args[0])))
+      throw FileProblem("Cannot open the program file " + o_.args[0]);
+    for (const MayAsk& m : kMayAsk) {
+      if (o_.command != m.command || op_.WillAnswer(m.question)) continue;
+      throw CliUsageError(o_.command + " may ask a question (" + QuestionName(m.question) + "): give " + m.options);
+    }
+    if (o_.command == "run") CheckCommandFile();
+  }
+
   // The window's start-up: folders, then the search over COM1 to COM10 (or the named port).
-  bool Connect() {
+  // Returns the outcome of finding the unit: Done, NoUnit or PortFailed (the reasons are on
+  // standard error).
+  Outcome Connect() {
     dlg_.OnInitDialog();
     if (o_.port > 0) {
       dlg_.rawReplies = true;  // as the search leaves it
@@ -49,114 +97,90 @@ class Session {
     } else {
       dlg_.OnTimer(kSearchTimerId);
     }
-    if (dlg_.ended || !dlg_.unit.port.isOpen) return false;
-    Message("Velmoor on Comm %d", dlg_.unitPort);
-    return true;
+    if (!dlg_.ended && dlg_.unit.port.isOpen) {
+      // A named port is not probed until the command runs: the unit is named when it answers.
+      if (o_.port <= 0) Message("Velmoor on Comm %d", dlg_.unitPort);
+      return MakeOutcome(OutcomeKind::Done, "connect");
+    }
+    Outcome o = MakeOutcome(OutcomeKind::NoUnit, "connect", "no unit answered");
+    const PortOpenReport& report = dlg_.unit.port.LastOpenReport();
+    if (o_.port > 0 && !report.opened) {
+      o.kind = OutcomeKind::PortFailed;
+      o.port = report;
+      o.reason = "the port would not open";
+    }
+    Message("%s", TerminalText(dlg_.paneText.empty() ? o.reason : dlg_.paneText).c_str());
+    return o;
   }
 
   int Run(const std::string& c) {
-    CTransponder& unit = dlg_.unit;
-    BenchWindow window = BenchWindowOf(dlg_);
-    if (c == "status") {
-      dlg_.rawReplies = false;  // the status report rather than the raw replies
-      dlg_.OnGeneralStatus();
-      if (op_.commsFailed) return ex::kNoUnit;
-      Print(o_.json ? StatusJson(unit.status.currentChecks, unit.status.currentStatus) : dlg_.paneText);
-      return unit.status.partialMask == 0 ? ex::kDone : ex::kRefused;
-    }
-    if (c == "sensors") return Finish(dlg_.OnReadSensors());
-    if (c == "set-time") return Finish(dlg_.OnSetTime());
-    if (c == "self-test") {
-      const bool answered = HardwareSelfTestAction(unit, window);
-      return Finish(answered && SelfTestPassed(unit.status.currentChecks.HardwareResult));
-    }
-    if (c == "release-test") {
-      const bool answered = ReleaseTestAction(unit, window);
-      return Finish(answered && unit.status.currentChecks.ReleaseResult == 0);
-    }
-    if (c == "report") {
-      const bool made = TestReportAction(unit, window);
-      if (op_.commsFailed) return ex::kNoUnit;
-      if (!made) return ex::kRefused;
-      Print(dlg_.paneText);
-      if (op_.stopShown) return ex::kBadFile;  // the report's file could not be written
-      return SelfTestPassed(unit.status.currentChecks.HardwareResult) ? ex::kDone : ex::kRefused;
-    }
-    if (c == "apply") return Apply(window);
+    if (c == "run") return Finish(RunCommandFile());
     if (c == "quickset") {
       op_.scheme = o_.args[0];
       op_.power = o_.power;
       op_.gain = o_.gain;
-      const bool verified = RunQuickset(unit, dlg_.Hooks());
-      return Finish(verified);
     }
-    if (c == "load") return Load();
-    if (c == "run") return RunCommandFile(window);
+    if (c == "load") op_.file = o_.args[0];
+    if (c == "status") dlg_.rawReplies = false;  // the status report rather than the raw replies
+    for (const CommandRow& row : kCommandRows)
+      if (c == row.command) return Finish(dlg_.OnCommand(row.control));
     return ex::kUsage;
   }
 
  private:
-  // The usual ending: the pane's text to the result; the comms check's failure, or the
-  // operation's, to the exit code.
-  int Finish(bool ok) {
-    if (op_.commsFailed) return ex::kNoUnit;
-    Print(dlg_.paneText);
-    return ok ? ex::kDone : ex::kRefused;
+  // The usual ending: the result (the pane, the JSON record, the verification's verdict) on
+  // standard output, why it was not done on standard error, the exit code from the outcome.
+  int Finish(const Outcome& o) {
+    if (o.kind == OutcomeKind::NoUnit || o.kind == OutcomeKind::PortFailed) {
+      if (o.kind == OutcomeKind::PortFailed)
+        Message("%s", TerminalText(CTransponder::OpenFailureText(o.port)).c_str());
+      return ExitCodeFor(o.kind);
+    }
+    if (o_.port > 0) Message("Velmoor on Comm %d", o_.port);
+    if (o.kind != OutcomeKind::Declined) {
+      if (o_.command == "status" && o_.json)
+        Print(StatusJson(dlg_.unit.status.currentChecks, dlg_.unit.status.currentStatus));
+      else if (o_.command == "apply" && o.kind != OutcomeKind::BadFile)
+        Print(Verdict(o));
+      else if (!o.pane.empty() || o_.command != "apply")
+        Print(o.pane);
+      if (o_.command == "quickset" && (o.kind == OutcomeKind::Done || !o.differences.empty())) Print(Verdict(o));
+    }
+    if (!o.Ok()) Message("%s: %s", OutcomeKindName(o.kind), o.reason.c_str());
+    return ExitCodeFor(o.kind);
   }
 
-  int Apply(BenchWindow& window) {
-    CTransponder& unit = dlg_.unit;
-    const bool found = SetNewStatusAction(unit, window);
-    if (op_.commsFailed) return ex::kNoUnit;
-    if (!found) {
-      Message("No update information found for unit %06X in %s",
-              static_cast<unsigned>(unit.status.currentStatus.UnitId), unit.paths.NewStatusFile().string().c_str());
-      return std::filesystem::exists(unit.paths.NewStatusFile()) ? ex::kRefused : ex::kBadFile;
-    }
-    if (unit.status.partialMask != 0) {
-      Message("The unit was not read back whole: %s", unit.status.statusMessage.c_str());
-      return ex::kRefused;
-    }
-    // The verification of the quick set, on the status just read back.
-    char report[1000];
-    if (unit.CheckStatus(TextSpan(report))) {
-      Print(quickset_text::kSetCorrectly + std::string("\r\n"));
-      return ex::kDone;
-    }
-    Print(std::string(quickset_text::kNotSetCorrectly) + report);
-    return ex::kRefused;
+  // The verification's verdict, as the quick set's box words it.
+  static std::string Verdict(const Outcome& o) {
+    if (o.kind == OutcomeKind::Done) return std::string(quickset_text::kSetCorrectly) + "\r\n";
+    if (!o.differences.empty()) return quickset_text::kNotSetCorrectly + o.differences;
+    return {};
   }
 
-  int Load() {
-    const std::string& path = o_.args[0];
-    if (!std::ifstream(path)) {
-      Message("Cannot open the program file %s", path.c_str());
-      return ex::kBadFile;
-    }
-    op_.file = path;
-    // The unit must leave its bootloader however the load goes: an error prompt without an
-    // answer abandons the load rather than stopping the program in the middle of it.
-    op_.answerNoWhenUnanswered = true;
-    bool programmed = false;
-    const bool ran = BootloadNewProgram(dlg_.unit, dlg_.paneText, &programmed);
-    if (!ran) return ex::kNoUnit;
-    Print(dlg_.paneText + "\r\n");
-    if (!op_.unanswered.empty()) {
-      Message("this question needs --yes or --no (it was answered No): %s", op_.unanswered.c_str());
-      return ex::kUsage;
-    }
-    return programmed ? ex::kDone : ex::kRefused;
+  // The command file's button must hold a command, and a serial-number command needs --entry:
+  // both known before the unit is touched.
+  void CheckCommandFile() {
+    std::FILE* file = file_ops::OpenStream(std::filesystem::u8path(o_.args[0]), "r");
+    if (!file) return;  // told by the load itself, as a file that would not open
+    CommandEntry entries[kCommandButtons];
+    const int read = ReadCommandFile(file, entries);
+    std::fclose(file);
+    const int i = o_.button - 1;
+    if (i >= read || entries[i].caption.empty() || entries[i].command.empty()) return;
+    if (entries[i].command.str().find("TPSN") != std::string::npos && !o_.entry)
+      throw CliUsageError("button " + std::to_string(o_.button) + " asks for a serial number: give --entry TEXT");
   }
 
-  int RunCommandFile(BenchWindow& window) {
+  Outcome RunCommandFile() {
     op_.file = o_.args[0];
-    if (!LoadCommandFile(dlg_.unit, window)) return ex::kBadFile;
+    Outcome loaded = dlg_.OnCommand(ctl::kLoadCommands);
+    if (!loaded.Ok()) return loaded;
     const int i = o_.button - 1;
     if (dlg_.commandCaption[i].empty() || dlg_.commandText[i].empty()) {
-      Message("%s gives button %d no command", o_.args[0].c_str(), o_.button);
-      return ex::kBadFile;
+      return MakeOutcome(OutcomeKind::BadFile, "Load test commands",
+                         o_.args[0] + " gives button " + std::to_string(o_.button) + " no command");
     }
-    return Finish(RunCommandButton(dlg_.unit, window, i));
+    return dlg_.OnCommand(ctl::kCommandButtons[i]);
   }
 
   void Print(const std::string& text) {
@@ -172,6 +196,7 @@ class Session {
 
   const CliOptions& o_;
   CliOperator op_;
+  LoggedOperator logged_;
   std::FILE* result_;
   std::FILE* messages_;
   CTesterDlg dlg_;
@@ -248,7 +273,12 @@ int RunCli(const CliOptions& o, const SerialProviderFactory& machinePorts, std::
   int code = ex::kUsage;
   try {
     Session session(o, *port, result, messages);
-    code = session.Connect() ? session.Run(o.command) : ex::kNoUnit;
+    session.CheckAnswers();
+    const Outcome connected = session.Connect();
+    code = connected.Ok() ? session.Run(o.command) : ExitCodeFor(connected.kind);
+  } catch (const FileProblem& e) {
+    std::fprintf(messages, "%s\n", e.what());
+    code = ex::kBadFile;
   } catch (const CliUsageError& e) {
     std::fprintf(messages, "velmoor-cli: %s\n", e.what());
     code = ex::kUsage;

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "commands/unit_tests.h"
+
+#include "platform/file_ops.h"
 #include "platform/text_numbers.h"
 #include "unit/transponder.h"
 #include "status/reply_parsers.h"
@@ -237,7 +239,7 @@ std::string TestTransponderFileText(const TestTransponderInfo& t) {
 
 void CTransponder::WriteTestTransponderFile() {
   // Text mode: each "\n" is the platform's line end.
-  std::FILE* f = std::fopen(paths.TestTransponderFile().string().c_str(), "w");
+  std::FILE* f = file_ops::OpenStream(paths.TestTransponderFile(), "w");
   if (!f) return;
   const std::string text = TestTransponderFileText(commands.testTransponder);
   std::fwrite(text.data(), 1, text.size(), f);

@@ -103,3 +103,17 @@ inline bool LogActive() { return SessionLog::Get() != nullptr; }
 std::string EscapeBytes(std::string_view bytes);
 // The reverse of EscapeBytes (for reading a log back).
 std::string UnescapeBytes(std::string_view text);
+
+// An operation's start with its options, every box and question with its answer, and its
+// outcome at the end.
+inline void LogOperationStart(const std::string& action, const std::string& options) {
+  LogEvent("op", options.empty() ? action : action + " " + EscapeBytes(options));
+}
+inline void LogBox(const std::string& caption, const std::string& text) {
+  LogEvent("box", (caption.empty() ? "" : caption + ": ") + EscapeBytes(text));
+}
+inline void LogQuestion(const std::string& name, const std::string& text, const std::string& answer,
+                        const std::string& answeredBy) {
+  LogEvent("ask", name + ": " + EscapeBytes(text) + " -> " + answer + " (" + answeredBy + ")");
+}
+inline void LogOutcome(const std::string& summary) { LogEvent("outcome", summary); }

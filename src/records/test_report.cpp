@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/file_ops.h"
 #include "platform/text_numbers.h"
 #include "unit/transponder.h"
 #include "status/status_report.h"
@@ -11,7 +12,7 @@ namespace {
 
 // Writes the whole text; false when the file cannot be created or the write fails.
 bool WriteTextFile(const std::filesystem::path& path, const std::string& text) {
-  std::FILE* f = std::fopen(path.string().c_str(), "w");  // text mode: "\n" is the platform's line end
+  std::FILE* f = file_ops::OpenStream(path, "w");  // text mode: "\n" is the platform's line end
   if (!f) return false;
   const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
   const bool closed = std::fclose(f) == 0;
@@ -35,15 +36,15 @@ std::string TestReportFileText(std::string_view report) {
   return text;
 }
 
-bool ProduceTestReport(CTransponder& unit, std::string& paneText) {
+Outcome ProduceTestReport(CTransponder& unit, std::string& paneText) {
   IOperator& op = unit.op;
   unit.ShowBusy();
-  if (!unit.CheckComms(3)) return false;
+  if (!unit.CheckComms(3)) return MakeOutcome(OutcomeKind::NoUnit, {});
   if (!unit.GetStatus("", unit.status.replyText, true)) {
     unit.HideBusy();
     const MbAnswer a = op.Ask(Question::IncompleteStatus, "Incomplete status recovered\r\nContinue anyway??",
                                               "Communications error", MbIcon::Exclamation);
-    if (a != MbAnswer::Yes) return false;
+    if (a != MbAnswer::Yes) return MakeOutcome(OutcomeKind::Declined, {}, "the status read was incomplete");
     unit.ShowBusy();
   }
   const UnitStatus& s = unit.status.currentStatus;
@@ -51,7 +52,7 @@ bool ProduceTestReport(CTransponder& unit, std::string& paneText) {
   const std::string daughterCard = DaughterCardText(s);
   if (!daughterCard.empty()) report += "\r\n" + daughterCard;
 
-  unit.HardwareSelfCheck(unit.status.replyText, false);
+  const bool selfTestAnswered = unit.HardwareSelfCheck(unit.status.replyText, false);
   report += "\r\n";
   report += unit.status.replyText;
 
@@ -89,9 +90,20 @@ bool ProduceTestReport(CTransponder& unit, std::string& paneText) {
   const std::filesystem::path path = TestReportPath(unit.paths, unit.status.currentStatus.SerialNo.view());
   const std::string fileText = TestReportFileText(report);
   unit.HideBusy();
-  if (WriteTextFile(path, fileText))
+  Outcome outcome;
+  outcome.file = path.string();
+  outcome.testResult = selfTestAnswered ? unit.status.currentChecks.HardwareResult : -1;
+  if (WriteTextFile(path, fileText)) {
     op.MessageBox("Results stored in " + path.string(), "Result stored", MbButtons::Ok, MbIcon::Information);
-  else op.MessageBox("Results store failed!!", "Error!", MbButtons::Ok, MbIcon::Stop);
+    if (!selfTestAnswered || !SelfTestPassed(outcome.testResult)) {
+      outcome.kind = OutcomeKind::Refused;
+      outcome.reason = selfTestAnswered ? "self test failed" : "the unit did not answer the self test";
+    }
+  } else {
+    outcome.kind = OutcomeKind::BadFile;
+    outcome.reason = "the report file could not be written";
+    op.MessageBox("Results store failed!!", "Error!", MbButtons::Ok, MbIcon::Stop);
+  }
   paneText = report;
-  return true;
+  return outcome;
 }

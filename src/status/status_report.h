@@ -28,6 +28,9 @@ std::string ChannelName(int32_t wideband, int32_t channel);
 double BatteryUsedPercent(UnitStatus status);
 // The hardware self-test result, line by line.
 std::string SelfTestText(int32_t code, UnitStatus status);
+// Whether a self-test result code is a pass: every bit but 0x08 clear (0x08 alone is not
+// reported as a failure).
+inline bool SelfTestPassed(int32_t code) { return code >= 0 && (code & ~0x08) == 0; }
 // "6 Mar 2026  14:05": day, month name, year, hour and minute.
 std::string DateText(DateTime when);
 

@@ -3,11 +3,14 @@
 #include "ui/bench_actions.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "quickset/parameter_tables.h"
+#include "records/export.h"
+#include "status/status_report.h"
 #include "records/test_report.h"
 #include "unit/transponder.h"
 #include "ui/command_file.h"
@@ -23,11 +26,18 @@ bool ChooseWideband(CTransponder& unit) {
   return unit.op.Ask(Question::WidebandMode, kWidebandQuestion, "Mode choice", MbIcon::Question) == MbAnswer::Yes;
 }
 
+// A bench test that the unit answered: Done when it passed, else Refused with its result.
+Outcome TestOutcome(bool passed, int32_t result, const char* failure) {
+  Outcome o = passed ? MakeOutcome(OutcomeKind::Done, {}) : MakeOutcome(OutcomeKind::Refused, {}, failure);
+  o.testResult = result;
+  return o;
+}
+
 }  // namespace
 
-void AcousticCheckAction(CTransponder& unit, BenchWindow& window) {
+Outcome AcousticCheckAction(CTransponder& unit, BenchWindow& window) {
   unit.ShowBusy();
-  if (!unit.CheckComms(3)) return;
+  if (!unit.CheckComms(3)) return MakeOutcome(OutcomeKind::NoUnit, {});
   window.pull();
   char scratch[CTransponder::kReplyTextSize];
   unit.GetStatus("", scratch, true);
@@ -44,42 +54,50 @@ void AcousticCheckAction(CTransponder& unit, BenchWindow& window) {
     if (!CParameterTables().AddressText(address, channel, unit.status.currentStatus.Band.c_str(), text)) {
       unit.HideBusy();
       unit.op.MessageBox("Illegal address!!", kDefaultCaption, MbButtons::Ok, MbIcon::Exclamation);
-      return;
+      return MakeOutcome(OutcomeKind::Refused, {}, "illegal test transponder address: " + entered);
     }
   }
   unit.ShowBusy();
   unit.AcousticCheck(unit.status.replyText, wideband, address, channel);
   window.showReply(unit.status.replyText, kReplyHeader);
+  return TestOutcome(unit.status.currentChecks.CI1Result == 1, unit.status.currentChecks.CI1Result,
+                     "no acoustic reply");
 }
 
-bool HardwareSelfTestAction(CTransponder& unit, BenchWindow& window) {
+Outcome HardwareSelfTestAction(CTransponder& unit, BenchWindow& window) {
   unit.ShowBusy();
-  if (!unit.CheckComms(3)) return false;
+  if (!unit.CheckComms(3)) return MakeOutcome(OutcomeKind::NoUnit, {});
   window.pull();
   window.paneText.clear();
   const bool answered = unit.HardwareSelfCheck(unit.status.replyText, true);
   window.showReply(unit.status.replyText, kReplyHeader);
-  return answered;
+  if (!answered) return MakeOutcome(OutcomeKind::Refused, {}, "the unit did not answer the self test");
+  const int32_t result = unit.status.currentChecks.HardwareResult;
+  return TestOutcome(SelfTestPassed(result), result, "self test failed");
 }
 
-bool ReleaseTestAction(CTransponder& unit, BenchWindow& window) {
+Outcome ReleaseTestAction(CTransponder& unit, BenchWindow& window) {
   unit.ShowBusy();
-  if (!unit.CheckComms(3)) return false;
+  if (!unit.CheckComms(3)) return MakeOutcome(OutcomeKind::NoUnit, {});
   window.pull();
   window.paneText.clear();
   const bool answered = unit.ReleaseCheck(unit.status.replyText, true);
   window.showReply(unit.status.replyText, kReplyHeader);
-  return answered;
+  if (!answered) return MakeOutcome(OutcomeKind::Refused, {}, "the unit did not answer the release test");
+  const int32_t result = unit.status.currentChecks.ReleaseResult;
+  return TestOutcome(result == 0, result, "release test failed");
 }
 
-void SetAsTestTransponderAction(CTransponder& unit, BenchWindow& window) {
+Outcome SetAsTestTransponderAction(CTransponder& unit, BenchWindow& window) {
   unit.ShowBusy();
-  if (!unit.CheckComms(3)) return;
+  if (!unit.CheckComms(3)) return MakeOutcome(OutcomeKind::NoUnit, {});
   window.pull();
   char scratch[CTransponder::kReplyTextSize];
   if (!unit.GetStatus("", scratch, true)) {
     unit.HideBusy();
-    return;
+    Outcome o = MakeOutcome(OutcomeKind::Refused, {}, "the status read was incomplete");
+    o.failedReaders = unit.status.partialMask;
+    return o;
   }
   window.paneText.clear();
   const bool wideband = ChooseWideband(unit);
@@ -97,23 +115,26 @@ void SetAsTestTransponderAction(CTransponder& unit, BenchWindow& window) {
     reply.Assign("Correctly set as tone test transponder\r\n");
   }
   window.showReply(unit.status.replyText, kReplyHeader);
+  return ok ? MakeOutcome(OutcomeKind::Done, {})
+            : MakeOutcome(OutcomeKind::Refused, {}, "the unit was not set as test transponder");
 }
 
-bool TestReportAction(CTransponder& unit, BenchWindow& window) {
-  if (!ProduceTestReport(unit, window.paneText)) return false;
-  window.push();
-  return true;
+Outcome TestReportAction(CTransponder& unit, BenchWindow& window) {
+  Outcome o = ProduceTestReport(unit, window.paneText);
+  if (o.kind != OutcomeKind::NoUnit && o.kind != OutcomeKind::Declined) window.push();
+  return o;
 }
 
-void GetFileStatusAction(CTransponder& unit, BenchWindow& window) {
+Outcome GetFileStatusAction(CTransponder& unit, BenchWindow& window) {
   window.pull();
   window.paneText = unit.FileStatusReport();
   window.push();
+  return MakeOutcome(OutcomeKind::Done, {});
 }
 
-bool SetNewStatusAction(CTransponder& unit, BenchWindow& window) {
+Outcome SetNewStatusAction(CTransponder& unit, BenchWindow& window) {
   unit.ShowBusy();
-  if (!unit.CheckComms(3)) return false;
+  if (!unit.CheckComms(3)) return MakeOutcome(OutcomeKind::NoUnit, {});
   window.pull();
   window.paneText.clear();
   unit.GetStatus("", unit.status.replyText, true);
@@ -125,21 +146,48 @@ bool SetNewStatusAction(CTransponder& unit, BenchWindow& window) {
     TextSpan(unit.status.replyText).Assign("No update information found");
   }
   window.showReply(unit.status.replyText, kNoReplyHeader);
-  return found;
+  if (!found) {
+    const bool fileThere = std::filesystem::exists(unit.paths.NewStatusFile());
+    Outcome o = MakeOutcome(fileThere ? OutcomeKind::Refused : OutcomeKind::BadFile, {},
+                            "no update information for the unit in the new-status file");
+    o.file = unit.paths.NewStatusFile().string();
+    return o;
+  }
+  if (unit.status.partialMask != 0) {
+    Outcome o = MakeOutcome(OutcomeKind::Refused, {}, "the unit was not read back whole");
+    o.failedReaders = unit.status.partialMask;
+    return o;
+  }
+  // The verification of the quick set, on the status just read back.
+  char report[1000];
+  if (unit.CheckStatus(TextSpan(report))) return MakeOutcome(OutcomeKind::Done, {});
+  Outcome o = MakeOutcome(OutcomeKind::Refused, {}, "the unit was not set correctly");
+  o.differences = report;
+  return o;
 }
 
-int ExportStatusAction(CTransponder& unit, BenchWindow&) { return unit.ExportStatus(); }
+Outcome ExportStatusAction(CTransponder& unit, BenchWindow&) {
+  switch (unit.ExportStatus()) {
+    case kExportDone: return MakeOutcome(OutcomeKind::Done, {});
+    case kExportFileFailed:
+      return MakeOutcome(OutcomeKind::BadFile, {}, "the current-status file would not open");
+    case kExportPortFailed: return MakeOutcome(OutcomeKind::PortFailed, {}, "the port would not open");
+    case kExportDeclined: return MakeOutcome(OutcomeKind::Declined, {}, "the transfer time was not accepted");
+    default: return MakeOutcome(OutcomeKind::Refused, {}, "the far end did not take the export");
+  }
+}
 
-void LoadTestCommandsAction(CTransponder& unit, BenchWindow& window) { LoadCommandFile(unit, window); }
+Outcome LoadTestCommandsAction(CTransponder& unit, BenchWindow& window) { return LoadCommandFile(unit, window); }
 
-bool CommandButtonAction(CTransponder& unit, BenchWindow& window, int index) {
+Outcome CommandButtonAction(CTransponder& unit, BenchWindow& window, int index) {
   return RunCommandButton(unit, window, index);
 }
 
-void ManualCommandAction(CTransponder& unit, BenchWindow& window) {
+Outcome ManualCommandAction(CTransponder& unit, BenchWindow& window) {
   std::vector<std::string> lines;
   unit.ListStoredUnits(lines);
   window.paneText.clear();
   for (const std::string& line : lines) window.paneText += line + "\r\n";
   window.push();
+  return MakeOutcome(OutcomeKind::Done, {});
 }

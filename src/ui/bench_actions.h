@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/fixed_text.h"
+#include "platform/outcome.h"
 #include "quickset/quickset_flow.h"
 
 class CTransponder;
@@ -44,26 +45,27 @@ BenchWindow BenchWindowOf(Window& w) {
 
 // "Acoustic check": status read, the mode question when wideband is available, the test
 // transponder's address for wideband, then the check.
-void AcousticCheckAction(CTransponder& unit, BenchWindow& window);
-// "Hardware self test" and "Release test": status read, then the test. True when the unit
-// answered the test; its result is then in the unit's currentChecks.
-bool HardwareSelfTestAction(CTransponder& unit, BenchWindow& window);
-bool ReleaseTestAction(CTransponder& unit, BenchWindow& window);
+Outcome AcousticCheckAction(CTransponder& unit, BenchWindow& window);
+// "Hardware self test" and "Release test": status read, then the test. Done when the unit
+// answered and passed; the result (also in the unit's currentChecks) is in testResult.
+Outcome HardwareSelfTestAction(CTransponder& unit, BenchWindow& window);
+Outcome ReleaseTestAction(CTransponder& unit, BenchWindow& window);
 // "Set as test transponder": a complete status read first, the mode question, the set-up.
-void SetAsTestTransponderAction(CTransponder& unit, BenchWindow& window);
+Outcome SetAsTestTransponderAction(CTransponder& unit, BenchWindow& window);
 // "Produce test report": the report in the pane and in ROOT/T7Status/<serial number>.txt.
-// False when no report was made.
-bool TestReportAction(CTransponder& unit, BenchWindow& window);
+// Done when made and stored and the self test passed; BadFile when the file could not be
+// written; Declined when the operator stopped at an incomplete status.
+Outcome TestReportAction(CTransponder& unit, BenchWindow& window);
 // "Get file status": the check report of every unit of the current-status file; nothing is
 // sent to the unit.
-void GetFileStatusAction(CTransponder& unit, BenchWindow& window);
-// "Set new status": applies the unit's pending entry of the new-status file. False when the
-// comms check failed or the file holds no entry for the unit.
-bool SetNewStatusAction(CTransponder& unit, BenchWindow& window);
-// "Export status": the current-status file over the serial line. Returns ExportStatus's code.
-int ExportStatusAction(CTransponder& unit, BenchWindow& window);
+Outcome GetFileStatusAction(CTransponder& unit, BenchWindow& window);
+// "Set new status": applies the unit's pending entry of the new-status file, reads the unit
+// back and verifies it (differences in the outcome). Refused (BadFile when the file is
+// missing) when the file holds no entry for the unit.
+Outcome SetNewStatusAction(CTransponder& unit, BenchWindow& window);
+// "Export status": the current-status file over the serial line.
+Outcome ExportStatusAction(CTransponder& unit, BenchWindow& window);
 // "Load test commands", "Command 1".."Command 6" (index 0..5) and "Manual command".
-void LoadTestCommandsAction(CTransponder& unit, BenchWindow& window);
-// True when the command got its answer.
-bool CommandButtonAction(CTransponder& unit, BenchWindow& window, int index);
-void ManualCommandAction(CTransponder& unit, BenchWindow& window);
+Outcome LoadTestCommandsAction(CTransponder& unit, BenchWindow& window);
+Outcome CommandButtonAction(CTransponder& unit, BenchWindow& window, int index);
+Outcome ManualCommandAction(CTransponder& unit, BenchWindow& window);

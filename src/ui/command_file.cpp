@@ -1,10 +1,13 @@
 #include "ui/command_file.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <string>
 
+#include "platform/file_ops.h"
 #include "platform/text_numbers.h"
 #include "unit/transponder.h"
 
@@ -61,7 +64,7 @@ int ReadCommandFile(std::FILE* file, CommandEntry entries[kCommandButtons]) {
   return read;
 }
 
-bool LoadCommandFile(CTransponder& unit, BenchWindow& window) {
+Outcome LoadCommandFile(CTransponder& unit, BenchWindow& window) {
   IOperator& op = unit.op;
   window.pull();
   window.paneText.clear();
@@ -69,12 +72,15 @@ bool LoadCommandFile(CTransponder& unit, BenchWindow& window) {
   const std::optional<std::string> path = op.ChooseFile("", 1);
   if (!path) {
     op.MessageBox("Illegal command file", "Command Load", MbButtons::Ok, MbIcon::Exclamation);
-    return false;
+    return MakeOutcome(OutcomeKind::Declined, {}, "no command file was chosen");
   }
-  std::FILE* file = std::fopen(path->c_str(), "r");
+  std::FILE* file = file_ops::OpenStream(std::filesystem::u8path(*path), "r");
   if (!file) {
+    const std::string why = std::strerror(errno);
     op.MessageBox("Unable to open command file", "Command Load", MbButtons::Ok, MbIcon::Exclamation);
-    return false;
+    Outcome o = MakeOutcome(OutcomeKind::BadFile, {}, "the command file would not open: " + why);
+    o.file = *path;
+    return o;
   }
   CommandEntry entries[kCommandButtons];
   const int read = ReadCommandFile(file, entries);
@@ -85,23 +91,32 @@ bool LoadCommandFile(CTransponder& unit, BenchWindow& window) {
     window.commandTimeout[i] = entries[i].timeout;
   }
   window.updateCommandButtons();
-  return true;
+  Outcome o = MakeOutcome(OutcomeKind::Done, {});
+  o.file = *path;
+  return o;
 }
 
-bool RunCommandButton(CTransponder& unit, BenchWindow& window, int index) {
-  if (index < 0 || index >= kCommandButtons) return false;
+Outcome RunCommandButton(CTransponder& unit, BenchWindow& window, int index) {
+  if (index < 0 || index >= kCommandButtons) return MakeOutcome(OutcomeKind::Refused, {}, "no such command button");
   IOperator& op = unit.op;
   window.pull();
   window.paneText.clear();
   WaitCursorScope cursor(op);
   const int32_t timeout = window.commandTimeout[index];
   const std::string command = window.commandText[index].str();
-  if (timeout >= 0 && !unit.CheckComms(3)) return false;
+  Outcome outcome = MakeOutcome(OutcomeKind::Done, {});
+  outcome.command = command;
+  if (timeout >= 0 && !unit.CheckComms(3)) {
+    outcome.kind = OutcomeKind::NoUnit;
+    return outcome;
+  }
   if (command.find("CKHW") != std::string::npos) {
     if (!unit.Exchange("#CKHW", unit.status.replyText)) {
       TextSpan(unit.status.replyText).Append(kPreHardwareCheckNote);
       window.showReply(unit.status.replyText, kReplyHeader);
-      return false;
+      outcome.kind = OutcomeKind::Refused;
+      outcome.reason = "the unit did not answer the hardware check";
+      return outcome;
     }
   }
   bool answered = true;
@@ -116,5 +131,9 @@ bool RunCommandButton(CTransponder& unit, BenchWindow& window, int index) {
     answered = unit.Exchange(command.c_str(), unit.status.replyText);
   }
   window.showReply(unit.status.replyText, kReplyHeader);
-  return answered;
+  if (!answered) {
+    outcome.kind = OutcomeKind::Refused;
+    outcome.reason = "the command got no answer";
+  }
+  return outcome;
 }

@@ -30,13 +30,14 @@ CommandEntry ParseCommandLine(const char* line);
 int ReadCommandFile(std::FILE* file, CommandEntry entries[kCommandButtons]);
 
 // "Load test commands": the operator chooses a file; its lines give the buttons their
-// entries (a short file leaves the later buttons as they were). False when no file was read.
-bool LoadCommandFile(CTransponder& unit, BenchWindow& window);
+// entries (a short file leaves the later buttons as they were). Declined when no file was
+// chosen, BadFile when it would not open.
+Outcome LoadCommandFile(CTransponder& unit, BenchWindow& window);
 
 // A command button (index 0..5): the comms check unless its time-out is negative, then the
-// hardware check, the release test, the serial number, or the command itself. True when the
+// hardware check, the release test, the serial number, or the command itself. Done when the
 // command got its answer (for the release test and the serial number: when they were done).
-bool RunCommandButton(CTransponder& unit, BenchWindow& window, int index);
+Outcome RunCommandButton(CTransponder& unit, BenchWindow& window, int index);
 
 // The note after the reply of a unit that does not know the hardware check.
 inline constexpr const char* kPreHardwareCheckNote = "\r\nThis is normal pre V1.02";

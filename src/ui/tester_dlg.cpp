@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "firmware/bootload_action.h"
+#include "platform/session_log.h"
 #include "platform/text_numbers.h"
 #include "quickset/quickset_flow.h"
 #include "status/status_report.h"
@@ -190,38 +191,122 @@ void CTesterDlg::UpdateCommandButtons() {
 
 // ---- buttons ----
 
-void CTesterDlg::OnCommand(int id) {
+namespace {
+
+// The actions written against the few parts of the window they use.
+struct BenchRow {
+  int id;
+  Outcome (*run)(CTransponder&, BenchWindow&);
+};
+// clang-format off
+const BenchRow kBenchRows[] = {
+    {ctl::kTestReport, TestReportAction},       {ctl::kAcousticCheck, AcousticCheckAction},
+    {ctl::kHardwareSelfTest, HardwareSelfTestAction}, {ctl::kSetAsTestTransponder, SetAsTestTransponderAction},
+    {ctl::kReleaseTest, ReleaseTestAction},     {ctl::kGetFileStatus, GetFileStatusAction},
+    {ctl::kSetNewStatus, SetNewStatusAction},   {ctl::kManualCommand, ManualCommandAction},
+    {ctl::kExportStatus, ExportStatusAction},   {ctl::kLoadCommands, LoadTestCommandsAction},
+};
+// clang-format on
+
+// The set-up commands that send and show the reply under the status report.
+struct SetupRow {
+  int id;
+  void (*send)(CTransponder&);
+  uint8_t header;
+};
+// clang-format off
+const SetupRow kSetupRows[] = {
+    {ctl::kInitialise,      [](CTransponder& u) { u.InitialiseUnit(); },                      kReplyHeader},
+    {ctl::kEnable,          [](CTransponder& u) { u.EnableUnit(); },                          kReplyHeader},
+    {ctl::kFactoryDefaults, [](CTransponder& u) { u.InstallFactoryDefaults(); },              kReplyHeader},
+    {ctl::kSynchOut,        [](CTransponder& u) { u.TestSynchOut(); },                        kReplyHeader},
+    {ctl::kSynchIn,         [](CTransponder& u) { u.EnableSynchIn(); },                       kReplyHeader},
+    {ctl::kDasCalibration,  [](CTransponder& u) { u.EnterDasCalibration(u.status.replyText); }, kReplyHeaderDasCalibration},
+};
+// clang-format on
+
+Outcome Done() { return MakeOutcome(OutcomeKind::Done, {}); }
+Outcome NoUnit() { return MakeOutcome(OutcomeKind::NoUnit, {}); }
+Outcome Refused(std::string reason) { return MakeOutcome(OutcomeKind::Refused, {}, std::move(reason)); }
+
+// What an outcome's readers need that the action itself does not know: a failed comms check
+// (a port that would not open, or a unit that did not answer) and a record that was not kept.
+struct RunCounts {
+  uint32_t commsFailures;
+  uint32_t notRecorded;
+  explicit RunCounts(const CTransponder& u)
+      : commsFailures(u.serial.commsFailures),
+        notRecorded(u.records.savesNotRecorded[0] + u.records.savesNotRecorded[1]) {}
+};
+
+void Settle(Outcome& o, const RunCounts& before, const CTransponder& unit) {
+  const RunCounts after(unit);
+  const bool commsFailed = after.commsFailures != before.commsFailures;
+  if (commsFailed && (o.kind == OutcomeKind::Done || o.kind == OutcomeKind::NoUnit)) {
+    o.kind = OutcomeKind::NoUnit;
+    if (o.reason.empty()) o.reason = "no valid comms: the unit did not answer";
+  }
+  if (o.kind == OutcomeKind::NoUnit && !unit.port.isOpen && !unit.port.LastOpenReport().opened &&
+      !unit.port.LastOpenReport().reason.empty()) {
+    o.kind = OutcomeKind::PortFailed;
+    o.port = unit.port.LastOpenReport();
+    o.reason = "the port would not open";
+  }
+  if (o.kind == OutcomeKind::Done && after.notRecorded != before.notRecorded) {
+    o.kind = OutcomeKind::NotRecorded;
+    o.reason = "the unit's record could not be saved to the status file";
+  }
+}
+
+}  // namespace
+
+std::string CTesterDlg::ActionName(int id) const {
   const int index = CommandIndexOf(id);
-  if (index >= 0) return OnCommandButton(index);
+  if (index >= 0) return "Command " + std::to_string(index + 1);
+  const ControlSpec* c = FindControl(id);
+  return c ? c->text : "control " + std::to_string(id);
+}
+
+Outcome CTesterDlg::OnCommand(int id) {
+  const RunCounts before(unit);
+  const std::string name = ActionName(id);
+  const int index = CommandIndexOf(id);
+  LogOperationStart(name, index >= 0 ? commandText[index].str() : std::string());
+  Outcome o = RunAction(id);
+  o.action = name;
+  Settle(o, before, unit);
+  if (o.failedReaders == 0) o.failedReaders = unit.status.partialMask;
+  o.pane = paneText;
+  LogOutcome(OutcomeSummary(o));
+  return o;
+}
+
+Outcome CTesterDlg::RunAction(int id) {
+  const int index = CommandIndexOf(id);
+  if (index >= 0) {
+    BenchWindow w = BenchWindowOf(*this);
+    return CommandButtonAction(unit, w, index);
+  }
+  for (const BenchRow& row : kBenchRows) {
+    if (row.id != id) continue;
+    BenchWindow w = BenchWindowOf(*this);
+    return row.run(unit, w);
+  }
+  for (const SetupRow& row : kSetupRows)
+    if (row.id == id) return SendAndShow(row.send, row.header);
   switch (id) {
-    case ctl::kQuickSet: return OnQuickSet();
+    case ctl::kQuickSet: return RunQuickset(unit, Hooks());
+    case ctl::kSetAddress: return RunSetAddressAndChannels(unit, Hooks());
     case ctl::kGeneralStatus: return OnGeneralStatus();
-    case ctl::kTestReport: return OnTestReport();
-    case ctl::kSetAddress: return OnSetAddress();
-    case ctl::kReadSensors: OnReadSensors(); return;
-    case ctl::kInitialise: return OnInitialise();
-    case ctl::kSetTime: OnSetTime(); return;
+    case ctl::kReadSensors: return OnReadSensors();
+    case ctl::kSetTime: return OnSetTime();
     case ctl::kReset: return OnReset();
-    case ctl::kFactoryDefaults: return OnFactoryDefaults();
     case ctl::kSetDepth: return OnSetDepth();
-    case ctl::kAcousticCheck: return OnAcousticCheck();
-    case ctl::kHardwareSelfTest: return OnHardwareSelfTest();
-    case ctl::kSetAsTestTransponder: return OnSetAsTestTransponder();
-    case ctl::kReleaseTest: return OnReleaseTest();
-    case ctl::kEnable: return OnEnable();
-    case ctl::kDasCalibration: return OnDasCalibration();
     case ctl::kSetSerialNumber: return OnSetSerialNumber();
-    case ctl::kSynchOut: return OnSynchOut();
-    case ctl::kSynchIn: return OnSynchIn();
-    case ctl::kGetFileStatus: return OnGetFileStatus();
-    case ctl::kSetNewStatus: return OnSetNewStatus();
-    case ctl::kManualCommand: return OnManualCommand();
     case ctl::kRawReplies: return OnRawReplies();
-    case ctl::kExportStatus: return OnExportStatus();
     case ctl::kBootload: return OnBootload();
-    case ctl::kLoadCommands: return OnLoadCommands();
     case ctl::kExit: return OnExit();
-    default: return;
+    default: return Refused("no such control");
   }
 }
 
@@ -235,41 +320,53 @@ bool CTesterDlg::BeginUnitAction(bool emptyPane) {
   return true;
 }
 
-void CTesterDlg::OnGeneralStatus() {
+Outcome CTesterDlg::SendAndShow(void (*send)(CTransponder&), uint8_t header) {
+  if (!BeginUnitAction()) return NoUnit();
+  send(unit);
+  ShowReply(unit.status.replyText, header);
+  return Done();
+}
+
+Outcome CTesterDlg::OnGeneralStatus() {
   unit.ShowBusy();
   if (!unit.CheckComms(3)) {
     actionsHidden = false;
     ShowUnitActions();
-    return;
+    return NoUnit();
   }
   Pull();
   paneText.clear();
-  unit.GetStatus("", unit.status.replyText, true);
+  const bool whole = unit.GetStatus("", unit.status.replyText, true);
   actionsHidden = false;
   ShowUnitActions();
   ShowReply(unit.status.replyText, kNoReplyHeader);
+  if (whole) return Done();
+  Outcome o = Refused("the status read was incomplete: " + unit.status.statusMessage);
+  o.failedReaders = unit.status.partialMask;
+  return o;
 }
 
-bool CTesterDlg::OnReadSensors() {
-  if (!BeginUnitAction()) return false;
+Outcome CTesterDlg::OnReadSensors() {
+  if (!BeginUnitAction()) return NoUnit();
   const bool answered = unit.ReadSensors();
   ShowReply(unit.status.replyText, kReplyHeader);
-  return answered;
+  return answered ? Done() : Refused("the unit did not answer the sensor reading");
 }
 
-void CTesterDlg::OnReset() {
+Outcome CTesterDlg::OnReset() {
   unit.ShowBusy();
   Pull();
   paneText.clear();
-  unit.BreakReset(unit.status.replyText);
+  const bool back = unit.BreakReset(unit.status.replyText);
   ShowReply(unit.status.replyText, kReplyHeader);
+  return back ? Done() : Refused("the unit did not come back from the comms-break reset");
 }
 
-bool CTesterDlg::OnSetTime() {
-  if (!BeginUnitAction()) return false;
+Outcome CTesterDlg::OnSetTime() {
+  if (!BeginUnitAction()) return NoUnit();
   const bool answered = unit.SetClock(unit.localNow(), unit.status.replyText);
   ShowReply(unit.status.replyText, kReplyHeader);
-  return answered;
+  return answered ? Done() : Refused("the unit did not take the time");
 }
 
 std::string CTesterDlg::PressureRefusedText(int pressure) {
@@ -279,69 +376,45 @@ std::string CTesterDlg::PressureRefusedText(int pressure) {
   return text;
 }
 
-void CTesterDlg::OnSetDepth() {
-  if (!unit.CheckComms(3)) return;
+Outcome CTesterDlg::OnSetDepth() {
+  if (!unit.CheckComms(3)) return NoUnit();
   Pull();
   paneText.clear();
-  std::string entered = unit.op.AskEntry(Prompt::AtmosphericPressure, "Enter Atmospheric pressure in millibars", "1000", true).value_or("1000");
+  std::string entered =
+      unit.op.AskEntry(Prompt::AtmosphericPressure, "Enter Atmospheric pressure in millibars", "1000", true)
+          .value_or("1000");
   // The leading decimal number, as the standard conversion reads it, held to the int's range
   // (anything that large is refused as out of range anyway).
   const int pressure = textnum::LeadingInt(entered.c_str(), textnum::Blanks::kCSpace);
   unit.ShowBusy();
-  if (!unit.SetDepthOffset(pressure, unit.status.replyText) && (pressure <= 750 || pressure >= 1250)) {
-    // Nothing was sent: say so rather than show the previous action's reply again.
-    TextSpan(unit.status.replyText).Assign(PressureRefusedText(pressure));
+  Outcome o = Done();
+  if (!unit.SetDepthOffset(pressure, unit.status.replyText)) {
+    if (pressure <= 750 || pressure >= 1250) {
+      // Nothing was sent: say so rather than show the previous action's reply again.
+      TextSpan(unit.status.replyText).Assign(PressureRefusedText(pressure));
+      o = Refused("pressure " + std::to_string(pressure) + " millibars is out of range");
+    } else {
+      o = Refused("the unit did not take the depth offset");
+    }
   }
   ShowReply(unit.status.replyText, kReplyHeader);
+  return o;
 }
 
-void CTesterDlg::OnSetSerialNumber() {
-  if (!unit.CheckComms(3)) return;
-  std::string entered = unit.op.AskEntry(Prompt::SerialNumber, "Enter serial number as xxxxx-yy", "", true).value_or("");
+Outcome CTesterDlg::OnSetSerialNumber() {
+  if (!unit.CheckComms(3)) return NoUnit();
+  std::string entered =
+      unit.op.AskEntry(Prompt::SerialNumber, "Enter serial number as xxxxx-yy", "", true).value_or("");
   unit.ShowBusy();
-  unit.SetSerialNumber(entered.c_str(), unit.status.replyText);
+  const bool set = unit.SetSerialNumber(entered.c_str(), unit.status.replyText);
   ShowReply(unit.status.replyText, kReplyHeader);
+  return set ? Done() : Refused("the serial number was not set");
 }
 
-void CTesterDlg::OnDasCalibration() {
-  if (!BeginUnitAction()) return;
-  unit.EnterDasCalibration(unit.status.replyText);
-  ShowReply(unit.status.replyText, kReplyHeaderDasCalibration);
-}
-
-void CTesterDlg::OnInitialise() {
-  if (!BeginUnitAction()) return;
-  unit.InitialiseUnit();
-  ShowReply(unit.status.replyText, kReplyHeader);
-}
-
-void CTesterDlg::OnEnable() {
-  if (!BeginUnitAction()) return;
-  unit.EnableUnit();
-  ShowReply(unit.status.replyText, kReplyHeader);
-}
-
-void CTesterDlg::OnFactoryDefaults() {
-  if (!BeginUnitAction()) return;
-  unit.InstallFactoryDefaults();
-  ShowReply(unit.status.replyText, kReplyHeader);
-}
-
-void CTesterDlg::OnSynchOut() {
-  if (!BeginUnitAction()) return;
-  unit.TestSynchOut();
-  ShowReply(unit.status.replyText, kReplyHeader);
-}
-
-void CTesterDlg::OnSynchIn() {
-  if (!BeginUnitAction()) return;
-  unit.EnableSynchIn();
-  ShowReply(unit.status.replyText, kReplyHeader);
-}
-
-void CTesterDlg::OnRawReplies() {
+Outcome CTesterDlg::OnRawReplies() {
   Pull();
   ShowReply(unit.status.replyText, lastReplyHeader);
+  return Done();
 }
 
 MainWindowHooks CTesterDlg::Hooks() {
@@ -353,73 +426,20 @@ MainWindowHooks CTesterDlg::Hooks() {
   return hooks;
 }
 
-void CTesterDlg::OnQuickSet() { RunQuickset(unit, Hooks()); }
-void CTesterDlg::OnSetAddress() { RunSetAddressAndChannels(unit, Hooks()); }
-
-void CTesterDlg::OnTestReport() {
-  BenchWindow w = BenchWindowOf(*this);
-  TestReportAction(unit, w);
-}
-
-void CTesterDlg::OnAcousticCheck() {
-  BenchWindow w = BenchWindowOf(*this);
-  AcousticCheckAction(unit, w);
-}
-
-void CTesterDlg::OnHardwareSelfTest() {
-  BenchWindow w = BenchWindowOf(*this);
-  HardwareSelfTestAction(unit, w);
-}
-
-void CTesterDlg::OnSetAsTestTransponder() {
-  BenchWindow w = BenchWindowOf(*this);
-  SetAsTestTransponderAction(unit, w);
-}
-
-void CTesterDlg::OnReleaseTest() {
-  BenchWindow w = BenchWindowOf(*this);
-  ReleaseTestAction(unit, w);
-}
-
-void CTesterDlg::OnCommandButton(int index) {
-  BenchWindow w = BenchWindowOf(*this);
-  CommandButtonAction(unit, w, index);
-}
-
-void CTesterDlg::OnGetFileStatus() {
-  BenchWindow w = BenchWindowOf(*this);
-  GetFileStatusAction(unit, w);
-}
-
-void CTesterDlg::OnSetNewStatus() {
-  BenchWindow w = BenchWindowOf(*this);
-  SetNewStatusAction(unit, w);
-}
-
-void CTesterDlg::OnManualCommand() {
-  BenchWindow w = BenchWindowOf(*this);
-  ManualCommandAction(unit, w);
-}
-
-void CTesterDlg::OnExportStatus() {
-  BenchWindow w = BenchWindowOf(*this);
-  ExportStatusAction(unit, w);
-}
-
-void CTesterDlg::OnBootload() {
+Outcome CTesterDlg::OnBootload() {
   Pull();
-  if (BootloadNewProgram(unit, paneText)) Push();
+  if (BootloadNewProgram(unit, paneText)) {
+    Push();
+    return Done();
+  }
+  return Refused("the program load did not start");
 }
 
-void CTesterDlg::OnLoadCommands() {
-  BenchWindow w = BenchWindowOf(*this);
-  LoadTestCommandsAction(unit, w);
-}
-
-void CTesterDlg::OnExit() {
+Outcome CTesterDlg::OnExit() {
   ended = true;
   endedOk = true;
   if (view_) view_->EndDialog(true);
+  return Done();
 }
 
 void CTesterDlg::OnCancel() {

@@ -80,41 +80,16 @@ class CTesterDlg {
   void UpdateCommandButtons();
 
   // ---- buttons ----
-  // Runs the action of a control. Every action may talk to the unit except "Exit", which the
-  // window runs itself (RunsOnWorker false): it only closes the window.
-  void OnCommand(int id);
+  // Runs the action of a control and returns what happened; the session log gets its start,
+  // its boxes and questions (through the operator) and its outcome. Every action may talk to
+  // the unit except "Exit", which the window runs itself (RunsOnWorker false): it only closes
+  // the window.
+  Outcome OnCommand(int id);
   static bool RunsOnWorker(int id) { return id != ctl::kExit; }
   void OnCancel();  // the Esc key
-
-  void OnQuickSet();
-  void OnGeneralStatus();
-  void OnTestReport();
-  void OnSetAddress();
-  // True when the unit answered (the command-line terminal turns it into its exit code).
-  bool OnReadSensors();
-  void OnInitialise();
-  bool OnSetTime();
-  void OnReset();
-  void OnFactoryDefaults();
-  void OnSetDepth();
-  void OnAcousticCheck();
-  void OnHardwareSelfTest();
-  void OnSetAsTestTransponder();
-  void OnReleaseTest();
-  void OnEnable();
-  void OnDasCalibration();
-  void OnSetSerialNumber();
-  void OnSynchOut();
-  void OnSynchIn();
-  void OnCommandButton(int index);
-  void OnGetFileStatus();
-  void OnSetNewStatus();
-  void OnManualCommand();
-  void OnRawReplies();
-  void OnExportStatus();
-  void OnBootload();
-  void OnLoadCommands();
-  void OnExit();
+  // The action's name as the operator knows it: the button's caption ("General Status"), or
+  // "Command N" for a command button.
+  std::string ActionName(int id) const;
 
   // The start of most unit actions: busy window, comms check (which has said "No valid
   // comms" when it fails), then, when emptyPane, pull and empty the pane.
@@ -125,6 +100,20 @@ class CTesterDlg {
   MainWindowHooks Hooks();
 
  private:
+  // The action itself, without the log and the outcome's common parts.
+  Outcome RunAction(int id);
+  Outcome OnGeneralStatus();
+  Outcome OnReadSensors();
+  Outcome OnSetTime();
+  Outcome OnReset();
+  Outcome OnSetDepth();
+  Outcome OnSetSerialNumber();
+  Outcome OnRawReplies();
+  Outcome OnBootload();
+  Outcome OnExit();
+  // A set-up command that only sends and shows the reply under the status report.
+  Outcome SendAndShow(void (*send)(CTransponder&), uint8_t header);
+
   struct ControlState {
     bool visible = false;
     std::string text;

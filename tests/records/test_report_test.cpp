@@ -35,7 +35,7 @@ TEST_F(TestReportTest, TheReleaseTestWaitsASecondAfterTheOperatorSaysYes) {
     });
   b.sim().busyAfterMs = 0;         // the self test's readiness probe is answered at once
   b.op.answers = {MbAnswer::Yes};  // "Run Release test"
-  ASSERT_TRUE(ProduceTestReport(*b.unit, pane));
+  ASSERT_TRUE(ProduceTestReport(*b.unit, pane).Ok());
   ASSERT_EQ(arrivals.size(), 2u);
   // Without the second: the self test's reply, the 500 ms before every attempt and the bytes.
   EXPECT_GE(arrivals[1] - arrivals[0], 1500u);
@@ -44,7 +44,10 @@ TEST_F(TestReportTest, TheReleaseTestWaitsASecondAfterTheOperatorSaysYes) {
 
 TEST_F(TestReportTest, FullReportWithReleaseTestWritesTheFileWithBlanksForCrs) {
   b.op.answers = {MbAnswer::Yes};  // "Run Release test"
-  ASSERT_TRUE(ProduceTestReport(*b.unit, pane));
+  const Outcome o = ProduceTestReport(*b.unit, pane);
+  EXPECT_EQ(o.kind, OutcomeKind::Done);
+  EXPECT_EQ(o.testResult, 0);
+  EXPECT_EQ(o.file, ReportFile().string());
   const UnitStatus& s = b.unit->status.currentStatus;
   std::string sensors;
   for (const std::string& line : SensorLines(b.sim().state)) sensors += line + "\r\n";
@@ -72,7 +75,7 @@ TEST_F(TestReportTest, IncompleteStatusAsksAndStopsOnNo) {
     return r;
   });
   b.op.answers = {MbAnswer::No};
-  EXPECT_FALSE(ProduceTestReport(*b.unit, pane));
+  EXPECT_EQ(ProduceTestReport(*b.unit, pane).kind, OutcomeKind::Declined);
   EXPECT_EQ(pane, "before");
   EXPECT_FALSE(std::filesystem::exists(ReportFile()));
   const ScriptedOperator::Box& asked = b.op.boxes.back();

@@ -42,7 +42,7 @@ struct CommandButtons : ::testing::Test {
   CommandButtons() : window(BenchWindowOf(*b.dlg)) { b.dlg->OnInitDialog(); }
   void Load(const char* name) {
     b.op.files.push_back(std::string(VT_SOURCE_DIR) + "/tests/data/" + name);
-    ASSERT_TRUE(LoadCommandFile(b.dlg->unit, window));
+    ASSERT_TRUE(LoadCommandFile(b.dlg->unit, window).Ok());
   }
   WindowOnBench b;
   BenchWindow window;
