@@ -12,19 +12,13 @@
 #include "records/status_json.h"
 #include "serial/comm_port.h"
 #include "unit/transponder.h"
-#include "sim/sim_bench.h"
-#include "sim/sim_switches.h"
+#include "sim/serial_side.h"
 #include "ui/command_file.h"
 #include "ui/tester_dlg.h"
 
 namespace {
 
 namespace ex = cli_exit;
-
-// The simulated unit of --simulate: on COM3 of a machine with four ports, a QRN unit, as the
-// window has it.
-constexpr int kSimulatedUnitPort = 3;
-constexpr int kSimulatedPortCount = 4;
 
 // A file named on the command line that will not open: exit code 4 before the unit is touched.
 struct FileProblem : std::runtime_error {
@@ -226,31 +220,14 @@ int RunCli(const CliOptions& o, const SerialProviderFactory& machinePorts, std::
   }
 
   // The serial side: the simulated unit, or the machine's ports.
-  std::unique_ptr<IClock> clock;
-  std::unique_ptr<SimBench> bench;
-  std::unique_ptr<ISerialProvider> provider;
-  std::unique_ptr<CCommPort> ownPort;
-  CCommPort* port = nullptr;
-  ISerialProvider* ports = nullptr;
-  if (o.simulate) {
-    if (SimSwitchesWantVirtualTime(o.simSwitches)) clock = std::make_unique<VirtualClock>();
-    else clock = std::make_unique<SteadyClock>();
-    bench = std::make_unique<SimBench>(*clock, kSimulatedUnitPort, kSimulatedPortCount);
-    bench->unit->state.modelName = "QRN";  // so the quick set offers the navigation schemes
-    SimSwitches switches;
-    if (!ApplySimSwitches(*bench->unit, o.simSwitches, switches)) {
-      std::fprintf(messages, "%s\n", switches.error.c_str());
-      return ex::kUsage;
-    }
-    port = &bench->port;
-    ports = &bench->provider;
-  } else {
-    clock = std::make_unique<SteadyClock>();
-    provider = machinePorts(o.paths);
-    ownPort = std::make_unique<CCommPort>(*clock, *provider);
-    port = ownPort.get();
-    ports = provider.get();
+  std::string switchError;
+  SerialSide side(o.simulate, o.simSwitches, [&] { return machinePorts(o.paths); }, nullptr, switchError);
+  if (!side.Port()) {
+    std::fprintf(messages, "%s\n", switchError.c_str());
+    return ex::kUsage;
   }
+  CCommPort* port = side.Port();
+  ISerialProvider* ports = side.Ports();
   if (o.command == "ports") return ListPorts(*ports, result, messages);
 
   // The session log of the wire, shared with the window (T7Status/logs/); off with --no-log.

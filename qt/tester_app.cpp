@@ -3,32 +3,22 @@
 #include "qt_operator.h"
 #include "qt_serial_port.h"
 #include "serial/comm_port.h"
-#include "sim/sim_bench.h"
+#include "platform/logged_operator.h"
+#include "sim/serial_side.h"
 #include "tester_window.h"
 #include "ui/tester_dlg.h"
 #include "unit_worker.h"
 
 CTesterApp::CTesterApp(const AppOptions& options, IClock* clock) {
-  if (!clock) {
-    ownClock_ = std::make_unique<SteadyClock>();
-    clock = ownClock_.get();
-  }
-  clock_ = clock;
-  CCommPort* port = nullptr;
-  ISerialProvider* provider = nullptr;
-  if (options.simulate) {
-    bench_ = std::make_unique<SimBench>(*clock_, kSimulatedUnitPort, kSimulatedPortCount);
-    bench_->unit->state.modelName = "QRN";  // so "Quick set" offers the navigation schemes
-    port = &bench_->port;
-    provider = &bench_->provider;
-  } else {
-    provider_ = std::make_unique<QtSerialProvider>(options.paths.PortsDir());
-    port_ = std::make_unique<CCommPort>(*clock_, *provider_);
-    port = port_.get();
-    provider = provider_.get();
-  }
+  std::string unused;  // the window takes no simulation switches
+  side_ = std::make_unique<SerialSide>(
+      options.simulate, "", [&] { return std::make_unique<QtSerialProvider>(options.paths.PortsDir()); }, clock,
+      unused);
+  CCommPort* port = side_->Port();
+  ISerialProvider* provider = side_->Ports();
   op_ = std::make_unique<QtOperator>(provider);
-  dlg_ = std::make_unique<CTesterDlg>(*port, *op_, options.paths);
+  logged_ = std::make_unique<LoggedOperator>(*op_);
+  dlg_ = std::make_unique<CTesterDlg>(*port, *logged_, options.paths);
   worker_ = std::make_unique<UnitWorker>();
   window_ = std::make_unique<TesterWindow>(*dlg_, *worker_);
   op_->SetMainWindow(window_.get());

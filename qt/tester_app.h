@@ -9,6 +9,7 @@
 #include "app_options.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
+#include "sim/serial_side.h"
 
 class CCommPort;
 class CTesterDlg;
@@ -17,10 +18,8 @@ class QtOperator;
 class TesterWindow;
 class UnitWorker;
 struct SimBench;
-
-// The COM number of the simulated unit, and how many ports the simulated machine has.
-inline constexpr int kSimulatedUnitPort = 3;
-inline constexpr int kSimulatedPortCount = 4;
+class SerialSide;
+class LoggedOperator;
 
 class CTesterApp {
  public:
@@ -40,15 +39,12 @@ class CTesterApp {
   TesterWindow& window() { return *window_; }
   UnitWorker& worker() { return *worker_; }
   QtOperator& op() { return *op_; }
-  SimBench* bench() { return bench_.get(); }
+  SimBench* bench() { return side_->Bench(); }
 
  private:
-  std::unique_ptr<IClock> ownClock_;
-  IClock* clock_;
-  std::unique_ptr<SimBench> bench_;
-  std::unique_ptr<ISerialProvider> provider_;
-  std::unique_ptr<CCommPort> port_;
+  std::unique_ptr<SerialSide> side_;
   std::unique_ptr<QtOperator> op_;
+  std::unique_ptr<LoggedOperator> logged_;
   std::unique_ptr<CTesterDlg> dlg_;
   std::unique_ptr<UnitWorker> worker_;
   std::unique_ptr<TesterWindow> window_;
