@@ -53,7 +53,7 @@ AppOptions ParseCommandLine(int argc, char** argv, const char* program, const ch
   }
   if (p.isSet(version)) {
     o.ok = false;
-    o.message = std::string(program) + " " + ProgramVersion() + "\n";
+    o.message = std::string(program) + " " + kProgramVersion + "\n";
     return o;
   }
   o.simulate = p.isSet(simulate);

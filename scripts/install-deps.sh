@@ -4,6 +4,8 @@ set -euo pipefail
 packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev libpugixml-dev qt6-base-dev qt6-serialport-dev
           libgl-dev fonts-dejavu-core fonts-liberation libxml2-utils locales)
 if [ "${VT_WITH_FUZZ:-0}" = 1 ]; then packages+=(clang-14 libclang-rt-14-dev); fi
+# The Debian package's check (scripts/package-check.sh): lintian.
+if [ "${VT_WITH_FUZZ:-0}" = 1 ] || [ "${VT_WITH_PACKAGE:-0}" = 1 ]; then packages+=(lintian); fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
