@@ -213,6 +213,8 @@ class HistoryStore {
 
  private:
   bool Fail(const std::string& what);
+  // Append's work inside a transaction the caller holds.
+  bool Write(HistoryEvent& ev, const FieldTexts* fields);
   bool CheckOurs();
   struct Statements;
   sqlite3* db_ = nullptr;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "history/history_store.h"
+#include "platform/paths.h"
 #include "status/unit_status.h"
 #include "unit/outcome.h"
 
@@ -26,6 +27,11 @@ struct HistoryContext {
 // time the history cannot be written in this session (empty otherwise, and when all went well).
 std::string RecordOutcome(HistoryStore& store, const HistoryContext& context, const Outcome& outcome,
                           const UnitStatus& status, const StatusChecks& checks, bool statusWasRead);
+
+// Opens the store at file (DefaultHistoryFile() unless --history names one) and, on its first
+// use, takes each unit of the current-status file as its first visit. Returns a message for the
+// operator when the history cannot be kept (the session goes on without it), else empty.
+std::string OpenHistory(HistoryStore& store, const std::filesystem::path& file, const DataPaths& paths);
 
 // The event RecordOutcome writes, without writing it (for the log and the tests).
 HistoryEvent EventOf(const HistoryContext& context, const Outcome& outcome, const UnitStatus& status,
