@@ -7,10 +7,13 @@
 namespace {
 
 const std::set<std::string> kCommands = {"ports",  "status", "sensors",  "set-time", "self-test", "release-test",
-                                         "report", "apply",  "quickset", "load",     "run"};
+                                         "report", "apply",  "quickset", "load",     "run",
+                                         "history", "diff",  "due"};
 
 // Positional arguments each subcommand takes.
-size_t ArgsOf(const std::string& c) { return c == "quickset" || c == "load" || c == "run" ? 1 : 0; }
+size_t ArgsOf(const std::string& c) {
+  return c == "quickset" || c == "load" || c == "run" || c == "history" || c == "diff" ? 1 : 0;
+}
 
 bool ToInt(const std::string& text, int low, int high, int& out) {
   char* end = nullptr;
@@ -39,6 +42,11 @@ const char* CliUsage() {
          "                               quick set with a scheme (A1..C4, MA..MC), read back, verify\n"
          "  load FILE                    load a program file (.a07) through the bootloader\n"
          "  run FILE.T7d --button N      run command button N (1..6) of a command file\n"
+         "  history UNIT [--since DATE] [--json|--csv]\n"
+         "                               the unit's visits (UNIT: hex id or serial number), newest first\n"
+         "  diff UNIT [--json] [VISIT VISIT]\n"
+         "                               what changed between the last two status reads (or two visits)\n"
+         "  due [--json]                 units due for a release or self test, or a battery\n"
          "\n"
          "Options:\n"
          "  --port N          the unit's COM number (default: search COM1 to COM10)\n"
@@ -47,12 +55,16 @@ const char* CliUsage() {
          "  --yes | --no      the answer to every Yes/No question (without one a question is an error)\n"
          "  --entry TEXT      the answer to an entry prompt (a command file's serial number)\n"
          "  --no-log          write no session log\n"
+         "  --history FILE    the unit history database (default: this PC's own)\n"
+         "  --no-history      keep no unit history\n"
+         "  --operator NAME   who runs the operations (default: the login name)\n"
          "  --version, --help\n"
          "\n"
          "Standard output carries the result; messages go to standard error.\n"
          "Exit codes: 0 done and verified; 1 the unit said no or a check failed (self test\n"
          "failed, verification found differences, programming error); 2 usage; 3 no unit or no\n"
-         "port; 4 a file that would not open or parse.\n";
+         "port; 4 a file that would not open or parse (also the unit history). history and diff:\n"
+         "1 no such unit, or fewer than two status reads to compare.\n";
 }
 
 bool ParseCliOptions(int argc, const char* const* argv, CliOptions& o, std::string& message) {
@@ -99,7 +111,19 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions& o, std::stri
       o.noLog = true;
     } else if (a == "--json") {
       o.json = true;
-      seen.insert("status");
+      seen.insert("json");
+    } else if (a == "--csv") {
+      o.csv = true;
+      seen.insert("history");
+    } else if (is("--since")) {
+      if (!value("--since", o.since)) return false;
+      seen.insert("history");
+    } else if (is("--history")) {
+      if (!value("--history", o.historyFile)) return false;
+    } else if (a == "--no-history") {
+      o.noHistory = true;
+    } else if (is("--operator")) {
+      if (!value("--operator", o.operatorName)) return false;
     } else if (a == "--release-test" || a == "--no-release-test") {
       o.releaseTest = a == "--release-test";
       seen.insert("report");
@@ -127,11 +151,15 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions& o, std::stri
   }
   if (o.help || o.version) return true;
   if (o.command.empty()) return message = "no command given", false;
+  const std::set<std::string> jsonCommands = {"status", "history", "diff", "due"};
+  if (seen.erase("json") && !jsonCommands.count(o.command)) return message = "an option given is for the status command (or history, diff, due)", false;
   for (const std::string& c : seen)
     if (c != o.command) return message = "an option given is for the " + c + " command", false;
+  if (o.json && o.csv) return message = "give --json or --csv, not both", false;
+  if (o.command == "diff" && o.args.size() == 3) return true;  // diff UNIT VISIT VISIT
   if (o.args.size() != ArgsOf(o.command)) {
-    static const char* const kWhat[] = {"", "a scheme", "a file"};
-    const char* what = o.command == "quickset" ? kWhat[1] : kWhat[2];
+    static const char* const kWhat[] = {"a unit", "a scheme", "a file"};
+    const char* what = o.command == "quickset" ? kWhat[1] : o.command == "history" || o.command == "diff" ? kWhat[0] : kWhat[2];
     if (ArgsOf(o.command) == 0) return message = o.command + " takes no arguments", false;
     return message = o.command + " needs " + what, false;
   }

@@ -23,6 +23,13 @@ struct CliOptions {
   std::optional<std::string> entry;  // --entry TEXT: the value of an entry dialog
   bool help = false;
   bool version = false;
+  // The unit history (cli/cli_history.h): --history FILE, --no-history, --operator NAME;
+  // history --since DATE, --csv.
+  std::string historyFile;
+  bool noHistory = false;
+  std::string operatorName;
+  std::string since;
+  bool csv = false;
 };
 
 // Exit codes.

@@ -2,6 +2,7 @@
 
 #include <fstream>
 
+#include "cli/cli_history.h"
 #include "cli/cli_operator.h"
 #include "firmware/bootload_action.h"
 #include "platform/session_log.h"
@@ -199,6 +200,8 @@ int RunCli(const CliOptions& o, const SerialProviderFactory& machinePorts, std::
     std::fprintf(result, "velmoor-cli %s\n", kProgramVersion);
     return ex::kDone;
   }
+  // The unit history's commands read this PC's store: no unit, no port.
+  if (IsHistoryCommand(o.command)) return RunHistoryCommand(o, result, messages);
 
   // The serial side: the simulated unit, or the machine's ports.
   std::unique_ptr<IClock> clock;
