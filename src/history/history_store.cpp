@@ -546,6 +546,7 @@ int HistoryStore::ImportStatusFile(const fs::path& currentStatusFile) {
     ev.serial = text_encoding::Cp1252ToUtf8(entry.status.SerialNo.view(), true);
     ev.action = "Imported from " + file_ops::PathText(currentStatusFile.filename());
     ev.outcome = "done";
+    ev.bench = settings.bench.empty() ? file_ops::HostName() : settings.bench;
     ev.file = file_ops::PathText(currentStatusFile);
     ev.statusRead = true;
     ev.imported = true;
