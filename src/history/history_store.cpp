@@ -415,14 +415,19 @@ bool HistoryStore::Open(const fs::path& file) {
 
 bool HistoryStore::Append(HistoryEvent& ev, const FieldTexts* fields) {
   if (!IsOpen()) return false;
-  if (sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) return Fail("cannot be written");
+  // Its own transaction; inside one the caller holds (a batch), a savepoint of it.
+  const bool inBatch = sqlite3_get_autocommit(db_) == 0;
+  const char* begin = inBatch ? "SAVEPOINT event" : "BEGIN IMMEDIATE";
+  const char* commit = inBatch ? "RELEASE event" : "COMMIT";
+  const char* undo = inBatch ? "ROLLBACK TO event; RELEASE event" : "ROLLBACK";
+  if (sqlite3_exec(db_, begin, nullptr, nullptr, nullptr) != SQLITE_OK) return Fail("cannot be written");
   if (!Write(ev, fields)) {
-    if (db_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (db_) sqlite3_exec(db_, undo, nullptr, nullptr, nullptr);
     return false;
   }
-  if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+  if (sqlite3_exec(db_, commit, nullptr, nullptr, nullptr) != SQLITE_OK) {
     Fail("cannot be written");
-    if (db_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (db_) sqlite3_exec(db_, undo, nullptr, nullptr, nullptr);
     return false;
   }
   return true;

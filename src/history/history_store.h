@@ -179,7 +179,8 @@ class HistoryStore {
   // Appends one event in its own transaction. With fields, the event carries a status read
   // (or a check result) of the unit: the changes from its latest state are stored and the state
   // is updated. Sets ev.id and ev.uid. False (and Message) on any failure; the store stays open
-  // unless it found the file damaged.
+  // unless it found the file damaged. Inside a transaction the caller began on Db() (a batch of
+  // events, as the benchmarks write them), the event is a savepoint of it.
   bool Append(HistoryEvent& ev, const FieldTexts* fields);
   // On first use (no events yet): each unit of the current-status file becomes its first visit,
   // marked imported, with the last status time the file holds. Returns the number imported
