@@ -8,10 +8,13 @@
 namespace {
 
 const std::set<std::string> kCommands = {"ports",  "status", "sensors",  "set-time", "self-test", "release-test",
-                                         "report", "apply",  "quickset", "load",     "run"};
+                                         "report", "apply",  "quickset", "load",     "run",
+                                         "history", "diff",  "due"};
 
 // Positional arguments each subcommand takes.
-size_t ArgsOf(const std::string& c) { return c == "quickset" || c == "load" || c == "run" ? 1 : 0; }
+size_t ArgsOf(const std::string& c) {
+  return c == "quickset" || c == "load" || c == "run" || c == "history" || c == "diff" ? 1 : 0;
+}
 
 bool ToInt(const std::string& text, int low, int high, int& out) {
   const std::optional<int64_t> v = textnum::WholeInt(text, low, high);
@@ -39,6 +42,11 @@ const char* CliUsage() {
          "                               quick set with a scheme (A1..C4, MA..MC), read back, verify\n"
          "  load FILE                    load a program file (.a07) through the bootloader\n"
          "  run FILE.T7d --button N      run command button N (1..6) of a command file\n"
+         "  history UNIT [--since DATE] [--json|--csv]\n"
+         "                               the unit's visits (UNIT: hex id or serial number), newest first\n"
+         "  diff UNIT [--json] [VISIT VISIT]\n"
+         "                               what changed between the last two status reads (or two visits)\n"
+         "  due [--json]                 units due for a release or self test, or a battery\n"
          "\n"
          "Options:\n"
          "  --port N          the unit's COM number (default: search COM1 to COM10)\n"
@@ -49,6 +57,9 @@ const char* CliUsage() {
          "                    (default 3)\n"
          "  --entry TEXT      the answer to an entry prompt (a command file's serial number)\n"
          "  --no-log          write no session log\n"
+         "  --history FILE    the unit history database (default: this PC's own)\n"
+         "  --no-history      keep no unit history\n"
+         "  --operator NAME   who runs the operations (default: the login name)\n"
          "  --version, --help\n"
          "\n"
          "Standard output carries the result; messages go to standard error.\n"
@@ -61,7 +72,9 @@ const char* CliUsage() {
          "  3  no unit answered, or the port would not open (why: on standard error)\n"
          "  4  a file would not open or is not what it should be\n"
          "  5  done, but the unit's record could not be saved to the status file\n"
-         "  6  declined: an answer given (--no, a cancelled prompt) stopped the operation\n";
+         "  6  declined: an answer given (--no, a cancelled prompt) stopped the operation\n"
+         "history, diff and due: 1 no such unit (or fewer than two status reads to compare),\n"
+         "4 a history file that cannot be read.\n";
 }
 
 bool ParseCliOptions(int argc, const char* const* argv, CliOptions& o, std::string& message) {
@@ -111,7 +124,19 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions& o, std::stri
       o.noLog = true;
     } else if (a == "--json") {
       o.json = true;
-      seen.insert("status");
+      seen.insert("json");
+    } else if (a == "--csv") {
+      o.csv = true;
+      seen.insert("history");
+    } else if (is("--since")) {
+      if (!value("--since", o.since)) return false;
+      seen.insert("history");
+    } else if (is("--history")) {
+      if (!value("--history", o.historyFile)) return false;
+    } else if (a == "--no-history") {
+      o.noHistory = true;
+    } else if (is("--operator")) {
+      if (!value("--operator", o.operatorName)) return false;
     } else if (a == "--release-test" || a == "--no-release-test") {
       o.releaseTest = a == "--release-test";
       seen.insert("report");
@@ -139,11 +164,15 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions& o, std::stri
   }
   if (o.help || o.version) return true;
   if (o.command.empty()) return message = "no command given", false;
+  const std::set<std::string> jsonCommands = {"status", "history", "diff", "due"};
+  if (seen.erase("json") && !jsonCommands.count(o.command)) return message = "an option given is for the status command (or history, diff, due)", false;
   for (const std::string& c : seen)
     if (c != o.command) return message = "an option given is for the " + c + " command", false;
+  if (o.json && o.csv) return message = "give --json or --csv, not both", false;
+  if (o.command == "diff" && o.args.size() == 3) return true;  // diff UNIT VISIT VISIT
   if (o.args.size() != ArgsOf(o.command)) {
-    static const char* const kWhat[] = {"", "a scheme", "a file"};
-    const char* what = o.command == "quickset" ? kWhat[1] : kWhat[2];
+    static const char* const kWhat[] = {"a unit", "a scheme", "a file"};
+    const char* what = o.command == "quickset" ? kWhat[1] : o.command == "history" || o.command == "diff" ? kWhat[0] : kWhat[2];
     if (ArgsOf(o.command) == 0) return message = o.command + " takes no arguments", false;
     return message = o.command + " needs " + what, false;
   }

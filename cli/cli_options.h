@@ -25,6 +25,13 @@ struct CliOptions {
   int retries = 3;                   // --retries N: Yes to one step's retry, N times in a row
   bool help = false;
   bool version = false;
+  // The unit history (cli/cli_history.h): --history FILE, --no-history, --operator NAME;
+  // history --since DATE, --csv.
+  std::string historyFile;
+  bool noHistory = false;
+  std::string operatorName;
+  std::string since;
+  bool csv = false;
 };
 
 // Exit codes: every command's code is ExitCodeFor its outcome's kind (the table in --help, the

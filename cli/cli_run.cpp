@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "cli/cli_history.h"
 #include "cli/cli_operator.h"
 #include "platform/file_ops.h"
 #include "platform/logged_operator.h"
@@ -218,6 +219,8 @@ int RunCli(const CliOptions& o, const SerialProviderFactory& machinePorts, std::
     std::fprintf(result, "velmoor-cli %s\n", kProgramVersion);
     return ex::kDone;
   }
+  // The unit history's commands read this PC's store: no unit, no port.
+  if (IsHistoryCommand(o.command)) return RunHistoryCommand(o, result, messages);
 
   // The serial side: the simulated unit, or the machine's ports.
   std::string switchError;

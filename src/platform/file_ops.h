@@ -90,4 +90,11 @@ class FileLock {
 // ROOT of the data folder when no --root is given.
 std::filesystem::path DefaultDataRoot();
 
+// The folder for this user's own files on this PC (never a shared one): $XDG_DATA_HOME/velmoor
+// (else ~/.local/share/velmoor), %LOCALAPPDATA%\Velmoor on Windows.
+std::filesystem::path LocalDataFolder();
+// This PC's host name and the login name of who runs the program, as UTF-8 (empty when unknown).
+std::string HostName();
+std::string LoginName();
+
 }  // namespace file_ops

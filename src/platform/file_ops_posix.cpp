@@ -1,5 +1,6 @@
 // The file calls on Linux and other POSIX systems.
 #include <fcntl.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -174,6 +175,27 @@ void FileLock::Release() {
 fs::path DefaultDataRoot() {
   const char* home = std::getenv("HOME");
   return fs::path(home && *home ? home : ".") / "Dranmere";
+}
+
+fs::path LocalDataFolder() {
+  const char* xdg = std::getenv("XDG_DATA_HOME");
+  // The XDG rules ignore a relative path.
+  if (xdg && *xdg == '/') return fs::path(xdg) / "velmoor";
+  const char* home = std::getenv("HOME");
+  return fs::path(home && *home ? home : ".") / ".local" / "share" / "velmoor";
+}
+
+std::string HostName() {
+  char name[256] = {};
+  if (::gethostname(name, sizeof name - 1) != 0) return {};
+  return name;
+}
+
+std::string LoginName() {
+  for (const char* var : {"LOGNAME", "USER"})
+    if (const char* v = std::getenv(var); v && *v) return v;
+  if (const passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_name) return pw->pw_name;
+  return {};
 }
 
 }  // namespace file_ops

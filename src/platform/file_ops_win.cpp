@@ -239,4 +239,30 @@ void FileLock::Release() {
 
 fs::path DefaultDataRoot() { return fs::path(L"C:\\Dranmere"); }
 
+namespace {
+std::wstring Environment(const wchar_t* name) {
+  wchar_t buffer[32768];
+  const DWORD n = ::GetEnvironmentVariableW(name, buffer, 32768);
+  return n > 0 && n < 32768 ? std::wstring(buffer, n) : std::wstring();
+}
+}  // namespace
+
+fs::path LocalDataFolder() {
+  std::wstring base = Environment(L"LOCALAPPDATA");
+  if (base.empty()) base = Environment(L"USERPROFILE") + L"\\AppData\\Local";
+  return fs::path(base) / L"Velmoor";
+}
+
+std::string HostName() {
+  wchar_t name[MAX_COMPUTERNAME_LENGTH + 1];
+  DWORD n = MAX_COMPUTERNAME_LENGTH + 1;
+  if (!::GetComputerNameW(name, &n)) return {};
+  return Utf8FromWide(name, static_cast<int>(n));
+}
+
+std::string LoginName() {
+  const std::wstring user = Environment(L"USERNAME");
+  return Utf8FromWide(user.c_str(), static_cast<int>(user.size()));
+}
+
 }  // namespace file_ops

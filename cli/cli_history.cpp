@@ -1,0 +1,266 @@
+#include "cli/cli_history.h"
+
+#include <cinttypes>
+#include <cstdlib>
+
+#include "history/history_internal.h"
+#include "platform/file_ops.h"
+#include "platform/version.h"
+
+using namespace history;
+
+namespace {
+
+namespace ex = cli_exit;
+
+std::string UnitHex(int32_t id) {
+  char b[16];
+  std::snprintf(b, sizeof b, "%06X", static_cast<unsigned>(id));
+  return b;
+}
+
+std::string Json(std::string_view s) {
+  std::string out;
+  AppendJsonString(out, s);
+  return out;
+}
+
+std::string Csv(const std::string& s) {
+  if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
+  std::string out = "\"";
+  for (char c : s) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return out + "\"";
+}
+
+std::string TimeText(const DateTime& t) { return t.value > 0.0 ? t.ToText() : std::string(); }
+
+// The columns of a visit, by name, as texts (numbers as their digits).
+std::vector<std::pair<const char*, std::string>> Columns(const HistoryEvent& e) {
+  return {{"visit", std::to_string(e.id)},
+          {"time", TimeText(e.time)},
+          {"unit", e.unitId == -1 ? "" : UnitHex(e.unitId)},
+          {"serial", e.serial},
+          {"bench", e.bench},
+          {"operator", e.operatorName},
+          {"terminal", e.terminal},
+          {"action", e.action},
+          {"outcome", e.outcome},
+          {"reason", e.reason},
+          {"failed_readers", std::to_string(e.failedReaders)},
+          {"differences", e.differences},
+          {"file", e.file},
+          {"file_sha256", e.fileSha256},
+          {"records_sent", std::to_string(e.recordsSent)},
+          {"records_total", std::to_string(e.recordsTotal)},
+          {"duration_ms", std::to_string(e.durationMs)},
+          {"test_result", std::to_string(e.testResult)},
+          {"command", e.command},
+          {"reply", e.reply},
+          {"log_file", e.logFile},
+          {"status_read", e.statusRead ? "1" : "0"},
+          {"imported", e.imported ? "1" : "0"},
+          {"uid", e.uid}};
+}
+
+bool IsNumberColumn(std::string_view name) {
+  return name == "visit" || name == "failed_readers" || name == "records_sent" || name == "records_total" ||
+         name == "duration_ms" || name == "test_result";
+}
+
+void PrintVisits(const std::vector<HistoryEvent>& visits, const CliOptions& o, std::FILE* out) {
+  if (o.json) {
+    std::fputs("[", out);
+    for (size_t i = 0; i < visits.size(); ++i) {
+      std::string line = i ? ",\n {" : "\n {";
+      bool first = true;
+      for (const auto& [name, value] : Columns(visits[i])) {
+        line += first ? "" : ", ";
+        first = false;
+        line += Json(name) + ": ";
+        if (IsNumberColumn(name)) line += value;
+        else if (std::string_view(name) == "status_read" || std::string_view(name) == "imported")
+          line += value == "1" ? "true" : "false";
+        else line += Json(value);
+      }
+      std::fputs((line + "}").c_str(), out);
+    }
+    std::fputs(visits.empty() ? "]\n" : "\n]\n", out);
+    return;
+  }
+  if (o.csv) {
+    std::string header;
+    for (const auto& c : Columns(HistoryEvent{})) header += (header.empty() ? "" : ",") + std::string(c.first);
+    std::fprintf(out, "%s\r\n", header.c_str());
+    for (const HistoryEvent& e : visits) {
+      std::string line;
+      bool first = true;
+      for (const auto& c : Columns(e)) line += (first ? "" : ",") + Csv(c.second), first = false;
+      std::fprintf(out, "%s\r\n", line.c_str());
+    }
+    return;
+  }
+  for (const HistoryEvent& e : visits) {
+    std::string line = "#" + std::to_string(e.id) + "  " + TimeText(e.time) + " UTC  " + e.action + ": " + e.outcome;
+    if (!e.reason.empty()) line += " (" + e.reason + ")";
+    line += "  bench " + e.bench + ", operator " + e.operatorName;
+    if (e.imported) line += ", imported";
+    if (e.testResult != -1) line += ", result " + std::to_string(e.testResult);
+    if (!e.fileSha256.empty()) line += ", " + e.file + " sha256 " + e.fileSha256;
+    std::fprintf(out, "%s\n", line.c_str());
+  }
+}
+
+void PrintDiff(const StatusDiff& d, int32_t unit, const CliOptions& o, std::FILE* out) {
+  if (o.json) {
+    std::string s = "{\"unit\": " + Json(UnitHex(unit)) + ", \"from\": " + std::to_string(d.from) +
+                    ", \"to\": " + std::to_string(d.to) + ", \"fromTime\": " + Json(TimeText(d.fromTime)) +
+                    ", \"toTime\": " + Json(TimeText(d.toTime)) + ", \"changes\": [";
+    for (size_t i = 0; i < d.changes.size(); ++i) {
+      const FieldChange& c = d.changes[i];
+      s += (i ? ",\n  " : "\n  ") + std::string("{\"class\": ") + Json(FieldClassName(c.fieldClass)) +
+           ", \"field\": " + Json(c.group + "/" + c.element) + ", \"before\": " + Json(c.before) +
+           ", \"after\": " + Json(c.after) + "}";
+    }
+    std::fprintf(out, "%s%s]}\n", s.c_str(), d.changes.empty() ? "" : "\n");
+    return;
+  }
+  std::fprintf(out, "Unit %s: visit #%" PRId64 " (%s UTC) to visit #%" PRId64 " (%s UTC)\n", UnitHex(unit).c_str(),
+               d.from, TimeText(d.fromTime).c_str(), d.to, TimeText(d.toTime).c_str());
+  if (d.changes.empty()) std::fputs("No differences\n", out);
+  const char* shown = nullptr;
+  for (const FieldChange& c : d.changes) {
+    if (shown != FieldClassName(c.fieldClass)) {
+      shown = FieldClassName(c.fieldClass);
+      std::fprintf(out, "%s:\n", shown);
+    }
+    std::fprintf(out, "  %s/%s: %s -> %s\n", c.group.c_str(), c.element.c_str(), c.before.c_str(), c.after.c_str());
+  }
+}
+
+std::string FlagsText(const UnitFlags& f, const HistorySettings& s) {
+  std::vector<std::string> parts;
+  auto last = [](const DateTime& t) { return t.value > 0.0 ? "last " + t.ToText().substr(0, 10) : std::string("never"); };
+  if (f.releaseTestDue) parts.push_back("release test due (" + last(f.lastReleaseTest) + ")");
+  if (f.selfTestDue) parts.push_back("self test due (" + last(f.lastSelfTest) + ")");
+  if (f.selfTestFailed) parts.push_back("self test failed last time (result " + std::to_string(f.selfTestResult) + ")");
+  char b[120];
+  if (f.batteryPastThreshold) {
+    std::snprintf(b, sizeof b, "battery %.0f%% used (threshold %d%%)", f.batteryUsedPercent, s.batteryPercent);
+    parts.push_back(b);
+  } else if (f.batteryHeadingThere) {
+    std::snprintf(b, sizeof b, "battery %.0f%% used, %d%% in about %.0f days", f.batteryUsedPercent, s.batteryPercent,
+                  f.batteryDaysToThreshold);
+    parts.push_back(b);
+  }
+  std::string out;
+  for (const std::string& p : parts) out += (out.empty() ? "" : "; ") + p;
+  return out;
+}
+
+void PrintDue(const std::vector<UnitFlags>& due, const HistorySettings& s, const CliOptions& o, std::FILE* out) {
+  if (!o.json) {
+    for (const UnitFlags& f : due)
+      std::fprintf(out, "%s  %s  %s\n", UnitHex(f.unitId).c_str(), f.serial.c_str(), FlagsText(f, s).c_str());
+    return;
+  }
+  std::fputs("[", out);
+  for (size_t i = 0; i < due.size(); ++i) {
+    const UnitFlags& f = due[i];
+    auto flag = [](bool b) { return b ? "true" : "false"; };
+    std::fprintf(out,
+                 "%s{\"unit\": %s, \"serial\": %s, \"lastVisit\": %s, \"releaseTestDue\": %s, \"lastReleaseTest\": %s, "
+                 "\"selfTestDue\": %s, \"lastSelfTest\": %s, \"selfTestFailed\": %s, \"selfTestResult\": %d, "
+                 "\"batteryUsedPercent\": %.1f, \"batteryPastThreshold\": %s, \"batteryHeadingThere\": %s, "
+                 "\"batteryDaysToThreshold\": %.1f}",
+                 i ? ",\n " : "\n ", Json(UnitHex(f.unitId)).c_str(), Json(f.serial).c_str(),
+                 Json(TimeText(f.lastVisit)).c_str(), flag(f.releaseTestDue), Json(TimeText(f.lastReleaseTest)).c_str(),
+                 flag(f.selfTestDue), Json(TimeText(f.lastSelfTest)).c_str(), flag(f.selfTestFailed), f.selfTestResult,
+                 f.batteryUsedPercent, flag(f.batteryPastThreshold), flag(f.batteryHeadingThere),
+                 f.batteryDaysToThreshold);
+  }
+  std::fputs(due.empty() ? "]\n" : "\n]\n", out);
+}
+
+bool ToVisit(const std::string& text, int64_t& v) {
+  const char* p = text.c_str() + (text.size() > 1 && text[0] == '#' ? 1 : 0);
+  char* end = nullptr;
+  v = std::strtoll(p, &end, 10);
+  return *p && *end == '\0' && v > 0;
+}
+
+}  // namespace
+
+bool IsHistoryCommand(const std::string& c) { return c == "history" || c == "diff" || c == "due"; }
+
+std::string OpenCliHistory(HistoryStore& store, const CliOptions& o) {
+  if (o.noHistory) return {};
+  const std::filesystem::path file =
+      o.historyFile.empty() ? DefaultHistoryFile() : file_ops::PathFromUtf8(o.historyFile);
+  return OpenHistory(store, file, o.paths);
+}
+
+HistoryContext CliHistoryContext(const CliOptions& o) {
+  HistoryContext c;
+  c.operatorName = o.operatorName;
+  c.terminal = std::string("velmoor-cli ") + kProgramVersionPlain;
+  return c;
+}
+
+int RunHistoryCommand(const CliOptions& o, std::FILE* result, std::FILE* messages) {
+  if (o.noHistory) {
+    std::fprintf(messages, "velmoor-cli: --no-history leaves no history to show\n");
+    return ex::kUsage;
+  }
+  std::optional<DateTime> since;
+  if (!o.since.empty()) {
+    since = DateTime::FromText(o.since);
+    if (!since) {
+      std::fprintf(messages, "velmoor-cli: --since needs a date, YYYY-MM-DD or YYYY-MM-DD HH:MM:SS (UTC)\n");
+      return ex::kUsage;
+    }
+  }
+  std::optional<int64_t> from, to;
+  if (o.command == "diff" && o.args.size() == 3) {
+    int64_t a, b;
+    if (!ToVisit(o.args[1], a) || !ToVisit(o.args[2], b)) {
+      std::fprintf(messages, "velmoor-cli: a visit is its number, as history shows it (#12 or 12)\n");
+      return ex::kUsage;
+    }
+    from = a, to = b;
+  }
+
+  HistoryStore store;
+  const std::string problem = OpenCliHistory(store, o);
+  if (!store.IsOpen()) {
+    std::fprintf(messages, "velmoor-cli: %s\n", problem.c_str());
+    return ex::kBadFile;
+  }
+  if (!problem.empty()) std::fprintf(messages, "velmoor-cli: %s\n", problem.c_str());
+
+  if (o.command == "due") {
+    PrintDue(store.Due(DateTime::NowUtc()), store.settings, o, result);
+    std::fflush(result);
+    return ex::kDone;
+  }
+  const std::optional<int32_t> unit = store.FindUnit(o.args[0]);
+  if (!unit) {
+    std::fprintf(messages, "velmoor-cli: no unit %s in the history %s\n", o.args[0].c_str(),
+                 file_ops::PathText(store.File()).c_str());
+    return ex::kRefused;
+  }
+  if (o.command == "history") {
+    PrintVisits(store.Visits(*unit, since), o, result);
+    std::fflush(result);
+    return ex::kDone;
+  }
+  const StatusDiff d = store.Diff(*unit, from, to);
+  if (!d.found) {
+    std::fprintf(messages, "velmoor-cli: %s\n",
+                 from ? "those visits are not status reads of this unit"
+                      : "the unit has fewer than two status reads to compare");
+    return ex::kRefused;
+  }
+  PrintDiff(d, *unit, o, result);
+  std::fflush(result);
+  return ex::kDone;
+}

@@ -1,0 +1,767 @@
+#include "history/history_store.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <system_error>
+
+#include "history/history_internal.h"
+#include "platform/file_ops.h"
+#include "platform/text_encoding.h"
+#include "records/status_xml.h"
+
+namespace fs = std::filesystem;
+
+namespace history {
+
+namespace {
+
+constexpr int64_t kMsPerDay = 86400000;
+// Automation day of 1970-01-01.
+constexpr double kUnixEpochDay = 25569.0;
+
+// Each schema step, from the version before it. The first makes the first version.
+const char* const kSteps[] = {
+    // 1: events, and each unit's latest whole state with what the due flags need.
+    "CREATE TABLE events("
+    " id INTEGER PRIMARY KEY,"
+    " at_ms INTEGER NOT NULL,"
+    " unit_id INTEGER,"
+    " serial TEXT NOT NULL DEFAULT '',"
+    " bench TEXT NOT NULL DEFAULT '',"
+    " operator TEXT NOT NULL DEFAULT '',"
+    " terminal TEXT NOT NULL DEFAULT '',"
+    " action TEXT NOT NULL DEFAULT '',"
+    " outcome TEXT NOT NULL DEFAULT '',"
+    " reason TEXT NOT NULL DEFAULT '',"
+    " failed_readers INTEGER NOT NULL DEFAULT 0,"
+    " differences TEXT NOT NULL DEFAULT '',"
+    " file TEXT NOT NULL DEFAULT '',"
+    " file_sha256 TEXT NOT NULL DEFAULT '',"
+    " records_sent INTEGER NOT NULL DEFAULT 0,"
+    " records_total INTEGER NOT NULL DEFAULT 0,"
+    " duration_ms INTEGER NOT NULL DEFAULT -1,"
+    " test_result INTEGER NOT NULL DEFAULT -1,"
+    " command TEXT NOT NULL DEFAULT '',"
+    " reply TEXT NOT NULL DEFAULT '',"
+    " log_file TEXT NOT NULL DEFAULT '',"
+    " status_read INTEGER NOT NULL DEFAULT 0,"
+    " imported INTEGER NOT NULL DEFAULT 0,"
+    " fields TEXT,"
+    " battery_count INTEGER);"
+    "CREATE INDEX events_unit ON events(unit_id, id);"
+    "CREATE INDEX events_battery ON events(unit_id, at_ms) WHERE battery_count IS NOT NULL;"
+    "CREATE TABLE units("
+    " unit_id INTEGER PRIMARY KEY,"
+    " serial TEXT NOT NULL DEFAULT '',"
+    " state TEXT NOT NULL,"
+    " last_ms INTEGER NOT NULL,"
+    " release_ms INTEGER NOT NULL DEFAULT 0,"
+    " selftest_ms INTEGER NOT NULL DEFAULT 0,"
+    " selftest_result INTEGER NOT NULL DEFAULT -1,"
+    " count INTEGER NOT NULL DEFAULT -1,"
+    " count_ms INTEGER NOT NULL DEFAULT 0,"
+    " capacity INTEGER NOT NULL DEFAULT 0);"
+    "CREATE INDEX units_serial ON units(serial);",
+    // 2: a unique id for each event, so that a site's shared history takes each event once.
+    "ALTER TABLE events ADD COLUMN uid TEXT;"
+    "UPDATE events SET uid = lower(hex(randomblob(16))) WHERE uid IS NULL;"
+    "CREATE UNIQUE INDEX events_uid ON events(uid);",
+};
+static_assert(sizeof kSteps / sizeof kSteps[0] == HistoryStore::kSchemaVersion);
+
+constexpr const char* kEventColumns =
+    "id, uid, at_ms, unit_id, serial, bench, operator, terminal, action, outcome, reason, failed_readers, "
+    "differences, file, file_sha256, records_sent, records_total, duration_ms, test_result, command, reply, "
+    "log_file, status_read, imported";
+constexpr int kEventColumnCount = 24;
+
+std::string Text(sqlite3_stmt* s, int col) {
+  const unsigned char* t = sqlite3_column_text(s, col);
+  return t ? std::string(reinterpret_cast<const char*>(t), static_cast<size_t>(sqlite3_column_bytes(s, col)))
+           : std::string();
+}
+
+HistoryEvent ReadEvent(sqlite3_stmt* s) {
+  HistoryEvent e;
+  e.id = sqlite3_column_int64(s, 0);
+  e.uid = Text(s, 1);
+  e.time = FromUnixMs(sqlite3_column_int64(s, 2));
+  e.unitId = sqlite3_column_type(s, 3) == SQLITE_NULL ? -1 : sqlite3_column_int(s, 3);
+  e.serial = Text(s, 4);
+  e.bench = Text(s, 5);
+  e.operatorName = Text(s, 6);
+  e.terminal = Text(s, 7);
+  e.action = Text(s, 8);
+  e.outcome = Text(s, 9);
+  e.reason = Text(s, 10);
+  e.failedReaders = sqlite3_column_int(s, 11);
+  e.differences = Text(s, 12);
+  e.file = Text(s, 13);
+  e.fileSha256 = Text(s, 14);
+  e.recordsSent = sqlite3_column_int(s, 15);
+  e.recordsTotal = sqlite3_column_int(s, 16);
+  e.durationMs = sqlite3_column_int64(s, 17);
+  e.testResult = sqlite3_column_int(s, 18);
+  e.command = Text(s, 19);
+  e.reply = Text(s, 20);
+  e.logFile = Text(s, 21);
+  e.statusRead = sqlite3_column_int(s, 22) != 0;
+  e.imported = sqlite3_column_int(s, 23) != 0;
+  return e;
+}
+
+// A prepared statement that finalizes itself.
+class Stmt {
+ public:
+  Stmt(sqlite3* db, const std::string& sql) {
+    if (db) sqlite3_prepare_v2(db, sql.c_str(), -1, &s_, nullptr);
+  }
+  ~Stmt() { sqlite3_finalize(s_); }
+  Stmt(const Stmt&) = delete;
+  Stmt& operator=(const Stmt&) = delete;
+  sqlite3_stmt* get() const { return s_; }
+  explicit operator bool() const { return s_ != nullptr; }
+  void Bind(int i, int64_t v) { sqlite3_bind_int64(s_, i, v); }
+  void Bind(int i, std::string_view t) {
+    sqlite3_bind_text(s_, i, t.data(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
+  }
+  bool Step() { return s_ && sqlite3_step(s_) == SQLITE_ROW; }
+  int Run() { return s_ ? sqlite3_step(s_) : SQLITE_ERROR; }
+  void Reset() {
+    sqlite3_reset(s_);
+    sqlite3_clear_bindings(s_);
+  }
+
+ private:
+  sqlite3_stmt* s_ = nullptr;
+};
+
+std::string NewUid() {
+  static std::mt19937_64 rng = [] {
+    std::random_device rd;
+    std::seed_seq seq{rd(), rd(), rd(), rd(),
+                      static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count()),
+                      static_cast<unsigned>(file_ops::CurrentProcessId())};
+    return std::mt19937_64(seq);
+  }();
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%016llx%016llx", static_cast<unsigned long long>(rng()),
+                static_cast<unsigned long long>(rng()));
+  return buf;
+}
+
+// A time from a field's text; 0 for none, and for the year 2000 or earlier (never, as the check
+// report has it).
+int64_t MsOfText(const std::string& text) {
+  if (text.empty()) return 0;
+  auto t = DateTime::FromText(text);
+  if (!t || t->ToCivil().year <= 2000) return 0;
+  return ToUnixMs(*t);
+}
+
+int64_t NumberOf(const std::string& text, int64_t otherwise) {
+  if (text.empty()) return otherwise;
+  char* end = nullptr;
+  const long long v = std::strtoll(text.c_str(), &end, 10);
+  return *end == '\0' ? v : otherwise;
+}
+
+const std::string& Field(const FieldTexts& t, const char* element) {
+  static const std::string kNone;
+  auto i = FieldIndex(element);
+  return i ? t[static_cast<size_t>(*i)] : kNone;
+}
+
+// The battery's capacity in counts: a Lithium stack is worth 100, an Alkaline stack 150.
+int64_t CapacityOf(const FieldTexts& t) {
+  const std::string& type = Field(t, "Type");
+  const int64_t stacks = NumberOf(Field(t, "BatteryStacks"), -1);
+  if (stacks <= 0) return 0;
+  if (type.find("Lithium") != std::string::npos) return stacks * 100;
+  if (type.find("Alkaline") != std::string::npos) return stacks * 150;
+  return 0;
+}
+
+// A hardware self test passes with result 0; bit 3 alone is no failure (as the check report has it).
+bool SelfTestFailed(int64_t result) { return result != -1 && (result & ~int64_t{8}) != 0; }
+
+}  // namespace
+
+int64_t ToUnixMs(const DateTime& t) { return std::llround((t.value - kUnixEpochDay) * double(kMsPerDay)); }
+DateTime FromUnixMs(int64_t ms) {
+  DateTime t;
+  t.value = double(ms) / double(kMsPerDay) + kUnixEpochDay;
+  return t;
+}
+
+fs::path DefaultHistoryFile() { return file_ops::LocalDataFolder() / "history.sqlite"; }
+
+fs::path SettingsFileFor(const fs::path& database) { return database.parent_path() / "history-settings.txt"; }
+
+HistorySettings ReadHistorySettings(const fs::path& file) {
+  HistorySettings s;
+  std::ifstream in(file);
+  std::string line;
+  auto trim = [](std::string t) {
+    const size_t a = t.find_first_not_of(" \t\r");
+    const size_t b = t.find_last_not_of(" \t\r");
+    return a == std::string::npos ? std::string() : t.substr(a, b - a + 1);
+  };
+  while (std::getline(in, line)) {
+    const size_t eq = line.find('=');
+    if (line.empty() || line[0] == '#' || eq == std::string::npos) continue;
+    const std::string key = trim(line.substr(0, eq)), value = trim(line.substr(eq + 1));
+    if (key == "bench") {
+      s.bench = value;
+      continue;
+    }
+    const int64_t n = NumberOf(value, -1);
+    if (n < 1 || n > 100000) continue;
+    const int v = static_cast<int>(n);
+    if (key == "release_test_days") s.releaseTestDays = v;
+    else if (key == "self_test_days") s.selfTestDays = v;
+    else if (key == "battery_percent" && v <= 100) s.batteryPercent = v;
+    else if (key == "battery_horizon_days") s.batteryHorizonDays = v;
+    else if (key == "battery_rate_days") s.batteryRateDays = v;
+  }
+  return s;
+}
+
+// The statements of every write, prepared once.
+struct HistoryStore::Statements {
+  Stmt state, insert, unit;
+  explicit Statements(sqlite3* db)
+      : state(db, "SELECT state FROM units WHERE unit_id = ?1"),
+        insert(db,
+               "INSERT INTO events(uid, at_ms, unit_id, serial, bench, operator, terminal, action, outcome, reason,"
+               " failed_readers, differences, file, file_sha256, records_sent, records_total, duration_ms,"
+               " test_result, command, reply, log_file, status_read, imported, fields, battery_count)"
+               " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20,"
+               " ?21, ?22, ?23, ?24, ?25)"),
+        unit(db,
+             "INSERT INTO units(unit_id, serial, state, last_ms, release_ms, selftest_ms, selftest_result, count,"
+             " count_ms, capacity) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)"
+             " ON CONFLICT(unit_id) DO UPDATE SET serial = ?2, state = ?3, last_ms = max(last_ms, ?4),"
+             " release_ms = ?5, selftest_ms = ?6, selftest_result = ?7,"
+             " count = CASE WHEN ?9 >= count_ms THEN ?8 ELSE count END,"
+             " count_ms = max(count_ms, ?9), capacity = ?10") {}
+  bool Ok() const { return state && insert && unit; }
+};
+
+HistoryStore::HistoryStore() = default;
+HistoryStore::~HistoryStore() { Close(); }
+
+void HistoryStore::Close() {
+  delete st_;
+  st_ = nullptr;
+  if (db_) sqlite3_close_v2(db_);
+  db_ = nullptr;
+  if (state_ == State::Open) state_ = State::Closed;
+}
+
+std::string HistoryStore::TakeMessage() {
+  if (told_ || message_.empty()) return {};
+  told_ = true;
+  return message_;
+}
+
+bool HistoryStore::Fail(const std::string& what) {
+  const int code = db_ ? sqlite3_errcode(db_) : SQLITE_ERROR;
+  message_ = "The unit history " + file_ops::PathText(file_) + " " + what;
+  if (db_) message_ += std::string(": ") + sqlite3_errmsg(db_);
+  if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB) {
+    // Found damaged part-way: nothing more is written to it.
+    Close();
+    state_ = State::Damaged;
+    message_ += "; it is left as it is and no history is kept in this session";
+  }
+  return false;
+}
+
+bool HistoryStore::Migrate(sqlite3* db, int from, int to, std::string& error) {
+  for (int v = from; v < to; ++v) {
+    char* message = nullptr;
+    if (sqlite3_exec(db, kSteps[v], nullptr, nullptr, &message) != SQLITE_OK) {
+      error = message ? message : "schema step failed";
+      sqlite3_free(message);
+      return false;
+    }
+  }
+  const std::string pragmas = "PRAGMA application_id = " + std::to_string(kApplicationId) +
+                              "; PRAGMA user_version = " + std::to_string(to) + ";";
+  if (sqlite3_exec(db, pragmas.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+    error = sqlite3_errmsg(db);
+    return false;
+  }
+  return true;
+}
+
+bool HistoryStore::Open(const fs::path& file) {
+  Close();
+  file_ = file;
+  message_.clear();
+  const std::string where = file_ops::PathText(file);
+  const std::string untouched = " It is left as it is, and no unit history is kept in this session.";
+  std::error_code ec;
+  if (file.has_parent_path()) fs::create_directories(file.parent_path(), ec);
+  // A file that is there and not an SQLite database is never opened: SQLite would take an empty
+  // one for a new database, and a foreign one is not ours to change.
+  if (fs::exists(file, ec) && fs::file_size(file, ec) > 0) {
+    char head[16] = {};
+    std::FILE* f = file_ops::OpenStream(file, "rb");
+    const size_t n = f ? std::fread(head, 1, sizeof head, f) : 0;
+    if (f) std::fclose(f);
+    if (!f) {
+      state_ = State::Failed;
+      message_ = "The unit history " + where + " cannot be read." + untouched;
+      return false;
+    }
+    if (n < 16 || std::memcmp(head, "SQLite format 3", 16) != 0) {
+      state_ = State::Foreign;
+      message_ = "The unit history " + where + " is not a unit history database." + untouched;
+      return false;
+    }
+  }
+  if (sqlite3_open_v2(where.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+    state_ = State::Failed;
+    message_ = "The unit history " + where + " cannot be opened: " + (db_ ? sqlite3_errmsg(db_) : "no memory") +
+               ". No unit history is kept in this session.";
+    Close();
+    state_ = State::Failed;
+    return false;
+  }
+  sqlite3_busy_timeout(db_, 5000);
+  sqlite3_extended_result_codes(db_, 0);
+
+  // Read only, before anything is written: whose file it is and which version.
+  int64_t appId = -1, version = -1, tables = -1;
+  {
+    Stmt a(db_, "PRAGMA application_id"), v(db_, "PRAGMA user_version"),
+        t(db_, "SELECT count(*) FROM sqlite_master");
+    if (a.Step()) appId = sqlite3_column_int64(a.get(), 0);
+    if (v.Step()) version = sqlite3_column_int64(v.get(), 0);
+    if (t.Step()) tables = sqlite3_column_int64(t.get(), 0);
+  }
+  State refusal = State::Open;
+  if (appId < 0 || version < 0 || tables < 0) {
+    refusal = State::Damaged;
+    message_ = "The unit history " + where + " cannot be read (" + sqlite3_errmsg(db_) + ")." + untouched;
+  } else if (appId != kApplicationId && !(appId == 0 && tables == 0)) {
+    refusal = State::Foreign;
+    message_ = "The unit history " + where + " is a database of another program." + untouched;
+  } else if (version > kSchemaVersion) {
+    refusal = State::Newer;
+    message_ = "The unit history " + where + " was written by a newer terminal." + untouched;
+  }
+  if (refusal != State::Open) {
+    Close();
+    state_ = refusal;
+    return false;
+  }
+
+  // Write-ahead logging: a write appends to the log, so a crash leaves every committed event.
+  // NORMAL synchronisation keeps each commit across a crash of the program; a power cut may
+  // lose the last few, never the database.
+  {
+    Stmt wal(db_, "PRAGMA journal_mode = WAL");
+    std::string mode = wal.Step() ? Text(wal.get(), 0) : "";
+    if (mode != "wal") {
+      Fail("cannot use write-ahead logging");
+      Close();
+      state_ = State::Failed;
+      return false;
+    }
+  }
+  sqlite3_exec(db_, "PRAGMA synchronous = NORMAL", nullptr, nullptr, nullptr);
+
+  if (version < kSchemaVersion) {
+    std::string error;
+    // Another terminal may be bringing it up to date at the same moment: the write lock decides,
+    // and the version is read again under it.
+    bool ok = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
+    if (ok) {
+      Stmt v(db_, "PRAGMA user_version");
+      version = v.Step() ? sqlite3_column_int64(v.get(), 0) : -1;
+    }
+    ok = ok && version >= 0 && (version >= kSchemaVersion || Migrate(db_, int(version), kSchemaVersion, error));
+    ok = ok && sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+    if (!ok) {
+      sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+      message_ = "The unit history " + where + " cannot be brought up to date: " +
+                 (error.empty() ? sqlite3_errmsg(db_) : error) + ". No unit history is kept in this session.";
+      Close();
+      state_ = State::Failed;
+      return false;
+    }
+  }
+  st_ = new Statements(db_);
+  if (!st_->Ok()) {
+    message_ = "The unit history " + where + " cannot be used: " + sqlite3_errmsg(db_) + ".";
+    Close();
+    state_ = State::Failed;
+    return false;
+  }
+  settings = ReadHistorySettings(SettingsFileFor(file));
+  state_ = State::Open;
+  return true;
+}
+
+bool HistoryStore::Append(HistoryEvent& ev, const FieldTexts* fields) {
+  if (!IsOpen()) return false;
+  // Its own transaction; inside one the caller holds (a batch), a savepoint of it.
+  const bool inBatch = sqlite3_get_autocommit(db_) == 0;
+  const char* begin = inBatch ? "SAVEPOINT event" : "BEGIN IMMEDIATE";
+  const char* commit = inBatch ? "RELEASE event" : "COMMIT";
+  const char* undo = inBatch ? "ROLLBACK TO event; RELEASE event" : "ROLLBACK";
+  if (sqlite3_exec(db_, begin, nullptr, nullptr, nullptr) != SQLITE_OK) return Fail("cannot be written");
+  if (!Write(ev, fields)) {
+    if (db_) sqlite3_exec(db_, undo, nullptr, nullptr, nullptr);
+    return false;
+  }
+  if (sqlite3_exec(db_, commit, nullptr, nullptr, nullptr) != SQLITE_OK) {
+    Fail("cannot be written");
+    if (db_) sqlite3_exec(db_, undo, nullptr, nullptr, nullptr);
+    return false;
+  }
+  return true;
+}
+
+bool HistoryStore::Write(HistoryEvent& ev, const FieldTexts* fields) {
+  auto rollback = [&](const char* what) { return Fail(what); };
+
+  // The unit's latest state, and what this event changes in it.
+  FieldTexts state;
+  bool known = false;
+  std::string delta;
+  std::optional<int64_t> count;
+  if (ev.unitId != -1 && fields) {
+    st_->state.Reset();
+    st_->state.Bind(1, int64_t{ev.unitId});
+    if (st_->state.Step()) known = ApplyFieldsJson(Text(st_->state.get(), 0), state);
+    const int stateStep = sqlite3_errcode(db_);
+    st_->state.Reset();
+    if (stateStep != SQLITE_OK && stateStep != SQLITE_ROW && stateStep != SQLITE_DONE)
+      return rollback("cannot be read");
+    std::vector<int> changed;
+    for (int i = 0; i < kFieldCount; ++i) {
+      // Without a status read only the check results are new. A time never set keeps the
+      // one before, as in the status files.
+      if (!ev.statusRead && !IsChecksField(i)) continue;
+      const std::string& v = (*fields)[static_cast<size_t>(i)];
+      if (IsDateField(i) && v.empty()) continue;
+      if (known && state[static_cast<size_t>(i)] == v) continue;
+      state[static_cast<size_t>(i)] = v;
+      changed.push_back(i);
+    }
+    delta = FieldsJson(*fields, changed);
+    if (ev.statusRead) {
+      const int64_t c = NumberOf(Field(*fields, "Count"), -1);
+      if (c >= 0) count = c;
+    }
+  }
+  if (ev.uid.empty()) ev.uid = NewUid();
+  const int64_t at = ToUnixMs(ev.time);
+
+  Stmt& in = st_->insert;
+  in.Reset();
+  in.Bind(1, ev.uid);
+  in.Bind(2, at);
+  if (ev.unitId != -1) in.Bind(3, int64_t{ev.unitId});
+  in.Bind(4, ev.serial);
+  in.Bind(5, ev.bench);
+  in.Bind(6, ev.operatorName);
+  in.Bind(7, ev.terminal);
+  in.Bind(8, ev.action);
+  in.Bind(9, ev.outcome);
+  in.Bind(10, ev.reason);
+  in.Bind(11, int64_t{ev.failedReaders});
+  in.Bind(12, ev.differences);
+  in.Bind(13, ev.file);
+  in.Bind(14, ev.fileSha256);
+  in.Bind(15, int64_t{ev.recordsSent});
+  in.Bind(16, int64_t{ev.recordsTotal});
+  in.Bind(17, ev.durationMs);
+  in.Bind(18, int64_t{ev.testResult});
+  in.Bind(19, ev.command);
+  in.Bind(20, ev.reply);
+  in.Bind(21, ev.logFile);
+  in.Bind(22, int64_t{ev.statusRead});
+  in.Bind(23, int64_t{ev.imported});
+  if (!delta.empty()) in.Bind(24, delta);
+  if (count) in.Bind(25, *count);
+  const int inserted = in.Run();
+  in.Reset();
+  if (inserted != SQLITE_DONE) return rollback("cannot be written");
+  ev.id = sqlite3_last_insert_rowid(db_);
+
+  if (ev.unitId != -1 && fields) {
+    Stmt& u = st_->unit;
+    u.Reset();
+    u.Bind(1, int64_t{ev.unitId});
+    const std::string& serial = Field(state, "SerialNo");
+    u.Bind(2, serial.empty() ? ev.serial : serial);
+    u.Bind(3, FieldsJson(state));
+    u.Bind(4, at);
+    u.Bind(5, MsOfText(Field(state, "ReleaseTime")));
+    u.Bind(6, MsOfText(Field(state, "HardwareTime")));
+    u.Bind(7, NumberOf(Field(state, "HardwareResult"), -1));
+    u.Bind(8, count.value_or(-1));
+    u.Bind(9, count ? at : 0);
+    u.Bind(10, CapacityOf(state));
+    const int updated = u.Run();
+    u.Reset();
+    if (updated != SQLITE_DONE) return rollback("cannot be written");
+  }
+  return true;
+}
+
+bool HistoryStore::Empty() {
+  Stmt s(db_, "SELECT EXISTS(SELECT 1 FROM events)");
+  return !s.Step() || sqlite3_column_int(s.get(), 0) == 0;
+}
+
+int HistoryStore::ImportStatusFile(const fs::path& currentStatusFile) {
+  if (!IsOpen()) return -1;
+  if (!Empty()) return 0;
+  CStatusXml doc;
+  const CStatusXml::LoadResult loaded = doc.Load(currentStatusFile);
+  if (loaded.Damaged()) return 0;  // the status files report it themselves
+  std::vector<std::string> ids;
+  doc.ListUnitIds(ids);
+  if (ids.empty()) return 0;
+  if (sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    Fail("cannot be written");
+    return -1;
+  }
+  // The events go in one transaction: the file's units come in whole or not at all.
+  int imported = 0;
+  const DateTime now = DateTime::NowUtc();
+  for (const std::string& id : ids) {
+    const StatusEntry entry = doc.ReadUnit(id);
+    if (entry.status.UnitId == -1) continue;
+    HistoryEvent ev;
+    ev.unitId = entry.status.UnitId;
+    ev.serial = text_encoding::Cp1252ToUtf8(entry.status.SerialNo.view(), true);
+    ev.action = "Imported from " + file_ops::PathText(currentStatusFile.filename());
+    ev.outcome = "done";
+    ev.bench = settings.bench.empty() ? file_ops::HostName() : settings.bench;
+    ev.file = file_ops::PathText(currentStatusFile);
+    ev.statusRead = true;
+    ev.imported = true;
+    ev.time = entry.checks.LastStatusTime.value > 0.0 ? entry.checks.LastStatusTime : now;
+    const FieldTexts texts = TextsOf(entry.checks, entry.status);
+    if (!Write(ev, &texts)) {
+      sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+      return -1;
+    }
+    ++imported;
+  }
+  if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    Fail("cannot be written");
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    return -1;
+  }
+  return imported;
+}
+
+// ---- reading ----
+
+std::optional<int32_t> HistoryStore::FindUnit(std::string_view text) {
+  if (!IsOpen() || text.empty()) return std::nullopt;
+  {
+    Stmt s(db_, "SELECT unit_id FROM units WHERE serial = ?1 ORDER BY last_ms DESC LIMIT 1");
+    s.Bind(1, text);
+    if (s.Step()) return sqlite3_column_int(s.get(), 0);
+  }
+  std::string_view hex = text;
+  if (hex.size() > 2 && hex[0] == '0' && (hex[1] == 'x' || hex[1] == 'X')) hex.remove_prefix(2);
+  if (hex.empty() || hex.size() > 8) return std::nullopt;
+  uint32_t id = 0;
+  for (const char c : hex) {
+    const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    if (d < 0) return std::nullopt;
+    id = id << 4 | static_cast<uint32_t>(d);
+  }
+  Stmt s(db_, "SELECT 1 FROM units WHERE unit_id = ?1 UNION ALL SELECT 1 FROM events WHERE unit_id = ?1 LIMIT 1");
+  s.Bind(1, int64_t{static_cast<int32_t>(id)});
+  if (s.Step()) return static_cast<int32_t>(id);
+  return std::nullopt;
+}
+
+std::vector<HistoryEvent> HistoryStore::Visits(int32_t unitId, std::optional<DateTime> since) {
+  std::vector<HistoryEvent> out;
+  if (!IsOpen()) return out;
+  Stmt s(db_, std::string("SELECT ") + kEventColumns +
+                  " FROM events WHERE unit_id = ?1 AND at_ms >= ?2 ORDER BY at_ms DESC, id DESC");
+  s.Bind(1, int64_t{unitId});
+  s.Bind(2, since ? ToUnixMs(*since) : INT64_MIN);
+  while (s.Step()) out.push_back(ReadEvent(s.get()));
+  return out;
+}
+
+std::vector<std::pair<HistoryEvent, FieldTexts>> HistoryStore::States(int32_t unitId) {
+  std::vector<std::pair<HistoryEvent, FieldTexts>> out;
+  if (!IsOpen()) return out;
+  Stmt s(db_, std::string("SELECT ") + kEventColumns +
+                  ", fields FROM events WHERE unit_id = ?1 AND fields IS NOT NULL ORDER BY id");
+  s.Bind(1, int64_t{unitId});
+  FieldTexts state;
+  while (s.Step()) {
+    // Each event holds what changed since the one before; a row that does not parse changes nothing.
+    const unsigned char* json = sqlite3_column_text(s.get(), kEventColumnCount);
+    if (json) ApplyFieldsJson(reinterpret_cast<const char*>(json), state);
+    out.emplace_back(ReadEvent(s.get()), state);
+  }
+  return out;
+}
+
+namespace {
+
+StatusDiff DiffOf(const std::vector<std::pair<HistoryEvent, FieldTexts>>& states, std::optional<int64_t> from,
+                  std::optional<int64_t> to) {
+  StatusDiff d;
+  const std::pair<HistoryEvent, FieldTexts>*a = nullptr, *b = nullptr;
+  if (from && to) {
+    for (const auto& st : states) {
+      if (st.first.id == *from) a = &st;
+      if (st.first.id == *to) b = &st;
+    }
+  } else {
+    for (auto it = states.rbegin(); it != states.rend() && !a; ++it) {
+      if (!it->first.statusRead) continue;
+      if (!b) b = &*it;
+      else a = &*it;
+    }
+  }
+  if (!a || !b) return d;
+  d.found = true;
+  d.from = a->first.id, d.to = b->first.id;
+  d.fromTime = a->first.time, d.toTime = b->first.time;
+  for (FieldClass c : {FieldClass::Configuration, FieldClass::Firmware, FieldClass::Measured}) {
+    for (int i = 0; i < kFieldCount; ++i) {
+      const auto k = static_cast<size_t>(i);
+      if (ClassOf(i) != c || !ComparedInDiff(i) || a->second[k] == b->second[k]) continue;
+      d.changes.push_back({FieldGroup(i), FieldName(i), c, a->second[k], b->second[k]});
+    }
+  }
+  return d;
+}
+
+std::vector<FieldSeries> SeriesOf(const std::vector<std::pair<HistoryEvent, FieldTexts>>& states) {
+  std::vector<FieldSeries> out;
+  for (const std::string& name : SeriesFields()) {
+    FieldSeries series{name, {}};
+    const int i = *FieldIndex(name);
+    for (const auto& [ev, texts] : states) {
+      if (!ev.statusRead) continue;
+      if (auto v = SeriesValue(i, texts[static_cast<size_t>(i)])) series.points.push_back({ev.time, ev.id, *v});
+    }
+    out.push_back(std::move(series));
+  }
+  return out;
+}
+
+}  // namespace
+
+StatusDiff HistoryStore::Diff(int32_t unitId, std::optional<int64_t> from, std::optional<int64_t> to) {
+  return DiffOf(States(unitId), from, to);
+}
+
+std::vector<FieldSeries> HistoryStore::Series(int32_t unitId) { return SeriesOf(States(unitId)); }
+
+namespace {
+constexpr const char* kFlagColumns =
+    "unit_id, serial, last_ms, release_ms, selftest_ms, selftest_result, count, count_ms, capacity";
+}
+
+// The flags of one row of units (kFlagColumns); rate reads the battery count at least the rate
+// span before the latest.
+static UnitFlags FlagsOf(sqlite3_stmt* s, const HistorySettings& set, int64_t nowMs, Stmt& rate) {
+  UnitFlags f;
+  f.unitId = sqlite3_column_int(s, 0);
+  f.serial = Text(s, 1);
+  f.lastVisit = FromUnixMs(sqlite3_column_int64(s, 2));
+  const int64_t releaseMs = sqlite3_column_int64(s, 3), selfMs = sqlite3_column_int64(s, 4);
+  f.selfTestResult = sqlite3_column_int(s, 5);
+  const int64_t count = sqlite3_column_int64(s, 6), countMs = sqlite3_column_int64(s, 7);
+  const int64_t capacity = sqlite3_column_int64(s, 8);
+  if (releaseMs > 0) f.lastReleaseTest = FromUnixMs(releaseMs);
+  if (selfMs > 0) f.lastSelfTest = FromUnixMs(selfMs);
+  f.releaseTestDue = releaseMs <= 0 || nowMs - releaseMs >= int64_t{set.releaseTestDays} * kMsPerDay;
+  f.selfTestDue = selfMs <= 0 || nowMs - selfMs >= int64_t{set.selfTestDays} * kMsPerDay;
+  f.selfTestFailed = selfMs > 0 && SelfTestFailed(f.selfTestResult);
+  if (capacity > 0 && count >= 0) {
+    f.batteryUsedPercent = double(count) * 100.0 / double(capacity);
+    f.batteryPastThreshold = f.batteryUsedPercent >= set.batteryPercent;
+    if (!f.batteryPastThreshold) {
+      rate.Reset();
+      rate.Bind(1, int64_t{f.unitId});
+      rate.Bind(2, countMs - int64_t{set.batteryRateDays} * kMsPerDay);
+      if (rate.Step()) {
+        const int64_t refCount = sqlite3_column_int64(rate.get(), 0), refMs = sqlite3_column_int64(rate.get(), 1);
+        const double days = double(countMs - refMs) / double(kMsPerDay);
+        if (count > refCount && days > 0) {
+          const double perDay = double(count - refCount) / days;
+          const double left = double(set.batteryPercent) * double(capacity) / 100.0 - double(count);
+          // Counted from the latest reading, as of now.
+          const double daysLeft = left / perDay - double(nowMs - countMs) / double(kMsPerDay);
+          if (daysLeft <= set.batteryHorizonDays) {
+            f.batteryHeadingThere = true;
+            f.batteryDaysToThreshold = std::max(0.0, daysLeft);
+          }
+        }
+      }
+      rate.Reset();
+    }
+  }
+  return f;
+}
+
+namespace {
+constexpr const char* kRateSql =
+    "SELECT battery_count, at_ms FROM events WHERE unit_id = ?1 AND battery_count IS NOT NULL AND at_ms <= ?2"
+    " ORDER BY at_ms DESC LIMIT 1";
+}
+
+std::optional<UnitFlags> HistoryStore::Flags(int32_t unitId, DateTime now) {
+  if (!IsOpen()) return std::nullopt;
+  Stmt s(db_, std::string("SELECT ") + kFlagColumns + " FROM units WHERE unit_id = ?1");
+  Stmt rate(db_, kRateSql);
+  s.Bind(1, int64_t{unitId});
+  if (!s.Step()) return std::nullopt;
+  return FlagsOf(s.get(), settings, ToUnixMs(now), rate);
+}
+
+std::vector<UnitFlags> HistoryStore::Due(DateTime now) {
+  std::vector<UnitFlags> out;
+  if (!IsOpen()) return out;
+  Stmt s(db_, std::string("SELECT ") + kFlagColumns + " FROM units ORDER BY unit_id");
+  Stmt rate(db_, kRateSql);
+  const int64_t nowMs = ToUnixMs(now);
+  while (s.Step()) {
+    UnitFlags f = FlagsOf(s.get(), settings, nowMs, rate);
+    if (f.Any()) out.push_back(std::move(f));
+  }
+  return out;
+}
+
+Dossier HistoryStore::LoadDossier(int32_t unitId, DateTime now) {
+  Dossier d;
+  if (!IsOpen()) return d;
+  d.visits = Visits(unitId);
+  const auto states = States(unitId);
+  d.series = SeriesOf(states);
+  d.lastDiff = DiffOf(states, {}, {});
+  if (auto f = Flags(unitId, now)) d.flags = *f;
+  if (!states.empty()) d.latest = states.back().second;
+  return d;
+}
+
+}  // namespace history

@@ -1,0 +1,233 @@
+// The unit history of this PC: every operation on a unit, one event each, kept in an SQLite
+// database on the PC's own disk (never in the shared data folder). Events are written as each
+// operation ends, each in its own transaction with write-ahead logging, so a crash loses at most
+// the event being written. The store never overwrites a file it did not make or cannot read: it
+// then stays closed and says so once, and the terminal goes on without history. No failure of
+// the store ever reaches the status files: they are saved first, and separately.
+//
+// A status read is kept field by field, each value as the text the status files hold. An event
+// stores only the fields that changed since the unit's previous event (its first event stores
+// them all); the store keeps each unit's latest whole state beside its events, and a unit's
+// history is replayed from its events in order.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/date_time.h"
+#include "status/unit_status.h"
+
+struct sqlite3;
+
+namespace history {
+
+// Site settings, read from the settings file beside the database ("history-settings.txt",
+// lines "key = value"; unknown keys and bad values are ignored).
+struct HistorySettings {
+  std::string bench;             // bench = NAME; empty: the PC's host name
+  int releaseTestDays = 180;     // release_test_days: a release test is due this long after the last
+  int selfTestDays = 365;        // self_test_days: the same for the hardware self test
+  int batteryPercent = 80;       // battery_percent: used capacity that calls for a new battery
+  int batteryHorizonDays = 90;   // battery_horizon_days: how far ahead the used capacity is projected
+  int batteryRateDays = 7;       // battery_rate_days: the rate is taken over at least this span
+};
+HistorySettings ReadHistorySettings(const std::filesystem::path& file);
+// The settings file of a database: beside it.
+std::filesystem::path SettingsFileFor(const std::filesystem::path& database);
+
+// The default database: $XDG_DATA_HOME/velmoor/history.sqlite (else ~/.local/share/velmoor/...),
+// %LOCALAPPDATA%\Velmoor\history.sqlite on Windows.
+std::filesystem::path DefaultHistoryFile();
+
+// The fields of a status entry (the 96 of the status files, in their order) as the texts the
+// status files hold; an element a status file would leave empty is an empty text.
+inline constexpr int kFieldCount = 96;
+using FieldTexts = std::array<std::string, kFieldCount>;
+FieldTexts TextsOf(const StatusChecks& checks, const UnitStatus& status);
+// The element name of field i ("Voltage"), its group ("Battery"), and the index of a name.
+const char* FieldName(int i);
+const char* FieldGroup(int i);
+std::optional<int> FieldIndex(std::string_view element);
+
+// Which part of a unit a field belongs to, for differences.
+enum class FieldClass { Configuration, Firmware, Measured };
+FieldClass ClassOf(int field);
+const char* FieldClassName(FieldClass c);  // "configuration", "firmware", "measured"
+
+// One event: an operation on a unit at a bench.
+struct HistoryEvent {
+  int64_t id = 0;             // the store's number, in order of writing
+  std::string uid;            // unique over all PCs (for a site's shared history)
+  DateTime time;              // UTC, when the operation ended
+  int32_t unitId = -1;        // -1: no unit known
+  std::string serial;         // the unit's serial number text
+  std::string bench;          // the PC's bench name
+  std::string operatorName;   // who ran it
+  std::string terminal;       // the program and its version
+  std::string action;         // the operation, as its button names it
+  std::string outcome;        // OutcomeKindName: "done", "refused", ...
+  std::string reason;         // why it was not done
+  // Details, each where the operation has it.
+  int32_t failedReaders = 0;  // a status read: a bit for each reader that failed
+  std::string differences;    // the verification's differences
+  std::string file;           // the file the operation read or wrote
+  std::string fileSha256;     // a program load: the file's SHA-256, hex
+  int recordsSent = 0, recordsTotal = 0;
+  int64_t durationMs = -1;    // -1: not measured
+  int32_t testResult = -1;    // a bench test's result code
+  std::string command, reply; // a command button or manual command
+  std::string logFile;        // the session log that holds the operation's traffic
+  bool statusRead = false;    // the event carries a status read from the unit
+  bool imported = false;      // taken from the current-status file when the store began
+};
+
+// The fields of one visit's status, or of the differences between two.
+struct FieldChange {
+  std::string group, element;
+  FieldClass fieldClass = FieldClass::Configuration;
+  std::string before, after;  // texts as the status files hold them
+};
+struct StatusDiff {
+  bool found = false;        // false: the unit has fewer than two status reads, or a visit is not its
+  int64_t from = 0, to = 0;  // the two events compared
+  DateTime fromTime, toTime;
+  std::vector<FieldChange> changes;  // configuration, then firmware, then measured; each in field order
+};
+
+// One measured field over time (only reads that hold a value).
+struct SeriesPoint {
+  DateTime time;
+  int64_t event = 0;
+  double value = 0;
+};
+struct FieldSeries {
+  std::string element;  // "Voltage", "Count", ...
+  std::vector<SeriesPoint> points;
+};
+// The measured fields that have series, by element name.
+const std::vector<std::string>& SeriesFields();
+
+// What is due for a unit, looking ahead.
+struct UnitFlags {
+  int32_t unitId = -1;
+  std::string serial;
+  DateTime lastVisit;
+  bool releaseTestDue = false;  // never, or releaseTestDays or more ago
+  DateTime lastReleaseTest;     // zero: never
+  bool selfTestDue = false;     // never, or selfTestDays or more ago
+  DateTime lastSelfTest;
+  bool selfTestFailed = false;  // the last self test failed
+  int32_t selfTestResult = -1;
+  double batteryUsedPercent = -1;  // -1: not known (no count, stacks or battery type)
+  bool batteryPastThreshold = false;
+  bool batteryHeadingThere = false;  // projected past the threshold within batteryHorizonDays
+  double batteryDaysToThreshold = -1;  // at the recent rate; -1 when not heading there
+  bool Any() const {
+    return releaseTestDue || selfTestDue || selfTestFailed || batteryPastThreshold || batteryHeadingThere;
+  }
+};
+
+// Everything the window shows of one unit.
+struct Dossier {
+  std::vector<HistoryEvent> visits;  // newest first
+  std::vector<FieldSeries> series;
+  StatusDiff lastDiff;  // between the last two status reads
+  UnitFlags flags;
+  FieldTexts latest;    // the latest state (empty texts when none)
+};
+
+class HistoryStore {
+ public:
+  // Schema versions: 1 first; 2 added each event's unique id.
+  static constexpr int kSchemaVersion = 2;
+  // The database's application id ("VLMH"): a file that carries another is not ours.
+  static constexpr int32_t kApplicationId = 0x564C4D48;
+
+  enum class State {
+    Closed,   // never opened, or --no-history
+    Open,
+    Foreign,  // not an SQLite database, or one that is not a unit history: left untouched
+    Damaged,  // ours but unreadable: left untouched
+    Newer,    // written by a newer terminal (a later schema): left untouched
+    Failed,   // could not be opened or created (folder, permissions, disk)
+  };
+
+  HistoryStore();
+  ~HistoryStore();
+  HistoryStore(const HistoryStore&) = delete;
+  HistoryStore& operator=(const HistoryStore&) = delete;
+
+  // Opens (creating it and its folder when missing) and brings the schema up to date. A file
+  // that is not ours or cannot be read is not touched. Returns true when open; otherwise
+  // Message() says why, in words for the operator.
+  bool Open(const std::filesystem::path& file);
+  void Close();
+  State state() const { return state_; }
+  bool IsOpen() const { return state_ == State::Open; }
+  const std::filesystem::path& File() const { return file_; }
+  // Why the store is not open, or why the last write failed. TakeMessage gives a message once
+  // (the first problem of the session), then empty.
+  const std::string& Message() const { return message_; }
+  std::string TakeMessage();
+  HistorySettings settings;  // read from the settings file at Open
+
+  // ---- writing ----
+  // Appends one event in its own transaction. With fields, the event carries a status read
+  // (or a check result) of the unit: the changes from its latest state are stored and the state
+  // is updated. Sets ev.id and ev.uid. False (and Message) on any failure; the store stays open
+  // unless it found the file damaged. Inside a transaction the caller began on Db() (a batch of
+  // events, as the benchmarks write them), the event is a savepoint of it.
+  bool Append(HistoryEvent& ev, const FieldTexts* fields);
+  // On first use (no events yet): each unit of the current-status file becomes its first visit,
+  // marked imported, with the last status time the file holds. Returns the number imported
+  // (0 when the store already held events or the file has no units), -1 on failure.
+  int ImportStatusFile(const std::filesystem::path& currentStatusFile);
+  bool Empty();
+
+  // ---- reading ----
+  // A unit by its hex identity ("12D687", with or without 0x) or its serial number text; the
+  // serial is tried first when both match.
+  std::optional<int32_t> FindUnit(std::string_view unitText);
+  // The unit's events, newest first; with since, only those at or after it.
+  std::vector<HistoryEvent> Visits(int32_t unitId, std::optional<DateTime> since = {});
+  // The whole state at each event of the unit that carries fields, oldest first.
+  std::vector<std::pair<HistoryEvent, FieldTexts>> States(int32_t unitId);
+  // The differences between the last two status reads, or between two named events.
+  StatusDiff Diff(int32_t unitId, std::optional<int64_t> from = {}, std::optional<int64_t> to = {});
+  // The measured fields' values over time, oldest first.
+  std::vector<FieldSeries> Series(int32_t unitId);
+  // What is due for the unit, and for every unit (those with any flag), as of now.
+  std::optional<UnitFlags> Flags(int32_t unitId, DateTime now);
+  std::vector<UnitFlags> Due(DateTime now);
+  // Visits, series, last differences, flags and latest state in one read.
+  Dossier LoadDossier(int32_t unitId, DateTime now);
+
+  // The raw connection, for tests and the migrations.
+  sqlite3* Db() const { return db_; }
+  // Creates the tables of one schema version step on an empty or older database (step 1 makes
+  // the first version). For tests of the migrations.
+  static bool Migrate(sqlite3* db, int fromVersion, int toVersion, std::string& error);
+
+ private:
+  bool Fail(const std::string& what);
+  // Append's work inside a transaction the caller holds.
+  bool Write(HistoryEvent& ev, const FieldTexts* fields);
+  bool CheckOurs();
+  struct Statements;
+  sqlite3* db_ = nullptr;
+  Statements* st_ = nullptr;
+  State state_ = State::Closed;
+  std::filesystem::path file_;
+  std::string message_;
+  bool told_ = false;
+};
+
+// A 64-bit UTC millisecond time from a date-time, and back.
+int64_t ToUnixMs(const DateTime& t);
+DateTime FromUnixMs(int64_t ms);
+
+}  // namespace history

@@ -1,0 +1,349 @@
+// The unit history store on a real SQLite file: events and states round trip, the schema grows
+// from its first version, files that are not ours stay untouched, the status file comes in on
+// first use, and the differences, series and due flags read back what was written.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "history/history_internal.h"
+#include "history/record_outcome.h"
+#include "history/sha256.h"
+#include "records/status_xml.h"
+#include "tests/support/test_bench.h"
+
+using namespace history;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Bytes(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+DateTime Day(int y, int m, int d) { return DateTime::FromCivil({y, m, d, 12, 0, 0}); }
+
+UnitStatus AUnit(int32_t id = 0x1A2B3C) {
+  UnitStatus s;
+  s.UnitId = id;
+  s.SerialNo = "002345-007";
+  s.T7V = "V3.01";
+  s.CPU = 2;
+  s.Voltage = 14.5f;
+  s.Count = 10;
+  s.Type = "Lithium";
+  s.BatteryStacks = 1;
+  return s;
+}
+
+class History : public ::testing::Test {
+ protected:
+  void TearDown() override { fs::remove_all(dir_); }
+  // A status read of the unit at a time, as the lead's code records it.
+  HistoryEvent Read(const UnitStatus& s, DateTime at, StatusChecks c = {}) {
+    HistoryEvent ev;
+    ev.time = at;
+    ev.unitId = s.UnitId;
+    ev.serial = s.SerialNo.str();
+    ev.action = "General Status";
+    ev.outcome = "done";
+    ev.statusRead = true;
+    c.LastStatusTime = at;
+    const FieldTexts t = TextsOf(c, s);
+    EXPECT_TRUE(store_.Append(ev, &t)) << store_.Message();
+    return ev;
+  }
+  fs::path dir_ = FreshTempDir("history");
+  fs::path file_ = dir_ / "local" / "history.sqlite";
+  HistoryStore store_;
+};
+
+}  // namespace
+
+TEST(Sha256, KnownVectors) {
+  const std::pair<std::string, const char*> cases[] = {
+      {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+      {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+      {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+       "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+      {std::string(1000000, 'a'), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+  };
+  for (const auto& [text, digest] : cases) EXPECT_EQ(Sha256::Hex(text), digest) << text.size();
+}
+
+// Every column and every field comes back as written, hostile texts included: they are bound,
+// never spliced into the statements, and a unit's 8-bit text is kept as the status files keep it.
+TEST_F(History, EventsAndStatesRoundTrip) {
+  ASSERT_TRUE(store_.Open(file_)) << store_.Message();
+  const std::string hostile = "x'); DROP TABLE events; --\"\\\n\t\xC3\xA9";
+  UnitStatus s = AUnit();
+  s.TypeNo = "R\xE9sum\xE9 \x01\x80 ' \" ;";  // code page 1252 bytes, a control byte
+  HistoryEvent ev;
+  ev.time = Day(2026, 3, 1);
+  ev.unitId = s.UnitId;
+  ev.serial = hostile;
+  ev.bench = ev.operatorName = ev.terminal = ev.action = ev.reason = ev.differences = hostile;
+  ev.file = ev.command = ev.reply = ev.logFile = hostile;
+  ev.outcome = "refused";
+  ev.failedReaders = 5, ev.recordsSent = 7, ev.recordsTotal = 9, ev.durationMs = 1234, ev.testResult = 3;
+  ev.fileSha256 = Sha256::Hex("x");
+  ev.statusRead = true;
+  const FieldTexts texts = TextsOf(StatusChecks{}, s);
+  ASSERT_TRUE(store_.Append(ev, &texts));
+  store_.Close();
+
+  ASSERT_TRUE(store_.Open(file_));
+  const auto visits = store_.Visits(s.UnitId);
+  ASSERT_EQ(visits.size(), 1u);
+  const HistoryEvent& r = visits[0];
+  EXPECT_EQ(r.uid, ev.uid);
+  EXPECT_EQ(r.uid.size(), 32u);
+  EXPECT_EQ(ToUnixMs(r.time), ToUnixMs(ev.time));
+  for (const std::string* t : {&r.bench, &r.operatorName, &r.terminal, &r.action, &r.reason, &r.differences, &r.file,
+                               &r.command, &r.reply, &r.logFile, &r.serial})
+    EXPECT_EQ(*t, hostile);
+  EXPECT_EQ(std::tie(r.failedReaders, r.recordsSent, r.recordsTotal, r.durationMs, r.testResult),
+            std::tie(ev.failedReaders, ev.recordsSent, ev.recordsTotal, ev.durationMs, ev.testResult));
+  EXPECT_EQ(r.fileSha256, ev.fileSha256);
+  const auto states = store_.States(s.UnitId);
+  ASSERT_EQ(states.size(), 1u);
+  EXPECT_EQ(states[0].second, texts);
+  EXPECT_EQ(states[0].second[*FieldIndex("TypeNo")], "R\xC3\xA9sum\xC3\xA9 \xE2\x82\xAC ' \" ;");
+  EXPECT_EQ(store_.FindUnit(hostile).value_or(0), 0);  // the serial of the state, not the event's text
+  EXPECT_EQ(store_.FindUnit("002345-007"), s.UnitId);
+  EXPECT_EQ(store_.FindUnit("1a2b3c"), s.UnitId);
+  EXPECT_EQ(store_.FindUnit("0x1A2B3C"), s.UnitId);
+  EXPECT_FALSE(store_.FindUnit("1A2B3D"));
+}
+
+// The schema grows from the first version: the events written then keep every column and get
+// their unique id; the first version's events replay into whole states.
+TEST_F(History, MigratesFromTheFirstVersion) {
+  fs::create_directories(file_.parent_path());
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(file_.string().c_str(), &db), SQLITE_OK);
+  std::string error;
+  ASSERT_TRUE(HistoryStore::Migrate(db, 0, 1, error)) << error;
+  const FieldTexts t = TextsOf(StatusChecks{}, AUnit());
+  const std::string sql = "INSERT INTO events(at_ms, unit_id, serial, action, outcome, status_read, fields)"
+                          " VALUES(1700000000000, 1715004, '002345-007', 'General Status', 'done', 1, '" +
+                          FieldsJson(t) + "');"
+                          "INSERT INTO units(unit_id, serial, state, last_ms) VALUES(1715004, '002345-007', '" +
+                          FieldsJson(t) + "', 1700000000000);";
+  ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(db);
+
+  ASSERT_TRUE(store_.Open(file_)) << store_.Message();
+  sqlite3_stmt* v;
+  sqlite3_prepare_v2(store_.Db(), "PRAGMA user_version", -1, &v, nullptr);
+  ASSERT_EQ(sqlite3_step(v), SQLITE_ROW);
+  EXPECT_EQ(sqlite3_column_int(v, 0), HistoryStore::kSchemaVersion);
+  sqlite3_finalize(v);
+  UnitStatus later = AUnit();
+  later.CPU = 3;
+  Read(later, FromUnixMs(1700000000000 + 86400000));
+  const auto visits = store_.Visits(0x1A2B3C);
+  ASSERT_EQ(visits.size(), 2u);
+  EXPECT_EQ(visits[1].uid.size(), 32u);
+  EXPECT_NE(visits[0].uid, visits[1].uid);
+  EXPECT_EQ(visits[1].action, "General Status");
+  const StatusDiff d = store_.Diff(0x1A2B3C);
+  ASSERT_TRUE(d.found);
+  ASSERT_EQ(d.changes.size(), 1u);
+  EXPECT_EQ(d.changes[0].element, "CPU");
+}
+
+// A file that is not a history of ours, or that cannot be read, is left byte for byte as it
+// was; the operator is told once.
+TEST_F(History, LeavesFilesThatAreNotOursUntouched) {
+  auto sqliteFile = [&](const char* sql) {
+    sqlite3* db = nullptr;
+    sqlite3_open(file_.string().c_str(), &db);
+    sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+  };
+  const struct {
+    const char* name;
+    std::function<void()> make;
+    HistoryStore::State state;
+  } cases[] = {
+      {"text", [&] { std::ofstream(file_) << "bench notes, not a database\n"; }, HistoryStore::State::Foreign},
+      {"header then garbage",
+       [&] { std::ofstream(file_, std::ios::binary) << std::string("SQLite format 3\0", 16) << std::string(5000, 'z'); },
+       HistoryStore::State::Damaged},
+      {"another program's", [&] { sqliteFile("CREATE TABLE notes(x); INSERT INTO notes VALUES(1);"); },
+       HistoryStore::State::Foreign},
+      {"a newer terminal's",
+       [&] { sqliteFile("CREATE TABLE events(x); PRAGMA application_id = 1447841096; PRAGMA user_version = 99;"); },
+       HistoryStore::State::Newer},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(file_.parent_path());
+    fs::create_directories(file_.parent_path());
+    c.make();
+    const std::string before = Bytes(file_);
+    HistoryStore store;
+    EXPECT_FALSE(store.Open(file_));
+    EXPECT_EQ(store.state(), c.state);
+    EXPECT_NE(store.TakeMessage(), "");
+    EXPECT_EQ(store.TakeMessage(), "");
+    // Recording goes on without history and without a second message.
+    EXPECT_EQ(RecordOutcome(store, {}, MakeOutcome(OutcomeKind::Done, "General Status"), AUnit(), {}, true), "");
+    EXPECT_EQ(Bytes(file_), before);
+    EXPECT_FALSE(fs::exists(file_.string() + "-wal"));
+  }
+}
+
+// A write that SQLite refuses (here a full database) costs that event only, is told once, and
+// the store goes on.
+TEST_F(History, AFullDatabaseLosesOnlyTheEventsThatDidNotFit) {
+  ASSERT_TRUE(store_.Open(file_));
+  Read(AUnit(), Day(2026, 1, 1));
+  sqlite3_exec(store_.Db(), "PRAGMA max_page_count = 1", nullptr, nullptr, nullptr);
+  UnitStatus big = AUnit();
+  big.String1 = std::string(999, 'q');
+  Outcome o = MakeOutcome(OutcomeKind::Done, "Command 1");
+  o.command = "#INFO";
+  o.pane = std::string(9000, 'p');
+  EXPECT_NE(RecordOutcome(store_, {}, o, big, {}, true), "");
+  EXPECT_EQ(RecordOutcome(store_, {}, o, big, {}, true), "");
+  EXPECT_TRUE(store_.IsOpen());
+  sqlite3_exec(store_.Db(), "PRAGMA max_page_count = 1000000", nullptr, nullptr, nullptr);
+  EXPECT_EQ(RecordOutcome(store_, {}, o, big, {}, true), "");
+  EXPECT_EQ(store_.Visits(0x1A2B3C).size(), 2u);
+}
+
+// On first use each unit of the current-status file becomes its first visit, at the time the
+// file holds; a store that already holds events imports nothing.
+TEST_F(History, ImportsTheStatusFileOnFirstUse) {
+  const fs::path xml = dir_ / "T7Status" / "Current-Status.xml";
+  CStatusXml doc;
+  StatusChecks c;
+  c.LastStatusTime = Day(2025, 5, 6);
+  c.HardwareTime = Day(2025, 5, 6);
+  c.HardwareResult = 3;
+  doc.WriteUnit(c, AUnit(0x10));
+  doc.WriteUnit(StatusChecks{}, AUnit(0x20));
+  ASSERT_TRUE(doc.Save(xml).saved);
+
+  EXPECT_EQ(OpenHistory(store_, file_, DataPaths{dir_}), "");
+  const auto visits = store_.Visits(0x10);
+  ASSERT_EQ(visits.size(), 1u);
+  EXPECT_TRUE(visits[0].imported && visits[0].statusRead);
+  EXPECT_EQ(visits[0].time.ToText(), "2025-05-06 12:00:00");
+  EXPECT_EQ(store_.Visits(0x20).size(), 1u);
+  EXPECT_TRUE(store_.Flags(0x10, Day(2025, 6, 1))->selfTestFailed);
+  EXPECT_EQ(store_.ImportStatusFile(xml), 0);
+}
+
+// The differences between the last two reads (or two named visits) come grouped: configuration,
+// firmware, measured; the visit's own time and the unit's clock text are not differences.
+TEST_F(History, DiffGroupsConfigurationFirmwareMeasured) {
+  ASSERT_TRUE(store_.Open(file_));
+  UnitStatus s = AUnit();
+  const int64_t first = Read(s, Day(2026, 1, 1)).id;
+  s.Voltage = 14.1f;
+  s.T7V = "V3.02";
+  s.CPU = 4;
+  s.String2 = "Clock 12:00";
+  Read(s, Day(2026, 2, 1));
+  HistoryEvent noRead;  // an event between the reads that carries no status
+  noRead.unitId = s.UnitId, noRead.action = "Set time", noRead.time = Day(2026, 2, 2);
+  ASSERT_TRUE(store_.Append(noRead, nullptr));
+  s.Voltage = 13.9f;
+  s.String2 = "Clock 13:00";
+  const int64_t last = Read(s, Day(2026, 3, 1)).id;
+
+  StatusDiff d = store_.Diff(s.UnitId);
+  ASSERT_TRUE(d.found);
+  ASSERT_EQ(d.changes.size(), 1u);
+  EXPECT_EQ(d.changes[0].element + d.changes[0].before + ">" + d.changes[0].after, "Voltage14.10>13.90");
+
+  d = store_.Diff(s.UnitId, first, last);
+  std::vector<std::string> shown;
+  for (const FieldChange& c : d.changes)
+    shown.push_back(std::string(FieldClassName(c.fieldClass)) + " " + c.group + "/" + c.element);
+  EXPECT_EQ(shown, (std::vector<std::string>{"configuration Power/CPU", "firmware Version/T7V",
+                                             "measured Battery/Voltage"}));
+  EXPECT_FALSE(store_.Diff(s.UnitId, first, noRead.id).found);
+  EXPECT_FALSE(store_.Diff(0x99).found);
+
+  const auto series = store_.Series(s.UnitId);
+  ASSERT_EQ(series[0].element, "Voltage");
+  ASSERT_EQ(series[0].points.size(), 3u);
+  EXPECT_DOUBLE_EQ(series[0].points[2].value, 13.9);
+  EXPECT_TRUE(series[2].points.empty());  // DepthOffset never read (-9999)
+}
+
+// Due flags by the site's intervals (defaults, then the settings file's).
+TEST_F(History, DueFlagsLookAhead) {
+  ASSERT_TRUE(store_.Open(file_));
+  const DateTime now = Day(2026, 12, 1);
+  auto unit = [&](int32_t id, int releaseAgo, int selfAgo, int32_t selfResult, std::vector<std::pair<int, int>> counts) {
+    UnitStatus s = AUnit(id);
+    StatusChecks c;
+    if (releaseAgo >= 0) c.ReleaseTime = FromUnixMs(ToUnixMs(now) - int64_t{releaseAgo} * 86400000), c.ReleaseResult = 0;
+    if (selfAgo >= 0) c.HardwareTime = FromUnixMs(ToUnixMs(now) - int64_t{selfAgo} * 86400000);
+    c.HardwareResult = selfResult;
+    for (auto [ago, count] : counts) {
+      s.Count = count;
+      Read(s, FromUnixMs(ToUnixMs(now) - int64_t{ago} * 86400000), c);
+    }
+  };
+  unit(1, 10, 10, 0, {{30, 10}, {1, 20}});       // nothing due: 1 count in 3 days, 60 counts to go
+  unit(2, 200, 10, 8, {{1, 10}});                // release test due; result 8 is a pass
+  unit(3, -1, 400, 3, {{1, 10}});                // release never; self test old and failed
+  unit(4, 10, 10, 0, {{1, 85}});                 // battery past 80% of one Lithium stack
+  unit(5, 10, 10, 0, {{60, 20}, {40, 30}, {1, 70}});  // 1 count a day over 39 days: 80 in 9 days
+  auto flags = [&](int32_t id) { return *store_.Flags(id, now); };
+  EXPECT_FALSE(flags(1).Any());
+  EXPECT_TRUE(flags(2).releaseTestDue && !flags(2).selfTestDue && !flags(2).selfTestFailed);
+  EXPECT_TRUE(flags(3).releaseTestDue && flags(3).selfTestDue && flags(3).selfTestFailed);
+  EXPECT_TRUE(flags(4).batteryPastThreshold);
+  EXPECT_DOUBLE_EQ(flags(4).batteryUsedPercent, 85.0);
+  EXPECT_TRUE(flags(5).batteryHeadingThere);
+  EXPECT_NEAR(flags(5).batteryDaysToThreshold, 9.0, 0.5);
+  std::vector<int32_t> due;
+  for (const UnitFlags& f : store_.Due(now)) due.push_back(f.unitId);
+  EXPECT_EQ(due, (std::vector<int32_t>{2, 3, 4, 5}));
+
+  store_.Close();
+  std::ofstream(SettingsFileFor(file_)) << "# site\nbench = Tank 2\nrelease_test_days = 365\nself_test_days = bad\n";
+  ASSERT_TRUE(store_.Open(file_));
+  EXPECT_EQ(store_.settings.bench, "Tank 2");
+  EXPECT_FALSE(flags(2).releaseTestDue);
+  EXPECT_EQ(store_.settings.selfTestDays, 365);
+}
+
+// RecordOutcome: a program load names its file's digest; an operation without a status read
+// keeps the unit's read fields and takes the new check result.
+TEST_F(History, RecordOutcomeKeepsTheDetails) {
+  ASSERT_TRUE(store_.Open(file_));
+  HistoryContext ctx;
+  ctx.operatorName = "ana";
+  ctx.bench = "Tank 1";
+  UnitStatus s = AUnit();
+  EXPECT_EQ(RecordOutcome(store_, ctx, MakeOutcome(OutcomeKind::Done, "General Status"), s, {}, true), "");
+  const fs::path program = dir_ / "p.a07";
+  std::ofstream(program) << "S00600004844521B\n";
+  Outcome load = MakeOutcome(OutcomeKind::Refused, "Load program", "programming error 4");
+  load.file = program.string(), load.recordsSent = 1, load.recordsTotal = 3;
+  StatusChecks c;
+  c.HardwareTime = Day(2026, 4, 4), c.HardwareResult = 2;
+  UnitStatus notRead = s;
+  notRead.CPU = 9;  // not read in this operation: not recorded
+  EXPECT_EQ(RecordOutcome(store_, ctx, load, notRead, c, false), "");
+  const auto visits = store_.Visits(s.UnitId);
+  ASSERT_EQ(visits.size(), 2u);
+  EXPECT_EQ(visits[0].fileSha256, Sha256::Hex("S00600004844521B\n"));
+  EXPECT_EQ(visits[0].outcome, "refused");
+  EXPECT_EQ(visits[0].operatorName + visits[0].bench, "anaTank 1");
+  EXPECT_FALSE(visits[0].statusRead);
+  const Dossier d = store_.LoadDossier(s.UnitId, Day(2026, 5, 1));
+  EXPECT_EQ(d.latest[*FieldIndex("CPU")], "2");
+  EXPECT_EQ(d.latest[*FieldIndex("HardwareResult")], "2");
+  EXPECT_TRUE(d.flags.selfTestFailed);
+}
