@@ -23,6 +23,7 @@ struct CliOptions {
   std::optional<std::string> entry;  // --entry TEXT: the value of an entry dialog
   bool help = false;
   bool version = false;
+  std::string commandLine;  // the whole command line, for the session log (CommandLineText)
 };
 
 // Exit codes.
