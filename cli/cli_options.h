@@ -32,6 +32,7 @@ struct CliOptions {
   std::string operatorName;
   std::string since;
   bool csv = false;
+  std::string commandLine;  // the whole command line, for the session log (CommandLineText)
 };
 
 // Exit codes: every command's code is ExitCodeFor its outcome's kind (the table in --help, the

@@ -237,7 +237,8 @@ int RunCli(const CliOptions& o, const SerialProviderFactory& machinePorts, std::
   // A log that cannot be written is told once on standard error, and the command goes on.
   struct LogScope {
     LogScope(const CliOptions& o, std::FILE* messages) : messages_(messages) {
-      SessionLog::Start(o.paths, !o.noLog, std::string("velmoor-cli ") + kProgramVersionPlain + " " + o.command);
+      SessionLog::Start(o.paths, !o.noLog, std::string("velmoor-cli ") + kProgramVersionPlain,
+                        o.commandLine.empty() ? o.command : o.commandLine);
     }
     ~LogScope() {
       if (SessionLog* log = SessionLog::Get()) {
@@ -245,9 +246,11 @@ int RunCli(const CliOptions& o, const SerialProviderFactory& machinePorts, std::
         const std::string failure = log->TakeFailure();
         if (!failure.empty()) std::fprintf(messages_, "velmoor-cli: %s\n", failure.c_str());
       }
-      SessionLog::Stop();
+      if (exitCode) SessionLog::Stop(*exitCode);
+      else SessionLog::Stop();
     }
     std::FILE* messages_;
+    std::optional<int> exitCode;  // none when an exception ends the run
   } logScope(o, messages);
 
   int code = ex::kUsage;
@@ -265,6 +268,7 @@ int RunCli(const CliOptions& o, const SerialProviderFactory& machinePorts, std::
   }
   port->Close();
   std::fflush(result);
+  logScope.exitCode = code;
   return code;
 }
 
@@ -275,5 +279,6 @@ int CliMain(int argc, const char* const* argv, const SerialProviderFactory& mach
     std::fprintf(stderr, "velmoor-cli: %s\n%s", message.c_str(), CliUsage());
     return cli_exit::kUsage;
   }
+  options.commandLine = CommandLineText(argc, argv);
   return RunCli(options, machinePorts);
 }

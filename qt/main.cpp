@@ -14,7 +14,8 @@ int main(int argc, char** argv) {
     std::fputs(options.message.c_str(), options.exitCode == 0 ? stdout : stderr);
     return options.exitCode;
   }
-  SessionLog::Start(options.paths, options.log, std::string("velmoor-terminal ") + ProgramVersion());
+  SessionLog::Start(options.paths, options.log, std::string("velmoor-terminal ") + ProgramVersion(),
+                    CommandLineText(argc, argv));
   int result = 0;
   {
     QApplication app(argc, argv);
@@ -22,6 +23,6 @@ int main(int argc, char** argv) {
     CTesterApp tester(options);
     result = tester.Run();
   }
-  SessionLog::Stop();
+  SessionLog::Stop(result);
   return result;
 }

@@ -7,6 +7,12 @@
 
 #include "platform/time_ops.h"
 
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
+
 std::atomic<SessionLog*> SessionLog::current_{nullptr};
 
 namespace {
@@ -49,7 +55,16 @@ bool DayNumber(std::string_view text, long& days) {
 }
 }  // namespace
 
-SessionLog::SessionLog(Settings settings) : settings_(std::move(settings)) {
+long CurrentProcessId() {
+#ifdef _WIN32
+  return static_cast<long>(_getpid());
+#else
+  return static_cast<long>(::getpid());
+#endif
+}
+
+SessionLog::SessionLog(Settings settings)
+    : settings_(std::move(settings)), linePrefix_(" [" + std::to_string(settings_.processId) + "] ") {
   writer_ = std::thread([this] { Run(); });
 }
 
@@ -62,22 +77,29 @@ SessionLog::~SessionLog() {
   if (writer_.joinable()) writer_.join();
 }
 
-SessionLog* SessionLog::Start(const DataPaths& paths, bool enabled, const std::string& program) {
+SessionLog* SessionLog::Start(const DataPaths& paths, bool enabled, const std::string& program,
+                              const std::string& commandLine) {
   Stop();
   if (!enabled) return nullptr;
   Settings s;
   s.folder = paths.StatusDir() / "logs";
   auto log = std::make_unique<SessionLog>(std::move(s));
   log->RemoveOldFiles();
-  log->Write("start", program.empty() ? std::string("session") : program);
+  std::string first = program.empty() ? std::string("session") : program;
+  if (!commandLine.empty()) first += ", command line: " + commandLine;
+  log->Write("start", first);
   current_.store(log.get(), std::memory_order_release);
   Owned() = std::move(log);
   return Get();
 }
 
-void SessionLog::Stop() {
+void SessionLog::Stop(int exitCode) { End("exit code " + std::to_string(exitCode)); }
+
+void SessionLog::Stop() { End("session ends"); }
+
+void SessionLog::End(const std::string& lastLine) {
   current_.store(nullptr, std::memory_order_release);
-  if (Owned()) Owned()->Write("stop", "session ends");
+  if (Owned()) Owned()->Write("stop", lastLine);
   Owned().reset();
 }
 
@@ -153,10 +175,7 @@ void SessionLog::Run() {
     if (const uint64_t lost = dropped_.exchange(0)) {
       WriteEntry({settings_.now(), "log", std::to_string(lost) + " lines dropped: the log could not keep up"});
     }
-    if (file_ && !broken_ && (std::fflush(file_) != 0 || std::ferror(file_))) {
-      broken_ = true;
-      NoteFailure((settings_.folder / (fileDate_ + ".log")).string() + ": " + std::strerror(errno));
-    }
+    WritePending();
     {
       std::lock_guard<std::mutex> lock(mutex_);
       written_ += batch.size();
@@ -175,13 +194,14 @@ void SessionLog::WriteEntry(const Entry& e) {
   std::string date, time;
   Stamp(e.at, &date, &time);
   std::string line;
-  line.reserve(time.size() + e.kind.size() + e.text.size() + 3);
-  line.append(time).append(" ").append(e.kind).append(" ").append(e.text).append("\n");
+  line.reserve(time.size() + linePrefix_.size() + e.kind.size() + e.text.size() + 2);
+  line.append(time).append(linePrefix_).append(e.kind).append(" ").append(e.text).append("\n");
   WriteLine(date, line);
 }
 
 void SessionLog::WriteLine(const std::string& date, const std::string& line) {
   if (date != fileDate_) {
+    WritePending();
     if (file_) std::fclose(file_);
     file_ = nullptr;
     fileDate_ = date;
@@ -196,25 +216,37 @@ void SessionLog::WriteLine(const std::string& date, const std::string& line) {
       NoteFailure(path.string() + ": " + std::strerror(errno));
       return;
     }
+    // Lines reach the file only whole, one write for the lines of a batch (WritePending): a
+    // stream buffer would cut a line wherever it fills, and another terminal appending to
+    // the same file could land in the middle of it.
+    std::setvbuf(file_, nullptr, _IONBF, 0);
     const auto size = std::filesystem::file_size(path, ec);
     fileBytes_ = ec ? 0 : size;
     capReached_ = fileBytes_ >= settings_.dailyCapBytes;
   }
   if (broken_ || capReached_) return;
-  const std::string* out = &line;
-  std::string capLine;
   if (fileBytes_ + line.size() > settings_.dailyCapBytes) {
     capReached_ = true;
-    capLine = line.substr(0, line.find(' ') + 1) + "log the day's cap of " + std::to_string(settings_.dailyCapBytes) +
-              " bytes is reached: nothing more is logged today\n";
-    out = &capLine;
+    const size_t kindAt = line.find(linePrefix_) + linePrefix_.size();
+    const std::string capLine = line.substr(0, kindAt) + "log the day's cap of " +
+                                std::to_string(settings_.dailyCapBytes) +
+                                " bytes is reached: nothing more is logged today\n";
+    pending_ += capLine;
+    fileBytes_ += capLine.size();
+  } else {
+    pending_ += line;
+    fileBytes_ += line.size();
   }
-  if (std::fwrite(out->data(), 1, out->size(), file_) != out->size()) {
+  if (pending_.size() >= 64 * 1024) WritePending();
+}
+
+void SessionLog::WritePending() {
+  if (pending_.empty()) return;
+  if (file_ && !broken_ && std::fwrite(pending_.data(), 1, pending_.size(), file_) != pending_.size()) {
     broken_ = true;
-    NoteFailure(settings_.folder.string() + "/" + date + ".log: " + std::strerror(errno));
-    return;
+    NoteFailure((settings_.folder / (fileDate_ + ".log")).string() + ": " + std::strerror(errno));
   }
-  fileBytes_ += out->size();
+  pending_.clear();
 }
 
 std::string EscapeBytes(std::string_view bytes) {
@@ -268,6 +300,48 @@ std::string UnescapeBytes(std::string_view text) {
     } else {
       out += n;
     }
+  }
+  return out;
+}
+
+namespace {
+// A text as one quoted field: escaped, with its quotes shown as \".
+std::string Quoted(std::string_view text) {
+  std::string out = "\"";
+  for (char c : EscapeBytes(text)) {
+    if (c == '"') out += '\\';
+    out += c;
+  }
+  return out + "\"";
+}
+}  // namespace
+
+void LogOperationStart(const std::string& action, const std::string& options) {
+  if (!LogActive()) return;
+  LogEvent("op", options.empty() ? Quoted(action) : Quoted(action) + " " + EscapeBytes(options));
+}
+
+void LogBox(const std::string& caption, const std::string& text) {
+  if (LogActive()) LogEvent("box", Quoted(caption) + " " + EscapeBytes(text));
+}
+
+void LogQuestion(const std::string& name, const std::string& text, const std::string& answer,
+                 const std::string& answeredBy) {
+  if (!LogActive()) return;
+  LogEvent("ask", EscapeBytes(name.empty() ? "unnamed" : name) + " " + Quoted(text) + " answered " + Quoted(answer) +
+                      " by " + EscapeBytes(answeredBy));
+}
+
+void LogOutcome(const std::string& summary) {
+  if (LogActive()) LogEvent("outcome", EscapeBytes(summary));
+}
+
+std::string CommandLineText(int argc, const char* const* argv) {
+  std::string out;
+  for (int i = 0; argv && i < argc; ++i) {
+    const std::string_view arg = argv[i] ? argv[i] : "";
+    if (i) out += ' ';
+    out += arg.empty() || arg.find_first_of(" \"") != std::string_view::npos ? Quoted(arg) : EscapeBytes(arg);
   }
   return out;
 }

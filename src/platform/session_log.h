@@ -1,10 +1,13 @@
 // The session log of the wire: every line the terminal sends and every reply it reads (raw
 // bytes, escaped), opens, closes, rate changes, breaks, the busy captions, the trace lines, the
-// program load and the export, one line per event with a millisecond timestamp, in
-// ROOT/T7Status/logs/YYYY-MM-DD.log (local date). A writer thread owns the file; callers only
-// queue a line, so an exchange never waits on the disk. When the queue is full the line is
-// counted as dropped and the count is logged later. At most 20 MB a day (then one line says the
-// cap was reached) and 30 days kept (older files are removed when the log starts).
+// program load, the export and the operations, one line per event with a millisecond timestamp
+// and the process id ("14:02:07.512 [4711] send #HWST\r\n"), in ROOT/T7Status/logs/YYYY-MM-DD.log
+// (local date). Two terminals may write the same day's file: each hands the file whole lines
+// only, so their lines interleave but never mix, and the id tells them apart. A writer thread
+// owns the file; callers only queue a line, so an exchange never waits on the disk. When the
+// queue is full the line is counted as dropped and the count is logged later. At most 20 MB a
+// day (then one line says the cap was reached) and 30 days kept (older files are removed when
+// the log starts).
 #pragma once
 #include <atomic>
 #include <chrono>
@@ -21,6 +24,9 @@
 
 #include "platform/paths.h"
 
+// This process's id, as the log shows it.
+long CurrentProcessId();
+
 class SessionLog {
  public:
   using TimePoint = std::chrono::system_clock::time_point;
@@ -28,7 +34,8 @@ class SessionLog {
     std::filesystem::path folder;                  // where the day files go
     uint64_t dailyCapBytes = 20ull * 1024 * 1024;  // per day file
     int keepDays = 30;
-    size_t queueLimit = 20000;  // lines waiting for the writer
+    size_t queueLimit = 20000;            // lines waiting for the writer
+    long processId = CurrentProcessId();  // shown on every line
     std::function<TimePoint()> now = [] { return std::chrono::system_clock::now(); };
   };
 
@@ -39,9 +46,15 @@ class SessionLog {
 
   // The process-wide log, set up by one call that any main() makes: on (enabled) in
   // paths' StatusDir()/logs, removing day files older than 30 days; off does nothing.
-  // program names the program in the log's first line. Returns the log, or null when off.
-  static SessionLog* Start(const DataPaths& paths, bool enabled, const std::string& program = "");
-  // Writes what is queued and ends the process-wide log (also safe when none was started).
+  // The first line names the program and the command line it was started with (see
+  // CommandLineText): "start velmoor-cli 3.00.012, command line: velmoor-cli status".
+  // Returns the log, or null when off.
+  static SessionLog* Start(const DataPaths& paths, bool enabled, const std::string& program = "",
+                           const std::string& commandLine = "");
+  // Writes what is queued and ends the process-wide log with the program's exit code
+  // ("stop exit code 3"); also safe when none was started.
+  static void Stop(int exitCode);
+  // The same, where there is no exit code to tell ("stop session ends").
   static void Stop();
   static SessionLog* Get() { return current_.load(std::memory_order_acquire); }
 
@@ -64,9 +77,11 @@ class SessionLog {
     std::string kind;
     std::string text;
   };
+  static void End(const std::string& lastLine);
   void Run();
   void WriteEntry(const Entry& e);
   void WriteLine(const std::string& date, const std::string& line);
+  void WritePending();
   void NoteFailure(const std::string& why);
 
   Settings settings_;
@@ -85,8 +100,10 @@ class SessionLog {
   std::FILE* file_ = nullptr;
   std::string fileDate_;
   uint64_t fileBytes_ = 0;
+  std::string pending_;  // whole lines not yet handed to the file
   bool capReached_ = false;
-  bool broken_ = false;  // this day's file cannot be written
+  bool broken_ = false;     // this day's file cannot be written
+  std::string linePrefix_;  // " [pid] "
   std::thread writer_;
 
   static std::atomic<SessionLog*> current_;
@@ -98,22 +115,25 @@ inline void LogEvent(std::string_view kind, std::string_view text) {
 }
 inline bool LogActive() { return SessionLog::Get() != nullptr; }
 
+// The operations, as the window and the command line run them (each line one event, texts
+// escaped to one line; quoted texts have their quotes shown as \"):
+//   op "Quick set" --power 2 --gain High       the operation starts, with its options
+//   box "Velmoor" Unit is enabled\r\n          a message box and its text
+//   ask enable-or-disable "Leave the unit enabled?" answered "Yes" by --yes
+//   outcome done: Quick set                     how the operation ended
+void LogOperationStart(const std::string& action, const std::string& options);
+void LogBox(const std::string& caption, const std::string& text);
+void LogQuestion(const std::string& name, const std::string& text, const std::string& answer,
+                 const std::string& answeredBy);
+void LogOutcome(const std::string& summary);
+
+// A program's whole command line for the log's first line: each argument escaped, and quoted
+// ("...", with \" for a quote) when it is empty or holds a space or a quote.
+std::string CommandLineText(int argc, const char* const* argv);
+
 // Bytes as the log shows them: printable ASCII as it is, backslash doubled, CR, LF and TAB as
 // \r \n \t, everything else as \xHH.
 std::string EscapeBytes(std::string_view bytes);
 // The reverse of EscapeBytes (for reading a log back).
 std::string UnescapeBytes(std::string_view text);
 
-// An operation's start with its options, every box and question with its answer, and its
-// outcome at the end.
-inline void LogOperationStart(const std::string& action, const std::string& options) {
-  LogEvent("op", options.empty() ? action : action + " " + EscapeBytes(options));
-}
-inline void LogBox(const std::string& caption, const std::string& text) {
-  LogEvent("box", (caption.empty() ? "" : caption + ": ") + EscapeBytes(text));
-}
-inline void LogQuestion(const std::string& name, const std::string& text, const std::string& answer,
-                        const std::string& answeredBy) {
-  LogEvent("ask", name + ": " + EscapeBytes(text) + " -> " + answer + " (" + answeredBy + ")");
-}
-inline void LogOutcome(const std::string& summary) { LogEvent("outcome", summary); }

@@ -1,6 +1,6 @@
 // The process-wide diagnostic trace. Operations write a line by setting its text and
-// flushing it, or dump a whole status record. The lines reach no file or window; tests may
-// switch on an in-memory capture to read them.
+// flushing it, or dump a whole status record. The lines reach no window; they go to the
+// session log as "trace" lines, and tests may switch on an in-memory capture to read them.
 #pragma once
 #include <string>
 #include <vector>
@@ -16,6 +16,11 @@ class DiagnosticTrace {
     Flush();
   }
   void Dump(const UnitStatus& status);
+  // A line that repeats what the session log already holds (the exchange's command and its
+  // cleaned reply, which the log has as the raw "send" and "recv" lines): captured only.
+  void Echo(const std::string& text) {
+    if (capturing_) lines_.push_back(text);
+  }
 
   void StartCapture() {
     capturing_ = true;

@@ -57,10 +57,10 @@ bool CTransponder::Exchange(const char* command, TextSpan reply, bool uncounted,
     TextSpan work(buffer);
     work.Assign(command ? command : "");
     port.Delay(500);
-    Trace().Write(std::string(work.view()) + "\r\n");
+    Trace().Echo(std::string(work.view()) + "\r\n");
     complete = port.SendLine(work, timeout, uncounted);
     CleanReply(buffer, reply);
-    Trace().Write(std::string(reply.view()) + "\r\n");
+    Trace().Echo(std::string(reply.view()) + "\r\n");
     if (complete) break;
   }
   if (followUp) {
@@ -190,7 +190,8 @@ void CTransponder::ShowBusy() {
 }
 
 void CTransponder::SetBusyCaption(const char* caption) {
-  if (LogActive()) LogEvent("caption", EscapeBytes(caption ? caption : ""));
+  // A caption cleared to nothing says nothing: no line.
+  if (caption && *caption && LogActive()) LogEvent("caption", EscapeBytes(caption));
   op.SetBusyCaption(caption ? caption : "");
 }
 

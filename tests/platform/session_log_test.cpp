@@ -1,8 +1,12 @@
 // The session log's own rules: one file a day, the daily cap, old days removed, a log that
-// cannot be written reported once, and the escaping of raw bytes.
+// cannot be written reported once, two terminals on one file, the first and last lines, the
+// operations' lines and the escaping of raw bytes.
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
 
 #include "platform/session_log.h"
 #include "tests/support/test_bench.h"
@@ -61,7 +65,32 @@ TEST_F(LogFolder, EachDayHasItsFileAndCapAndOldDaysGoAtStart) {
   now += day;
   log.Write("recv", "RTC OK\\r\\n");
   log.Flush();
-  EXPECT_EQ(ReadAll(log.FileFor(now)).substr(12), " recv RTC OK\\r\\n\n");
+  EXPECT_EQ(ReadAll(log.FileFor(now)).substr(12), " [" + std::to_string(CurrentProcessId()) + "] recv RTC OK\\r\\n\n");
+}
+
+TEST_F(LogFolder, TwoTerminalsOnOneDayFileWriteWholeLinesEachUnderItsId) {
+  std::map<std::string, int> lines;
+  {
+    auto settings = Settings();
+    settings.processId = 4711;
+    SessionLog first(settings);
+    settings.processId = 815;
+    SessionLog second(settings);
+    // Batches of some 11 kB from each in turn.
+    for (int round = 0; round < 4; ++round)
+      for (SessionLog* log : {&first, &second}) {
+        for (int i = 0; i < 100; ++i) log->Write("send", std::string(90, 'x') + "\\r\\n");
+        log->Flush();
+      }
+  }
+  std::istringstream in(ReadAll(SessionLog(Settings()).FileFor(now)));
+  const std::regex whole(R"(\d\d:\d\d:\d\d\.\d{3} \[(4711|815)\] send x{90}\\r\\n)");
+  for (std::string line; std::getline(in, line);) {
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(line, m, whole)) << line;
+    ++lines[m[1]];
+  }
+  EXPECT_EQ(lines, (std::map<std::string, int>{{"4711", 400}, {"815", 400}}));
 }
 
 TEST_F(LogFolder, ALogThatCannotBeWrittenIsReportedOnceAndTheCallerGoesOn) {
@@ -103,16 +132,50 @@ TEST(SessionLogText, RawBytesAreEscapedAndReadBack) {
   }
 }
 
-TEST_F(LogFolder, StartOffLeavesNoLogAndNoFolder) {
+// The lines of the process-wide log's day file, without their time and process id.
+std::vector<std::string> LinesOf(const std::filesystem::path& root) {
+  std::istringstream in(ReadAll(SessionLog(SessionLog::Settings{root / "T7Status" / "logs"}).FileFor(Clock::now())));
+  std::vector<std::string> out;
+  const std::string id = " [" + std::to_string(CurrentProcessId()) + "] ";
+  for (std::string line; std::getline(in, line);)
+    out.push_back(line.substr(12, id.size()) == id ? line.substr(12 + id.size()) : "no id: " + line);
+  return out;
+}
+
+TEST_F(LogFolder, StartOffLeavesNoLogAndOnTellsTheCommandLineAndTheExitCode) {
   EXPECT_EQ(SessionLog::Start(DataPaths{root}, false), nullptr);
   EXPECT_FALSE(LogActive());
   EXPECT_FALSE(std::filesystem::exists(root / "T7Status" / "logs"));
-  ASSERT_NE(SessionLog::Start(DataPaths{root}, true, "velmoor-terminal 3.00.012"), nullptr);
-  SessionLog::Stop();
+  const char* argv[] = {"velmoor-cli", "--root", "/tmp/a b", "", "say \"hi\"\n", "status"};
+  ASSERT_NE(SessionLog::Start(DataPaths{root}, true, "velmoor-cli 3.00.012", CommandLineText(6, argv)), nullptr);
+  SessionLog::Stop(3);
   EXPECT_FALSE(LogActive());
-  const std::string text = ReadAll(SessionLog(SessionLog::Settings{root / "T7Status" / "logs"}).FileFor(Clock::now()));
-  EXPECT_NE(text.find(" start velmoor-terminal 3.00.012\n"), std::string::npos) << text;
-  EXPECT_NE(text.find(" stop session ends\n"), std::string::npos);
+  EXPECT_EQ(LinesOf(root), (std::vector<std::string>{
+                               R"(start velmoor-cli 3.00.012, command line: velmoor-cli --root "/tmp/a b" "" )"
+                               R"("say \"hi\"\n" status)",
+                               "stop exit code 3",
+                           }));
+}
+
+// The lines the window and the command line write for an operation, each one line however
+// many lines its texts have.
+TEST_F(LogFolder, AnOperationsStartBoxesQuestionsAndOutcomeAreOneLineEach) {
+  ASSERT_NE(SessionLog::Start(DataPaths{root}, true), nullptr);
+  LogOperationStart("Quick set", "--power 2 --gain High");
+  LogOperationStart("General Status", "");
+  LogBox("Velmoor", "Unit set correctly\r\nAddress 1207");
+  LogQuestion("enable-or-disable", "Leave the unit \"enabled\"?", "Yes", "--yes");
+  LogOutcome("done: Quick set\nverified");
+  SessionLog::Stop();
+  EXPECT_EQ(LinesOf(root), (std::vector<std::string>{
+                               "start session",
+                               R"(op "Quick set" --power 2 --gain High)",
+                               R"(op "General Status")",
+                               R"(box "Velmoor" Unit set correctly\r\nAddress 1207)",
+                               R"(ask enable-or-disable "Leave the unit \"enabled\"?" answered "Yes" by --yes)",
+                               R"(outcome done: Quick set\nverified)",
+                               "stop session ends",
+                           }));
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // The session log on the simulated bench: what the log says went out is exactly what the wire
-// carried, with the port's opens, closes and rate changes.
+// carried, with the port's opens, closes and rate changes, and each reply once.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -19,15 +19,16 @@ std::vector<std::string> LogLines(const std::filesystem::path& folder) {
   std::vector<std::string> out;
   for (const auto& f : files) {
     std::ifstream in(f);
-    // "HH:MM:SS.mmm kind text"
+    // "HH:MM:SS.mmm [pid] kind text"
     for (std::string line; std::getline(in, line);)
-      if (line.size() > 13 && line[12] == ' ') out.push_back(line.substr(13));
+      if (const size_t kind = line.find("] "); kind != std::string::npos) out.push_back(line.substr(kind + 2));
   }
   return out;
 }
 
-// A program load: the log holds what went out, what came back, the load's own lines, the
-// port's open and close, its rate changes and the break.
+// A program load: the log holds what went out, what came back (once: no trace line repeats a
+// reply), the load's own lines, the port's open and close, its rate changes and the break;
+// a busy caption cleared to nothing leaves no line.
 TEST(SessionLogOnTheBench, SentLinesAreExactlyTheWire) {
   WindowOnBench w;
   w.Start();
@@ -38,6 +39,7 @@ TEST(SessionLogOnTheBench, SentLinesAreExactlyTheWire) {
   const size_t before = w.wire().size();
   ASSERT_NE(SessionLog::Start(DataPaths{w.root}, true, "test"), nullptr);
   w.dlg->OnCommand(ctl::kBootload);
+  w.dlg->unit.SetBusyCaption("");
   w.dlg->unit.port.Close();
   SessionLog::Stop();
   std::string sent, all;
@@ -52,6 +54,8 @@ TEST(SessionLogOnTheBench, SentLinesAreExactlyTheWire) {
        {"\nrecv ", "\ncaption Resetting watchdog timer\n", "\nload summary: ", "\nopen COM4 sim:COM4 9600 bit/s",
         "\nrate 38400 bit/s\n", "\nrate 9600 bit/s\n", "\nbreak ", "\nclose COM4 sim:COM4\n"})
     EXPECT_NE(all.find(want), std::string::npos) << want << all.substr(0, 2000);
+  for (const char* unwanted : {"\ntrace ", "\ncaption \n"})
+    EXPECT_EQ(all.find(unwanted), std::string::npos) << unwanted << all.substr(0, 2000);
 }
 
 }  // namespace
