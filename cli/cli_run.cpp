@@ -137,15 +137,15 @@ class Session {
     // The unit must leave its bootloader however the load goes: an error prompt without an
     // answer abandons the load rather than stopping the program in the middle of it.
     op_.answerNoWhenUnanswered = true;
-    bool programmed = false;
-    const bool ran = BootloadNewProgram(dlg_.unit, dlg_.paneText, &programmed);
-    if (!ran) return ex::kNoUnit;
+    const Outcome outcome = BootloadNewProgram(dlg_.unit, dlg_.paneText);
+    if (outcome.kind == OutcomeKind::BadFile) return ex::kBadFile;
+    if (outcome.pane.empty()) return ex::kNoUnit;
     Print(dlg_.paneText + "\r\n");
     if (!op_.unanswered.empty()) {
       Message("this question needs --yes or --no (it was answered No): %s", op_.unanswered.c_str());
       return ex::kUsage;
     }
-    return programmed ? ex::kDone : ex::kRefused;
+    return outcome.Ok() ? ex::kDone : ex::kRefused;
   }
 
   int RunCommandFile(BenchWindow& window) {

@@ -408,7 +408,7 @@ void CTesterDlg::OnExportStatus() {
 
 void CTesterDlg::OnBootload() {
   Pull();
-  if (BootloadNewProgram(unit, paneText)) Push();
+  if (!BootloadNewProgram(unit, paneText).pane.empty()) Push();
 }
 
 void CTesterDlg::OnLoadCommands() {
