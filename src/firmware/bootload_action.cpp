@@ -85,7 +85,8 @@ Outcome BootloadNewProgram(CTransponder& unit, std::string& paneText) {
   outcome.recordsSent = unit.firmware.recordsSent;
   const bool whole = r == 0 && outcome.recordsSent == linesRead;
 
-  if (r < 0) outcome.reason = std::string("load stopped on an error: ") + message + " (error " + std::to_string(r) + ")";
+  if (r < 0)
+    outcome.reason = std::string("load stopped on an error: ") + message + " (error " + std::to_string(r) + ")";
   else if (!whole) outcome.reason = "a line of the file was not sent";
   else if (!cameBack) outcome.reason = "the unit did not come back from its bootloader";
   if (LogActive()) {

@@ -106,8 +106,9 @@ int CTransponder::ContinueLoad(TextSpan message, int mode) {
     image.silentRecords = firmware.loadBuffer[0] == '\0' ? image.silentRecords + 1 : 0;
     if (LogActive()) {
       // The trailer's page checks and marker are records of their own, numbered 1 to 9.
-      const std::string number = image.atEnd ? "trailer " + std::to_string(image.trailerStep) + "/9"
-                                             : std::to_string(image.recordsRead) + "/" + std::to_string(image.lineCount);
+      const std::string number = image.atEnd
+                                     ? "trailer " + std::to_string(image.trailerStep) + "/9"
+                                     : std::to_string(image.recordsRead) + "/" + std::to_string(image.lineCount);
       LogEvent("load", "record " + number + " " + EscapeBytes(record) + " reply " + EscapeBytes(firmware.loadBuffer));
     }
   };
