@@ -5,6 +5,8 @@
 
 #include "cli/cli_history.h"
 #include "cli/cli_operator.h"
+#include "firmware/bootload_action.h"
+#include "firmware/srecord_image.h"
 #include "platform/file_ops.h"
 #include "platform/logged_operator.h"
 #include "platform/session_log.h"
@@ -71,8 +73,13 @@ class Session {
 
   // Whether every question the command may ask will be answered; if not, names the options.
   void CheckAnswers() {
-    if (o_.command == "load" && !std::ifstream(std::filesystem::u8path(o_.args[0])))
-      throw FileProblem("Cannot open the program file " + o_.args[0]);
+    if (o_.command == "load") {
+      if (!std::ifstream(std::filesystem::u8path(o_.args[0])))
+        throw FileProblem("Cannot open the program file " + o_.args[0]);
+      // The whole file is judged before the unit is even looked for.
+      const ProgramFileCheck check = CSRecordImage::CheckFile(o_.args[0]);
+      if (!check.ok) throw FileProblem(TerminalText(ProgramFileRefusal(check, o_.args[0])));
+    }
     for (const MayAsk& m : kMayAsk) {
       if (o_.command != m.command || op_.WillAnswer(m.question)) continue;
       throw CliUsageError(o_.command + " may ask a question (" + QuestionName(m.question) + "): give " + m.options);

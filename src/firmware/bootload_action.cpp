@@ -8,24 +8,49 @@
 
 namespace {
 const char* const kCaption = "Program Load";
+
+// Refuses a file that fails its check, before the unit is touched.
+Outcome RefuseFile(IOperator& op, Outcome outcome, const ProgramFileCheck& check) {
+  outcome.kind = OutcomeKind::BadFile;
+  outcome.reason = check.line > 0 ? "line " + std::to_string(check.line) + ": " + check.text : check.text;
+  if (LogActive()) LogEvent("load", "file " + outcome.file + " refused, nothing sent: " + outcome.reason);
+  op.MessageBox(ProgramFileRefusal(check, outcome.file), kCaption, MbButtons::Ok, MbIcon::Exclamation);
+  return outcome;
+}
+}  // namespace
+
+std::string ProgramFileRefusal(const ProgramFileCheck& check, const std::string& file) {
+  std::string text = check.text;
+  text += check.line > 0 ? "\r\nLine " + std::to_string(check.line) + " of " + file : "\r\n" + file;
+  return text + "\r\nNothing has been sent to the unit";
 }
 
-bool BootloadNewProgram(CTransponder& unit, std::string& paneText, bool* programmed) {
+Outcome BootloadNewProgram(CTransponder& unit, std::string& paneText) {
   IOperator& op = unit.op;
+  Outcome outcome = MakeOutcome(OutcomeKind::Done, kBootloadAction);
   paneText.clear();
-  if (programmed) *programmed = false;
 
   char path[501] = {};
   if (!CSRecordImage::ChooseFile(op, path, 0)) {
     op.MessageBox("Illegal program file", kCaption, MbButtons::Ok, MbIcon::Exclamation);
-    return false;
+    outcome.kind = OutcomeKind::Declined;
+    outcome.reason = "no program file chosen";
+    return outcome;
   }
+  outcome.file = path;
+  // The whole file is read and judged first: a file that the load would stop on never sends
+  // the unit into its bootloader.
+  const ProgramFileCheck check = CSRecordImage::CheckFile(path);
+  if (!check.ok) return RefuseFile(op, outcome, check);
+  outcome.recordsTotal = check.records;
 
   unit.ShowBusy();
   if (unit.StartLoad(path) != 0) {
     unit.HideBusy();
     op.MessageBox("Failed to start bootloading", kCaption, MbButtons::Ok, MbIcon::Exclamation);
-    return false;
+    outcome.kind = OutcomeKind::NoUnit;
+    outcome.reason = "the unit did not reach its bootloader";
+    return outcome;
   }
 
   const CivilTime started = unit.localNow().ToCivil();
@@ -41,31 +66,40 @@ bool BootloadNewProgram(CTransponder& unit, std::string& paneText, bool* program
       unit.HideBusy();
       char question[300];
       std::snprintf(question, sizeof question, "%s\r\n(Error number %d)\r\nTry to continue programming", message, r);
-      if (op.MessageBox(question, kCaption, MbButtons::YesNo, MbIcon::Exclamation) == MbAnswer::Yes)
+      if (op.Ask(Question::ContinueProgramming, question, kCaption, MbIcon::Exclamation) == MbAnswer::Yes)
         r = unit.ContinueLoad(message, 1);
       else unit.ContinueLoad(message, -1);
       unit.ShowBusy();
     }
   } while (r > 0);
 
+  // Read before the finish closes the image. A line refused and then gone past without being
+  // sent (going on after an illegal line) leaves fewer lines sent than read: the program in
+  // the unit has a hole, however well its page checks went.
+  const int linesRead = unit.ProgramImage().recordsRead;
   // Also after an abandoned load: the unit is always asked to leave its bootloader.
   const bool cameBack = unit.FinishLoad();
   const CivilTime ended = unit.localNow().ToCivil();
   op.ShowProgress(false);
+  outcome.recordsSent = unit.firmware.recordsSent;
+  const bool whole = r == 0 && outcome.recordsSent == linesRead;
+
+  if (r < 0)
+    outcome.reason = std::string("load stopped on an error: ") + message + " (error " + std::to_string(r) + ")";
+  else if (!whole) outcome.reason = "a line of the file was not sent";
+  else if (!cameBack) outcome.reason = "the unit did not come back from its bootloader";
   if (LogActive()) {
-    const CSRecordImage& image = unit.ProgramImage();
-    char summary[300];
-    std::snprintf(summary, sizeof summary,
-                  "summary: %s; %d of %d lines sent, %s; unit %s its bootloader; %02d:%02d:%02d to %02d:%02d:%02d",
-                  path, image.recordsRead, image.lineCount, r == 0 ? "load complete" : "load stopped on an error",
-                  cameBack ? "came back from" : "did not come back from", started.hour, started.minute, started.second,
+    char times[64];
+    std::snprintf(times, sizeof times, "%02d:%02d:%02d to %02d:%02d:%02d", started.hour, started.minute, started.second,
                   ended.hour, ended.minute, ended.second);
-    LogEvent("load", summary);
+    LogEvent("load", "summary: " + outcome.file + "; " + std::to_string(outcome.recordsSent) + " of " +
+                         std::to_string(outcome.recordsTotal) + " records sent, " +
+                         (whole ? std::string("load complete") : outcome.reason) + "; unit " +
+                         (cameBack ? "came back from" : "did not come back from") + " its bootloader; " + times);
   }
 
   std::string warning;
-  if (programmed) *programmed = r == 0 && cameBack;
-  if (r == 0 && cameBack) {
+  if (whole && cameBack) {
     char text[200];
     std::snprintf(text, sizeof text,
                   "Programming complete\r\nStarted %02d:%02d:%02d\r\nEnded %02d:%02d:%02d\r\n"
@@ -75,10 +109,12 @@ bool BootloadNewProgram(CTransponder& unit, std::string& paneText, bool* program
     warning = "Warning - the address has been changed to 1001";
   } else {
     // Also when the unit did not come back after the load: its program cannot be trusted.
+    outcome.kind = OutcomeKind::Refused;
     paneText = "Programming error!!";
     warning = "The program may not now operate\r\nSettings may also have been changed";
   }
+  outcome.pane = paneText;
   unit.HideBusy();
   op.MessageBox(warning, "Warning", MbButtons::Ok, MbIcon::Exclamation);
-  return true;
+  return outcome;
 }

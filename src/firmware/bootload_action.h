@@ -1,14 +1,27 @@
 // The main window's "Bootload new program" action, free of any toolkit: the file choice, the
-// load with its progress bar and per-record error prompt, and the closing report.
+// check of the whole file, the load with its progress bar and per-record error prompt, and the
+// closing report.
 #pragma once
 #include <string>
 
+#include "firmware/srecord_image.h"
+#include "platform/outcome.h"
+
 class CTransponder;
 
+// The action as its button names it.
+inline constexpr const char* kBootloadAction = "Bootload new program";
+
 // Runs the whole action on the unit's operator. Call it after pulling the window's fields:
-// it empties paneText first. Returns true when a load ran; paneText then holds the closing
-// report ("Programming complete" with the times, or "Programming error!!") and the window
-// pushes it. Returns false when it stopped before loading (no file chosen, the unit did not
-// reach its bootloader); the operator has been told in a box and paneText stays empty.
-// programmed, when given, is set to whether the load completed and the unit came back.
-bool BootloadNewProgram(CTransponder& unit, std::string& paneText, bool* programmed = nullptr);
+// it empties paneText first. When a load ran, paneText (and the outcome's pane) holds the
+// closing report ("Programming complete" with the times, or "Programming error!!") for the
+// window to push; the outcome is Done when every line of the file was sent and the unit came
+// back, Refused otherwise. It stops before loading, paneText empty and the operator told in a
+// box, when no file was chosen (Declined), when the file will not open or fails its check
+// (BadFile: nothing has been sent to the unit; reason "line N: <error text>"), or when the
+// unit did not reach its bootloader (NoUnit).
+Outcome BootloadNewProgram(CTransponder& unit, std::string& paneText);
+
+// What the operator is told of a program file that failed its check: the error's text, the
+// line and file, and that nothing was sent.
+std::string ProgramFileRefusal(const ProgramFileCheck& check, const std::string& file);

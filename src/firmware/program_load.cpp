@@ -80,6 +80,8 @@ int CTransponder::StartLoad(const char* path) {
   if (LogActive())
     LogEvent("load", "file " + std::string(image.path.c_str()) + ", " + std::to_string(image.lineCount) + " lines");
   firmware.loadBuffer[0] = '\0';
+  firmware.recordsSent = 0;
+  firmware.lastLineSent = 0;
   return 0;
 }
 
@@ -96,11 +98,19 @@ int CTransponder::ContinueLoad(TextSpan message, int mode) {
   // nothing at all is accepted; several in a row are judged as an unrecognised reply.
   auto sendRecord = [&] {
     const std::string record = LogActive() ? std::string(firmware.loadBuffer) : std::string();
+    if (!image.atEnd && image.recordsRead > firmware.lastLineSent) {
+      firmware.lastLineSent = image.recordsRead;
+      ++firmware.recordsSent;
+    }
     port.SendLine(load, 5, true);
     image.silentRecords = firmware.loadBuffer[0] == '\0' ? image.silentRecords + 1 : 0;
-    if (LogActive())
-      LogEvent("load", "record " + std::to_string(image.recordsRead) + "/" + std::to_string(image.lineCount) + " " +
-                           EscapeBytes(record) + " reply " + EscapeBytes(firmware.loadBuffer));
+    if (LogActive()) {
+      // The trailer's page checks and marker are records of their own, numbered 1 to 9.
+      const std::string number = image.atEnd
+                                     ? "trailer " + std::to_string(image.trailerStep) + "/9"
+                                     : std::to_string(image.recordsRead) + "/" + std::to_string(image.lineCount);
+      LogEvent("load", "record " + number + " " + EscapeBytes(record) + " reply " + EscapeBytes(firmware.loadBuffer));
+    }
   };
 
   if (mode > 0) {
@@ -116,7 +126,13 @@ int CTransponder::ContinueLoad(TextSpan message, int mode) {
       CSRecordImage::ErrorText(r, message);
       return -r;
     }
-    if (r == CSRecordImage::kFinished) return 0;
+    if (r == CSRecordImage::kFinished) {
+      if (image.recordsRead > firmware.lastLineSent) {  // the end record, which the trailer stood for
+        firmware.lastLineSent = image.recordsRead;
+        ++firmware.recordsSent;
+      }
+      return 0;
+    }
     if (std::strlen(firmware.loadBuffer) >= 2) sendRecord();
   }
   // A file with no lines has nothing to divide by; progress never leaves 1 to 100.

@@ -1,6 +1,7 @@
 #include "firmware/srecord_image.h"
 
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "platform/text_numbers.h"
@@ -45,6 +46,7 @@ bool CSRecordImage::ReadPiece(char (&piece)[kPieceChars + 1]) {
     if (c == '\n') break;
   }
   piece[n] = '\0';
+  pieceEndedLine_ = n == 0 || piece[n - 1] == '\n';
   return n > 0;
 }
 
@@ -76,6 +78,8 @@ bool CSRecordImage::Open() {
   lastRecord.Clear();
   trailerStep = 0;
   silentRecords = 0;
+  fileLine = 0;
+  pieceEndedLine_ = true;
   return true;
 }
 
@@ -91,6 +95,8 @@ void CSRecordImage::Close() {
   recordsRead = 0;
   trailerStep = 0;
   silentRecords = 0;
+  fileLine = 0;
+  pieceEndedLine_ = true;
 }
 
 int CSRecordImage::JudgeReply(TextSpan buffer) {
@@ -118,10 +124,12 @@ int CSRecordImage::NextRecord(TextSpan buffer) {
   if (!atEnd) {
     line.Clear();
     char piece[kPieceChars + 1];
+    const bool newLine = pieceEndedLine_;
     if (!ReadPiece(piece)) {
       atEnd = true;
     } else {
       ++recordsRead;
+      if (newLine) ++fileLine;
       // The line ends at its first control character (bytes above 127 count as such), which
       // drops the line end.
       char* p = piece;
@@ -154,11 +162,7 @@ int CSRecordImage::NextRecord(TextSpan buffer) {
   buffer.Assign(line.view());
   lastRecord.Assign(line.view());
   if (type == '0' || type == '6') return kSend;  // passed on unchecked
-  const int checked = CheckDataRecord(type);
-  // A record that is not what it says goes nowhere, like any other illegal line: going on
-  // sends nothing in its place.
-  if (checked == kIllegalRecord) buffer.Clear();
-  return checked;
+  return CheckDataRecord(type);
 }
 
 int CSRecordImage::CheckDataRecord(char type) {
@@ -175,11 +179,12 @@ int CSRecordImage::CheckDataRecord(char type) {
   if ((sum & 0xFF) != 0xFF) return kFileChecksum;
 
   // The count says how many bytes follow it (address, data, checksum); a line that holds a
-  // different number would have its data read past its end, or its tail ignored. A count
-  // spoilt on its own already failed the checksum above.
+  // different number would have its data read past its end, or its tail ignored. Such a
+  // record is refused like a checksum fault: it stays in the buffer, so going on sends it
+  // again rather than leaving a hole in the program.
   const int addressBytes = type == '1' ? 2 : 3;
   const int count = static_cast<int>(HexPair(l + 2));
-  if (count < addressBytes + 1 || pairs != count + 1) return kIllegalRecord;
+  if (count < addressBytes + 1 || pairs != count + 1) return kFileChecksum;
 
   int64_t address = 0;
   for (int i = 0; i < addressBytes; ++i) address = address * 256 + HexPair(l + 4 + 2 * i);
@@ -265,6 +270,48 @@ void CSRecordImage::ErrorText(int number, TextSpan text) {
     std::snprintf(buf, sizeof buf, "Unknown errer number %d", number);
     text.Assign(buf);
   }
+}
+
+ProgramFileCheck CSRecordImage::CheckFile(const std::string& path) {
+  ProgramFileCheck check;
+  char text[100];
+  auto image = std::make_unique<CSRecordImage>();
+  if (path.size() + 1 <= image->path.Capacity()) image->path.Assign(path);
+  if (!image->Open()) {
+    check.error = kNoFile;
+    ErrorText(kNoFile, text);
+    check.text = text;
+    return check;
+  }
+  char buf[kPieceChars + 8];
+  TextSpan buffer(buf);
+  for (;;) {
+    buffer.Assign("OK");
+    const int r = image->NextRecord(buffer);
+    if (r == kFinished) break;
+    if (r != kSend) {
+      if (image->atEnd && image->line.empty()) {
+        // The file ended without an end record: the fault lies after its last line.
+        check.line = image->fileLine + 1;
+        check.text = kNoEndRecordText;
+      } else {
+        check.line = image->fileLine;
+        check.error = r;
+        ErrorText(r, text);
+        check.text = text;
+      }
+      return check;
+    }
+    if (!image->atEnd && (image->line.c_str()[1] == '1' || image->line.c_str()[1] == '2')) ++check.dataRecords;
+  }
+  check.records = image->recordsRead;
+  if (check.dataRecords == 0) {
+    check.line = image->fileLine;
+    check.text = kNoDataRecordText;
+    return check;
+  }
+  check.ok = true;
+  return check;
 }
 
 int CSRecordImage::PageOf(int64_t address) {

@@ -6,9 +6,20 @@
 #pragma once
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "platform/fixed_text.h"
 #include "platform/operator.h"
+
+// What a reading of a whole program file found, judged line by line as a load judges it.
+struct ProgramFileCheck {
+  bool ok = false;
+  int line = 0;      // the file line at fault (counted in lines, not pieces); 0 when none
+  int error = 0;     // the error number the load would stop on; 0 for a fault of the whole file
+  std::string text;  // the error's text, or what the whole file lacks
+  int records = 0;   // lines the load sends, up to and including the end record
+  int dataRecords = 0;
+};
 
 class CSRecordImage {
  public:
@@ -56,6 +67,8 @@ class CSRecordImage {
   // and puts the record back in the buffer, so that going on sends it again.
   int silentRecords = 0;
   static constexpr int kSilentLimit = 3;
+  // The file line (counted in lines, not pieces) that the current line belongs to.
+  int fileLine = 0;
 
   bool Open();
   void Close();
@@ -65,6 +78,14 @@ class CSRecordImage {
   int NextRecord(TextSpan buffer);
 
   static void ErrorText(int number, TextSpan text);
+
+  // The faults of a whole file that no single line shows.
+  static constexpr const char* kNoDataRecordText = "No data record in file";
+  static constexpr const char* kNoEndRecordText = "No end record in file";
+  // Reads the whole file as a load would, every reply taken for "OK", touching no unit: the
+  // first line the load would refuse, or a file without a data record or without an end
+  // record, fails the check.
+  static ProgramFileCheck CheckFile(const std::string& path);
   // The page (0 to 7) whose address window holds the address, or -1.
   static int PageOf(int64_t address);
   // The address of an offset in a page, or -1 for a page outside 0 to 7.
@@ -92,4 +113,5 @@ class CSRecordImage {
   int CheckDataRecord(char type);
 
   std::FILE* file_ = nullptr;
+  bool pieceEndedLine_ = true;  // the piece read last ended its line
 };

@@ -84,6 +84,10 @@ bool CCommPort::Open(bool stripNulls) {
   s.errorCharReplace = false;
   s.abortOnError = false;
   s.stripNulls = stripNulls;
+  if (reopenAsBefore_ && reopenPort_ == portNumber) {
+    s.baud = reopenSettings_.baud;
+    s.stripNulls = reopenSettings_.stripNulls;
+  }
   if (!device_->SetLineSettings(s)) return failClosed("Set state failed ");
   lineSettings = s;
   SerialTimeouts t;
@@ -96,6 +100,7 @@ bool CCommPort::Open(bool stripNulls) {
   if (!device_->SetTimeouts(t)) return failClosed("Write timeout setting failed ");
   timeouts = t;
   isOpen = true;
+  reopenAsBefore_ = false;
   unplugged_ = false;
   lastOpen_.opened = true;
   if (LogActive()) LogEvent("open", PortText() + " " + std::to_string(s.baud) + " bit/s 8N1");
@@ -104,6 +109,7 @@ bool CCommPort::Open(bool stripNulls) {
 
 void CCommPort::Close() {
   isOpen = false;
+  reopenAsBefore_ = false;
   if (device_) {
     if (LogActive()) LogEvent("close", PortText());
     device_->Close();
@@ -116,7 +122,11 @@ void CCommPort::CloseIfGone() {
     unplugged_ = true;
     if (LogActive())
       LogEvent("gone", PortText() + (readsFailing_ ? " reads keep failing" : " vanished") + " (unplugged?)");
+    const LineSettings settings = lineSettings;
     Close();
+    reopenAsBefore_ = true;
+    reopenPort_ = portNumber;
+    reopenSettings_ = settings;
   }
   readsFailing_ = false;
 }

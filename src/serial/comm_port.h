@@ -64,6 +64,12 @@ class CCommPort {
   IClock& clock_;
   ISerialProvider& provider_;
   bool readsFailing_ = false;  // the device failed its reads at once, again and again
+  // Set when the port was closed under an operation (the device vanished or its reads kept
+  // failing): the next Open of the same port restores the rate and NUL handling it had, so a
+  // load at 38400 bit/s goes on at 38400. An explicit Close starts afresh at 9600.
+  bool reopenAsBefore_ = false;
+  int32_t reopenPort_ = 0;
+  LineSettings reopenSettings_;
   std::unique_ptr<ISerialDevice> device_;
   std::string lastErrorText_;
   PortOpenReport lastOpen_;

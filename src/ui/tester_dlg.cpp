@@ -428,11 +428,9 @@ MainWindowHooks CTesterDlg::Hooks() {
 
 Outcome CTesterDlg::OnBootload() {
   Pull();
-  if (BootloadNewProgram(unit, paneText)) {
-    Push();
-    return Done();
-  }
-  return Refused("the program load did not start");
+  Outcome o = BootloadNewProgram(unit, paneText);
+  if (!o.pane.empty()) Push();
+  return o;
 }
 
 Outcome CTesterDlg::OnExit() {

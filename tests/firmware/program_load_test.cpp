@@ -5,11 +5,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "firmware/bootload_action.h"
 #include "firmware/srecord_image.h"
+#include "platform/session_log.h"
 #include "sim/sim_bootloader.h"
 #include "tests/support/test_bench.h"
 #include "tools/sample_programs.h"
@@ -34,7 +37,8 @@ class Load : public ::testing::Test {
     const std::string path = (b.root / "small.a07").string();
     std::ofstream(path, std::ios::binary) << text;
     b.op.files.push_back(path);
-    return BootloadNewProgram(*b.unit, pane);
+    outcome = BootloadNewProgram(*b.unit, pane);
+    return !outcome.pane.empty();  // a load ran
   }
   std::string Question(const char* message, int number) {
     char text[300];
@@ -43,8 +47,21 @@ class Load : public ::testing::Test {
   }
 
   UnitOnBench b;
-  const std::string text = MakeSampleProgram(SmallSampleProgram());
+  // Line `index` of the file becomes `replacement` once the unit is on its way to its
+  // bootloader, after the file was checked.
+  void ChangeLineAfterTheCheck(size_t index, std::string replacement) {
+    std::vector<std::string> lines = WireLines(text);
+    lines[index] = replacement;
+    b.sim().HandleBoot([this, lines](SimUnit&, const std::string&) {
+      std::ofstream out(b.root / "small.a07", std::ios::binary);
+      for (const std::string& l : lines) out << l << "\r\n";
+      return std::optional<std::string>();
+    });
+  }
+
+  std::string text = MakeSampleProgram(SmallSampleProgram());
   std::string pane;
+  Outcome outcome;
   std::vector<CivilTime> times;
 };
 
@@ -92,6 +109,9 @@ TEST_F(Load, CleanLoadOfTheSmallSample) {
   EXPECT_EQ(Count(wire.substr(marker), "X\r\n"), 1u) << "the bootloader answered the first X with its prompt";
   EXPECT_LT(wire.find("#ISFD\r\n", marker), wire.find("#INTP\r\n", marker));
   EXPECT_EQ(Count(wire, "S9030000FC"), 0u) << "page 0 data: the marker goes instead of the end line";
+  EXPECT_EQ(outcome.kind, OutcomeKind::Done);
+  EXPECT_EQ(outcome.recordsSent, static_cast<int>(WireLines(text).size()));
+  EXPECT_EQ(outcome.recordsTotal, outcome.recordsSent);
 }
 
 TEST_F(Load, ErrorFourAnsweredNoEndsInAProgrammingError) {
@@ -151,6 +171,56 @@ TEST_F(Load, BootloaderSilentOnTheHeaderLoadsWithoutAQuestion) {
   ASSERT_TRUE(Run());
   EXPECT_EQ(b.op.BoxTexts(), std::vector<std::string>{"Warning - the address has been changed to 1001"});
   EXPECT_EQ(pane.substr(0, 20), "Programming complete");
+}
+
+TEST_F(Load, FileFailingItsCheckIsRefusedBeforeTheUnitIsTouched) {
+  text = "Status^#HWST^10\r\nFirmware^#FVFV\r\n";  // no S-records at all
+  EXPECT_FALSE(Run());
+  EXPECT_EQ(outcome.kind, OutcomeKind::BadFile);
+  EXPECT_EQ(outcome.reason, "line 1: Illegal S record read from file");
+  EXPECT_EQ(b.op.BoxTexts(), std::vector<std::string>{"Illegal S record read from file\r\nLine 1 of " + outcome.file +
+                                                      "\r\nNothing has been sent to the unit"});
+  EXPECT_EQ(b.wire(), "");
+}
+
+// Lines that turn bad after the check. A record whose count disagrees with its length is sent
+// again on "Yes" (and refused by the unit too), never skipped.
+TEST_F(Load, RecordWithAWrongCountIsSentAgainOnYes) {
+  ChangeLineAfterTheCheck(5, "S1092000AABB71");
+  b.op.answers = {MbAnswer::Yes, MbAnswer::No};
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(b.op.boxes[0].text, Question("Checksum error on record read from file", -10));
+  EXPECT_NE(b.wire().find("Y\r\nS1092000AABB71\r\n"), std::string::npos);
+  EXPECT_EQ(pane, "Programming error!!");
+}
+
+// An illegal line that "Yes" goes past leaves a hole that the page checks cannot see: the load
+// must not pass for complete.
+TEST_F(Load, IllegalLineGonePastEndsInAProgrammingError) {
+  ChangeLineAfterTheCheck(5, "garbage");
+  b.op.answers = {MbAnswer::Yes};
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(b.sim().state.flash.loadsCompleted, 1) << "the unit's page checks passed over the hole";
+  EXPECT_EQ(outcome.kind, OutcomeKind::Refused);
+  EXPECT_EQ(outcome.recordsSent, outcome.recordsTotal - 1);
+}
+
+// The session log numbers the trailer's records as such and sums up a stopped load with the
+// lines that went out and its error.
+TEST_F(Load, SessionLogSumsUpAStoppedLoad) {
+  b.sim().state.flash.stuckAddress = std::stoll(WireLines(text)[1].substr(4, 4), nullptr, 16);
+  b.op.answers = {MbAnswer::No};
+  ASSERT_NE(SessionLog::Start(DataPaths{b.root}, true, "test"), nullptr);
+  Run();
+  SessionLog::Stop();
+  std::string log;
+  for (const auto& e : std::filesystem::directory_iterator(b.root / "T7Status" / "logs"))
+    log += (std::stringstream() << std::ifstream(e.path()).rdbuf()).str();
+  const size_t lines = WireLines(text).size();
+  EXPECT_NE(log.find("record trailer 1/9 S60B00002001"), std::string::npos);
+  EXPECT_NE(log.find(std::to_string(lines - 1) + " of " + std::to_string(lines) +
+                     " records sent, load stopped on an error: BootLoader: Checksum error on programmed memory"),
+            std::string::npos);
 }
 
 }  // namespace

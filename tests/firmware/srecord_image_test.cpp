@@ -92,9 +92,9 @@ TEST_F(Image, RecordTypesAndChecks) {
   EXPECT_EQ(Next(), 10) << "checksum";
   EXPECT_EQ(Buf(), badSum) << "the faulty record stays for a retry";
   EXPECT_EQ(image.lastRecord.str(), badSum);
-  EXPECT_EQ(Next(), 11) << "count longer than the line";
-  EXPECT_EQ(Next(), 11) << "count shorter than the line";
-  EXPECT_EQ(Buf(), "") << "nothing to send again";
+  EXPECT_EQ(Next(), 10) << "count longer than the line";
+  EXPECT_EQ(Next(), 10) << "count shorter than the line";
+  EXPECT_EQ(Buf(), shortCount) << "the record stays, to be sent again";
   EXPECT_EQ(Next(), 11) << "lower-case type letter";
   EXPECT_EQ(Next(), 0) << "lower-case hex digits read as upper-case";
   EXPECT_EQ(image.pages[0][0x2000], 0xAA);
@@ -132,6 +132,31 @@ TEST_F(Image, ProgrammingArea) {
   EXPECT_EQ(Next(), 0);
   EXPECT_EQ(image.pages[1][0x3FFE], 0x12);
   EXPECT_EQ(image.pages[3][0x0001], 0x78);
+}
+
+// The whole file judged before a load: the first line the load would stop on, by its line in
+// the file (a long header line is two pieces but one line), or what the whole file lacks.
+TEST_F(Image, CheckFileFindsTheLineTheLoadWouldStopOn) {
+  const std::string data = Rec('1', 0x2000, {0xAA}), header = "S00600004844521B";
+  const struct {
+    std::vector<std::string> lines;
+    int line;
+    const char* text;
+  } cases[] = {
+      {{"Status^#HWST^10"}, 1, "Illegal S record read from file"},
+      {{header, data, "S1092000AABB71", "S9030000FC"}, 3, "Checksum error on record read from file"},
+      {{"S0" + std::string(60, '4'), data, "S9030000FC"}, 1, "Illegal S record read from file"},
+      {{header, data}, 3, CSRecordImage::kNoEndRecordText},
+      {{header, "S9030000FC", data}, 2, CSRecordImage::kNoDataRecordText},
+  };
+  for (const auto& c : cases) {
+    OpenLines(c.lines);
+    const ProgramFileCheck check = CSRecordImage::CheckFile(image.path.str());
+    EXPECT_FALSE(check.ok);
+    EXPECT_EQ(check.line, c.line) << c.text;
+    EXPECT_EQ(check.text, c.text);
+  }
+  EXPECT_EQ(CSRecordImage::CheckFile((dir / "none.a07").string()).text, "No data file open");
 }
 
 }  // namespace

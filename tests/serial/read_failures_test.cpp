@@ -66,4 +66,21 @@ TEST(ReadFailures, DeviceFailingAtOnceIsTakenForGoneWithoutSpinning) {
   EXPECT_EQ(provider.opens, 2);
 }
 
+// A port closed under a load at 38400 bit/s opens again as it was (an explicit Close starts
+// afresh at 9600).
+TEST(ReadFailures, PortClosedByFailingReadsReopensWithItsSettings) {
+  VirtualClock clock;
+  FailingProvider provider(clock);
+  CCommPort port(clock, provider);
+  port.portNumber = 3;
+  ASSERT_TRUE(port.Open(true) && port.SetBaudFromText("Config(38400,8,N,1)"));
+  provider.failingReads = 10;
+  char buf[64] = "S0", again[64] = "S0";
+  EXPECT_FALSE(port.SendLine(buf, 5, true));
+  EXPECT_TRUE(port.SendLine(again, 5, true));  // reopened by a send, which alone would keep NULs
+  EXPECT_EQ(provider.opens, 2);
+  EXPECT_EQ(port.lineSettings.baud, 38400u);
+  EXPECT_TRUE(port.lineSettings.stripNulls);
+}
+
 }  // namespace
