@@ -22,6 +22,7 @@ FileContents ReadWholeFile(const fs::path& path, uint64_t maxBytes) {
     result.error = ErrorText(error);
     return result;
   }
+  result.identity = file_ops::IdentityOf(f);
   std::error_code ec;
   uint64_t expected = fs::is_regular_file(path, ec) ? fs::file_size(path, ec) : 0;
   if (ec) expected = 0;
@@ -85,7 +86,28 @@ FileContents ReadWholeFile(const fs::path& path, uint64_t maxBytes) {
   return result;
 }
 
-WriteOutcome WriteFileAtomically(const fs::path& requested, std::string_view data) {
+FileStamp StampOf(const FileContents& contents) {
+  FileStamp stamp;
+  if (contents.outcome != FileContents::Outcome::Read) return stamp;
+  stamp.present = true;
+  stamp.identity = contents.identity;
+  stamp.digest = ContentDigest(contents.bytes.get(), contents.size);
+  stamp.size = contents.size;
+  return stamp;
+}
+
+namespace {
+// Whether the file at path is still the one stamped: missing if it was missing, else the same
+// file with the same bytes. A file that cannot be read now, or has grown, is not.
+bool StillAsStamped(const fs::path& path, const FileStamp& expected) {
+  FileContents now = ReadWholeFile(path, expected.size);
+  if (now.outcome != FileContents::Outcome::Read && now.outcome != FileContents::Outcome::Missing) return false;
+  return StampOf(now) == expected;
+}
+}  // namespace
+
+WriteOutcome WriteFileAtomically(const fs::path& requested, std::string_view data,
+                                 const std::optional<FileStamp>& expected) {
   WriteOutcome result;
   std::error_code ec;
   fs::path path = requested;
@@ -100,6 +122,12 @@ WriteOutcome WriteFileAtomically(const fs::path& requested, std::string_view dat
   }
   const fs::path temporary = file_ops::TemporaryPathFor(path);
   file_ops::Outcome step = file_ops::WriteNewFile(temporary, data, path);
+  if (step.ok && expected && !StillAsStamped(path, *expected)) {
+    file_ops::RemoveFile(temporary);
+    result.changed = true;
+    result.error = "another program changed the file during the save";
+    return result;
+  }
   if (step.ok) {
     step = file_ops::ReplaceWith(temporary, path);
     if (!step.ok) file_ops::RemoveFile(temporary);

@@ -1,6 +1,7 @@
 // Several terminals sharing one data folder: every status save holds the status file's lock
 // from its reload to its rename, so no terminal's update is lost to another's; a lock that
-// cannot be had is reported once and the save goes on; the temporary file of a save killed
+// cannot be had is reported once and the save goes on; a save that stalled past the others'
+// wait for the lock redoes its change on the newer file; the temporary file of a save killed
 // part-way is removed at the next start.
 #include <signal.h>
 #include <sys/wait.h>
@@ -40,7 +41,7 @@ struct Writer {
     return saved >= until;
   }
   int Finish() {
-    ReadUntil(kSaves);
+    ReadUntil(plan.saves);
     std::fclose(out);
     int status = 0;
     waitpid(pid, &status, 0);
@@ -48,9 +49,10 @@ struct Writer {
   }
 };
 
-Writer Start(const fs::path& root, int index) {
+// A writer of `plan` on ROOT; `stall` holds STALL_AT and LOCK_WAIT_MS (see status_writer.cpp).
+Writer Start(const fs::path& root, const WriterPlan& plan, std::vector<std::string> stall = {}) {
   Writer w;
-  w.plan = WriterPlan{index, kOwnUnits, kSharedUnit, kSaves};
+  w.plan = plan;
   int fds[2];
   if (pipe(fds) != 0) return w;
   w.pid = fork();
@@ -58,10 +60,17 @@ Writer Start(const fs::path& root, int index) {
     dup2(fds[1], 1);
     close(fds[0]);
     close(fds[1]);
-    const std::string writer = std::to_string(index), units = std::to_string(kOwnUnits),
-                      shared = std::to_string(kSharedUnit), saves = std::to_string(kSaves);
-    execl(VT_STATUS_WRITER, VT_STATUS_WRITER, root.c_str(), writer.c_str(), units.c_str(), shared.c_str(),
-          saves.c_str(), static_cast<char*>(nullptr));
+    std::vector<std::string> args = {VT_STATUS_WRITER,
+                                     root.string(),
+                                     std::to_string(plan.writer),
+                                     std::to_string(plan.units),
+                                     std::to_string(plan.shared),
+                                     std::to_string(plan.saves)};
+    args.insert(args.end(), stall.begin(), stall.end());
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(VT_STATUS_WRITER, argv.data());
     _exit(127);
   }
   close(fds[1]);
@@ -98,7 +107,7 @@ TEST_P(SharedFolder, EveryWritersLastRecordIsKeptAndNoFileIsDamaged) {
   fs::create_directories(root / "T7Status");
   const fs::path file = root / "T7Status" / "Current-Status.xml";
   std::vector<Writer> writers;
-  for (int i = 0; i < c.writers; ++i) writers.push_back(Start(root, i));
+  for (int i = 0; i < c.writers; ++i) writers.push_back(Start(root, WriterPlan{i, kOwnUnits, kSharedUnit, kSaves}));
   if (c.killOne) {
     ASSERT_TRUE(writers[0].ReadUntil(50));
     kill(writers[0].pid, SIGKILL);
@@ -176,6 +185,43 @@ TEST(SharedFolderLock, ALockNotHadIsToldOnceAndTheSaveGoesOn) {
   CStatusXml doc;
   doc.Load(file);
   for (int32_t id : {0x10, 0x11, 0x12, 0x13}) EXPECT_TRUE(doc.FindUnit(std::to_string(id), false)) << id;
+}
+
+TEST(SharedFolderLock, ASaveStalledPastTheLockWaitRedoesItsChangeOnTheNewerFile) {
+  for (bool inPlace : {false, true}) {
+    SCOPED_TRACE(inPlace ? "another program rewrites the file in place" : "another terminal saves");
+    UnitOnBench b;  // the other terminal
+    b.unit->records.statusFileLockWaitMs = 100;
+    const fs::path file = b.root / "T7Status" / "Current-Status.xml";
+    b.unit->status.currentStatus.UnitId = 0x70;
+    ASSERT_TRUE(b.unit->SaveCurrentEntry());
+    // A terminal stops inside its save of its own unit, holding the lock, its new file on disk.
+    const WriterPlan plan{1, 1, kSharedUnit, 1};
+    Writer stalled = Start(b.root, plan, {"0", "10000"});
+    int status = 0;
+    ASSERT_EQ(waitpid(stalled.pid, &status, WUNTRACED), stalled.pid);
+    ASSERT_TRUE(WIFSTOPPED(status));
+    if (inPlace) {
+      std::string text;
+      std::getline(std::ifstream(file), text);
+      text.insert(text.rfind("</Velmoors>"), "<Velmoor><General><UnitId>113</UnitId></General></Velmoor>");
+      std::ofstream(file, std::ios::trunc) << text;  // the same file, other bytes
+    } else {
+      b.unit->status.currentStatus.UnitId = 0x71;
+      EXPECT_TRUE(b.unit->SaveCurrentEntry());  // after its wait, without the lock
+      ASSERT_EQ(b.op.boxes.size(), 1u);
+      EXPECT_EQ(b.op.boxes[0].caption, "Status file not locked");
+    }
+    kill(stalled.pid, SIGCONT);
+    status = stalled.Finish();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    CStatusXml doc;
+    ASSERT_EQ(doc.Load(file).outcome, CStatusXml::LoadOutcome::Loaded);
+    std::vector<std::string> ids;
+    doc.ListUnitIds(ids);
+    EXPECT_EQ(ids, (std::vector<std::string>{"112", "113", std::to_string(plan.OwnUnit(0))}));
+    EXPECT_EQ(DasIdOf(doc, plan.OwnUnit(0)), "w1-0");
+  }
 }
 
 TEST(SharedFolderLock, TheNextStartRemovesOnlyThisProgramsStaleTemporaryFiles) {
