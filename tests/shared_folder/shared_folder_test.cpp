@@ -3,6 +3,7 @@
 // cannot be had is reported once and the save goes on; a save that stalled past the others'
 // wait for the lock redoes its change on the newer file; the temporary file of a save killed
 // part-way is removed at the next start.
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -79,6 +80,41 @@ Writer Start(const fs::path& root, const WriterPlan& plan, std::vector<std::stri
 }
 
 std::string DasIdOf(CStatusXml& doc, uint32_t id) { return doc.ReadUnit(std::to_string(id)).status.DasId.c_str(); }
+
+// Another program holding a plain fcntl write lock on the first byte of the lock file (as lockf
+// does), from its making to its end.
+struct OtherProgramsLock {
+  explicit OtherProgramsLock(const std::string& lockFile) {
+    int ready[2], hold[2];
+    if (pipe(ready) != 0 || pipe(hold) != 0) return;
+    pid = fork();
+    if (pid == 0) {
+      close(ready[0]);
+      close(hold[1]);
+      const int fd = open(lockFile.c_str(), O_RDWR | O_CREAT, 0666);
+      struct flock range {};
+      range.l_type = F_WRLCK;
+      range.l_whence = SEEK_SET;
+      range.l_len = 1;
+      char c = fd >= 0 && fcntl(fd, F_SETLKW, &range) == 0 ? 'y' : 'n';
+      if (write(ready[1], &c, 1) == 1 && read(hold[0], &c, 1) < 0) _exit(1);  // holds it until let go
+      _exit(0);
+    }
+    close(ready[1]);
+    close(hold[0]);
+    char c = 0;
+    locked = read(ready[0], &c, 1) == 1 && c == 'y';
+    close(ready[0]);
+    letGo = hold[1];
+  }
+  ~OtherProgramsLock() {
+    close(letGo);
+    waitpid(pid, nullptr, 0);
+  }
+  pid_t pid = -1;
+  int letGo = -1;
+  bool locked = false;
+};
 
 // A terminal starts on the data folder ROOT, and ends.
 void StartTerminal(const fs::path& root) {
@@ -168,9 +204,9 @@ TEST(SharedFolderLock, ALockNotHadIsToldOnceAndTheSaveGoesOn) {
     return b.unit->SaveCurrentEntry();
   };
   {
-    // Another terminal holds the lock throughout two saves.
-    file_ops::FileLock other = file_ops::FileLock::Acquire(lockFile, 0);
-    ASSERT_TRUE(other.Locked());
+    // Another program holds the lock throughout two saves.
+    OtherProgramsLock other(lockFile);
+    ASSERT_TRUE(other.locked);
     EXPECT_TRUE(save(0x10));
     EXPECT_TRUE(save(0x11));
     ASSERT_EQ(b.op.boxes.size(), 1u);
@@ -179,7 +215,7 @@ TEST(SharedFolderLock, ALockNotHadIsToldOnceAndTheSaveGoesOn) {
   }
   EXPECT_TRUE(save(0x12));  // had again: nothing to tell, and the next failure is told again
   EXPECT_EQ(b.op.boxes.size(), 1u);
-  file_ops::FileLock other = file_ops::FileLock::Acquire(lockFile, 0);
+  file_ops::FileLock other = file_ops::FileLock::Acquire(lockFile, 0);  // another terminal's
   EXPECT_TRUE(save(0x13));
   EXPECT_EQ(b.op.boxes.size(), 2u);
   CStatusXml doc;
