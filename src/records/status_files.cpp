@@ -67,16 +67,10 @@ std::string UnitText(int32_t unitId) {
   return text;
 }
 
-// Takes the status file's lock for a save. A lock not had within the wait is reported once
-// (until a later save has it again), and the save goes on without it: the unit's data is
-// worth more than the small chance of a collision, and the save still replaces the file only
-// if nobody changed it since it was read.
-file_ops::FileLock LockForSave(CTransponder& t, const std::filesystem::path& path) {
-  return file_ops::FileLock::Acquire(LockFileFor(path), t.records.statusFileLockWaitMs);
-}
-
-// What the operator is told after a save. A lock that could not be had is told once (until a
-// save has it again); when the entry was not recorded either, both go into one notice.
+// What the operator is told after a save. A lock not had within the wait is told once (until a
+// save has it again); the save went on without it, since the unit's data is worth more than the
+// lock, and it still replaced the file only if nobody had changed it since it was read. When the
+// entry was not recorded either, both go into one notice.
 std::optional<Notice> SaveNotice(CTransponder& t, const std::filesystem::path& path, int slot, int32_t unitId,
                                  const file_ops::FileLock& lock, bool saved, std::optional<Notice> fileNotice) {
   bool tellLock = false;
@@ -91,8 +85,8 @@ std::optional<Notice> SaveNotice(CTransponder& t, const std::filesystem::path& p
       "The lock file " + file_ops::PathText(LockFileFor(path)) + " could not be locked: " + lock.error() + ".";
   if (saved) {
     return Notice{lockProblem + "\n\nThe entry of unit " + UnitText(unitId) +
-                      " was saved without the lock, so a save by another terminal at the same moment could be "
-                      "lost. The next save tries the lock again.",
+                      " was saved without the lock (the file was replaced only after a check that no other "
+                      "terminal had changed it meanwhile). The next save tries the lock again.",
                   "Status file not locked"};
   }
   if (fileNotice) {
@@ -144,7 +138,7 @@ bool SaveEntry(CTransponder& t, CStatusXml& doc, const std::filesystem::path& pa
   std::optional<Notice> notice;
   bool saved = false;
   {
-    file_ops::FileLock lock = LockForSave(t, path);
+    file_ops::FileLock lock = file_ops::FileLock::Acquire(LockFileFor(path), t.records.statusFileLockWaitMs);
     std::optional<Notice> fileNotice;
     CStatusXml::SaveResult result;
     for (int round = 0; round < kSaveRounds; ++round) {

@@ -50,8 +50,8 @@ struct Writer {
   }
 };
 
-// A writer of `plan` on ROOT; `stall` holds STALL_AT and LOCK_WAIT_MS (see status_writer.cpp).
-Writer Start(const fs::path& root, const WriterPlan& plan, std::vector<std::string> stall = {}) {
+// A writer of `plan` on ROOT, stopping inside save `stallAt` when one is given.
+Writer Start(const fs::path& root, const WriterPlan& plan, const char* stallAt = nullptr) {
   Writer w;
   w.plan = plan;
   int fds[2];
@@ -61,17 +61,10 @@ Writer Start(const fs::path& root, const WriterPlan& plan, std::vector<std::stri
     dup2(fds[1], 1);
     close(fds[0]);
     close(fds[1]);
-    std::vector<std::string> args = {VT_STATUS_WRITER,
-                                     root.string(),
-                                     std::to_string(plan.writer),
-                                     std::to_string(plan.units),
-                                     std::to_string(plan.shared),
-                                     std::to_string(plan.saves)};
-    args.insert(args.end(), stall.begin(), stall.end());
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    execv(VT_STATUS_WRITER, argv.data());
+    const std::string writer = std::to_string(plan.writer), units = std::to_string(plan.units),
+                      shared = std::to_string(plan.shared), saves = std::to_string(plan.saves);
+    execl(VT_STATUS_WRITER, VT_STATUS_WRITER, root.c_str(), writer.c_str(), units.c_str(), shared.c_str(),
+          saves.c_str(), stallAt, static_cast<char*>(nullptr));
     _exit(127);
   }
   close(fds[1]);
@@ -81,40 +74,20 @@ Writer Start(const fs::path& root, const WriterPlan& plan, std::vector<std::stri
 
 std::string DasIdOf(CStatusXml& doc, uint32_t id) { return doc.ReadUnit(std::to_string(id)).status.DasId.c_str(); }
 
-// Another program holding a plain fcntl write lock on the first byte of the lock file (as lockf
-// does), from its making to its end.
-struct OtherProgramsLock {
-  explicit OtherProgramsLock(const std::string& lockFile) {
-    int ready[2], hold[2];
-    if (pipe(ready) != 0 || pipe(hold) != 0) return;
-    pid = fork();
-    if (pid == 0) {
-      close(ready[0]);
-      close(hold[1]);
-      const int fd = open(lockFile.c_str(), O_RDWR | O_CREAT, 0666);
-      struct flock range {};
-      range.l_type = F_WRLCK;
-      range.l_whence = SEEK_SET;
-      range.l_len = 1;
-      char c = fd >= 0 && fcntl(fd, F_SETLKW, &range) == 0 ? 'y' : 'n';
-      if (write(ready[1], &c, 1) == 1 && read(hold[0], &c, 1) < 0) _exit(1);  // holds it until let go
-      _exit(0);
-    }
-    close(ready[1]);
-    close(hold[0]);
-    char c = 0;
-    locked = read(ready[0], &c, 1) == 1 && c == 'y';
-    close(ready[0]);
-    letGo = hold[1];
+// Another program that takes a plain fcntl write lock on the first byte of the lock file (as
+// lockf does) and holds it until it is killed.
+pid_t HoldPlainLock(const std::string& lockFile) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    struct flock range {};
+    range.l_type = F_WRLCK;
+    range.l_len = 1;
+    if (fcntl(open(lockFile.c_str(), O_RDWR | O_CREAT, 0666), F_SETLKW, &range) == 0) pause();
+    _exit(1);
   }
-  ~OtherProgramsLock() {
-    close(letGo);
-    waitpid(pid, nullptr, 0);
-  }
-  pid_t pid = -1;
-  int letGo = -1;
-  bool locked = false;
-};
+  for (int i = 0; i < 1000 && file_ops::FileLock::Acquire(lockFile, 0).Locked(); ++i) usleep(1000);
+  return pid;
+}
 
 // A terminal starts on the data folder ROOT, and ends.
 void StartTerminal(const fs::path& root) {
@@ -205,10 +178,11 @@ TEST(SharedFolderLock, ALockNotHadIsToldOnceAndTheSaveGoesOn) {
   };
   {
     // Another program holds the lock throughout two saves.
-    OtherProgramsLock other(lockFile);
-    ASSERT_TRUE(other.locked);
+    const pid_t other = HoldPlainLock(lockFile);
     EXPECT_TRUE(save(0x10));
     EXPECT_TRUE(save(0x11));
+    kill(other, SIGKILL);
+    waitpid(other, nullptr, 0);
     ASSERT_EQ(b.op.boxes.size(), 1u);
     EXPECT_EQ(b.op.boxes[0].caption, "Status file not locked");
     EXPECT_NE(b.op.boxes[0].text.find(lockFile), std::string::npos) << b.op.boxes[0].text;
@@ -233,7 +207,7 @@ TEST(SharedFolderLock, ASaveStalledPastTheLockWaitRedoesItsChangeOnTheNewerFile)
     ASSERT_TRUE(b.unit->SaveCurrentEntry());
     // A terminal stops inside its save of its own unit, holding the lock, its new file on disk.
     const WriterPlan plan{1, 1, kSharedUnit, 1};
-    Writer stalled = Start(b.root, plan, {"0", "10000"});
+    Writer stalled = Start(b.root, plan, "0");
     int status = 0;
     ASSERT_EQ(waitpid(stalled.pid, &status, WUNTRACED), stalled.pid);
     ASSERT_TRUE(WIFSTOPPED(status));
