@@ -1,12 +1,13 @@
 // The file calls that differ between platforms, behind one small interface: writing a new file
-// durably, replacing a file in one step, advisory locks on a lock file, process identities for
-// the temporary files' names, and the default data folder. file_ops_posix.cpp and
+// durably, replacing a file in one step, which file an open stream reads, advisory locks on a
+// lock file, process identities for the temporary files' names, and the default data folder. file_ops_posix.cpp and
 // file_ops_win.cpp implement it; CMake builds the one for the platform. file_ops.cpp holds the
 // parts that are the same everywhere (the temporary files' names and their clean-up).
 #pragma once
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,17 @@ std::string PathText(const std::filesystem::path& path);
 
 // Opens a file with a C stdio mode ("rb", "wb", ...); nullptr and errno set on failure.
 std::FILE* OpenStream(const std::filesystem::path& path, const char* mode);
+
+// Which file an open stream reads: its device and file number (on Windows the volume's serial
+// number and the file index). The names of one file share it; a file that another takes the
+// place of by a rename has another.
+struct FileIdentity {
+  uint64_t device = 0;
+  uint64_t file = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+// Nothing when the system cannot tell.
+std::optional<FileIdentity> IdentityOf(std::FILE* stream);
 
 // Creates `temporary` (it must not exist yet), writes data into it and flushes it to disk. When
 // `permissionsOf` is a regular file, the new file gets its permissions. On failure the

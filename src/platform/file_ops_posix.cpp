@@ -79,6 +79,12 @@ std::string PathText(const fs::path& path) { return path.string(); }
 
 std::FILE* OpenStream(const fs::path& path, const char* mode) { return std::fopen(path.c_str(), mode); }
 
+std::optional<FileIdentity> IdentityOf(std::FILE* stream) {
+  struct stat st {};
+  if (!stream || ::fstat(::fileno(stream), &st) != 0) return std::nullopt;
+  return FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+}
+
 Outcome WriteNewFile(const fs::path& temporary, std::string_view data, const fs::path& permissionsOf) {
   Outcome result;
   int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

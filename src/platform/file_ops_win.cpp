@@ -11,6 +11,8 @@
 #endif
 #include <windows.h>
 
+#include <io.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cwchar>
@@ -95,6 +97,15 @@ std::string PathText(const fs::path& path) {
 std::FILE* OpenStream(const fs::path& path, const char* mode) {
   std::wstring wideMode = WideFromUtf8(mode);
   return ::_wfopen(path.c_str(), wideMode.c_str());
+}
+
+std::optional<FileIdentity> IdentityOf(std::FILE* stream) {
+  if (!stream) return std::nullopt;
+  const intptr_t osHandle = ::_get_osfhandle(::_fileno(stream));
+  if (osHandle == -1) return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(reinterpret_cast<HANDLE>(osHandle), &info)) return std::nullopt;
+  return FileIdentity{info.dwVolumeSerialNumber, (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
 }
 
 Outcome WriteNewFile(const fs::path& temporary, std::string_view data, const fs::path& permissionsOf) {

@@ -4,8 +4,10 @@
 //
 // Several terminals may share the data folder. A save holds an advisory lock on a lock file
 // beside the status file ("Current-Status.xml.lock") from its reload to its rename, so that no
-// other terminal's save can land in between and be lost. Reads that only report take no lock:
-// the rename puts a whole new file in place, so a reader sees the old file or the new one.
+// other terminal's save can land in between and be lost; and since a lock is only waited for so
+// long, the rename also waits for proof that the file is still the one reloaded. Reads that
+// only report take no lock: the rename puts a whole new file in place, so a reader sees the old
+// file or the new one.
 #include <cstdio>
 #include <optional>
 
@@ -65,24 +67,35 @@ std::string UnitText(int32_t unitId) {
   return text;
 }
 
-// Takes the status file's lock for a save. A lock not had within the wait is reported once
-// (until a later save has it again), and the save goes on without it: the unit's data is
-// worth more than the small chance of a collision.
-file_ops::FileLock LockForSave(CTransponder& t, const std::filesystem::path& path, int slot, int32_t unitId,
-                               std::optional<Notice>& notice) {
-  const std::filesystem::path lockFile = LockFileFor(path);
-  file_ops::FileLock lock = file_ops::FileLock::Acquire(lockFile, t.records.statusFileLockWaitMs);
+// What the operator is told after a save. A lock not had within the wait is told once (until a
+// save has it again); the save went on without it, since the unit's data is worth more than the
+// lock, and it still replaced the file only if nobody had changed it since it was read. When the
+// entry was not recorded either, both go into one notice.
+std::optional<Notice> SaveNotice(CTransponder& t, const std::filesystem::path& path, int slot, int32_t unitId,
+                                 const file_ops::FileLock& lock, bool saved, std::optional<Notice> fileNotice) {
+  bool tellLock = false;
   if (lock.Locked()) {
     t.records.statusFileLockFailureShown[slot] = false;
   } else if (!t.records.statusFileLockFailureShown[slot]) {
     t.records.statusFileLockFailureShown[slot] = true;
-    notice = Notice{"The lock file " + file_ops::PathText(lockFile) + " could not be locked: " + lock.error() +
-                        ".\n\nThe entry of unit " + UnitText(unitId) +
-                        " is saved without the lock, so a save by another terminal at the same moment could be "
-                        "lost. The next save tries the lock again.",
-                    "Status file not locked"};
+    tellLock = true;
   }
-  return lock;
+  if (!tellLock) return fileNotice;
+  const std::string lockProblem =
+      "The lock file " + file_ops::PathText(LockFileFor(path)) + " could not be locked: " + lock.error() + ".";
+  if (saved) {
+    return Notice{lockProblem + "\n\nThe entry of unit " + UnitText(unitId) +
+                      " was saved without the lock (the file was replaced only after a check that no other "
+                      "terminal had changed it meanwhile). The next save tries the lock again.",
+                  "Status file not locked"};
+  }
+  if (fileNotice) {
+    fileNotice->text += "\n\n" + lockProblem;
+    return fileNotice;
+  }
+  return Notice{lockProblem + "\n\nThe entry of unit " + UnitText(unitId) + " was not recorded: the status file " +
+                    file_ops::PathText(path) + " still cannot be saved.",
+                "Status file not saved"};
 }
 
 std::unique_ptr<CStatusXml>& Ensure(std::unique_ptr<CStatusXml>& doc) {
@@ -104,9 +117,15 @@ bool LoadEntry(CTransponder& t, CStatusXml& doc, const std::filesystem::path& pa
   return true;
 }
 
+// How often a save reloads and redoes its change when the file changed under it.
+constexpr int kSaveRounds = 5;
+
 // Writes the entry into the file as it now stands: under the file's lock, reload, change the
-// one unit, save, release; only then is the operator told what went wrong. False when the file
-// was left as it was because it is damaged or could not be written.
+// one unit, save, release; only then is the operator told what went wrong. The file is
+// replaced only if it is still the one reloaded: a terminal that stalled while holding the
+// lock, or saved without it, finds a newer file, reloads it and redoes its change, so no update
+// is lost. False when the entry was not recorded: the file is damaged, could not be written,
+// or kept changing.
 bool SaveEntry(CTransponder& t, CStatusXml& doc, const std::filesystem::path& path, int slot,
                const StatusChecks& checks, const UnitStatus& status) {
   t.records.storedStatus = status;
@@ -116,29 +135,36 @@ bool SaveEntry(CTransponder& t, CStatusXml& doc, const std::filesystem::path& pa
     Reload(t, doc, path, slot);
     return !doc.Damaged();
   }
-  std::optional<Notice> lockNotice, fileNotice;
+  std::optional<Notice> notice;
   bool saved = false;
   {
-    file_ops::FileLock lock = LockForSave(t, path, slot, status.UnitId, lockNotice);
-    fileNotice = ReloadQuietly(t, doc, path, slot);
-    if (!doc.Damaged()) {
+    file_ops::FileLock lock = file_ops::FileLock::Acquire(LockFileFor(path), t.records.statusFileLockWaitMs);
+    std::optional<Notice> fileNotice;
+    CStatusXml::SaveResult result;
+    for (int round = 0; round < kSaveRounds; ++round) {
+      fileNotice = ReloadQuietly(t, doc, path, slot);
+      if (doc.Damaged()) break;
       doc.WriteUnit(checks, status);
-      CStatusXml::SaveResult result = doc.Save(path);
-      saved = result.saved;
-      if (saved) {
-        t.records.statusFileSaveFailureShown[slot] = false;
-      } else if (!t.records.statusFileSaveFailureShown[slot]) {
-        t.records.statusFileSaveFailureShown[slot] = true;
-        fileNotice = Notice{"The status file " + file_ops::PathText(path) + " could not be saved: " + result.error +
-                                ".\n\nThe file was left as it was; the entry of unit " + UnitText(status.UnitId) +
-                                " was not recorded.",
-                            "Status file not saved"};
-      }
+      result = doc.SaveIfUnchanged(path);
+      if (!result.changed) break;
     }
+    saved = result.saved;
+    if (saved) {
+      t.records.statusFileSaveFailureShown[slot] = false;
+    } else if (!doc.Damaged() && !t.records.statusFileSaveFailureShown[slot]) {
+      t.records.statusFileSaveFailureShown[slot] = true;
+      const std::string why = result.changed ? "other programs changed it " + std::to_string(kSaveRounds) +
+                                                   " times while the entry was being written"
+                                             : result.error;
+      fileNotice = Notice{"The status file " + file_ops::PathText(path) + " could not be saved: " + why +
+                              ".\n\nThe file was left as it was; the entry of unit " + UnitText(status.UnitId) +
+                              " was not recorded.",
+                          "Status file not saved"};
+    }
+    notice = SaveNotice(t, path, slot, status.UnitId, lock, saved, fileNotice);
   }
   if (!saved) ++t.records.savesNotRecorded[slot];
-  Tell(t, lockNotice);
-  Tell(t, fileNotice);
+  Tell(t, notice);
   return saved;
 }
 

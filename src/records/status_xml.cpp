@@ -366,6 +366,10 @@ void CStatusXml::MarkDamaged() {
 CStatusXml::LoadResult CStatusXml::Load(const std::filesystem::path& path) {
   LoadResult result;
   FileContents file = ReadWholeFile(path, kMaxFileBytes);
+  const FileStamp stamp = StampOf(file);
+  loadedFrom_.reset();
+  if (file.outcome == FileContents::Outcome::Read || file.outcome == FileContents::Outcome::Missing)
+    loadedFrom_.emplace(path, stamp);
   switch (file.outcome) {
     case FileContents::Outcome::Missing:
       // The document keeps what it held; an emptied (damaged) one starts afresh, so the next
@@ -387,13 +391,14 @@ CStatusXml::LoadResult CStatusXml::Load(const std::filesystem::path& path) {
       return result;
     case FileContents::Outcome::Read: break;
   }
-  std::pair<uint64_t, size_t> digest{ContentDigest(file.bytes.get(), file.size), file.size};
+  const std::pair<uint64_t, size_t> digest{stamp.digest, stamp.size};
   if (!damaged_ && root_ && inSyncWith_ && *inSyncWith_ == digest) {
     result.outcome = LoadOutcome::Unchanged;
     return result;
   }
   result = Parse(file.bytes.release(), file.size);
   if (!result.Damaged()) inSyncWith_ = digest;
+  else loadedFrom_.reset();
   return result;
 }
 
@@ -521,19 +526,33 @@ CStatusXml::LoadResult CStatusXml::Parse(char* bytes, size_t size) {
   return result;
 }
 
-CStatusXml::SaveResult CStatusXml::Save(const std::filesystem::path& path) {
+CStatusXml::SaveResult CStatusXml::Save(const std::filesystem::path& path) { return Write(path, std::nullopt); }
+
+CStatusXml::SaveResult CStatusXml::SaveIfUnchanged(const std::filesystem::path& path) {
+  if (!damaged_ && root_ && (!loadedFrom_ || loadedFrom_->first != path)) {
+    SaveResult result;
+    result.changed = true;
+    result.error = "the file was not read before the save";
+    return result;
+  }
+  return Write(path, loadedFrom_ ? std::optional<FileStamp>(loadedFrom_->second) : std::nullopt);
+}
+
+CStatusXml::SaveResult CStatusXml::Write(const std::filesystem::path& path, const std::optional<FileStamp>& expected) {
   SaveResult result;
   if (damaged_ || !root_) {
     result.refused = true;
     return result;
   }
+  loadedFrom_.reset();
   std::string out;
   out.reserve(inSyncWith_ ? inSyncWith_->second + 4096 : 1 << 16);
   RawWriter writer(out);
   doc_.save(writer, PUGIXML_TEXT(""), kSaveOptions, pugi::encoding_utf8);
-  WriteOutcome written = WriteFileAtomically(path, out);
+  WriteOutcome written = WriteFileAtomically(path, out, expected);
   if (!written.ok) {
     inSyncWith_.reset();
+    result.changed = written.changed;
     result.error = written.error;
     return result;
   }

@@ -18,6 +18,7 @@
 
 #include <pugixml.hpp>
 
+#include "records/status_file_io.h"
 #include "status/unit_status.h"
 
 // What one unit element holds: the Checks group and all the other groups.
@@ -53,6 +54,7 @@ class CStatusXml {
   struct SaveResult {
     bool saved = false;
     bool refused = false;  // the file was found damaged at the last load, so it was not touched
+    bool changed = false;  // SaveIfUnchanged: the file was no longer as last loaded, and was not touched
     std::string error;     // why the write failed
   };
 
@@ -69,6 +71,12 @@ class CStatusXml {
   // indentation, no line breaks (line breaks inside values are written as character references).
   // Refused while the document is marked damaged.
   SaveResult Save(const std::filesystem::path& path);
+  // Save, but only over the file that the last Load of this path read, still holding the same
+  // bytes (or still missing, when it was missing): checked just before the file is replaced.
+  // Otherwise nothing is written and the result says changed; the caller loads again and
+  // redoes its change. A document not loaded from path since it was last saved counts as
+  // changed.
+  SaveResult SaveIfUnchanged(const std::filesystem::path& path);
 
   bool Damaged() const { return damaged_; }
   pugi::xml_node Root() const { return root_; }
@@ -106,6 +114,7 @@ class CStatusXml {
  private:
   void MakeEmpty();
   void MarkDamaged();
+  SaveResult Write(const std::filesystem::path& path, const std::optional<FileStamp>& expected);
   // Parses the buffer (taken over); returns the outcome and reason.
   LoadResult Parse(char* bytes, size_t size);
 
@@ -115,6 +124,9 @@ class CStatusXml {
   // The digest and size of the bytes the document was last parsed from or saved as; empty
   // while the document differs from any file (after a write, a failed save, a damaged load).
   std::optional<std::pair<uint64_t, size_t>> inSyncWith_;
+  // The path of the last load that found a sound file or none, and what it found there; what
+  // SaveIfUnchanged expects to replace. Cleared by every save.
+  std::optional<std::pair<std::filesystem::path, FileStamp>> loadedFrom_;
   std::unordered_map<std::string, pugi::xml_node> index_;
   bool indexBuilt_ = false;
 };

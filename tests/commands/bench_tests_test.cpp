@@ -9,6 +9,7 @@
 #include "commands/unit_tests.h"
 #include "status/status_report.h"
 #include "tests/support/test_bench.h"
+#include "ui/bench_actions.h"
 
 namespace {
 
@@ -69,8 +70,8 @@ TEST_F(BenchTest, ToneCheckHearsANonZeroFourthToNinthCharacter) {
   const struct {
     const char* value;  // after "0x"
     bool heard;
-  } cases[] = {{"000000000", false},  {"000100000", true},  {"000000400", true}, {"000000001", true},
-               {"0000000001", false}, {"700000000", false}, {"0001", true}};
+  } cases[] = {{"000000000", false},  {"000100000", true},  {"000000400", true},  {"000000001", true},
+               {"0000000001", false}, {"700000000", false}, {"077000000", false}, {"0001", true}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.value);
     b.wire().clear();
@@ -101,6 +102,15 @@ TEST_F(BenchTest, SelfTestAndReleaseRecordTheirCodes) {
   b.unit->ReleaseCheck(text, false);
   EXPECT_EQ(Recorded().ReleaseResult, 3);
   EXPECT_NE(std::string(text).find("E:3"), std::string::npos);
+}
+
+TEST_F(BenchTest, AWidebandTestTransponderShowsItsAddressAndChannel) {
+  b.sim().state.channel = 3;
+  std::string pane;
+  BenchWindow window{pane, nullptr, nullptr, nullptr, [] {}, [] {}, [](const char*, uint8_t) {}, [] {}};
+  b.op.answers = {MbAnswer::Yes};  // wideband
+  SetAsTestTransponderAction(*b.unit, window);
+  EXPECT_STREQ(b.unit->status.replyText, "Correctly set as wideband test transponder\r\nAddress is 1203");
 }
 
 TEST(TestTransponderFile, SixteenLinesExactly) {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "records/check_report.h"
-#include "tests/support/test_bench.h"
+#include "tests/records/records_support.h"
 
 namespace {
 
@@ -34,6 +34,22 @@ TEST(CheckReport, PassesAndTheAppliedUpdate) {
             "   Depth Offset set 5 Dec 2026  09:00\r\n"
             "   Self test passed 5 Dec 2026  09:05\r\n"
             "   Release passed 5 Dec 2026  09:10\r\n");
+}
+
+TEST(CheckReport, AUnitNeverReadHasItsUnknownAddressAndNothingDone) {
+  // An entry that holds the unit's identity only, as another program prepares one.
+  UnitOnBench b;
+  records_test::WriteFile(
+      b.unit->paths.CurrentStatusFile(),
+      "<Velmoors>" + std::string("<Velmoor><General><UnitId>123</UnitId></General></Velmoor>") + "</Velmoors>");
+  EXPECT_EQ(b.unit->CheckReport(123, true),
+            "Unit 00007B (-1-1)\r\n"
+            "   Update NOT required\r\n"
+            "   Current status 30 Dec 1899  00:00\r\n"
+            "   Acoustic check not available\r\n"
+            "   Depth Offset NOT set\r\n"
+            "   No Self test\r\n"
+            "   No Release check\r\n");
 }
 
 TEST(AcousticCheckFirmware, FromVersionOnePointOneJ) {

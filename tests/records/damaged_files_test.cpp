@@ -1,8 +1,11 @@
 // Status files that cannot be used are never overwritten: the operator is told once per file
-// that it is damaged and was left unchanged, and the terminal goes on.
+// that it is damaged and was left unchanged, and the terminal goes on. A save puts its new file
+// on disk before that file takes the old one's place, so a power cut cannot leave a damaged file.
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <dlfcn.h>
+#include <fcntl.h>
 #include <sys/inotify.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -10,6 +13,29 @@
 #include "tests/records/records_support.h"
 
 using namespace records_test;
+
+namespace {
+// While set, the flushes and renames of this program are written down, in order.
+std::vector<std::string>* diskCalls = nullptr;
+
+std::string PathOf(int fd) {
+  char target[4096];
+  const ssize_t n = readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), target, sizeof target - 1);
+  return n > 0 ? std::string(target, static_cast<size_t>(n)) : "?";
+}
+}  // namespace
+
+extern "C" int fsync(int fd) {
+  static auto real = reinterpret_cast<int (*)(int)>(dlsym(RTLD_NEXT, "fsync"));
+  if (diskCalls) diskCalls->push_back("fsync " + PathOf(fd));
+  return real(fd);
+}
+
+extern "C" int rename(const char* from, const char* to) {
+  static auto real = reinterpret_cast<int (*)(const char*, const char*)>(dlsym(RTLD_NEXT, "rename"));
+  if (diskCalls) diskCalls->push_back(std::string("rename ") + from + " " + to);
+  return real(from, to);
+}
 
 namespace {
 struct DamagedCase {
@@ -77,38 +103,62 @@ TEST_P(DamagedFile, IsLeftUnchangedAndTheOperatorIsToldOnce) {
 INSTANTIATE_TEST_SUITE_P(Contents, DamagedFile, ::testing::ValuesIn(DamagedCases()),
                          [](const ::testing::TestParamInfo<DamagedCase>& info) { return info.param.name; });
 
-TEST(DamagedFiles, ASaveThatCannotBeWrittenLeavesTheFileWholeAndIsToldOnce) {
+TEST(DamagedFiles, ASaveFlushesTheNewFileBeforeItTakesTheOldOnesPlaceAndThenTheFolder) {
   Terminal t;
-  const std::string original = "<Velmoors>" + UnitXml(1, 1) + "</Velmoors>";
-  WriteFile(t.Current(), original);
-  CTransponder& unit = t.Start();
-  unit.status.currentStatus.UnitId = 5;
-  unit.status.currentStatus.String1.Assign(LongText("x", 999));
-  unit.status.currentStatus.String2.Assign(LongText("y", 999));
+  WriteFile(t.Current(), "<Velmoors>" + UnitXml(1, 1) + "</Velmoors>");
+  const fs::path folder = fs::canonical(t.Folder());
+  const fs::path target = folder / "Current-Status.xml";
+  std::vector<std::string> calls;
+  diskCalls = &calls;
+  const WriteOutcome written = WriteFileAtomically(target, "<Velmoors/>");
+  diskCalls = nullptr;
+  ASSERT_TRUE(written.ok);
+  ASSERT_EQ(calls.size(), 3u);
+  const std::string temporary = calls[0].substr(6);
+  EXPECT_EQ(fs::path(temporary).parent_path(), folder) << calls[0];
+  EXPECT_EQ(calls[1], "rename " + temporary + " " + target.string());
+  EXPECT_EQ(calls[2], "fsync " + folder.string());
+}
 
-  // The disk takes no more than 2 KB per file: the write of the new content fails part way.
-  rlimit old{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-  auto previous = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit small = old;
-  small.rlim_cur = 2048;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  bool first = unit.SaveCurrentEntry();
-  bool second = unit.SaveCurrentEntry();
-  setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, previous);
+TEST(DamagedFiles, ASaveThatCannotBeWrittenLeavesTheFileWholeAndIsToldOnce) {
+  // Its lock file can be locked, or cannot even be made: then the operator is told both in one.
+  for (bool lockFails : {false, true}) {
+    SCOPED_TRACE(lockFails ? "no lock" : "locked");
+    Terminal t;
+    const std::string original = "<Velmoors>" + UnitXml(1, 1) + "</Velmoors>";
+    WriteFile(t.Current(), original);
+    if (lockFails) fs::create_directory(t.Current().string() + ".lock");
+    CTransponder& unit = t.Start();
+    unit.status.currentStatus.UnitId = 5;
+    unit.status.currentStatus.String1.Assign(LongText("x", 999));
+    unit.status.currentStatus.String2.Assign(LongText("y", 999));
 
-  EXPECT_FALSE(first);
-  EXPECT_FALSE(second);
-  ASSERT_EQ(t.op.boxes.size(), 1u);
-  EXPECT_EQ(t.op.boxes[0].caption, "Status file not saved");
-  EXPECT_NE(t.op.boxes[0].text.find(t.Current().string()), std::string::npos) << t.op.boxes[0].text;
-  EXPECT_NE(t.op.boxes[0].text.find("000005"), std::string::npos) << t.op.boxes[0].text;
-  EXPECT_EQ(ReadFile(t.Current()), original);
-  EXPECT_EQ(std::distance(fs::directory_iterator(t.Folder()), {}), 2) << "the file and its lock: no temporary left";
+    // The disk takes no more than 2 KB per file: the write of the new content fails part way.
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 2048;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    bool first = unit.SaveCurrentEntry();
+    bool second = unit.SaveCurrentEntry();
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previous);
 
-  // Room again: the save goes through, and the unit is in the file.
-  EXPECT_TRUE(unit.SaveCurrentEntry());
-  EXPECT_TRUE(unit.LoadCurrentEntry(5));
-  EXPECT_EQ(unit.records.storedStatus.String2.size(), 999u);
+    EXPECT_FALSE(first);
+    EXPECT_FALSE(second);
+    ASSERT_EQ(t.op.boxes.size(), 1u);
+    const std::string& told = t.op.boxes[0].text;
+    EXPECT_EQ(t.op.boxes[0].caption, "Status file not saved");
+    EXPECT_NE(told.find(t.Current().string()), std::string::npos) << told;
+    EXPECT_NE(told.find("000005 was not recorded"), std::string::npos) << told;
+    EXPECT_EQ(told.find(".lock could not be locked") != std::string::npos, lockFails) << told;
+    EXPECT_EQ(ReadFile(t.Current()), original);
+    EXPECT_EQ(std::distance(fs::directory_iterator(t.Folder()), {}), 2) << "the file and its lock: no temporary left";
+
+    // Room again: the save goes through, and the unit is in the file.
+    EXPECT_TRUE(unit.SaveCurrentEntry());
+    EXPECT_TRUE(unit.LoadCurrentEntry(5));
+    EXPECT_EQ(unit.records.storedStatus.String2.size(), 999u);
+  }
 }

@@ -1,7 +1,9 @@
 // Several terminals sharing one data folder: every status save holds the status file's lock
 // from its reload to its rename, so no terminal's update is lost to another's; a lock that
-// cannot be had is reported once and the save goes on; the temporary file of a save killed
+// cannot be had is reported once and the save goes on; a save that stalled past the others'
+// wait for the lock redoes its change on the newer file; the temporary file of a save killed
 // part-way is removed at the next start.
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -40,7 +42,7 @@ struct Writer {
     return saved >= until;
   }
   int Finish() {
-    ReadUntil(kSaves);
+    ReadUntil(plan.saves);
     std::fclose(out);
     int status = 0;
     waitpid(pid, &status, 0);
@@ -48,9 +50,10 @@ struct Writer {
   }
 };
 
-Writer Start(const fs::path& root, int index) {
+// A writer of `plan` on ROOT, stopping inside save `stallAt` when one is given.
+Writer Start(const fs::path& root, const WriterPlan& plan, const char* stallAt = nullptr) {
   Writer w;
-  w.plan = WriterPlan{index, kOwnUnits, kSharedUnit, kSaves};
+  w.plan = plan;
   int fds[2];
   if (pipe(fds) != 0) return w;
   w.pid = fork();
@@ -58,10 +61,10 @@ Writer Start(const fs::path& root, int index) {
     dup2(fds[1], 1);
     close(fds[0]);
     close(fds[1]);
-    const std::string writer = std::to_string(index), units = std::to_string(kOwnUnits),
-                      shared = std::to_string(kSharedUnit), saves = std::to_string(kSaves);
+    const std::string writer = std::to_string(plan.writer), units = std::to_string(plan.units),
+                      shared = std::to_string(plan.shared), saves = std::to_string(plan.saves);
     execl(VT_STATUS_WRITER, VT_STATUS_WRITER, root.c_str(), writer.c_str(), units.c_str(), shared.c_str(),
-          saves.c_str(), static_cast<char*>(nullptr));
+          saves.c_str(), stallAt, static_cast<char*>(nullptr));
     _exit(127);
   }
   close(fds[1]);
@@ -70,6 +73,21 @@ Writer Start(const fs::path& root, int index) {
 }
 
 std::string DasIdOf(CStatusXml& doc, uint32_t id) { return doc.ReadUnit(std::to_string(id)).status.DasId.c_str(); }
+
+// Another program that takes a plain fcntl write lock on the first byte of the lock file (as
+// lockf does) and holds it until it is killed.
+pid_t HoldPlainLock(const std::string& lockFile) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    struct flock range {};
+    range.l_type = F_WRLCK;
+    range.l_len = 1;
+    if (fcntl(open(lockFile.c_str(), O_RDWR | O_CREAT, 0666), F_SETLKW, &range) == 0) pause();
+    _exit(1);
+  }
+  for (int i = 0; i < 1000 && file_ops::FileLock::Acquire(lockFile, 0).Locked(); ++i) usleep(1000);
+  return pid;
+}
 
 // A terminal starts on the data folder ROOT, and ends.
 void StartTerminal(const fs::path& root) {
@@ -98,7 +116,7 @@ TEST_P(SharedFolder, EveryWritersLastRecordIsKeptAndNoFileIsDamaged) {
   fs::create_directories(root / "T7Status");
   const fs::path file = root / "T7Status" / "Current-Status.xml";
   std::vector<Writer> writers;
-  for (int i = 0; i < c.writers; ++i) writers.push_back(Start(root, i));
+  for (int i = 0; i < c.writers; ++i) writers.push_back(Start(root, WriterPlan{i, kOwnUnits, kSharedUnit, kSaves}));
   if (c.killOne) {
     ASSERT_TRUE(writers[0].ReadUntil(50));
     kill(writers[0].pid, SIGKILL);
@@ -159,23 +177,61 @@ TEST(SharedFolderLock, ALockNotHadIsToldOnceAndTheSaveGoesOn) {
     return b.unit->SaveCurrentEntry();
   };
   {
-    // Another terminal holds the lock throughout two saves.
-    file_ops::FileLock other = file_ops::FileLock::Acquire(lockFile, 0);
-    ASSERT_TRUE(other.Locked());
+    // Another program holds the lock throughout two saves.
+    const pid_t other = HoldPlainLock(lockFile);
     EXPECT_TRUE(save(0x10));
     EXPECT_TRUE(save(0x11));
+    kill(other, SIGKILL);
+    waitpid(other, nullptr, 0);
     ASSERT_EQ(b.op.boxes.size(), 1u);
     EXPECT_EQ(b.op.boxes[0].caption, "Status file not locked");
     EXPECT_NE(b.op.boxes[0].text.find(lockFile), std::string::npos) << b.op.boxes[0].text;
   }
   EXPECT_TRUE(save(0x12));  // had again: nothing to tell, and the next failure is told again
   EXPECT_EQ(b.op.boxes.size(), 1u);
-  file_ops::FileLock other = file_ops::FileLock::Acquire(lockFile, 0);
+  file_ops::FileLock other = file_ops::FileLock::Acquire(lockFile, 0);  // another terminal's
   EXPECT_TRUE(save(0x13));
   EXPECT_EQ(b.op.boxes.size(), 2u);
   CStatusXml doc;
   doc.Load(file);
   for (int32_t id : {0x10, 0x11, 0x12, 0x13}) EXPECT_TRUE(doc.FindUnit(std::to_string(id), false)) << id;
+}
+
+TEST(SharedFolderLock, ASaveStalledPastTheLockWaitRedoesItsChangeOnTheNewerFile) {
+  for (bool inPlace : {false, true}) {
+    SCOPED_TRACE(inPlace ? "another program rewrites the file in place" : "another terminal saves");
+    UnitOnBench b;  // the other terminal
+    b.unit->records.statusFileLockWaitMs = 100;
+    const fs::path file = b.root / "T7Status" / "Current-Status.xml";
+    b.unit->status.currentStatus.UnitId = 0x70;
+    ASSERT_TRUE(b.unit->SaveCurrentEntry());
+    // A terminal stops inside its save of its own unit, holding the lock, its new file on disk.
+    const WriterPlan plan{1, 1, kSharedUnit, 1};
+    Writer stalled = Start(b.root, plan, "0");
+    int status = 0;
+    ASSERT_EQ(waitpid(stalled.pid, &status, WUNTRACED), stalled.pid);
+    ASSERT_TRUE(WIFSTOPPED(status));
+    if (inPlace) {
+      std::string text;
+      std::getline(std::ifstream(file), text);
+      text.insert(text.rfind("</Velmoors>"), "<Velmoor><General><UnitId>113</UnitId></General></Velmoor>");
+      std::ofstream(file, std::ios::trunc) << text;  // the same file, other bytes
+    } else {
+      b.unit->status.currentStatus.UnitId = 0x71;
+      EXPECT_TRUE(b.unit->SaveCurrentEntry());  // after its wait, without the lock
+      ASSERT_EQ(b.op.boxes.size(), 1u);
+      EXPECT_EQ(b.op.boxes[0].caption, "Status file not locked");
+    }
+    kill(stalled.pid, SIGCONT);
+    status = stalled.Finish();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    CStatusXml doc;
+    ASSERT_EQ(doc.Load(file).outcome, CStatusXml::LoadOutcome::Loaded);
+    std::vector<std::string> ids;
+    doc.ListUnitIds(ids);
+    EXPECT_EQ(ids, (std::vector<std::string>{"112", "113", std::to_string(plan.OwnUnit(0))}));
+    EXPECT_EQ(DasIdOf(doc, plan.OwnUnit(0)), "w1-0");
+  }
 }
 
 TEST(SharedFolderLock, TheNextStartRemovesOnlyThisProgramsStaleTemporaryFiles) {
