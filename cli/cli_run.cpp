@@ -71,6 +71,16 @@ class Session {
     op_.entry = o.entry;
   }
 
+  // The unit history each operation's outcome goes to (--history, --no-history); a history
+  // that cannot be kept is told once, and the command goes on without it.
+  void OpenHistory() {
+    const std::string problem = OpenCliHistory(history_, o_);
+    if (!problem.empty()) Message("velmoor-cli: %s", problem.c_str());
+    if (!history_.IsOpen()) return;
+    dlg_.history = &history_;
+    dlg_.historyContext = CliHistoryContext(o_);
+  }
+
   // Whether every question the command may ask will be answered; if not, names the options.
   void CheckAnswers() {
     if (o_.command == "load") {
@@ -197,6 +207,7 @@ class Session {
   }
 
   const CliOptions& o_;
+  history::HistoryStore history_;
   CliOperator op_;
   LoggedOperator logged_;
   std::FILE* result_;
@@ -264,6 +275,7 @@ int RunCli(const CliOptions& o, const SerialProviderFactory& machinePorts, std::
   try {
     Session session(o, *port, result, messages);
     session.CheckAnswers();
+    session.OpenHistory();
     const Outcome connected = session.Connect();
     code = connected.Ok() ? session.Run(o.command) : ExitCodeFor(connected.kind);
   } catch (const FileProblem& e) {

@@ -77,6 +77,7 @@ bool ReadSerialStatus(CTransponder& unit, TextSpan output) {
 
 bool CTransponder::GetStatus(const char* heading, TextSpan output, bool showMessageBox) {
   if (serial.busyShown) SetBusyCaption("Getting status");
+  ++status.reads;
   status.partialMask = 0;
   status.statusMessage.clear();
   serial.inBootMode = false;

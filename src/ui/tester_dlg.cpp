@@ -1,5 +1,6 @@
 #include "ui/tester_dlg.h"
 
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -234,9 +235,11 @@ Outcome Refused(std::string reason) { return MakeOutcome(OutcomeKind::Refused, {
 struct RunCounts {
   uint32_t commsFailures;
   uint32_t notRecorded;
+  uint32_t reads;
   explicit RunCounts(const CTransponder& u)
       : commsFailures(u.serial.commsFailures),
-        notRecorded(u.records.savesNotRecorded[0] + u.records.savesNotRecorded[1]) {}
+        notRecorded(u.records.savesNotRecorded[0] + u.records.savesNotRecorded[1]),
+        reads(u.status.reads) {}
 };
 
 void Settle(Outcome& o, const RunCounts& before, const CTransponder& unit) {
@@ -269,6 +272,7 @@ std::string CTesterDlg::ActionName(int id) const {
 
 Outcome CTesterDlg::OnCommand(int id) {
   const RunCounts before(unit);
+  const auto started = std::chrono::steady_clock::now();
   const std::string name = ActionName(id);
   const int index = CommandIndexOf(id);
   LogOperationStart(name, index >= 0 ? commandText[index].str() : std::string());
@@ -278,6 +282,15 @@ Outcome CTesterDlg::OnCommand(int id) {
   if (o.failedReaders == 0) o.failedReaders = unit.status.partialMask;
   o.pane = paneText;
   LogOutcome(OutcomeSummary(o));
+  if (history && id != ctl::kExit && id != ctl::kRawReplies) {
+    historyContext.durationMs =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
+    const bool statusRead = unit.status.reads != before.reads;
+    const std::string problem = history::RecordOutcome(*history, historyContext, o, unit.status.currentStatus,
+                                                       unit.status.currentChecks, statusRead);
+    // Told once; the actions go on without history.
+    if (!problem.empty()) unit.op.MessageBox(problem, "Unit history", MbButtons::Ok, MbIcon::Information);
+  }
   return o;
 }
 

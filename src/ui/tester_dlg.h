@@ -7,6 +7,7 @@
 #include <map>
 #include <string>
 
+#include "history/record_outcome.h"
 #include "platform/fixed_text.h"
 #include "platform/version.h"
 #include "quickset/quickset_flow.h"
@@ -59,6 +60,10 @@ class CTesterDlg {
   bool endedOk = false;  // closed as OK ("Exit") rather than cancelled
   CPortSelectDlg portSelect;
   CTransponder unit;
+  // The unit history that each action's outcome goes to, as the action ends (after the status
+  // file was saved); null: none kept. The program opens it and sets the context.
+  history::HistoryStore* history = nullptr;
+  history::HistoryContext historyContext;
 
   // ---- controls ----
   bool IsVisible(int id) const;

@@ -28,7 +28,7 @@ class CliProcess : public ::testing::Test {
   Outcome Cli(const std::string& args) {
     const fs::path err = root_ / "stderr.txt";
     const std::string command =
-        std::string(VT_CLI_PATH) + " --root '" + root_.string() + "' " + args + " 2>'" + err.string() + "' </dev/null";
+        "XDG_DATA_HOME='" + root_.string() + "' " + std::string(VT_CLI_PATH) + " --root '" + root_.string() + "' " + args + " 2>'" + err.string() + "' </dev/null";
     Outcome r;
     std::FILE* p = ::popen(command.c_str(), "r");
     if (!p) return r;
