@@ -4,7 +4,6 @@
 #include <QSerialPortInfo>
 #include <map>
 
-#include "platform/port_diagnosis.h"
 #include "platform/port_names.h"
 
 namespace {
@@ -122,12 +121,26 @@ std::unique_ptr<ISerialDevice> QtSerialProvider::OpenPort(int comNumber, int& la
         "the machine lists fewer ports; plug the adapter in, or link ports/COM" + std::to_string(comNumber) + " to it";
     return nullptr;
   }
+  std::string openName = *device;
+#ifndef _WIN32
+  // QSerialPort would take a lock that names no program of its own for stale, and open the
+  // device under the program that holds it.
+  if (auto held = RefuseLockedDevice(*device, lockPlaces_)) {
+    lastError = static_cast<int>(QSerialPort::PermissionError);
+    lastReport_.reason = held->reason;
+    lastReport_.remedy = held->remedy;
+    return nullptr;
+  }
+  std::error_code ec;
+  const auto real = std::filesystem::canonical(*device, ec);
+  if (!ec) openName = real.string();
+#endif
   auto port = std::make_unique<QSerialPort>();
-  port->setPortName(QString::fromStdString(*device));
+  port->setPortName(QString::fromStdString(openName));
   if (!port->open(QIODevice::ReadWrite)) {
     lastError = static_cast<int>(port->error());
     lastReport_.reason = port->errorString().toStdString();
-    lastReport_.remedy = DiagnosePortFailure(FailureOf(port->error()), *device);
+    lastReport_.remedy = DiagnosePortFailure(FailureOf(port->error()), *device, lockPlaces_);
     return nullptr;
   }
   lastReport_.opened = true;

@@ -1,7 +1,9 @@
 #include "platform/port_diagnosis.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <system_error>
@@ -24,25 +26,46 @@ std::string Join(const std::vector<PortHolder>& holders) {
 }
 }  // namespace
 
-std::optional<PortHolder> LockFileHolder(const std::string& device, const std::vector<std::filesystem::path>& lockDirs,
-                                         const std::filesystem::path& procRoot) {
-  const std::string name = "LCK.." + std::filesystem::path(device).filename().string();
-  for (const auto& dir : lockDirs) {
+std::string LockFileName(const std::string& device) {
+  std::error_code ec;
+  std::filesystem::path real = std::filesystem::weakly_canonical(device, ec);
+  if (ec || real.filename().empty()) real = device;
+  // Under /dev the name is the path below it, any '/' made '_' (LCK..pts_3), as QSerialPort
+  // names its own locks; elsewhere the file's name.
+  std::string name = real.generic_string();
+  if (name.rfind("/dev/", 0) == 0) {
+    name.erase(0, 5);
+    std::replace(name.begin(), name.end(), '/', '_');
+  } else {
+    name = real.filename().string();
+  }
+  return "LCK.." + name;
+}
+
+std::optional<PortHolder> LockFileHolder(const std::string& device, const LockPlaces& places) {
+  const std::string name = LockFileName(device);
+  for (const auto& dir : places.dirs) {
     std::ifstream in(dir / name, std::ios::binary);
     if (!in) continue;
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    // The pid in ASCII (the usual form); old programs wrote it as a binary int.
-    int pid = 0;
-    size_t i = text.find_first_not_of(" ");
-    if (i != std::string::npos && std::isdigit(static_cast<unsigned char>(text[i]))) {
+    std::string text;
+    char c;
+    while (text.size() < 64 && in.get(c)) text += c;
+    // Four bytes that are not all digits and blanks: the pid as a binary int of this machine.
+    const bool binary = text.size() == 4 && std::any_of(text.begin(), text.end(), [](char b) {
+                          return !std::isdigit(static_cast<unsigned char>(b)) && b != ' ' && b != '\n';
+                        });
+    int32_t pid = 0;
+    if (binary) {
+      std::memcpy(&pid, text.data(), 4);
+    } else {
+      size_t i = text.find_first_not_of(" \t");
       while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])) && pid < 100000000)
         pid = pid * 10 + (text[i++] - '0');
-    } else if (text.size() == 4) {
-      std::memcpy(&pid, text.data(), 4);
     }
+    // A lock whose program has ended is stale: it names nobody.
     std::error_code ec;
-    if (pid > 0 && std::filesystem::exists(procRoot / std::to_string(pid), ec))
-      return PortHolder{pid, ProgramOf(pid, procRoot)};
+    if (pid > 0 && std::filesystem::is_directory(places.procRoot / std::to_string(pid), ec))
+      return PortHolder{pid, ProgramOf(pid, places.procRoot), dir / name};
   }
   return std::nullopt;
 }
@@ -61,7 +84,7 @@ std::vector<PortHolder> OpenFileHolders(const std::string& device, const std::fi
       std::error_code linkEc;
       if (std::filesystem::read_symlink(fd->path(), linkEc) == target) {
         const int pid = std::stoi(pidText);
-        out.push_back({pid, ProgramOf(pid, procRoot)});
+        out.push_back({pid, ProgramOf(pid, procRoot), {}});
         break;
       }
     }
@@ -81,4 +104,15 @@ std::string PortRemedy(const PortFacts& f) {
   if (f.failure == PortFailure::Busy || f.failure == PortFailure::Permission)
     return "another program may have it open ('fuser " + f.device + "' names it)";
   return "";
+}
+
+std::optional<LockRefusal> RefuseLockedDevice(const std::string& device, const LockPlaces& places) {
+  auto holder = LockFileHolder(device, places);
+  if (!holder) return std::nullopt;
+  PortFacts facts;
+  facts.failure = PortFailure::Busy;
+  facts.device = device;
+  facts.holders = {*holder};
+  LockRefusal r{*holder, "locked by " + Join(facts.holders) + ": " + holder->lockFile.string(), PortRemedy(facts)};
+  return r;
 }

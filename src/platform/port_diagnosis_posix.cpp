@@ -8,13 +8,13 @@
 
 #include "platform/port_diagnosis.h"
 
-std::string DiagnosePortFailure(PortFailure failure, const std::string& device) {
+std::string DiagnosePortFailure(PortFailure failure, const std::string& device, const LockPlaces& places) {
   PortFacts f;
   f.failure = failure;
   f.device = device;
   if (failure == PortFailure::NotFound || device.empty()) return PortRemedy(f);
-  if (auto h = LockFileHolder(device)) f.holders.push_back(*h);
-  if (f.holders.empty()) f.holders = OpenFileHolders(device);
+  if (auto h = LockFileHolder(device, places)) f.holders.push_back(*h);
+  if (f.holders.empty()) f.holders = OpenFileHolders(device, places.procRoot);
   f.accessDenied = ::access(device.c_str(), R_OK | W_OK) != 0 && errno == EACCES;
   struct stat st {};
   if (::stat(device.c_str(), &st) == 0) {

@@ -2,7 +2,7 @@
 // not say which, and there are no device groups.
 #include "platform/port_diagnosis.h"
 
-std::string DiagnosePortFailure(PortFailure failure, const std::string& device) {
+std::string DiagnosePortFailure(PortFailure failure, const std::string& device, const LockPlaces&) {
   PortFacts f;
   f.failure = failure;
   f.device = device;

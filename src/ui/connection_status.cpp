@@ -8,9 +8,12 @@ ConnectionStatus ConnectionStatus::Of(const CTesterDlg& dlg) {
   const CTransponder& unit = dlg.unit;
   const CCommPort& port = unit.port;
   ConnectionStatus s;
-  s.comNumber = port.portNumber > 0 ? port.portNumber : dlg.unitPort;
+  // The open port, or the one the window connects to. After a search that found no unit the
+  // port's number is merely the last one tried: it names nothing until a port is chosen.
+  s.comNumber = port.isOpen ? port.portNumber : dlg.unitPort;
+  s.noneOpened = dlg.unitPort < 0 || dlg.portSelect.chosenPort < 0;
   const PortOpenReport& report = port.LastOpenReport();
-  if (report.comNumber == s.comNumber) {
+  if (s.comNumber > 0 && report.comNumber == s.comNumber) {
     s.device = report.device;
     if (!report.opened && !port.isOpen) {
       s.openProblem = report.reason.empty() ? port.LastErrorText() : report.reason;
@@ -26,7 +29,7 @@ ConnectionStatus ConnectionStatus::Of(const CTesterDlg& dlg) {
 }
 
 std::string ConnectionStatus::Text(bool devicePresent) const {
-  if (comNumber <= 0) return "Port: none chosen";
+  if (comNumber <= 0) return noneOpened ? "Port: none would open" : "Port: none chosen";
   std::string t = "Port: COM" + std::to_string(comNumber);
   if (!device.empty()) t += " (" + device + ")";
   if (unplugged || (!devicePresent && !device.empty())) {

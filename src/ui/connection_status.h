@@ -8,8 +8,9 @@
 class CTesterDlg;
 
 struct ConnectionStatus {
-  int comNumber = 0;
-  std::string device;  // empty until the port was opened once
+  int comNumber = 0;        // the open port, or the one chosen; 0 while none is
+  bool noneOpened = false;  // the search found no port that would open
+  std::string device;       // empty until the port was opened once
   bool open = false;
   uint32_t baud = 0;
   bool unplugged = false;   // the device vanished under the open port

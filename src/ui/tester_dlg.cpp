@@ -128,7 +128,12 @@ void CTesterDlg::ConnectToUnit() {
   if (unitPort == 0) {
     unit.HideBusy();
     if (!portSelect.Open()) {
-      unit.op.MessageBox(kNoPortsText, kNoPortsCaption, MbButtons::Ok, MbIcon::Stop);
+      // The box ends the program and the pane with it: what the search found at each port
+      // goes into the box, under the box's own words.
+      std::string text = kNoPortsText;
+      if (!paneText.empty()) text += "\r\n\r\n" + paneText;
+      Push();  // the status line as it stands while the box is up
+      unit.op.MessageBox(text, kNoPortsCaption, MbButtons::Ok, MbIcon::Stop);
     } else {
       PortChoice choice = unit.op.SelectPort(portSelect.PresentFlags());
       // Only the dialog's "no ports" says -1; a choice is a port or 0.
@@ -145,6 +150,7 @@ void CTesterDlg::ConnectToUnit() {
   unit.port.Close();
   unit.port.portNumber = unitPort;
   if (!unit.port.Open(true)) {
+    Push();  // the status line names the port that failed while the box is up
     unit.op.MessageBox("Failed to connect to comm port!", kDefaultCaption, MbButtons::Ok, MbIcon::None);
     // Why, after the box: the device, the system's reason and the usual remedy.
     if (!paneText.empty()) paneText += "\r\n\r\n";

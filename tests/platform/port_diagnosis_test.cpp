@@ -7,13 +7,12 @@
 
 #include "platform/port_diagnosis.h"
 #include "platform/port_names.h"
-#include "platform/text_numbers.h"
 #include "tests/support/test_bench.h"
 
 namespace {
 
 TEST(PortDiagnosis, TheRemedyFollowsTheFacts) {
-  const PortHolder minicom{4242, "minicom"};
+  const PortHolder minicom{4242, "minicom", {}};
   const struct {
     const char* name;
     PortFacts facts;
@@ -40,21 +39,44 @@ TEST(PortDiagnosis, TheRemedyFollowsTheFacts) {
   }
 }
 
-TEST(PortDiagnosis, TheLockFileAndTheOpenFilesNameTheHolder) {
+// A lock folder and a process list of our own: minicom runs as pid 4242, pid 5151 has ended.
+TEST(PortDiagnosis, TheLockFileNamesTheProgramThatHoldsTheDevice) {
   const auto dir = FreshTempDir("lock");
-  // The usual form: the pid in ASCII, padded to ten characters.
-  std::ofstream(dir / "LCK..ttyUSB7") << textnum::Format("%10d\n", static_cast<int>(::getpid()));
-  const auto holder = LockFileHolder("/dev/ttyUSB7", {dir / "none", dir});
-  ASSERT_TRUE(holder.has_value());
-  EXPECT_EQ(holder->pid, ::getpid());
-  std::ifstream comm("/proc/self/comm");
-  std::string own;
-  std::getline(comm, own);
-  EXPECT_EQ(holder->program, own);
-  // A lock left behind by a program that has ended names nobody.
-  std::ofstream(dir / "LCK..ttyUSB8") << "  99999999\n";
-  EXPECT_FALSE(LockFileHolder("/dev/ttyUSB8", {dir}).has_value());
-  EXPECT_FALSE(LockFileHolder("/dev/ttyUSB9", {dir}).has_value());
+  std::filesystem::create_directories(dir / "proc" / "4242");
+  std::ofstream(dir / "proc" / "4242" / "comm") << "minicom\n";
+  const LockPlaces places{{dir / "none", dir}, dir / "proc"};
+  const int32_t binaryPid = 4242;
+  const struct {
+    const char* name;
+    std::string content;
+    int pid;  // 0: nobody holds the device
+  } cases[] = {
+      {"ascii, padded to ten", "      4242\n", 4242},
+      {"ascii, with the program and host after it", "4242\nminicom\nbench\n", 4242},
+      {"binary int", std::string(reinterpret_cast<const char*>(&binaryPid), 4), 4242},
+      {"stale: the program has ended", "      5151\n", 0},
+      {"no pid", "locked\n", 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::ofstream(dir / "LCK..ttyUSB7", std::ios::binary) << c.content;
+    const auto holder = LockFileHolder("/dev/ttyUSB7", places);
+    EXPECT_EQ(holder ? holder->pid : 0, c.pid);
+    EXPECT_EQ(RefuseLockedDevice("/dev/ttyUSB7", places).has_value(), c.pid != 0);
+  }
+  EXPECT_FALSE(LockFileHolder("/dev/ttyUSB8", places).has_value()) << "no lock file";
+
+  // A by-id link is locked under the name of the device it leads to.
+  std::ofstream(dir / "ttyUSB3");
+  std::filesystem::create_directories(dir / "by-id");
+  const auto link = dir / "by-id" / "usb-FTDI_FT232R_USB_UART_A10K3XYZ-if00-port0";
+  std::filesystem::create_symlink("../ttyUSB3", link);
+  std::ofstream(dir / "LCK..ttyUSB3") << "      4242\n";
+  const auto refusal = RefuseLockedDevice(link.string(), places);
+  ASSERT_TRUE(refusal.has_value());
+  EXPECT_EQ(refusal->reason, "locked by minicom (pid 4242): " + (dir / "LCK..ttyUSB3").string());
+  EXPECT_EQ(refusal->remedy, "held by another program: minicom (pid 4242); close it and try again");
+  EXPECT_EQ(LockFileName("/dev/pts/0"), "LCK..pts_0");
 
   // A file this process holds open is found among its open files.
   const auto held = dir / "device";

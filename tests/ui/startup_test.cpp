@@ -71,11 +71,18 @@ TEST(Startup, NoUnitAnsweringAsksForAPortAndOneThatWillNotOpenSaysWhy) {
   EXPECT_TRUE(pane.ends_with("\r\nCOM10: not present\r\n\r\n" + why)) << pane;
 }
 
-TEST(Startup, NoPortsAtAllEndsTheProgramAfterTheStopBox) {
+// The box ends the program: it carries what each port did, under its own words.
+TEST(Startup, NoPortsAtAllEndsTheProgramAfterTheStopBoxThatSaysWhy) {
   WindowOnBench w(12, 0);
+  w.bench.provider.AddPort(2).inUse = true;  // another program holds the only port
   w.Start();
   ASSERT_EQ(w.op.boxes.size(), 1u);
-  EXPECT_EQ(w.op.boxes[0].text, "Failed to find any Comm ports\r\nCheck for valid device drivers");
+  EXPECT_TRUE(w.op.boxes[0].text.starts_with(
+      "Failed to find any Comm ports\r\nCheck for valid device drivers\r\n\r\n"
+      "No unit answered. The ports tried:\r\nCOM1: not present\r\n"
+      "COM2 (sim:COM2) would not open: in use\r\n  close the other program that holds it\r\nCOM3: not present"))
+      << w.op.boxes[0].text;
+  EXPECT_TRUE(w.op.boxes[0].text.ends_with("\r\nCOM10: not present")) << w.op.boxes[0].text;
   EXPECT_EQ(w.op.boxes[0].icon, MbIcon::Stop);
   EXPECT_TRUE(w.op.portDialogs.empty()) << "the empty list is never offered";
   EXPECT_EQ(w.view.ended, false) << "the view was told once, as cancelled";
