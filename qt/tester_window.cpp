@@ -14,7 +14,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTextCursor>
-#include <QTextOption>
 #include <QTimer>
 
 #include "dialog_units.h"
@@ -95,12 +94,9 @@ void TesterWindow::Build() {
       case ControlKind::Pane:
         pane_ = new QPlainTextEdit(this);
         pane_->setReadOnly(true);
-        // A line longer than the pane (a remedy, a long reply) wraps at the pane's edge, between
-        // words where it can, rather than running out of sight.
-        pane_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-        pane_->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        pane_->setLineWrapMode(QPlainTextEdit::NoWrap);
         pane_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-        pane_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        pane_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         pane_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
         w = pane_;
         break;

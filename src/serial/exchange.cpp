@@ -123,13 +123,41 @@ bool CTransponder::CheckBootPrompt() {
   return true;
 }
 
+namespace {
+// The reply pane does not wrap its lines, and holds about this many characters of its font on a
+// line: a diagnosis of our own is folded between words to fit, so the remedy is read whole.
+constexpr size_t kPaneColumns = 50;
+
+// text folded at blanks into lines of at most kPaneColumns (a longer word stays whole), each
+// after the first indented by two blanks, joined by CR LF.
+std::string FoldForPane(const std::string& text, bool indentFirst) {
+  std::string out, line = indentFirst ? "  " : "";
+  size_t at = 0;
+  while (at < text.size()) {
+    const size_t blank = text.find(' ', at);
+    const std::string word = text.substr(at, blank == std::string::npos ? std::string::npos : blank - at);
+    at = blank == std::string::npos ? text.size() : blank + 1;
+    const bool lineHasWord = line.find_first_not_of(' ') != std::string::npos;
+    if (lineHasWord && line.size() + 1 + word.size() > kPaneColumns) {
+      out += line + "\r\n";
+      line = "  ";
+    } else if (lineHasWord) {
+      line += ' ';
+    }
+    line += word;
+  }
+  return out + line;
+}
+}  // namespace
+
 std::string CTransponder::OpenFailureText(const PortOpenReport& report) {
   if (report.comNumber <= 0) return "No port was chosen";
   std::string t = "COM" + std::to_string(report.comNumber);
   if (report.device.empty()) return t + ": not present";
   t += " (" + report.device + ") would not open";
   if (!report.reason.empty()) t += ": " + report.reason;
-  if (!report.remedy.empty()) t += "\r\n  " + report.remedy;
+  t = FoldForPane(t, false);
+  if (!report.remedy.empty()) t += "\r\n" + FoldForPane(report.remedy, true);
   return t;
 }
 

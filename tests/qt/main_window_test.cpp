@@ -2,10 +2,6 @@
 // while the worker is blocked, and a box asked on the worker is answered on the GUI thread.
 #include <gtest/gtest.h>
 
-#include <QPlainTextEdit>
-#include <QScrollBar>
-#include <QTextBlock>
-#include <QTextLayout>
 #include <atomic>
 
 #include "busy_dlg.h"
@@ -63,25 +59,6 @@ TEST(QtMainWindow, TheWorkerRunsOneActionAndTheGuiThreadKeepsTheWindowsGoing) {
   EXPECT_EQ(answer, MbAnswer::No);
   EXPECT_EQ(person.texts, (std::vector<std::string>{"Run Release test"}));
   EXPECT_EQ(person.titles, (std::vector<std::string>{"Release test"}));
-}
-
-// A line longer than the pane wraps at its edge, between words: the whole remedy is in view.
-TEST(QtMainWindow, ALongPaneLineWrapsAtThePanesEdge) {
-  AppOnBench b;
-  b.Start();
-  const std::string remedy =
-      "  this user is not in the 'dialout' group that owns /dev/ttyUSB0: run 'sudo usermod -aG dialout "
-      "$USER', then log out and in again";
-  b.dlg().paneText = "COM1 (/dev/ttyUSB0) would not open: Permission denied\r\n" + remedy;
-  b.window().Push(b.dlg());
-  QCoreApplication::processEvents();
-  QPlainTextEdit* pane = b.window().pane();
-  EXPECT_EQ(pane->horizontalScrollBar()->maximum(), 0) << "nothing runs past the edge";
-  const QTextBlock last = pane->document()->lastBlock();
-  ASSERT_NE(last.layout(), nullptr);
-  EXPECT_GT(last.layout()->lineCount(), 1);
-  const QTextLine first = last.layout()->lineAt(0);
-  EXPECT_EQ(last.text().at(first.textStart() + first.textLength() - 1), QChar(' ')) << "broken between words";
 }
 
 int main(int argc, char** argv) {

@@ -85,3 +85,26 @@ TEST(CheckComms, ProbesTwiceThenTellsTheOperator) {
 }
 
 }  // namespace
+
+// The pane does not wrap: a port's diagnosis is folded between words to the pane's width, the
+// remedy indented, and nothing of it lost.
+TEST(OpenFailureText, FoldsTheDiagnosisToThePanesWidth) {
+  PortOpenReport r;
+  r.comNumber = 1;
+  r.device = "/dev/ttyUSB0";
+  r.reason = "Permission denied";
+  r.remedy = "this user is not in the 'dialout' group that owns /dev/ttyUSB0: run 'sudo usermod -aG dialout $USER', "
+             "then log out and in again";
+  const std::string text = CTransponder::OpenFailureText(r);
+  std::string words;
+  size_t start = 0;
+  for (size_t end; start <= text.size(); start = end + 2) {
+    end = text.find("\r\n", start);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(start, end - start);
+    EXPECT_LE(line.size(), 50u) << line;
+    if (start > 0) EXPECT_EQ(line.rfind("  ", 0), 0u) << "continuation lines are indented: " << line;
+    words += line.substr(line.find_first_not_of(' ')) + " ";
+  }
+  EXPECT_EQ(words, "COM1 (/dev/ttyUSB0) would not open: Permission denied " + r.remedy + " ");
+}
