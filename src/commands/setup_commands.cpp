@@ -31,7 +31,7 @@ bool ParseDigits(std::string_view text, size_t from, size_t to, int64_t limit, i
 }  // namespace
 
 bool CTransponder::SetClock(const DateTime& when, TextSpan reply) {
-  if (serial.busyShown) SetBusyCaption("Setting time");
+  SetBusyCaption("Setting time");
   const CivilTime c = when.ToCivil();
   // The unit counts Monday as 1 and Sunday as 7.
   const int weekday = when.DayOfWeek() == 0 ? 7 : when.DayOfWeek();
@@ -45,7 +45,7 @@ bool CTransponder::SetDepthOffset(int pressureMillibars, TextSpan reply) {
   char statusText[kReplyTextSize];
   GetStatus("", statusText, true);
   if (pressureMillibars <= 750 || pressureMillibars >= 1250) return false;
-  if (serial.busyShown) SetBusyCaption("Setting depth offset");
+  SetBusyCaption("Setting depth offset");
   char command[40];
   std::snprintf(command, sizeof command, "#ZDOF,%d", pressureMillibars);
   port.Delay(1000);
@@ -63,7 +63,7 @@ bool CTransponder::SetDepthOffset(int pressureMillibars, TextSpan reply) {
 }
 
 bool CTransponder::SetSerialNumber(const char* entered, TextSpan reply) {
-  if (serial.busyShown) SetBusyCaption("Setting serial number");
+  SetBusyCaption("Setting serial number");
   const std::string_view text(entered ? entered : "");
   const size_t sep = text.find_last_of("-,");
   if (sep == std::string_view::npos || sep == 0 || text.size() - sep < 2 || text.size() - sep > 4) {
@@ -100,18 +100,18 @@ void CTransponder::EnterDasCalibration(TextSpan reply) {
     reply.Assign("Failed on watchdog restart function");
     return;
   }
-  if (serial.busyShown) SetBusyCaption("Entering DAS calibration mode");
+  SetBusyCaption("Entering DAS calibration mode");
   Exchange("#DAST,22", reply);
   reply.Assign("DAS calibration mode entry");
 }
 
 void CTransponder::InitialiseUnit() {
-  if (serial.busyShown) SetBusyCaption("Initialising transponder");
+  SetBusyCaption("Initialising transponder");
   Exchange("#INTP", status.replyText);
 }
 
 void CTransponder::EnableUnit() {
-  if (serial.busyShown) SetBusyCaption("Enabling transponder");
+  SetBusyCaption("Enabling transponder");
   Exchange("#ENTP", status.replyText);
 }
 
@@ -119,17 +119,17 @@ void CTransponder::InstallFactoryDefaults() {
   HideBusy();
   op.MessageBox("Warning - this will change the address to 1001", "Warning", MbButtons::Ok, MbIcon::Exclamation);
   ShowBusy();
-  if (serial.busyShown) SetBusyCaption("Setting factory defaults");
+  SetBusyCaption("Setting factory defaults");
   Exchange("#ISFD", status.replyText);
 }
 
 void CTransponder::TestSynchOut() {
-  if (serial.busyShown) SetBusyCaption("Testing synch output");
+  SetBusyCaption("Testing synch output");
   Exchange("#TXPG", status.replyText);
 }
 
 void CTransponder::EnableSynchIn() {
-  if (serial.busyShown) SetBusyCaption("Enabling synch in");
+  SetBusyCaption("Enabling synch in");
   Exchange("#ENSI", status.replyText);
 }
 
@@ -146,7 +146,7 @@ bool CTransponder::SendGcmd3(TextSpan reply) {
 }
 
 void CTransponder::DisableUnit() {
-  if (serial.busyShown) SetBusyCaption("Disabling Transponder");
+  SetBusyCaption("Disabling Transponder");
   char reply[kExchangeBufferSize];
   Exchange("#GCMD,2", reply);
 }

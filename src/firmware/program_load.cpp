@@ -66,16 +66,16 @@ int CTransponder::StartLoad(const char* path) {
   WaitCursorScope cursor(op);
   if (!port.Open(true)) return 2;
 
-  if (serial.busyShown) SetBusyCaption("Resetting watchdog timer");
+  SetBusyCaption("Resetting watchdog timer");
   if (!ResetWatchdog(true)) return 2;
 
-  if (serial.busyShown) SetBusyCaption("Entering boot mode");
+  SetBusyCaption("Entering boot mode");
   port.Delay(100);
   if (!EnterBootPrompt()) return 3;
 
   if (SetBootBaud(38400)) port.SetBaudFromText("Config(38400,8,N,1)");
 
-  if (serial.busyShown) SetBusyCaption("Starting program loading");
+  SetBusyCaption("Starting program loading");
   image.Open();  // a file that does not open stops the first record with "No data file open"
   if (LogActive())
     LogEvent("load", "file " + std::string(image.path.c_str()) + ", " + std::to_string(image.lineCount) + " lines");
@@ -87,7 +87,7 @@ int CTransponder::StartLoad(const char* path) {
 
 int CTransponder::ContinueLoad(TextSpan message, int mode) {
   CSRecordImage& image = ProgramImage();
-  if (serial.busyShown) SetBusyCaption("Continuing program load");
+  SetBusyCaption("Continuing program load");
   if (!port.Open(true)) {
     // Nothing can come back from a port that will not open.
     CSRecordImage::ErrorText(CSRecordImage::kUnknownReply, message);
@@ -143,7 +143,7 @@ int CTransponder::ContinueLoad(TextSpan message, int mode) {
 }
 
 bool CTransponder::FinishLoad() {
-  if (serial.busyShown) SetBusyCaption("Finishing program load");
+  SetBusyCaption("Finishing program load");
   ProgramImage().Close();
   bool cameBack = false;
   if (port.Open(true)) {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/file_ops.h"
 #include "platform/text_numbers.h"
 
 namespace {
@@ -58,7 +59,7 @@ bool CSRecordImage::Open() {
     isOpen = false;
   }
   if (path.empty()) return false;
-  file_ = std::fopen(path.c_str(), "rb");
+  file_ = file_ops::OpenStream(file_ops::PathFromUtf8(path.view()), "rb");
   if (!file_) return false;
   lineCount = 0;
   char piece[kPieceChars + 1];

@@ -14,6 +14,7 @@
 #include "history/history_internal.h"
 #include "platform/file_ops.h"
 #include "platform/text_encoding.h"
+#include "platform/text_numbers.h"
 #include "records/status_xml.h"
 
 namespace fs = std::filesystem;
@@ -168,9 +169,7 @@ int64_t MsOfText(const std::string& text) {
 
 int64_t NumberOf(const std::string& text, int64_t otherwise) {
   if (text.empty()) return otherwise;
-  char* end = nullptr;
-  const long long v = std::strtoll(text.c_str(), &end, 10);
-  return *end == '\0' ? v : otherwise;
+  return textnum::WholeInt(text, INT64_MIN, INT64_MAX).value_or(otherwise);
 }
 
 const std::string& Field(const FieldTexts& t, const char* element) {

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <system_error>
 
+#include "platform/text_numbers.h"
+
 namespace {
 std::string ProgramOf(int pid, const std::filesystem::path& procRoot) {
   std::ifstream in(procRoot / std::to_string(pid) / "comm");
@@ -83,7 +85,7 @@ std::vector<PortHolder> OpenFileHolders(const std::string& device, const std::fi
          fd.increment(fdEc)) {
       std::error_code linkEc;
       if (std::filesystem::read_symlink(fd->path(), linkEc) == target) {
-        const int pid = std::stoi(pidText);
+        const int pid = textnum::LeadingInt(pidText, textnum::Blanks::kCSpace);
         out.push_back({pid, ProgramOf(pid, procRoot), {}});
         break;
       }

@@ -5,6 +5,8 @@
 #include <system_error>
 #include <tuple>
 
+#include "platform/text_numbers.h"
+
 namespace {
 // (family rank, number, name) for sorting.
 std::tuple<int, long, std::string> Key(const std::string& dev) {
@@ -22,7 +24,7 @@ std::tuple<int, long, std::string> Key(const std::string& dev) {
   }
   long number = 0;
   bool digits = !rest.empty() && std::all_of(rest.begin(), rest.end(), [](unsigned char c) { return std::isdigit(c); });
-  if (digits && rest.size() < 9) number = std::stol(rest);
+  if (digits && rest.size() < 9) number = textnum::LeadingInt(rest, textnum::Blanks::kCSpace);
   return {rank, digits ? number : 0, base};
 }
 }  // namespace

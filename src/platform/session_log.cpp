@@ -5,6 +5,8 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/file_ops.h"
+#include "platform/text_numbers.h"
 #include "platform/time_ops.h"
 
 #ifdef _WIN32
@@ -45,9 +47,9 @@ bool DayNumber(std::string_view text, long& days) {
   if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
   for (size_t i : {0, 1, 2, 3, 5, 6, 8, 9})
     if (text[i] < '0' || text[i] > '9') return false;
-  y = std::stoi(std::string(text.substr(0, 4)));
-  m = static_cast<unsigned>(std::stoi(std::string(text.substr(5, 2))));
-  d = static_cast<unsigned>(std::stoi(std::string(text.substr(8, 2))));
+  y = textnum::LeadingInt(text.substr(0, 4), textnum::Blanks::kCSpace);
+  m = static_cast<unsigned>(textnum::LeadingInt(text.substr(5, 2), textnum::Blanks::kCSpace));
+  d = static_cast<unsigned>(textnum::LeadingInt(text.substr(8, 2), textnum::Blanks::kCSpace));
   const std::chrono::year_month_day ymd{std::chrono::year{y}, std::chrono::month{m}, std::chrono::day{d}};
   if (!ymd.ok()) return false;
   days = std::chrono::sys_days(ymd).time_since_epoch().count();
@@ -210,7 +212,7 @@ void SessionLog::WriteLine(const std::string& date, const std::string& line) {
     std::error_code ec;
     std::filesystem::create_directories(settings_.folder, ec);
     const auto path = settings_.folder / (date + ".log");
-    file_ = std::fopen(path.string().c_str(), "ab");
+    file_ = file_ops::OpenStream(path, "ab");
     if (!file_) {
       broken_ = true;
       NoteFailure(path.string() + ": " + std::strerror(errno));

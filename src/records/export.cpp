@@ -52,7 +52,7 @@ std::vector<std::string> ExportLines(std::string_view text) {
 }
 
 int CTransponder::ExportStatus() {
-  if (serial.busyShown) SetBusyCaption("Exporting XML status log");
+  SetBusyCaption("Exporting XML status log");
   if (!port.Open(true)) return kExportPortFailed;
   WaitCursorScope cursor(op);
   const std::filesystem::path path = paths.CurrentStatusFile();

@@ -206,7 +206,7 @@ void CTransponder::CloseStatusFiles() {
 }
 
 bool CTransponder::LoadCurrentEntry(int32_t unitId) {
-  if (serial.busyShown) SetBusyCaption("Getting current status");
+  SetBusyCaption("Getting current status");
   if (unitId == -1) return false;
   return LoadEntry(*this, *Ensure(records.currentFile), paths.CurrentStatusFile(), kCurrentSlot, unitId);
 }

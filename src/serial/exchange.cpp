@@ -88,7 +88,7 @@ void CTransponder::CleanReply(const char* source, TextSpan destination) {
 }
 
 bool CTransponder::CheckComms(int budget) {
-  if (serial.busyShown) SetBusyCaption("Checking for valid comms");
+  SetBusyCaption("Checking for valid comms");
   port.failuresLeft = budget;
   char probe[100];
   TextSpan p(probe);
@@ -218,6 +218,8 @@ void CTransponder::ShowBusy() {
 }
 
 void CTransponder::SetBusyCaption(const char* caption) {
+  // Only a busy window that is shown takes a caption.
+  if (!serial.busyShown) return;
   // A caption cleared to nothing says nothing: no line.
   if (caption && *caption && LogActive()) LogEvent("caption", EscapeBytes(caption));
   op.SetBusyCaption(caption ? caption : "");

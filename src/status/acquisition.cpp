@@ -26,7 +26,7 @@ enum class Echo { None, AsIs, OnNewLine };
 // bootloader check and the completeness check. True when the reply is there to be parsed.
 bool ExchangeForStatus(CTransponder& unit, const char* caption, const char* command, TextSpan reply, TextSpan* output,
                        Echo echo, bool sendAgainOnFailure = false) {
-  if (unit.serial.busyShown) unit.SetBusyCaption(caption);
+  unit.SetBusyCaption(caption);
   bool complete = unit.Exchange(command, reply);
   if (!complete && sendAgainOnFailure) complete = unit.Exchange(command, reply);
   if (output && echo != Echo::None) {
@@ -76,7 +76,7 @@ bool ReadSerialStatus(CTransponder& unit, TextSpan output) {
 }  // namespace
 
 bool CTransponder::GetStatus(const char* heading, TextSpan output, bool showMessageBox) {
-  if (serial.busyShown) SetBusyCaption("Getting status");
+  SetBusyCaption("Getting status");
   ++status.reads;
   status.partialMask = 0;
   status.statusMessage.clear();
@@ -123,7 +123,7 @@ bool CTransponder::GetStatus(const char* heading, TextSpan output, bool showMess
 }
 
 bool CTransponder::ReadSensors() {
-  if (serial.busyShown) SetBusyCaption("Reading sensors");
+  SetBusyCaption("Reading sensors");
   const bool complete = Exchange("#RDSE", TextSpan(status.replyText));
   if (textnum::Contains(status.replyText, "Boot>")) {
     CheckBootPrompt();

@@ -28,7 +28,7 @@ char EnableAt(const FixedText<10>& enabled, size_t position) {
 // appended to replyText (after CR LF when it starts with a printable character), a unit at its
 // bootloader prompt fails, and only a complete reply is parsed.
 bool ReadAgain(CTransponder& u, const char* command, const char* caption, void (*parse)(const char*, UnitStatus&)) {
-  if (u.serial.busyShown) u.SetBusyCaption(caption);
+  u.SetBusyCaption(caption);
   char reply[CTransponder::kExchangeBufferSize];
   const bool complete = u.Exchange(command, TextSpan(reply));
   TextSpan out(u.status.replyText);
@@ -67,7 +67,7 @@ class UpdateRun {
   }
 
   void Caption(const char* caption) {
-    if (u_.serial.busyShown) u_.SetBusyCaption(caption);
+    u_.SetBusyCaption(caption);
   }
   // A changed parameter: its caption on the busy window and in the trace.
   void Changing(const char* caption) {
@@ -337,7 +337,7 @@ void CTransponder::UpdateStatus() {
   Trace().Write("\r\nStart of update current status first");
   Trace().Dump(status.currentStatus);
   Trace().Dump(status.requiredStatus);
-  if (serial.busyShown) SetBusyCaption("Searching for update");
+  SetBusyCaption("Searching for update");
 
   UpdateRun run(*this);
   run.Run();
