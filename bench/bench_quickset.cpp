@@ -23,6 +23,7 @@
 #include "quickset/quickset_flow.h"
 #include "unit/transponder.h"
 #include "sim/forwarding_device.h"
+#include "sim/scripted_window.h"
 #include "sim/sim_bench.h"
 
 namespace {
@@ -218,7 +219,7 @@ Run QuickSet(std::vector<MbAnswer> answers, const char* ignoredParameter) {
   Run run{};
   {
     CTransponder unit(port, op, DataPaths{root});
-    MainWindowHooks window;
+    ScriptedWindow window(unit);
     const uint64_t t0 = clock.NowUs();
     RunQuickset(unit, window);
     run.measuredMs = (clock.NowUs() - t0) / 1000.0;

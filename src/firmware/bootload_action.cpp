@@ -25,10 +25,9 @@ std::string ProgramFileRefusal(const ProgramFileCheck& check, const std::string&
   return text + "\r\nNothing has been sent to the unit";
 }
 
-Outcome BootloadNewProgram(CTransponder& unit, std::string& paneText) {
+Outcome BootloadNewProgram(CTransponder& unit) {
   IOperator& op = unit.op;
   Outcome outcome = MakeOutcome(OutcomeKind::Done, kBootloadAction);
-  paneText.clear();
 
   char path[501] = {};
   if (!CSRecordImage::ChooseFile(op, path, 0)) {
@@ -105,15 +104,14 @@ Outcome BootloadNewProgram(CTransponder& unit, std::string& paneText) {
                   "Programming complete\r\nStarted %02d:%02d:%02d\r\nEnded %02d:%02d:%02d\r\n"
                   "The address has been changed to 1001",
                   started.hour, started.minute, started.second, ended.hour, ended.minute, ended.second);
-    paneText = text;
+    outcome.pane = text;
     warning = "Warning - the address has been changed to 1001";
   } else {
     // Also when the unit did not come back after the load: its program cannot be trusted.
     outcome.kind = OutcomeKind::Refused;
-    paneText = "Programming error!!";
+    outcome.pane = "Programming error!!";
     warning = "The program may not now operate\r\nSettings may also have been changed";
   }
-  outcome.pane = paneText;
   unit.HideBusy();
   op.MessageBox(warning, "Warning", MbButtons::Ok, MbIcon::Exclamation);
   return outcome;

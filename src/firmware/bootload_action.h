@@ -12,15 +12,14 @@ class CTransponder;
 // The action as its button names it.
 inline constexpr const char* kBootloadAction = "Bootload new program";
 
-// Runs the whole action on the unit's operator. Call it after pulling the window's fields:
-// it empties paneText first. When a load ran, paneText (and the outcome's pane) holds the
+// Runs the whole action on the unit's operator. When a load ran, the outcome's pane holds the
 // closing report ("Programming complete" with the times, or "Programming error!!") for the
-// window to push; the outcome is Done when every line of the file was sent and the unit came
-// back, Refused otherwise. It stops before loading, paneText empty and the operator told in a
+// window to show; the outcome is Done when every line of the file was sent and the unit came
+// back, Refused otherwise. It stops before loading, the pane empty and the operator told in a
 // box, when no file was chosen (Declined), when the file will not open or fails its check
 // (BadFile: nothing has been sent to the unit; reason "line N: <error text>"), or when the
 // unit did not reach its bootloader (NoUnit).
-Outcome BootloadNewProgram(CTransponder& unit, std::string& paneText);
+Outcome BootloadNewProgram(CTransponder& unit);
 
 // What the operator is told of a program file that failed its check: the error's text, the
 // line and file, and that nothing was sent.

@@ -10,20 +10,6 @@ namespace {
 
 namespace qt = quickset_text;
 
-void PullFields(const MainWindowHooks& w) {
-  if (w.pullFields) w.pullFields();
-}
-void SetPaneText(const MainWindowHooks& w, const std::string& text) {
-  if (w.setPaneText) w.setPaneText(text);
-}
-void PushFields(const MainWindowHooks& w) {
-  if (w.pushFields) w.pushFields();
-}
-void ShowReply(CTransponder& unit, const MainWindowHooks& w, const char* text, int header) {
-  if (w.showReply) w.showReply(text, header);
-  else unit.HideBusy();
-}
-
 MbAnswer Ask(CTransponder& unit, Question id, const std::string& text, const char* caption) {
   return unit.op.Ask(id, text, caption, MbIcon::Question);
 }
@@ -99,7 +85,7 @@ Outcome UpdateAndVerify(CTransponder& unit) {
 
 }  // namespace
 
-Outcome RunQuickset(CTransponder& unit, const MainWindowHooks& window) {
+Outcome RunQuickset(CTransponder& unit, IMainWindow& window) {
   unit.ShowBusy();
   if (!unit.CheckComms(3)) {
     unit.HideBusy();
@@ -108,8 +94,8 @@ Outcome RunQuickset(CTransponder& unit, const MainWindowHooks& window) {
   unit.GetStatus("", TextSpan(unit.status.replyText), true);
   unit.HideBusy();
   if (unit.status.partialMask != 0) {
-    SetPaneText(window, qt::kAborted + unit.status.statusMessage);
-    PushFields(window);
+    window.PaneText() = qt::kAborted + unit.status.statusMessage;
+    window.Push();
     Outcome o = MakeOutcome(OutcomeKind::Refused, {}, "the status read was incomplete: quick set aborted");
     o.failedReaders = unit.status.partialMask;
     return o;
@@ -128,15 +114,15 @@ Outcome RunQuickset(CTransponder& unit, const MainWindowHooks& window) {
     unit.GetStatus("", TextSpan(unit.status.replyText), false);
     unit.HideBusy();
   }
-  ShowReply(unit, window, unit.status.replyText, kNoReplyHeader);
+  window.ShowReply(unit.status.replyText, kNoReplyHeader);
   return outcome;
 }
 
-Outcome RunSetAddressAndChannels(CTransponder& unit, const MainWindowHooks& window) {
+Outcome RunSetAddressAndChannels(CTransponder& unit, IMainWindow& window) {
   if (!unit.CheckComms(3)) return MakeOutcome(OutcomeKind::NoUnit, {});
   Outcome outcome;
-  PullFields(window);
-  SetPaneText(window, "");
+  window.Pull();
+  window.PaneText().clear();
   unit.ShowBusy();
   unit.op.WaitCursor(true);
   if (!unit.GetStatus("", TextSpan(unit.status.replyText), true)) {
@@ -169,7 +155,7 @@ Outcome RunSetAddressAndChannels(CTransponder& unit, const MainWindowHooks& wind
     }
   }
   unit.GetStatus("", TextSpan(unit.status.replyText), true);
-  ShowReply(unit, window, unit.status.replyText, kNoReplyHeader);
+  window.ShowReply(unit.status.replyText, kNoReplyHeader);
   unit.op.WaitCursor(false);
   return outcome;
 }

@@ -2,13 +2,13 @@
 // (read the unit, choose in the quickset or advanced dialog, update, read back, verify with
 // retries, then leave the unit enabled or disable it) and "Set address and channels" (the
 // address dialog, then an update). Toolkit-free: the dialogs run through the transponder's
-// operator, and what the actions need of the main window comes in through MainWindowHooks.
+// operator, and what the actions need of the main window comes in through IMainWindow.
 #pragma once
-#include <functional>
 #include <string>
 
 #include <cstdint>
 
+#include "platform/main_window.h"
 #include "platform/outcome.h"
 
 class CTransponder;
@@ -20,19 +20,6 @@ class CTransponder;
 inline constexpr uint8_t kNoReplyHeader = 0;
 inline constexpr uint8_t kReplyHeader = 1;
 inline constexpr uint8_t kReplyHeaderDasCalibration = 255;
-
-// The main window's side of the two actions. Unset hooks do nothing, except showReply, which
-// then only hides the busy window.
-struct MainWindowHooks {
-  // Pull the window's controls into its fields.
-  std::function<void()> pullFields;
-  // Replace the window's pane text (its field; pushFields shows it).
-  std::function<void(const std::string&)> setPaneText;
-  // Push the window's fields to its controls.
-  std::function<void()> pushFields;
-  // The window's ShowReply with a text and a header flag; it also hides the busy window.
-  std::function<void(const char* text, int header)> showReply;
-};
 
 // Texts of the quick set's message boxes.
 namespace quickset_text {
@@ -50,7 +37,7 @@ inline constexpr const char* kEnableOrDisable = "Enable Unit (Yes)\r\nor\r\nDisa
 // "Quick set" (button 1092). Done when the unit was read back and found set as chosen;
 // Refused with the differences (or why it could not be read back); Declined when no settings
 // were chosen.
-Outcome RunQuickset(CTransponder& unit, const MainWindowHooks& window);
+Outcome RunQuickset(CTransponder& unit, IMainWindow& window);
 
 // "Set address and channels" (button 1043). Declined when the dialog changed nothing.
-Outcome RunSetAddressAndChannels(CTransponder& unit, const MainWindowHooks& window);
+Outcome RunSetAddressAndChannels(CTransponder& unit, IMainWindow& window);

@@ -36,7 +36,7 @@ std::string TestReportFileText(std::string_view report) {
   return text;
 }
 
-Outcome ProduceTestReport(CTransponder& unit, std::string& paneText) {
+Outcome ProduceTestReport(CTransponder& unit) {
   IOperator& op = unit.op;
   unit.ShowBusy();
   if (!unit.CheckComms(3)) return MakeOutcome(OutcomeKind::NoUnit, {});
@@ -104,6 +104,6 @@ Outcome ProduceTestReport(CTransponder& unit, std::string& paneText) {
     outcome.reason = "the report file could not be written";
     op.MessageBox("Results store failed!!", "Error!", MbButtons::Ok, MbIcon::Stop);
   }
-  paneText = report;
+  outcome.pane = report;
   return outcome;
 }

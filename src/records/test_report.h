@@ -11,11 +11,11 @@
 
 class CTransponder;
 
-// Runs the report into paneText and writes its file, telling the operator where it went (or
-// that it could not be written: BadFile). NoUnit or Declined when it stopped before any report
-// was made (the unit did not answer, or the status was incomplete and the operator chose not
-// to go on); the pane text is then left as it was. Refused when the self test failed.
-Outcome ProduceTestReport(CTransponder& unit, std::string& paneText);
+// Runs the report (its text in the outcome's pane) and writes its file, telling the operator
+// where it went (or that it could not be written: BadFile). NoUnit or Declined when it stopped
+// before any report was made (the unit did not answer, or the status was incomplete and the
+// operator chose not to go on). Refused when the self test failed.
+Outcome ProduceTestReport(CTransponder& unit);
 
 // The report's file: the serial number and ".txt" in the data folder. A path separator in
 // the serial number is written as '_', so the file always lands in that folder.

@@ -13,7 +13,7 @@
 #include "status/status_report.h"
 #include "records/test_report.h"
 #include "unit/transponder.h"
-#include "ui/command_file.h"
+#include "quickset/quickset_flow.h"
 
 namespace {
 
@@ -35,13 +35,13 @@ Outcome TestOutcome(bool passed, int32_t result, const char* failure) {
 
 }  // namespace
 
-Outcome AcousticCheckAction(CTransponder& unit, BenchWindow& window) {
+Outcome AcousticCheckAction(CTransponder& unit, IMainWindow& window) {
   unit.ShowBusy();
   if (!unit.CheckComms(3)) return MakeOutcome(OutcomeKind::NoUnit, {});
-  window.pull();
+  window.Pull();
   char scratch[CTransponder::kReplyTextSize];
   unit.GetStatus("", scratch, true);
-  window.paneText.clear();
+  window.PaneText().clear();
   const bool wideband = ChooseWideband(unit);
   int address = 0;
   int channel = 0;
@@ -59,39 +59,39 @@ Outcome AcousticCheckAction(CTransponder& unit, BenchWindow& window) {
   }
   unit.ShowBusy();
   unit.AcousticCheck(unit.status.replyText, wideband, address, channel);
-  window.showReply(unit.status.replyText, kReplyHeader);
+  window.ShowReply(unit.status.replyText, kReplyHeader);
   return TestOutcome(unit.status.currentChecks.CI1Result == 1, unit.status.currentChecks.CI1Result,
                      "no acoustic reply");
 }
 
-Outcome HardwareSelfTestAction(CTransponder& unit, BenchWindow& window) {
+Outcome HardwareSelfTestAction(CTransponder& unit, IMainWindow& window) {
   unit.ShowBusy();
   if (!unit.CheckComms(3)) return MakeOutcome(OutcomeKind::NoUnit, {});
-  window.pull();
-  window.paneText.clear();
+  window.Pull();
+  window.PaneText().clear();
   const bool answered = unit.HardwareSelfCheck(unit.status.replyText, true);
-  window.showReply(unit.status.replyText, kReplyHeader);
+  window.ShowReply(unit.status.replyText, kReplyHeader);
   if (!answered) return MakeOutcome(OutcomeKind::Refused, {}, "the unit did not answer the self test");
   const int32_t result = unit.status.currentChecks.HardwareResult;
   return TestOutcome(SelfTestPassed(result), result, "self test failed");
 }
 
-Outcome ReleaseTestAction(CTransponder& unit, BenchWindow& window) {
+Outcome ReleaseTestAction(CTransponder& unit, IMainWindow& window) {
   unit.ShowBusy();
   if (!unit.CheckComms(3)) return MakeOutcome(OutcomeKind::NoUnit, {});
-  window.pull();
-  window.paneText.clear();
+  window.Pull();
+  window.PaneText().clear();
   const bool answered = unit.ReleaseCheck(unit.status.replyText, true);
-  window.showReply(unit.status.replyText, kReplyHeader);
+  window.ShowReply(unit.status.replyText, kReplyHeader);
   if (!answered) return MakeOutcome(OutcomeKind::Refused, {}, "the unit did not answer the release test");
   const int32_t result = unit.status.currentChecks.ReleaseResult;
   return TestOutcome(result == 0, result, "release test failed");
 }
 
-Outcome SetAsTestTransponderAction(CTransponder& unit, BenchWindow& window) {
+Outcome SetAsTestTransponderAction(CTransponder& unit, IMainWindow& window) {
   unit.ShowBusy();
   if (!unit.CheckComms(3)) return MakeOutcome(OutcomeKind::NoUnit, {});
-  window.pull();
+  window.Pull();
   char scratch[CTransponder::kReplyTextSize];
   if (!unit.GetStatus("", scratch, true)) {
     unit.HideBusy();
@@ -99,7 +99,7 @@ Outcome SetAsTestTransponderAction(CTransponder& unit, BenchWindow& window) {
     o.failedReaders = unit.status.partialMask;
     return o;
   }
-  window.paneText.clear();
+  window.PaneText().clear();
   const bool wideband = ChooseWideband(unit);
   unit.ShowBusy();
   const bool ok = unit.SetAsTestTransponder(unit.status.replyText, wideband);
@@ -114,29 +114,32 @@ Outcome SetAsTestTransponderAction(CTransponder& unit, BenchWindow& window) {
   } else {
     reply.Assign("Correctly set as tone test transponder\r\n");
   }
-  window.showReply(unit.status.replyText, kReplyHeader);
+  window.ShowReply(unit.status.replyText, kReplyHeader);
   return ok ? MakeOutcome(OutcomeKind::Done, {})
             : MakeOutcome(OutcomeKind::Refused, {}, "the unit was not set as test transponder");
 }
 
-Outcome TestReportAction(CTransponder& unit, BenchWindow& window) {
-  Outcome o = ProduceTestReport(unit, window.paneText);
-  if (o.kind != OutcomeKind::NoUnit && o.kind != OutcomeKind::Declined) window.push();
+Outcome TestReportAction(CTransponder& unit, IMainWindow& window) {
+  Outcome o = ProduceTestReport(unit);
+  // A report that was made is shown, also when its file could not be written.
+  if (o.kind == OutcomeKind::NoUnit || o.kind == OutcomeKind::Declined) return o;
+  window.PaneText() = o.pane;
+  window.Push();
   return o;
 }
 
-Outcome GetFileStatusAction(CTransponder& unit, BenchWindow& window) {
-  window.pull();
-  window.paneText = unit.FileStatusReport();
-  window.push();
+Outcome GetFileStatusAction(CTransponder& unit, IMainWindow& window) {
+  window.Pull();
+  window.PaneText() = unit.FileStatusReport();
+  window.Push();
   return MakeOutcome(OutcomeKind::Done, {});
 }
 
-Outcome SetNewStatusAction(CTransponder& unit, BenchWindow& window) {
+Outcome SetNewStatusAction(CTransponder& unit, IMainWindow& window) {
   unit.ShowBusy();
   if (!unit.CheckComms(3)) return MakeOutcome(OutcomeKind::NoUnit, {});
-  window.pull();
-  window.paneText.clear();
+  window.Pull();
+  window.PaneText().clear();
   unit.GetStatus("", unit.status.replyText, true);
   const bool found = unit.LoadRequiredStatus(unit.status.currentStatus.UnitId);
   if (found) {
@@ -145,7 +148,7 @@ Outcome SetNewStatusAction(CTransponder& unit, BenchWindow& window) {
   } else {
     TextSpan(unit.status.replyText).Assign("No update information found");
   }
-  window.showReply(unit.status.replyText, kNoReplyHeader);
+  window.ShowReply(unit.status.replyText, kNoReplyHeader);
   if (!found) {
     const bool fileThere = std::filesystem::exists(unit.paths.NewStatusFile());
     Outcome o = MakeOutcome(fileThere ? OutcomeKind::Refused : OutcomeKind::BadFile, {},
@@ -166,7 +169,7 @@ Outcome SetNewStatusAction(CTransponder& unit, BenchWindow& window) {
   return o;
 }
 
-Outcome ExportStatusAction(CTransponder& unit, BenchWindow&) {
+Outcome ExportStatusAction(CTransponder& unit, IMainWindow&) {
   switch (unit.ExportStatus()) {
     case kExportDone: return MakeOutcome(OutcomeKind::Done, {});
     case kExportFileFailed:
@@ -177,17 +180,11 @@ Outcome ExportStatusAction(CTransponder& unit, BenchWindow&) {
   }
 }
 
-Outcome LoadTestCommandsAction(CTransponder& unit, BenchWindow& window) { return LoadCommandFile(unit, window); }
-
-Outcome CommandButtonAction(CTransponder& unit, BenchWindow& window, int index) {
-  return RunCommandButton(unit, window, index);
-}
-
-Outcome ManualCommandAction(CTransponder& unit, BenchWindow& window) {
+Outcome ManualCommandAction(CTransponder& unit, IMainWindow& window) {
   std::vector<std::string> lines;
   unit.ListStoredUnits(lines);
-  window.paneText.clear();
-  for (const std::string& line : lines) window.paneText += line + "\r\n";
-  window.push();
+  window.PaneText().clear();
+  for (const std::string& line : lines) window.PaneText() += line + "\r\n";
+  window.Push();
   return MakeOutcome(OutcomeKind::Done, {});
 }

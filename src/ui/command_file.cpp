@@ -9,6 +9,7 @@
 
 #include "platform/file_ops.h"
 #include "platform/text_numbers.h"
+#include "ui/tester_dlg.h"
 #include "unit/transponder.h"
 
 namespace {
@@ -64,9 +65,9 @@ int ReadCommandFile(std::FILE* file, CommandEntry entries[kCommandButtons]) {
   return read;
 }
 
-Outcome LoadCommandFile(CTransponder& unit, BenchWindow& window) {
+Outcome LoadCommandFile(CTransponder& unit, CTesterDlg& window) {
   IOperator& op = unit.op;
-  window.pull();
+  window.Pull();
   window.paneText.clear();
   WaitCursorScope cursor(op);
   const std::optional<std::string> path = op.ChooseFile("", 1);
@@ -90,16 +91,16 @@ Outcome LoadCommandFile(CTransponder& unit, BenchWindow& window) {
     window.commandText[i] = entries[i].command.view();
     window.commandTimeout[i] = entries[i].timeout;
   }
-  window.updateCommandButtons();
+  window.UpdateCommandButtons();
   Outcome o = MakeOutcome(OutcomeKind::Done, {});
   o.file = *path;
   return o;
 }
 
-Outcome RunCommandButton(CTransponder& unit, BenchWindow& window, int index) {
+Outcome RunCommandButton(CTransponder& unit, CTesterDlg& window, int index) {
   if (index < 0 || index >= kCommandButtons) return MakeOutcome(OutcomeKind::Refused, {}, "no such command button");
   IOperator& op = unit.op;
-  window.pull();
+  window.Pull();
   window.paneText.clear();
   WaitCursorScope cursor(op);
   const int32_t timeout = window.commandTimeout[index];
@@ -113,7 +114,7 @@ Outcome RunCommandButton(CTransponder& unit, BenchWindow& window, int index) {
   if (command.find("CKHW") != std::string::npos) {
     if (!unit.Exchange("#CKHW", unit.status.replyText)) {
       TextSpan(unit.status.replyText).Append(kPreHardwareCheckNote);
-      window.showReply(unit.status.replyText, kReplyHeader);
+      window.ShowReply(unit.status.replyText, kReplyHeader);
       outcome.kind = OutcomeKind::Refused;
       outcome.reason = "the unit did not answer the hardware check";
       return outcome;
@@ -130,7 +131,7 @@ Outcome RunCommandButton(CTransponder& unit, BenchWindow& window, int index) {
     unit.serial.timeoutOverride = std::abs(timeout);
     answered = unit.Exchange(command.c_str(), unit.status.replyText);
   }
-  window.showReply(unit.status.replyText, kReplyHeader);
+  window.ShowReply(unit.status.replyText, kReplyHeader);
   if (!answered) {
     outcome.kind = OutcomeKind::Refused;
     outcome.reason = "the command got no answer";

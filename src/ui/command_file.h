@@ -7,9 +7,10 @@
 #include <cstdio>
 
 #include "platform/fixed_text.h"
-#include "ui/bench_actions.h"
+#include "platform/outcome.h"
 
 class CTransponder;
+class CTesterDlg;
 
 struct CommandEntry {
   FixedText<50> caption;   // at most 49 characters; a longer caption is cut
@@ -32,12 +33,12 @@ int ReadCommandFile(std::FILE* file, CommandEntry entries[kCommandButtons]);
 // "Load test commands": the operator chooses a file; its lines give the buttons their
 // entries (a short file leaves the later buttons as they were). Declined when no file was
 // chosen, BadFile when it would not open.
-Outcome LoadCommandFile(CTransponder& unit, BenchWindow& window);
+Outcome LoadCommandFile(CTransponder& unit, CTesterDlg& window);
 
 // A command button (index 0..5): the comms check unless its time-out is negative, then the
 // hardware check, the release test, the serial number, or the command itself. Done when the
 // command got its answer (for the release test and the serial number: when they were done).
-Outcome RunCommandButton(CTransponder& unit, BenchWindow& window, int index);
+Outcome RunCommandButton(CTransponder& unit, CTesterDlg& window, int index);
 
 // The note after the reply of a unit that does not know the hardware check.
 inline constexpr const char* kPreHardwareCheckNote = "\r\nThis is normal pre V1.02";

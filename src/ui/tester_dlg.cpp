@@ -200,10 +200,10 @@ void CTesterDlg::UpdateCommandButtons() {
 
 namespace {
 
-// The actions written against the few parts of the window they use.
+// The actions written against the window's interface.
 struct BenchRow {
   int id;
-  Outcome (*run)(CTransponder&, BenchWindow&);
+  Outcome (*run)(CTransponder&, IMainWindow&);
 };
 // clang-format off
 const BenchRow kBenchRows[] = {
@@ -211,7 +211,7 @@ const BenchRow kBenchRows[] = {
     {ctl::kHardwareSelfTest, HardwareSelfTestAction}, {ctl::kSetAsTestTransponder, SetAsTestTransponderAction},
     {ctl::kReleaseTest, ReleaseTestAction},     {ctl::kGetFileStatus, GetFileStatusAction},
     {ctl::kSetNewStatus, SetNewStatusAction},   {ctl::kManualCommand, ManualCommandAction},
-    {ctl::kExportStatus, ExportStatusAction},   {ctl::kLoadCommands, LoadTestCommandsAction},
+    {ctl::kExportStatus, ExportStatusAction},
 };
 // clang-format on
 
@@ -302,20 +302,15 @@ Outcome CTesterDlg::OnCommand(int id) {
 
 Outcome CTesterDlg::RunAction(int id) {
   const int index = CommandIndexOf(id);
-  if (index >= 0) {
-    BenchWindow w = BenchWindowOf(*this);
-    return CommandButtonAction(unit, w, index);
-  }
-  for (const BenchRow& row : kBenchRows) {
-    if (row.id != id) continue;
-    BenchWindow w = BenchWindowOf(*this);
-    return row.run(unit, w);
-  }
+  if (index >= 0) return RunCommandButton(unit, *this, index);
+  for (const BenchRow& row : kBenchRows)
+    if (row.id == id) return row.run(unit, *this);
   for (const SetupRow& row : kSetupRows)
     if (row.id == id) return SendAndShow(row.send, row.header);
   switch (id) {
-    case ctl::kQuickSet: return RunQuickset(unit, Hooks());
-    case ctl::kSetAddress: return RunSetAddressAndChannels(unit, Hooks());
+    case ctl::kQuickSet: return RunQuickset(unit, *this);
+    case ctl::kSetAddress: return RunSetAddressAndChannels(unit, *this);
+    case ctl::kLoadCommands: return LoadCommandFile(unit, *this);
     case ctl::kGeneralStatus: return OnGeneralStatus();
     case ctl::kReadSensors: return OnReadSensors();
     case ctl::kSetTime: return OnSetTime();
@@ -436,18 +431,10 @@ Outcome CTesterDlg::OnRawReplies() {
   return Done();
 }
 
-MainWindowHooks CTesterDlg::Hooks() {
-  MainWindowHooks hooks;
-  hooks.pullFields = [this] { Pull(); };
-  hooks.setPaneText = [this](const std::string& text) { paneText = text; };
-  hooks.pushFields = [this] { Push(); };
-  hooks.showReply = [this](const char* text, int header) { ShowReply(text, static_cast<uint8_t>(header)); };
-  return hooks;
-}
-
 Outcome CTesterDlg::OnBootload() {
   Pull();
-  Outcome o = BootloadNewProgram(unit, paneText);
+  Outcome o = BootloadNewProgram(unit);
+  paneText = o.pane;
   if (!o.pane.empty()) Push();
   return o;
 }

@@ -9,6 +9,7 @@
 
 #include "history/record_outcome.h"
 #include "platform/fixed_text.h"
+#include "platform/main_window.h"
 #include "platform/version.h"
 #include "quickset/quickset_flow.h"
 #include "unit/transponder.h"
@@ -34,7 +35,7 @@ class IDialogView {
 
 inline constexpr int kSearchTimerId = 1;
 
-class CTesterDlg {
+class CTesterDlg : public IMainWindow {
  public:
   // view may be null (tests): pulls and pushes then do nothing.
   CTesterDlg(CCommPort& port, IOperator& op, DataPaths paths, IDialogView* view = nullptr);
@@ -72,15 +73,16 @@ class CTesterDlg {
   void SetControlText(int id, const std::string& text);
 
   // ---- data exchange ----
-  void Pull();
-  void Push();
+  void Pull() override;
+  void Push() override;
+  std::string& PaneText() override { return paneText; }
 
   // ---- start-up and the window's own operations ----
   bool OnInitDialog();
   void OnTimer(int id);
   void ConnectToUnit();
   void ShowUnitActions();
-  void ShowReply(const char* text, uint8_t header);
+  void ShowReply(const char* text, uint8_t header) override;
   void ClearCommandEntries();
   void UpdateCommandButtons();
 
@@ -102,7 +104,6 @@ class CTesterDlg {
   // Text of the pane for a pressure refused before anything was sent.
   static std::string PressureRefusedText(int pressure);
   // What the quick set and the address dialog's action need of this window.
-  MainWindowHooks Hooks();
 
  private:
   // The action itself, without the log and the outcome's common parts.

@@ -106,8 +106,7 @@ TEST_F(BenchTest, SelfTestAndReleaseRecordTheirCodes) {
 
 TEST_F(BenchTest, AWidebandTestTransponderShowsItsAddressAndChannel) {
   b.sim().state.channel = 3;
-  std::string pane;
-  BenchWindow window{pane, nullptr, nullptr, nullptr, [] {}, [] {}, [](const char*, uint8_t) {}, [] {}};
+  ScriptedWindow window(*b.unit);
   b.op.answers = {MbAnswer::Yes};  // wideband
   SetAsTestTransponderAction(*b.unit, window);
   EXPECT_STREQ(b.unit->status.replyText, "Correctly set as wideband test transponder\r\nAddress is 1203");

@@ -80,7 +80,8 @@ struct LoadRun {
     b.op.answers.assign(3, MbAnswer::Yes);  // go on after the first error prompts, then give up
     b.op.answers.resize(30, MbAnswer::No);
     b.unit->ShowBusy();
-    ran = !BootloadNewProgram(*b.unit, pane).pane.empty();
+    pane = BootloadNewProgram(*b.unit).pane;
+    ran = !pane.empty();
     b.unit->HideBusy();
   }
   bool ran = false;

@@ -37,7 +37,8 @@ class Load : public ::testing::Test {
     const std::string path = (b.root / "small.a07").string();
     std::ofstream(path, std::ios::binary) << text;
     b.op.files.push_back(path);
-    outcome = BootloadNewProgram(*b.unit, pane);
+    outcome = BootloadNewProgram(*b.unit);
+    pane = outcome.pane;
     return !outcome.pane.empty();  // a load ran
   }
   std::string Question(const char* message, int number) {

@@ -14,17 +14,11 @@ namespace qt = quickset_text;
 
 struct FlowTest : ::testing::Test {
   UnitOnBench b;
-  MainWindowHooks window;
-  std::vector<std::string> shownReplies;
+  ScriptedWindow window{*b.unit};
   DateTime stamp = DateTime::FromCivil({2026, 5, 1, 14, 30, 0});
 
   void SetUp() override {
     b.unit->utcNow = [this] { return stamp; };
-    window.showReply = [this](const char* text, int header) {
-      EXPECT_EQ(header, 0);
-      shownReplies.push_back(text);
-      b.unit->HideBusy();
-    };
   }
 };
 
@@ -49,8 +43,9 @@ TEST_F(FlowTest, QrnUnitSetToA3WithHighPowerAndMaximumGain) {
   EXPECT_EQ(s.enabled, "WDD");
   EXPECT_EQ(Count(b.wire(), "#GCMD,2\r\n"), 0u) << "not disabled";
   // The reply pane gets the read-back, the new-status file the stamped entry.
-  ASSERT_EQ(shownReplies.size(), 1u);
-  EXPECT_NE(shownReplies[0].find("AD = 1505"), std::string::npos);
+  ASSERT_EQ(window.replies.size(), 1u);
+  EXPECT_EQ(window.replies[0].second, kNoReplyHeader);
+  EXPECT_NE(window.replies[0].first.find("AD = 1505"), std::string::npos);
   b.unit->status.requiredStatus = UnitStatus{};
   ASSERT_TRUE(b.unit->LoadRequiredStatus(0x1A2B3C));
   EXPECT_EQ(b.unit->status.requiredStatus.Address, 15);
@@ -76,8 +71,8 @@ TEST_F(FlowTest, TheAddressDialogRefusesUnusableEntriesThenSetsTheUnit) {
   // Only the address command (the reply channel of this unit is IRS, which is never sent).
   EXPECT_EQ(Count(b.wire(), "#STAD,13,5,5,7\r\n"), 1u);
   EXPECT_EQ(b.sim().state.address, 13);
-  ASSERT_EQ(shownReplies.size(), 1u);
-  EXPECT_NE(shownReplies[0].find("AD = 1305"), std::string::npos);
+  ASSERT_EQ(window.replies.size(), 1u);
+  EXPECT_NE(window.replies[0].first.find("AD = 1305"), std::string::npos);
   EXPECT_FALSE(b.op.busyVisible);
 }
 

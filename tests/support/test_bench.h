@@ -10,6 +10,7 @@
 
 #include "unit/transponder.h"
 #include "sim/scripted_operator.h"
+#include "sim/scripted_window.h"
 #include "sim/sim_bench.h"
 #include "sim/virtual_clock.h"
 

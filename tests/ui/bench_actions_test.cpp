@@ -11,14 +11,14 @@
 namespace {
 
 struct BenchActions : ::testing::Test {
-  BenchActions() : window(BenchWindowOf(*b.dlg)) {
+  BenchActions() : window(*b.dlg) {
     b.dlg->OnInitDialog();
     unit().utcNow = [] { return DateTime::FromCivil({2026, 12, 4, 21, 59, 0}); };
   }
   CTransponder& unit() { return b.dlg->unit; }
   size_t Find(const std::string& what) { return b.wire().find(what); }
   WindowOnBench b;
-  BenchWindow window;
+  CTesterDlg& window;
 };
 
 TEST_F(BenchActions, WidebandAcousticCheckAsksTheModeAndTheTestTransponder) {

@@ -39,13 +39,12 @@ TEST(CommandLine, CaptionCommandTerminatorAndTimeout) {
 }
 
 struct CommandButtons : ::testing::Test {
-  CommandButtons() : window(BenchWindowOf(*b.dlg)) { b.dlg->OnInitDialog(); }
+  CommandButtons() { b.dlg->OnInitDialog(); }
   void Load(const char* name) {
     b.op.files.push_back(std::string(VT_SOURCE_DIR) + "/tests/data/" + name);
-    ASSERT_TRUE(LoadCommandFile(b.dlg->unit, window).Ok());
+    ASSERT_TRUE(LoadCommandFile(b.dlg->unit, *b.dlg).Ok());
   }
   WindowOnBench b;
-  BenchWindow window;
 };
 
 TEST_F(CommandButtons, FileGivesTheButtonsTheirCaptionsAndAShortFileLeavesTheRest) {
