@@ -46,6 +46,13 @@ std::optional<Notice> ReloadQuietly(CTransponder& t, CStatusXml& doc, const std:
   }
   if (t.records.statusFileDamageShown[slot]) return std::nullopt;
   t.records.statusFileDamageShown[slot] = true;
+  // A file the system will not let the terminal read (permissions, a folder in its place) is
+  // not damaged: the remedy is another.
+  if (result.outcome == CStatusXml::LoadOutcome::Unreadable)
+    return Notice{"The status file " + file_ops::PathText(path) + " " + result.reason +
+                      ".\n\nIt was left unchanged. Nothing is recorded in it until it can be read (check its "
+                      "permissions and those of its folder).",
+                  "Status file not readable"};
   return Notice{"The status file " + file_ops::PathText(path) + " is damaged: it " + result.reason +
                     ".\n\nIt was left unchanged. Nothing is recorded in it until it is repaired, replaced or removed.",
                 "Status file damaged"};

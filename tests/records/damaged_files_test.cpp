@@ -103,6 +103,20 @@ TEST_P(DamagedFile, IsLeftUnchangedAndTheOperatorIsToldOnce) {
 INSTANTIATE_TEST_SUITE_P(Contents, DamagedFile, ::testing::ValuesIn(DamagedCases()),
                          [](const ::testing::TestParamInfo<DamagedCase>& info) { return info.param.name; });
 
+// A status file the system will not let the terminal read is told as not readable, with the
+// system's reason, not as damaged, and is left as it is.
+TEST(DamagedFiles, AFileThatCannotBeReadIsNotCalledDamaged) {
+  Terminal t;
+  fs::create_directories(t.Current());  // a folder where the file belongs: reading it fails
+  t.Start();
+  ASSERT_EQ(t.op.boxes.size(), 1u);
+  EXPECT_EQ(t.op.boxes[0].caption, "Status file not readable");
+  EXPECT_NE(t.op.boxes[0].text.find(t.Current().string() + " cannot be read ("), std::string::npos)
+      << t.op.boxes[0].text;
+  EXPECT_EQ(t.op.boxes[0].text.find("damaged"), std::string::npos) << t.op.boxes[0].text;
+  EXPECT_TRUE(fs::is_directory(t.Current()));
+}
+
 TEST(DamagedFiles, ASaveFlushesTheNewFileBeforeItTakesTheOldOnesPlaceAndThenTheFolder) {
   Terminal t;
   WriteFile(t.Current(), "<Velmoors>" + UnitXml(1, 1) + "</Velmoors>");
