@@ -319,14 +319,17 @@ TEST_F(History, DueFlagsLookAhead) {
 }
 
 // RecordOutcome: a program load names its file's digest; an operation without a status read
-// keeps the unit's read fields and takes the new check result.
+// keeps the unit's read fields and takes the new check result (a check time it does not set
+// keeps the one before).
 TEST_F(History, RecordOutcomeKeepsTheDetails) {
   ASSERT_TRUE(store_.Open(file_));
   HistoryContext ctx;
   ctx.operatorName = "ana";
   ctx.bench = "Tank 1";
   UnitStatus s = AUnit();
-  EXPECT_EQ(RecordOutcome(store_, ctx, MakeOutcome(OutcomeKind::Done, "General Status"), s, {}, true), "");
+  StatusChecks released;
+  released.ReleaseTime = Day(2026, 3, 3), released.ReleaseResult = 0;
+  EXPECT_EQ(RecordOutcome(store_, ctx, MakeOutcome(OutcomeKind::Done, "Release test"), s, released, true), "");
   const fs::path program = dir_ / "p.a07";
   std::ofstream(program) << "S00600004844521B\n";
   Outcome load = MakeOutcome(OutcomeKind::Refused, "Load program", "programming error 4");
@@ -345,5 +348,6 @@ TEST_F(History, RecordOutcomeKeepsTheDetails) {
   const Dossier d = store_.LoadDossier(s.UnitId, Day(2026, 5, 1));
   EXPECT_EQ(d.latest[*FieldIndex("CPU")], "2");
   EXPECT_EQ(d.latest[*FieldIndex("HardwareResult")], "2");
+  EXPECT_EQ(d.latest[*FieldIndex("ReleaseTime")], "2026-03-03 12:00:00");  // a time not set keeps the one before
   EXPECT_TRUE(d.flags.selfTestFailed);
 }
