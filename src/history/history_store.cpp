@@ -350,7 +350,12 @@ bool HistoryStore::Open(const fs::path& file) {
     if (t.Step()) tables = sqlite3_column_int64(t.get(), 0);
   }
   State refusal = State::Open;
-  if (appId < 0 || version < 0 || tables < 0) {
+  const int readCode = sqlite3_errcode(db_);
+  if ((appId < 0 || version < 0 || tables < 0) && (readCode == SQLITE_BUSY || readCode == SQLITE_LOCKED)) {
+    // Held by another program for longer than the wait: not damaged, only not ours to use now.
+    refusal = State::Failed;
+    message_ = "The unit history " + where + " is in use by another program." + untouched;
+  } else if (appId < 0 || version < 0 || tables < 0) {
     refusal = State::Damaged;
     message_ = "The unit history " + where + " cannot be read (" + sqlite3_errmsg(db_) + ")." + untouched;
   } else if (appId != kApplicationId && !(appId == 0 && tables == 0)) {

@@ -140,6 +140,9 @@ struct Dossier {
   FieldTexts latest;    // the latest state (empty texts when none)
 };
 
+// One store is used from one thread at a time. Another thread or program reads the same file
+// through a store of its own: with write-ahead logging, readers and the writer do not wait for
+// each other (the window's dossier opens its own store on File()).
 class HistoryStore {
  public:
   // Schema versions: 1 first; 2 added each event's unique id.

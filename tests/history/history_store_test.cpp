@@ -40,7 +40,11 @@ UnitStatus AUnit(int32_t id = 0x1A2B3C) {
 
 class History : public ::testing::Test {
  protected:
-  void TearDown() override { fs::remove_all(dir_); }
+  void TearDown() override {
+    store_.Close();  // Windows removes no open file
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
   // A status read of the unit at a time, as the lead's code records it.
   HistoryEvent Read(const UnitStatus& s, DateTime at, StatusChecks c = {}) {
     HistoryEvent ev;
@@ -331,7 +335,7 @@ TEST_F(History, RecordOutcomeKeepsTheDetails) {
   released.ReleaseTime = Day(2026, 3, 3), released.ReleaseResult = 0;
   EXPECT_EQ(RecordOutcome(store_, ctx, MakeOutcome(OutcomeKind::Done, "Release test"), s, released, true), "");
   const fs::path program = dir_ / "p.a07";
-  std::ofstream(program) << "S00600004844521B\n";
+  std::ofstream(program, std::ios::binary) << "S00600004844521B\n";
   Outcome load = MakeOutcome(OutcomeKind::Refused, "Load program", "programming error 4");
   load.file = program.string(), load.recordsSent = 1, load.recordsTotal = 3;
   StatusChecks c;
