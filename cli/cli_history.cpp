@@ -157,7 +157,9 @@ void PrintDiff(const StatusDiff& d, int32_t unit, const CliOptions& o, std::FILE
 
 std::string FlagsText(const UnitFlags& f, const HistorySettings& s) {
   std::vector<std::string> parts;
-  auto last = [](const DateTime& t) { return t.value > 0.0 ? "last " + t.ToText().substr(0, 10) : std::string("never"); };
+  auto last = [](const DateTime& t) {
+    return t.value > 0.0 ? "last " + t.ToText().substr(0, 10) : std::string("never");
+  };
   if (f.releaseTestDue) parts.push_back("release test due (" + last(f.lastReleaseTest) + ")");
   if (f.selfTestDue) parts.push_back("self test due (" + last(f.lastSelfTest) + ")");
   if (f.selfTestFailed) parts.push_back("self test failed last time (result " + std::to_string(f.selfTestResult) + ")");

@@ -146,7 +146,10 @@ class Stmt {
 std::string NewUid() {
   static std::mt19937_64 rng = [] {
     std::random_device rd;
-    std::seed_seq seq{rd(), rd(), rd(), rd(),
+    std::seed_seq seq{rd(),
+                      rd(),
+                      rd(),
+                      rd(),
                       static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count()),
                       static_cast<unsigned>(file_ops::CurrentProcessId())};
     return std::mt19937_64(seq);
@@ -343,8 +346,7 @@ bool HistoryStore::Open(const fs::path& file) {
   // Read only, before anything is written: whose file it is and which version.
   int64_t appId = -1, version = -1, tables = -1;
   {
-    Stmt a(db_, "PRAGMA application_id"), v(db_, "PRAGMA user_version"),
-        t(db_, "SELECT count(*) FROM sqlite_master");
+    Stmt a(db_, "PRAGMA application_id"), v(db_, "PRAGMA user_version"), t(db_, "SELECT count(*) FROM sqlite_master");
     if (a.Step()) appId = sqlite3_column_int64(a.get(), 0);
     if (v.Step()) version = sqlite3_column_int64(v.get(), 0);
     if (t.Step()) tables = sqlite3_column_int64(t.get(), 0);
@@ -399,8 +401,9 @@ bool HistoryStore::Open(const fs::path& file) {
     ok = ok && sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
     if (!ok) {
       sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-      message_ = "The unit history " + where + " cannot be brought up to date: " +
-                 (error.empty() ? sqlite3_errmsg(db_) : error) + ". No unit history is kept in this session.";
+      message_ = "The unit history " + where +
+                 " cannot be brought up to date: " + (error.empty() ? sqlite3_errmsg(db_) : error) +
+                 ". No unit history is kept in this session.";
       Close();
       state_ = State::Failed;
       return false;
@@ -590,7 +593,10 @@ std::optional<int32_t> HistoryStore::FindUnit(std::string_view text) {
   if (hex.empty() || hex.size() > 8) return std::nullopt;
   uint32_t id = 0;
   for (const char c : hex) {
-    const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    const int d = c >= '0' && c <= '9'   ? c - '0'
+                  : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                  : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                         : -1;
     if (d < 0) return std::nullopt;
     id = id << 4 | static_cast<uint32_t>(d);
   }
