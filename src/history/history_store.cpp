@@ -548,6 +548,12 @@ int HistoryStore::ImportStatusFile(const fs::path& currentStatusFile) {
     Fail("cannot be written");
     return -1;
   }
+  // Asked again under the write lock: a second terminal starting at the same moment imports
+  // nothing once the first has.
+  if (!Empty()) {
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    return 0;
+  }
   // The events go in one transaction: the file's units come in whole or not at all.
   int imported = 0;
   const DateTime now = DateTime::NowUtc();
@@ -566,14 +572,14 @@ int HistoryStore::ImportStatusFile(const fs::path& currentStatusFile) {
     ev.time = entry.checks.LastStatusTime.value > 0.0 ? entry.checks.LastStatusTime : now;
     const FieldTexts texts = TextsOf(entry.checks, entry.status);
     if (!Write(ev, &texts)) {
-      sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+      if (db_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
       return -1;
     }
     ++imported;
   }
   if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
     Fail("cannot be written");
-    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (db_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     return -1;
   }
   return imported;
