@@ -211,15 +211,15 @@ class HistoryStore {
 
   // The raw connection, for tests and the migrations.
   sqlite3* Db() const { return db_; }
-  // Creates the tables of one schema version step on an empty or older database (step 1 makes
-  // the first version). For tests of the migrations.
+  // Applies the schema steps after fromVersion up to toVersion (from 0, the first step makes the
+  // first version's tables) and sets the application id and the version. Open uses it; the tests
+  // make a first-version database with it.
   static bool Migrate(sqlite3* db, int fromVersion, int toVersion, std::string& error);
 
  private:
   bool Fail(const std::string& what);
   // Append's work inside a transaction the caller holds.
   bool Write(HistoryEvent& ev, const FieldTexts* fields);
-  bool CheckOurs();
   struct Statements;
   sqlite3* db_ = nullptr;
   Statements* st_ = nullptr;
