@@ -40,7 +40,8 @@ void Figure(const char* what, double measured, double target, const char* unit) 
 }
 
 // Visit v of unit i: the unit's status as read then (battery running down, its count rising,
-// its clock in the information reply), with a self test and a release test every tenth visit.
+// its clock in the information reply), with a self test and a release test every tenth visit
+// (every fourth of those failing).
 struct Visit {
   UnitStatus status;
   StatusChecks checks;
@@ -59,11 +60,10 @@ Visit VisitOf(int i, int v) {
   r.status.String2.Append(clock);
   r.checks = e.checks;
   r.checks.LastStatusTime = r.time;
-  if (v % 10 == 0) {
-    r.checks.HardwareTime = r.checks.ReleaseTime = r.time;
-    r.checks.HardwareResult = v % 30 == 0 ? 2 : 0;
-    r.checks.ReleaseResult = 0;
-  }
+  const int tested = v - v % 10;
+  r.checks.HardwareTime = r.checks.ReleaseTime = DateTime{r.time.value - (v - tested) * 7.0, true};
+  r.checks.HardwareResult = tested % 40 == 0 ? 2 : 0;
+  r.checks.ReleaseResult = 0;
   return r;
 }
 
@@ -160,7 +160,8 @@ int main(int argc, char** argv) {
   const double dossierMs = Best(5, [&] { d = store.LoadDossier(heavyId, DateTime::NowUtc()); });
   Figure("  loading its dossier (LoadDossier)", dossierMs, 100.0, "ms");
   size_t due = 0;
-  const DateTime now = DateTime::FromCivil({2022, 6, 1, 0, 0, 0});
+  // A month after the last round of visits.
+  const DateTime now{DateTime::FromCivil({2020, 1, 1, 8, 0, 0}).value + visits * 7.0 + 30.0, true};
   const double dueMs = Best(3, [&] { due = store.Due(now).size(); });
   std::printf("Due() over %d units: %zu flagged\n", units + 1, due);
   Figure("  Due()", dueMs, 500.0, "ms");

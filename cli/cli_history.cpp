@@ -32,6 +32,23 @@ std::string Csv(const std::string& s) {
   return out + "\"";
 }
 
+// A stored text for the plain output: one line, no control characters reaching the terminal
+// (a reply's line ends as \r and \n, others as \xNN).
+std::string Plain(const std::string& s) {
+  std::string out;
+  for (const char ch : s) {
+    const unsigned char c = static_cast<unsigned char>(ch);
+    if (c == '\r') out += "\\r";
+    else if (c == '\n') out += "\\n";
+    else if (c < 0x20 || c == 0x7F) {
+      char b[8];
+      std::snprintf(b, sizeof b, "\\x%02X", c);
+      out += b;
+    } else out += ch;
+  }
+  return out;
+}
+
 std::string TimeText(const DateTime& t) { return t.value > 0.0 ? t.ToText() : std::string(); }
 
 // The columns of a visit, by name, as texts (numbers as their digits).
@@ -106,7 +123,7 @@ void PrintVisits(const std::vector<HistoryEvent>& visits, const CliOptions& o, s
     if (e.imported) line += ", imported";
     if (e.testResult != -1) line += ", result " + std::to_string(e.testResult);
     if (!e.fileSha256.empty()) line += ", " + e.file + " sha256 " + e.fileSha256;
-    std::fprintf(out, "%s\n", line.c_str());
+    std::fprintf(out, "%s\n", Plain(line).c_str());
   }
 }
 
@@ -133,13 +150,16 @@ void PrintDiff(const StatusDiff& d, int32_t unit, const CliOptions& o, std::FILE
       shown = FieldClassName(c.fieldClass);
       std::fprintf(out, "%s:\n", shown);
     }
-    std::fprintf(out, "  %s/%s: %s -> %s\n", c.group.c_str(), c.element.c_str(), c.before.c_str(), c.after.c_str());
+    std::fprintf(out, "  %s/%s: %s -> %s\n", c.group.c_str(), c.element.c_str(), Plain(c.before).c_str(),
+                 Plain(c.after).c_str());
   }
 }
 
 std::string FlagsText(const UnitFlags& f, const HistorySettings& s) {
   std::vector<std::string> parts;
-  auto last = [](const DateTime& t) { return t.value > 0.0 ? "last " + t.ToText().substr(0, 10) : std::string("never"); };
+  auto last = [](const DateTime& t) {
+    return t.value > 0.0 ? "last " + t.ToText().substr(0, 10) : std::string("never");
+  };
   if (f.releaseTestDue) parts.push_back("release test due (" + last(f.lastReleaseTest) + ")");
   if (f.selfTestDue) parts.push_back("self test due (" + last(f.lastSelfTest) + ")");
   if (f.selfTestFailed) parts.push_back("self test failed last time (result " + std::to_string(f.selfTestResult) + ")");
@@ -160,7 +180,7 @@ std::string FlagsText(const UnitFlags& f, const HistorySettings& s) {
 void PrintDue(const std::vector<UnitFlags>& due, const HistorySettings& s, const CliOptions& o, std::FILE* out) {
   if (!o.json) {
     for (const UnitFlags& f : due)
-      std::fprintf(out, "%s  %s  %s\n", UnitHex(f.unitId).c_str(), f.serial.c_str(), FlagsText(f, s).c_str());
+      std::fprintf(out, "%s  %s  %s\n", UnitHex(f.unitId).c_str(), Plain(f.serial).c_str(), FlagsText(f, s).c_str());
     return;
   }
   std::fputs("[", out);

@@ -7,9 +7,9 @@
 
 namespace {
 
-const std::set<std::string> kCommands = {"ports",  "status", "sensors",  "set-time", "self-test", "release-test",
-                                         "report", "apply",  "quickset", "load",     "run",
-                                         "history", "diff",  "due"};
+const std::set<std::string> kCommands = {"ports",        "status",  "sensors", "set-time", "self-test",
+                                         "release-test", "report",  "apply",   "quickset", "load",
+                                         "run",          "history", "diff",    "due"};
 
 // Positional arguments each subcommand takes.
 size_t ArgsOf(const std::string& c) {
@@ -165,14 +165,17 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions& o, std::stri
   if (o.help || o.version) return true;
   if (o.command.empty()) return message = "no command given", false;
   const std::set<std::string> jsonCommands = {"status", "history", "diff", "due"};
-  if (seen.erase("json") && !jsonCommands.count(o.command)) return message = "an option given is for the status command (or history, diff, due)", false;
+  if (seen.erase("json") && !jsonCommands.count(o.command))
+    return message = "an option given is for the status command (or history, diff, due)", false;
   for (const std::string& c : seen)
     if (c != o.command) return message = "an option given is for the " + c + " command", false;
   if (o.json && o.csv) return message = "give --json or --csv, not both", false;
   if (o.command == "diff" && o.args.size() == 3) return true;  // diff UNIT VISIT VISIT
   if (o.args.size() != ArgsOf(o.command)) {
     static const char* const kWhat[] = {"a unit", "a scheme", "a file"};
-    const char* what = o.command == "quickset" ? kWhat[1] : o.command == "history" || o.command == "diff" ? kWhat[0] : kWhat[2];
+    const char* what = o.command == "quickset"                         ? kWhat[1]
+                       : o.command == "history" || o.command == "diff" ? kWhat[0]
+                                                                       : kWhat[2];
     if (ArgsOf(o.command) == 0) return message = o.command + " takes no arguments", false;
     return message = o.command + " needs " + what, false;
   }

@@ -18,10 +18,11 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # The Windows cross build and its tests under Wine (scripts/test-windows.sh): Debian's mingw-w64
-# with posix threads, 64-bit Wine (without its recommended extras), and the source index that
-# pugixml's Debian source package comes from.
+# with posix threads, 64-bit Wine (without its recommended extras), the source index that the
+# Debian source packages of pugixml and SQLite come from, and Tcl, whose tclsh makes SQLite's
+# amalgamation from its source tree.
 if [ "${VT_WITH_WINDOWS:-0}" = 1 ]; then
-  win=(g++-mingw-w64-x86-64-posix wine64 wine dpkg-dev)
+  win=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine64 wine dpkg-dev tcl gcc make)
   missing=()
   for p in "${win[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Windows: cross-builds the core, its unit tests, the Windows serial backend and velmoor-cli.exe
+# Windows: cross-builds the core (with SQLite built from its Debian source), its unit tests, the Windows serial backend and velmoor-cli.exe
 # with Debian's mingw-w64 (statically linked), runs the tests as Windows programs under Wine,
 # then the COM-port end-to-end test: vt-pty-unit serves the simulated unit on a pseudo-terminal,
 # the Wine prefix maps COM4 to it, and the Windows programs talk to it through the Windows
@@ -22,11 +22,27 @@ if [ -z "$pugi" ]; then
   pugi=$(ls -d "$out"/pugixml-*/src | head -1)
 fi
 
+# SQLite from its Debian source package: that is SQLite's source tree, whose own build makes the
+# amalgamation (sqlite3.c, the whole library in one file, written by a Tcl script); the cross
+# build compiles it in.
+sqlite=$out/sqlite-amalgamation
+if [ ! -f "$sqlite/sqlite3.c" ]; then
+  src=$(ls -d "$out"/sqlite3-*/ 2>/dev/null | head -1 || true)
+  if [ -z "$src" ]; then
+    step "SQLite source"
+    (cd "$out" && apt-get source -q sqlite3 >/dev/null 2>&1)
+    src=$(ls -d "$out"/sqlite3-*/ | head -1)
+  fi
+  step "SQLite amalgamation"
+  mkdir -p "$sqlite"
+  (cd "$sqlite" && "$root/$src/configure" --disable-tcl >configure.log 2>&1 && make sqlite3.c >make.log 2>&1)
+fi
+
 step "cross build"
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S . -B "$out" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release \
-  -DVT_WITH_QT=OFF -DVT_WITH_BENCH=OFF -DVT_PUGIXML_SOURCE_DIR="$root/$pugi" \
+  -DVT_WITH_QT=OFF -DVT_WITH_BENCH=OFF -DVT_PUGIXML_SOURCE_DIR="$root/$pugi" -DVT_SQLITE_SOURCE_DIR="$root/$sqlite" \
   -DVT_GTEST_SOURCE_DIR=/usr/src/googletest "${launcher[@]}" >/dev/null
 cmake --build "$out" -j"$(nproc)"
 step "Linux helpers"
@@ -88,6 +104,15 @@ if [ -n "$cli" ]; then
   }
   step "velmoor-cli.exe --simulate status"
   run 0 --simulate status
+  step "velmoor-cli.exe history"
+  # The unit history: the status file just written comes in on first use; the default store
+  # (%LOCALAPPDATA%\Velmoor in the Wine prefix) answers too.
+  run 0 --history "$data/history.sqlite" history 1A2B3C
+  grep -q "Imported from Current-Status.xml" "$out/cli-out.txt" || { echo "no imported visit"; exit 1; }
+  run 0 --history "$data/history.sqlite" due --json
+  grep -q '"releaseTestDue": true' "$out/cli-out.txt" || { echo "no due flags"; exit 1; }
+  run 1 --history "$data/history.sqlite" diff 1A2B3C
+  run 0 due
   step "velmoor-cli.exe on COM4"
   run 0 --port 4 status
   run 0 --port 4 --yes load "$root/tools/samples/sample-small.a07"

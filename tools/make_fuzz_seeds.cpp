@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "firmware/srecord_image.h"
+#include "history/history_internal.h"
 #include "unit/transponder.h"
 #include "sim/forwarding_device.h"
 #include "sim/scripted_operator.h"
@@ -151,6 +152,15 @@ int main(int argc, char** argv) {
     }
   }
   Put(out / "fuzz_reply_helpers", "numbers", std::string("\0\x03S/N", 5) + " -2147483649.5e-3,0x1Fz");
+
+  // The unit history's field objects: a whole state, and escapes of every kind.
+  UnitStatus unit;
+  unit.UnitId = 0x1A2B3C;
+  unit.SerialNo = "002345-007";
+  unit.String2 = "Clock\\\\/12:00 \xE9";
+  Put(out / "fuzz_history_fields", "state", history::FieldsJson(history::TextsOf(StatusChecks{}, unit)));
+  Put(out / "fuzz_history_fields", "escapes",
+      "{\"TypeNo\":\"a\\\"b\\\\c\\/d\\u00e9\\ud83d\\ude00\\n\",\"Unknown\":\"x\"}");
 
   // The status files those reads left: four units in the current-status file, four in the new.
   const std::string current = ReadAll(filesRoot / "T7Status" / "Current-Status.xml");

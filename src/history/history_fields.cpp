@@ -55,7 +55,8 @@ FieldClass ClassOf(int field) {
   const std::string_view group = FieldGroup(field), element = FieldName(field);
   if (group == "Version") return FieldClass::Firmware;
   if (group == "Checks") return FieldClass::Measured;
-  if (group == "Battery" && (element == "Voltage" || element == "Count" || element == "Warning" || element == "Override"))
+  if (group == "Battery" &&
+      (element == "Voltage" || element == "Count" || element == "Warning" || element == "Override"))
     return FieldClass::Measured;
   if (element == "DepthOffset") return FieldClass::Measured;
   return FieldClass::Configuration;
@@ -182,7 +183,9 @@ struct JsonReader {
       if (p >= s.size()) return false;
       const char e = s[p++];
       switch (e) {
-        case '"': case '\\': case '/': out += e; break;
+        case '"':
+        case '\\':
+        case '/': out += e; break;
         case 'b': out += '\b'; break;
         case 'f': out += '\f'; break;
         case 'n': out += '\n'; break;

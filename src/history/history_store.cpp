@@ -147,7 +147,10 @@ class Stmt {
 std::string NewUid() {
   static std::mt19937_64 rng = [] {
     std::random_device rd;
-    std::seed_seq seq{rd(), rd(), rd(), rd(),
+    std::seed_seq seq{rd(),
+                      rd(),
+                      rd(),
+                      rd(),
                       static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count()),
                       static_cast<unsigned>(file_ops::CurrentProcessId())};
     return std::mt19937_64(seq);
@@ -342,14 +345,18 @@ bool HistoryStore::Open(const fs::path& file) {
   // Read only, before anything is written: whose file it is and which version.
   int64_t appId = -1, version = -1, tables = -1;
   {
-    Stmt a(db_, "PRAGMA application_id"), v(db_, "PRAGMA user_version"),
-        t(db_, "SELECT count(*) FROM sqlite_master");
+    Stmt a(db_, "PRAGMA application_id"), v(db_, "PRAGMA user_version"), t(db_, "SELECT count(*) FROM sqlite_master");
     if (a.Step()) appId = sqlite3_column_int64(a.get(), 0);
     if (v.Step()) version = sqlite3_column_int64(v.get(), 0);
     if (t.Step()) tables = sqlite3_column_int64(t.get(), 0);
   }
   State refusal = State::Open;
-  if (appId < 0 || version < 0 || tables < 0) {
+  const int readCode = sqlite3_errcode(db_);
+  if ((appId < 0 || version < 0 || tables < 0) && (readCode == SQLITE_BUSY || readCode == SQLITE_LOCKED)) {
+    // Held by another program for longer than the wait: not damaged, only not ours to use now.
+    refusal = State::Failed;
+    message_ = "The unit history " + where + " is in use by another program." + untouched;
+  } else if (appId < 0 || version < 0 || tables < 0) {
     refusal = State::Damaged;
     message_ = "The unit history " + where + " cannot be read (" + sqlite3_errmsg(db_) + ")." + untouched;
   } else if (appId != kApplicationId && !(appId == 0 && tables == 0)) {
@@ -393,8 +400,9 @@ bool HistoryStore::Open(const fs::path& file) {
     ok = ok && sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
     if (!ok) {
       sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-      message_ = "The unit history " + where + " cannot be brought up to date: " +
-                 (error.empty() ? sqlite3_errmsg(db_) : error) + ". No unit history is kept in this session.";
+      message_ = "The unit history " + where +
+                 " cannot be brought up to date: " + (error.empty() ? sqlite3_errmsg(db_) : error) +
+                 ". No unit history is kept in this session.";
       Close();
       state_ = State::Failed;
       return false;
@@ -539,6 +547,12 @@ int HistoryStore::ImportStatusFile(const fs::path& currentStatusFile) {
     Fail("cannot be written");
     return -1;
   }
+  // Asked again under the write lock: a second terminal starting at the same moment imports
+  // nothing once the first has.
+  if (!Empty()) {
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    return 0;
+  }
   // The events go in one transaction: the file's units come in whole or not at all.
   int imported = 0;
   const DateTime now = DateTime::NowUtc();
@@ -557,14 +571,14 @@ int HistoryStore::ImportStatusFile(const fs::path& currentStatusFile) {
     ev.time = entry.checks.LastStatusTime.value > 0.0 ? entry.checks.LastStatusTime : now;
     const FieldTexts texts = TextsOf(entry.checks, entry.status);
     if (!Write(ev, &texts)) {
-      sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+      if (db_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
       return -1;
     }
     ++imported;
   }
   if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
     Fail("cannot be written");
-    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (db_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     return -1;
   }
   return imported;
@@ -584,7 +598,10 @@ std::optional<int32_t> HistoryStore::FindUnit(std::string_view text) {
   if (hex.empty() || hex.size() > 8) return std::nullopt;
   uint32_t id = 0;
   for (const char c : hex) {
-    const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    const int d = c >= '0' && c <= '9'   ? c - '0'
+                  : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                  : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                         : -1;
     if (d < 0) return std::nullopt;
     id = id << 4 | static_cast<uint32_t>(d);
   }

@@ -28,12 +28,12 @@ namespace history {
 // Site settings, read from the settings file beside the database ("history-settings.txt",
 // lines "key = value"; unknown keys and bad values are ignored).
 struct HistorySettings {
-  std::string bench;             // bench = NAME; empty: the PC's host name
-  int releaseTestDays = 180;     // release_test_days: a release test is due this long after the last
-  int selfTestDays = 365;        // self_test_days: the same for the hardware self test
-  int batteryPercent = 80;       // battery_percent: used capacity that calls for a new battery
-  int batteryHorizonDays = 90;   // battery_horizon_days: how far ahead the used capacity is projected
-  int batteryRateDays = 7;       // battery_rate_days: the rate is taken over at least this span
+  std::string bench;            // bench = NAME; empty: the PC's host name
+  int releaseTestDays = 180;    // release_test_days: a release test is due this long after the last
+  int selfTestDays = 365;       // self_test_days: the same for the hardware self test
+  int batteryPercent = 80;      // battery_percent: used capacity that calls for a new battery
+  int batteryHorizonDays = 90;  // battery_horizon_days: how far ahead the used capacity is projected
+  int batteryRateDays = 7;      // battery_rate_days: the rate is taken over at least this span
 };
 HistorySettings ReadHistorySettings(const std::filesystem::path& file);
 // The settings file of a database: beside it.
@@ -60,29 +60,29 @@ const char* FieldClassName(FieldClass c);  // "configuration", "firmware", "meas
 
 // One event: an operation on a unit at a bench.
 struct HistoryEvent {
-  int64_t id = 0;             // the store's number, in order of writing
-  std::string uid;            // unique over all PCs (for a site's shared history)
-  DateTime time;              // UTC, when the operation ended
-  int32_t unitId = -1;        // -1: no unit known
-  std::string serial;         // the unit's serial number text
-  std::string bench;          // the PC's bench name
-  std::string operatorName;   // who ran it
-  std::string terminal;       // the program and its version
-  std::string action;         // the operation, as its button names it
-  std::string outcome;        // OutcomeKindName: "done", "refused", ...
-  std::string reason;         // why it was not done
+  int64_t id = 0;            // the store's number, in order of writing
+  std::string uid;           // unique over all PCs (for a site's shared history)
+  DateTime time;             // UTC, when the operation ended
+  int32_t unitId = -1;       // -1: no unit known
+  std::string serial;        // the unit's serial number text
+  std::string bench;         // the PC's bench name
+  std::string operatorName;  // who ran it
+  std::string terminal;      // the program and its version
+  std::string action;        // the operation, as its button names it
+  std::string outcome;       // OutcomeKindName: "done", "refused", ...
+  std::string reason;        // why it was not done
   // Details, each where the operation has it.
   int32_t failedReaders = 0;  // a status read: a bit for each reader that failed
   std::string differences;    // the verification's differences
   std::string file;           // the file the operation read or wrote
   std::string fileSha256;     // a program load: the file's SHA-256, hex
   int recordsSent = 0, recordsTotal = 0;
-  int64_t durationMs = -1;    // -1: not measured
-  int32_t testResult = -1;    // a bench test's result code
-  std::string command, reply; // a command button or manual command
-  std::string logFile;        // the session log that holds the operation's traffic
-  bool statusRead = false;    // the event carries a status read from the unit
-  bool imported = false;      // taken from the current-status file when the store began
+  int64_t durationMs = -1;     // -1: not measured
+  int32_t testResult = -1;     // a bench test's result code
+  std::string command, reply;  // a command button or manual command
+  std::string logFile;         // the session log that holds the operation's traffic
+  bool statusRead = false;     // the event carries a status read from the unit
+  bool imported = false;       // taken from the current-status file when the store began
 };
 
 // The fields of one visit's status, or of the differences between two.
@@ -124,7 +124,7 @@ struct UnitFlags {
   int32_t selfTestResult = -1;
   double batteryUsedPercent = -1;  // -1: not known (no count, stacks or battery type)
   bool batteryPastThreshold = false;
-  bool batteryHeadingThere = false;  // projected past the threshold within batteryHorizonDays
+  bool batteryHeadingThere = false;    // projected past the threshold within batteryHorizonDays
   double batteryDaysToThreshold = -1;  // at the recent rate; -1 when not heading there
   bool Any() const {
     return releaseTestDue || selfTestDue || selfTestFailed || batteryPastThreshold || batteryHeadingThere;
@@ -137,9 +137,12 @@ struct Dossier {
   std::vector<FieldSeries> series;
   StatusDiff lastDiff;  // between the last two status reads
   UnitFlags flags;
-  FieldTexts latest;    // the latest state (empty texts when none)
+  FieldTexts latest;  // the latest state (empty texts when none)
 };
 
+// One store is used from one thread at a time. Another thread or program reads the same file
+// through a store of its own: with write-ahead logging, readers and the writer do not wait for
+// each other (the window's dossier opens its own store on File()).
 class HistoryStore {
  public:
   // Schema versions: 1 first; 2 added each event's unique id.
@@ -148,7 +151,7 @@ class HistoryStore {
   static constexpr int32_t kApplicationId = 0x564C4D48;
 
   enum class State {
-    Closed,   // never opened, or --no-history
+    Closed,  // never opened, or --no-history
     Open,
     Foreign,  // not an SQLite database, or one that is not a unit history: left untouched
     Damaged,  // ours but unreadable: left untouched
@@ -208,15 +211,15 @@ class HistoryStore {
 
   // The raw connection, for tests and the migrations.
   sqlite3* Db() const { return db_; }
-  // Creates the tables of one schema version step on an empty or older database (step 1 makes
-  // the first version). For tests of the migrations.
+  // Applies the schema steps after fromVersion up to toVersion (from 0, the first step makes the
+  // first version's tables) and sets the application id and the version. Open uses it; the tests
+  // make a first-version database with it.
   static bool Migrate(sqlite3* db, int fromVersion, int toVersion, std::string& error);
 
  private:
   bool Fail(const std::string& what);
   // Append's work inside a transaction the caller holds.
   bool Write(HistoryEvent& ev, const FieldTexts* fields);
-  bool CheckOurs();
   struct Statements;
   sqlite3* db_ = nullptr;
   Statements* st_ = nullptr;

@@ -13,11 +13,11 @@ namespace history {
 
 // What the caller knows about the session, the same for every operation of it.
 struct HistoryContext {
-  std::string bench;          // empty: the store's settings, else the host name
-  std::string operatorName;   // empty: the login name (--operator NAME sets it)
-  std::string terminal;       // the program and its version ("velmoor-cli 3.0.12")
-  std::string logFile;        // empty: the session log's file of today, when a log runs
-  int64_t durationMs = -1;    // how long the operation took, when measured
+  std::string bench;         // empty: the store's settings, else the host name
+  std::string operatorName;  // empty: the login name (--operator NAME sets it)
+  std::string terminal;      // the program and its version ("velmoor-cli 3.0.12")
+  std::string logFile;       // empty: the session log's file of today, when a log runs
+  int64_t durationMs = -1;   // how long the operation took, when measured
 };
 
 // Records the operation's outcome as one event of the unit named by status.UnitId (an event with

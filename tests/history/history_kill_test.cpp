@@ -16,7 +16,18 @@ using namespace history;
 TEST(HistoryKill, KeepsEveryEventWrittenBeforeTheKill) {
   const std::filesystem::path dir = FreshTempDir("history-kill");
   const std::filesystem::path file = dir / "history.sqlite";
+  auto events = [&](HistoryStore& probe) {
+    if (!probe.IsOpen() && !probe.Open(file)) return 0;
+    sqlite3_stmt* count = nullptr;
+    sqlite3_prepare_v2(probe.Db(), "SELECT count(*) FROM events", -1, &count, nullptr);
+    const int n = sqlite3_step(count) == SQLITE_ROW ? sqlite3_column_int(count, 0) : 0;
+    sqlite3_finalize(count);
+    return n;
+  };
   for (int round = 0; round < 3; ++round) {
+    HistoryStore probe;
+    const int before = round == 0 ? 0 : events(probe);
+    probe.Close();  // no connection crosses the fork
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -37,15 +48,9 @@ TEST(HistoryKill, KeepsEveryEventWrittenBeforeTheKill) {
       }
     }
     // Killed at a moment of its own each round, once it has written a few dozen events.
-    HistoryStore probe;
     for (int polls = 0; polls < 4000; ++polls) {
       ::usleep(1000 * (3 + round * 2));
-      if (!probe.IsOpen() && !probe.Open(file)) continue;
-      sqlite3_stmt* count = nullptr;
-      sqlite3_prepare_v2(probe.Db(), "SELECT count(*) FROM events", -1, &count, nullptr);
-      const int n = sqlite3_step(count) == SQLITE_ROW ? sqlite3_column_int(count, 0) : 0;
-      sqlite3_finalize(count);
-      if (n >= 40 * (round + 1)) break;
+      if (events(probe) >= before + 40 * (round + 1)) break;
     }
     probe.Close();
     ::kill(child, SIGKILL);

@@ -40,7 +40,11 @@ UnitStatus AUnit(int32_t id = 0x1A2B3C) {
 
 class History : public ::testing::Test {
  protected:
-  void TearDown() override { fs::remove_all(dir_); }
+  void TearDown() override {
+    store_.Close();  // Windows removes no open file
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
   // A status read of the unit at a time, as the lead's code records it.
   HistoryEvent Read(const UnitStatus& s, DateTime at, StatusChecks c = {}) {
     HistoryEvent ev;
@@ -127,11 +131,13 @@ TEST_F(History, MigratesFromTheFirstVersion) {
   std::string error;
   ASSERT_TRUE(HistoryStore::Migrate(db, 0, 1, error)) << error;
   const FieldTexts t = TextsOf(StatusChecks{}, AUnit());
-  const std::string sql = "INSERT INTO events(at_ms, unit_id, serial, action, outcome, status_read, fields)"
-                          " VALUES(1700000000000, 1715004, '002345-007', 'General Status', 'done', 1, '" +
-                          FieldsJson(t) + "');"
-                          "INSERT INTO units(unit_id, serial, state, last_ms) VALUES(1715004, '002345-007', '" +
-                          FieldsJson(t) + "', 1700000000000);";
+  const std::string sql =
+      "INSERT INTO events(at_ms, unit_id, serial, action, outcome, status_read, fields)"
+      " VALUES(1700000000000, 1715004, '002345-007', 'General Status', 'done', 1, '" +
+      FieldsJson(t) +
+      "');"
+      "INSERT INTO units(unit_id, serial, state, last_ms) VALUES(1715004, '002345-007', '" +
+      FieldsJson(t) + "', 1700000000000);";
   ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
   sqlite3_close(db);
 
@@ -171,7 +177,9 @@ TEST_F(History, LeavesFilesThatAreNotOursUntouched) {
   } cases[] = {
       {"text", [&] { std::ofstream(file_) << "bench notes, not a database\n"; }, HistoryStore::State::Foreign},
       {"header then garbage",
-       [&] { std::ofstream(file_, std::ios::binary) << std::string("SQLite format 3\0", 16) << std::string(5000, 'z'); },
+       [&] {
+         std::ofstream(file_, std::ios::binary) << std::string("SQLite format 3\0", 16) << std::string(5000, 'z');
+       },
        HistoryStore::State::Damaged},
       {"another program's", [&] { sqliteFile("CREATE TABLE notes(x); INSERT INTO notes VALUES(1);"); },
        HistoryStore::State::Foreign},
@@ -266,8 +274,8 @@ TEST_F(History, DiffGroupsConfigurationFirmwareMeasured) {
   std::vector<std::string> shown;
   for (const FieldChange& c : d.changes)
     shown.push_back(std::string(FieldClassName(c.fieldClass)) + " " + c.group + "/" + c.element);
-  EXPECT_EQ(shown, (std::vector<std::string>{"configuration Power/CPU", "firmware Version/T7V",
-                                             "measured Battery/Voltage"}));
+  EXPECT_EQ(shown,
+            (std::vector<std::string>{"configuration Power/CPU", "firmware Version/T7V", "measured Battery/Voltage"}));
   EXPECT_FALSE(store_.Diff(s.UnitId, first, noRead.id).found);
   EXPECT_FALSE(store_.Diff(0x99).found);
 
@@ -282,10 +290,12 @@ TEST_F(History, DiffGroupsConfigurationFirmwareMeasured) {
 TEST_F(History, DueFlagsLookAhead) {
   ASSERT_TRUE(store_.Open(file_));
   const DateTime now = Day(2026, 12, 1);
-  auto unit = [&](int32_t id, int releaseAgo, int selfAgo, int32_t selfResult, std::vector<std::pair<int, int>> counts) {
+  auto unit = [&](int32_t id, int releaseAgo, int selfAgo, int32_t selfResult,
+                  std::vector<std::pair<int, int>> counts) {
     UnitStatus s = AUnit(id);
     StatusChecks c;
-    if (releaseAgo >= 0) c.ReleaseTime = FromUnixMs(ToUnixMs(now) - int64_t{releaseAgo} * 86400000), c.ReleaseResult = 0;
+    if (releaseAgo >= 0)
+      c.ReleaseTime = FromUnixMs(ToUnixMs(now) - int64_t{releaseAgo} * 86400000), c.ReleaseResult = 0;
     if (selfAgo >= 0) c.HardwareTime = FromUnixMs(ToUnixMs(now) - int64_t{selfAgo} * 86400000);
     c.HardwareResult = selfResult;
     for (auto [ago, count] : counts) {
@@ -293,10 +303,10 @@ TEST_F(History, DueFlagsLookAhead) {
       Read(s, FromUnixMs(ToUnixMs(now) - int64_t{ago} * 86400000), c);
     }
   };
-  unit(1, 10, 10, 0, {{30, 10}, {1, 20}});       // nothing due: 1 count in 3 days, 60 counts to go
-  unit(2, 200, 10, 8, {{1, 10}});                // release test due; result 8 is a pass
-  unit(3, -1, 400, 3, {{1, 10}});                // release never; self test old and failed
-  unit(4, 10, 10, 0, {{1, 85}});                 // battery past 80% of one Lithium stack
+  unit(1, 10, 10, 0, {{30, 10}, {1, 20}});            // nothing due: 1 count in 3 days, 60 counts to go
+  unit(2, 200, 10, 8, {{1, 10}});                     // release test due; result 8 is a pass
+  unit(3, -1, 400, 3, {{1, 10}});                     // release never; self test old and failed
+  unit(4, 10, 10, 0, {{1, 85}});                      // battery past 80% of one Lithium stack
   unit(5, 10, 10, 0, {{60, 20}, {40, 30}, {1, 70}});  // 1 count a day over 39 days: 80 in 9 days
   auto flags = [&](int32_t id) { return *store_.Flags(id, now); };
   EXPECT_FALSE(flags(1).Any());
@@ -319,16 +329,19 @@ TEST_F(History, DueFlagsLookAhead) {
 }
 
 // RecordOutcome: a program load names its file's digest; an operation without a status read
-// keeps the unit's read fields and takes the new check result.
+// keeps the unit's read fields and takes the new check result (a check time it does not set
+// keeps the one before).
 TEST_F(History, RecordOutcomeKeepsTheDetails) {
   ASSERT_TRUE(store_.Open(file_));
   HistoryContext ctx;
   ctx.operatorName = "ana";
   ctx.bench = "Tank 1";
   UnitStatus s = AUnit();
-  EXPECT_EQ(RecordOutcome(store_, ctx, MakeOutcome(OutcomeKind::Done, "General Status"), s, {}, true), "");
+  StatusChecks released;
+  released.ReleaseTime = Day(2026, 3, 3), released.ReleaseResult = 0;
+  EXPECT_EQ(RecordOutcome(store_, ctx, MakeOutcome(OutcomeKind::Done, "Release test"), s, released, true), "");
   const fs::path program = dir_ / "p.a07";
-  std::ofstream(program) << "S00600004844521B\n";
+  std::ofstream(program, std::ios::binary) << "S00600004844521B\n";
   Outcome load = MakeOutcome(OutcomeKind::Refused, "Load program", "programming error 4");
   load.file = program.string(), load.recordsSent = 1, load.recordsTotal = 3;
   StatusChecks c;
@@ -345,5 +358,6 @@ TEST_F(History, RecordOutcomeKeepsTheDetails) {
   const Dossier d = store_.LoadDossier(s.UnitId, Day(2026, 5, 1));
   EXPECT_EQ(d.latest[*FieldIndex("CPU")], "2");
   EXPECT_EQ(d.latest[*FieldIndex("HardwareResult")], "2");
+  EXPECT_EQ(d.latest[*FieldIndex("ReleaseTime")], "2026-03-03 12:00:00");  // a time not set keeps the one before
   EXPECT_TRUE(d.flags.selfTestFailed);
 }
