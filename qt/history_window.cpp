@@ -76,6 +76,7 @@ QChartView* ChartOf(const FieldSeries& s, const std::vector<SeriesLimit>& limits
   }
   const double pad = hi > lo ? (hi - lo) * 0.1 : std::max(1.0, std::abs(hi) * 0.1);
   y->setRange(lo - pad, hi + pad);
+  y->applyNiceNumbers();
   chart->legend()->setVisible(!limits.empty());
   chart->legend()->setAlignment(Qt::AlignBottom);
   auto* view = new QChartView(chart);
@@ -117,6 +118,7 @@ HistoryWindow::HistoryWindow(const Dossier& d, const HistorySettings& settings, 
     for (int c = 0; c < 5; ++c) visits_->setItem(r, c, new QTableWidgetItem(cells[c]));
   }
   visits_->resizeColumnsToContents();
+  visits_->horizontalHeader()->setStretchLastSection(true);
   grid->addWidget(visits_, 2, 0);
 
   // Since the last visit: the differences between the last two status reads, by class.
@@ -140,7 +142,7 @@ HistoryWindow::HistoryWindow(const Dossier& d, const HistorySettings& settings, 
     group->setText(0, QString("%1 (%2)").arg(FieldClassName(c)).arg(n));
     group->setExpanded(true);
   }
-  changes_->resizeColumnToContents(0);
+  for (int c = 0; c < 3; ++c) changes_->resizeColumnToContents(c);
   grid->addWidget(changes_, 4, 0);
 
   // The measured values over time, the battery's used capacity among them, with their limits.
@@ -148,6 +150,8 @@ HistoryWindow::HistoryWindow(const Dossier& d, const HistorySettings& settings, 
   std::vector<FieldSeries> series = d.series;
   series.insert(series.begin() + std::min<size_t>(1, series.size()), BatteryUsedSeries(d));
   for (const FieldSeries& s : series) {
+    // A value this unit never gave (no pressure sensor, never zeroed) has no chart.
+    if (s.points.empty() && s.element != "Voltage" && s.element != "BatteryUsed") continue;
     QChartView* view = ChartOf(s, LimitsOf(s.element, d, settings));
     charts->addWidget(view, charts_.size() / 2, charts_.size() % 2);
     charts_.push_back(view);

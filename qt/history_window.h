@@ -21,7 +21,8 @@ class HistoryWindow : public QDialog {
   QTreeWidget* changes() const { return changes_; }
   QLabel* flags() const { return flags_; }
   // One chart per measured series; each chart's first series is the values, named by its
-  // element ("Voltage", "BatteryUsed", ...), the others the limits.
+  // element ("Voltage", "BatteryUsed", ...), the others the limits. A series with no values has
+  // none, but for the battery's two.
   const QList<QChartView*>& charts() const { return charts_; }
 
  private:

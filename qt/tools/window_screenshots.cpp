@@ -57,7 +57,7 @@ void EarlierVisits(const std::filesystem::path& file, UnitStatus status, StatusC
     int32_t address, count;
     float volts;
   } visits[] = {{61.2, "bench-1", "a.okafor", "V3.11.9 02/11/2020", 11, 21, 14.81f},
-                {26.7, "bench-2", "j.lindqvist", "V3.12.4 12/03/2021", 12, 38, 14.73f}};
+                {26.7, "bench-2", "j.lindqvist", "V3.12.3 20/01/2021", 12, 38, 14.73f}};
   for (const auto& v : visits) {
     history::HistoryEvent ev;
     ev.time = DateTime{now.value - v.daysAgo};
@@ -131,17 +131,6 @@ int main(int argc, char** argv) {
       std::printf("FAILED: the status line reads \"%s\"\n", line.c_str());
       ++failures;
     }
-    {
-      // The foot of the window: the bottom row of buttons and the status line under it.
-      QWidget& w = app.window();
-      const QRect foot(0, w.height() - 64, w.width(), 64);
-      const QPixmap shot = w.grab(foot);
-      const QString path = out.filePath("status-line.png");
-      const bool ok = !shot.isNull() && shot.save(path, "PNG");
-      std::printf("%s %s (%dx%d)\n", ok ? "wrote" : "FAILED", qPrintable(path), shot.width(), shot.height());
-      if (!ok) ++failures;
-    }
-
     app.op().ShowBusy();
     app.op().SetBusyCaption("Searching for Velmoor");
     QEventLoop frames;  // let the animation run a few frames
@@ -201,6 +190,17 @@ int main(int argc, char** argv) {
     if (line.find("fields changed since") == std::string::npos || line.find("(bench-2)") == std::string::npos) {
       std::printf("FAILED: the status line reads \"%s\"\n", line.c_str());
       ++failures;
+    }
+    {
+      // The foot of the window: the bottom row of buttons and the status line under it, which
+      // now tells what changed since the unit's last visit.
+      QWidget& w = app.window();
+      const QRect foot(0, w.height() - 76, w.width(), 76);
+      const QPixmap shot = w.grab(foot);
+      const QString path = out.filePath("status-line.png");
+      const bool ok = !shot.isNull() && shot.save(path, "PNG");
+      std::printf("%s %s (%dx%d)\n", ok ? "wrote" : "FAILED", qPrintable(path), shot.width(), shot.height());
+      if (!ok) ++failures;
     }
     app.window().historyButton()->click();
     HistoryWindow* dossier = app.window().historyWindow();
