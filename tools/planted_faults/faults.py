@@ -134,4 +134,8 @@ FAULTS = [
     ("75", "status line names the last port searched", "src/ui/connection_status.cpp",
      "s.comNumber = port.isOpen ? port.portNumber : dlg.unitPort;",
      "s.comNumber = port.portNumber > 0 ? port.portNumber : dlg.unitPort;"),
+    ("90", "the last-visit note names the bench of the newer read", "src/history/visit_note.cpp",
+     "if (ev.id == d.from && !ev.bench.empty())", "if (ev.id == d.to && !ev.bench.empty())"),
+    ("91", "battery used reckoned against the count of one stack", "src/history/visit_note.cpp",
+     "s.BatteryStacks = std::atoi(", "s.BatteryStacks = 1 + 0 * std::atoi("),
 ]
