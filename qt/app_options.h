@@ -12,12 +12,12 @@ struct AppOptions {
   bool simulate = false;
   bool log = true;  // the session log of the wire (T7Status/logs/)
   DataPaths paths;
-  std::string historyFile;   // empty: this PC's own (history::DefaultHistoryFile)
+  std::string historyFile;  // empty: this PC's own (history::DefaultHistoryFile)
   bool noHistory = false;
   std::string operatorName;  // empty: the login name
-  bool ok = true;       // false: the program ends at once with exitCode
-  int exitCode = 0;     // 0 after --help or --version, 2 for a command line not understood
-  std::string message;  // what to print then (standard output for 0, standard error for 2)
+  bool ok = true;            // false: the program ends at once with exitCode
+  int exitCode = 0;          // 0 after --help or --version, 2 for a command line not understood
+  std::string message;       // what to print then (standard output for 0, standard error for 2)
 };
 
 // program: the name in the usage line; description: one line about the program.

@@ -122,11 +122,12 @@ HistoryWindow::HistoryWindow(const Dossier& d, const HistorySettings& settings, 
   grid->addWidget(visits_, 2, 0);
 
   // Since the last visit: the differences between the last two status reads, by class.
-  grid->addWidget(new QLabel(d.lastDiff.found ? QString("Since last visit: %1 to %2")
-                                                    .arg(Utc(d.lastDiff.fromTime), Utc(d.lastDiff.toTime))
-                                              : QString("Since last visit: only one status read so far"),
-                             this),
-                  3, 0);
+  grid->addWidget(
+      new QLabel(d.lastDiff.found
+                     ? QString("Since last visit: %1 to %2").arg(Utc(d.lastDiff.fromTime), Utc(d.lastDiff.toTime))
+                     : QString("Since last visit: only one status read so far"),
+                 this),
+      3, 0);
   changes_ = new QTreeWidget(this);
   changes_->setObjectName("changes");
   changes_->setHeaderLabels({"Field", "Before", "After"});
@@ -136,8 +137,8 @@ HistoryWindow::HistoryWindow(const Dossier& d, const HistorySettings& settings, 
     for (const FieldChange& ch : d.lastDiff.changes) {
       if (ch.fieldClass != c) continue;
       ++n;
-      new QTreeWidgetItem(group, {QString::fromStdString(ch.group + "/" + ch.element), QString::fromStdString(ch.before),
-                                  QString::fromStdString(ch.after)});
+      new QTreeWidgetItem(group, {QString::fromStdString(ch.group + "/" + ch.element),
+                                  QString::fromStdString(ch.before), QString::fromStdString(ch.after)});
     }
     group->setText(0, QString("%1 (%2)").arg(FieldClassName(c)).arg(n));
     group->setExpanded(true);

@@ -32,8 +32,8 @@ CTesterApp::CTesterApp(const AppOptions& options, IClock* clock) {
   // runs; the window reads a unit's dossier there too.
   history_ = std::make_unique<history::HistoryStore>();
   if (!options.noHistory) {
-    const std::filesystem::path file = options.historyFile.empty() ? history::DefaultHistoryFile()
-                                                                   : file_ops::PathFromUtf8(options.historyFile);
+    const std::filesystem::path file =
+        options.historyFile.empty() ? history::DefaultHistoryFile() : file_ops::PathFromUtf8(options.historyFile);
     worker_->RunAndWait([&] { historyProblem_ = history::OpenHistory(*history_, file, options.paths); });
     if (history_->IsOpen()) {
       dlg_->history = history_.get();

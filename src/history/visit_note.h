@@ -31,7 +31,6 @@ struct SeriesLimit {
 };
 // The limits of a series of the dossier (its element name, or "BatteryUsed"): the battery's
 // capacity and the used share that calls for a new battery.
-std::vector<SeriesLimit> LimitsOf(const std::string& element, const Dossier& dossier,
-                                  const HistorySettings& settings);
+std::vector<SeriesLimit> LimitsOf(const std::string& element, const Dossier& dossier, const HistorySettings& settings);
 
 }  // namespace history

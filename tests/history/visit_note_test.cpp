@@ -44,7 +44,8 @@ TEST(VisitNote, CountsChangesSinceThePreviousReadAndNamesItsBench) {
   EXPECT_EQ(SinceLastVisitNote(store, 0x1A2B3C, now), "");  // not in the history
 
   Read(store, Unit(14.5f, 20), DateTime::FromCivil({2026, 11, 2, 8, 0, 0}), "bench-1");
-  EXPECT_EQ(SinceLastVisitNote(store, 0x1A2B3C, now), "first status read of this unit; release test due; self test due");
+  EXPECT_EQ(SinceLastVisitNote(store, 0x1A2B3C, now),
+            "first status read of this unit; release test due; self test due");
 
   Read(store, Unit(14.5f, 20), DateTime::FromCivil({2026, 11, 30, 14, 2, 40}), "bench-2");
   EXPECT_EQ(SinceLastVisitNote(store, 0x1A2B3C, now),
