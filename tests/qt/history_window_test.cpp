@@ -76,7 +76,9 @@ TEST(QtHistory, TheDossierDrawsVisitsDifferencesAndSeries) {
       EXPECT_EQ(values->count(), 3) << values->objectName().toStdString();
       ++withPoints;
     }
-    if (values->objectName() == "BatteryUsed") EXPECT_DOUBLE_EQ(values->at(2).y(), 60.0);
+    if (values->objectName() == "BatteryUsed") {
+      EXPECT_DOUBLE_EQ(values->at(2).y(), 60.0);
+    }
   }
   EXPECT_EQ(withPoints, 3);
   EXPECT_TRUE(w.flags()->text().contains("release test due"));
