@@ -30,7 +30,10 @@ AppOptions ParseCommandLine(int argc, char** argv, const char* program, const ch
   const QCommandLineOption root("root", "Keeps the data folder in DIR/T7Status instead of $HOME/Dranmere/T7Status.",
                                 "DIR");
   const QCommandLineOption noLog("no-log", "Writes no session log of the wire (T7Status/logs/YYYY-MM-DD.log).");
-  p.addOptions({simulate, root, noLog});
+  const QCommandLineOption history("history", "The unit history database (default: this PC's own).", "FILE");
+  const QCommandLineOption noHistory("no-history", "Keeps no unit history.");
+  const QCommandLineOption operatorName("operator", "Who runs the operations (default: the login name).", "NAME");
+  p.addOptions({simulate, root, noLog, history, noHistory, operatorName});
   // helpText() names the program by the application's first argument, which is not there yet.
   auto usage = [&] {
     QString text = p.helpText();
@@ -58,6 +61,17 @@ AppOptions ParseCommandLine(int argc, char** argv, const char* program, const ch
   }
   o.simulate = p.isSet(simulate);
   o.log = !p.isSet(noLog);
+  o.noHistory = p.isSet(noHistory);
+  o.operatorName = p.value(operatorName).toStdString();
+  if (p.isSet(history)) {
+    o.historyFile = p.value(history).toStdString();
+    if (o.historyFile.empty()) {
+      o.ok = false;
+      o.exitCode = 2;
+      o.message = "--history needs a file\n" + usage();
+      return o;
+    }
+  }
   if (p.isSet(root)) {
     const QString dir = p.value(root);
     if (dir.isEmpty()) {

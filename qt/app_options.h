@@ -1,6 +1,8 @@
 // The command line that the programs share (the window and velmoor-cli): --root DIR keeps the
 // data folder in DIR/T7Status, --simulate runs on the built-in simulated unit, --no-log writes
-// no session log; --help and --version print to standard output. Qt Core only.
+// no session log; --history FILE names the unit history database (this PC's own by default),
+// --no-history keeps none, --operator NAME says who runs the operations; --help and --version
+// print to standard output. Qt Core only.
 #pragma once
 #include <string>
 
@@ -10,9 +12,12 @@ struct AppOptions {
   bool simulate = false;
   bool log = true;  // the session log of the wire (T7Status/logs/)
   DataPaths paths;
-  bool ok = true;       // false: the program ends at once with exitCode
-  int exitCode = 0;     // 0 after --help or --version, 2 for a command line not understood
-  std::string message;  // what to print then (standard output for 0, standard error for 2)
+  std::string historyFile;  // empty: this PC's own (history::DefaultHistoryFile)
+  bool noHistory = false;
+  std::string operatorName;  // empty: the login name
+  bool ok = true;            // false: the program ends at once with exitCode
+  int exitCode = 0;          // 0 after --help or --version, 2 for a command line not understood
+  std::string message;       // what to print then (standard output for 0, standard error for 2)
 };
 
 // program: the name in the usage line; description: one line about the program.

@@ -1,5 +1,8 @@
 #include "tester_app.h"
 
+#include "history/record_outcome.h"
+#include "platform/file_ops.h"
+
 #include "qt_operator.h"
 #include "qt_serial_port.h"
 #include "serial/comm_port.h"
@@ -25,6 +28,25 @@ CTesterApp::CTesterApp(const AppOptions& options, IClock* clock) {
   op_->showProgress = [this](bool visible) { window_->ShowProgress(visible); };
   op_->setProgress = [this](int percent) { window_->SetProgress(percent); };
   dlg_->SetView(window_.get());
+  // The history's connection is made, used and closed on the worker thread, where every action
+  // runs; the window reads a unit's dossier there too.
+  history_ = std::make_unique<history::HistoryStore>();
+  if (!options.noHistory) {
+    const std::filesystem::path file =
+        options.historyFile.empty() ? history::DefaultHistoryFile() : file_ops::PathFromUtf8(options.historyFile);
+    worker_->RunAndWait([&] { historyProblem_ = history::OpenHistory(*history_, file, options.paths); });
+    if (history_->IsOpen()) {
+      dlg_->history = history_.get();
+      dlg_->historyContext.operatorName = options.operatorName;
+      dlg_->historyContext.terminal = std::string("velmoor-terminal ") + ProgramVersion();
+    }
+  }
+}
+
+void CTesterApp::TellHistoryProblem() {
+  if (historyProblem_.empty()) return;
+  logged_->MessageBox(historyProblem_, "Unit history", MbButtons::Ok, MbIcon::Information);
+  historyProblem_.clear();
 }
 
 CTesterApp::~CTesterApp() { Shutdown(); }
@@ -32,9 +54,11 @@ CTesterApp::~CTesterApp() { Shutdown(); }
 void CTesterApp::Start() {
   dlg_->OnInitDialog();
   window_->show();
+  TellHistoryProblem();
 }
 
 int CTesterApp::Run() {
+  TellHistoryProblem();
   dlg_->OnInitDialog();
   const int result = window_->exec();
   Shutdown();
@@ -47,5 +71,9 @@ void CTesterApp::Shutdown() {
   shutDown_ = true;
   worker_->WaitIdle();
   CCommPort& port = dlg_->unit.port;
-  worker_->RunAndWait([&port] { port.Close(); });
+  worker_->RunAndWait([this, &port] {
+    port.Close();
+    dlg_->history = nullptr;
+    history_->Close();
+  });
 }

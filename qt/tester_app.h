@@ -1,12 +1,14 @@
 // The application: reads the command line, builds the serial backend (the machine's ports, or
 // the built-in simulated unit with --simulate), the Qt operator, the main window and its
-// worker thread, and runs the main window until it closes, which ends the program.
+// worker thread, and runs the main window until it closes, which ends the program. It opens the
+// unit history (unless --no-history) on the worker thread, which is the only thread that uses it.
 #pragma once
 #include <filesystem>
 #include <memory>
 #include <string>
 
 #include "app_options.h"
+#include "history/history_store.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "sim/serial_side.h"
@@ -40,8 +42,14 @@ class CTesterApp {
   UnitWorker& worker() { return *worker_; }
   QtOperator& op() { return *op_; }
   SimBench* bench() { return side_->Bench(); }
+  // The unit history, open or not (use it on the worker thread only).
+  history::HistoryStore& history() { return *history_; }
 
  private:
+  // Told once, before the window's first action, when the history cannot be kept.
+  void TellHistoryProblem();
+  std::unique_ptr<history::HistoryStore> history_;  // outlives the window's class
+  std::string historyProblem_;
   std::unique_ptr<SerialSide> side_;
   std::unique_ptr<QtOperator> op_;
   std::unique_ptr<LoggedOperator> logged_;

@@ -17,6 +17,8 @@
 #include <QTimer>
 
 #include "dialog_units.h"
+#include "history/visit_note.h"
+#include "history_window.h"
 #include "platform/session_log.h"
 #include "gui_thread.h"
 #include "qt_operator.h"
@@ -66,7 +68,7 @@ void TesterWindow::Build() {
   statusLine_ = new QLabel(this);
   statusLine_->setObjectName("statusLine");
   statusLine_->setAccessibleName("Connection");
-  statusLine_->setGeometry(du.Rect(7, kMainWindowHeightDu - 2, kMainWindowWidthDu - 14, 10));
+  statusLine_->setGeometry(du.Rect(7, kMainWindowHeightDu - 2, kMainWindowWidthDu - 14, kStatusLineHeightDu - 2));
   statusLine_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   statusLine_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   DrawStatusLine();
@@ -123,7 +125,36 @@ void TesterWindow::Build() {
     g->setDefault(true);
     g->setFocus();
   }
+  // "History": beside "Set time", in the row's empty right-hand place; shown with the unit
+  // buttons when a history is kept.
+  historyButton_ = new QPushButton("History", this);
+  historyButton_->setObjectName("historyButton");
+  historyButton_->setAutoDefault(false);
+  historyButton_->setGeometry(du.Rect(395, 100, 125, 14));
+  historyButton_->setToolTip("The unit's visits, what changed since the last one, its measured values over time");
+  connect(historyButton_, &QPushButton::clicked, this, [this] { ShowHistory(); });
   for (const ControlSpec& c : MainControls()) ApplyControl(c.id);
+}
+
+void TesterWindow::ShowHistory() {
+  const int32_t unitId = dlg_.unit.status.currentStatus.UnitId;
+  if (worker_.Busy() || !dlg_.history || unitId < 0) return;
+  history::Dossier dossier;
+  history::HistorySettings settings;
+  // The store belongs to the worker thread.
+  worker_.RunAndWait([&] {
+    dossier = dlg_.history->LoadDossier(unitId, DateTime::NowUtc());
+    settings = dlg_.history->settings;
+  });
+  delete historyWindow_;
+  historyWindow_ = new HistoryWindow(dossier, settings, unitId, this);
+  historyWindow_->open();
+}
+
+ConnectionStatus TesterWindow::StatusNow() const {
+  ConnectionStatus s = ConnectionStatus::Of(dlg_);
+  if (s.unitId >= 0 && s.unitId == visitNoteUnit_) s.visitNote = visitNote_;
+  return s;
 }
 
 QWidget* TesterWindow::control(int id) const {
@@ -147,6 +178,7 @@ void TesterWindow::ApplyControl(int id) {
     c->setAccessibleName(text);
   }
   w->setVisible(dlg_.IsVisible(id));
+  if (id == ctl::kReadSensors) historyButton_->setVisible(dlg_.history && dlg_.IsVisible(id));
 }
 
 void TesterWindow::Pull(CTesterDlg& dlg) {
@@ -168,7 +200,7 @@ void TesterWindow::Push(const CTesterDlg& dlg) {
     rawReplies_->setChecked(dlg.rawReplies);
     manualText_->setText(QString::fromStdString(dlg.manualText));
     setWindowTitle(QString::fromStdString(dlg.title));
-    status_ = ConnectionStatus::Of(dlg);
+    status_ = StatusNow();
     DrawStatusLine();
   });
 }
@@ -222,7 +254,15 @@ void TesterWindow::Click(int id) {
     dlg_.OnCommand(id);
     return;
   }
-  worker_.Start([this, id] { dlg_.OnCommand(id); });
+  worker_.Start([this, id] {
+    const auto reads = dlg_.unit.status.reads;
+    dlg_.OnCommand(id);
+    // After a status read: what changed since the unit's last visit, and what is due.
+    if (dlg_.history && dlg_.unit.status.reads != reads) {
+      visitNoteUnit_ = dlg_.unit.status.currentStatus.UnitId;
+      visitNote_ = history::SinceLastVisitNote(*dlg_.history, visitNoteUnit_, DateTime::NowUtc());
+    }
+  });
 }
 
 void TesterWindow::reject() {
@@ -242,7 +282,7 @@ void TesterWindow::closeEvent(QCloseEvent* event) {
 
 void TesterWindow::ActionFinished() {
   if (!worker_.Busy()) {
-    status_ = ConnectionStatus::Of(dlg_);  // the worker is idle: the unit's state is still
+    status_ = StatusNow();  // the worker is idle: the unit's state is still
     DrawStatusLine();
   }
   if (pendingEnd_ >= 0) {

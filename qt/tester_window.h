@@ -16,6 +16,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class UnitWorker;
+class HistoryWindow;
 
 class TesterWindow : public QDialog, public IDialogView {
   Q_OBJECT
@@ -43,8 +44,13 @@ class TesterWindow : public QDialog, public IDialogView {
   QPlainTextEdit* pane() const { return pane_; }
   QProgressBar* progress() const { return progress_; }
   QLabel* statusLine() const { return statusLine_; }
-  // The window's own height in dialog units: the controls' area and the status line under it.
-  static constexpr int kStatusLineHeightDu = 12;
+  // "History", beside the unit buttons when a unit history is kept: opens the unit's dossier.
+  QPushButton* historyButton() const { return historyButton_; }
+  void ShowHistory();
+  HistoryWindow* historyWindow() const { return historyWindow_; }
+  // The window's own height in dialog units: the controls' area and the status line under it
+  // (two lines: the port and unit, then what changed since the unit's last visit).
+  static constexpr int kStatusLineHeightDu = 20;
   bool actionRunning() const;
 
  protected:
@@ -58,6 +64,8 @@ class TesterWindow : public QDialog, public IDialogView {
   // and tells the operator, once, when the session log cannot be written.
   void DrawStatusLine();
   void EverySecond();
+  // The status line's state: the dialog's, with the note of the unit's last visit.
+  ConnectionStatus StatusNow() const;
 
   CTesterDlg& dlg_;
   UnitWorker& worker_;
@@ -67,6 +75,12 @@ class TesterWindow : public QDialog, public IDialogView {
   QCheckBox* rawReplies_ = nullptr;
   QLineEdit* manualText_ = nullptr;
   QLabel* statusLine_ = nullptr;
+  QPushButton* historyButton_ = nullptr;
+  HistoryWindow* historyWindow_ = nullptr;
+  // Made on the worker thread at the end of an action that read the status; read on the GUI
+  // thread once the worker is idle (or blocked in a Push).
+  std::string visitNote_;
+  int32_t visitNoteUnit_ = -1;
   ConnectionStatus status_;
   bool logFailureShown_ = false;
   int pendingEnd_ = -1;  // a close asked for while an action ran: 1 ok, 0 cancelled

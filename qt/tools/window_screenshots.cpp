@@ -1,6 +1,7 @@
 // Writes PNG pictures of the operator's windows, drawn offscreen on the simulated unit in
 // virtual time: the main window after start-up and after "General Status", the busy window,
-// the entry dialog, the port selection dialog with its table of ports, and the status line.
+// the entry dialog, the port selection dialog with its table of ports, the status line, and a
+// unit's dossier (three status reads, the last one in the window, with changes between them).
 //   window-screenshots [OUTPUT_DIR]      (default: docs)
 #include <QApplication>
 #include <QComboBox>
@@ -9,12 +10,16 @@
 #include <QLabel>
 #include <QTableWidget>
 #include <QPixmap>
+#include <QPushButton>
+#include <QTableWidget>
 #include <QTimer>
 #include <cstdio>
 #include <filesystem>
 
 #include "busy_dlg.h"
 #include "entry_window.h"
+#include "history/history_store.h"
+#include "history_window.h"
 #include "port_select_window.h"
 #include "qt_operator.h"
 #include "sim/sim_bench.h"
@@ -34,6 +39,47 @@ void Save(QWidget& w, const QDir& dir, const char* name) {
   const bool ok = !shot.isNull() && shot.width() > 50 && shot.height() > 30 && shot.save(path, "PNG");
   std::printf("%s %s (%dx%d)\n", ok ? "wrote" : "FAILED", qPrintable(path), shot.width(), shot.height());
   if (!ok) ++failures;
+}
+
+// Two earlier visits of the unit, weeks ago on other benches, before another address and
+// firmware: the dossier then has three reads with changes between them.
+void EarlierVisits(const std::filesystem::path& file, UnitStatus status, StatusChecks checks) {
+  history::HistoryStore store;
+  if (!store.Open(file)) {
+    std::printf("FAILED: %s\n", store.Message().c_str());
+    ++failures;
+    return;
+  }
+  const DateTime now = DateTime::NowUtc();
+  const struct {
+    double daysAgo;
+    const char *bench, *op, *firmware;
+    int32_t address, count;
+    float volts;
+  } visits[] = {{61.2, "bench-1", "a.okafor", "V3.11.9 02/11/2020", 11, 21, 14.81f},
+                {26.7, "bench-2", "j.lindqvist", "V3.12.3 20/01/2021", 12, 38, 14.73f}};
+  for (const auto& v : visits) {
+    history::HistoryEvent ev;
+    ev.time = DateTime{now.value - v.daysAgo};
+    ev.unitId = status.UnitId;
+    ev.serial = status.SerialNo.str();
+    ev.bench = v.bench;
+    ev.operatorName = v.op;
+    ev.terminal = "velmoor-terminal";
+    ev.action = "General Status";
+    ev.outcome = "done";
+    ev.statusRead = true;
+    status.T7V = v.firmware;
+    status.Address = v.address;
+    status.Count = v.count;
+    status.Voltage = v.volts;
+    checks.LastStatusTime = ev.time;
+    const history::FieldTexts texts = history::TextsOf(checks, status);
+    if (!store.Append(ev, &texts)) {
+      std::printf("FAILED: %s\n", store.Message().c_str());
+      ++failures;
+    }
+  }
 }
 
 // Lets the window's timers and the worker run until the worker is idle again.
@@ -57,7 +103,10 @@ int main(int argc, char** argv) {
   AppOptions options;
   options.simulate = true;
   options.paths.root = root;
+  options.historyFile = (root / "first-visits.sqlite").string();
   VirtualClock clock;
+  UnitStatus unitRead;
+  StatusChecks checksRead;
   {
     CTesterApp app(options, &clock);
     app.Start();
@@ -75,22 +124,13 @@ int main(int argc, char** argv) {
       ++failures;
     }
     Save(app.window(), out, "main-window-status.png");
+    unitRead = app.dlg().unit.status.currentStatus;
+    checksRead = app.dlg().unit.status.currentChecks;
     const std::string line = app.window().statusLine()->text().toStdString();
     if (line.find("COM3") == std::string::npos || line.find("unit 1A2B3C") == std::string::npos) {
       std::printf("FAILED: the status line reads \"%s\"\n", line.c_str());
       ++failures;
     }
-    {
-      // The foot of the window: the bottom row of buttons and the status line under it.
-      QWidget& w = app.window();
-      const QRect foot(0, w.height() - 64, w.width(), 64);
-      const QPixmap shot = w.grab(foot);
-      const QString path = out.filePath("status-line.png");
-      const bool ok = !shot.isNull() && shot.save(path, "PNG");
-      std::printf("%s %s (%dx%d)\n", ok ? "wrote" : "FAILED", qPrintable(path), shot.width(), shot.height());
-      if (!ok) ++failures;
-    }
-
     app.op().ShowBusy();
     app.op().SetBusyCaption("Searching for Velmoor");
     QEventLoop frames;  // let the animation run a few frames
@@ -135,6 +175,42 @@ int main(int argc, char** argv) {
     portWindow.show();
     Save(portWindow, out, "port-selection-dialog.png");
     portWindow.hide();
+  }
+  {
+    // The unit's third visit, here, after two elsewhere; since then it was moved to address 14.
+    options.historyFile = (root / "history.sqlite").string();
+    EarlierVisits(options.historyFile, unitRead, checksRead);
+    CTesterApp app(options, &clock);
+    app.Start();
+    Settle(app);
+    app.bench()->unit->state.address = 14;
+    app.window().Click(ctl::kGeneralStatus);
+    Settle(app);
+    const std::string line = app.window().statusLine()->text().toStdString();
+    if (line.find("fields changed since") == std::string::npos || line.find("(bench-2)") == std::string::npos) {
+      std::printf("FAILED: the status line reads \"%s\"\n", line.c_str());
+      ++failures;
+    }
+    {
+      // The foot of the window: the bottom row of buttons and the status line under it, which
+      // now tells what changed since the unit's last visit.
+      QWidget& w = app.window();
+      const QRect foot(0, w.height() - 76, w.width(), 76);
+      const QPixmap shot = w.grab(foot);
+      const QString path = out.filePath("status-line.png");
+      const bool ok = !shot.isNull() && shot.save(path, "PNG");
+      std::printf("%s %s (%dx%d)\n", ok ? "wrote" : "FAILED", qPrintable(path), shot.width(), shot.height());
+      if (!ok) ++failures;
+    }
+    app.window().historyButton()->click();
+    HistoryWindow* dossier = app.window().historyWindow();
+    if (!dossier || dossier->visits()->rowCount() != 3) {
+      std::printf("FAILED: the dossier does not show three visits\n");
+      ++failures;
+    } else {
+      Save(*dossier, out, "unit-dossier.png");
+      dossier->close();
+    }
   }
   std::error_code ec;
   std::filesystem::remove_all(root, ec);

@@ -51,5 +51,6 @@ std::string ConnectionStatus::Text(bool devicePresent) const {
   }
   if (bootloader) t += "  |  in its bootloader";
   else if (unitId >= 0) t += "  |  not in its bootloader";
+  if (unitId >= 0 && !visitNote.empty()) t += "\n" + visitNote;  // a second line
   return t;
 }

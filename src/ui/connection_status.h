@@ -1,6 +1,7 @@
 // The status line under the main window's controls: the port (COM n and its device), the rate,
 // the unit's identity and serial number once a status read has them, whether the unit is in its
-// bootloader, and "unplugged" while the adapter is gone. Plain state; the Qt window draws it.
+// bootloader, and "unplugged" while the adapter is gone; after a status read, with a unit history,
+// what changed since the unit's last visit and what is due. Plain state; the Qt window draws it.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -18,6 +19,7 @@ struct ConnectionStatus {
   int32_t unitId = -1;      // -1: not read yet
   std::string serialNumber;
   bool bootloader = false;
+  std::string visitNote;  // history::SinceLastVisitNote of the unit; set by the window
 
   static ConnectionStatus Of(const CTesterDlg& dlg);
   // devicePresent: whether the device still exists now (the window checks it once a second).

@@ -42,6 +42,11 @@ TEST(CommandLine, EachOptionDoesWhatItSays) {
   EXPECT_TRUE(run.simulate);
   EXPECT_FALSE(run.log);
   EXPECT_EQ(run.paths.StatusDir(), std::filesystem::path("/tmp/bench/T7Status"));
+  const AppOptions kept = Parse({"--history", "/tmp/h.sqlite", "--operator", "a.okafor", "--no-history"});
+  EXPECT_EQ(kept.historyFile, "/tmp/h.sqlite");
+  EXPECT_EQ(kept.operatorName, "a.okafor");
+  EXPECT_TRUE(kept.noHistory);
+  EXPECT_FALSE(Parse({"--history="}).ok);
   const AppOptions plain = Parse({"--root=/tmp/x", "-platform", "offscreen"});
   EXPECT_FALSE(plain.simulate);
   EXPECT_TRUE(plain.log);

@@ -57,6 +57,7 @@ struct AppOnBench {
     AppOptions options;
     options.simulate = true;
     options.paths.root = root;
+    options.historyFile = (root / "history.sqlite").string();  // never this PC's own
     app = std::make_unique<CTesterApp>(options, &clock);
   }
   ~AppOnBench() {

@@ -150,4 +150,8 @@ FAULTS = [
      "(result & ~int64_t{8}) != 0", "result != 0"),
     ("84", "history: a check time never set clears the one before", "src/history/history_store.cpp",
      "if (IsDateField(i) && v.empty()) continue;", ""),
+    ("90", "the last-visit note names the bench of the newer read", "src/history/visit_note.cpp",
+     "if (ev.id == d.from && !ev.bench.empty())", "if (ev.id == d.to && !ev.bench.empty())"),
+    ("91", "battery used reckoned against the count of one stack", "src/history/visit_note.cpp",
+     "s.BatteryStacks = std::atoi(", "s.BatteryStacks = 1 + 0 * std::atoi("),
 ]

@@ -1,0 +1,33 @@
+// A unit's dossier drawn with Qt: its visits newest first, what changed between its last two
+// status reads (configuration, firmware, measured values), its measured values over time with
+// the limits they are judged by, and what is due. It only draws a history::Dossier.
+#pragma once
+#include <QDialog>
+
+#include "history/history_store.h"
+
+class QChartView;
+class QLabel;
+class QTableWidget;
+class QTreeWidget;
+
+class HistoryWindow : public QDialog {
+  Q_OBJECT
+ public:
+  HistoryWindow(const history::Dossier& dossier, const history::HistorySettings& settings, int32_t unitId,
+                QWidget* parent = nullptr);
+
+  QTableWidget* visits() const { return visits_; }
+  QTreeWidget* changes() const { return changes_; }
+  QLabel* flags() const { return flags_; }
+  // One chart per measured series; each chart's first series is the values, named by its
+  // element ("Voltage", "BatteryUsed", ...), the others the limits. A series with no values has
+  // none, but for the battery's two.
+  const QList<QChartView*>& charts() const { return charts_; }
+
+ private:
+  QTableWidget* visits_ = nullptr;
+  QTreeWidget* changes_ = nullptr;
+  QLabel* flags_ = nullptr;
+  QList<QChartView*> charts_;
+};
