@@ -15,6 +15,8 @@ struct ScriptedWindow : IMainWindow {
   std::string pane;
   std::vector<std::pair<std::string, int>> replies;
   std::string& PaneText() override { return pane; }
+  TextSpan Reply() override { return TextSpan(reply); }
+  char reply[CTransponder::kReplyTextSize] = {};
   void Pull() override {}
   void Push() override {}
   void ShowReply(const char* text, uint8_t header) override {

@@ -124,7 +124,7 @@ int main(int argc, char** argv) {
     ApplyStatusProfile(*b.bench.unit, p.profile);
     char output[CTransponder::kReplyTextSize];
     b.unit->GetStatus("General status", output, false);
-    b.unit->ReadSensors();
+    b.unit->ReadSensors(output);
     Put(out / "fuzz_status_replies", std::string("status-") + p.name, std::string(1, '\0') + Join(b.recorder.pieces));
     // The same replies on a line that fails now and then, and one that vanishes mid-read.
     Put(out / "fuzz_status_replies", std::string("status-failing-reads-") + p.name,

@@ -51,7 +51,7 @@ bool CTransponder::SetDepthOffset(int pressureMillibars, TextSpan reply) {
   port.Delay(1000);
   if (!Exchange(command, reply)) return false;
   if (std::strstr(reply.c_str(), "Error") != nullptr) {
-    if (!ReadSensors()) return false;
+    if (!ReadSensors(reply)) return false;
   }
   char value[100];
   ExtractValue(reply.c_str(), "Offset   =", value);
@@ -105,32 +105,32 @@ void CTransponder::EnterDasCalibration(TextSpan reply) {
   reply.Assign("DAS calibration mode entry");
 }
 
-void CTransponder::InitialiseUnit() {
+void CTransponder::InitialiseUnit(TextSpan reply) {
   SetBusyCaption("Initialising transponder");
-  Exchange("#INTP", status.replyText);
+  Exchange("#INTP", reply);
 }
 
-void CTransponder::EnableUnit() {
+void CTransponder::EnableUnit(TextSpan reply) {
   SetBusyCaption("Enabling transponder");
-  Exchange("#ENTP", status.replyText);
+  Exchange("#ENTP", reply);
 }
 
-void CTransponder::InstallFactoryDefaults() {
+void CTransponder::InstallFactoryDefaults(TextSpan reply) {
   HideBusy();
   op.MessageBox("Warning - this will change the address to 1001", "Warning", MbButtons::Ok, MbIcon::Exclamation);
   ShowBusy();
   SetBusyCaption("Setting factory defaults");
-  Exchange("#ISFD", status.replyText);
+  Exchange("#ISFD", reply);
 }
 
-void CTransponder::TestSynchOut() {
+void CTransponder::TestSynchOut(TextSpan reply) {
   SetBusyCaption("Testing synch output");
-  Exchange("#TXPG", status.replyText);
+  Exchange("#TXPG", reply);
 }
 
-void CTransponder::EnableSynchIn() {
+void CTransponder::EnableSynchIn(TextSpan reply) {
   SetBusyCaption("Enabling synch in");
-  Exchange("#ENSI", status.replyText);
+  Exchange("#ENSI", reply);
 }
 
 bool CTransponder::SendGcmd4(TextSpan reply) {

@@ -1,15 +1,20 @@
 // What the operations need of the main window, the one interface they all use: its pane text,
-// the exchange between its controls and its fields, and ShowReply. The window's class
-// (CTesterDlg, ui/) implements it; tests give a small window of their own.
+// the reply the pane shows, the exchange between its controls and its fields, and ShowReply.
+// The window's class (CTesterDlg, ui/) implements it; tests give a small window of their own.
 #pragma once
 #include <cstdint>
 #include <string>
+
+#include "platform/fixed_text.h"
 
 class IMainWindow {
  public:
   virtual ~IMainWindow() = default;
   // The pane's text as a field: written by the operations, shown by Push.
   virtual std::string& PaneText() = 0;
+  // The reply an operation leaves for the pane (2,500 characters; a longer one is cut): the
+  // window keeps it, so "Display raw replies" can show it again.
+  virtual TextSpan Reply() = 0;
   // Copies the controls' values into the fields / the fields into the controls.
   virtual void Pull() = 0;
   virtual void Push() = 0;

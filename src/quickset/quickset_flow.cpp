@@ -18,9 +18,9 @@ void Tell(CTransponder& unit, const std::string& text) {
 }
 
 // Reads the unit without a message box, inside the busy window.
-void ReadBack(CTransponder& unit) {
+void ReadBack(CTransponder& unit, IMainWindow& window) {
   unit.ShowBusy();
-  unit.GetStatus("", TextSpan(unit.status.replyText), false);
+  unit.GetStatus("", window.Reply(), false);
   unit.HideBusy();
 }
 
@@ -50,12 +50,12 @@ bool ChooseSettings(CTransponder& unit, UnitStatus& chosen) {
 // Update, read back (retrying the reading at the operator's word) and verify (retrying the
 // whole update at the operator's word). Done when verified; otherwise Refused with the last
 // verification's differences, or with why the unit could not be read back.
-Outcome UpdateAndVerify(CTransponder& unit) {
+Outcome UpdateAndVerify(CTransponder& unit, IMainWindow& window) {
   for (;;) {
     unit.ShowBusy();
     unit.UpdateStatus();
     for (;;) {
-      ReadBack(unit);
+      ReadBack(unit, window);
       if (unit.status.partialMask == 0) break;
       if (Ask(unit, Question::StatusRecoveryRetry, qt::kRecoveryFault + unit.status.statusMessage + qt::kRetry, qt::kRecoveryCaption) !=
           MbAnswer::Yes) {
@@ -91,7 +91,7 @@ Outcome RunQuickset(CTransponder& unit, IMainWindow& window) {
     unit.HideBusy();
     return MakeOutcome(OutcomeKind::NoUnit, {});
   }
-  unit.GetStatus("", TextSpan(unit.status.replyText), true);
+  unit.GetStatus("", window.Reply(), true);
   unit.HideBusy();
   if (unit.status.partialMask != 0) {
     window.PaneText() = qt::kAborted + unit.status.statusMessage;
@@ -105,16 +105,16 @@ Outcome RunQuickset(CTransponder& unit, IMainWindow& window) {
   Outcome outcome = MakeOutcome(OutcomeKind::Declined, {}, "the settings dialog was closed without setting");
   if (ChooseSettings(unit, chosen)) {
     unit.status.requiredStatus = chosen;
-    outcome = UpdateAndVerify(unit);
+    outcome = UpdateAndVerify(unit, window);
   }
 
   if (Ask(unit, Question::EnableOrDisable, qt::kEnableOrDisable, qt::kCaption) == MbAnswer::No) {
     unit.ShowBusy();
     unit.DisableUnit();
-    unit.GetStatus("", TextSpan(unit.status.replyText), false);
+    unit.GetStatus("", window.Reply(), false);
     unit.HideBusy();
   }
-  window.ShowReply(unit.status.replyText, kNoReplyHeader);
+  window.ShowReply(window.Reply().c_str(), kNoReplyHeader);
   return outcome;
 }
 
@@ -125,7 +125,7 @@ Outcome RunSetAddressAndChannels(CTransponder& unit, IMainWindow& window) {
   window.PaneText().clear();
   unit.ShowBusy();
   unit.op.WaitCursor(true);
-  if (!unit.GetStatus("", TextSpan(unit.status.replyText), true)) {
+  if (!unit.GetStatus("", window.Reply(), true)) {
     outcome = MakeOutcome(OutcomeKind::Refused, {}, "the status read was incomplete");
     outcome.failedReaders = unit.status.partialMask;
   } else {
@@ -154,8 +154,8 @@ Outcome RunSetAddressAndChannels(CTransponder& unit, IMainWindow& window) {
       outcome = MakeOutcome(OutcomeKind::Declined, {}, "the address dialog was closed without a change");
     }
   }
-  unit.GetStatus("", TextSpan(unit.status.replyText), true);
-  window.ShowReply(unit.status.replyText, kNoReplyHeader);
+  unit.GetStatus("", window.Reply(), true);
+  window.ShowReply(window.Reply().c_str(), kNoReplyHeader);
   unit.op.WaitCursor(false);
   return outcome;
 }

@@ -40,7 +40,9 @@ Outcome ProduceTestReport(CTransponder& unit) {
   IOperator& op = unit.op;
   unit.ShowBusy();
   if (!unit.CheckComms(3)) return MakeOutcome(OutcomeKind::NoUnit, {});
-  if (!unit.GetStatus("", unit.status.replyText, true)) {
+  // Each step's reply, taken into the report as it comes.
+  char stepReply[CTransponder::kReplyTextSize];
+  if (!unit.GetStatus("", stepReply, true)) {
     unit.HideBusy();
     const MbAnswer a = op.Ask(Question::IncompleteStatus, "Incomplete status recovered\r\nContinue anyway??",
                                               "Communications error", MbIcon::Exclamation);
@@ -52,9 +54,9 @@ Outcome ProduceTestReport(CTransponder& unit) {
   const std::string daughterCard = DaughterCardText(s);
   if (!daughterCard.empty()) report += "\r\n" + daughterCard;
 
-  const bool selfTestAnswered = unit.HardwareSelfCheck(unit.status.replyText, false);
+  const bool selfTestAnswered = unit.HardwareSelfCheck(stepReply, false);
   report += "\r\n";
-  report += unit.status.replyText;
+  report += stepReply;
 
   if (textnum::Contains(s.Das.c_str(), "V0.0") && s.DasId.size() < 2) {
     report += "\r\nNo DAS card found\r\n";
@@ -67,18 +69,18 @@ Outcome ProduceTestReport(CTransponder& unit) {
       unit.ShowBusy();
       if (a == MbAnswer::Yes) {
         unit.port.Delay(1000);
-        unit.ReleaseCheck(unit.status.replyText, false);
+        unit.ReleaseCheck(stepReply, false);
         report += "\r\n";
-        report += unit.status.replyText;
+        report += stepReply;
         report += "\r\n";
       } else {
         report += "\r\nRelease mechanism NOT TESTED\r\n";
       }
     }
     report += VersionsSensorsText(unit.status.currentStatus);
-    unit.ReadSensors();
+    unit.ReadSensors(stepReply);
     report += "\r\n\r\n";
-    report += unit.status.replyText;
+    report += stepReply;
   }
 
   const CivilTime now = unit.localNow().ToCivil();

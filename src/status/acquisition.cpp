@@ -122,14 +122,14 @@ bool CTransponder::GetStatus(const char* heading, TextSpan output, bool showMess
   return status.partialMask == 0;
 }
 
-bool CTransponder::ReadSensors() {
+bool CTransponder::ReadSensors(TextSpan reply) {
   SetBusyCaption("Reading sensors");
-  const bool complete = Exchange("#RDSE", TextSpan(status.replyText));
-  if (textnum::Contains(status.replyText, "Boot>")) {
+  const bool complete = Exchange("#RDSE", reply);
+  if (textnum::Contains(reply.c_str(), "Boot>")) {
     CheckBootPrompt();
     return false;
   }
   if (!complete) return false;
-  ParseSensorReply(status.replyText, status.currentStatus);
+  ParseSensorReply(reply.c_str(), status.currentStatus);
   return true;
 }

@@ -1,5 +1,5 @@
 // The state that status/ keeps for the connected unit: the status records and their checks, what
-// the last acquisition left, and the reply text that the operations write for the main window.
+// the last acquisition left.
 // The acquisition writes the current records; the update engine, the settings dialogs and the
 // bench tests fill the required ones; every subsystem reads them.
 #pragma once
@@ -27,6 +27,4 @@ struct StatusState {
   std::string statusMessage;
   // The unit's model from its firmware versions reply, which the settings dialogs tell apart.
   int32_t unitModel = 0;
-  // The text an operation leaves for the main window's pane.
-  char replyText[kReplyTextSize] = {};
 };

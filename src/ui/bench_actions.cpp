@@ -58,8 +58,8 @@ Outcome AcousticCheckAction(CTransponder& unit, IMainWindow& window) {
     }
   }
   unit.ShowBusy();
-  unit.AcousticCheck(unit.status.replyText, wideband, address, channel);
-  window.ShowReply(unit.status.replyText, kReplyHeader);
+  unit.AcousticCheck(window.Reply(), wideband, address, channel);
+  window.ShowReply(window.Reply().c_str(), kReplyHeader);
   return TestOutcome(unit.status.currentChecks.CI1Result == 1, unit.status.currentChecks.CI1Result,
                      "no acoustic reply");
 }
@@ -69,8 +69,8 @@ Outcome HardwareSelfTestAction(CTransponder& unit, IMainWindow& window) {
   if (!unit.CheckComms(3)) return MakeOutcome(OutcomeKind::NoUnit, {});
   window.Pull();
   window.PaneText().clear();
-  const bool answered = unit.HardwareSelfCheck(unit.status.replyText, true);
-  window.ShowReply(unit.status.replyText, kReplyHeader);
+  const bool answered = unit.HardwareSelfCheck(window.Reply(), true);
+  window.ShowReply(window.Reply().c_str(), kReplyHeader);
   if (!answered) return MakeOutcome(OutcomeKind::Refused, {}, "the unit did not answer the self test");
   const int32_t result = unit.status.currentChecks.HardwareResult;
   return TestOutcome(SelfTestPassed(result), result, "self test failed");
@@ -81,8 +81,8 @@ Outcome ReleaseTestAction(CTransponder& unit, IMainWindow& window) {
   if (!unit.CheckComms(3)) return MakeOutcome(OutcomeKind::NoUnit, {});
   window.Pull();
   window.PaneText().clear();
-  const bool answered = unit.ReleaseCheck(unit.status.replyText, true);
-  window.ShowReply(unit.status.replyText, kReplyHeader);
+  const bool answered = unit.ReleaseCheck(window.Reply(), true);
+  window.ShowReply(window.Reply().c_str(), kReplyHeader);
   if (!answered) return MakeOutcome(OutcomeKind::Refused, {}, "the unit did not answer the release test");
   const int32_t result = unit.status.currentChecks.ReleaseResult;
   return TestOutcome(result == 0, result, "release test failed");
@@ -102,8 +102,8 @@ Outcome SetAsTestTransponderAction(CTransponder& unit, IMainWindow& window) {
   window.PaneText().clear();
   const bool wideband = ChooseWideband(unit);
   unit.ShowBusy();
-  const bool ok = unit.SetAsTestTransponder(unit.status.replyText, wideband);
-  TextSpan reply(unit.status.replyText);
+  const bool ok = unit.SetAsTestTransponder(window.Reply(), wideband);
+  TextSpan reply = window.Reply();
   if (!ok) {
     reply.Assign("FAILED to set as test transponder\r\n");
   } else if (wideband) {
@@ -114,7 +114,7 @@ Outcome SetAsTestTransponderAction(CTransponder& unit, IMainWindow& window) {
   } else {
     reply.Assign("Correctly set as tone test transponder\r\n");
   }
-  window.ShowReply(unit.status.replyText, kReplyHeader);
+  window.ShowReply(window.Reply().c_str(), kReplyHeader);
   return ok ? MakeOutcome(OutcomeKind::Done, {})
             : MakeOutcome(OutcomeKind::Refused, {}, "the unit was not set as test transponder");
 }
@@ -140,15 +140,15 @@ Outcome SetNewStatusAction(CTransponder& unit, IMainWindow& window) {
   if (!unit.CheckComms(3)) return MakeOutcome(OutcomeKind::NoUnit, {});
   window.Pull();
   window.PaneText().clear();
-  unit.GetStatus("", unit.status.replyText, true);
+  unit.GetStatus("", window.Reply(), true);
   const bool found = unit.LoadRequiredStatus(unit.status.currentStatus.UnitId);
   if (found) {
     unit.UpdateStatus();
-    unit.GetStatus("", unit.status.replyText, true);
+    unit.GetStatus("", window.Reply(), true);
   } else {
-    TextSpan(unit.status.replyText).Assign("No update information found");
+    window.Reply().Assign("No update information found");
   }
-  window.ShowReply(unit.status.replyText, kNoReplyHeader);
+  window.ShowReply(window.Reply().c_str(), kNoReplyHeader);
   if (!found) {
     const bool fileThere = std::filesystem::exists(unit.paths.NewStatusFile());
     Outcome o = MakeOutcome(fileThere ? OutcomeKind::Refused : OutcomeKind::BadFile, {},

@@ -112,9 +112,9 @@ Outcome RunCommandButton(CTransponder& unit, CTesterDlg& window, int index) {
     return outcome;
   }
   if (command.find("CKHW") != std::string::npos) {
-    if (!unit.Exchange("#CKHW", unit.status.replyText)) {
-      TextSpan(unit.status.replyText).Append(kPreHardwareCheckNote);
-      window.ShowReply(unit.status.replyText, kReplyHeader);
+    if (!unit.Exchange("#CKHW", window.Reply())) {
+      window.Reply().Append(kPreHardwareCheckNote);
+      window.ShowReply(window.Reply().c_str(), kReplyHeader);
       outcome.kind = OutcomeKind::Refused;
       outcome.reason = "the unit did not answer the hardware check";
       return outcome;
@@ -122,16 +122,16 @@ Outcome RunCommandButton(CTransponder& unit, CTesterDlg& window, int index) {
   }
   bool answered = true;
   if (command.find("RTST") != std::string::npos) {
-    answered = unit.ReleaseCheck(unit.status.replyText, true);
+    answered = unit.ReleaseCheck(window.Reply(), true);
   } else if (command.find("TPSN") != std::string::npos) {
     // A cancelled entry leaves the empty default, which the serial-number rule refuses.
     const std::string entered = op.AskEntry(Prompt::SerialNumber, "Enter serial number as xxxxx-yy", "", true).value_or("");
-    answered = unit.SetSerialNumber(entered.c_str(), unit.status.replyText);
+    answered = unit.SetSerialNumber(entered.c_str(), window.Reply());
   } else {
     unit.serial.timeoutOverride = std::abs(timeout);
-    answered = unit.Exchange(command.c_str(), unit.status.replyText);
+    answered = unit.Exchange(command.c_str(), window.Reply());
   }
-  window.ShowReply(unit.status.replyText, kReplyHeader);
+  window.ShowReply(window.Reply().c_str(), kReplyHeader);
   if (!answered) {
     outcome.kind = OutcomeKind::Refused;
     outcome.reason = "the command got no answer";

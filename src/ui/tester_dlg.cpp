@@ -218,17 +218,17 @@ const BenchRow kBenchRows[] = {
 // The set-up commands that send and show the reply under the status report.
 struct SetupRow {
   int id;
-  void (*send)(CTransponder&);
+  void (*send)(CTransponder&, TextSpan reply);
   uint8_t header;
 };
 // clang-format off
 const SetupRow kSetupRows[] = {
-    {ctl::kInitialise,      [](CTransponder& u) { u.InitialiseUnit(); },                      kReplyHeader},
-    {ctl::kEnable,          [](CTransponder& u) { u.EnableUnit(); },                          kReplyHeader},
-    {ctl::kFactoryDefaults, [](CTransponder& u) { u.InstallFactoryDefaults(); },              kReplyHeader},
-    {ctl::kSynchOut,        [](CTransponder& u) { u.TestSynchOut(); },                        kReplyHeader},
-    {ctl::kSynchIn,         [](CTransponder& u) { u.EnableSynchIn(); },                       kReplyHeader},
-    {ctl::kDasCalibration,  [](CTransponder& u) { u.EnterDasCalibration(u.status.replyText); }, kReplyHeaderDasCalibration},
+    {ctl::kInitialise,      [](CTransponder& u, TextSpan r) { u.InitialiseUnit(r); },         kReplyHeader},
+    {ctl::kEnable,          [](CTransponder& u, TextSpan r) { u.EnableUnit(r); },             kReplyHeader},
+    {ctl::kFactoryDefaults, [](CTransponder& u, TextSpan r) { u.InstallFactoryDefaults(r); }, kReplyHeader},
+    {ctl::kSynchOut,        [](CTransponder& u, TextSpan r) { u.TestSynchOut(r); },           kReplyHeader},
+    {ctl::kSynchIn,         [](CTransponder& u, TextSpan r) { u.EnableSynchIn(r); },          kReplyHeader},
+    {ctl::kDasCalibration,  [](CTransponder& u, TextSpan r) { u.EnterDasCalibration(r); },    kReplyHeaderDasCalibration},
 };
 // clang-format on
 
@@ -334,10 +334,10 @@ bool CTesterDlg::BeginUnitAction(bool emptyPane) {
   return true;
 }
 
-Outcome CTesterDlg::SendAndShow(void (*send)(CTransponder&), uint8_t header) {
+Outcome CTesterDlg::SendAndShow(void (*send)(CTransponder&, TextSpan), uint8_t header) {
   if (!BeginUnitAction()) return NoUnit();
-  send(unit);
-  ShowReply(unit.status.replyText, header);
+  send(unit, Reply());
+  ShowReply(replyText, header);
   return Done();
 }
 
@@ -350,10 +350,10 @@ Outcome CTesterDlg::OnGeneralStatus() {
   }
   Pull();
   paneText.clear();
-  const bool whole = unit.GetStatus("", unit.status.replyText, true);
+  const bool whole = unit.GetStatus("", replyText, true);
   actionsHidden = false;
   ShowUnitActions();
-  ShowReply(unit.status.replyText, kNoReplyHeader);
+  ShowReply(replyText, kNoReplyHeader);
   if (whole) return Done();
   Outcome o = Refused("the status read was incomplete: " + unit.status.statusMessage);
   o.failedReaders = unit.status.partialMask;
@@ -362,8 +362,8 @@ Outcome CTesterDlg::OnGeneralStatus() {
 
 Outcome CTesterDlg::OnReadSensors() {
   if (!BeginUnitAction()) return NoUnit();
-  const bool answered = unit.ReadSensors();
-  ShowReply(unit.status.replyText, kReplyHeader);
+  const bool answered = unit.ReadSensors(Reply());
+  ShowReply(replyText, kReplyHeader);
   return answered ? Done() : Refused("the unit did not answer the sensor reading");
 }
 
@@ -371,15 +371,15 @@ Outcome CTesterDlg::OnReset() {
   unit.ShowBusy();
   Pull();
   paneText.clear();
-  const bool back = unit.BreakReset(unit.status.replyText);
-  ShowReply(unit.status.replyText, kReplyHeader);
+  const bool back = unit.BreakReset(replyText);
+  ShowReply(replyText, kReplyHeader);
   return back ? Done() : Refused("the unit did not come back from the comms-break reset");
 }
 
 Outcome CTesterDlg::OnSetTime() {
   if (!BeginUnitAction()) return NoUnit();
-  const bool answered = unit.SetClock(unit.localNow(), unit.status.replyText);
-  ShowReply(unit.status.replyText, kReplyHeader);
+  const bool answered = unit.SetClock(unit.localNow(), replyText);
+  ShowReply(replyText, kReplyHeader);
   return answered ? Done() : Refused("the unit did not take the time");
 }
 
@@ -402,16 +402,16 @@ Outcome CTesterDlg::OnSetDepth() {
   const int pressure = textnum::LeadingInt(entered.c_str(), textnum::Blanks::kCSpace);
   unit.ShowBusy();
   Outcome o = Done();
-  if (!unit.SetDepthOffset(pressure, unit.status.replyText)) {
+  if (!unit.SetDepthOffset(pressure, replyText)) {
     if (pressure <= 750 || pressure >= 1250) {
       // Nothing was sent: say so rather than show the previous action's reply again.
-      TextSpan(unit.status.replyText).Assign(PressureRefusedText(pressure));
+      TextSpan(replyText).Assign(PressureRefusedText(pressure));
       o = Refused("pressure " + std::to_string(pressure) + " millibars is out of range");
     } else {
       o = Refused("the unit did not take the depth offset");
     }
   }
-  ShowReply(unit.status.replyText, kReplyHeader);
+  ShowReply(replyText, kReplyHeader);
   return o;
 }
 
@@ -420,14 +420,14 @@ Outcome CTesterDlg::OnSetSerialNumber() {
   std::string entered =
       unit.op.AskEntry(Prompt::SerialNumber, "Enter serial number as xxxxx-yy", "", true).value_or("");
   unit.ShowBusy();
-  const bool set = unit.SetSerialNumber(entered.c_str(), unit.status.replyText);
-  ShowReply(unit.status.replyText, kReplyHeader);
+  const bool set = unit.SetSerialNumber(entered.c_str(), replyText);
+  ShowReply(replyText, kReplyHeader);
   return set ? Done() : Refused("the serial number was not set");
 }
 
 Outcome CTesterDlg::OnRawReplies() {
   Pull();
-  ShowReply(unit.status.replyText, lastReplyHeader);
+  ShowReply(replyText, lastReplyHeader);
   return Done();
 }
 

@@ -52,6 +52,8 @@ class CTesterDlg : public IMainWindow {
   FixedText<200> commandText[6];
   FixedText<50> commandCaption[6];
   std::string paneText;
+  // The reply the last operation left for the pane (2,500 characters at most).
+  char replyText[CTransponder::kReplyTextSize] = {};
   bool rawReplies = false;
   std::string manualText;
   int searchTimer = 0;
@@ -76,6 +78,7 @@ class CTesterDlg : public IMainWindow {
   void Pull() override;
   void Push() override;
   std::string& PaneText() override { return paneText; }
+  TextSpan Reply() override { return TextSpan(replyText); }
 
   // ---- start-up and the window's own operations ----
   bool OnInitDialog();
@@ -118,7 +121,7 @@ class CTesterDlg : public IMainWindow {
   Outcome OnBootload();
   Outcome OnExit();
   // A set-up command that only sends and shows the reply under the status report.
-  Outcome SendAndShow(void (*send)(CTransponder&), uint8_t header);
+  Outcome SendAndShow(void (*send)(CTransponder&, TextSpan reply), uint8_t header);
 
   struct ControlState {
     bool visible = false;

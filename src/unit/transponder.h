@@ -65,18 +65,18 @@ class CTransponder {
 
   // ---- status/: acquisition ----
   bool GetStatus(const char* heading, TextSpan output, bool showMessageBox);
-  bool ReadSensors();
+  bool ReadSensors(TextSpan reply);
 
   // ---- commands/: set-up commands ----
   bool SetClock(const DateTime& when, TextSpan reply);
   bool SetDepthOffset(int pressureMillibars, TextSpan reply);
   bool SetSerialNumber(const char* entered, TextSpan reply);
   void EnterDasCalibration(TextSpan reply);
-  void InitialiseUnit();
-  void EnableUnit();
-  void InstallFactoryDefaults();
-  void TestSynchOut();
-  void EnableSynchIn();
+  void InitialiseUnit(TextSpan reply);
+  void EnableUnit(TextSpan reply);
+  void InstallFactoryDefaults(TextSpan reply);
+  void TestSynchOut(TextSpan reply);
+  void EnableSynchIn(TextSpan reply);
   bool SendGcmd4(TextSpan reply);
   bool SendGcmd3(TextSpan reply);
   void DisableUnit();
@@ -125,7 +125,7 @@ class CTransponder {
 
   // ---- state, each part owned by the subsystem that declares it ----
   SerialState serial;      // serial/serial_state.h: busy and boot flags, the time-out override
-  StatusState status;      // status/status_state.h: current and required records, replyText
+  StatusState status;      // status/status_state.h: current and required records
   RecordsState records;    // records/records_state.h: the status files and the entry last loaded
   FirmwareState firmware;  // firmware/firmware_state.h: the load buffer and the program image
   CommandsState commands;  // commands/test_transponder.h: the test transponder

@@ -24,16 +24,13 @@ char EnableAt(const FixedText<10>& enabled, size_t position) {
   return position < enabled.size() ? enabled.c_str()[position] : '\0';
 }
 
-// Reads one status reply again into currentStatus, as the status readers do: the reply is
-// appended to replyText (after CR LF when it starts with a printable character), a unit at its
-// bootloader prompt fails, and only a complete reply is parsed.
+// Reads one status reply again into currentStatus, as the status readers do: a unit at its
+// bootloader prompt fails, and only a complete reply is parsed. (Every caller reads the whole
+// status afterwards, and shows that, so the reply itself is not kept.)
 bool ReadAgain(CTransponder& u, const char* command, const char* caption, void (*parse)(const char*, UnitStatus&)) {
   u.SetBusyCaption(caption);
   char reply[CTransponder::kExchangeBufferSize];
   const bool complete = u.Exchange(command, TextSpan(reply));
-  TextSpan out(u.status.replyText);
-  if (static_cast<unsigned char>(reply[0]) >= 32) out.Append("\r\n");
-  out.Append(reply);
   if (std::strstr(reply, "Boot>")) {
     u.CheckBootPrompt();
     return false;
@@ -104,8 +101,7 @@ class UpdateRun {
   void StepAltCif();
   void StepSynch();
   void StepHprMode();
-  // Reads the transponder status and the serial status again into currentStatus, appending
-  // their replies to replyText.
+  // Reads the transponder status and the serial status again into currentStatus.
   void ReRead();
   // The alternative-channel nudge: when the interrogation channels agree, the current one is
   // moved off so that the channel is sent again after the mode change.

@@ -109,7 +109,7 @@ TEST_F(BenchTest, AWidebandTestTransponderShowsItsAddressAndChannel) {
   ScriptedWindow window(*b.unit);
   b.op.answers = {MbAnswer::Yes};  // wideband
   SetAsTestTransponderAction(*b.unit, window);
-  EXPECT_STREQ(b.unit->status.replyText, "Correctly set as wideband test transponder\r\nAddress is 1203");
+  EXPECT_STREQ(window.reply, "Correctly set as wideband test transponder\r\nAddress is 1203");
 }
 
 TEST(TestTransponderFile, SixteenLinesExactly) {

@@ -54,7 +54,7 @@ TEST(CutReplies, EachStatusReplyCutAtEachLength) {
       FaultBench clean;
       length = WholeReply(clean.sim(), c).size();
       CutAfter(clean.sim(), c, length);
-      ASSERT_TRUE(clean.unit->GetStatus("", clean.unit->status.replyText, false)) << c.code;
+      ASSERT_TRUE(ReadStatus(*clean.unit, false)) << c.code;
       whole = clean.unit->status.currentStatus;
     }
     // The lengths to cut at: every one near the start and the end, and a spread between.
@@ -65,7 +65,7 @@ TEST(CutReplies, EachStatusReplyCutAtEachLength) {
       CutAfter(b.sim(), c, keep);
       b.bench.port.failuresLeft = 20;  // the cut reader's time-outs must not use up the others' budget
       b.unit->ShowBusy();
-      EXPECT_FALSE(b.unit->GetStatus("", b.unit->status.replyText, true));
+      EXPECT_FALSE(ReadStatus(*b.unit, true));
       faults::ExpectBrokenRead(b, c.bit, whole);
       EXPECT_EQ(b.op.boxes.size(), 1u);
     }

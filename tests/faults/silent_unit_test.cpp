@@ -36,7 +36,7 @@ TEST(SilentUnit, StatusReadStoppedAtEachStep) {
   UnitStatus whole;
   {
     FaultBench clean;
-    ASSERT_TRUE(clean.unit->GetStatus("", clean.unit->status.replyText, true));
+    ASSERT_TRUE(ReadStatus(*clean.unit, true));
     whole = clean.unit->status.currentStatus;
     ASSERT_EQ(clean.tap.lines, 5);
   }
@@ -46,7 +46,7 @@ TEST(SilentUnit, StatusReadStoppedAtEachStep) {
       FaultBench b;
       Inject(b, fault, line);
       b.unit->ShowBusy();
-      EXPECT_FALSE(b.unit->GetStatus("", b.unit->status.replyText, true));
+      EXPECT_FALSE(ReadStatus(*b.unit, true));
 
       // Exactly the readers whose command was answered count as read.
       int32_t mask = 0;
@@ -59,7 +59,7 @@ TEST(SilentUnit, StatusReadStoppedAtEachStep) {
       b.sim().faults.dead = false;
       b.op.boxes.clear();
       EXPECT_TRUE(b.unit->CheckComms(3));
-      EXPECT_TRUE(b.unit->GetStatus("", b.unit->status.replyText, true));
+      EXPECT_TRUE(ReadStatus(*b.unit, true));
       EXPECT_EQ(b.unit->status.currentStatus.UnitId, 0x1A2B3C);
       EXPECT_TRUE(b.op.boxes.empty());
     }

@@ -20,8 +20,9 @@ struct StatusBench : UnitOnBench {
     unit->utcNow = [] { return kReadTime; };
     bench.port.failuresLeft = 3;  // as the comms check before every action leaves it
   }
-  bool Read(bool box = false) { return unit->GetStatus("", TextSpan(unit->status.replyText), box); }
-  std::string reply() { return unit->status.replyText; }
+  bool Read(bool box = false) { return unit->GetStatus("", TextSpan(replyText), box); }
+  std::string reply() { return replyText; }
+  char replyText[CTransponder::kReplyTextSize] = {};
 };
 
 TEST(GetStatus, FiveReadersInOrderEachFillingItsFields) {
@@ -108,16 +109,16 @@ TEST(GetStatus, UnitAtItsBootloader) {
 TEST(ReadSensors, PressureSensorValuesOrNone) {
   StatusBench b;
   b.unit->ShowBusy();
-  ASSERT_TRUE(b.unit->ReadSensors());
+  ASSERT_TRUE(b.unit->ReadSensors(b.replyText));
   EXPECT_EQ(b.op.busyCaptions.back(), "Reading sensors");
   EXPECT_EQ(b.unit->status.currentStatus.DepthOffset, static_cast<float>(0.125 * kSensorFactor1 * kSensorFactor2));
 
   ApplyStatusProfile(b.sim(), SimProfile::ToneOnly);  // no sensor: nothing read
   b.unit->status.currentStatus = UnitStatus{};
-  EXPECT_TRUE(b.unit->ReadSensors());
+  EXPECT_TRUE(b.unit->ReadSensors(b.replyText));
   EXPECT_EQ(b.unit->status.currentStatus.DepthOffset, -9999.0f);
   b.sim().faults.silent = true;
-  EXPECT_FALSE(b.unit->ReadSensors());
+  EXPECT_FALSE(b.unit->ReadSensors(b.replyText));
 }
 
 }  // namespace

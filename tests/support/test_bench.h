@@ -76,3 +76,9 @@ struct UnitOnBench {
   ScriptedOperator op;
   std::unique_ptr<CTransponder> unit;
 };
+
+// A whole status read, its replies kept nowhere (the tests read the status records).
+inline bool ReadStatus(CTransponder& unit, bool showMessageBox) {
+  char reply[CTransponder::kReplyTextSize];
+  return unit.GetStatus("", reply, showMessageBox);
+}

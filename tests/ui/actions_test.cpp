@@ -51,7 +51,7 @@ TEST(UnitActions, StatusRevealsTheButtonsEachChecksTheCommsThenSendsItsCommand) 
   w.dlg->OnCommand(ctl::kGeneralStatus);
   EXPECT_EQ(w.Visible(), kAfterGeneralStatus);
   // Raw replies are on from the search onwards: the pane holds the replies alone.
-  EXPECT_EQ(w.dlg->paneText, w.dlg->unit.status.replyText);
+  EXPECT_EQ(w.dlg->paneText, w.dlg->replyText);
   EXPECT_NE(w.dlg->paneText.find("TYPE, 7815"), std::string::npos) << w.dlg->paneText;
   EXPECT_EQ(w.dlg->lastReplyHeader, 0);
   w.op.entries.push_back(std::string("E12345,12"));  // taken by the serial number alone

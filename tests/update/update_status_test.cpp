@@ -35,7 +35,7 @@ struct UpdateTest : ::testing::Test {
 
   // Reads the unit and makes the required status a copy of what it holds.
   void ReadUnit() {
-    ASSERT_TRUE(b.unit->GetStatus("", TextSpan(b.unit->status.replyText), false));
+    ASSERT_TRUE(ReadStatus(*b.unit, false));
     b.unit->status.requiredStatus = b.unit->status.currentStatus;
   }
   UnitStatus& req() { return b.unit->status.requiredStatus; }
@@ -54,7 +54,7 @@ struct UpdateTest : ::testing::Test {
   }
   // Reads the unit back and verifies.
   bool Verify(std::string* report = nullptr) {
-    EXPECT_TRUE(b.unit->GetStatus("", TextSpan(b.unit->status.replyText), false));
+    EXPECT_TRUE(ReadStatus(*b.unit, false));
     char text[1000];
     bool ok = b.unit->CheckStatus(TextSpan(text));
     if (report) *report = text;

@@ -55,7 +55,8 @@ int main(int argc, char** argv) {
   for (int i = 0; i < plan.saves; ++i) {
     bench.unit->state.unitId = plan.UnitOf(i);
     bench.unit->state.dasId = plan.Mark(i);
-    if (!unit.GetStatus("", TextSpan(unit.status.replyText), false)) {
+    char reply[CTransponder::kReplyTextSize];
+    if (!unit.GetStatus("", reply, false)) {
       std::fprintf(stderr, "status read %d failed\n", i);
       return 1;
     }
