@@ -84,7 +84,7 @@ class Session {
   // Whether every question the command may ask will be answered; if not, names the options.
   void CheckAnswers() {
     if (o_.command == "load") {
-      if (!std::ifstream(std::filesystem::u8path(o_.args[0])))
+      if (!std::ifstream(file_ops::PathFromUtf8(o_.args[0])))
         throw FileProblem("Cannot open the program file " + o_.args[0]);
       // The whole file is judged before the unit is even looked for.
       const ProgramFileCheck check = CSRecordImage::CheckFile(o_.args[0]);
@@ -172,7 +172,7 @@ class Session {
   // The command file's button must hold a command, and a serial-number command needs --entry:
   // both known before the unit is touched.
   void CheckCommandFile() {
-    std::FILE* file = file_ops::OpenStream(std::filesystem::u8path(o_.args[0]), "r");
+    std::FILE* file = file_ops::OpenStream(file_ops::PathFromUtf8(o_.args[0]), "r");
     if (!file) return;  // told by the load itself, as a file that would not open
     CommandEntry entries[kCommandButtons];
     const int read = ReadCommandFile(file, entries);

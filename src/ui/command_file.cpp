@@ -75,7 +75,7 @@ Outcome LoadCommandFile(CTransponder& unit, CTesterDlg& window) {
     op.MessageBox("Illegal command file", "Command Load", MbButtons::Ok, MbIcon::Exclamation);
     return MakeOutcome(OutcomeKind::Declined, {}, "no command file was chosen");
   }
-  std::FILE* file = file_ops::OpenStream(std::filesystem::u8path(*path), "r");
+  std::FILE* file = file_ops::OpenStream(file_ops::PathFromUtf8(*path), "r");
   if (!file) {
     const std::string why = std::strerror(errno);
     op.MessageBox("Unable to open command file", "Command Load", MbButtons::Ok, MbIcon::Exclamation);
