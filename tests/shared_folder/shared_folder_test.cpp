@@ -74,21 +74,6 @@ Writer Start(const fs::path& root, const WriterPlan& plan, const char* stallAt =
 
 std::string DasIdOf(CStatusXml& doc, uint32_t id) { return doc.ReadUnit(std::to_string(id)).status.DasId.c_str(); }
 
-// Another program that takes a plain fcntl write lock on the first byte of the lock file (as
-// lockf does) and holds it until it is killed.
-pid_t HoldPlainLock(const std::string& lockFile) {
-  const pid_t pid = fork();
-  if (pid == 0) {
-    struct flock range {};
-    range.l_type = F_WRLCK;
-    range.l_len = 1;
-    if (fcntl(open(lockFile.c_str(), O_RDWR | O_CREAT, 0666), F_SETLKW, &range) == 0) pause();
-    _exit(1);
-  }
-  for (int i = 0; i < 1000 && file_ops::FileLock::Acquire(lockFile, 0).Locked(); ++i) usleep(1000);
-  return pid;
-}
-
 // A terminal starts on the data folder ROOT, and ends.
 void StartTerminal(const fs::path& root) {
   VirtualClock clock;
@@ -177,8 +162,17 @@ TEST(SharedFolderLock, ALockNotHadIsToldOnceAndTheSaveGoesOn) {
     return b.unit->SaveCurrentEntry();
   };
   {
-    // Another program holds the lock throughout two saves.
-    const pid_t other = HoldPlainLock(lockFile);
+    // Another program holds a plain fcntl write lock on the first byte of the lock file (as
+    // lockf does) throughout two saves.
+    const pid_t other = fork();
+    if (other == 0) {
+      struct flock range {};
+      range.l_type = F_WRLCK;
+      range.l_len = 1;
+      if (fcntl(open(lockFile.c_str(), O_RDWR | O_CREAT, 0666), F_SETLKW, &range) == 0) pause();
+      _exit(1);
+    }
+    for (int i = 0; i < 1000 && file_ops::FileLock::Acquire(lockFile, 0).Locked(); ++i) usleep(1000);
     EXPECT_TRUE(save(0x10));
     EXPECT_TRUE(save(0x11));
     kill(other, SIGKILL);
@@ -249,7 +243,6 @@ TEST(SharedFolderLock, TheNextStartRemovesOnlyThisProgramsStaleTemporaryFiles) {
       ".Current-Status.xml.saving-" + dead + "-x",      // not of the form
       "Current-Status.xml.saving-" + dead + "-1",       // not hidden: not ours
       ".Other.xml.saving-" + dead + "-1",               // another file's
-      ".Current-Status.xml.saving-" + dead + "-2.bak",  // not of the form
   };
   for (const auto& name : stale) std::ofstream(dir / name) << "<Velmoors>";
   for (const auto& name : kept) std::ofstream(dir / name) << "<Velmoors>";
