@@ -19,14 +19,7 @@ TEST(Outcomes, EachActionSaysWhatHappened) {
   } cases[] = {
       {"whole read", ctl::kGeneralStatus, [](WindowOnBench&) {}, OutcomeKind::Done},
       {"a reader unanswered", ctl::kGeneralStatus,
-       [](WindowOnBench& w) {
-         w.sim().Handle("FVFV", [](SimUnit&, const std::string&, const std::string&) {
-           SimUnit::Reply r;
-           r.silent = true;
-           return r;
-         });
-       },
-       OutcomeKind::Refused},
+       [](WindowOnBench& w) { Silence(w.sim(), "FVFV"); }, OutcomeKind::Refused},
       {"record not saved", ctl::kGeneralStatus,
        [](WindowOnBench& w) { std::filesystem::create_directories(w.root / "T7Status" / "Current-Status.xml"); },
        OutcomeKind::NotRecorded},
