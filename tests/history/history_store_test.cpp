@@ -11,6 +11,7 @@
 #include "history/record_outcome.h"
 #include "history/sha256.h"
 #include "records/status_xml.h"
+#include "tests/history/history_support.h"
 #include "tests/support/test_bench.h"
 
 using namespace history;
@@ -45,20 +46,7 @@ class History : public ::testing::Test {
     std::error_code ec;
     fs::remove_all(dir_, ec);
   }
-  // A status read of the unit at a time, as the lead's code records it.
-  HistoryEvent Read(const UnitStatus& s, DateTime at, StatusChecks c = {}) {
-    HistoryEvent ev;
-    ev.time = at;
-    ev.unitId = s.UnitId;
-    ev.serial = s.SerialNo.str();
-    ev.action = "General Status";
-    ev.outcome = "done";
-    ev.statusRead = true;
-    c.LastStatusTime = at;
-    const FieldTexts t = TextsOf(c, s);
-    EXPECT_TRUE(store_.Append(ev, &t)) << store_.Message();
-    return ev;
-  }
+  HistoryEvent Read(const UnitStatus& s, DateTime at, StatusChecks c = {}) { return AppendRead(store_, s, at, c); }
   fs::path dir_ = FreshTempDir("history");
   fs::path file_ = dir_ / "local" / "history.sqlite";
   HistoryStore store_;
