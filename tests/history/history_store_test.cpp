@@ -101,8 +101,7 @@ TEST_F(History, EventsAndStatesRoundTrip) {
   EXPECT_EQ(states[0].second, texts);
   EXPECT_EQ(states[0].second[*FieldIndex("TypeNo")], "R\xC3\xA9sum\xC3\xA9 \xE2\x82\xAC ' \" ;");
   EXPECT_EQ(store_.FindUnit(hostile).value_or(0), 0);  // the serial of the state, not the event's text
-  EXPECT_EQ(store_.FindUnit("002345-007"), s.UnitId);
-  EXPECT_EQ(store_.FindUnit("0x1a2b3c"), s.UnitId);
+  for (const char* name : {"002345-007", "0x1a2b3c"}) EXPECT_EQ(store_.FindUnit(name), s.UnitId) << name;
   EXPECT_FALSE(store_.FindUnit("1A2B3D"));
 }
 

@@ -223,10 +223,10 @@ TEST(SharedFolderLock, TheNextStartRemovesOnlyThisProgramsStaleTemporaryFiles) {
   const std::vector<std::string> stale = {".Current-Status.xml.saving-" + dead + "-0",
                                           ".New-Status.xml.saving-" + dead + "-17"};
   const std::vector<std::string> kept = {
-      ".Current-Status.xml.saving-" + live + "-3",      // a live process's save
-      ".Current-Status.xml.saving-" + dead + "-x",      // not of the form
-      "Current-Status.xml.saving-" + dead + "-1",       // not hidden: not ours
-      ".Other.xml.saving-" + dead + "-1",               // another file's
+      ".Current-Status.xml.saving-" + live + "-3",  // a live process's save
+      ".Current-Status.xml.saving-" + dead + "-x",  // not of the form
+      "Current-Status.xml.saving-" + dead + "-1",   // not hidden: not ours
+      ".Other.xml.saving-" + dead + "-1",           // another file's
   };
   for (const auto& name : stale) std::ofstream(dir / name) << "<Velmoors>";
   for (const auto& name : kept) std::ofstream(dir / name) << "<Velmoors>";
