@@ -1,34 +1,15 @@
 // velmoor-cli's history commands as a process: they need no unit, take the current-status file
 // in on first use, and say by their exit code what they found.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
-#include <fstream>
-#include <iterator>
-
+#include "tests/cli/cli_run.h"
 #include "tests/support/test_bench.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-struct Result {
-  int code = -1;
-  std::string out, err;
-};
-
-Result Cli(const fs::path& root, const std::string& args) {
-  const fs::path err = root / "stderr.txt";
-  const std::string command = std::string(VT_CLI_PATH) + " --root '" + root.string() + "' --history '" +
-                              (root / "h.sqlite").string() + "' " + args + " 2>'" + err.string() + "' </dev/null";
-  Result r;
-  std::FILE* p = ::popen(command.c_str(), "r");
-  for (int c; p && (c = std::fgetc(p)) != EOF;) r.out += static_cast<char>(c);
-  const int status = p ? ::pclose(p) : -1;
-  r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  std::ifstream in(err, std::ios::binary);
-  r.err.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return r;
+CliResult Cli(const fs::path& root, const std::string& args) {
+  return RunCli(root, "--history '" + (root / "h.sqlite").string() + "' " + args);
 }
 }  // namespace
 
@@ -56,7 +37,7 @@ TEST(CliHistory, CommandsResultsAndExitCodes) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args);
-    const Result r = Cli(root, c.args);
+    const CliResult r = Cli(root, c.args);
     EXPECT_EQ(r.code, c.code) << r.out << r.err;
     EXPECT_NE(r.out.find(c.out), std::string::npos) << r.out;
     EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
@@ -65,7 +46,7 @@ TEST(CliHistory, CommandsResultsAndExitCodes) {
   fs::remove(root / "h.sqlite");
   fs::remove(root / "h.sqlite-wal");
   std::ofstream(root / "h.sqlite") << "not a database";
-  const Result r = Cli(root, "due");
+  const CliResult r = Cli(root, "due");
   EXPECT_EQ(r.code, 4);
   EXPECT_NE(r.err.find("is not a unit history database"), std::string::npos) << r.err;
   std::ifstream in(root / "h.sqlite");

@@ -2,43 +2,18 @@
 // (--simulate=fast,...): each subcommand's output and exit code, the unit's faults, a
 // verification that fails, and the questions that need --yes or --no.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
-#include <fstream>
-#include <iterator>
-#include <string>
-
+#include "tests/cli/cli_run.h"
 #include "tests/support/test_bench.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Outcome {
-  int code = -1;
-  std::string out, err;
-};
-
 class CliProcess : public ::testing::Test {
  protected:
   void TearDown() override { fs::remove_all(root_); }
-
-  // Runs velmoor-cli with the data folder in this test's folder.
-  Outcome Cli(const std::string& args) {
-    const fs::path err = root_ / "stderr.txt";
-    const std::string command =
-        "XDG_DATA_HOME='" + root_.string() + "' " + std::string(VT_CLI_PATH) + " --root '" + root_.string() + "' " + args + " 2>'" + err.string() + "' </dev/null";
-    Outcome r;
-    std::FILE* p = ::popen(command.c_str(), "r");
-    if (!p) return r;
-    for (int c; (c = std::fgetc(p)) != EOF;) r.out += static_cast<char>(c);
-    const int status = ::pclose(p);
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream in(err, std::ios::binary);
-    r.err.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return r;
-  }
+  CliResult Cli(const std::string& args) { return RunCli(root_, args); }
   fs::path root_ = FreshTempDir("cli");
 };
 
@@ -96,7 +71,7 @@ TEST_F(CliProcess, EachCommandsResultAndExitCode) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args);
-    const Outcome r = Cli(c.args);
+    const CliResult r = Cli(c.args);
     EXPECT_EQ(r.code, c.code) << r.err;
     EXPECT_NE(r.out.find(c.out), std::string::npos) << r.out;
     EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
@@ -105,7 +80,7 @@ TEST_F(CliProcess, EachCommandsResultAndExitCode) {
 }
 
 TEST_F(CliProcess, StatusJsonHoldsEveryFieldOnce) {
-  const Outcome r = Cli("status --json " + kSim);
+  const CliResult r = Cli("status --json " + kSim);
   ASSERT_EQ(r.code, 0) << r.err;
   size_t keys = 0;
   for (size_t at = 0; (at = r.out.find("\": ", at)) != std::string::npos; ++at) ++keys;
@@ -118,10 +93,10 @@ TEST_F(CliProcess, StatusJsonHoldsEveryFieldOnce) {
 TEST_F(CliProcess, ApplyVerifiesTheNewStatusEntry) {
   EXPECT_EQ(Cli("apply " + kSim).code, 4) << "no New-Status.xml yet";
   ASSERT_EQ(Cli("quickset C3 --gain low --power high --yes " + kSim).code, 0);
-  const Outcome ok = Cli("apply " + kSim);
+  const CliResult ok = Cli("apply " + kSim);
   EXPECT_EQ(ok.code, 0) << ok.err;
   EXPECT_EQ(ok.out, "Unit set correctly\n");
-  const Outcome bad = Cli("apply --simulate=fast,ignore=RxGain");
+  const CliResult bad = Cli("apply --simulate=fast,ignore=RxGain");
   EXPECT_EQ(bad.code, 1) << bad.err;
   EXPECT_EQ(bad.out.rfind("Unit NOT set correctly\nRXgain is ", 0), 0u) << bad.out;
 }

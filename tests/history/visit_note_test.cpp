@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "history/visit_note.h"
+#include "tests/history/history_support.h"
 #include "tests/support/test_bench.h"
 
 using namespace history;
@@ -20,20 +21,6 @@ UnitStatus Unit(float volts, int32_t count) {
   return s;
 }
 
-void Read(HistoryStore& store, const UnitStatus& s, DateTime at, const char* bench) {
-  HistoryEvent ev;
-  ev.time = at;
-  ev.unitId = s.UnitId;
-  ev.bench = bench;
-  ev.action = "General Status";
-  ev.outcome = "done";
-  ev.statusRead = true;
-  StatusChecks c;
-  c.LastStatusTime = at;
-  const FieldTexts t = TextsOf(c, s);
-  ASSERT_TRUE(store.Append(ev, &t)) << store.Message();
-}
-
 }  // namespace
 
 TEST(VisitNote, CountsChangesSinceThePreviousReadAndNamesItsBench) {
@@ -43,26 +30,21 @@ TEST(VisitNote, CountsChangesSinceThePreviousReadAndNamesItsBench) {
   const DateTime now = DateTime::FromCivil({2026, 12, 7, 9, 0, 0});
   EXPECT_EQ(SinceLastVisitNote(store, 0x1A2B3C, now), "");  // not in the history
 
-  Read(store, Unit(14.5f, 20), DateTime::FromCivil({2026, 11, 2, 8, 0, 0}), "bench-1");
+  AppendRead(store, Unit(14.5f, 20), DateTime::FromCivil({2026, 11, 2, 8, 0, 0}), {}, "bench-1");
   EXPECT_EQ(SinceLastVisitNote(store, 0x1A2B3C, now),
             "first status read of this unit; release test due; self test due");
 
-  Read(store, Unit(14.5f, 20), DateTime::FromCivil({2026, 11, 30, 14, 2, 40}), "bench-2");
+  AppendRead(store, Unit(14.5f, 20), DateTime::FromCivil({2026, 11, 30, 14, 2, 40}), {}, "bench-2");
   EXPECT_EQ(SinceLastVisitNote(store, 0x1A2B3C, now),
             "nothing changed since 2026-11-02 08:00 UTC (bench-1); release test due; self test due");
 
-  Read(store, Unit(14.1f, 170), DateTime::FromCivil({2026, 12, 7, 8, 30, 0}), "bench-1");
+  AppendRead(store, Unit(14.1f, 170), DateTime::FromCivil({2026, 12, 7, 8, 30, 0}), {}, "bench-1");
   EXPECT_EQ(SinceLastVisitNote(store, 0x1A2B3C, now),
             "2 fields changed since 2026-11-30 14:02 UTC (bench-2); release test due; self test due; "
             "battery 85% used, past 80%");
 
-  // The used capacity as the status report reckons it: 200 counts for two lithium stacks.
-  const Dossier d = store.LoadDossier(0x1A2B3C, now);
-  const FieldSeries used = BatteryUsedSeries(d);
-  ASSERT_EQ(used.points.size(), 3u);
-  EXPECT_DOUBLE_EQ(used.points[0].value, 10.0);
-  EXPECT_DOUBLE_EQ(used.points[2].value, 85.0);
-  const std::vector<SeriesLimit> limits = LimitsOf("Count", d, store.settings);
+  // The count's limits as the status report reckons them: 200 counts for two lithium stacks.
+  const std::vector<SeriesLimit> limits = LimitsOf("Count", store.LoadDossier(0x1A2B3C, now), store.settings);
   ASSERT_EQ(limits.size(), 2u);
   EXPECT_DOUBLE_EQ(limits[0].value, 160.0);
   EXPECT_DOUBLE_EQ(limits[1].value, 200.0);

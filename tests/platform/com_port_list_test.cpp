@@ -9,10 +9,7 @@ TEST(ComPortNames, NumberOfNameAndTheOrderedDescribedList) {
     int number;
   } cases[] = {{"COM1", 1},  {"com12", 12}, {"COM255", 255}, {"COM256", 0}, {"COM0", 0},
                {"COM03", 0}, {"COM", 0},    {"COM1A", 0},    {"LPT1", 0},   {"COM-1", 0}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(ComNumberOfName(c.name), c.number);
-  }
+  for (const auto& c : cases) EXPECT_EQ(ComNumberOfName(c.name), c.number) << c.name;
 
   // The list: ordered, one entry per number, each described.
   auto list = ComPortList({{12, "COM12", "USB Serial Port (COM12)", 0, 0, "", ""},

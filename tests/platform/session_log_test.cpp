@@ -110,7 +110,6 @@ TEST_F(LogFolder, ALogThatCannotBeWrittenIsReportedOnceAndTheCallerGoesOn) {
     log.Flush();
     const std::string failure = log.TakeFailure();
     EXPECT_NE(failure.find("The session log cannot be written: " + folder.string()), std::string::npos) << failure;
-    EXPECT_NE(failure.find("goes on without it"), std::string::npos);
     log.Write("send", "more");
     log.Flush();
     EXPECT_EQ(log.TakeFailure(), "") << "told once";
@@ -144,7 +143,6 @@ std::vector<std::string> LinesOf(const std::filesystem::path& root) {
 
 TEST_F(LogFolder, StartOffLeavesNoLogAndOnTellsTheCommandLineAndTheExitCode) {
   EXPECT_EQ(SessionLog::Start(DataPaths{root}, false), nullptr);
-  EXPECT_FALSE(LogActive());
   EXPECT_FALSE(std::filesystem::exists(root / "T7Status" / "logs"));
   const char* argv[] = {"velmoor-cli", "--root", "/tmp/a b", "", "say \"hi\"\n", "status"};
   ASSERT_NE(SessionLog::Start(DataPaths{root}, true, "velmoor-cli 3.00.012", CommandLineText(6, argv)), nullptr);

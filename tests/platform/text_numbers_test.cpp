@@ -51,10 +51,7 @@ TEST(TextNumbers, WholeIntTakesOnlyASignAndDigits) {
       {"99999999999999999999999", 300},        {"-99999999999999999999999", -300},
   };
   // clang-format on
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
-    EXPECT_EQ(textnum::WholeInt(c.text, -300, 300), c.value);
-  }
+  for (const Case& c : cases) EXPECT_EQ(textnum::WholeInt(c.text, -300, 300), c.value) << c.text;
   EXPECT_EQ(textnum::WholeInt("-5", 0, 10), 0) << "held at the low end";
   EXPECT_EQ(textnum::WholeInt("-0", 1, 10), 1) << "a range above zero holds a zero at its low end";
   EXPECT_EQ(textnum::WholeInt("5", -10, -1), -1) << "a range below zero holds a positive value at its high end";

@@ -11,6 +11,7 @@
 
 #include "history_window.h"
 #include "qt_support.h"
+#include "tests/history/history_support.h"
 
 using namespace history;
 
@@ -48,15 +49,7 @@ TEST(QtHistory, TheDossierDrawsVisitsDifferencesAndSeries) {
   } reads[] = {{14.6f, 10, "V3.01", 1}, {14.4f, 30, "V3.01", 2}, {14.1f, 60, "V3.02", 3}};
   for (int i = 0; i < 3; ++i) {
     s.Voltage = reads[i].volts, s.Count = reads[i].count, s.T7V = reads[i].firmware, s.Address = reads[i].address;
-    HistoryEvent ev;
-    ev.time = DateTime::FromCivil({2026, 10 + i, 5, 9, 0, 0});
-    ev.unitId = s.UnitId;
-    ev.bench = "bench-" + std::to_string(i + 1);
-    ev.action = "General Status";
-    ev.outcome = "done";
-    ev.statusRead = true;
-    const FieldTexts t = TextsOf({}, s);
-    ASSERT_TRUE(store.Append(ev, &t)) << store.Message();
+    AppendRead(store, s, DateTime::FromCivil({2026, 10 + i, 5, 9, 0, 0}), {}, "bench-" + std::to_string(i + 1));
   }
   HistoryWindow w(store.LoadDossier(s.UnitId, DateTime::FromCivil({2026, 12, 7, 9, 0, 0})), store.settings, s.UnitId);
 

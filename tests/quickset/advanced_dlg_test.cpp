@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "sim/scripted_operator.h"
 
 namespace {
@@ -39,19 +41,13 @@ TEST(AdvancedDialog, ApplyingTheControlsInOrder) {
   dlg.cwr.text = "9.9";  // names no entry: -1, which the update engine replaces by the unit's value
   dlg.cwc.text.clear();  // empty: unchanged
   dlg.ApplyControls();
+  // FE off; address, channel and HPR (beacon list empty: unchanged); the five powers; gain;
+  // CWT, CWR, CWC; interrogation and reply channels.
   const UnitStatus& s = dlg.editedStatus;
-  EXPECT_EQ(s.FEEnabled, 0);
-  EXPECT_EQ(s.Address, 47);
-  EXPECT_EQ(s.Channel, 4);
-  EXPECT_EQ(s.HPRms, 0);  // beacon list empty: unchanged
+  EXPECT_EQ((std::vector<int32_t>{s.FEEnabled, s.Address, s.Channel, s.HPRms, s.CPA, s.CPT, s.CPL, s.CPS, s.CPU,
+                                  s.RxGain, s.CWTIndex, s.CWRIndex, s.CWCIndex, s.AltCIFChannel, s.CIFReplyCHannel}),
+            (std::vector<int32_t>{0, 47, 4, 0, 1, 1, 1, 1, 1, 4, 8, -1, 4, 3, 16}));
   EXPECT_EQ(s.Tat, 562.5f);
-  for (int p : {s.CPA, s.CPT, s.CPL, s.CPS, s.CPU}) EXPECT_EQ(p, 1);
-  EXPECT_EQ(s.RxGain, 4);
-  EXPECT_EQ(s.CWTIndex, 8);
-  EXPECT_EQ(s.CWRIndex, -1);
-  EXPECT_EQ(s.CWCIndex, 4);
-  EXPECT_EQ(s.AltCIFChannel, 3);
-  EXPECT_EQ(s.CIFReplyCHannel, 16);
   EXPECT_EQ(s.Enabled.str(), "EDD");
 
   // Short texts are not read: an address of two characters, a one-character beacon, a TAT
@@ -64,9 +60,7 @@ TEST(AdvancedDialog, ApplyingTheControlsInOrder) {
   d2.beacon.text = "5";
   d2.tat.text = "62";
   d2.ApplyControls();
-  EXPECT_EQ(d2.editedStatus.Address, 7);
-  EXPECT_EQ(d2.editedStatus.HPRms, 5);
-  EXPECT_EQ(d2.editedStatus.Tat, 250.0f);
+  EXPECT_EQ(std::tie(d2.editedStatus.Address, d2.editedStatus.HPRms, d2.editedStatus.Tat), std::tuple(7, 5, 250.0f));
   // "NF" is the pair 0, 0.
   d2.beacon.text = "NF";
   d2.ApplyControls();

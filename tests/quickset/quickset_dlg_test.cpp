@@ -64,17 +64,12 @@ TEST(QuicksetDialog, Model2OpensWithTwelveSchemesAndEachButtonWritesItsRow) {
       if (button.visible && button.caption == name) id = button.id;
     ASSERT_TRUE(dlg.OnSchemeButton(id));
     const UnitStatus& s = dlg.editedStatus;
-    EXPECT_EQ(dlg.schemeIndex, scheme);
-    EXPECT_EQ(s.Address, 15 - row);
-    EXPECT_EQ(s.Channel, 1 + 2 * column);
+    EXPECT_EQ((std::vector<int32_t>{dlg.schemeIndex, s.Address, s.Channel, s.AltCIFChannel, s.CPD, s.RxGain}),
+              (std::vector<int32_t>{scheme, 15 - row, 1 + 2 * column, 6 + row, 2, 4}));
     EXPECT_EQ(s.Tat, 250.0f + 125.0f * column);
-    EXPECT_EQ(s.AltCIFChannel, 6 + row);
-    EXPECT_EQ(s.CPD, 2);
     EXPECT_EQ(s.Enabled.str(), "WDD");
-    EXPECT_EQ(s.RxGain, 4);
     // The chosen button is drawn large, the edits follow the row.
     EXPECT_EQ(Captions(dlg, Large), std::vector<std::string>{name});
     EXPECT_EQ(dlg.interrogateText, std::to_string(6 + row));
-    EXPECT_EQ(dlg.gain.text, "Maximum");
   }
 }

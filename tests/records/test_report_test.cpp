@@ -19,7 +19,6 @@ struct TestReportTest : ::testing::Test {
   }
   std::filesystem::path ReportFile() { return b.root / "T7Status" / "002345-007.txt"; }
   UnitOnBench b;
-  std::string pane;
 };
 
 TEST_F(TestReportTest, TheReleaseTestWaitsASecondAfterTheOperatorSaysYes) {
@@ -45,7 +44,6 @@ TEST_F(TestReportTest, TheReleaseTestWaitsASecondAfterTheOperatorSaysYes) {
 TEST_F(TestReportTest, FullReportWithReleaseTestWritesTheFileWithBlanksForCrs) {
   b.op.answers = {MbAnswer::Yes};  // "Run Release test"
   const Outcome o = ProduceTestReport(*b.unit);
-  pane = o.pane;
   EXPECT_EQ(o.kind, OutcomeKind::Done);
   EXPECT_EQ(o.testResult, 0);
   EXPECT_EQ(o.file, ReportFile().string());
@@ -56,29 +54,21 @@ TEST_F(TestReportTest, FullReportWithReleaseTestWritesTheFileWithBlanksForCrs) {
                                DaughterCardText(s) + "\r\n" + SelfTestText(0, s) + "\r\n" +
                                "#RTST\r\nRelease fired\r\nE:0\r\n" + "\r\n" + VersionsSensorsText(s) + "\r\n\r\n" +
                                "#RDSE\r\n" + sensors + "\r\nData stored at 21:59 04/12/2026 ";
-  EXPECT_EQ(pane, expected);
+  EXPECT_EQ(o.pane, expected);
   std::string file = expected;
   for (char& c : file)
     if (c == '\r') c = ' ';
   std::ifstream in(ReportFile());  // text mode, as the report is written: CR LF on Windows
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), file + "\n");
-  ASSERT_EQ(b.op.boxes.size(), 2u);
-  EXPECT_EQ(b.op.boxes[0].text, "Run Release test");
-  EXPECT_EQ(b.op.boxes[0].caption, "Release test");
-  EXPECT_EQ(b.op.boxes[1].text, "Results stored in " + ReportFile().string());
-  EXPECT_EQ(b.op.boxes[1].caption, "Result stored");
+  EXPECT_EQ(b.op.BoxTexts(),
+            (std::vector<std::string>{"Run Release test", "Results stored in " + ReportFile().string()}));
+  EXPECT_EQ(b.op.boxes.at(0).caption + "|" + b.op.boxes.at(1).caption, "Release test|Result stored");
 }
 
 TEST_F(TestReportTest, IncompleteStatusAsksAndStopsOnNo) {
-  b.sim().Handle("FVFV", [](SimUnit&, const std::string&, const std::string&) {
-    SimUnit::Reply r;
-    r.silent = true;
-    return r;
-  });
+  Silence(b.sim(), "FVFV");
   b.op.answers = {MbAnswer::No};
-  const Outcome o = ProduceTestReport(*b.unit);
-  EXPECT_EQ(o.kind, OutcomeKind::Declined);
-  EXPECT_EQ(o.pane, "");
+  EXPECT_EQ(ProduceTestReport(*b.unit).kind, OutcomeKind::Declined);
   EXPECT_FALSE(std::filesystem::exists(ReportFile()));
   const ScriptedOperator::Box& asked = b.op.boxes.back();
   EXPECT_EQ(asked.text, "Incomplete status recovered\r\nContinue anyway??");

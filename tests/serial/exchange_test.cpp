@@ -72,7 +72,6 @@ TEST(CleanReply, AddsLfAfterInnerCrAndDropsTrailingControlBytes) {
 TEST(CheckComms, ProbesTwiceThenTellsTheOperator) {
   UnitOnBench b;
   EXPECT_TRUE(b.unit->CheckComms(3));
-  EXPECT_EQ(b.unit->port.failuresLeft, 3);
   EXPECT_EQ(Count(b.wire(), "#RRTC\r\n"), 1u);
 
   b.sim().faults.silent = true;

@@ -18,14 +18,7 @@ TEST(Outcomes, EachActionSaysWhatHappened) {
     OutcomeKind kind;
   } cases[] = {
       {"whole read", ctl::kGeneralStatus, [](WindowOnBench&) {}, OutcomeKind::Done},
-      {"a reader unanswered", ctl::kGeneralStatus,
-       [](WindowOnBench& w) {
-         w.sim().Handle("FVFV", [](SimUnit&, const std::string&, const std::string&) {
-           SimUnit::Reply r;
-           r.silent = true;
-           return r;
-         });
-       },
+      {"a reader unanswered", ctl::kGeneralStatus, [](WindowOnBench& w) { Silence(w.sim(), "FVFV"); },
        OutcomeKind::Refused},
       {"record not saved", ctl::kGeneralStatus,
        [](WindowOnBench& w) { std::filesystem::create_directories(w.root / "T7Status" / "Current-Status.xml"); },
@@ -66,6 +59,6 @@ TEST(Outcomes, TheLogHoldsTheOperationItsQuestionsWithWhoAnsweredAndItsOutcome) 
   }
   for (const std::string& want : std::vector<std::string>{
            "] op \"Produce test report\"", "] ask release-test \"Run Release test\" answered \"No\" by operator",
-        "] box \"Result stored\" Results stored in ", "] outcome " + OutcomeSummary(o)})
+           "] box \"Result stored\" Results stored in ", "] outcome " + OutcomeSummary(o)})
     EXPECT_NE(log.find(want), std::string::npos) << want << "\n" << log.substr(0, 3000);
 }

@@ -39,6 +39,7 @@ TEST(SessionLogOnTheBench, SentLinesAreExactlyTheWire) {
   const size_t before = w.wire().size();
   ASSERT_NE(SessionLog::Start(DataPaths{w.root}, true, "test"), nullptr);
   w.dlg->OnCommand(ctl::kBootload);
+  w.dlg->unit.ShowBusy();  // a caption is only taken while the busy window shows
   w.dlg->unit.SetBusyCaption("");
   w.dlg->unit.port.Close();
   SessionLog::Stop();

@@ -17,7 +17,6 @@
 struct RecordingView : IDialogView {
   bool checkBox = false;
   std::string pushedPane;
-  std::vector<int> changed;
   int timerId = 0;
   std::optional<bool> ended;  // how the window was ended, once it was
 
@@ -26,7 +25,7 @@ struct RecordingView : IDialogView {
     pushedPane = dlg.paneText;
     checkBox = dlg.rawReplies;
   }
-  void ControlChanged(const CTesterDlg&, int id) override { changed.push_back(id); }
+  void ControlChanged(const CTesterDlg&, int) override {}
   void StartTimer(int id, int) override { timerId = id; }
   void EndDialog(bool ok) override {
     EXPECT_FALSE(ended.has_value()) << "ended twice";

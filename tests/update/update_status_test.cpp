@@ -96,7 +96,6 @@ TEST_F(UpdateTest, IdenticalStatusesSendNothingTraceEveryStepAndAreStillStamped)
   req() = UnitStatus{};
   ASSERT_TRUE(b.unit->LoadRequiredStatus(saved.UnitId));
   EXPECT_EQ(req().Address, 12);
-  EXPECT_EQ(req().Tat, 500.0f);
   EXPECT_EQ(b.unit->status.requiredChecks.UpdatedResult, 1);
   EXPECT_EQ(b.unit->status.requiredChecks.UpdatedTime, stamp);
 }
