@@ -102,7 +102,9 @@ TEST(OpenFailureText, FoldsTheDiagnosisToThePanesWidth) {
     if (end == std::string::npos) end = text.size();
     const std::string line = text.substr(start, end - start);
     EXPECT_LE(line.size(), 50u) << line;
-    if (start > 0) EXPECT_EQ(line.rfind("  ", 0), 0u) << "continuation lines are indented: " << line;
+    if (start > 0) {
+      EXPECT_EQ(line.rfind("  ", 0), 0u) << "continuation lines are indented: " << line;
+    }
     words += line.substr(line.find_first_not_of(' ')) + " ";
   }
   EXPECT_EQ(words, "COM1 (/dev/ttyUSB0) would not open: Permission denied " + r.remedy + " ");

@@ -37,7 +37,9 @@ TEST(Outcomes, EachActionSaysWhatHappened) {
     EXPECT_EQ(o.action, w.dlg->ActionName(c.id));
     EXPECT_EQ(o.pane, w.dlg->paneText);
     EXPECT_EQ(o.failedReaders != 0, std::string(c.name) == "a reader unanswered");
-    if (c.id == ctl::kHardwareSelfTest) EXPECT_EQ(o.testResult, 0x10);
+    if (c.id == ctl::kHardwareSelfTest) {
+      EXPECT_EQ(o.testResult, 0x10);
+    }
     EXPECT_EQ(o.reason.empty(), o.kind == OutcomeKind::Done);
   }
 }
