@@ -77,8 +77,7 @@ MbAnswer CliOperator::Ask(Question id, const std::string& text, const std::strin
   lastAsked_ = asked;
   if (*yes && ++yesInARow_ > retries) {
     source_ = "--retries " + std::to_string(retries);
-    std::fprintf(out_, "%s\n  -> No (answered Yes %d times in a row; --retries %d)\n", shown.c_str(), retries,
-                 retries);
+    std::fprintf(out_, "%s\n  -> No (answered Yes %d times in a row; --retries %d)\n", shown.c_str(), retries, retries);
     return MbAnswer::No;
   }
   std::fprintf(out_, "%s\n  -> %s (%s)\n", shown.c_str(), *yes ? "Yes" : "No", source_.c_str());

@@ -144,18 +144,15 @@ class Session {
   // standard output, why it was not done on standard error, the exit code from the outcome.
   int Finish(const Outcome& o) {
     if (o.kind == OutcomeKind::NoUnit || o.kind == OutcomeKind::PortFailed) {
-      if (o.kind == OutcomeKind::PortFailed)
-        Message("%s", TerminalText(CTransponder::OpenFailureText(o.port)).c_str());
+      if (o.kind == OutcomeKind::PortFailed) Message("%s", TerminalText(CTransponder::OpenFailureText(o.port)).c_str());
       return ExitCodeFor(o.kind);
     }
     if (o_.port > 0) Message("Velmoor on Comm %d", o_.port);
     if (o.kind != OutcomeKind::Declined) {
       if (o_.command == "status" && o_.json)
         Print(StatusJson(dlg_.unit.status.currentChecks, dlg_.unit.status.currentStatus));
-      else if (o_.command == "apply" && o.kind != OutcomeKind::BadFile)
-        Print(Verdict(o));
-      else if (!o.pane.empty() || o_.command != "apply")
-        Print(o.pane);
+      else if (o_.command == "apply" && o.kind != OutcomeKind::BadFile) Print(Verdict(o));
+      else if (!o.pane.empty() || o_.command != "apply") Print(o.pane);
       if (o_.command == "quickset" && (o.kind == OutcomeKind::Done || !o.differences.empty())) Print(Verdict(o));
     }
     if (!o.Ok()) Message("%s: %s", OutcomeKindName(o.kind), o.reason.c_str());
@@ -242,7 +239,8 @@ int RunCli(const CliOptions& o, const SerialProviderFactory& machinePorts, std::
 
   // The serial side: the simulated unit, or the machine's ports.
   std::string switchError;
-  SerialSide side(o.simulate, o.simSwitches, [&] { return machinePorts(o.paths); }, nullptr, switchError);
+  SerialSide side(
+      o.simulate, o.simSwitches, [&] { return machinePorts(o.paths); }, nullptr, switchError);
   if (!side.Port()) {
     std::fprintf(messages, "%s\n", switchError.c_str());
     return ex::kUsage;

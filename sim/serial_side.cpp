@@ -2,8 +2,8 @@
 
 #include "sim/sim_switches.h"
 
-SerialSide::SerialSide(bool simulate, const std::string& simSwitches, const MachinePorts& machinePorts,
-                       IClock* clock, std::string& error) {
+SerialSide::SerialSide(bool simulate, const std::string& simSwitches, const MachinePorts& machinePorts, IClock* clock,
+                       std::string& error) {
   if (!clock) {
     if (simulate && SimSwitchesWantVirtualTime(simSwitches)) ownClock_ = std::make_unique<VirtualClock>();
     else ownClock_ = std::make_unique<SteadyClock>();

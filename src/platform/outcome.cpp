@@ -21,7 +21,8 @@ std::string OutcomeSummary(const Outcome& o) {
   if (o.kind == OutcomeKind::PortFailed && !o.port.device.empty())
     s += "; " + o.port.device + (o.port.reason.empty() ? "" : ": " + o.port.reason);
   if (o.failedReaders != 0) s += "; failed readers mask " + std::to_string(o.failedReaders);
-  if (o.recordsTotal > 0) s += "; " + std::to_string(o.recordsSent) + " of " + std::to_string(o.recordsTotal) + " records sent";
+  if (o.recordsTotal > 0)
+    s += "; " + std::to_string(o.recordsSent) + " of " + std::to_string(o.recordsTotal) + " records sent";
   if (o.testResult >= 0) s += "; result " + std::to_string(o.testResult);
   if (!o.command.empty()) s += "; command " + o.command;
   if (!o.file.empty()) s += "; file " + o.file;

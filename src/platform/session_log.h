@@ -136,4 +136,3 @@ std::string CommandLineText(int argc, const char* const* argv);
 std::string EscapeBytes(std::string_view bytes);
 // The reverse of EscapeBytes (for reading a log back).
 std::string UnescapeBytes(std::string_view text);
-

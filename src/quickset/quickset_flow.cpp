@@ -57,8 +57,8 @@ Outcome UpdateAndVerify(CTransponder& unit, IMainWindow& window) {
     for (;;) {
       ReadBack(unit, window);
       if (unit.status.partialMask == 0) break;
-      if (Ask(unit, Question::StatusRecoveryRetry, qt::kRecoveryFault + unit.status.statusMessage + qt::kRetry, qt::kRecoveryCaption) !=
-          MbAnswer::Yes) {
+      if (Ask(unit, Question::StatusRecoveryRetry, qt::kRecoveryFault + unit.status.statusMessage + qt::kRetry,
+              qt::kRecoveryCaption) != MbAnswer::Yes) {
         Tell(unit, qt::kUncertain);
         Outcome o = MakeOutcome(OutcomeKind::Refused, {}, "the unit could not be read back: its status is uncertain");
         o.failedReaders = unit.status.partialMask;

@@ -45,7 +45,7 @@ Outcome ProduceTestReport(CTransponder& unit) {
   if (!unit.GetStatus("", stepReply, true)) {
     unit.HideBusy();
     const MbAnswer a = op.Ask(Question::IncompleteStatus, "Incomplete status recovered\r\nContinue anyway??",
-                                              "Communications error", MbIcon::Exclamation);
+                              "Communications error", MbIcon::Exclamation);
     if (a != MbAnswer::Yes) return MakeOutcome(OutcomeKind::Declined, {}, "the status read was incomplete");
     unit.ShowBusy();
   }

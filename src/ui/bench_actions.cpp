@@ -46,7 +46,8 @@ Outcome AcousticCheckAction(CTransponder& unit, IMainWindow& window) {
   int address = 0;
   int channel = 0;
   if (wideband) {
-    const std::string entered = unit.op.AskEntry(Prompt::TestTransponderAddress, "Enter address of test transponder", "", false).value_or("");
+    const std::string entered =
+        unit.op.AskEntry(Prompt::TestTransponderAddress, "Enter address of test transponder", "", false).value_or("");
     const int32_t number = CParameterTables::LeadingNumber(entered.c_str());
     address = number / 100;
     channel = number % 100;
@@ -172,8 +173,7 @@ Outcome SetNewStatusAction(CTransponder& unit, IMainWindow& window) {
 Outcome ExportStatusAction(CTransponder& unit, IMainWindow&) {
   switch (unit.ExportStatus()) {
     case kExportDone: return MakeOutcome(OutcomeKind::Done, {});
-    case kExportFileFailed:
-      return MakeOutcome(OutcomeKind::BadFile, {}, "the current-status file would not open");
+    case kExportFileFailed: return MakeOutcome(OutcomeKind::BadFile, {}, "the current-status file would not open");
     case kExportPortFailed: return MakeOutcome(OutcomeKind::PortFailed, {}, "the port would not open");
     case kExportDeclined: return MakeOutcome(OutcomeKind::Declined, {}, "the transfer time was not accepted");
     default: return MakeOutcome(OutcomeKind::Refused, {}, "the far end did not take the export");

@@ -125,7 +125,8 @@ Outcome RunCommandButton(CTransponder& unit, CTesterDlg& window, int index) {
     answered = unit.ReleaseCheck(window.Reply(), true);
   } else if (command.find("TPSN") != std::string::npos) {
     // A cancelled entry leaves the empty default, which the serial-number rule refuses.
-    const std::string entered = op.AskEntry(Prompt::SerialNumber, "Enter serial number as xxxxx-yy", "", true).value_or("");
+    const std::string entered =
+        op.AskEntry(Prompt::SerialNumber, "Enter serial number as xxxxx-yy", "", true).value_or("");
     answered = unit.SetSerialNumber(entered.c_str(), window.Reply());
   } else {
     unit.serial.timeoutOverride = std::abs(timeout);

@@ -63,9 +63,7 @@ class UpdateRun {
     if (!complete) allAnswered_ = false;
   }
 
-  void Caption(const char* caption) {
-    u_.SetBusyCaption(caption);
-  }
+  void Caption(const char* caption) { u_.SetBusyCaption(caption); }
   // A changed parameter: its caption on the busy window and in the trace.
   void Changing(const char* caption) {
     Caption(caption);

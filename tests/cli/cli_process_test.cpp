@@ -54,7 +54,8 @@ TEST_F(CliProcess, EachCommandsResultAndExitCode) {
       {"quickset Z9 --yes " + kSim, 2, "", "scheme Z9 is not offered by this unit; it offers A1"},
       {"quickset A1 --gain loud --yes " + kSim, 2, "", "--gain loud is not offered"},
       // The unit never takes the address: three retries, then the verification fails.
-      {"quickset B2 --yes --simulate=fast,ignore=Address", 1, "Unit NOT set correctly", "answered Yes 3 times in a row"},
+      {"quickset B2 --yes --simulate=fast,ignore=Address", 1, "Unit NOT set correctly",
+       "answered Yes 3 times in a row"},
       {"quickset B2 --yes --retries 1 --simulate=fast,ignore=Address", 1, "", "answered Yes 1 times in a row"},
       {"load " + kSamples + "sample-small.a07 --yes " + kSim, 0, "Programming complete", "100%"},
       {"load " + kSamples + "missing.a07 --yes " + kSim, 4, "", "Cannot open the program file"},
@@ -63,7 +64,8 @@ TEST_F(CliProcess, EachCommandsResultAndExitCode) {
       {"run " + kData + "bench_four_commands.T7d --button 2 " + kSim, 0, "#FVFV", ""},
       {"run " + kData + "bench_four_commands.T7d --button 6 " + kSim, 4, "", "gives button 6 no command"},
       {"run " + kData + "missing.T7d --button 1 " + kSim, 4, "", "Unable to open command file"},
-      {"run " + kData + "bench_six_commands.T7d --button 3 " + kSim, 2, "", "asks for a serial number: give --entry TEXT"},
+      {"run " + kData + "bench_six_commands.T7d --button 3 " + kSim, 2, "",
+       "asks for a serial number: give --entry TEXT"},
       // A silent unit: the search finds nothing; on its named port the comms check fails.
       {"status --simulate=fast,silent", 3, "", "No unit answered on COM1 to COM10"},
       {"self-test --port 3 --simulate=fast,silent", 3, "", "No valid comms"},

@@ -92,8 +92,9 @@ TEST(OpenFailureText, FoldsTheDiagnosisToThePanesWidth) {
   r.comNumber = 1;
   r.device = "/dev/ttyUSB0";
   r.reason = "Permission denied";
-  r.remedy = "this user is not in the 'dialout' group that owns /dev/ttyUSB0: run 'sudo usermod -aG dialout $USER', "
-             "then log out and in again";
+  r.remedy =
+      "this user is not in the 'dialout' group that owns /dev/ttyUSB0: run 'sudo usermod -aG dialout $USER', "
+      "then log out and in again";
   const std::string text = CTransponder::OpenFailureText(r);
   std::string words;
   size_t start = 0;
