@@ -61,6 +61,6 @@ TEST(Outcomes, TheLogHoldsTheOperationItsQuestionsWithWhoAnsweredAndItsOutcome) 
   }
   for (const std::string& want : std::vector<std::string>{
            "] op \"Produce test report\"", "] ask release-test \"Run Release test\" answered \"No\" by operator",
-           "] box \"Result stored\" Results stored in ", "] outcome " + OutcomeSummary(o)})
+           "] box \"Result stored\" Results stored in ", "] outcome " + EscapeBytes(OutcomeSummary(o))})
     EXPECT_NE(log.find(want), std::string::npos) << want << "\n" << log.substr(0, 3000);
 }
