@@ -5,6 +5,7 @@
 
 #include "history/history_internal.h"
 #include "platform/file_ops.h"
+#include "platform/text_numbers.h"
 #include "platform/version.h"
 
 using namespace history;
@@ -202,10 +203,10 @@ void PrintDue(const std::vector<UnitFlags>& due, const HistorySettings& s, const
 }
 
 bool ToVisit(const std::string& text, int64_t& v) {
-  const char* p = text.c_str() + (text.size() > 1 && text[0] == '#' ? 1 : 0);
-  char* end = nullptr;
-  v = std::strtoll(p, &end, 10);
-  return *p && *end == '\0' && v > 0;
+  const std::string_view number = std::string_view(text).substr(text.size() > 1 && text[0] == '#' ? 1 : 0);
+  const std::optional<int64_t> n = textnum::WholeInt(number, 1, INT64_MAX);
+  if (n) v = *n;
+  return n.has_value();
 }
 
 }  // namespace

@@ -99,18 +99,15 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions& o, std::stri
     };
     auto is = [&](const char* name) { return a == name || a.rfind(std::string(name) + "=", 0) == 0; };
     std::string v;
+    switch (ReadSharedOption(words, i, o, message)) {
+      case OptionRead::Taken: continue;
+      case OptionRead::Error: return false;
+      case OptionRead::NotShared: break;
+    }
     if (a == "--help" || a == "-h") {
       o.help = true;
     } else if (a == "--version") {
       o.version = true;
-    } else if (a == "--simulate") {
-      o.simulate = true;
-    } else if (a.rfind("--simulate=", 0) == 0) {
-      o.simulate = true;
-      o.simSwitches = a.substr(11);
-    } else if (is("--root")) {
-      if (!value("--root", v)) return false;
-      o.paths.root = v;
     } else if (is("--port")) {
       if (!value("--port", v)) return false;
       if (!ToInt(v, 1, 255, o.port)) return message = "--port needs a COM number from 1 to 255", false;
@@ -120,8 +117,6 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions& o, std::stri
     } else if (is("--retries")) {
       if (!value("--retries", v)) return false;
       if (!ToInt(v, 0, 100, o.retries)) return message = "--retries needs a number from 0 to 100", false;
-    } else if (a == "--no-log") {
-      o.noLog = true;
     } else if (a == "--json") {
       o.json = true;
       seen.insert("json");
@@ -131,12 +126,6 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions& o, std::stri
     } else if (is("--since")) {
       if (!value("--since", o.since)) return false;
       seen.insert("history");
-    } else if (is("--history")) {
-      if (!value("--history", o.historyFile)) return false;
-    } else if (a == "--no-history") {
-      o.noHistory = true;
-    } else if (is("--operator")) {
-      if (!value("--operator", o.operatorName)) return false;
     } else if (a == "--release-test" || a == "--no-release-test") {
       o.releaseTest = a == "--release-test";
       seen.insert("report");

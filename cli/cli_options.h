@@ -7,16 +7,15 @@
 
 #include "platform/outcome.h"
 #include "platform/paths.h"
+#include "platform/shared_options.h"
 
-struct CliOptions {
-  std::string command;            // ports, status, sensors, ... ; empty with --help/--version
-  std::vector<std::string> args;  // the subcommand's positional arguments
-  DataPaths paths;
-  bool simulate = false;
-  std::string simSwitches;           // --simulate=LIST (test switches, see sim/sim_switches.h)
+// The options shared with the window (--root, --simulate[=LIST], --no-log, --history,
+// --no-history, --operator) are SharedOptions', read by the same reader.
+struct CliOptions : SharedOptions {
+  std::string command;               // ports, status, sensors, ... ; empty with --help/--version
+  std::vector<std::string> args;     // the subcommand's positional arguments
   int port = 0;                      // --port N; 0: search COM1 to COM10 as the window does
   std::optional<bool> answer;        // --yes / --no
-  bool noLog = false;                // --no-log
   bool json = false;                 // status --json
   std::optional<bool> releaseTest;   // report --release-test / --no-release-test
   std::string power, gain;           // quickset --power / --gain
@@ -25,11 +24,7 @@ struct CliOptions {
   int retries = 3;                   // --retries N: Yes to one step's retry, N times in a row
   bool help = false;
   bool version = false;
-  // The unit history (cli/cli_history.h): --history FILE, --no-history, --operator NAME;
-  // history --since DATE, --csv.
-  std::string historyFile;
-  bool noHistory = false;
-  std::string operatorName;
+  // The unit history's commands (cli/cli_history.h): history --since DATE, --csv.
   std::string since;
   bool csv = false;
   std::string commandLine;  // the whole command line, for the session log (CommandLineText)

@@ -9,45 +9,51 @@ const char* ProgramVersion() { return kProgramVersionPlain; }
 
 AppOptions ParseCommandLine(int argc, char** argv, const char* program, const char* description) {
   AppOptions o;
-  o.paths = DataPaths::Default();
   QStringList args{QString::fromLatin1(program)};
-  for (int i = 1; i < argc; ++i) {
-    const QString a = QString::fromLocal8Bit(argv[i]);
+  std::vector<std::string> words;
+  for (int i = 1; i < argc; ++i) words.emplace_back(argv[i]);
+  std::string shared;  // what the shared reader refused
+  for (size_t i = 0; i < words.size(); ++i) {
+    const std::string& a = words[i];
     // Qt's own options (-platform offscreen, -style fusion, -reverse ...) are Qt's to read,
     // with their value when one follows.
-    if (a.startsWith('-') && !a.startsWith("--") && a != "-h" && a != "-v" && a != "-?") {
-      if (i + 1 < argc && argv[i + 1][0] != '-') ++i;
+    if (a.size() > 1 && a[0] == '-' && a[1] != '-' && a != "-h" && a != "-v" && a != "-?") {
+      if (i + 1 < words.size() && !words[i + 1].empty() && words[i + 1][0] != '-') ++i;
       continue;
     }
-    args << a;
+    const OptionRead read = ReadSharedOption(words, i, o, shared);
+    if (read == OptionRead::Error) break;
+    if (read == OptionRead::NotShared) args << QString::fromLocal8Bit(a.c_str());
   }
   QCommandLineParser p;
   p.setApplicationDescription(QString::fromLatin1(description));
   const QCommandLineOption help = p.addHelpOption();
   const QCommandLineOption version = p.addVersionOption();
-  const QCommandLineOption simulate("simulate",
-                                    "Runs on the built-in simulated unit (on COM3) instead of the machine's ports.");
-  const QCommandLineOption root("root", "Keeps the data folder in DIR/T7Status instead of $HOME/Dranmere/T7Status.",
-                                "DIR");
-  const QCommandLineOption noLog("no-log", "Writes no session log of the wire (T7Status/logs/YYYY-MM-DD.log).");
-  const QCommandLineOption history("history", "The unit history database (default: this PC's own).", "FILE");
-  const QCommandLineOption noHistory("no-history", "Keeps no unit history.");
-  const QCommandLineOption operatorName("operator", "Who runs the operations (default: the login name).", "NAME");
-  p.addOptions({simulate, root, noLog, history, noHistory, operatorName});
+  // Listed for the usage; their values come from the shared reader above.
+  p.addOptions({{"simulate", "Runs on the built-in simulated unit (on COM3) instead of the machine's ports."},
+                {"root", "Keeps the data folder in DIR/T7Status instead of $HOME/Dranmere/T7Status.", "DIR"},
+                {"no-log", "Writes no session log of the wire (T7Status/logs/YYYY-MM-DD.log)."},
+                {"history", "The unit history database (default: this PC's own).", "FILE"},
+                {"no-history", "Keeps no unit history."},
+                {"operator", "Who runs the operations (default: the login name).", "NAME"}});
   // helpText() names the program by the application's first argument, which is not there yet.
   auto usage = [&] {
     QString text = p.helpText();
     const int end = text.indexOf('\n');
     return (QString("Usage: %1 [options]").arg(program) + (end >= 0 ? text.mid(end) : QString())).toStdString();
   };
-  if (!p.parse(args) || !p.positionalArguments().isEmpty()) {
+  auto refuse = [&](const std::string& why) {
     o.ok = false;
     o.exitCode = 2;
+    o.message = why + "\n" + usage();
+    return o;
+  };
+  if (!shared.empty()) return refuse(shared);
+  if (!p.parse(args) || !p.positionalArguments().isEmpty()) {
     const QString what = p.positionalArguments().isEmpty()
                              ? p.errorText()
                              : "Unexpected argument '" + p.positionalArguments().first() + "'.";
-    o.message = what.toStdString() + "\n" + usage();
-    return o;
+    return refuse(what.toStdString());
   }
   if (p.isSet(help) || p.isSet("help-all")) {
     o.ok = false;
@@ -59,28 +65,7 @@ AppOptions ParseCommandLine(int argc, char** argv, const char* program, const ch
     o.message = std::string(program) + " " + kProgramVersion + "\n";
     return o;
   }
-  o.simulate = p.isSet(simulate);
-  o.log = !p.isSet(noLog);
-  o.noHistory = p.isSet(noHistory);
-  o.operatorName = p.value(operatorName).toStdString();
-  if (p.isSet(history)) {
-    o.historyFile = p.value(history).toStdString();
-    if (o.historyFile.empty()) {
-      o.ok = false;
-      o.exitCode = 2;
-      o.message = "--history needs a file\n" + usage();
-      return o;
-    }
-  }
-  if (p.isSet(root)) {
-    const QString dir = p.value(root);
-    if (dir.isEmpty()) {
-      o.ok = false;
-      o.exitCode = 2;
-      o.message = "--root needs a folder\n" + usage();
-      return o;
-    }
-    o.paths.root = dir.toStdString();
-  }
+  // The window's simulated unit has no test switches.
+  if (!o.simSwitches.empty()) return refuse("--simulate takes no switches here");
   return o;
 }

@@ -7,17 +7,14 @@
 #include <string>
 
 #include "platform/paths.h"
+#include "platform/shared_options.h"
 
-struct AppOptions {
-  bool simulate = false;
-  bool log = true;  // the session log of the wire (T7Status/logs/)
-  DataPaths paths;
-  std::string historyFile;  // empty: this PC's own (history::DefaultHistoryFile)
-  bool noHistory = false;
-  std::string operatorName;  // empty: the login name
-  bool ok = true;            // false: the program ends at once with exitCode
-  int exitCode = 0;          // 0 after --help or --version, 2 for a command line not understood
-  std::string message;       // what to print then (standard output for 0, standard error for 2)
+// The shared options (SharedOptions) are read by the same reader as velmoor-cli's; Qt's parser
+// reads --help and --version and lists every option in the usage.
+struct AppOptions : SharedOptions {
+  bool ok = true;       // false: the program ends at once with exitCode
+  int exitCode = 0;     // 0 after --help or --version, 2 for a command line not understood
+  std::string message;  // what to print then (standard output for 0, standard error for 2)
 };
 
 // program: the name in the usage line; description: one line about the program.

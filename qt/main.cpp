@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
     std::fputs(options.message.c_str(), options.exitCode == 0 ? stdout : stderr);
     return options.exitCode;
   }
-  SessionLog::Start(options.paths, options.log, std::string("velmoor-terminal ") + ProgramVersion(),
+  SessionLog::Start(options.paths, !options.noLog, std::string("velmoor-terminal ") + ProgramVersion(),
                     CommandLineText(argc, argv));
   int result = 0;
   {

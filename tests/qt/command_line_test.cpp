@@ -24,7 +24,7 @@ TEST(CommandLine, EachOptionDoesWhatItSays) {
       {{"--version"}, false, 0, "velmoor-terminal "},
       {{"--frobnicate"}, false, 2, "Unknown option 'frobnicate'."},
       {{"stray"}, false, 2, "Unexpected argument 'stray'."},
-      {{"--root"}, false, 2, "Missing value after '--root'."},
+      {{"--root"}, false, 2, "--root needs a value"},
       {{"--simulate", "--no-log", "--root", "/tmp/bench"}, true, 0, ""},
       {{"--root=/tmp/x", "-platform", "offscreen"}, true, 0, ""},
   };
@@ -40,7 +40,7 @@ TEST(CommandLine, EachOptionDoesWhatItSays) {
 
   const AppOptions run = Parse({"--simulate", "--no-log", "--root", "/tmp/bench"});
   EXPECT_TRUE(run.simulate);
-  EXPECT_FALSE(run.log);
+  EXPECT_TRUE(run.noLog);
   EXPECT_EQ(run.paths.StatusDir(), std::filesystem::path("/tmp/bench/T7Status"));
   const AppOptions kept = Parse({"--history", "/tmp/h.sqlite", "--operator", "a.okafor", "--no-history"});
   EXPECT_EQ(kept.historyFile, "/tmp/h.sqlite");
@@ -49,7 +49,7 @@ TEST(CommandLine, EachOptionDoesWhatItSays) {
   EXPECT_FALSE(Parse({"--history="}).ok);
   const AppOptions plain = Parse({"--root=/tmp/x", "-platform", "offscreen"});
   EXPECT_FALSE(plain.simulate);
-  EXPECT_TRUE(plain.log);
+  EXPECT_FALSE(plain.noLog);
   EXPECT_EQ(plain.paths.root, std::filesystem::path("/tmp/x"));
 }
 
