@@ -60,8 +60,8 @@ MbAnswer CliOperator::Ask(Question id, const std::string& text, const std::strin
   const std::string shown = (caption.empty() ? "" : caption + ": ") + OneLine(text);
   std::optional<bool> yes;
   if (auto it = answerFor.find(id); it != answerFor.end()) {
-    yes = it->second;
-    source_ = std::string("--") + (*yes ? "" : "no-") + QuestionName(id);
+    yes = it->second.yes;
+    source_ = it->second.option;
   } else if (answer) {
     yes = answer;
     source_ = *answer ? "--yes" : "--no";

@@ -26,10 +26,15 @@ class CliOperator : public IOperator {
  public:
   explicit CliOperator(std::FILE* messages = stderr) : out_(messages) {}
 
-  // The answer to every question (--yes / --no), answers to particular questions (report's
-  // --release-test), and the answers given when neither says (a safe default).
+  // The answer to every question (--yes / --no), answers to particular questions with the
+  // option that gave them (report's --release-test), and the answers given when neither says (a
+  // safe default).
   std::optional<bool> answer;
-  std::map<Question, bool> answerFor;
+  struct GivenAnswer {
+    bool yes;
+    std::string option;
+  };
+  std::map<Question, GivenAnswer> answerFor;
   std::map<Question, bool> defaults;
   // A step asked to be retried this many times in a row (the same question, with no progress
   // in between) is then answered No: a unit that never takes a setting must not keep a

@@ -65,7 +65,9 @@ class Session {
       : o_(o), op_(messages), logged_(op_), result_(result), messages_(messages), dlg_(port, logged_, o.paths) {
     op_.answer = o.answer;
     op_.retries = o.retries;
-    if (o.releaseTest) op_.answerFor[Question::RunReleaseTest] = *o.releaseTest;
+    if (o.releaseTest)
+      op_.answerFor[Question::RunReleaseTest] = {*o.releaseTest,
+                                                 *o.releaseTest ? "--release-test" : "--no-release-test"};
     // An incomplete status is not reported on unless the command line says so.
     op_.defaults[Question::IncompleteStatus] = false;
     op_.entry = o.entry;

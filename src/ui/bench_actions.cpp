@@ -65,28 +65,32 @@ Outcome AcousticCheckAction(CTransponder& unit, IMainWindow& window) {
                      "no acoustic reply");
 }
 
-Outcome HardwareSelfTestAction(CTransponder& unit, IMainWindow& window) {
+namespace {
+// "Hardware self test" and "Release test" alike: the comms check, the test (with its status read
+// first), its reply under the status report; Done when the unit answered and the result passed.
+Outcome BenchTest(CTransponder& unit, IMainWindow& window, bool (CTransponder::*test)(TextSpan, bool),
+                  const int32_t StatusChecks::*result, bool (*passed)(int32_t), const char* name) {
   unit.ShowBusy();
   if (!unit.CheckComms(3)) return MakeOutcome(OutcomeKind::NoUnit, {});
   window.Pull();
   window.PaneText().clear();
-  const bool answered = unit.HardwareSelfCheck(window.Reply(), true);
+  const bool answered = (unit.*test)(window.Reply(), true);
   window.ShowReply(window.Reply().c_str(), kReplyHeader);
-  if (!answered) return MakeOutcome(OutcomeKind::Refused, {}, "the unit did not answer the self test");
-  const int32_t result = unit.status.currentChecks.HardwareResult;
-  return TestOutcome(SelfTestPassed(result), result, "self test failed");
+  if (!answered) return MakeOutcome(OutcomeKind::Refused, {}, std::string("the unit did not answer the ") + name);
+  const int32_t code = unit.status.currentChecks.*result;
+  return TestOutcome(passed(code), code, (std::string(name) + " failed").c_str());
+}
+}  // namespace
+
+Outcome HardwareSelfTestAction(CTransponder& unit, IMainWindow& window) {
+  return BenchTest(unit, window, &CTransponder::HardwareSelfCheck, &StatusChecks::HardwareResult, SelfTestPassed,
+                   "self test");
 }
 
 Outcome ReleaseTestAction(CTransponder& unit, IMainWindow& window) {
-  unit.ShowBusy();
-  if (!unit.CheckComms(3)) return MakeOutcome(OutcomeKind::NoUnit, {});
-  window.Pull();
-  window.PaneText().clear();
-  const bool answered = unit.ReleaseCheck(window.Reply(), true);
-  window.ShowReply(window.Reply().c_str(), kReplyHeader);
-  if (!answered) return MakeOutcome(OutcomeKind::Refused, {}, "the unit did not answer the release test");
-  const int32_t result = unit.status.currentChecks.ReleaseResult;
-  return TestOutcome(result == 0, result, "release test failed");
+  return BenchTest(
+      unit, window, &CTransponder::ReleaseCheck, &StatusChecks::ReleaseResult, [](int32_t r) { return r == 0; },
+      "release test");
 }
 
 Outcome SetAsTestTransponderAction(CTransponder& unit, IMainWindow& window) {

@@ -285,7 +285,8 @@ Outcome CTesterDlg::OnCommand(int id) {
   Outcome o = RunAction(id);
   o.action = name;
   Settle(o, before, unit);
-  if (o.failedReaders == 0) o.failedReaders = unit.status.partialMask;
+  // Only a status read of this action says which readers failed (the mask stays from the last).
+  if (o.failedReaders == 0 && unit.status.reads != before.reads) o.failedReaders = unit.status.partialMask;
   o.pane = paneText;
   LogOutcome(OutcomeSummary(o));
   if (history && id != ctl::kExit && id != ctl::kRawReplies) {
