@@ -1,5 +1,7 @@
 #include "cli/cli_run.h"
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -172,7 +174,7 @@ class Session {
   // both known before the unit is touched.
   void CheckCommandFile() {
     std::FILE* file = file_ops::OpenStream(file_ops::PathFromUtf8(o_.args[0]), "r");
-    if (!file) return;  // told by the load itself, as a file that would not open
+    if (!file) throw FileProblem("Unable to open command file " + o_.args[0] + ": " + std::strerror(errno));
     CommandEntry entries[kCommandButtons];
     const int read = ReadCommandFile(file, entries);
     std::fclose(file);
