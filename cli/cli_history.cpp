@@ -3,6 +3,7 @@
 #include <cinttypes>
 #include <cstdlib>
 
+#include "cli/cli_site.h"
 #include "history/history_internal.h"
 #include "platform/file_ops.h"
 #include "platform/text_numbers.h"
@@ -258,23 +259,53 @@ int RunHistoryCommand(const CliOptions& o, std::FILE* result, std::FILE* message
   }
   if (!problem.empty()) std::fprintf(messages, "velmoor-cli: %s\n", problem.c_str());
 
+  // With a site set, every bench's visits, from the site; when it cannot be read, this PC's own,
+  // saying so.
+  SiteServer server;
+  bool fromSite = false;
+  auto ownInstead = [&](const SiteProblem& p) {
+    std::fprintf(messages, "velmoor-cli: %s\nvelmoor-cli: showing this PC's own history instead\n", p.message.c_str());
+    fromSite = false;
+  };
+  const CliSite site = ChooseCliSite(o, store.settings);
+  if (site.set) {
+    const SiteProblem p = site.problem ? site.problem : server.Connect(site.setting);
+    if (p) ownInstead(p);
+    else fromSite = true;
+  }
   if (o.command == "due") {
-    PrintDue(store.Due(DateTime::NowUtc()), store.settings, o, result);
+    std::vector<UnitFlags> due;
+    if (fromSite) {
+      if (const SiteProblem p = server.Due(store.settings, ToUnixMs(DateTime::NowUtc()), due)) ownInstead(p);
+    }
+    if (!fromSite) due = store.Due(DateTime::NowUtc());
+    PrintDue(due, store.settings, o, result);
     std::fflush(result);
     return ex::kDone;
   }
-  const std::optional<int32_t> unit = store.FindUnit(o.args[0]);
+  HistoryStore mirror;
+  HistoryStore* reader = &store;
+  std::optional<int32_t> unit;
+  if (fromSite) {
+    SiteProblem p;
+    unit = server.FindUnit(o.args[0], p);
+    if (!p && unit) p = LoadSiteUnit(server, *unit, store.settings, mirror);
+    if (p) ownInstead(p);
+    else reader = &mirror;
+  }
+  if (!fromSite) unit = store.FindUnit(o.args[0]);
   if (!unit) {
-    std::fprintf(messages, "velmoor-cli: no unit %s in the history %s\n", o.args[0].c_str(),
-                 file_ops::PathText(store.File()).c_str());
+    std::fprintf(messages, "velmoor-cli: no unit %s in %s\n", o.args[0].c_str(),
+                 fromSite ? ("the site's history (" + site.setting.shown + ")").c_str()
+                          : ("the history " + file_ops::PathText(store.File())).c_str());
     return ex::kRefused;
   }
   if (o.command == "history") {
-    PrintVisits(store.Visits(*unit, since), o, result);
+    PrintVisits(reader->Visits(*unit, since), o, result);
     std::fflush(result);
     return ex::kDone;
   }
-  const StatusDiff d = store.Diff(*unit, from, to);
+  const StatusDiff d = reader->Diff(*unit, from, to);
   if (!d.found) {
     std::fprintf(messages, "velmoor-cli: %s\n",
                  from ? "those visits are not status reads of this unit"

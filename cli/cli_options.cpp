@@ -9,11 +9,11 @@ namespace {
 
 const std::set<std::string> kCommands = {"ports",        "status",  "sensors", "set-time", "self-test",
                                          "release-test", "report",  "apply",   "quickset", "load",
-                                         "run",          "history", "diff",    "due"};
+                                         "run",          "history", "diff",    "due",     "site"};
 
 // Positional arguments each subcommand takes.
 size_t ArgsOf(const std::string& c) {
-  return c == "quickset" || c == "load" || c == "run" || c == "history" || c == "diff" ? 1 : 0;
+  return c == "quickset" || c == "load" || c == "run" || c == "history" || c == "diff" || c == "site" ? 1 : 0;
 }
 
 bool ToInt(const std::string& text, int low, int high, int& out) {
@@ -47,6 +47,10 @@ const char* CliUsage() {
          "  diff UNIT [--json] [VISIT VISIT]\n"
          "                               what changed between the last two status reads (or two visits)\n"
          "  due [--json]                 units due for a release or self test, or a battery\n"
+         "                               (history, diff and due read the site server when one is set)\n"
+         "  site init                    make (or bring up to date) the site server's history tables\n"
+         "  site status                  the site server, what waits on this PC to be sent, when last sent\n"
+         "  site push [--timeout S]      send everything waiting and wait until it is sent (default 60 s)\n"
          "\n"
          "Options:\n"
          "  --port N          the unit's COM number (default: search COM1 to COM10)\n"
@@ -60,6 +64,10 @@ const char* CliUsage() {
          "  --history FILE    the unit history database (default: this PC's own)\n"
          "  --no-history      keep no unit history\n"
          "  --operator NAME   who runs the operations (default: the login name)\n"
+         "  --site CONNINFO   the site's history server: a PostgreSQL connection text or\n"
+         "                    \"service=NAME\" (default: site = in the history settings);\n"
+         "                    the password comes from ~/.pgpass or the service file only\n"
+         "  --no-site         send to no site server\n"
          "  --version, --help\n"
          "\n"
          "Standard output carries the result; messages go to standard error.\n"
@@ -74,7 +82,9 @@ const char* CliUsage() {
          "  5  done, but the unit's record could not be saved to the status file\n"
          "  6  declined: an answer given (--no, a cancelled prompt) stopped the operation\n"
          "history, diff and due: 1 no such unit (or fewer than two status reads to compare),\n"
-         "4 a history file that cannot be read.\n";
+         "4 a history file that cannot be read.\n"
+         "site: 0 done (push: everything sent); 1 the site refused (password, TLS, access, version);\n"
+         "2 no site set; 3 the site cannot be reached; 4 a history file that cannot be read.\n";
 }
 
 bool ParseCliOptions(int argc, const char* const* argv, CliOptions& o, std::string& message) {
@@ -123,6 +133,10 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions& o, std::stri
     } else if (a == "--csv") {
       o.csv = true;
       seen.insert("history");
+    } else if (is("--timeout")) {
+      if (!value("--timeout", v)) return false;
+      if (!ToInt(v, 1, 86400, o.timeout)) return message = "--timeout needs a number of seconds from 1 to 86400", false;
+      seen.insert("site");
     } else if (is("--since")) {
       if (!value("--since", o.since)) return false;
       seen.insert("history");
@@ -161,13 +175,16 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions& o, std::stri
   if (o.json && o.csv) return message = "give --json or --csv, not both", false;
   if (o.command == "diff" && o.args.size() == 3) return true;  // diff UNIT VISIT VISIT
   if (o.args.size() != ArgsOf(o.command)) {
-    static const char* const kWhat[] = {"a unit", "a scheme", "a file"};
-    const char* what = o.command == "quickset"                         ? kWhat[1]
+    static const char* const kWhat[] = {"a unit", "a scheme", "a file", "init, status or push"};
+    const char* what = o.command == "site"                             ? kWhat[3]
+                       : o.command == "quickset"                       ? kWhat[1]
                        : o.command == "history" || o.command == "diff" ? kWhat[0]
                                                                        : kWhat[2];
     if (ArgsOf(o.command) == 0) return message = o.command + " takes no arguments", false;
     return message = o.command + " needs " + what, false;
   }
   if (o.command == "run" && o.button == 0) return message = "run needs --button N", false;
+  if (o.command == "site" && o.args[0] != "init" && o.args[0] != "status" && o.args[0] != "push")
+    return message = "site needs init, status or push", false;
   return true;
 }

@@ -27,6 +27,8 @@ struct CliOptions : SharedOptions {
   // The unit history's commands (cli/cli_history.h): history --since DATE, --csv.
   std::string since;
   bool csv = false;
+  // site push --timeout SECONDS: how long to keep trying.
+  int timeout = 60;
   std::string commandLine;  // the whole command line, for the session log (CommandLineText)
 };
 

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "cli/cli_history.h"
+#include "cli/cli_site.h"
 #include "cli/cli_operator.h"
 #include "firmware/bootload_action.h"
 #include "firmware/srecord_image.h"
@@ -83,6 +84,22 @@ class Session {
     if (!history_.IsOpen()) return;
     dlg_.history = &history_;
     dlg_.historyContext = CliHistoryContext(o_);
+    // The site's sender connects while the command runs, and sends the command's event as it
+    // ends; a site away or refusing is told once and costs the command at most a moment.
+    const CliSite site = ChooseCliSite(o_, history_.settings);
+    if (site.problem) Message("velmoor-cli: %s", site.problem.message.c_str());
+    if (!site.set || site.problem) return;
+    sender_ = std::make_unique<history::SiteSender>(history_.File(), site.setting);
+    sender_->Start();
+  }
+
+  // Sends the command's event to the site, waiting a moment at most.
+  void FinishSite() {
+    if (!sender_) return;
+    sender_->Finish(std::chrono::milliseconds(1500));
+    const std::string told = sender_->TakeMessage();
+    if (!told.empty()) Message("velmoor-cli: %s", told.c_str());
+    sender_.reset();
   }
 
   // Whether every question the command may ask will be answered; if not, names the options.
@@ -209,6 +226,7 @@ class Session {
 
   const CliOptions& o_;
   history::HistoryStore history_;
+  std::unique_ptr<history::SiteSender> sender_;
   CliOperator op_;
   LoggedOperator logged_;
   std::FILE* result_;
@@ -240,6 +258,7 @@ int RunCli(const CliOptions& o, const SerialProviderFactory& machinePorts, std::
   }
   // The unit history's commands read this PC's store: no unit, no port.
   if (IsHistoryCommand(o.command)) return RunHistoryCommand(o, result, messages);
+  if (o.command == "site") return RunSiteCommand(o, result, messages);
 
   // The serial side: the simulated unit, or the machine's ports.
   std::string switchError;
@@ -280,6 +299,7 @@ int RunCli(const CliOptions& o, const SerialProviderFactory& machinePorts, std::
     session.OpenHistory();
     const Outcome connected = session.Connect();
     code = connected.Ok() ? session.Run(o.command) : ExitCodeFor(connected.kind);
+    session.FinishSite();
   } catch (const FileProblem& e) {
     std::fprintf(messages, "%s\n", e.what());
     code = ex::kBadFile;

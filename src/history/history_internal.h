@@ -1,5 +1,7 @@
 // What the history's files share: the fields' texts as JSON, and which fields go where.
 #pragma once
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,5 +24,31 @@ std::string FieldsJson(const FieldTexts& texts);
 // Sets the fields an object names (unknown names are passed over); false when it does not parse.
 bool ApplyFieldsJson(std::string_view json, FieldTexts& texts, std::vector<int>* changed = nullptr);
 void AppendJsonString(std::string& out, std::string_view text);
+
+// A unit's identity from its hex text ("12D687", with or without 0x).
+std::optional<int32_t> UnitIdOfHex(std::string_view hex);
+
+// What a unit's whole state says for its due flags: its serial number, the times of its last
+// release test and self test (0: never), the self test's result and the battery's capacity in
+// counts (0: not known).
+struct StateFacts {
+  std::string serial;
+  int64_t releaseMs = 0, selfTestMs = 0, selfTestResult = -1, capacity = 0;
+};
+StateFacts FactsOf(const FieldTexts& state);
+// The battery count a status read carries, when it carries one.
+std::optional<int64_t> BatteryCountOf(const FieldTexts& state);
+
+// One unit's summary, as the local store and the site both keep it (times in UTC milliseconds).
+struct UnitRow {
+  int32_t unitId = -1;
+  std::string serial;
+  int64_t lastMs = 0, releaseMs = 0, selfTestMs = 0, selfTestResult = -1;
+  int64_t count = -1, countMs = 0, capacity = 0;
+};
+// The battery count read last at or before a time, and when: (count, ms).
+using RateReference = std::function<std::optional<std::pair<int64_t, int64_t>>(int64_t atOrBeforeMs)>;
+// What is due for the unit as of nowMs.
+UnitFlags FlagsOf(const UnitRow& row, const HistorySettings& settings, int64_t nowMs, const RateReference& reference);
 
 }  // namespace history

@@ -74,6 +74,12 @@ const char* const kSteps[] = {
     "ALTER TABLE events ADD COLUMN uid TEXT;"
     "UPDATE events SET uid = lower(hex(randomblob(16))) WHERE uid IS NULL;"
     "CREATE UNIQUE INDEX events_uid ON events(uid);",
+    // 3: how far the events were sent to each site server (the outbox's cursor).
+    "CREATE TABLE site_cursor("
+    " site TEXT PRIMARY KEY,"
+    " site_id TEXT NOT NULL DEFAULT '',"
+    " last_id INTEGER NOT NULL DEFAULT 0,"
+    " sent_ms INTEGER NOT NULL DEFAULT 0);",
 };
 static_assert(sizeof kSteps / sizeof kSteps[0] == HistoryStore::kSchemaVersion);
 
@@ -196,6 +202,37 @@ bool SelfTestFailed(int64_t result) { return result != -1 && (result & ~int64_t{
 
 }  // namespace
 
+std::optional<int32_t> UnitIdOfHex(std::string_view hex) {
+  if (hex.size() > 2 && hex[0] == '0' && (hex[1] == 'x' || hex[1] == 'X')) hex.remove_prefix(2);
+  if (hex.empty() || hex.size() > 8) return std::nullopt;
+  uint32_t id = 0;
+  for (const char c : hex) {
+    const int d = c >= '0' && c <= '9'   ? c - '0'
+                  : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                  : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                         : -1;
+    if (d < 0) return std::nullopt;
+    id = id << 4 | static_cast<uint32_t>(d);
+  }
+  return static_cast<int32_t>(id);
+}
+
+StateFacts FactsOf(const FieldTexts& state) {
+  StateFacts f;
+  f.serial = Field(state, "SerialNo");
+  f.releaseMs = MsOfText(Field(state, "ReleaseTime"));
+  f.selfTestMs = MsOfText(Field(state, "HardwareTime"));
+  f.selfTestResult = NumberOf(Field(state, "HardwareResult"), -1);
+  f.capacity = CapacityOf(state);
+  return f;
+}
+
+std::optional<int64_t> BatteryCountOf(const FieldTexts& state) {
+  const int64_t c = NumberOf(Field(state, "Count"), -1);
+  if (c < 0) return std::nullopt;
+  return c;
+}
+
 int64_t ToUnixMs(const DateTime& t) { return std::llround((t.value - kUnixEpochDay) * double(kMsPerDay)); }
 DateTime FromUnixMs(int64_t ms) {
   DateTime t;
@@ -220,8 +257,8 @@ HistorySettings ReadHistorySettings(const fs::path& file) {
     const size_t eq = line.find('=');
     if (line.empty() || line[0] == '#' || eq == std::string::npos) continue;
     const std::string key = trim(line.substr(0, eq)), value = trim(line.substr(eq + 1));
-    if (key == "bench") {
-      s.bench = value;
+    if (key == "bench" || key == "site") {
+      (key == "bench" ? s.bench : s.site) = value;
       continue;
     }
     const int64_t n = NumberOf(value, -1);
@@ -468,10 +505,7 @@ bool HistoryStore::Write(HistoryEvent& ev, const FieldTexts* fields) {
       changed.push_back(i);
     }
     delta = FieldsJson(*fields, changed);
-    if (ev.statusRead) {
-      const int64_t c = NumberOf(Field(*fields, "Count"), -1);
-      if (c >= 0) count = c;
-    }
+    if (ev.statusRead) count = BatteryCountOf(*fields);
   }
   if (ev.uid.empty()) ev.uid = NewUid();
   const int64_t at = ToUnixMs(ev.time);
@@ -511,22 +545,103 @@ bool HistoryStore::Write(HistoryEvent& ev, const FieldTexts* fields) {
   if (ev.unitId != -1 && fields) {
     Stmt& u = st_->unit;
     u.Reset();
+    const StateFacts facts = FactsOf(state);
     u.Bind(1, int64_t{ev.unitId});
-    const std::string& serial = Field(state, "SerialNo");
-    u.Bind(2, serial.empty() ? ev.serial : serial);
+    u.Bind(2, facts.serial.empty() ? ev.serial : facts.serial);
     u.Bind(3, FieldsJson(state));
     u.Bind(4, at);
-    u.Bind(5, MsOfText(Field(state, "ReleaseTime")));
-    u.Bind(6, MsOfText(Field(state, "HardwareTime")));
-    u.Bind(7, NumberOf(Field(state, "HardwareResult"), -1));
+    u.Bind(5, facts.releaseMs);
+    u.Bind(6, facts.selfTestMs);
+    u.Bind(7, facts.selfTestResult);
     u.Bind(8, count.value_or(-1));
     u.Bind(9, count ? at : 0);
-    u.Bind(10, CapacityOf(state));
+    u.Bind(10, facts.capacity);
     const int updated = u.Run();
     u.Reset();
     if (updated != SQLITE_DONE) return rollback("cannot be written");
   }
   return true;
+}
+
+bool HistoryStore::OpenInMemory() {
+  Close();
+  file_.clear();
+  message_.clear();
+  std::string error;
+  if (sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_MEMORY, nullptr) !=
+          SQLITE_OK ||
+      !Migrate(db_, 0, kSchemaVersion, error)) {
+    message_ = "The unit history cannot be kept in memory: " + (error.empty() ? std::string("no memory") : error);
+    Close();
+    state_ = State::Failed;
+    return false;
+  }
+  st_ = new Statements(db_);
+  state_ = st_->Ok() ? State::Open : State::Failed;
+  return IsOpen();
+}
+
+std::vector<HistoryStore::OutboxEvent> HistoryStore::Outbox(int64_t afterId, int limit,
+                                                            std::map<int32_t, FieldTexts>& states) {
+  std::vector<OutboxEvent> out;
+  if (!IsOpen()) return out;
+  Stmt s(db_, std::string("SELECT ") + kEventColumns + ", fields, battery_count FROM events WHERE id > ?1 ORDER BY id LIMIT ?2");
+  Stmt before(db_, "SELECT fields FROM events WHERE unit_id = ?1 AND fields IS NOT NULL AND id < ?2 ORDER BY id");
+  s.Bind(1, afterId);
+  s.Bind(2, int64_t{limit});
+  while (s.Step()) {
+    OutboxEvent o;
+    o.event = ReadEvent(s.get());
+    if (sqlite3_column_type(s.get(), kEventColumnCount + 1) != SQLITE_NULL)
+      o.batteryCount = sqlite3_column_int64(s.get(), kEventColumnCount + 1);
+    const unsigned char* json = sqlite3_column_text(s.get(), kEventColumnCount);
+    if (json && o.event.unitId != -1) {
+      auto it = states.find(o.event.unitId);
+      if (it == states.end()) {
+        // The unit's state before this event: its events from the first.
+        it = states.emplace(o.event.unitId, FieldTexts{}).first;
+        before.Reset();
+        before.Bind(1, int64_t{o.event.unitId});
+        before.Bind(2, o.event.id);
+        while (before.Step()) ApplyFieldsJson(Text(before.get(), 0), it->second);
+        before.Reset();
+      }
+      ApplyFieldsJson(reinterpret_cast<const char*>(json), it->second);
+      o.hasState = true;
+      o.state = it->second;
+    }
+    out.push_back(std::move(o));
+  }
+  return out;
+}
+
+int64_t HistoryStore::CountAfter(int64_t afterId) {
+  Stmt s(db_, "SELECT count(*) FROM events WHERE id > ?1");
+  s.Bind(1, afterId);
+  return s.Step() ? sqlite3_column_int64(s.get(), 0) : -1;
+}
+
+HistoryStore::SiteCursor HistoryStore::Cursor(const std::string& site) {
+  SiteCursor c;
+  Stmt s(db_, "SELECT site_id, last_id, sent_ms FROM site_cursor WHERE site = ?1");
+  s.Bind(1, site);
+  if (s.Step()) {
+    c.siteId = Text(s.get(), 0);
+    c.lastId = sqlite3_column_int64(s.get(), 1);
+    c.sentMs = sqlite3_column_int64(s.get(), 2);
+  }
+  return c;
+}
+
+bool HistoryStore::SetCursor(const std::string& site, const SiteCursor& c) {
+  Stmt s(db_,
+         "INSERT INTO site_cursor(site, site_id, last_id, sent_ms) VALUES(?1, ?2, ?3, ?4)"
+         " ON CONFLICT(site) DO UPDATE SET site_id = ?2, last_id = ?3, sent_ms = ?4");
+  s.Bind(1, site);
+  s.Bind(2, c.siteId);
+  s.Bind(3, c.lastId);
+  s.Bind(4, c.sentMs);
+  return s.Run() == SQLITE_DONE || Fail("cannot be written");
 }
 
 bool HistoryStore::Empty() {
@@ -593,21 +708,11 @@ std::optional<int32_t> HistoryStore::FindUnit(std::string_view text) {
     s.Bind(1, text);
     if (s.Step()) return sqlite3_column_int(s.get(), 0);
   }
-  std::string_view hex = text;
-  if (hex.size() > 2 && hex[0] == '0' && (hex[1] == 'x' || hex[1] == 'X')) hex.remove_prefix(2);
-  if (hex.empty() || hex.size() > 8) return std::nullopt;
-  uint32_t id = 0;
-  for (const char c : hex) {
-    const int d = c >= '0' && c <= '9'   ? c - '0'
-                  : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                  : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                         : -1;
-    if (d < 0) return std::nullopt;
-    id = id << 4 | static_cast<uint32_t>(d);
-  }
+  const std::optional<int32_t> id = UnitIdOfHex(text);
+  if (!id) return std::nullopt;
   Stmt s(db_, "SELECT 1 FROM units WHERE unit_id = ?1 UNION ALL SELECT 1 FROM events WHERE unit_id = ?1 LIMIT 1");
-  s.Bind(1, int64_t{static_cast<int32_t>(id)});
-  if (s.Step()) return static_cast<int32_t>(id);
+  s.Bind(1, int64_t{*id});
+  if (s.Step()) return id;
   return std::nullopt;
 }
 
@@ -697,44 +802,51 @@ constexpr const char* kFlagColumns =
     "unit_id, serial, last_ms, release_ms, selftest_ms, selftest_result, count, count_ms, capacity";
 }
 
-// The flags of one row of units (kFlagColumns); rate reads the battery count at least the rate
-// span before the latest.
-static UnitFlags FlagsOf(sqlite3_stmt* s, const HistorySettings& set, int64_t nowMs, Stmt& rate) {
+// The row of units a flag needs (kFlagColumns).
+static UnitRow RowOf(sqlite3_stmt* s) {
+  UnitRow r;
+  r.unitId = sqlite3_column_int(s, 0);
+  r.serial = Text(s, 1);
+  r.lastMs = sqlite3_column_int64(s, 2);
+  r.releaseMs = sqlite3_column_int64(s, 3);
+  r.selfTestMs = sqlite3_column_int64(s, 4);
+  r.selfTestResult = sqlite3_column_int(s, 5);
+  r.count = sqlite3_column_int64(s, 6);
+  r.countMs = sqlite3_column_int64(s, 7);
+  r.capacity = sqlite3_column_int64(s, 8);
+  return r;
+}
+
+UnitFlags FlagsOf(const UnitRow& r, const HistorySettings& set, int64_t nowMs, const RateReference& reference) {
   UnitFlags f;
-  f.unitId = sqlite3_column_int(s, 0);
-  f.serial = Text(s, 1);
-  f.lastVisit = FromUnixMs(sqlite3_column_int64(s, 2));
-  const int64_t releaseMs = sqlite3_column_int64(s, 3), selfMs = sqlite3_column_int64(s, 4);
-  f.selfTestResult = sqlite3_column_int(s, 5);
-  const int64_t count = sqlite3_column_int64(s, 6), countMs = sqlite3_column_int64(s, 7);
-  const int64_t capacity = sqlite3_column_int64(s, 8);
-  if (releaseMs > 0) f.lastReleaseTest = FromUnixMs(releaseMs);
-  if (selfMs > 0) f.lastSelfTest = FromUnixMs(selfMs);
-  f.releaseTestDue = releaseMs <= 0 || nowMs - releaseMs >= int64_t{set.releaseTestDays} * kMsPerDay;
-  f.selfTestDue = selfMs <= 0 || nowMs - selfMs >= int64_t{set.selfTestDays} * kMsPerDay;
-  f.selfTestFailed = selfMs > 0 && SelfTestFailed(f.selfTestResult);
-  if (capacity > 0 && count >= 0) {
-    f.batteryUsedPercent = double(count) * 100.0 / double(capacity);
+  f.unitId = r.unitId;
+  f.serial = r.serial;
+  f.lastVisit = FromUnixMs(r.lastMs);
+  f.selfTestResult = static_cast<int32_t>(r.selfTestResult);
+  if (r.releaseMs > 0) f.lastReleaseTest = FromUnixMs(r.releaseMs);
+  if (r.selfTestMs > 0) f.lastSelfTest = FromUnixMs(r.selfTestMs);
+  f.releaseTestDue = r.releaseMs <= 0 || nowMs - r.releaseMs >= int64_t{set.releaseTestDays} * kMsPerDay;
+  f.selfTestDue = r.selfTestMs <= 0 || nowMs - r.selfTestMs >= int64_t{set.selfTestDays} * kMsPerDay;
+  f.selfTestFailed = r.selfTestMs > 0 && SelfTestFailed(r.selfTestResult);
+  if (r.capacity > 0 && r.count >= 0) {
+    f.batteryUsedPercent = double(r.count) * 100.0 / double(r.capacity);
     f.batteryPastThreshold = f.batteryUsedPercent >= set.batteryPercent;
     if (!f.batteryPastThreshold) {
-      rate.Reset();
-      rate.Bind(1, int64_t{f.unitId});
-      rate.Bind(2, countMs - int64_t{set.batteryRateDays} * kMsPerDay);
-      if (rate.Step()) {
-        const int64_t refCount = sqlite3_column_int64(rate.get(), 0), refMs = sqlite3_column_int64(rate.get(), 1);
-        const double days = double(countMs - refMs) / double(kMsPerDay);
-        if (count > refCount && days > 0) {
-          const double perDay = double(count - refCount) / days;
-          const double left = double(set.batteryPercent) * double(capacity) / 100.0 - double(count);
+      // The rate: from the battery count read at least the rate span before the latest.
+      if (const auto ref = reference(r.countMs - int64_t{set.batteryRateDays} * kMsPerDay)) {
+        const auto [refCount, refMs] = *ref;
+        const double days = double(r.countMs - refMs) / double(kMsPerDay);
+        if (r.count > refCount && days > 0) {
+          const double perDay = double(r.count - refCount) / days;
+          const double left = double(set.batteryPercent) * double(r.capacity) / 100.0 - double(r.count);
           // Counted from the latest reading, as of now.
-          const double daysLeft = left / perDay - double(nowMs - countMs) / double(kMsPerDay);
+          const double daysLeft = left / perDay - double(nowMs - r.countMs) / double(kMsPerDay);
           if (daysLeft <= set.batteryHorizonDays) {
             f.batteryHeadingThere = true;
             f.batteryDaysToThreshold = std::max(0.0, daysLeft);
           }
         }
       }
-      rate.Reset();
     }
   }
   return f;
@@ -744,7 +856,20 @@ namespace {
 constexpr const char* kRateSql =
     "SELECT battery_count, at_ms FROM events WHERE unit_id = ?1 AND battery_count IS NOT NULL AND at_ms <= ?2"
     " ORDER BY at_ms DESC LIMIT 1";
+
+// The battery count a unit's rate is taken from, read from the store.
+RateReference StoreReference(Stmt& rate, int32_t unitId) {
+  return [&rate, unitId](int64_t atOrBeforeMs) -> std::optional<std::pair<int64_t, int64_t>> {
+    rate.Reset();
+    rate.Bind(1, int64_t{unitId});
+    rate.Bind(2, atOrBeforeMs);
+    std::optional<std::pair<int64_t, int64_t>> out;
+    if (rate.Step()) out.emplace(sqlite3_column_int64(rate.get(), 0), sqlite3_column_int64(rate.get(), 1));
+    rate.Reset();
+    return out;
+  };
 }
+}  // namespace
 
 std::optional<UnitFlags> HistoryStore::Flags(int32_t unitId, DateTime now) {
   if (!IsOpen()) return std::nullopt;
@@ -752,7 +877,7 @@ std::optional<UnitFlags> HistoryStore::Flags(int32_t unitId, DateTime now) {
   Stmt rate(db_, kRateSql);
   s.Bind(1, int64_t{unitId});
   if (!s.Step()) return std::nullopt;
-  return FlagsOf(s.get(), settings, ToUnixMs(now), rate);
+  return FlagsOf(RowOf(s.get()), settings, ToUnixMs(now), StoreReference(rate, unitId));
 }
 
 std::vector<UnitFlags> HistoryStore::Due(DateTime now) {
@@ -762,7 +887,8 @@ std::vector<UnitFlags> HistoryStore::Due(DateTime now) {
   Stmt rate(db_, kRateSql);
   const int64_t nowMs = ToUnixMs(now);
   while (s.Step()) {
-    UnitFlags f = FlagsOf(s.get(), settings, nowMs, rate);
+    const UnitRow row = RowOf(s.get());
+    UnitFlags f = FlagsOf(row, settings, nowMs, StoreReference(rate, row.unitId));
     if (f.Any()) out.push_back(std::move(f));
   }
   return out;

@@ -13,6 +13,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,6 +30,7 @@ namespace history {
 // lines "key = value"; unknown keys and bad values are ignored).
 struct HistorySettings {
   std::string bench;            // bench = NAME; empty: the PC's host name
+  std::string site;             // site = CONNINFO: the site's history server (a libpq connection or service)
   int releaseTestDays = 180;    // release_test_days: a release test is due this long after the last
   int selfTestDays = 365;       // self_test_days: the same for the hardware self test
   int batteryPercent = 80;      // battery_percent: used capacity that calls for a new battery
@@ -145,8 +147,8 @@ struct Dossier {
 // each other (the window's dossier opens its own store on File()).
 class HistoryStore {
  public:
-  // Schema versions: 1 first; 2 added each event's unique id.
-  static constexpr int kSchemaVersion = 2;
+  // Schema versions: 1 first; 2 added each event's unique id; 3 the site outbox's cursor.
+  static constexpr int kSchemaVersion = 3;
   // The database's application id ("VLMH"): a file that carries another is not ours.
   static constexpr int32_t kApplicationId = 0x564C4D48;
 
@@ -168,6 +170,8 @@ class HistoryStore {
   // that is not ours or cannot be read is not touched. Returns true when open; otherwise
   // Message() says why, in words for the operator.
   bool Open(const std::filesystem::path& file);
+  // A store in memory, for a unit's events read from the site server (nothing is written to disk).
+  bool OpenInMemory();
   void Close();
   State state() const { return state_; }
   bool IsOpen() const { return state_ == State::Open; }
@@ -190,6 +194,30 @@ class HistoryStore {
   // (0 when the store already held events or the file has no units), -1 on failure.
   int ImportStatusFile(const std::filesystem::path& currentStatusFile);
   bool Empty();
+
+  // ---- the site's outbox ----
+  // The events after afterId, in the order they were written, at most limit of them. An event
+  // that carries fields comes with the unit's whole state after it: states holds each unit's
+  // state as far as the events already read (the caller keeps it from one call to the next;
+  // a unit not in it is replayed from its first event).
+  struct OutboxEvent {
+    HistoryEvent event;
+    bool hasState = false;
+    FieldTexts state;
+    std::optional<int64_t> batteryCount;
+  };
+  std::vector<OutboxEvent> Outbox(int64_t afterId, int limit, std::map<int32_t, FieldTexts>& states);
+  // How many events were written after afterId; -1 when the store cannot be read.
+  int64_t CountAfter(int64_t afterId);
+  // How far the events went to a site (by its connection text): the site's own id, the last
+  // event it took, and when.
+  struct SiteCursor {
+    std::string siteId;
+    int64_t lastId = 0;
+    int64_t sentMs = 0;
+  };
+  SiteCursor Cursor(const std::string& site);
+  bool SetCursor(const std::string& site, const SiteCursor& cursor);
 
   // ---- reading ----
   // A unit by its hex identity ("12D687", with or without 0x) or its serial number text; the

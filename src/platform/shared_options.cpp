@@ -32,6 +32,10 @@ OptionRead ReadSharedOption(const std::vector<std::string>& words, size_t& i, Sh
     o.noLog = true;
   } else if (a == "--no-history") {
     o.noHistory = true;
+  } else if (a == "--no-site") {
+    o.noSite = true;
+  } else if (Is(a, "--site")) {
+    if (!ValueOf(words, i, "--site", o.site, message)) return OptionRead::Error;
   } else if (Is(a, "--root")) {
     if (!ValueOf(words, i, "--root", v, message)) return OptionRead::Error;
     o.paths.root = v;

@@ -2,7 +2,9 @@
 // the same in each: --root DIR keeps the data folder in DIR/T7Status, --simulate[=LIST] runs on
 // the built-in simulated unit (LIST: its test switches), --no-log writes no session log,
 // --history FILE names the unit history database, --no-history keeps none, --operator NAME
-// says who runs the operations. A value follows its option or comes after "=".
+// says who runs the operations, --site CONNINFO names the site's history server (instead of the
+// one saved in the history settings), --no-site sends to none. A value follows its option or
+// comes after "=".
 #pragma once
 #include <string>
 #include <vector>
@@ -17,6 +19,8 @@ struct SharedOptions {
   std::string historyFile;   // empty: this PC's own
   bool noHistory = false;    // --no-history
   std::string operatorName;  // empty: the login name
+  std::string site;          // --site: a PostgreSQL connection text or service; empty: the saved one
+  bool noSite = false;       // --no-site
 };
 
 enum class OptionRead {

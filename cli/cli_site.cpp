@@ -1,0 +1,135 @@
+#include "cli/cli_site.h"
+
+#include <chrono>
+
+#include "cli/cli_history.h"
+#include "platform/file_ops.h"
+
+using namespace history;
+
+namespace ex = cli_exit;
+
+CliSite ChooseCliSite(const CliOptions& o, const HistorySettings& settings) {
+  CliSite site;
+  const std::string text = ChosenSite(o.site, o.noSite, settings);
+  if (text.empty()) return site;
+  site.set = true;
+  site.problem = ReadSiteSetting(text, site.setting);
+  return site;
+}
+
+int ExitCodeForSite(const SiteProblem& p) {
+  switch (p.kind) {
+    case SiteProblemKind::None: return ex::kDone;
+    case SiteProblemKind::UnknownHost:
+    case SiteProblemKind::Unreachable: return ex::kNoUnit;
+    case SiteProblemKind::BadSetting: return ex::kUsage;
+    default: return ex::kRefused;
+  }
+}
+
+namespace {
+
+std::string TimeOfMs(int64_t ms) { return ms > 0 ? FromUnixMs(ms).ToText() + " UTC" : std::string("never"); }
+
+int Init(const CliSite& site, std::FILE* result, std::FILE* messages) {
+  SiteServer server;
+  SiteProblem p = server.Connect(site.setting);
+  if (p && p.kind != SiteProblemKind::NotInitialised && p.kind != SiteProblemKind::OlderSchema) {
+    std::fprintf(messages, "velmoor-cli: %s\n", p.message.c_str());
+    return ExitCodeForSite(p);
+  }
+  int from = 0;
+  if (!server.Connected()) p = server.Connect(site.setting);  // a refusal of the version left it closed
+  if (!p || p.kind == SiteProblemKind::NotInitialised || p.kind == SiteProblemKind::OlderSchema) p = server.Init(from);
+  if (p) {
+    std::fprintf(messages, "velmoor-cli: %s\n", p.message.c_str());
+    return ExitCodeForSite(p);
+  }
+  if (from == 0)
+    std::fprintf(result, "The site's history tables were made (version %d) on %s\n", SiteServer::kSchemaVersion,
+                 site.setting.shown.c_str());
+  else if (from < SiteServer::kSchemaVersion)
+    std::fprintf(result, "The site's history tables were brought from version %d to %d on %s\n", from,
+                 SiteServer::kSchemaVersion, site.setting.shown.c_str());
+  else
+    std::fprintf(result, "The site's history tables on %s are up to date (version %d)\n", site.setting.shown.c_str(),
+                 from);
+  return ex::kDone;
+}
+
+int Status(const CliSite& site, const HistoryStore& store, std::FILE* result, std::FILE* messages) {
+  HistoryStore local;
+  local.Open(store.File());
+  const HistoryStore::SiteCursor cursor = local.Cursor(site.setting.conninfo);
+  SiteServer server;
+  const SiteProblem p = server.Connect(site.setting);
+  // The waiting events are counted from the cursor of the site reached (a site made anew takes all).
+  const int64_t waiting = local.CountAfter(!p && cursor.siteId != server.SiteId() ? 0 : cursor.lastId);
+  std::fprintf(result, "site: %s\n", site.setting.shown.c_str());
+  std::fprintf(result, "waiting: %lld event%s on this PC\n", static_cast<long long>(waiting), waiting == 1 ? "" : "s");
+  std::fprintf(result, "last sent: %s\n", TimeOfMs(cursor.sentMs).c_str());
+  if (p) {
+    std::fprintf(result, "state: %s\n", SiteProblemKindName(p.kind));
+    std::fprintf(messages, "velmoor-cli: %s\n", p.message.c_str());
+    return ExitCodeForSite(p);
+  }
+  int64_t events = 0, units = 0, benches = 0;
+  if (const SiteProblem c = server.Counts(events, units, benches)) {
+    std::fprintf(messages, "velmoor-cli: %s\n", c.message.c_str());
+    return ExitCodeForSite(c);
+  }
+  std::fprintf(result, "state: %s\n", waiting == 0 ? "up to date" : "reachable, events waiting");
+  std::fprintf(result, "server: %lld events, %lld units, %lld benches\n", static_cast<long long>(events),
+               static_cast<long long>(units), static_cast<long long>(benches));
+  return ex::kDone;
+}
+
+int Push(const CliSite& site, const CliOptions& o, const HistoryStore& store, std::FILE* result,
+         std::FILE* messages) {
+  SiteSender sender(store.File(), site.setting);
+  const SiteState s = sender.PushAll(std::chrono::seconds(o.timeout));
+  if (s.problem) {
+    std::fprintf(messages, "velmoor-cli: %s\n", s.problem.message.c_str());
+    std::fprintf(result, "waiting: %lld events on this PC\n", static_cast<long long>(std::max<int64_t>(s.waiting, 0)));
+    return ExitCodeForSite(s.problem);
+  }
+  std::fprintf(result, "site: up to date (%s)\n", site.setting.shown.c_str());
+  return ex::kDone;
+}
+
+}  // namespace
+
+int RunSiteCommand(const CliOptions& o, std::FILE* result, std::FILE* messages) {
+  HistoryStore store;
+  if (o.args[0] != "init") {
+    if (o.noHistory) {
+      std::fprintf(messages, "velmoor-cli: --no-history leaves no history to send\n");
+      return ex::kUsage;
+    }
+    const std::string problem = OpenCliHistory(store, o);
+    if (!store.IsOpen()) {
+      std::fprintf(messages, "velmoor-cli: %s\n", problem.c_str());
+      return ex::kBadFile;
+    }
+  } else {
+    // Init needs only the setting, which may be in the settings beside the history.
+    const std::filesystem::path file =
+        o.historyFile.empty() ? DefaultHistoryFile() : file_ops::PathFromUtf8(o.historyFile);
+    store.settings = ReadHistorySettings(SettingsFileFor(file));
+  }
+  const CliSite site = ChooseCliSite(o, store.settings);
+  if (!site.set) {
+    std::fprintf(messages,
+                 "velmoor-cli: no site server is set: give --site CONNINFO, or put \"site = CONNINFO\" in %s\n",
+                 file_ops::PathText(SettingsFileFor(store.File().empty() ? DefaultHistoryFile() : store.File())).c_str());
+    return ex::kUsage;
+  }
+  if (site.problem) {
+    std::fprintf(messages, "velmoor-cli: %s\n", site.problem.message.c_str());
+    return ExitCodeForSite(site.problem);
+  }
+  if (o.args[0] == "init") return Init(site, result, messages);
+  if (o.args[0] == "status") return Status(site, store, result, messages);
+  return Push(site, o, store, result, messages);
+}

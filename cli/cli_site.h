@@ -1,0 +1,23 @@
+// velmoor-cli's site commands (site init, site status, site push) and the site the other
+// commands send to or read from: --site, else the history settings' "site =", none with
+// --no-site.
+#pragma once
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "cli/cli_options.h"
+#include "history/site_sender.h"
+
+struct CliSite {
+  bool set = false;                // a site is chosen
+  history::SiteSetting setting;    // when set and usable
+  history::SiteProblem problem;    // the setting cannot be used (a password in it, no client)
+};
+CliSite ChooseCliSite(const CliOptions& options, const history::HistorySettings& settings);
+
+// The exit code of a site problem: 3 unreachable, 1 refused.
+int ExitCodeForSite(const history::SiteProblem& problem);
+
+// Runs site init, status or push; returns the exit code (the table in --help).
+int RunSiteCommand(const CliOptions& options, std::FILE* result = stdout, std::FILE* messages = stderr);

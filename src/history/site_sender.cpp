@@ -1,0 +1,261 @@
+#include "history/site_sender.h"
+
+#include <condition_variable>
+#include <ctime>
+#include <map>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "platform/session_log.h"
+
+namespace history {
+
+namespace {
+
+int64_t NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+std::string LocalClock(int64_t ms) {
+  const std::time_t t = static_cast<std::time_t>(ms / 1000);
+  std::tm tm{};
+#ifdef _WIN32
+  localtime_s(&tm, &t);
+#else
+  localtime_r(&t, &tm);
+#endif
+  char b[16];
+  std::strftime(b, sizeof b, "%H:%M", &tm);
+  return b;
+}
+
+}  // namespace
+
+std::string SiteStatusText(const SiteState& s) {
+  if (!s.set) return {};
+  const std::string waiting = s.waiting > 0 ? ", " + std::to_string(s.waiting) + " waiting" : "";
+  if (s.problem) {
+    const bool away = s.problem.kind == SiteProblemKind::Unreachable || s.problem.kind == SiteProblemKind::UnknownHost;
+    return std::string(away ? "site unreachable" : "site refused") + " since " + LocalClock(s.troubleSinceMs) +
+           waiting;
+  }
+  if (!s.reached) return "site: connecting" + waiting;
+  if (s.waiting > 0) return "site: sending" + waiting;
+  return "site: up to date";
+}
+
+// What the sender's thread and its owner share. The thread keeps a reference, so that a sender
+// stopped while its thread is still waiting on the server leaves nothing dangling.
+struct SiteSender::Shared {
+  std::filesystem::path file;
+  SiteSetting setting;
+  mutable std::mutex mutex;
+  std::condition_variable wake, progress;
+  int64_t started = 0, finished = 0;  // rounds of sending
+  bool stop = false, nudged = false, running = false;
+  bool ended = true;  // the thread has left Run
+  SiteState state;
+  std::set<SiteProblemKind> told;
+  std::thread thread;
+
+  // Each user of the store and the server keeps its own.
+  struct Worker {
+    HistoryStore store;
+    SiteServer server;
+    std::map<int32_t, FieldTexts> states;  // each unit's state as far as the outbox was read
+  };
+
+  bool Stopping() const {
+    std::lock_guard<std::mutex> lock(mutex);
+    return stop;
+  }
+
+  void Publish(const SiteProblem& problem, int64_t waiting, int64_t sentMs) {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (problem) {
+      if (!state.problem || state.problem.kind != problem.kind || state.problem.message != problem.message)
+        LogEvent("site", problem.message + (problem.detail.empty() ? "" : " [" + problem.detail + "]"));
+      if (!state.problem) state.troubleSinceMs = NowMs();
+      state.reached = problem.kind != SiteProblemKind::Unreachable && problem.kind != SiteProblemKind::UnknownHost &&
+                      problem.kind != SiteProblemKind::NoClient && problem.kind != SiteProblemKind::BadSetting;
+    } else {
+      if (state.problem) LogEvent("site", "reached " + setting.shown);
+      state.troubleSinceMs = 0;
+      state.reached = true;
+    }
+    state.problem = problem;
+    if (waiting >= 0) state.waiting = waiting;
+    if (sentMs > 0) state.lastSentMs = sentMs;
+  }
+
+  // One round: connect when needed, then send batch after batch until nothing waits. True when
+  // everything written so far is on the site.
+  bool SendPending(Worker& w) {
+    if (!w.store.IsOpen() && !w.store.Open(file)) {
+      Publish({SiteProblemKind::Unreachable, w.store.Message(), {}}, -1, 0);
+      return false;
+    }
+    HistoryStore::SiteCursor cursor = w.store.Cursor(setting.conninfo);
+    if (!w.server.Connected()) {
+      if (SiteProblem p = w.server.Connect(setting, [this] { return Stopping(); })) {
+        w.states.clear();
+        Publish(p, w.store.CountAfter(cursor.lastId), 0);
+        return false;
+      }
+    }
+    if (cursor.siteId != w.server.SiteId()) {
+      // A site this PC has not sent to (or one made anew): everything goes, and what it
+      // already holds it keeps once.
+      cursor = {w.server.SiteId(), 0, 0};
+      w.states.clear();
+    }
+    for (;;) {
+      const int64_t waiting = w.store.CountAfter(cursor.lastId);
+      std::vector<HistoryStore::OutboxEvent> batch = w.store.Outbox(cursor.lastId, kBatch, w.states);
+      if (batch.empty()) {
+        Publish({}, waiting, 0);
+        return waiting == 0;
+      }
+      Publish({}, waiting, 0);
+      if (SiteProblem p = w.server.Send(batch)) {
+        // What was read past the cursor is read again next time.
+        w.states.clear();
+        Publish(p, waiting, 0);
+        return false;
+      }
+      cursor.lastId = batch.back().event.id;
+      cursor.sentMs = NowMs();
+      if (!w.store.SetCursor(setting.conninfo, cursor)) {
+        // Sent but not noted: the next round sends the batch again, and the site keeps it once.
+        w.states.clear();
+        Publish({SiteProblemKind::Unreachable, w.store.Message(), {}}, waiting, 0);
+        return false;
+      }
+      LogEvent("site", "sent " + std::to_string(batch.size()) + " events to " + setting.shown);
+      Publish({}, waiting - static_cast<int64_t>(batch.size()), cursor.sentMs);
+      if (Stopping()) return false;
+    }
+  }
+
+  void Run() {
+    Worker w;
+    auto backoff = std::chrono::seconds(5);
+    for (;;) {
+      {
+        std::lock_guard<std::mutex> lock(mutex);
+        ++started;
+      }
+      const bool done = SendPending(w);
+      std::unique_lock<std::mutex> lock(mutex);
+      ++finished;
+      progress.notify_all();
+      if (stop) return;
+      // After a failure, again after a growing pause (a nudge does not hurry it: every operation
+      // would otherwise wait on a server that is away); when all is sent, at the next event.
+      const auto pause = done ? std::chrono::seconds(30) : backoff;
+      backoff = done ? std::chrono::seconds(5) : std::min<std::chrono::seconds>(backoff * 2, std::chrono::seconds(60));
+      if (done) wake.wait_for(lock, pause, [this] { return stop || nudged; });
+      else wake.wait_for(lock, pause, [this] { return stop; });
+      nudged = false;
+      if (stop) return;
+    }
+  }
+
+  void RunThenEnd() {
+    Run();
+    std::lock_guard<std::mutex> lock(mutex);
+    ended = true;
+  }
+};
+
+SiteSender::SiteSender(std::filesystem::path historyFile, SiteSetting setting) : shared_(std::make_shared<Shared>()) {
+  shared_->file = std::move(historyFile);
+  shared_->setting = std::move(setting);
+  shared_->state.set = true;
+}
+
+SiteSender::~SiteSender() { Stop(std::chrono::seconds(1)); }
+
+void SiteSender::Start() {
+  std::lock_guard<std::mutex> lock(shared_->mutex);
+  if (shared_->running) return;
+  shared_->running = true;
+  shared_->stop = false;
+  shared_->ended = false;
+  std::shared_ptr<Shared> s = shared_;
+  shared_->thread = std::thread([s] { s->RunThenEnd(); });
+}
+
+void SiteSender::Nudge() {
+  {
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    shared_->nudged = true;
+  }
+  shared_->wake.notify_all();
+}
+
+void SiteSender::Stop(std::chrono::milliseconds wait) {
+  std::thread t;
+  {
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    if (!shared_->running) return;
+    shared_->stop = true;
+    shared_->running = false;
+    t = std::move(shared_->thread);
+  }
+  shared_->wake.notify_all();
+  // The thread ends at its next look at the stop; one still waiting on the server after the
+  // wait is let go (it holds its own share of everything it uses).
+  const auto deadline = std::chrono::steady_clock::now() + wait;
+  std::unique_lock<std::mutex> lock(shared_->mutex);
+  while (!shared_->ended && std::chrono::steady_clock::now() < deadline) {
+    lock.unlock();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    lock.lock();
+  }
+  if (shared_->ended) t.join();
+  else t.detach();
+}
+
+void SiteSender::Finish(std::chrono::milliseconds wait) {
+  const auto deadline = std::chrono::steady_clock::now() + wait;
+  {
+    std::unique_lock<std::mutex> lock(shared_->mutex);
+    if (!shared_->running) return;
+    // A round that starts after now sends the latest event.
+    const int64_t target = shared_->started + 1;
+    shared_->nudged = true;
+    shared_->wake.notify_all();
+    shared_->progress.wait_until(lock, deadline, [&] { return shared_->finished >= target; });
+  }
+  Stop(std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::max(deadline - std::chrono::steady_clock::now(), std::chrono::steady_clock::duration::zero())));
+}
+
+SiteState SiteSender::PushAll(std::chrono::milliseconds timeout) {
+  Shared::Worker w;
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!shared_->SendPending(w) && std::chrono::steady_clock::now() < deadline) {
+    // Only a problem that may pass is tried again.
+    const SiteProblemKind k = State().problem.kind;
+    if (k != SiteProblemKind::Unreachable && k != SiteProblemKind::None) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  }
+  return State();
+}
+
+SiteState SiteSender::State() const {
+  std::lock_guard<std::mutex> lock(shared_->mutex);
+  return shared_->state;
+}
+
+std::string SiteSender::TakeMessage() {
+  std::lock_guard<std::mutex> lock(shared_->mutex);
+  const SiteProblem& p = shared_->state.problem;
+  if (!p || !shared_->told.insert(p.kind).second) return {};
+  return p.message;
+}
+
+}  // namespace history

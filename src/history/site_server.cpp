@@ -1,0 +1,39 @@
+#include "history/site_server.h"
+
+#include <sqlite3.h>
+
+namespace history {
+
+const char* SiteProblemKindName(SiteProblemKind k) {
+  switch (k) {
+    case SiteProblemKind::None: return "none";
+    case SiteProblemKind::NoClient: return "no-client";
+    case SiteProblemKind::BadSetting: return "bad-setting";
+    case SiteProblemKind::UnknownHost: return "unknown-host";
+    case SiteProblemKind::Unreachable: return "unreachable";
+    case SiteProblemKind::Password: return "password";
+    case SiteProblemKind::Tls: return "tls";
+    case SiteProblemKind::Refused: return "refused";
+    case SiteProblemKind::NotInitialised: return "not-initialised";
+    case SiteProblemKind::OlderSchema: return "older-schema";
+    case SiteProblemKind::NewerSchema: return "newer-schema";
+  }
+  return "?";
+}
+
+SiteProblem LoadSiteUnit(SiteServer& server, int32_t unitId, const HistorySettings& settings, HistoryStore& mirror) {
+  std::vector<HistoryStore::OutboxEvent> events;
+  if (SiteProblem p = server.LoadUnit(unitId, events)) return p;
+  if (!mirror.OpenInMemory()) return {SiteProblemKind::Unreachable, mirror.Message(), {}};
+  mirror.settings = settings;
+  // In time order, whichever bench sent them first: the visits are numbered so.
+  sqlite3_exec(mirror.Db(), "BEGIN", nullptr, nullptr, nullptr);
+  for (HistoryStore::OutboxEvent& o : events) {
+    o.event.id = 0;
+    mirror.Append(o.event, o.hasState ? &o.state : nullptr);
+  }
+  sqlite3_exec(mirror.Db(), "COMMIT", nullptr, nullptr, nullptr);
+  return {};
+}
+
+}  // namespace history

@@ -1,0 +1,103 @@
+// A site's shared unit history on its PostgreSQL server. Each PC's own store is the outbox:
+// events go to the site in the order they were written, each under its unique id, so an event
+// sent twice (after a cut) is kept once. The server's tables are made and brought up to date by
+// the terminal (velmoor-cli site init) and are meant to be read by the site's own reports too:
+// docs/site.md describes them and the server's set-up.
+//
+// The connection is a libpq connection text or service name ("service=velmoor",
+// "host=hist.example port=5432 dbname=velmoor user=bench7 sslmode=verify-full"). The password
+// comes from libpq's password file or service file only: a connection text that carries one is
+// refused, so it is never on a command line, in the terminal's files or in the log. Every
+// statement binds its values as parameters.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "history/history_store.h"
+
+namespace history {
+
+enum class SiteProblemKind {
+  None,
+  NoClient,        // this build has no PostgreSQL client
+  BadSetting,      // the connection text does not parse, or carries a password
+  UnknownHost,     // the host name does not resolve
+  Unreachable,     // refused, timed out, or the connection was lost
+  Password,        // a password is needed and none was found, or it was refused
+  Tls,             // TLS was required and the server does not offer it, or the certificate failed
+  Refused,         // the server refused the connection or a statement (pg_hba.conf, grants, database)
+  NotInitialised,  // the database holds no unit history tables
+  OlderSchema,     // made by an older terminal: velmoor-cli site init brings it up to date
+  NewerSchema,     // made by a newer terminal: this one does not write to it
+};
+
+struct SiteProblem {
+  SiteProblemKind kind = SiteProblemKind::None;
+  std::string message;  // one sentence for the operator: what is wrong and what to do
+  std::string detail;   // the server's or libpq's own words, for the log
+  explicit operator bool() const { return kind != SiteProblemKind::None; }
+};
+const char* SiteProblemKindName(SiteProblemKind kind);  // "unknown-host", ...
+
+// The connection text as the terminal uses it: a password in it is refused; connect_timeout
+// (5 s) and application_name are added when not set. shown is the same without anything secret,
+// for messages and the log.
+struct SiteSetting {
+  std::string conninfo;
+  std::string shown;
+};
+SiteProblem ReadSiteSetting(const std::string& text, SiteSetting& setting);
+
+class SiteServer {
+ public:
+  // Versions of the server's tables: 1 first.
+  static constexpr int kSchemaVersion = 1;
+
+  SiteServer();
+  ~SiteServer();
+  SiteServer(const SiteServer&) = delete;
+  SiteServer& operator=(const SiteServer&) = delete;
+
+  // Connects and checks the tables' version. stop, when given, is asked while the connection
+  // is being made, and ends the attempt when it says so.
+  SiteProblem Connect(const SiteSetting& setting, const std::function<bool()>& stop = {});
+  void Disconnect();
+  bool Connected() const;
+  // Makes the tables (or brings them up to date) on a connected server; fromVersion tells what
+  // was there (0: nothing).
+  SiteProblem Init(int& fromVersion);
+  // The site's own id, made when its tables were: a PC's cursor belongs to one site.
+  const std::string& SiteId() const { return siteId_; }
+
+  // Sends events in one transaction; each is kept once, whatever was sent before. The units'
+  // summaries (for what is due) move with them.
+  SiteProblem Send(const std::vector<HistoryStore::OutboxEvent>& events);
+  // For the tests: called after each event's row was sent inside the transaction.
+  std::function<void(size_t sent)> onRowSent;
+
+  // ---- reading ----
+  std::optional<int32_t> FindUnit(std::string_view unitText, SiteProblem& problem);
+  // The unit's events, oldest first, each with the unit's whole state after it.
+  SiteProblem LoadUnit(int32_t unitId, std::vector<HistoryStore::OutboxEvent>& events);
+  // Every unit with anything due as of nowMs.
+  SiteProblem Due(const HistorySettings& settings, int64_t nowMs, std::vector<UnitFlags>& due);
+  // The site's size: events, units and benches.
+  SiteProblem Counts(int64_t& events, int64_t& units, int64_t& benches);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+  std::string siteId_;
+};
+
+// A unit's history as the site holds it, in a store in memory, so that the local store's
+// readers (visits, differences, series, flags, the dossier) read every bench's visits. The
+// visits are numbered in time order.
+SiteProblem LoadSiteUnit(SiteServer& server, int32_t unitId, const HistorySettings& settings, HistoryStore& mirror);
+
+}  // namespace history

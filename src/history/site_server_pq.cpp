@@ -1,0 +1,661 @@
+#include <libpq-fe.h>
+#include <poll.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <map>
+
+#include "history/history_internal.h"
+#include "history/site_server.h"
+#include "platform/text_numbers.h"
+
+namespace history {
+
+namespace {
+
+// The server's tables, version by version; the first step makes the first version. Unit texts
+// are kept as bytes (bytea), exactly as the unit sent them; the views give them as text.
+const char* const kSiteSteps[] = {
+    "CREATE TABLE velmoor_schema("
+    " version integer NOT NULL,"
+    " site_id text NOT NULL,"
+    " created timestamptz NOT NULL DEFAULT now());"
+    "CREATE TABLE velmoor_field("
+    " field smallint PRIMARY KEY,"
+    " grp text NOT NULL,"
+    " element text NOT NULL,"
+    " class text NOT NULL);"
+    "CREATE TABLE velmoor_event("
+    " id bigserial UNIQUE,"
+    " uid text PRIMARY KEY,"
+    " at timestamptz NOT NULL,"
+    " unit_id integer,"
+    " serial bytea NOT NULL,"
+    " bench bytea NOT NULL,"
+    " operator bytea NOT NULL,"
+    " terminal text NOT NULL,"
+    " action text NOT NULL,"
+    " outcome text NOT NULL,"
+    " reason bytea NOT NULL,"
+    " failed_readers integer NOT NULL,"
+    " differences bytea NOT NULL,"
+    " file bytea NOT NULL,"
+    " file_sha256 text NOT NULL,"
+    " records_sent integer NOT NULL,"
+    " records_total integer NOT NULL,"
+    " duration_ms bigint NOT NULL,"
+    " test_result integer NOT NULL,"
+    " command bytea NOT NULL,"
+    " reply bytea NOT NULL,"
+    " log_file bytea NOT NULL,"
+    " status_read boolean NOT NULL,"
+    " imported boolean NOT NULL,"
+    " fields bytea[],"
+    " battery_count bigint,"
+    " bench_event bigint NOT NULL,"
+    " received timestamptz NOT NULL DEFAULT now());"
+    "CREATE INDEX velmoor_event_unit ON velmoor_event(unit_id, at);"
+    "CREATE INDEX velmoor_event_battery ON velmoor_event(unit_id, at) WHERE battery_count IS NOT NULL;"
+    "CREATE TABLE velmoor_unit("
+    " unit_id integer PRIMARY KEY,"
+    " serial bytea NOT NULL,"
+    " last_at timestamptz NOT NULL,"
+    " release_at timestamptz,"
+    " selftest_at timestamptz,"
+    " selftest_result integer NOT NULL DEFAULT -1,"
+    " count bigint NOT NULL DEFAULT -1,"
+    " count_at timestamptz,"
+    " capacity bigint NOT NULL DEFAULT 0);"
+    "CREATE INDEX velmoor_unit_serial ON velmoor_unit(serial);"
+    "CREATE FUNCTION velmoor_text(b bytea) RETURNS text LANGUAGE plpgsql IMMUTABLE AS $f$"
+    " BEGIN RETURN convert_from(b, 'UTF8'); EXCEPTION WHEN others THEN RETURN encode(b, 'escape'); END $f$;"
+    "CREATE VIEW velmoor_visit AS SELECT id, uid, at, unit_id, upper(lpad(to_hex(unit_id), 6, '0')) AS unit,"
+    " velmoor_text(serial) AS serial, velmoor_text(bench) AS bench, velmoor_text(operator) AS operator,"
+    " terminal, action, outcome, velmoor_text(reason) AS reason, failed_readers,"
+    " velmoor_text(differences) AS differences, velmoor_text(file) AS file, file_sha256, records_sent,"
+    " records_total, duration_ms, test_result, velmoor_text(command) AS command, velmoor_text(reply) AS reply,"
+    " velmoor_text(log_file) AS log_file, status_read, imported, battery_count, received FROM velmoor_event;"
+    "CREATE VIEW velmoor_field_value AS SELECT e.id AS event, e.uid, e.at, e.unit_id, f.grp, f.element,"
+    " f.class, velmoor_text(e.fields[f.field + 1]) AS value"
+    " FROM velmoor_event e JOIN velmoor_field f ON f.field < cardinality(e.fields) WHERE e.fields IS NOT NULL;",
+};
+static_assert(sizeof kSiteSteps / sizeof kSiteSteps[0] == SiteServer::kSchemaVersion);
+
+// The one lock every init takes, so that two benches making the tables at once take turns.
+constexpr const char* kInitLock = "SELECT pg_advisory_xact_lock(5640830472)";
+
+SiteProblem Problem(SiteProblemKind kind, std::string message, std::string detail = {}) {
+  while (!detail.empty() && (detail.back() == '\n' || detail.back() == ' ')) detail.pop_back();
+  return {kind, std::move(message), std::move(detail)};
+}
+
+std::string Hex(std::string_view bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out = "\\x";
+  out.reserve(2 + bytes.size() * 2);
+  for (const char ch : bytes) {
+    const auto c = static_cast<unsigned char>(ch);
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  }
+  return out;
+}
+
+int HexDigit(char c) {
+  return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+}
+
+// A bytea as the server writes it in hex ("\x4142").
+std::string Unhex(std::string_view text) {
+  std::string out;
+  if (text.size() < 2 || text[0] != '\\' || text[1] != 'x') return out;
+  out.reserve((text.size() - 2) / 2);
+  for (size_t i = 2; i + 1 < text.size(); i += 2) {
+    const int hi = HexDigit(text[i]), lo = HexDigit(text[i + 1]);
+    if (hi < 0 || lo < 0) break;
+    out += static_cast<char>(hi << 4 | lo);
+  }
+  return out;
+}
+
+// The whole state as an array of bytea, written as the server reads it: {"\\x41","\\x"}.
+std::string FieldsArray(const FieldTexts& fields) {
+  std::string out = "{";
+  for (size_t i = 0; i < fields.size(); ++i) {
+    out += i ? ",\"\\" : "\"\\";
+    out += Hex(fields[i]);
+    out += '"';
+  }
+  return out + "}";
+}
+
+// An array of bytea as the server writes it; its elements in order (a NULL is an empty text).
+FieldTexts ParseFieldsArray(std::string_view text) {
+  FieldTexts out;
+  size_t n = 0, i = 1;
+  while (i < text.size() && text[i] != '}' && n < out.size()) {
+    std::string element;
+    if (text[i] == '"') {
+      for (++i; i < text.size() && text[i] != '"'; ++i) {
+        if (text[i] == '\\' && i + 1 < text.size()) ++i;
+        element += text[i];
+      }
+      ++i;
+    } else {
+      while (i < text.size() && text[i] != ',' && text[i] != '}') element += text[i++];
+      if (element == "NULL") element.clear();
+    }
+    out[n++] = Unhex(element);
+    if (i < text.size() && text[i] == ',') ++i;
+  }
+  return out;
+}
+
+// A time for the server: milliseconds as text (0: none, NULL).
+constexpr const char* kMs = "round(extract(epoch from %s) * 1000)::bigint";
+
+std::string MsOf(const char* column) {
+  char b[160];
+  std::snprintf(b, sizeof b, kMs, column);
+  return b;
+}
+
+// Bound values of one statement: each a text or NULL.
+class Params {
+ public:
+  Params& Add(std::string v) {
+    values_.push_back(std::move(v));
+    null_.push_back(false);
+    return *this;
+  }
+  Params& Add(int64_t v) { return Add(std::to_string(v)); }
+  Params& Bytes(std::string_view v) { return Add(Hex(v)); }
+  Params& Null() {
+    values_.emplace_back();
+    null_.push_back(true);
+    return *this;
+  }
+  Params& MsOrNull(int64_t ms) { return ms > 0 ? Add(ms) : Null(); }
+  int Count() const { return static_cast<int>(values_.size()); }
+  std::vector<const char*> Pointers() const {
+    std::vector<const char*> p;
+    for (size_t i = 0; i < values_.size(); ++i) p.push_back(null_[i] ? nullptr : values_[i].c_str());
+    return p;
+  }
+
+ private:
+  std::vector<std::string> values_;
+  std::vector<bool> null_;
+};
+
+// A result that clears itself.
+struct Result {
+  PGresult* r = nullptr;
+  explicit Result(PGresult* res) : r(res) {}
+  ~Result() { PQclear(r); }
+  Result(const Result&) = delete;
+  Result& operator=(const Result&) = delete;
+  bool Ok() const {
+    const ExecStatusType s = PQresultStatus(r);
+    return s == PGRES_COMMAND_OK || s == PGRES_TUPLES_OK;
+  }
+  int Rows() const { return PQntuples(r); }
+  std::string Text(int row, int col) const {
+    return std::string(PQgetvalue(r, row, col), static_cast<size_t>(PQgetlength(r, row, col)));
+  }
+  bool Null(int row, int col) const { return PQgetisnull(r, row, col) != 0; }
+  int64_t Int(int row, int col, int64_t otherwise = 0) const {
+    if (Null(row, col)) return otherwise;
+    return textnum::WholeInt(Text(row, col), INT64_MIN, INT64_MAX).value_or(otherwise);
+  }
+  std::string State() const {
+    const char* s = PQresultErrorField(r, PG_DIAG_SQLSTATE);
+    return s ? s : "";
+  }
+};
+
+bool Contains(const std::string& text, const char* what) { return text.find(what) != std::string::npos; }
+
+}  // namespace
+
+SiteProblem ReadSiteSetting(const std::string& text, SiteSetting& setting) {
+  setting = {};
+  std::string trimmed = text;
+  while (!trimmed.empty() && (trimmed.back() == ' ' || trimmed.back() == '\r')) trimmed.pop_back();
+  if (trimmed.empty()) return Problem(SiteProblemKind::BadSetting, "No site server is set.");
+  char* error = nullptr;
+  PQconninfoOption* options = PQconninfoParse(trimmed.c_str(), &error);
+  if (!options) {
+    std::string why = error ? error : "no memory";
+    PQfreemem(error);
+    return Problem(SiteProblemKind::BadSetting,
+                   "The site server setting is not a PostgreSQL connection (" + why.substr(0, why.find('\n')) +
+                       "); write it as \"service=NAME\" or \"host=... dbname=... user=...\".",
+                   why);
+  }
+  bool password = false, timeout = false, application = false;
+  std::string shown;
+  for (PQconninfoOption* o = options; o->keyword; ++o) {
+    if (!o->val || !*o->val) continue;
+    const std::string key = o->keyword;
+    if (key == "password") password = true;
+    if (key == "connect_timeout") timeout = true;
+    if (key == "application_name") application = true;
+    // Only what names the server and who connects is shown.
+    if (key == "host" || key == "hostaddr" || key == "port" || key == "dbname" || key == "user" ||
+        key == "service" || key == "sslmode")
+      shown += (shown.empty() ? "" : " ") + key + "=" + o->val;
+  }
+  PQconninfoFree(options);
+  if (password)
+    return Problem(SiteProblemKind::BadSetting,
+                   "The site server setting carries a password, which the terminal does not take: put the "
+                   "password in libpq's password file (~/.pgpass, %APPDATA%\\postgresql\\pgpass.conf on Windows) "
+                   "or the service file instead.");
+  setting.shown = shown.empty() ? "the default server" : shown;
+  // A connection text of key = value pairs takes more of them; a URI takes them as parameters.
+  const bool uri = trimmed.rfind("postgresql://", 0) == 0 || trimmed.rfind("postgres://", 0) == 0;
+  std::string extra;
+  if (!timeout) extra += uri ? "connect_timeout=5" : " connect_timeout=5";
+  if (!application) extra += std::string(uri ? (extra.empty() ? "" : "&") : " ") + "application_name=velmoor";
+  if (uri && !extra.empty()) extra = (trimmed.find('?') == std::string::npos ? "?" : "&") + extra;
+  setting.conninfo = trimmed + extra;
+  return {};
+}
+
+struct SiteServer::Impl {
+  PGconn* conn = nullptr;
+  std::string shown;
+  bool prepared = false;
+
+  ~Impl() { Close(); }
+  void Close() {
+    if (conn) PQfinish(conn);
+    conn = nullptr;
+    prepared = false;
+  }
+
+  // What a failed connection or statement means for the operator.
+  SiteProblem Explain(const std::string& detail, const std::string& state = {}) const {
+    const std::string where = "The site server (" + shown + ")";
+    const std::string goesOn = " The bench goes on with this PC's history; the events wait here and are sent later.";
+    if (Contains(detail, "could not translate host name") || Contains(detail, "Name or service not known"))
+      return Problem(SiteProblemKind::UnknownHost,
+                     where + " is not known: its host name does not resolve. Check the host in the site setting." +
+                         goesOn,
+                     detail);
+    if (Contains(detail, "password authentication failed") || Contains(detail, "no password supplied") ||
+        (conn && PQconnectionNeedsPassword(conn)))
+      return Problem(SiteProblemKind::Password,
+                     where + " refused the password, or none was found: put it in libpq's password file "
+                             "(~/.pgpass) or the service file." +
+                         goesOn,
+                     detail);
+    if (Contains(detail, "SSL") || Contains(detail, "certificate") || Contains(detail, "GSSAPI"))
+      return Problem(SiteProblemKind::Tls,
+                     where + " would not make the TLS connection the setting asks for (sslmode): " +
+                         detail.substr(0, detail.find('\n')) + "." + goesOn,
+                     detail);
+    if (Contains(detail, "pg_hba.conf") || Contains(detail, "does not exist") || state.rfind("42501", 0) == 0 ||
+        state.rfind("28", 0) == 0 || state.rfind("3D", 0) == 0)
+      return Problem(SiteProblemKind::Refused,
+                     where + " refused: " + detail.substr(0, detail.find('\n')) +
+                         ". The site's administrator can grant this bench access (docs/site.md)." + goesOn,
+                     detail);
+    return Problem(SiteProblemKind::Unreachable,
+                   where + " cannot be reached: " + detail.substr(0, detail.find('\n')) + "." + goesOn, detail);
+  }
+
+  SiteProblem Failed(const Result& r) {
+    const std::string detail = PQresultErrorMessage(r.r);
+    const std::string state = r.State();
+    if (PQstatus(conn) != CONNECTION_OK || state.rfind("08", 0) == 0 || state.rfind("57P", 0) == 0) {
+      SiteProblem p = Explain(detail.empty() ? PQerrorMessage(conn) : detail, state);
+      Close();
+      return p;
+    }
+    return Explain(detail, state);
+  }
+
+  Result Exec(const char* sql, const Params& p = {}) {
+    const auto ptrs = p.Pointers();
+    return Result(PQexecParams(conn, sql, p.Count(), nullptr, ptrs.data(), nullptr, nullptr, 0));
+  }
+  Result ExecPrepared(const char* name, const Params& p) {
+    const auto ptrs = p.Pointers();
+    return Result(PQexecPrepared(conn, name, p.Count(), ptrs.data(), nullptr, nullptr, 0));
+  }
+};
+
+SiteServer::SiteServer() : impl_(std::make_unique<Impl>()) {}
+SiteServer::~SiteServer() = default;
+
+bool SiteServer::Connected() const { return impl_->conn && PQstatus(impl_->conn) == CONNECTION_OK; }
+void SiteServer::Disconnect() { impl_->Close(); }
+
+SiteProblem SiteServer::Connect(const SiteSetting& setting, const std::function<bool()>& stop) {
+  Impl& m = *impl_;
+  m.Close();
+  m.shown = setting.shown;
+  siteId_.clear();
+  // Made step by step, so that a stop is heard while the server is slow to answer.
+  m.conn = PQconnectStart(setting.conninfo.c_str());
+  if (!m.conn) return Problem(SiteProblemKind::Unreachable, "No memory for the site server's connection.");
+  PostgresPollingStatusType poll = PGRES_POLLING_WRITING;
+  while (PQstatus(m.conn) != CONNECTION_BAD && poll != PGRES_POLLING_OK && poll != PGRES_POLLING_FAILED) {
+    const int fd = PQsocket(m.conn);
+    if (fd < 0) break;
+    pollfd pfd{fd, static_cast<short>(poll == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0};
+    const int ready = ::poll(&pfd, 1, 100);
+    if (stop && stop()) {
+      m.Close();
+      return Problem(SiteProblemKind::Unreachable, "The connection to the site server was given up.");
+    }
+    if (ready == 0) continue;
+    poll = PQconnectPoll(m.conn);
+  }
+  if (PQstatus(m.conn) != CONNECTION_OK) {
+    SiteProblem p = m.Explain(PQerrorMessage(m.conn));
+    m.Close();
+    return p;
+  }
+  PQsetClientEncoding(m.conn, "UTF8");
+  {
+    Result r = m.Exec("SET bytea_output = 'hex'");
+    if (!r.Ok()) return m.Failed(r);
+  }
+  Result r = m.Exec(
+      "SELECT version, site_id FROM velmoor_schema WHERE to_regclass('velmoor_schema') IS NOT NULL"
+      " ORDER BY version DESC LIMIT 1");
+  if (!r.Ok() && r.State() == "42P01")
+    return Problem(SiteProblemKind::NotInitialised,
+                   "The site server (" + m.shown +
+                       ") holds no unit history yet: run \"velmoor-cli site init\" once, as the site's administrator.");
+  if (!r.Ok()) return m.Failed(r);
+  if (r.Rows() == 0)
+    return Problem(SiteProblemKind::NotInitialised,
+                   "The site server (" + m.shown +
+                       ") holds no unit history yet: run \"velmoor-cli site init\" once, as the site's administrator.");
+  const int64_t version = r.Int(0, 0, 0);
+  siteId_ = r.Text(0, 1);
+  if (version < kSchemaVersion)
+    return Problem(SiteProblemKind::OlderSchema, "The site server's history (" + m.shown + ") is of an older version (" +
+                                                     std::to_string(version) +
+                                                     "): run \"velmoor-cli site init\" to bring it up to date.");
+  if (version > kSchemaVersion)
+    return Problem(SiteProblemKind::NewerSchema,
+                   "The site server's history (" + m.shown + ") was made by a newer terminal (version " +
+                       std::to_string(version) + "): this one does not write to it; update the terminal.");
+  return {};
+}
+
+SiteProblem SiteServer::Init(int& fromVersion) {
+  Impl& m = *impl_;
+  fromVersion = 0;
+  if (!m.conn) return Problem(SiteProblemKind::Unreachable, "The site server is not connected.");
+  auto undo = [&](const Result& r) {
+    SiteProblem p = m.Failed(r);
+    if (m.conn) Result(PQexec(m.conn, "ROLLBACK"));
+    return p;
+  };
+  Result begin(PQexec(m.conn, "BEGIN"));
+  if (!begin.Ok()) return m.Failed(begin);
+  Result lock = m.Exec(kInitLock);
+  if (!lock.Ok()) return undo(lock);
+  Result exists = m.Exec("SELECT to_regclass('velmoor_schema') IS NOT NULL");
+  if (!exists.Ok()) return undo(exists);
+  if (exists.Text(0, 0) == "t") {
+    Result v = m.Exec("SELECT coalesce(max(version), 0), min(site_id) FROM velmoor_schema");
+    if (!v.Ok()) return undo(v);
+    fromVersion = static_cast<int>(v.Int(0, 0, 0));
+    siteId_ = v.Text(0, 1);
+  }
+  if (fromVersion > kSchemaVersion) {
+    Result(PQexec(m.conn, "ROLLBACK"));
+    return Problem(SiteProblemKind::NewerSchema, "The site server's history (" + m.shown +
+                                                     ") was made by a newer terminal (version " +
+                                                     std::to_string(fromVersion) + "): this one leaves it as it is.");
+  }
+  for (int v = fromVersion; v < kSchemaVersion; ++v) {
+    Result step(PQexec(m.conn, kSiteSteps[v]));
+    if (!step.Ok()) return undo(step);
+  }
+  if (fromVersion == 0) {
+    for (int i = 0; i < kFieldCount; ++i) {
+      Result f = m.Exec("INSERT INTO velmoor_field(field, grp, element, class) VALUES($1, $2, $3, $4)",
+                        Params().Add(i).Add(FieldGroup(i)).Add(FieldName(i)).Add(FieldClassName(ClassOf(i))));
+      if (!f.Ok()) return undo(f);
+    }
+    Result id = m.Exec("INSERT INTO velmoor_schema(version, site_id) VALUES($1, md5(random()::text || clock_timestamp()::text))"
+                       " RETURNING site_id",
+                       Params().Add(kSchemaVersion));
+    if (!id.Ok()) return undo(id);
+    siteId_ = id.Text(0, 0);
+  } else if (fromVersion < kSchemaVersion) {
+    Result up = m.Exec("UPDATE velmoor_schema SET version = $1", Params().Add(kSchemaVersion));
+    if (!up.Ok()) return undo(up);
+  }
+  Result commit(PQexec(m.conn, "COMMIT"));
+  if (!commit.Ok()) return m.Failed(commit);
+  return {};
+}
+
+namespace {
+
+constexpr const char* kInsertEvent =
+    "INSERT INTO velmoor_event(uid, at, unit_id, serial, bench, operator, terminal, action, outcome, reason,"
+    " failed_readers, differences, file, file_sha256, records_sent, records_total, duration_ms, test_result,"
+    " command, reply, log_file, status_read, imported, fields, battery_count, bench_event)"
+    " VALUES($1, to_timestamp($2::float8 / 1000), $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15, $16,"
+    " $17, $18, $19, $20, $21, $22, $23, $24, $25, $26) ON CONFLICT (uid) DO NOTHING";
+
+// A unit's summary: its latest state decides the serial, the tests' times and the capacity;
+// the latest battery count its own. Taken in any order, from any bench, it ends the same.
+constexpr const char* kUpsertUnit =
+    "INSERT INTO velmoor_unit AS u(unit_id, serial, last_at, release_at, selftest_at, selftest_result, count,"
+    " count_at, capacity) VALUES($1, $2, to_timestamp($3::float8 / 1000), to_timestamp($4::float8 / 1000),"
+    " to_timestamp($5::float8 / 1000), $6, $7, to_timestamp($8::float8 / 1000), $9)"
+    " ON CONFLICT (unit_id) DO UPDATE SET"
+    " serial = CASE WHEN EXCLUDED.last_at >= u.last_at THEN EXCLUDED.serial ELSE u.serial END,"
+    " release_at = CASE WHEN EXCLUDED.last_at >= u.last_at THEN EXCLUDED.release_at ELSE u.release_at END,"
+    " selftest_at = CASE WHEN EXCLUDED.last_at >= u.last_at THEN EXCLUDED.selftest_at ELSE u.selftest_at END,"
+    " selftest_result = CASE WHEN EXCLUDED.last_at >= u.last_at THEN EXCLUDED.selftest_result"
+    "   ELSE u.selftest_result END,"
+    " capacity = CASE WHEN EXCLUDED.last_at >= u.last_at THEN EXCLUDED.capacity ELSE u.capacity END,"
+    " count = CASE WHEN EXCLUDED.count_at IS NOT NULL AND (u.count_at IS NULL OR EXCLUDED.count_at >= u.count_at)"
+    "   THEN EXCLUDED.count ELSE u.count END,"
+    " count_at = GREATEST(u.count_at, EXCLUDED.count_at),"
+    " last_at = GREATEST(u.last_at, EXCLUDED.last_at)";
+
+}  // namespace
+
+SiteProblem SiteServer::Send(const std::vector<HistoryStore::OutboxEvent>& events) {
+  Impl& m = *impl_;
+  if (!Connected()) return Problem(SiteProblemKind::Unreachable, "The site server is not connected.");
+  if (!m.prepared) {
+    Result a(PQprepare(m.conn, "event", kInsertEvent, 0, nullptr));
+    if (!a.Ok()) return m.Failed(a);
+    Result b(PQprepare(m.conn, "unit", kUpsertUnit, 0, nullptr));
+    if (!b.Ok()) return m.Failed(b);
+    m.prepared = true;
+  }
+  // Each unit's summary from this batch, written after the events in the units' order, so that
+  // benches sending at once take the units' rows in one order and never wait on each other.
+  std::map<int32_t, UnitRow> units;
+  auto undo = [&](const Result& r) {
+    SiteProblem p = m.Failed(r);
+    if (m.conn) Result(PQexec(m.conn, "ROLLBACK"));
+    return p;
+  };
+  Result begin(PQexec(m.conn, "BEGIN"));
+  if (!begin.Ok()) return m.Failed(begin);
+  size_t sent = 0;
+  for (const HistoryStore::OutboxEvent& o : events) {
+    const HistoryEvent& e = o.event;
+    const int64_t at = ToUnixMs(e.time);
+    Params p;
+    p.Add(e.uid).Add(at);
+    if (e.unitId == -1) p.Null();
+    else p.Add(e.unitId);
+    p.Bytes(e.serial).Bytes(e.bench).Bytes(e.operatorName).Add(e.terminal).Add(e.action).Add(e.outcome);
+    p.Bytes(e.reason).Add(e.failedReaders).Bytes(e.differences).Bytes(e.file).Add(e.fileSha256);
+    p.Add(e.recordsSent).Add(e.recordsTotal).Add(e.durationMs).Add(e.testResult);
+    p.Bytes(e.command).Bytes(e.reply).Bytes(e.logFile).Add(e.statusRead ? "t" : "f").Add(e.imported ? "t" : "f");
+    if (o.hasState) p.Add(FieldsArray(o.state));
+    else p.Null();
+    if (o.batteryCount) p.Add(*o.batteryCount);
+    else p.Null();
+    p.Add(e.id);
+    Result r = m.ExecPrepared("event", p);
+    if (!r.Ok()) return undo(r);
+    if (o.hasState && e.unitId != -1) {
+      const StateFacts f = FactsOf(o.state);
+      auto [it, added] = units.try_emplace(e.unitId);
+      UnitRow& u = it->second;
+      if (added || at >= u.lastMs) {
+        u.unitId = e.unitId;
+        u.serial = f.serial.empty() ? e.serial : f.serial;
+        u.lastMs = at;
+        u.releaseMs = f.releaseMs, u.selfTestMs = f.selfTestMs, u.selfTestResult = f.selfTestResult;
+        u.capacity = f.capacity;
+      }
+      if (o.batteryCount && at >= u.countMs) u.count = *o.batteryCount, u.countMs = at;
+    }
+    ++sent;
+    if (onRowSent) onRowSent(sent);
+  }
+  for (const auto& [id, u] : units) {
+    Params p;
+    p.Add(id).Bytes(u.serial).Add(u.lastMs).MsOrNull(u.releaseMs).MsOrNull(u.selfTestMs).Add(u.selfTestResult);
+    p.Add(u.count).MsOrNull(u.countMs).Add(u.capacity);
+    Result r = m.ExecPrepared("unit", p);
+    if (!r.Ok()) return undo(r);
+  }
+  Result commit(PQexec(m.conn, "COMMIT"));
+  if (!commit.Ok()) return m.Failed(commit);
+  return {};
+}
+
+std::optional<int32_t> SiteServer::FindUnit(std::string_view text, SiteProblem& problem) {
+  Impl& m = *impl_;
+  problem = {};
+  if (!Connected()) {
+    problem = Problem(SiteProblemKind::Unreachable, "The site server is not connected.");
+    return std::nullopt;
+  }
+  if (text.empty()) return std::nullopt;
+  {
+    Result r = m.Exec("SELECT unit_id FROM velmoor_unit WHERE serial = $1 ORDER BY last_at DESC LIMIT 1",
+                      Params().Bytes(text));
+    if (!r.Ok()) {
+      problem = m.Failed(r);
+      return std::nullopt;
+    }
+    if (r.Rows() > 0) return static_cast<int32_t>(r.Int(0, 0));
+  }
+  const std::optional<int32_t> id = UnitIdOfHex(text);
+  if (!id) return std::nullopt;
+  Result r = m.Exec("SELECT 1 FROM velmoor_unit WHERE unit_id = $1 UNION ALL SELECT 1 FROM velmoor_event"
+                    " WHERE unit_id = $1 LIMIT 1",
+                    Params().Add(*id));
+  if (!r.Ok()) {
+    problem = m.Failed(r);
+    return std::nullopt;
+  }
+  if (r.Rows() > 0) return id;
+  return std::nullopt;
+}
+
+SiteProblem SiteServer::LoadUnit(int32_t unitId, std::vector<HistoryStore::OutboxEvent>& events) {
+  Impl& m = *impl_;
+  events.clear();
+  if (!Connected()) return Problem(SiteProblemKind::Unreachable, "The site server is not connected.");
+  const std::string sql =
+      "SELECT uid, " + MsOf("at") +
+      ", unit_id, serial, bench, operator, terminal, action, outcome, reason, failed_readers, differences, file,"
+      " file_sha256, records_sent, records_total, duration_ms, test_result, command, reply, log_file, status_read,"
+      " imported, fields, battery_count FROM velmoor_event WHERE unit_id = $1 ORDER BY at, id";
+  Result r = m.Exec(sql.c_str(), Params().Add(unitId));
+  if (!r.Ok()) return m.Failed(r);
+  events.reserve(static_cast<size_t>(r.Rows()));
+  for (int i = 0; i < r.Rows(); ++i) {
+    HistoryStore::OutboxEvent o;
+    HistoryEvent& e = o.event;
+    e.uid = r.Text(i, 0);
+    e.time = FromUnixMs(r.Int(i, 1));
+    e.unitId = static_cast<int32_t>(r.Int(i, 2, -1));
+    e.serial = Unhex(r.Text(i, 3));
+    e.bench = Unhex(r.Text(i, 4));
+    e.operatorName = Unhex(r.Text(i, 5));
+    e.terminal = r.Text(i, 6);
+    e.action = r.Text(i, 7);
+    e.outcome = r.Text(i, 8);
+    e.reason = Unhex(r.Text(i, 9));
+    e.failedReaders = static_cast<int32_t>(r.Int(i, 10));
+    e.differences = Unhex(r.Text(i, 11));
+    e.file = Unhex(r.Text(i, 12));
+    e.fileSha256 = r.Text(i, 13);
+    e.recordsSent = static_cast<int>(r.Int(i, 14));
+    e.recordsTotal = static_cast<int>(r.Int(i, 15));
+    e.durationMs = r.Int(i, 16, -1);
+    e.testResult = static_cast<int32_t>(r.Int(i, 17, -1));
+    e.command = Unhex(r.Text(i, 18));
+    e.reply = Unhex(r.Text(i, 19));
+    e.logFile = Unhex(r.Text(i, 20));
+    e.statusRead = r.Text(i, 21) == "t";
+    e.imported = r.Text(i, 22) == "t";
+    o.hasState = !r.Null(i, 23);
+    if (o.hasState) o.state = ParseFieldsArray(r.Text(i, 23));
+    if (!r.Null(i, 24)) o.batteryCount = r.Int(i, 24);
+    events.push_back(std::move(o));
+  }
+  return {};
+}
+
+SiteProblem SiteServer::Due(const HistorySettings& settings, int64_t nowMs, std::vector<UnitFlags>& due) {
+  Impl& m = *impl_;
+  due.clear();
+  if (!Connected()) return Problem(SiteProblemKind::Unreachable, "The site server is not connected.");
+  // Each unit's summary, with the battery count its rate is taken from (read at least the rate
+  // span before the latest), in one statement.
+  const std::string sql = "SELECT u.unit_id, u.serial, " + MsOf("u.last_at") + ", " + MsOf("u.release_at") + ", " +
+                          MsOf("u.selftest_at") + ", u.selftest_result, u.count, " + MsOf("u.count_at") +
+                          ", u.capacity, r.battery_count, " + MsOf("r.at") +
+                          " FROM velmoor_unit u LEFT JOIN LATERAL (SELECT e.battery_count, e.at FROM velmoor_event e"
+                          " WHERE e.unit_id = u.unit_id AND e.battery_count IS NOT NULL"
+                          " AND e.at <= u.count_at - make_interval(days => $1::int) ORDER BY e.at DESC LIMIT 1) r"
+                          " ON true ORDER BY u.unit_id";
+  Result r = m.Exec(sql.c_str(), Params().Add(settings.batteryRateDays));
+  if (!r.Ok()) return m.Failed(r);
+  for (int i = 0; i < r.Rows(); ++i) {
+    UnitRow row;
+    row.unitId = static_cast<int32_t>(r.Int(i, 0));
+    row.serial = Unhex(r.Text(i, 1));
+    row.lastMs = r.Int(i, 2);
+    row.releaseMs = r.Int(i, 3);
+    row.selfTestMs = r.Int(i, 4);
+    row.selfTestResult = r.Int(i, 5, -1);
+    row.count = r.Int(i, 6, -1);
+    row.countMs = r.Int(i, 7);
+    row.capacity = r.Int(i, 8);
+    std::optional<std::pair<int64_t, int64_t>> ref;
+    if (!r.Null(i, 9)) ref.emplace(r.Int(i, 9), r.Int(i, 10));
+    UnitFlags f = FlagsOf(row, settings, nowMs, [&](int64_t) { return ref; });
+    if (f.Any()) due.push_back(std::move(f));
+  }
+  return {};
+}
+
+SiteProblem SiteServer::Counts(int64_t& events, int64_t& units, int64_t& benches) {
+  Impl& m = *impl_;
+  if (!Connected()) return Problem(SiteProblemKind::Unreachable, "The site server is not connected.");
+  Result r = m.Exec(
+      "SELECT (SELECT count(*) FROM velmoor_event), (SELECT count(*) FROM velmoor_unit),"
+      " (SELECT count(DISTINCT bench) FROM velmoor_event)");
+  if (!r.Ok()) return m.Failed(r);
+  events = r.Int(0, 0), units = r.Int(0, 1), benches = r.Int(0, 2);
+  return {};
+}
+
+}  // namespace history
