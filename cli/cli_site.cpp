@@ -34,15 +34,8 @@ std::string TimeOfMs(int64_t ms) { return ms > 0 ? FromUnixMs(ms).ToText() + " U
 
 int Init(const CliSite& site, std::FILE* result, std::FILE* messages) {
   SiteServer server;
-  SiteProblem p = server.Connect(site.setting);
-  if (p && p.kind != SiteProblemKind::NotInitialised && p.kind != SiteProblemKind::OlderSchema) {
-    std::fprintf(messages, "velmoor-cli: %s\n", p.message.c_str());
-    return ExitCodeForSite(p);
-  }
   int from = 0;
-  if (!server.Connected()) p = server.Connect(site.setting);  // a refusal of the version left it closed
-  if (!p || p.kind == SiteProblemKind::NotInitialised || p.kind == SiteProblemKind::OlderSchema) p = server.Init(from);
-  if (p) {
+  if (const SiteProblem p = server.Init(site.setting, from)) {
     std::fprintf(messages, "velmoor-cli: %s\n", p.message.c_str());
     return ExitCodeForSite(p);
   }

@@ -58,6 +58,7 @@ struct SiteSender::Shared {
   bool ended = true;  // the thread has left Run
   SiteState state;
   std::set<SiteProblemKind> told;
+  std::function<void(size_t)> rowHook;
   std::thread thread;
 
   // Each user of the store and the server keeps its own.
@@ -119,6 +120,7 @@ struct SiteSender::Shared {
         return waiting == 0;
       }
       Publish({}, waiting, 0);
+      w.server.onRowSent = rowHook;
       if (SiteProblem p = w.server.Send(batch)) {
         // What was read past the cursor is read again next time.
         w.states.clear();
@@ -228,7 +230,11 @@ void SiteSender::Finish(std::chrono::milliseconds wait) {
     const int64_t target = shared_->started + 1;
     shared_->nudged = true;
     shared_->wake.notify_all();
-    shared_->progress.wait_until(lock, deadline, [&] { return shared_->finished >= target; });
+    // A sender resting after a failure is not waited for: the site is away, and the command
+    // is not held up for it.
+    shared_->progress.wait_until(lock, deadline, [&] {
+      return shared_->finished >= target || (shared_->state.problem && shared_->finished == shared_->started);
+    });
   }
   Stop(std::chrono::duration_cast<std::chrono::milliseconds>(
       std::max(deadline - std::chrono::steady_clock::now(), std::chrono::steady_clock::duration::zero())));
@@ -244,6 +250,11 @@ SiteState SiteSender::PushAll(std::chrono::milliseconds timeout) {
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
   }
   return State();
+}
+
+void SiteSender::OnRowSent(std::function<void(size_t)> hook) {
+  std::lock_guard<std::mutex> lock(shared_->mutex);
+  shared_->rowHook = std::move(hook);
 }
 
 SiteState SiteSender::State() const {

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -63,6 +64,8 @@ class SiteSender {
   SiteState State() const;
   // A problem's message the first time its kind arises in this session, else empty.
   std::string TakeMessage();
+  // For the tests: called after each event's row went to the server inside its transaction.
+  void OnRowSent(std::function<void(size_t sent)> hook);
 
  private:
   struct Shared;

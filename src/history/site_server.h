@@ -50,13 +50,14 @@ const char* SiteProblemKindName(SiteProblemKind kind);  // "unknown-host", ...
 struct SiteSetting {
   std::string conninfo;
   std::string shown;
+  int timeoutSeconds = 5;  // connect_timeout
 };
 SiteProblem ReadSiteSetting(const std::string& text, SiteSetting& setting);
 
 class SiteServer {
  public:
-  // Versions of the server's tables: 1 first.
-  static constexpr int kSchemaVersion = 1;
+  // Versions of the server's tables: 1 first; 2 added each bench's last send.
+  static constexpr int kSchemaVersion = 2;
 
   SiteServer();
   ~SiteServer();
@@ -68,9 +69,10 @@ class SiteServer {
   SiteProblem Connect(const SiteSetting& setting, const std::function<bool()>& stop = {});
   void Disconnect();
   bool Connected() const;
-  // Makes the tables (or brings them up to date) on a connected server; fromVersion tells what
-  // was there (0: nothing).
-  SiteProblem Init(int& fromVersion);
+  // Connects, and makes the tables (or brings them up to date); fromVersion tells what was
+  // there (0: nothing). The connection stays open for use. The tests make an older site with
+  // toVersion.
+  SiteProblem Init(const SiteSetting& setting, int& fromVersion, int toVersion = kSchemaVersion);
   // The site's own id, made when its tables were: a PC's cursor belongs to one site.
   const std::string& SiteId() const { return siteId_; }
 
@@ -90,6 +92,9 @@ class SiteServer {
   SiteProblem Counts(int64_t& events, int64_t& units, int64_t& benches);
 
  private:
+  // The connection alone, and the check of the tables' version.
+  SiteProblem Open(const SiteSetting& setting, const std::function<bool()>& stop);
+  SiteProblem CheckSchema();
   struct Impl;
   std::unique_ptr<Impl> impl_;
   std::string siteId_;

@@ -24,7 +24,9 @@ SiteServer::~SiteServer() = default;
 SiteProblem SiteServer::Connect(const SiteSetting&, const std::function<bool()>&) { return NoClient(); }
 void SiteServer::Disconnect() {}
 bool SiteServer::Connected() const { return false; }
-SiteProblem SiteServer::Init(int& fromVersion) {
+SiteProblem SiteServer::Open(const SiteSetting&, const std::function<bool()>&) { return NoClient(); }
+SiteProblem SiteServer::CheckSchema() { return NoClient(); }
+SiteProblem SiteServer::Init(const SiteSetting&, int& fromVersion, int) {
   fromVersion = 0;
   return NoClient();
 }

@@ -79,6 +79,15 @@ const char* const kSiteSteps[] = {
     "CREATE VIEW velmoor_field_value AS SELECT e.id AS event, e.uid, e.at, e.unit_id, f.grp, f.element,"
     " f.class, velmoor_text(e.fields[f.field + 1]) AS value"
     " FROM velmoor_event e JOIN velmoor_field f ON f.field < cardinality(e.fields) WHERE e.fields IS NOT NULL;",
+    // 2: each bench that sent, when it last did and how many events the site took from it.
+    "CREATE TABLE velmoor_bench("
+    " bench bytea PRIMARY KEY,"
+    " terminal text NOT NULL,"
+    " last_event_at timestamptz NOT NULL,"
+    " last_push timestamptz NOT NULL DEFAULT now(),"
+    " events bigint NOT NULL DEFAULT 0);"
+    "INSERT INTO velmoor_bench(bench, terminal, last_event_at, events)"
+    " SELECT bench, max(terminal), max(at), count(*) FROM velmoor_event GROUP BY bench;",
 };
 static_assert(sizeof kSiteSteps / sizeof kSiteSteps[0] == SiteServer::kSchemaVersion);
 
@@ -240,7 +249,10 @@ SiteProblem ReadSiteSetting(const std::string& text, SiteSetting& setting) {
     if (!o->val || !*o->val) continue;
     const std::string key = o->keyword;
     if (key == "password") password = true;
-    if (key == "connect_timeout") timeout = true;
+    if (key == "connect_timeout") {
+      timeout = true;
+      setting.timeoutSeconds = static_cast<int>(textnum::WholeInt(o->val, 1, 3600).value_or(5));
+    }
     if (key == "application_name") application = true;
     // Only what names the server and who connects is shown.
     if (key == "host" || key == "hostaddr" || key == "port" || key == "dbname" || key == "user" ||
@@ -334,14 +346,16 @@ SiteServer::~SiteServer() = default;
 bool SiteServer::Connected() const { return impl_->conn && PQstatus(impl_->conn) == CONNECTION_OK; }
 void SiteServer::Disconnect() { impl_->Close(); }
 
-SiteProblem SiteServer::Connect(const SiteSetting& setting, const std::function<bool()>& stop) {
+SiteProblem SiteServer::Open(const SiteSetting& setting, const std::function<bool()>& stop) {
   Impl& m = *impl_;
   m.Close();
   m.shown = setting.shown;
   siteId_.clear();
   // Made step by step, so that a stop is heard while the server is slow to answer.
+  // libpq leaves the connection's time limit to the caller when it is made this way.
   m.conn = PQconnectStart(setting.conninfo.c_str());
   if (!m.conn) return Problem(SiteProblemKind::Unreachable, "No memory for the site server's connection.");
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(setting.timeoutSeconds);
   PostgresPollingStatusType poll = PGRES_POLLING_WRITING;
   while (PQstatus(m.conn) != CONNECTION_BAD && poll != PGRES_POLLING_OK && poll != PGRES_POLLING_FAILED) {
     const int fd = PQsocket(m.conn);
@@ -351,6 +365,10 @@ SiteProblem SiteServer::Connect(const SiteSetting& setting, const std::function<
     if (stop && stop()) {
       m.Close();
       return Problem(SiteProblemKind::Unreachable, "The connection to the site server was given up.");
+    }
+    if (std::chrono::steady_clock::now() >= deadline) {
+      m.Close();
+      return m.Explain("no answer within " + std::to_string(setting.timeoutSeconds) + " s");
     }
     if (ready == 0) continue;
     poll = PQconnectPoll(m.conn);
@@ -365,15 +383,23 @@ SiteProblem SiteServer::Connect(const SiteSetting& setting, const std::function<
     Result r = m.Exec("SET bytea_output = 'hex'");
     if (!r.Ok()) return m.Failed(r);
   }
-  Result r = m.Exec(
-      "SELECT version, site_id FROM velmoor_schema WHERE to_regclass('velmoor_schema') IS NOT NULL"
-      " ORDER BY version DESC LIMIT 1");
-  if (!r.Ok() && r.State() == "42P01")
-    return Problem(SiteProblemKind::NotInitialised,
-                   "The site server (" + m.shown +
-                       ") holds no unit history yet: run \"velmoor-cli site init\" once, as the site's administrator.");
-  if (!r.Ok()) return m.Failed(r);
-  if (r.Rows() == 0)
+  return {};
+}
+
+SiteProblem SiteServer::Connect(const SiteSetting& setting, const std::function<bool()>& stop) {
+  Impl& m = *impl_;
+  if (SiteProblem p = Open(setting, stop)) return p;
+  // A server this terminal does not write to is let go at once.
+  SiteProblem p = CheckSchema();
+  if (p) m.Close();
+  return p;
+}
+
+SiteProblem SiteServer::CheckSchema() {
+  Impl& m = *impl_;
+  Result r = m.Exec("SELECT version, site_id FROM velmoor_schema ORDER BY version DESC LIMIT 1");
+  if (!r.Ok() && r.State() != "42P01") return m.Failed(r);
+  if (!r.Ok() || r.Rows() == 0)
     return Problem(SiteProblemKind::NotInitialised,
                    "The site server (" + m.shown +
                        ") holds no unit history yet: run \"velmoor-cli site init\" once, as the site's administrator.");
@@ -390,10 +416,10 @@ SiteProblem SiteServer::Connect(const SiteSetting& setting, const std::function<
   return {};
 }
 
-SiteProblem SiteServer::Init(int& fromVersion) {
+SiteProblem SiteServer::Init(const SiteSetting& setting, int& fromVersion, int toVersion) {
   Impl& m = *impl_;
   fromVersion = 0;
-  if (!m.conn) return Problem(SiteProblemKind::Unreachable, "The site server is not connected.");
+  if (SiteProblem p = Open(setting, {})) return p;
   auto undo = [&](const Result& r) {
     SiteProblem p = m.Failed(r);
     if (m.conn) Result(PQexec(m.conn, "ROLLBACK"));
@@ -411,13 +437,13 @@ SiteProblem SiteServer::Init(int& fromVersion) {
     fromVersion = static_cast<int>(v.Int(0, 0, 0));
     siteId_ = v.Text(0, 1);
   }
-  if (fromVersion > kSchemaVersion) {
+  if (fromVersion > toVersion) {
     Result(PQexec(m.conn, "ROLLBACK"));
     return Problem(SiteProblemKind::NewerSchema, "The site server's history (" + m.shown +
                                                      ") was made by a newer terminal (version " +
                                                      std::to_string(fromVersion) + "): this one leaves it as it is.");
   }
-  for (int v = fromVersion; v < kSchemaVersion; ++v) {
+  for (int v = fromVersion; v < toVersion; ++v) {
     Result step(PQexec(m.conn, kSiteSteps[v]));
     if (!step.Ok()) return undo(step);
   }
@@ -429,11 +455,11 @@ SiteProblem SiteServer::Init(int& fromVersion) {
     }
     Result id = m.Exec("INSERT INTO velmoor_schema(version, site_id) VALUES($1, md5(random()::text || clock_timestamp()::text))"
                        " RETURNING site_id",
-                       Params().Add(kSchemaVersion));
+                       Params().Add(toVersion));
     if (!id.Ok()) return undo(id);
     siteId_ = id.Text(0, 0);
-  } else if (fromVersion < kSchemaVersion) {
-    Result up = m.Exec("UPDATE velmoor_schema SET version = $1", Params().Add(kSchemaVersion));
+  } else if (fromVersion < toVersion) {
+    Result up = m.Exec("UPDATE velmoor_schema SET version = $1", Params().Add(toVersion));
     if (!up.Ok()) return undo(up);
   }
   Result commit(PQexec(m.conn, "COMMIT"));
@@ -468,6 +494,18 @@ constexpr const char* kUpsertUnit =
     " count_at = GREATEST(u.count_at, EXCLUDED.count_at),"
     " last_at = GREATEST(u.last_at, EXCLUDED.last_at)";
 
+constexpr const char* kUpsertBench =
+    "INSERT INTO velmoor_bench AS b(bench, terminal, last_event_at, events)"
+    " VALUES($1, $2, to_timestamp($3::float8 / 1000), $4) ON CONFLICT (bench) DO UPDATE SET"
+    " terminal = EXCLUDED.terminal, last_event_at = GREATEST(b.last_event_at, EXCLUDED.last_event_at),"
+    " last_push = now(), events = b.events + EXCLUDED.events";
+
+// What a batch tells of a bench.
+struct BenchRow {
+  std::string terminal;
+  int64_t lastMs = 0, taken = 0;
+};
+
 }  // namespace
 
 SiteProblem SiteServer::Send(const std::vector<HistoryStore::OutboxEvent>& events) {
@@ -478,11 +516,14 @@ SiteProblem SiteServer::Send(const std::vector<HistoryStore::OutboxEvent>& event
     if (!a.Ok()) return m.Failed(a);
     Result b(PQprepare(m.conn, "unit", kUpsertUnit, 0, nullptr));
     if (!b.Ok()) return m.Failed(b);
+    Result c(PQprepare(m.conn, "bench", kUpsertBench, 0, nullptr));
+    if (!c.Ok()) return m.Failed(c);
     m.prepared = true;
   }
   // Each unit's summary from this batch, written after the events in the units' order, so that
   // benches sending at once take the units' rows in one order and never wait on each other.
   std::map<int32_t, UnitRow> units;
+  std::map<std::string, BenchRow> benches;
   auto undo = [&](const Result& r) {
     SiteProblem p = m.Failed(r);
     if (m.conn) Result(PQexec(m.conn, "ROLLBACK"));
@@ -509,6 +550,11 @@ SiteProblem SiteServer::Send(const std::vector<HistoryStore::OutboxEvent>& event
     p.Add(e.id);
     Result r = m.ExecPrepared("event", p);
     if (!r.Ok()) return undo(r);
+    BenchRow& bench = benches[e.bench];
+    bench.terminal = e.terminal;
+    bench.lastMs = std::max(bench.lastMs, at);
+    // An event the site already held (sent before a cut) is not counted again.
+    if (std::strcmp(PQcmdTuples(r.r), "1") == 0) ++bench.taken;
     if (o.hasState && e.unitId != -1) {
       const StateFacts f = FactsOf(o.state);
       auto [it, added] = units.try_emplace(e.unitId);
@@ -530,6 +576,10 @@ SiteProblem SiteServer::Send(const std::vector<HistoryStore::OutboxEvent>& event
     p.Add(id).Bytes(u.serial).Add(u.lastMs).MsOrNull(u.releaseMs).MsOrNull(u.selfTestMs).Add(u.selfTestResult);
     p.Add(u.count).MsOrNull(u.countMs).Add(u.capacity);
     Result r = m.ExecPrepared("unit", p);
+    if (!r.Ok()) return undo(r);
+  }
+  for (const auto& [name, b] : benches) {
+    Result r = m.ExecPrepared("bench", Params().Bytes(name).Add(b.terminal).Add(b.lastMs).Add(b.taken));
     if (!r.Ok()) return undo(r);
   }
   Result commit(PQexec(m.conn, "COMMIT"));
@@ -652,7 +702,7 @@ SiteProblem SiteServer::Counts(int64_t& events, int64_t& units, int64_t& benches
   if (!Connected()) return Problem(SiteProblemKind::Unreachable, "The site server is not connected.");
   Result r = m.Exec(
       "SELECT (SELECT count(*) FROM velmoor_event), (SELECT count(*) FROM velmoor_unit),"
-      " (SELECT count(DISTINCT bench) FROM velmoor_event)");
+      " (SELECT count(*) FROM velmoor_bench)");
   if (!r.Ok()) return m.Failed(r);
   events = r.Int(0, 0), units = r.Int(0, 1), benches = r.Int(0, 2);
   return {};

@@ -1,0 +1,347 @@
+// The site's shared history on a real PostgreSQL server (started by the test program itself):
+// benches' events merge into one history, a server stopped or killed mid-push loses and doubles
+// nothing, an offline bench catches up, twenty benches send at once, every byte of a unit's
+// texts comes back, and each fault of the connection is told in one clear message.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <thread>
+
+#include "history/history_internal.h"
+#include "history/site_sender.h"
+#include "tests/history/history_support.h"
+#include "tests/support/pg_server.h"
+#include "tests/support/test_bench.h"
+
+using namespace history;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int64_t kDay = 86400000;
+const DateTime kNow = DateTime::FromCivil({2026, 12, 1, 12, 0, 0});
+DateTime DaysAgo(double days) { return FromUnixMs(ToUnixMs(kNow) - int64_t(days * double(kDay))); }
+
+UnitStatus AUnit(int32_t id) {
+  UnitStatus s;
+  s.UnitId = id;
+  s.SerialNo = "SN-" + std::to_string(id);
+  s.T7V = "V3.01";
+  s.Voltage = 14.5f;
+  s.Count = 10;
+  s.Type = "Lithium";
+  s.BatteryStacks = 1;
+  return s;
+}
+
+SiteSetting Setting(const std::string& conninfo) {
+  SiteSetting s;
+  EXPECT_FALSE(ReadSiteSetting(conninfo, s)) << conninfo;
+  return s;
+}
+
+class Site : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(pg().ok()) << "the test server did not start (scripts/pg-test-server.sh)";
+    const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    db_ = "t_" + std::string(name.begin(), name.end());
+    for (char& c : db_) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    setting_ = Setting(pg().FreshDatabase(db_));
+    int from = -1;
+    SiteServer init;
+    ASSERT_FALSE(init.Init(setting_, from));
+    EXPECT_EQ(from, 0);
+  }
+  void TearDown() override {
+    for (auto& s : stores_) s->Close();
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+  static PgServer& pg() { return PgServer::Get(); }
+  // A bench's own store.
+  HistoryStore& Bench(const std::string& name) {
+    stores_.push_back(std::make_unique<HistoryStore>());
+    EXPECT_TRUE(stores_.back()->Open(dir_ / name / "history.sqlite"));
+    return *stores_.back();
+  }
+  int64_t OnSite(const std::string& sql) { return std::atoll(pg().Sql(db_, sql).c_str()); }
+  SiteState Push(HistoryStore& store, std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
+    return SiteSender(store.File(), setting_).PushAll(timeout);
+  }
+
+  fs::path dir_ = FreshTempDir("site");
+  std::string db_;
+  SiteSetting setting_;
+  std::vector<std::unique_ptr<HistoryStore>> stores_;
+};
+
+// Reads of units on a store, alternating the two bench stores; the same reads in one store
+// are what the merged history must equal.
+struct DueCase {
+  int32_t id;
+  int releaseAgo, selfAgo, selfResult;
+  std::vector<std::pair<int, int>> counts;  // (days ago, battery count)
+};
+const DueCase kDueCases[] = {
+    {1, 10, 10, 0, {{30, 10}, {1, 20}}},            // nothing due
+    {2, 200, 10, 8, {{1, 10}}},                     // release test due
+    {3, -1, 400, 3, {{1, 10}}},                     // never released; self test old and failed
+    {4, 10, 10, 0, {{2, 85}}},                      // battery past 80%
+    {5, 10, 10, 0, {{60, 20}, {40, 30}, {1, 70}}},  // heading there in about 9 days
+};
+
+}  // namespace
+
+// Two benches see the same units; bench B (the later visits) sends first. The site's dossier
+// has every visit of both in time order, its differences span the benches, and what is due on
+// the site is what one store holding every visit says.
+TEST_F(Site, TwoBenchesMergeIntoOneHistory) {
+  HistoryStore &a = Bench("a"), &b = Bench("b"), &all = Bench("all");
+  for (const DueCase& u : kDueCases) {
+    StatusChecks c;
+    if (u.releaseAgo >= 0) c.ReleaseTime = DaysAgo(u.releaseAgo), c.ReleaseResult = 0;
+    if (u.selfAgo >= 0) c.HardwareTime = DaysAgo(u.selfAgo);
+    c.HardwareResult = u.selfResult;
+    UnitStatus s = AUnit(u.id);
+    for (size_t i = 0; i < u.counts.size(); ++i) {
+      s.Count = u.counts[i].second;
+      s.CPU = static_cast<int>(i);
+      AppendRead(i % 2 ? b : a, s, DaysAgo(u.counts[i].first), c, i % 2 ? "Bench B" : "Bench A");
+      AppendRead(all, s, DaysAgo(u.counts[i].first), c);
+    }
+  }
+  EXPECT_FALSE(Push(b).problem);
+  EXPECT_FALSE(Push(a).problem);
+  EXPECT_EQ(OnSite("SELECT count(*) FROM velmoor_event"), 8);
+
+  SiteServer server;
+  ASSERT_FALSE(server.Connect(setting_));
+  SiteProblem p;
+  ASSERT_EQ(server.FindUnit("SN-5", p), 5);
+  EXPECT_EQ(server.FindUnit("000005", p), 5);
+  EXPECT_FALSE(server.FindUnit("SN-9", p));
+  HistoryStore mirror;
+  ASSERT_FALSE(LoadSiteUnit(server, 5, all.settings, mirror));
+  const Dossier d = mirror.LoadDossier(5, kNow);
+  ASSERT_EQ(d.visits.size(), 3u);
+  EXPECT_EQ(d.visits[0].bench, "Bench A");  // newest first: 1 day ago, then 40 (bench B), then 60
+  EXPECT_EQ(d.visits[1].bench, "Bench B");
+  ASSERT_EQ(d.lastDiff.changes.size(), 2u);  // CPU and Count, from bench B's visit to bench A's
+  EXPECT_EQ(d.lastDiff.changes[0].before, "1");
+  EXPECT_EQ(d.series[0].points.size(), 3u);
+
+  std::vector<UnitFlags> site;
+  ASSERT_FALSE(server.Due(all.settings, ToUnixMs(kNow), site));
+  const std::vector<UnitFlags> local = all.Due(kNow);
+  ASSERT_EQ(site.size(), local.size());
+  for (size_t i = 0; i < site.size(); ++i) {
+    EXPECT_EQ(site[i].unitId, local[i].unitId);
+    EXPECT_EQ(std::tie(site[i].releaseTestDue, site[i].selfTestDue, site[i].selfTestFailed,
+                       site[i].batteryPastThreshold, site[i].batteryHeadingThere),
+              std::tie(local[i].releaseTestDue, local[i].selfTestDue, local[i].selfTestFailed,
+                       local[i].batteryPastThreshold, local[i].batteryHeadingThere))
+        << site[i].unitId;
+    EXPECT_NEAR(site[i].batteryDaysToThreshold, local[i].batteryDaysToThreshold, 1e-6);
+  }
+}
+
+// The server killed (SIGKILL) inside the second batch's transaction, then stopped inside the
+// third: each time the batch is gone from the site and still waits here; once the server is
+// back every event is on it once. A batch the site committed but this PC did not note (its
+// cursor set back) is taken once too.
+TEST_F(Site, ServerKilledOrStoppedMidPushLosesAndDoublesNothing) {
+  HistoryStore& store = Bench("a");
+  for (int i = 0; i < 1300; ++i) {
+    UnitStatus s = AUnit(100 + i % 25);
+    s.Count = i;
+    AppendRead(store, s, DaysAgo(100 - i * 0.05));
+  }
+  const int64_t total = 1300, batch = SiteSender::kBatch;
+  for (const char* verb : {"kill", "stop"}) {
+    SiteSender sender(store.File(), setting_);
+    int batches = 0;
+    bool done = false;
+    sender.OnRowSent([&](size_t row) {
+      if (row == 1) ++batches;
+      if (batches == 2 && row == 300 && !done) done = pg().Run(verb);
+    });
+    const SiteState cut = sender.PushAll(std::chrono::seconds(2));
+    ASSERT_TRUE(done);
+    EXPECT_EQ(cut.problem.kind, SiteProblemKind::Unreachable) << cut.problem.message;
+    ASSERT_TRUE(pg().Run("start"));
+    const int64_t sentBefore = OnSite("SELECT count(*) FROM velmoor_event");
+    EXPECT_EQ(sentBefore % batch, 0);
+    EXPECT_EQ(cut.waiting, total - sentBefore) << verb;
+  }
+  EXPECT_FALSE(Push(store).problem);
+  auto onSiteOnce = [&] {
+    EXPECT_EQ(OnSite("SELECT count(*) FROM velmoor_event"), total);
+    EXPECT_EQ(OnSite("SELECT count(DISTINCT bench_event) FROM velmoor_event"), total);
+    EXPECT_EQ(OnSite("SELECT max(count) FROM velmoor_unit"), total - 1);
+  };
+  onSiteOnce();
+  HistoryStore::SiteCursor cursor = store.Cursor(setting_.conninfo);
+  cursor.lastId = 0;
+  ASSERT_TRUE(store.SetCursor(setting_.conninfo, cursor));
+  EXPECT_FALSE(Push(store).problem);
+  onSiteOnce();
+}
+
+// A bench away from the site for a session: its operations go on, the status line says since
+// when and how many wait, the problem is told once; when the site is back the background
+// sender catches up by itself, and a new event follows at its nudge.
+TEST_F(Site, OfflineBenchCatchesUpWhenTheSiteReturns) {
+  HistoryStore& store = Bench("a");
+  for (int i = 0; i < 20; ++i) AppendRead(store, AUnit(7), DaysAgo(20 - i));
+  ASSERT_TRUE(pg().Run("stop"));
+  SiteSender sender(store.File(), setting_);
+  sender.Start();
+  auto waitFor = [&](auto&& pred) {
+    for (int i = 0; i < 400 && !pred(sender.State()); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return sender.State();
+  };
+  SiteState s = waitFor([](const SiteState& st) { return bool(st.problem); });
+  const std::string line = SiteStatusText(s);
+  EXPECT_EQ(line.rfind("site unreachable since ", 0), 0u) << line;
+  EXPECT_EQ(line.substr(line.size() - 12), ", 20 waiting") << line;
+  EXPECT_NE(sender.TakeMessage().find("cannot be reached"), std::string::npos);
+  EXPECT_EQ(sender.TakeMessage(), "");
+
+  ASSERT_TRUE(pg().Run("start"));
+  s = waitFor([](const SiteState& st) { return !st.problem && st.waiting == 0; });
+  EXPECT_EQ(SiteStatusText(s), "site: up to date");
+  AppendRead(store, AUnit(7), kNow);
+  sender.Nudge();
+  waitFor([&](const SiteState&) { return OnSite("SELECT count(*) FROM velmoor_event") == 21; });
+  EXPECT_EQ(OnSite("SELECT count(*) FROM velmoor_event"), 21);
+}
+
+// Twenty benches send at once, their visits of the same units interleaved: every event is on
+// the site once, and each unit's summary is its latest visit's, whichever bench sent last.
+TEST_F(Site, TwentyBenchesSendAtOnce) {
+  std::vector<HistoryStore*> benches;
+  for (int b = 0; b < 20; ++b) {
+    HistoryStore& store = Bench("b" + std::to_string(b));
+    for (int i = 0; i < 60; ++i) {
+      UnitStatus s = AUnit(1 + i % 6);
+      s.Count = b * 100 + i;
+      AppendRead(store, s, DaysAgo(10 - (b * 60 + i) * 0.001), {}, "Bench " + std::to_string(b));
+    }
+    benches.push_back(&store);
+  }
+  std::vector<std::thread> threads;
+  std::atomic<int> failed{0};
+  for (HistoryStore* store : benches)
+    threads.emplace_back([&, file = store->File()] {
+      if (SiteSender(file, setting_).PushAll(std::chrono::seconds(60)).problem) ++failed;
+    });
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(failed, 0);
+  EXPECT_EQ(OnSite("SELECT count(*) FROM velmoor_event"), 1200);
+  EXPECT_EQ(OnSite("SELECT count(DISTINCT uid) FROM velmoor_event"), 1200);
+  // The last visit of all is bench 19's event 59 (unit 6): its count is the unit's.
+  EXPECT_EQ(OnSite("SELECT count FROM velmoor_unit WHERE unit_id = 6"), 1959);
+  EXPECT_EQ(OnSite("SELECT count(*) FROM velmoor_unit u WHERE last_at ="
+                   " (SELECT max(at) FROM velmoor_event e WHERE e.unit_id = u.unit_id)"),
+            6);
+}
+
+// Every byte value, quotes and statement text in a unit's texts and fields comes back from the
+// site exactly as sent (they are bound, never spliced into a statement).
+TEST_F(Site, EveryByteComesBackExactly) {
+  HistoryStore& store = Bench("a");
+  std::string every;
+  for (int c = 0; c < 256; ++c) every += static_cast<char>(c);
+  const std::string hostile = "x'); DROP TABLE velmoor_event; --\"\\" + every;
+  HistoryEvent ev;
+  ev.time = kNow;
+  ev.unitId = 9;
+  ev.serial = ev.bench = ev.operatorName = ev.reason = ev.differences = ev.file = hostile;
+  ev.command = ev.reply = ev.logFile = hostile;
+  ev.action = "General Status";
+  ev.outcome = "done";
+  ev.statusRead = true;
+  FieldTexts fields;
+  for (size_t i = 0; i < fields.size(); ++i) fields[i] = i % 2 ? hostile : std::string();
+  fields[static_cast<size_t>(*FieldIndex("SerialNo"))] = hostile;
+  ASSERT_TRUE(store.Append(ev, &fields));
+  ASSERT_FALSE(Push(store).problem);
+
+  SiteServer server;
+  ASSERT_FALSE(server.Connect(setting_));
+  std::vector<HistoryStore::OutboxEvent> back;
+  ASSERT_FALSE(server.LoadUnit(9, back));
+  ASSERT_EQ(back.size(), 1u);
+  const HistoryEvent& r = back[0].event;
+  for (const std::string* t : {&r.serial, &r.bench, &r.operatorName, &r.reason, &r.differences, &r.file, &r.command,
+                               &r.reply, &r.logFile})
+    EXPECT_EQ(*t, hostile);
+  EXPECT_EQ(r.uid, ev.uid);
+  EXPECT_EQ(ToUnixMs(r.time), ToUnixMs(ev.time));
+  ASSERT_TRUE(back[0].hasState);
+  for (size_t i = 0; i < fields.size(); ++i) {
+    if (IsDateField(static_cast<int>(i))) continue;
+    EXPECT_EQ(back[0].state[i], fields[i]) << FieldName(static_cast<int>(i));
+  }
+  SiteProblem p;
+  EXPECT_EQ(server.FindUnit(hostile, p), 9);
+  EXPECT_EQ(OnSite("SELECT count(*) FROM velmoor_visit WHERE reply LIKE 'x''); DROP%'"), 1);
+}
+
+// Each fault of the connection or the site's tables is one clear message of its kind, without
+// the password, and leaves nothing half done.
+TEST_F(Site, EachFaultIsToldInOneClearMessage) {
+  pg().Sql(db_, "DROP ROLE IF EXISTS bench_pw; CREATE ROLE bench_pw LOGIN PASSWORD 'right-one';"
+                "GRANT ALL ON ALL TABLES IN SCHEMA public TO bench_pw");
+  const fs::path pgpass = dir_ / "pgpass";
+  std::ofstream(pgpass) << "127.0.0.1:" << pg().port() << ":*:bench_pw:wrong-one\n";
+  fs::permissions(pgpass, fs::perms::owner_read | fs::perms::owner_write);
+  ::setenv("PGPASSFILE", pgpass.c_str(), 1);
+  const std::string tcp = "host=127.0.0.1 port=" + pg().port() + " dbname=" + db_;
+  const std::string older = pg().FreshDatabase(db_ + "_old"), newer = pg().FreshDatabase(db_ + "_new");
+  const std::string bare = pg().FreshDatabase(db_ + "_bare");
+  int from = -1;
+  ASSERT_FALSE(SiteServer().Init(Setting(older), from, SiteServer::kSchemaVersion - 1));
+  ASSERT_FALSE(SiteServer().Init(Setting(newer), from));
+  pg().Sql(db_ + "_new", "UPDATE velmoor_schema SET version = version + 1");
+  struct Case {
+    std::string conninfo;
+    SiteProblemKind kind;
+    const char* says;
+  } cases[] = {
+      {tcp + " user=bench_pw", SiteProblemKind::Password, "password"},
+      {tcp + " user=nobody_here", SiteProblemKind::Password, "password"},
+      {"host=no-such-host.invalid dbname=x", SiteProblemKind::UnknownHost, "is not known"},
+      {tcp + " user=bench_pw sslmode=require", SiteProblemKind::Tls, "TLS"},
+      {"host=127.0.0.1 port=1 dbname=x", SiteProblemKind::Unreachable, "cannot be reached"},
+      {pg().Conninfo(db_ + "_nonesuch"), SiteProblemKind::Refused, "refused"},
+      {bare, SiteProblemKind::NotInitialised, "velmoor-cli site init"},
+      {older, SiteProblemKind::OlderSchema, "velmoor-cli site init"},
+      {newer, SiteProblemKind::NewerSchema, "newer terminal"},
+  };
+  for (const Case& c : cases) {
+    SiteServer server;
+    const SiteProblem p = server.Connect(Setting(c.conninfo));
+    EXPECT_EQ(p.kind, c.kind) << c.conninfo << ": " << p.message << " [" << p.detail << "]";
+    EXPECT_NE(p.message.find(c.says), std::string::npos) << p.message;
+    EXPECT_EQ(p.message.find("wrong-one"), std::string::npos);
+    EXPECT_FALSE(server.Connected()) << c.conninfo;
+  }
+  ::unsetenv("PGPASSFILE");
+  SiteSetting s;
+  EXPECT_EQ(ReadSiteSetting(tcp + " password=secret", s).kind, SiteProblemKind::BadSetting);
+  EXPECT_EQ(ReadSiteSetting("postgresql://u:secret@h/db", s).kind, SiteProblemKind::BadSetting);
+  EXPECT_EQ(ReadSiteSetting("host='unterminated", s).kind, SiteProblemKind::BadSetting);
+  ASSERT_FALSE(ReadSiteSetting("service=velmoor sslmode=verify-full", s));
+  EXPECT_EQ(s.shown, "service=velmoor sslmode=verify-full");
+  EXPECT_NE(s.conninfo.find("connect_timeout=5"), std::string::npos);
+
+  // An older site is brought up to date by init (and then taken); a newer one is left as it is.
+  EXPECT_FALSE(SiteServer().Init(Setting(older), from));
+  EXPECT_EQ(from, SiteServer::kSchemaVersion - 1);
+  EXPECT_FALSE(SiteServer().Connect(Setting(older)));
+  EXPECT_EQ(SiteServer().Init(Setting(newer), from).kind, SiteProblemKind::NewerSchema);
+  EXPECT_EQ(pg().Sql(db_ + "_new", "SELECT version FROM velmoor_schema"), std::to_string(SiteServer::kSchemaVersion + 1));
+}
