@@ -7,6 +7,7 @@
 #include <map>
 
 #include "history/history_internal.h"
+#include "history/sha256.h"
 #include "history/site_server.h"
 #include "platform/text_numbers.h"
 
@@ -159,6 +160,16 @@ FieldTexts ParseFieldsArray(std::string_view text) {
     if (i < text.size() && text[i] == ',') ++i;
   }
   return out;
+}
+
+// The site's id of an event. An entry of the current-status file taken in as a unit's first
+// visit is the same visit on every bench that shares the data folder: its id comes from the
+// entry itself, so the site keeps it once.
+std::string SiteUid(const HistoryStore::OutboxEvent& o) {
+  if (!o.event.imported) return o.event.uid;
+  std::string key = std::to_string(o.event.unitId) + "/" + std::to_string(ToUnixMs(o.event.time));
+  for (const std::string& f : o.state) key += "/" + Hex(f);
+  return "imported-" + Sha256::Hex(key).substr(0, 32);
 }
 
 // A time for the server: milliseconds as text (0: none, NULL).
@@ -536,7 +547,7 @@ SiteProblem SiteServer::Send(const std::vector<HistoryStore::OutboxEvent>& event
     const HistoryEvent& e = o.event;
     const int64_t at = ToUnixMs(e.time);
     Params p;
-    p.Add(e.uid).Add(at);
+    p.Add(SiteUid(o)).Add(at);
     if (e.unitId == -1) p.Null();
     else p.Add(e.unitId);
     p.Bytes(e.serial).Bytes(e.bench).Bytes(e.operatorName).Add(e.terminal).Add(e.action).Add(e.outcome);
