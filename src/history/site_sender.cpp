@@ -66,6 +66,11 @@ struct SiteSender::Shared {
     HistoryStore store;
     SiteServer server;
     std::map<int32_t, FieldTexts> states;  // each unit's state as far as the outbox was read
+    int64_t statesAt = -1;                 // the cursor they belong to; -1: none
+    void Forget() {
+      states.clear();
+      statesAt = -1;
+    }
   };
 
   bool Stopping() const {
@@ -99,9 +104,10 @@ struct SiteSender::Shared {
       return false;
     }
     HistoryStore::SiteCursor cursor = w.store.Cursor(setting.conninfo);
+    // Another program on this PC (a site push) may have moved the cursor meanwhile.
+    if (cursor.lastId != w.statesAt) w.Forget();
     if (!w.server.Connected()) {
       if (SiteProblem p = w.server.Connect(setting, [this] { return Stopping(); })) {
-        w.states.clear();
         Publish(p, w.store.CountAfter(cursor.lastId), 0);
         return false;
       }
@@ -110,7 +116,7 @@ struct SiteSender::Shared {
       // A site this PC has not sent to (or one made anew): everything goes, and what it
       // already holds it keeps once.
       cursor = {w.server.SiteId(), 0, 0};
-      w.states.clear();
+      w.Forget();
     }
     for (;;) {
       const int64_t waiting = w.store.CountAfter(cursor.lastId);
@@ -123,7 +129,7 @@ struct SiteSender::Shared {
       w.server.onRowSent = rowHook;
       if (SiteProblem p = w.server.Send(batch)) {
         // What was read past the cursor is read again next time.
-        w.states.clear();
+        w.Forget();
         Publish(p, waiting, 0);
         return false;
       }
@@ -131,10 +137,11 @@ struct SiteSender::Shared {
       cursor.sentMs = NowMs();
       if (!w.store.SetCursor(setting.conninfo, cursor)) {
         // Sent but not noted: the next round sends the batch again, and the site keeps it once.
-        w.states.clear();
+        w.Forget();
         Publish({SiteProblemKind::Unreachable, w.store.Message(), {}}, waiting, 0);
         return false;
       }
+      w.statesAt = cursor.lastId;
       LogEvent("site", "sent " + std::to_string(batch.size()) + " events to " + setting.shown);
       Publish({}, waiting - static_cast<int64_t>(batch.size()), cursor.sentMs);
       if (Stopping()) return false;
