@@ -60,6 +60,7 @@ struct SiteSender::Shared {
   std::set<SiteProblemKind> told;
   std::function<void(size_t)> rowHook;
   std::thread thread;
+  SiteServer* active = nullptr;  // the background sender's server, while it runs
 
   // Each user of the store and the server keeps its own.
   struct Worker {
@@ -150,6 +151,10 @@ struct SiteSender::Shared {
 
   void Run() {
     Worker w;
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      active = &w.server;
+    }
     auto backoff = std::chrono::seconds(5);
     for (;;) {
       {
@@ -175,6 +180,7 @@ struct SiteSender::Shared {
   void RunThenEnd() {
     Run();
     std::lock_guard<std::mutex> lock(mutex);
+    active = nullptr;
     ended = true;
   }
 };
@@ -215,14 +221,21 @@ void SiteSender::Stop(std::chrono::milliseconds wait) {
     t = std::move(shared_->thread);
   }
   shared_->wake.notify_all();
-  // The thread ends at its next look at the stop; one still waiting on the server after the
-  // wait is let go (it holds its own share of everything it uses).
-  const auto deadline = std::chrono::steady_clock::now() + wait;
+  // The thread ends at its next look at the stop. One still waiting on the server after the
+  // wait has its call broken off, and ends at once; it is let go only if even that does not
+  // end it (it holds its own share of everything it uses).
   std::unique_lock<std::mutex> lock(shared_->mutex);
-  while (!shared_->ended && std::chrono::steady_clock::now() < deadline) {
-    lock.unlock();
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    lock.lock();
+  auto waitEnd = [&](std::chrono::steady_clock::time_point until) {
+    while (!shared_->ended && std::chrono::steady_clock::now() < until) {
+      lock.unlock();
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      lock.lock();
+    }
+    return shared_->ended;
+  };
+  if (!waitEnd(std::chrono::steady_clock::now() + wait)) {
+    if (shared_->active) shared_->active->Interrupt();
+    waitEnd(std::chrono::steady_clock::now() + std::chrono::seconds(2));
   }
   if (shared_->ended) t.join();
   else t.detach();

@@ -69,6 +69,9 @@ class SiteServer {
   SiteProblem Connect(const SiteSetting& setting, const std::function<bool()>& stop = {});
   void Disconnect();
   bool Connected() const;
+  // From another thread: breaks off the call under way (its connection is shut, so the call
+  // ends as a lost connection at once).
+  void Interrupt();
   // Connects, and makes the tables (or brings them up to date); fromVersion tells what was
   // there (0: nothing). The connection stays open for use. The tests make an older site with
   // toVersion.

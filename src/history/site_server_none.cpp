@@ -23,6 +23,7 @@ SiteServer::SiteServer() = default;
 SiteServer::~SiteServer() = default;
 SiteProblem SiteServer::Connect(const SiteSetting&, const std::function<bool()>&) { return NoClient(); }
 void SiteServer::Disconnect() {}
+void SiteServer::Interrupt() {}
 bool SiteServer::Connected() const { return false; }
 SiteProblem SiteServer::Open(const SiteSetting&, const std::function<bool()>&) { return NoClient(); }
 SiteProblem SiteServer::CheckSchema() { return NoClient(); }

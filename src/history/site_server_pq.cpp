@@ -1,10 +1,12 @@
 #include <libpq-fe.h>
 #include <poll.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <map>
+#include <mutex>
 
 #include "history/history_internal.h"
 #include "history/sha256.h"
@@ -289,13 +291,16 @@ SiteProblem ReadSiteSetting(const std::string& text, SiteSetting& setting) {
 
 struct SiteServer::Impl {
   PGconn* conn = nullptr;
+  std::mutex connMutex;  // conn's replacement, against Interrupt from another thread
   std::string shown;
   bool prepared = false;
 
   ~Impl() { Close(); }
-  void Close() {
+  void Close() { Replace(nullptr); }
+  void Replace(PGconn* c) {
+    std::lock_guard<std::mutex> lock(connMutex);
     if (conn) PQfinish(conn);
-    conn = nullptr;
+    conn = c;
     prepared = false;
   }
 
@@ -352,6 +357,11 @@ struct SiteServer::Impl {
 };
 
 SiteServer::SiteServer() : impl_(std::make_unique<Impl>()) {}
+
+void SiteServer::Interrupt() {
+  std::lock_guard<std::mutex> lock(impl_->connMutex);
+  if (impl_->conn && PQsocket(impl_->conn) >= 0) ::shutdown(PQsocket(impl_->conn), SHUT_RDWR);
+}
 SiteServer::~SiteServer() = default;
 
 bool SiteServer::Connected() const { return impl_->conn && PQstatus(impl_->conn) == CONNECTION_OK; }
@@ -364,7 +374,7 @@ SiteProblem SiteServer::Open(const SiteSetting& setting, const std::function<boo
   siteId_.clear();
   // Made step by step, so that a stop is heard while the server is slow to answer.
   // libpq leaves the connection's time limit to the caller when it is made this way.
-  m.conn = PQconnectStart(setting.conninfo.c_str());
+  m.Replace(PQconnectStart(setting.conninfo.c_str()));
   if (!m.conn) return Problem(SiteProblemKind::Unreachable, "No memory for the site server's connection.");
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(setting.timeoutSeconds);
   PostgresPollingStatusType poll = PGRES_POLLING_WRITING;

@@ -4,6 +4,8 @@
 // texts comes back, and each fault of the connection is told in one clear message.
 #include <gtest/gtest.h>
 
+#include <libpq-fe.h>
+
 #include <atomic>
 #include <cstdlib>
 #include <thread>
@@ -223,6 +225,26 @@ TEST_F(Site, OfflineBenchCatchesUpWhenTheSiteReturns) {
   sender.Nudge();
   waitFor([&](const SiteState&) { return OnSite("SELECT count(*) FROM velmoor_event") == 21; });
   EXPECT_EQ(OnSite("SELECT count(*) FROM velmoor_event"), 21);
+}
+
+// A server that holds the sender up (a table locked by another session) does not hold up the
+// program's end: stopping breaks off the call, whose transaction the server then drops.
+TEST_F(Site, StoppingBreaksOffACallTheServerHoldsUp) {
+  HistoryStore& store = Bench("a");
+  AppendRead(store, AUnit(7), kNow);
+  PGconn* holder = PQconnectdb(setting_.conninfo.c_str());
+  PQclear(PQexec(holder, "BEGIN; LOCK TABLE velmoor_unit IN EXCLUSIVE MODE"));
+  SiteSender sender(store.File(), setting_);
+  sender.Start();
+  for (int i = 0; i < 200 && OnSite("SELECT count(*) FROM pg_locks WHERE NOT granted") == 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(25));
+  ASSERT_GT(OnSite("SELECT count(*) FROM pg_locks WHERE NOT granted"), 0);
+  sender.Stop(std::chrono::milliseconds(100));
+  PQclear(PQexec(holder, "COMMIT"));
+  PQfinish(holder);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(OnSite("SELECT count(*) FROM velmoor_event"), 0);
+  EXPECT_EQ(store.CountAfter(store.Cursor(setting_.conninfo).lastId), 1);
 }
 
 // Twenty benches send at once, their visits of the same units interleaved: every event is on

@@ -165,4 +165,6 @@ FAULTS = [
      "out += digits[c >> 4];", "out += digits[(c >> 4) & 7];"),
     ("96", "site: the battery rate taken from the latest count itself", "src/history/site_server_pq.cpp",
      "make_interval(days => $1::int)", "make_interval(days => 0 * $1::int)"),
+    ("97", "site: a sender held up by the server is let go instead of broken off", "src/history/site_sender.cpp",
+     "    if (shared_->active) shared_->active->Interrupt();", "    if (false) shared_->active->Interrupt();"),
 ]
