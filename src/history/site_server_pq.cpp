@@ -320,13 +320,18 @@ struct SiteServer::Impl {
                              "(~/.pgpass) or the service file." +
                          goesOn,
                      detail);
-    if (Contains(detail, "SSL") || Contains(detail, "certificate") || Contains(detail, "GSSAPI"))
+    // A connection lost or never made is that, whatever layer noticed it.
+    const bool away = Contains(detail, "Connection refused") || Contains(detail, "timed out") ||
+                      Contains(detail, "timeout expired") || Contains(detail, "no answer within") ||
+                      Contains(detail, "closed the connection") || Contains(detail, "No such file or directory") ||
+                      Contains(detail, "EOF detected") || Contains(detail, "Network is unreachable");
+    if (!away && (Contains(detail, "SSL") || Contains(detail, "certificate") || Contains(detail, "GSSAPI")))
       return Problem(SiteProblemKind::Tls,
                      where + " would not make the TLS connection the setting asks for (sslmode): " +
                          detail.substr(0, detail.find('\n')) + "." + goesOn,
                      detail);
-    if (Contains(detail, "pg_hba.conf") || Contains(detail, "does not exist") || state.rfind("42501", 0) == 0 ||
-        state.rfind("28", 0) == 0 || state.rfind("3D", 0) == 0)
+    if (!away && (Contains(detail, "pg_hba.conf") || Contains(detail, "does not exist") || state.rfind("42501", 0) == 0 ||
+        state.rfind("28", 0) == 0 || state.rfind("3D", 0) == 0))
       return Problem(SiteProblemKind::Refused,
                      where + " refused: " + detail.substr(0, detail.find('\n')) +
                          ". The site's administrator can grant this bench access (docs/site.md)." + goesOn,
