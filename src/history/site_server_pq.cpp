@@ -1,6 +1,10 @@
 #include <libpq-fe.h>
+#ifdef _WIN32
+#include <winsock2.h>
+#else
 #include <poll.h>
 #include <sys/socket.h>
+#endif
 
 #include <algorithm>
 #include <chrono>
@@ -239,6 +243,25 @@ struct Result {
 
 bool Contains(const std::string& text, const char* what) { return text.find(what) != std::string::npos; }
 
+// Waits up to ms for the connection's socket to be readable (or writable); 0 when it is not yet.
+int WaitForSocket(int fd, bool read, int ms) {
+#ifdef _WIN32
+  WSAPOLLFD p{static_cast<SOCKET>(fd), static_cast<short>(read ? POLLIN : POLLOUT), 0};
+  return WSAPoll(&p, 1, ms);
+#else
+  pollfd p{fd, static_cast<short>(read ? POLLIN : POLLOUT), 0};
+  return ::poll(&p, 1, ms);
+#endif
+}
+
+void ShutSocket(int fd) {
+#ifdef _WIN32
+  ::shutdown(static_cast<SOCKET>(fd), SD_BOTH);
+#else
+  ::shutdown(fd, SHUT_RDWR);
+#endif
+}
+
 }  // namespace
 
 SiteProblem ReadSiteSetting(const std::string& text, SiteSetting& setting) {
@@ -365,7 +388,7 @@ SiteServer::SiteServer() : impl_(std::make_unique<Impl>()) {}
 
 void SiteServer::Interrupt() {
   std::lock_guard<std::mutex> lock(impl_->connMutex);
-  if (impl_->conn && PQsocket(impl_->conn) >= 0) ::shutdown(PQsocket(impl_->conn), SHUT_RDWR);
+  if (impl_->conn && PQsocket(impl_->conn) >= 0) ShutSocket(PQsocket(impl_->conn));
 }
 SiteServer::~SiteServer() = default;
 
@@ -386,8 +409,7 @@ SiteProblem SiteServer::Open(const SiteSetting& setting, const std::function<boo
   while (PQstatus(m.conn) != CONNECTION_BAD && poll != PGRES_POLLING_OK && poll != PGRES_POLLING_FAILED) {
     const int fd = PQsocket(m.conn);
     if (fd < 0) break;
-    pollfd pfd{fd, static_cast<short>(poll == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0};
-    const int ready = ::poll(&pfd, 1, 100);
+    const int ready = WaitForSocket(fd, poll == PGRES_POLLING_READING, 100);
     if (stop && stop()) {
       m.Close();
       return Problem(SiteProblemKind::Unreachable, "The connection to the site server was given up.");
