@@ -4,14 +4,13 @@
 
 using namespace history;
 
-UnitDossier ReadUnitDossier(HistoryStore& local, const SiteSetting* site, int32_t unitId, DateTime now,
-                            const std::function<bool()>& stop) {
+UnitDossier ReadUnitDossier(HistoryStore& local, const SiteSetting* site, int32_t unitId, DateTime now) {
   UnitDossier d;
   d.settings = local.settings;
   if (site) {
     SiteServer server;
     HistoryStore mirror;
-    SiteProblem p = server.Connect(*site, stop);
+    SiteProblem p = server.Connect(*site);
     std::optional<int32_t> found;
     if (!p) {
       char text[16];
@@ -21,7 +20,6 @@ UnitDossier ReadUnitDossier(HistoryStore& local, const SiteSetting* site, int32_
     if (!p && found) p = LoadSiteUnit(server, *found, local.settings, mirror);
     if (!p && found) {
       d.dossier = mirror.LoadDossier(*found, now);
-      d.fromSite = true;
       d.source = "Every bench's visits, from the site (" + site->shown + ")";
       return d;
     }

@@ -3,7 +3,6 @@
 // PC's own visits, with a line that says so. Plain state; the Qt window draws it.
 #pragma once
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "history/history_store.h"
@@ -12,12 +11,11 @@
 struct UnitDossier {
   history::Dossier dossier;
   history::HistorySettings settings;
-  bool fromSite = false;
   std::string source;  // where the visits come from; empty when no site is set
   std::string detail;  // why the site's were not shown (the problem's message), else empty
 };
 
-// local: this PC's store (open); site: the site's setting, or null when none is set. Connecting
-// takes at most the setting's connect_timeout; stop, when given, ends the attempt sooner.
+// local: this PC's store (open); site: the site's setting, or null when none is set. A site that
+// does not answer costs the setting's connect_timeout (5 s unless it says otherwise).
 UnitDossier ReadUnitDossier(history::HistoryStore& local, const history::SiteSetting* site, int32_t unitId,
-                            DateTime now, const std::function<bool()>& stop = {});
+                            DateTime now);
