@@ -35,7 +35,12 @@ AppOptions ParseCommandLine(int argc, char** argv, const char* program, const ch
                 {"no-log", "Writes no session log of the wire (T7Status/logs/YYYY-MM-DD.log)."},
                 {"history", "The unit history database (default: this PC's own).", "FILE"},
                 {"no-history", "Keeps no unit history."},
-                {"operator", "Who runs the operations (default: the login name).", "NAME"}});
+                {"operator", "Who runs the operations (default: the login name).", "NAME"},
+                {"site",
+                 "The site's history server: a PostgreSQL connection text or \"service=NAME\" (default: site = "
+                 "in the history settings); the password comes from ~/.pgpass or the service file only.",
+                 "CONNINFO"},
+                {"no-site", "Sends to no site server."}});
   // helpText() names the program by the application's first argument, which is not there yet.
   auto usage = [&] {
     QString text = p.helpText();

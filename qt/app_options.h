@@ -1,8 +1,9 @@
 // The command line that the programs share (the window and velmoor-cli): --root DIR keeps the
 // data folder in DIR/T7Status, --simulate runs on the built-in simulated unit, --no-log writes
 // no session log; --history FILE names the unit history database (this PC's own by default),
-// --no-history keeps none, --operator NAME says who runs the operations; --help and --version
-// print to standard output. Qt Core only.
+// --no-history keeps none, --operator NAME says who runs the operations, --site CONNINFO names
+// the site's history server, --no-site sends to none; --help and --version print to standard
+// output. Qt Core only.
 #pragma once
 #include <string>
 

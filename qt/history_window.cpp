@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 #include <QValueAxis>
 #include <algorithm>
 
@@ -87,11 +88,24 @@ QChartView* ChartOf(const FieldSeries& s, const std::vector<SeriesLimit>& limits
 
 }  // namespace
 
-HistoryWindow::HistoryWindow(const Dossier& d, const HistorySettings& settings, int32_t unitId, QWidget* parent)
+HistoryWindow::HistoryWindow(const Dossier& d, const HistorySettings& settings, int32_t unitId, QWidget* parent,
+                             const std::string& source, const std::string& detail)
     : QDialog(parent) {
   setObjectName("historyWindow");
   setWindowTitle(QString("History of unit %1").arg(unsigned(unitId), 6, 16, QChar('0')).toUpper());
-  auto* grid = new QGridLayout(this);
+  auto* outer = new QVBoxLayout(this);
+  // Where the visits come from: every bench's from the site, or this PC's own and why.
+  if (!source.empty()) {
+    QString text = QString::fromStdString(source);
+    if (!detail.empty()) text += "\n" + QString::fromStdString(detail);
+    source_ = new QLabel(text, this);
+    source_->setObjectName("source");
+    source_->setWordWrap(true);
+    if (!detail.empty()) source_->setStyleSheet("color: #a00000;");
+    outer->addWidget(source_);
+  }
+  auto* grid = new QGridLayout;
+  outer->addLayout(grid);
 
   // What is due, over everything.
   const std::vector<std::string> due = FlagTexts(d.flags, settings);

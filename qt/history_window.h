@@ -1,6 +1,7 @@
 // A unit's dossier drawn with Qt: its visits newest first, what changed between its last two
 // status reads (configuration, firmware, measured values), its measured values over time with
-// the limits they are judged by, and what is due. It only draws a history::Dossier.
+// the limits they are judged by, and what is due. It only draws a history::Dossier; above it, a
+// line says where the visits come from when a site is set (the site, or this PC's own and why).
 #pragma once
 #include <QDialog>
 
@@ -14,12 +15,14 @@ class QTreeWidget;
 class HistoryWindow : public QDialog {
   Q_OBJECT
  public:
+  // source: where the visits come from (empty: no line); detail: a second line, why.
   HistoryWindow(const history::Dossier& dossier, const history::HistorySettings& settings, int32_t unitId,
-                QWidget* parent = nullptr);
+                QWidget* parent = nullptr, const std::string& source = {}, const std::string& detail = {});
 
   QTableWidget* visits() const { return visits_; }
   QTreeWidget* changes() const { return changes_; }
   QLabel* flags() const { return flags_; }
+  QLabel* source() const { return source_; }  // null when no site is set
   // One chart per measured series; each chart's first series is the values, named by its
   // element ("Voltage", "BatteryUsed", ...), the others the limits. A series with no values has
   // none, but for the battery's two.
@@ -29,5 +32,6 @@ class HistoryWindow : public QDialog {
   QTableWidget* visits_ = nullptr;
   QTreeWidget* changes_ = nullptr;
   QLabel* flags_ = nullptr;
+  QLabel* source_ = nullptr;
   QList<QChartView*> charts_;
 };

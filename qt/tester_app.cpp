@@ -39,14 +39,32 @@ CTesterApp::CTesterApp(const AppOptions& options, IClock* clock) {
       dlg_->history = history_.get();
       dlg_->historyContext.operatorName = options.operatorName;
       dlg_->historyContext.terminal = std::string("velmoor-terminal ") + ProgramVersion();
+      StartSite(options);
     }
   }
 }
 
+void CTesterApp::StartSite(const AppOptions& options) {
+  const std::string text = history::ChosenSite(options.site, options.noSite, history_->settings);
+  if (text.empty()) return;
+  history::SiteSetting setting;
+  if (const history::SiteProblem p = history::ReadSiteSetting(text, setting)) {
+    siteProblem_ = p.message;  // the terminal goes on without a site
+    return;
+  }
+  site_ = std::make_unique<history::SiteSender>(history_->File(), setting);
+  site_->Start();
+  window_->SetSite(site_.get(), setting);
+  // Each action's outcome is in the store when it ends: the sender takes it from there.
+  QObject::connect(worker_.get(), &UnitWorker::finished, window_.get(), [this] { site_->Nudge(); });
+}
+
 void CTesterApp::TellHistoryProblem() {
-  if (historyProblem_.empty()) return;
-  logged_->MessageBox(historyProblem_, "Unit history", MbButtons::Ok, MbIcon::Information);
-  historyProblem_.clear();
+  for (std::string* problem : {&historyProblem_, &siteProblem_}) {
+    if (problem->empty()) continue;
+    logged_->MessageBox(*problem, "Unit history", MbButtons::Ok, MbIcon::Information);
+    problem->clear();
+  }
 }
 
 CTesterApp::~CTesterApp() { Shutdown(); }
@@ -76,4 +94,6 @@ void CTesterApp::Shutdown() {
     dlg_->history = nullptr;
     history_->Close();
   });
+  // What the sender has not sent by then waits on this PC for the next time.
+  if (site_) site_->Stop(std::chrono::seconds(1));
 }

@@ -1,7 +1,9 @@
 // The application: reads the command line, builds the serial backend (the machine's ports, or
 // the built-in simulated unit with --simulate), the Qt operator, the main window and its
 // worker thread, and runs the main window until it closes, which ends the program. It opens the
-// unit history (unless --no-history) on the worker thread, which is the only thread that uses it.
+// unit history (unless --no-history) on the worker thread, which is the only thread that uses it,
+// and with a site chosen (--site, or the history settings' "site =", none with --no-site) sends
+// it to the site's server in the background.
 #pragma once
 #include <filesystem>
 #include <memory>
@@ -9,6 +11,7 @@
 
 #include "app_options.h"
 #include "history/history_store.h"
+#include "history/site_sender.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "sim/serial_side.h"
@@ -44,12 +47,18 @@ class CTesterApp {
   SimBench* bench() { return side_->Bench(); }
   // The unit history, open or not (use it on the worker thread only).
   history::HistoryStore& history() { return *history_; }
+  // The site's sender; null when no site is chosen or its setting cannot be used.
+  history::SiteSender* site() { return site_.get(); }
 
  private:
-  // Told once, before the window's first action, when the history cannot be kept.
+  // Told once, before the window's first action, when the history cannot be kept or the
+  // site's setting cannot be used.
   void TellHistoryProblem();
+  void StartSite(const AppOptions& options);
   std::unique_ptr<history::HistoryStore> history_;  // outlives the window's class
+  std::unique_ptr<history::SiteSender> site_;       // outlives the window
   std::string historyProblem_;
+  std::string siteProblem_;
   std::unique_ptr<SerialSide> side_;
   std::unique_ptr<QtOperator> op_;
   std::unique_ptr<LoggedOperator> logged_;

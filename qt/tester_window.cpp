@@ -139,16 +139,18 @@ void TesterWindow::Build() {
 void TesterWindow::ShowHistory() {
   const int32_t unitId = dlg_.unit.status.currentStatus.UnitId;
   if (worker_.Busy() || !dlg_.history || unitId < 0) return;
-  history::Dossier dossier;
-  history::HistorySettings settings;
-  // The store belongs to the worker thread.
-  worker_.RunAndWait([&] {
-    dossier = dlg_.history->LoadDossier(unitId, DateTime::NowUtc());
-    settings = dlg_.history->settings;
+  // The store belongs to the worker thread; the window opens when the action has ended.
+  const std::optional<history::SiteSetting> site = site_ ? std::optional(siteSetting_) : std::nullopt;
+  worker_.Start([this, unitId, site] {
+    dossierRead_ = ReadUnitDossier(*dlg_.history, site ? &*site : nullptr, unitId, DateTime::NowUtc());
+    dossierUnit_ = unitId;
   });
-  delete historyWindow_;
-  historyWindow_ = new HistoryWindow(dossier, settings, unitId, this);
-  historyWindow_->open();
+}
+
+void TesterWindow::SetSite(history::SiteSender* sender, const history::SiteSetting& setting) {
+  site_ = sender;
+  siteSetting_ = setting;
+  DrawStatusLine();
 }
 
 ConnectionStatus TesterWindow::StatusNow() const {
@@ -209,23 +211,34 @@ void TesterWindow::DrawStatusLine() {
   // A device path that no longer exists: the adapter was pulled out since the last action.
   const bool present =
       status_.device.rfind("/dev/", 0) != 0 || QFileInfo::exists(QString::fromStdString(status_.device));
+  status_.site = site_ ? history::SiteStatusText(site_->State()) : std::string();
   const QString text = QString::fromStdString(status_.Text(present));
   if (statusLine_->text() != text) statusLine_->setText(text);
 }
 
 void TesterWindow::EverySecond() {
   DrawStatusLine();
-  if (logFailureShown_ || worker_.Busy()) return;
+  // Told between actions, once each, without stopping the bench: the boxes do not wait for an
+  // answer.
+  if (worker_.Busy()) return;
+  auto tell = [this](const char* caption, const std::string& text, const char* name) {
+    auto* box = new QMessageBox(QMessageBox::Information, caption, QString::fromStdString(text), QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setObjectName(name);
+    box->open();
+    return box;
+  };
+  // A problem of the site's, the first time of its kind (one box at a time).
+  if (site_ && !siteBox_) {
+    const std::string problem = site_->TakeMessage();
+    if (!problem.empty()) siteBox_ = tell("Unit history", problem, "siteBox");
+  }
+  if (logFailureShown_) return;
   SessionLog* log = SessionLog::Get();
   const std::string failure = log ? log->TakeFailure() : std::string();
   if (failure.empty()) return;
   logFailureShown_ = true;
-  // Told once, without stopping the bench: the box does not wait for an answer.
-  auto* box =
-      new QMessageBox(QMessageBox::Information, "Session log", QString::fromStdString(failure), QMessageBox::Ok, this);
-  box->setAttribute(Qt::WA_DeleteOnClose);
-  box->setObjectName("sessionLogBox");
-  box->open();
+  tell("Session log", failure, "sessionLogBox");
 }
 
 void TesterWindow::ControlChanged(const CTesterDlg&, int id) {
@@ -284,6 +297,13 @@ void TesterWindow::ActionFinished() {
   if (!worker_.Busy()) {
     status_ = StatusNow();  // the worker is idle: the unit's state is still
     DrawStatusLine();
+    if (dossierRead_ && pendingEnd_ < 0) {
+      delete historyWindow_;
+      const UnitDossier& d = *dossierRead_;
+      historyWindow_ = new HistoryWindow(d.dossier, d.settings, dossierUnit_, this, d.source, d.detail);
+      historyWindow_->open();
+    }
+    dossierRead_.reset();
   }
   if (pendingEnd_ >= 0) {
     const bool ok = pendingEnd_ == 1;

@@ -4,9 +4,13 @@
 // window takes no input.
 #pragma once
 #include <QDialog>
+#include <QPointer>
 #include <map>
+#include <optional>
 
+#include "history/site_sender.h"
 #include "ui/connection_status.h"
+#include "ui/unit_dossier.h"
 #include "ui/tester_dlg.h"
 
 class QPlainTextEdit;
@@ -14,6 +18,7 @@ class QProgressBar;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
+class QMessageBox;
 class QPushButton;
 class UnitWorker;
 class HistoryWindow;
@@ -44,9 +49,15 @@ class TesterWindow : public QDialog, public IDialogView {
   QPlainTextEdit* pane() const { return pane_; }
   QProgressBar* progress() const { return progress_; }
   QLabel* statusLine() const { return statusLine_; }
-  // "History", beside the unit buttons when a unit history is kept: opens the unit's dossier.
+  // "History", beside the unit buttons when a unit history is kept: opens the unit's dossier
+  // once it is read (on the worker thread: from the site, when one is set, which may take the
+  // connection's time-out while the window stays responsive).
   QPushButton* historyButton() const { return historyButton_; }
   void ShowHistory();
+  // The site's sender and its setting, when a site is chosen (the sender outlives the window):
+  // the status line shows how sending goes, a problem's first time of its kind is told between
+  // actions, and the dossier reads the site.
+  void SetSite(history::SiteSender* sender, const history::SiteSetting& setting);
   HistoryWindow* historyWindow() const { return historyWindow_; }
   // The window's own height in dialog units: the controls' area and the status line under it
   // (two lines: the port and unit, then what changed since the unit's last visit).
@@ -77,6 +88,11 @@ class TesterWindow : public QDialog, public IDialogView {
   QLabel* statusLine_ = nullptr;
   QPushButton* historyButton_ = nullptr;
   HistoryWindow* historyWindow_ = nullptr;
+  std::optional<UnitDossier> dossierRead_;  // read on the worker; the window opens when it ends
+  int32_t dossierUnit_ = -1;
+  history::SiteSender* site_ = nullptr;
+  history::SiteSetting siteSetting_;
+  QPointer<QMessageBox> siteBox_;  // the site's problem being told
   // Made on the worker thread at the end of an action that read the status; read on the GUI
   // thread once the worker is idle (or blocked in a Push).
   std::string visitNote_;

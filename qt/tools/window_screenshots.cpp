@@ -12,6 +12,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QThread>
 #include <QTimer>
 #include <cstdio>
 #include <filesystem>
@@ -202,7 +203,11 @@ int main(int argc, char** argv) {
       std::printf("%s %s (%dx%d)\n", ok ? "wrote" : "FAILED", qPrintable(path), shot.width(), shot.height());
       if (!ok) ++failures;
     }
-    app.window().historyButton()->click();
+    app.window().historyButton()->click();  // read on the worker; the window opens as it ends
+    for (int i = 0; i < 2000 && !app.window().historyWindow(); ++i) {
+      QThread::msleep(10);
+      QCoreApplication::processEvents();
+    }
     HistoryWindow* dossier = app.window().historyWindow();
     if (!dossier || dossier->visits()->rowCount() != 3) {
       std::printf("FAILED: the dossier does not show three visits\n");

@@ -1,7 +1,8 @@
 // The status line under the main window's controls: the port (COM n and its device), the rate,
 // the unit's identity and serial number once a status read has them, whether the unit is in its
 // bootloader, and "unplugged" while the adapter is gone; after a status read, with a unit history,
-// what changed since the unit's last visit and what is due. Plain state; the Qt window draws it.
+// what changed since the unit's last visit and what is due; with a site set, how sending to it
+// goes. Plain state; the Qt window draws it.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -20,6 +21,7 @@ struct ConnectionStatus {
   std::string serialNumber;
   bool bootloader = false;
   std::string visitNote;  // history::SinceLastVisitNote of the unit; set by the window
+  std::string site;       // history::SiteStatusText of the site's sender; set by the window
 
   static ConnectionStatus Of(const CTesterDlg& dlg);
   // devicePresent: whether the device still exists now (the window checks it once a second).

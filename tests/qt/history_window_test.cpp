@@ -28,7 +28,8 @@ TEST(QtHistory, GeneralStatusNotesTheLastVisitAndTheButtonOpensTheDossier) {
   const std::string line = b.window().statusLine()->text().toStdString();
   EXPECT_NE(line.find("changed since "), std::string::npos) << line;
   b.window().historyButton()->click();
-  ASSERT_NE(b.window().historyWindow(), nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return b.window().historyWindow() != nullptr; }));
+  EXPECT_EQ(b.window().historyWindow()->source(), nullptr);  // no site set
   EXPECT_EQ(b.window().historyWindow()->visits()->rowCount(), 2);
   b.window().historyWindow()->close();
 }

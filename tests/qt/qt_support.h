@@ -53,8 +53,10 @@ class ModalAnswerer : public QObject {
 };
 
 struct AppOnBench {
-  AppOnBench() {
+  // site: --site (a connection text), none when empty.
+  explicit AppOnBench(const std::string& site = {}) {
     AppOptions options;
+    options.site = site;
     options.simulate = true;
     options.paths.root = root;
     options.historyFile = (root / "history.sqlite").string();  // never this PC's own

@@ -1,0 +1,36 @@
+#include "ui/unit_dossier.h"
+
+#include <cstdio>
+
+using namespace history;
+
+UnitDossier ReadUnitDossier(HistoryStore& local, const SiteSetting* site, int32_t unitId, DateTime now) {
+  UnitDossier d;
+  d.settings = local.settings;
+  if (site) {
+    SiteServer server;
+    HistoryStore mirror;
+    SiteProblem p = server.Connect(*site);
+    std::optional<int32_t> found;
+    if (!p) {
+      char text[16];
+      std::snprintf(text, sizeof text, "%06X", static_cast<unsigned>(unitId));
+      found = server.FindUnit(text, p);
+    }
+    if (!p && found) p = LoadSiteUnit(server, *found, local.settings, mirror);
+    if (!p && found) {
+      d.dossier = mirror.LoadDossier(*found, now);
+      d.source = "Every bench's visits, from the site (" + site->shown + ")";
+      return d;
+    }
+    if (p) {
+      const bool away = p.kind == SiteProblemKind::Unreachable || p.kind == SiteProblemKind::UnknownHost;
+      d.source = away ? "Site not reachable: this PC's visits only" : "Site refused: this PC's visits only";
+      d.detail = p.message;
+    } else {
+      d.source = "The site has no visits of this unit yet: this PC's visits only";
+    }
+  }
+  d.dossier = local.LoadDossier(unitId, now);
+  return d;
+}

@@ -1,0 +1,142 @@
+// The window with a site server: the status line says how sending goes, a problem is told once,
+// and the dossier shows every bench's visits from the site, or this PC's own saying why. The
+// server is the one the test run started (VT_PG_ENV names its env file).
+#include <gtest/gtest.h>
+#include <libpq-fe.h>
+#include <unistd.h>
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <fstream>
+
+#include "history/site_sender.h"
+#include "history_window.h"
+#include "qt_support.h"
+#include "tests/history/history_support.h"
+
+using namespace history;
+
+namespace {
+
+const char* kUnreachable = "host=127.0.0.1 port=1 connect_timeout=1";
+
+// A fresh database with the site's tables on the test server; empty without one.
+std::string SiteDatabase() {
+  const char* env = std::getenv("VT_PG_ENV");
+  if (!env) return {};
+  std::ifstream in(env);
+  std::string server, line;
+  while (std::getline(in, line))
+    for (const char* k : {"host", "port", "user"})
+      if (line.rfind("PG" + QString(k).toUpper().toStdString() + "=", 0) == 0)
+        server += k + line.substr(line.find('=')) + " ";
+  static int n = 0;
+  const std::string db = "qt_site_" + std::to_string(::getpid()) + "_" + std::to_string(n++);
+  PGconn* c = PQconnectdb((server + "dbname=postgres").c_str());
+  PQclear(PQexec(c, ("CREATE DATABASE " + db).c_str()));
+  PQfinish(c);
+  SiteSetting setting;
+  SiteServer s;
+  int from = 0;
+  SiteProblem p = ReadSiteSetting(server + "dbname=" + db, setting);
+  if (!p) p = s.Connect(setting);  // a database without the tables yet
+  if (p.kind == SiteProblemKind::NotInitialised) p = s.Init(from);
+  EXPECT_FALSE(p) << p.message << " " << p.detail;
+  return p ? std::string() : server + "dbname=" + db;
+}
+
+// Waits until the site holds this many events.
+bool SiteHolds(const std::string& site, int64_t expected) {
+  SiteServer s;
+  SiteSetting setting;
+  if (ReadSiteSetting(site, setting) || s.Connect(setting)) return false;
+  int64_t events = -1, units = 0, benches = 0;
+  return WaitUntil([&] { return !s.Counts(events, units, benches) && events == expected; });
+}
+
+std::string StatusLine(AppOnBench& b) { return b.window().statusLine()->text().toStdString(); }
+
+void GeneralStatus(AppOnBench& b) {
+  b.window().Click(ctl::kGeneralStatus);
+  b.app->worker().WaitIdle();
+}
+
+}  // namespace
+
+TEST(QtSite, TheStatusLineSaysHowSendingGoesAndAProblemIsToldOnce) {
+  const struct {
+    bool needsServer;
+    const char* site;  // empty: the test server's database
+    const char* line;  // what the status line comes to say of the site; empty: nothing
+  } cases[] = {
+      {false, kUnreachable, "site unreachable since "},
+      {false, "host=127.0.0.1 password=secret", ""},  // refused at start: no site
+      {true, "", "site: up to date"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.site);
+    const std::string site = c.needsServer ? SiteDatabase() : c.site;
+    if (site.empty()) GTEST_SKIP() << "no site server for this run (VT_PG_ENV)";
+    ModalAnswerer answerer;
+    AppOnBench b(site);
+    b.Start();
+    GeneralStatus(b);
+    if (*c.line) {
+      EXPECT_TRUE(WaitUntil([&] { return StatusLine(b).find(c.line) != std::string::npos; })) << StatusLine(b);
+    } else {
+      EXPECT_EQ(b.app->site(), nullptr);
+      EXPECT_EQ(StatusLine(b).find("site"), std::string::npos) << StatusLine(b);
+    }
+    if (c.needsServer) {
+      EXPECT_TRUE(SiteHolds(site, 1));  // the status read's event, sent as the action ended
+      EXPECT_TRUE(answerer.titles.empty());
+    } else {
+      // Told once, in a box of the unit history's, between actions.
+      EXPECT_TRUE(WaitUntil([&] { return !answerer.titles.empty(); }));
+      GeneralStatus(b);
+      QTest::qWait(1500);
+      EXPECT_EQ(answerer.titles, std::vector<std::string>{"Unit history"});
+    }
+  }
+}
+
+TEST(QtSite, TheDossierShowsEveryBenchFromTheSiteOrSaysItShowsThisPcsOwn) {
+  const struct {
+    bool needsServer;
+    int rows;
+    const char* source;
+  } cases[] = {
+      {false, 1, "Site not reachable: this PC's visits only\n"},
+      {true, 2, "Every bench's visits, from the site"},
+  };
+  for (const auto& c : cases) {
+    const std::string site = c.needsServer ? SiteDatabase() : kUnreachable;
+    if (site.empty()) GTEST_SKIP() << "no site server for this run (VT_PG_ENV)";
+    ModalAnswerer answerer;
+    AppOnBench b(site);
+    b.Start();
+    GeneralStatus(b);
+    const int32_t unit = b.dlg().unit.status.currentStatus.UnitId;
+    if (c.needsServer) {
+      // Another bench's visit of the same unit, sent from its own PC.
+      HistoryStore other;
+      ASSERT_TRUE(other.Open(b.root / "other.sqlite"));
+      UnitStatus s;
+      s.UnitId = unit;
+      AppendRead(other, s, DateTime::FromCivil({2026, 1, 5, 9, 0, 0}), {}, "bench-other");
+      SiteSetting setting;
+      ASSERT_FALSE(ReadSiteSetting(site, setting));
+      EXPECT_EQ(SiteSender(other.File(), setting).PushAll(std::chrono::seconds(20)).waiting, 0);
+      ASSERT_TRUE(SiteHolds(site, 2));
+    }
+    b.window().historyButton()->click();
+    ASSERT_TRUE(WaitUntil([&] { return b.window().historyWindow() != nullptr; }));
+    HistoryWindow& w = *b.window().historyWindow();
+    ASSERT_NE(w.source(), nullptr);
+    EXPECT_TRUE(w.source()->text().startsWith(c.source)) << w.source()->text().toStdString();
+    ASSERT_EQ(w.visits()->rowCount(), c.rows);
+    EXPECT_EQ(w.visits()->item(c.rows - 1, 1)->text() == "bench-other", c.needsServer);
+    w.close();
+  }
+}
