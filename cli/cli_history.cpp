@@ -289,7 +289,7 @@ int RunHistoryCommand(const CliOptions& o, std::FILE* result, std::FILE* message
   if (fromSite) {
     SiteProblem p;
     unit = server.FindUnit(o.args[0], p);
-    if (!p && unit) p = LoadSiteUnit(server, *unit, store.settings, mirror);
+    if (!p && unit) p = LoadSiteUnit(server, *unit, store.settings, mirror, &store, site.setting.conninfo);
     if (p) ownInstead(p);
     else reader = &mirror;
   }

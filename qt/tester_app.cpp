@@ -94,6 +94,7 @@ void CTesterApp::Shutdown() {
     dlg_->history = nullptr;
     history_->Close();
   });
-  // What the sender has not sent by then waits on this PC for the next time.
-  if (site_) site_->Stop(std::chrono::seconds(1));
+  // The last action's event goes before the program ends, when the site is there to take it;
+  // what is not sent by then waits on this PC for the next time.
+  if (site_) site_->Finish(std::chrono::seconds(1));
 }

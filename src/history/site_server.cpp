@@ -2,6 +2,9 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <set>
+
 namespace history {
 
 const char* SiteProblemKindName(SiteProblemKind k) {
@@ -21,9 +24,28 @@ const char* SiteProblemKindName(SiteProblemKind k) {
   return "?";
 }
 
-SiteProblem LoadSiteUnit(SiteServer& server, int32_t unitId, const HistorySettings& settings, HistoryStore& mirror) {
+SiteProblem LoadSiteUnit(SiteServer& server, int32_t unitId, const HistorySettings& settings, HistoryStore& mirror,
+                         HistoryStore* local, const std::string& siteKey) {
   std::vector<HistoryStore::OutboxEvent> events;
   if (SiteProblem p = server.LoadUnit(unitId, events)) return p;
+  if (local && local->IsOpen()) {
+    // This PC's visits still waiting to be sent (none the site already holds).
+    const HistoryStore::SiteCursor cursor = local->Cursor(siteKey);
+    const int64_t sent = cursor.siteId == server.SiteId() ? cursor.lastId : 0;
+    std::set<std::string> onSite;
+    for (const auto& o : events) onSite.insert(o.event.uid);
+    for (auto& [ev, state] : local->States(unitId)) {
+      if (ev.id <= sent || onSite.count(ev.uid)) continue;
+      HistoryStore::OutboxEvent o;
+      o.event = std::move(ev);
+      o.hasState = true;
+      o.state = std::move(state);
+      events.push_back(std::move(o));
+    }
+    std::stable_sort(events.begin(), events.end(), [](const auto& a, const auto& b) {
+      return ToUnixMs(a.event.time) < ToUnixMs(b.event.time);
+    });
+  }
   if (!mirror.OpenInMemory()) return {SiteProblemKind::Unreachable, mirror.Message(), {}};
   mirror.settings = settings;
   // In time order, whichever bench sent them first: the visits are numbered so.

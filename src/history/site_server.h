@@ -105,7 +105,9 @@ class SiteServer {
 
 // A unit's history as the site holds it, in a store in memory, so that the local store's
 // readers (visits, differences, series, flags, the dossier) read every bench's visits. The
-// visits are numbered in time order.
-SiteProblem LoadSiteUnit(SiteServer& server, int32_t unitId, const HistorySettings& settings, HistoryStore& mirror);
+// visits are numbered in time order. With local (this PC's store) and siteKey (the setting's
+// connection text, its outbox's key), this PC's visits the site has not taken yet are in it too.
+SiteProblem LoadSiteUnit(SiteServer& server, int32_t unitId, const HistorySettings& settings, HistoryStore& mirror,
+                         HistoryStore* local = nullptr, const std::string& siteKey = {});
 
 }  // namespace history

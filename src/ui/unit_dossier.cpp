@@ -17,7 +17,7 @@ UnitDossier ReadUnitDossier(HistoryStore& local, const SiteSetting* site, int32_
       std::snprintf(text, sizeof text, "%06X", static_cast<unsigned>(unitId));
       found = server.FindUnit(text, p);
     }
-    if (!p && found) p = LoadSiteUnit(server, *found, local.settings, mirror);
+    if (!p && found) p = LoadSiteUnit(server, *found, local.settings, mirror, &local, site->conninfo);
     if (!p && found) {
       d.dossier = mirror.LoadDossier(*found, now);
       d.source = "Every bench's visits, from the site (" + site->shown + ")";

@@ -1,19 +1,17 @@
 // The window with a site server: the status line says how sending goes, a problem is told once,
 // and the dossier shows every bench's visits from the site, or this PC's own saying why. The
-// server is the one the test run started (VT_PG_ENV names its env file).
+// server is the test program's own (tests/support/pg_server.h).
 #include <gtest/gtest.h>
-#include <libpq-fe.h>
-#include <unistd.h>
 
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
-#include <fstream>
 
 #include "history/site_sender.h"
 #include "history_window.h"
 #include "qt_support.h"
 #include "tests/history/history_support.h"
+#include "tests/support/pg_server.h"
 
 using namespace history;
 
@@ -21,29 +19,16 @@ namespace {
 
 const char* kUnreachable = "host=127.0.0.1 port=1 connect_timeout=1";
 
-// A fresh database with the site's tables on the test server; empty without one.
+// A fresh database with the site's tables on the test program's own server.
 std::string SiteDatabase() {
-  const char* env = std::getenv("VT_PG_ENV");
-  if (!env) return {};
-  std::ifstream in(env);
-  std::string server, line;
-  while (std::getline(in, line))
-    for (const char* k : {"host", "port", "user"})
-      if (line.rfind("PG" + QString(k).toUpper().toStdString() + "=", 0) == 0)
-        server += k + line.substr(line.find('=')) + " ";
   static int n = 0;
-  const std::string db = "qt_site_" + std::to_string(::getpid()) + "_" + std::to_string(n++);
-  PGconn* c = PQconnectdb((server + "dbname=postgres").c_str());
-  PQclear(PQexec(c, ("CREATE DATABASE " + db).c_str()));
-  PQfinish(c);
+  const std::string site = PgServer::Get().FreshDatabase("qt_site_" + std::to_string(n++));
   SiteSetting setting;
-  SiteServer s;
   int from = 0;
-  SiteProblem p = ReadSiteSetting(server + "dbname=" + db, setting);
-  if (!p) p = s.Connect(setting);  // a database without the tables yet
-  if (p.kind == SiteProblemKind::NotInitialised) p = s.Init(from);
+  SiteProblem p = ReadSiteSetting(site, setting);
+  if (!p) p = SiteServer().Init(setting, from);
   EXPECT_FALSE(p) << p.message << " " << p.detail;
-  return p ? std::string() : server + "dbname=" + db;
+  return site;
 }
 
 // Waits until the site holds this many events.
@@ -77,7 +62,6 @@ TEST(QtSite, TheStatusLineSaysHowSendingGoesAndAProblemIsToldOnce) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.site);
     const std::string site = c.needsServer ? SiteDatabase() : c.site;
-    if (site.empty()) GTEST_SKIP() << "no site server for this run (VT_PG_ENV)";
     ModalAnswerer answerer;
     AppOnBench b(site);
     b.Start();
@@ -112,7 +96,6 @@ TEST(QtSite, TheDossierShowsEveryBenchFromTheSiteOrSaysItShowsThisPcsOwn) {
   };
   for (const auto& c : cases) {
     const std::string site = c.needsServer ? SiteDatabase() : kUnreachable;
-    if (site.empty()) GTEST_SKIP() << "no site server for this run (VT_PG_ENV)";
     ModalAnswerer answerer;
     AppOnBench b(site);
     b.Start();

@@ -141,6 +141,11 @@ TEST_F(Site, TwoBenchesMergeIntoOneHistory) {
   EXPECT_EQ(d.lastDiff.changes[0].before, "1");
   EXPECT_EQ(d.series[0].points.size(), 3u);
 
+  // A visit bench A has not sent yet is in its view of the site, once.
+  AppendRead(a, AUnit(5), kNow, {}, "Bench A");
+  ASSERT_FALSE(LoadSiteUnit(server, 5, all.settings, mirror, &a, setting_.conninfo));
+  EXPECT_EQ(mirror.Visits(5).size(), 4u);
+
   std::vector<UnitFlags> site;
   ASSERT_FALSE(server.Due(all.settings, ToUnixMs(kNow), site));
   const std::vector<UnitFlags> local = all.Due(kNow);
