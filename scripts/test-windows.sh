@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Windows: cross-builds the core (with SQLite built from its Debian source), its unit tests, the Windows serial backend and velmoor-cli.exe
+# Windows: cross-builds the core (with SQLite and libpq built from their Debian sources), its unit tests, the Windows serial backend and velmoor-cli.exe
 # with Debian's mingw-w64 (statically linked), runs the tests as Windows programs under Wine,
 # then the COM-port end-to-end test: vt-pty-unit serves the simulated unit on a pseudo-terminal,
 # the Wine prefix maps COM4 to it, and the Windows programs talk to it through the Windows
@@ -38,11 +38,16 @@ if [ ! -f "$sqlite/sqlite3.c" ]; then
   (cd "$sqlite" && "$root/$src/configure" --disable-tcl >configure.log 2>&1 && make sqlite3.c >make.log 2>&1)
 fi
 
+# libpq (the site server's client) from Debian's postgresql-15 source package, as static libraries.
+step "libpq"
+scripts/build-libpq-windows.sh "$out/libpq"
+
 step "cross build"
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S . -B "$out" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release \
   -DVT_WITH_QT=OFF -DVT_WITH_BENCH=OFF -DVT_PUGIXML_SOURCE_DIR="$root/$pugi" -DVT_SQLITE_SOURCE_DIR="$root/$sqlite" \
+  -DVT_LIBPQ_DIR="$root/$out/libpq" \
   -DVT_GTEST_SOURCE_DIR=/usr/src/googletest "${launcher[@]}" >/dev/null
 cmake --build "$out" -j"$(nproc)"
 step "Linux helpers"
@@ -60,8 +65,10 @@ fi
 wine_up() { wineserver -w; wineserver -p >>"$out/wineserver.log" 2>&1; wineboot >/dev/null 2>&1 </dev/null; }
 wine_up
 pty_pid=""
+pgdir=$root/$out/pg-site
 cleanup() {
   [ -n "$pty_pid" ] && kill "$pty_pid" 2>/dev/null || true
+  scripts/pg-test-server.sh stop "$pgdir" 2>/dev/null || true
   wineserver -k 2>/dev/null || true
 }
 trap cleanup EXIT
@@ -118,6 +125,35 @@ if [ -n "$cli" ]; then
   run 0 --port 4 --yes load "$root/tools/samples/sample-small.a07"
   grep -q "Programming complete" "$out/cli-out.txt" || { echo "no closing report"; exit 1; }
   run 0 --port 4 status
+
+  # The site server: a PostgreSQL server on this machine, reached over TCP from the Windows
+  # program, which logs in with the password in its libpq password file (no TLS in this build).
+  step "velmoor-cli.exe and a site server"
+  scripts/pg-test-server.sh start "$pgdir"
+  port=$(sed -n 's/^PGPORT=//p' "$pgdir/env")
+  sql() { psql -h "$pgdir" -p "$port" -U postgres -qAt "$@"; }
+  sql -d postgres -c "DROP DATABASE IF EXISTS winsite" -c "DROP ROLE IF EXISTS velmoor_win" \
+    -c "CREATE ROLE velmoor_win LOGIN PASSWORD 'win-bench'" -c "CREATE DATABASE winsite OWNER velmoor_win"
+  printf '127.0.0.1:%s:winsite:velmoor_win:win-bench\n' "$port" >"$pgdir/pgpass"
+  chmod 600 "$pgdir/pgpass"
+  PGPASSFILE=$(winepath -w "$pgdir/pgpass")
+  export PGPASSFILE
+  site="host=127.0.0.1 port=$port dbname=winsite user=velmoor_win sslmode=disable"
+  h=(--history "$data/site-history.sqlite" --site "$site")
+  run 0 "${h[@]}" site init
+  run 0 "${h[@]}" --simulate status
+  run 0 "${h[@]}" site push
+  run 0 "${h[@]}" site status
+  grep -q "waiting: 0 events" "$out/cli-out.txt" || { echo "events left waiting"; exit 1; }
+  [ "$(sql -d winsite -c "SELECT count(*) FROM velmoor_event WHERE action = 'General Status'")" = 1 ] ||
+    { echo "the status read is not on the site once"; exit 1; }
+  run 0 "${h[@]}" history 1A2B3C
+  grep -q "General Status: done" "$out/cli-out.txt" || { echo "no visit read from the site"; exit 1; }
+  printf '127.0.0.1:%s:winsite:velmoor_win:not-it\n' "$port" >"$pgdir/pgpass"
+  run 1 "${h[@]}" site status
+  grep -q "password" "$out/cli-err.txt" || { echo "a refused password not told"; exit 1; }
+  unset PGPASSFILE
+  scripts/pg-test-server.sh stop "$pgdir"
   rm -rf "$data"
 else
   echo "velmoor-cli.exe is not in this tree: its steps are skipped"
