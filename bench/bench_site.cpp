@@ -302,8 +302,11 @@ int main(int argc, char** argv) {
     // status read, the unit's summary), from a status read Send wrote as the template. The
     // visits go in round by round, so that each unit's events lie spread over the table; a unit
     // of 1,000 visits (Bench 5) is pushed through SiteSender between the rounds.
-    const std::string templ =
-        db.Exec("SELECT fields FROM velmoor_event WHERE status_read AND action = 'General Status' ORDER BY id LIMIT 1");
+    const char* first = "FROM velmoor_event WHERE status_read AND action = 'General Status' ORDER BY id LIMIT 1";
+    const std::string templ = db.Exec(std::string("SELECT fields ") + first);
+    // The battery's capacity as Send worked it out from the template's state.
+    const std::string capacity =
+        db.Exec(std::string("SELECT capacity FROM velmoor_unit WHERE unit_id = (SELECT unit_id ") + first + ")");
     auto idx = [](const char* name) {
       const auto i = FieldIndex(name);
       if (!i) Fatal(std::string("no field ") + name);
@@ -385,14 +388,13 @@ int main(int argc, char** argv) {
     const std::string at = [](const std::string& i) {
       return "(convert_from(l.fields[" + i + "], 'UTF8') || '+00')::timestamptz";
     }(idx("ReleaseTime"));
-    const FieldTexts sample = TextsOf(RealisticEntry(0).checks, RealisticEntry(0).status);
     db.Exec(
         "INSERT INTO velmoor_unit(unit_id, serial, last_at, release_at, selftest_at, selftest_result, count,"
         " count_at, capacity)"
         " SELECT l.unit_id, l.fields[" +
             idx("SerialNo") + "], l.at, " + at + ", (convert_from(l.fields[" + idx("HardwareTime") +
             "], 'UTF8') || '+00')::timestamptz," + " convert_from(l.fields[" + idx("HardwareResult") +
-            "], 'UTF8')::int, c.battery_count, c.at, " + std::to_string(FactsOf(sample).capacity) +
+            "], 'UTF8')::int, c.battery_count, c.at, " + capacity +
             " FROM (SELECT DISTINCT ON (unit_id) unit_id, at, fields FROM velmoor_event"
             "  WHERE unit_id >= $1::int AND unit_id < $1::int + $2::int ORDER BY unit_id, at DESC) l"
             " JOIN (SELECT DISTINCT ON (unit_id) unit_id, at, battery_count FROM velmoor_event"
@@ -414,8 +416,14 @@ int main(int argc, char** argv) {
     const double dueMs = Median(7, [&] {
       if (SiteProblem q = site.Due(settings, nowMs, due)) Fatal(q.message);
     });
-    std::printf("  Due() over %s units: %zu flagged\n", db.Exec("SELECT count(*) FROM velmoor_unit").c_str(),
-                due.size());
+    int release = 0, selfTest = 0, selfFailed = 0, battery = 0;
+    for (const UnitFlags& f : due) {
+      release += f.releaseTestDue, selfTest += f.selfTestDue, selfFailed += f.selfTestFailed;
+      battery += f.batteryPastThreshold || f.batteryHeadingThere;
+    }
+    std::printf("  Due() over %s units: %zu flagged (release test %d, self test %d, self test failed %d, battery %d)\n",
+                db.Exec("SELECT count(*) FROM velmoor_unit").c_str(), due.size(), release, selfTest, selfFailed,
+                battery);
     Figure("  SiteServer::Due (median of 7)", dueMs, 500.0, "ms");
 
     // 3. The unit of 1,000 visits, read from the site into a mirror and its dossier loaded, as
