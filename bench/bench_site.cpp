@@ -425,6 +425,12 @@ int main(int argc, char** argv) {
                 db.Exec("SELECT count(*) FROM velmoor_unit").c_str(), due.size(), release, selfTest, selfFailed,
                 battery);
     Figure("  SiteServer::Due (median of 7)", dueMs, 500.0, "ms");
+    // What "velmoor-cli site status" asks of the server (no target: shown for the record).
+    int64_t eventCount = 0, unitCount = 0, benches = 0;
+    const auto tc = Clock::now();
+    site.Counts(eventCount, unitCount, benches);
+    std::printf("  SiteServer::Counts (site status): %.1f ms for %lld events, %lld units, %lld benches\n", MsSince(tc),
+                static_cast<long long>(eventCount), static_cast<long long>(unitCount), static_cast<long long>(benches));
 
     // 3. The unit of 1,000 visits, read from the site into a mirror and its dossier loaded, as
     // "velmoor-cli history" and the window's dossier do.
