@@ -244,10 +244,8 @@ int main(int argc, char** argv) {
     const SiteSetting setting =
         Setting("host=127.0.0.1 port=" + port + " dbname=velmoor_site user=postgres sslmode=disable");
     SiteServer site;
-    SiteProblem p = site.Connect(setting);
-    if (p && p.kind != SiteProblemKind::NotInitialised) Fatal(p.message);
     int from = 0;
-    if ((p = site.Init(from))) Fatal(p.message);
+    if (const SiteProblem p = site.Init(setting, from)) Fatal(p.message);
     Admin db(socket + " dbname=velmoor_site");
     std::printf("server: PostgreSQL %s, connected over TCP 127.0.0.1:%s\n", db.Exec("SHOW server_version").c_str(),
                 port.c_str());

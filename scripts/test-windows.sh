@@ -131,7 +131,7 @@ if [ -n "$cli" ]; then
   step "velmoor-cli.exe and a site server"
   scripts/pg-test-server.sh start "$pgdir"
   port=$(sed -n 's/^PGPORT=//p' "$pgdir/env")
-  sql() { psql -h "$pgdir" -p "$port" -U postgres -qAt "$@"; }
+  sql() { PGOPTIONS="-c client_min_messages=warning" psql -h "$pgdir" -p "$port" -U postgres -qAt "$@"; }
   sql -d postgres -c "DROP DATABASE IF EXISTS winsite" -c "DROP ROLE IF EXISTS velmoor_win" \
     -c "CREATE ROLE velmoor_win LOGIN PASSWORD 'win-bench'" -c "CREATE DATABASE winsite OWNER velmoor_win"
   printf '127.0.0.1:%s:winsite:velmoor_win:win-bench\n' "$port" >"$pgdir/pgpass"

@@ -298,6 +298,8 @@ HistoryStore::HistoryStore() = default;
 HistoryStore::~HistoryStore() { Close(); }
 
 void HistoryStore::Close() {
+  keepStates_ = false;
+  states_.clear();
   delete st_;
   st_ = nullptr;
   if (db_) sqlite3_close_v2(db_);
@@ -467,11 +469,13 @@ bool HistoryStore::Append(HistoryEvent& ev, const FieldTexts* fields) {
   if (sqlite3_exec(db_, begin, nullptr, nullptr, nullptr) != SQLITE_OK) return Fail("cannot be written");
   if (!Write(ev, fields)) {
     if (db_) sqlite3_exec(db_, undo, nullptr, nullptr, nullptr);
+    states_.clear();
     return false;
   }
   if (sqlite3_exec(db_, commit, nullptr, nullptr, nullptr) != SQLITE_OK) {
     Fail("cannot be written");
     if (db_) sqlite3_exec(db_, undo, nullptr, nullptr, nullptr);
+    states_.clear();
     return false;
   }
   return true;
@@ -486,13 +490,19 @@ bool HistoryStore::Write(HistoryEvent& ev, const FieldTexts* fields) {
   std::string delta;
   std::optional<int64_t> count;
   if (ev.unitId != -1 && fields) {
-    st_->state.Reset();
-    st_->state.Bind(1, int64_t{ev.unitId});
-    if (st_->state.Step()) known = ApplyFieldsJson(Text(st_->state.get(), 0), state);
-    const int stateStep = sqlite3_errcode(db_);
-    st_->state.Reset();
-    if (stateStep != SQLITE_OK && stateStep != SQLITE_ROW && stateStep != SQLITE_DONE)
-      return rollback("cannot be read");
+    const auto kept = keepStates_ ? states_.find(ev.unitId) : states_.end();
+    if (kept != states_.end()) {
+      state = kept->second;
+      known = true;
+    } else {
+      st_->state.Reset();
+      st_->state.Bind(1, int64_t{ev.unitId});
+      if (st_->state.Step()) known = ApplyFieldsJson(Text(st_->state.get(), 0), state);
+      const int stateStep = sqlite3_errcode(db_);
+      st_->state.Reset();
+      if (stateStep != SQLITE_OK && stateStep != SQLITE_ROW && stateStep != SQLITE_DONE)
+        return rollback("cannot be read");
+    }
     std::vector<int> changed;
     for (int i = 0; i < kFieldCount; ++i) {
       // Without a status read only the check results are new. A time never set keeps the
@@ -559,6 +569,7 @@ bool HistoryStore::Write(HistoryEvent& ev, const FieldTexts* fields) {
     const int updated = u.Run();
     u.Reset();
     if (updated != SQLITE_DONE) return rollback("cannot be written");
+    if (keepStates_) states_[ev.unitId] = state;
   }
   return true;
 }
@@ -578,6 +589,7 @@ bool HistoryStore::OpenInMemory() {
   }
   st_ = new Statements(db_);
   state_ = st_->Ok() ? State::Open : State::Failed;
+  keepStates_ = true;
   return IsOpen();
 }
 

@@ -252,6 +252,10 @@ class HistoryStore {
   sqlite3* db_ = nullptr;
   Statements* st_ = nullptr;
   State state_ = State::Closed;
+  // In memory (no other writer), each unit's latest state is kept here too, so that an event
+  // is not preceded by reading its unit's state back from the database.
+  bool keepStates_ = false;
+  std::map<int32_t, FieldTexts> states_;
   std::filesystem::path file_;
   std::string message_;
   bool told_ = false;

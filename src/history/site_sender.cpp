@@ -58,7 +58,7 @@ struct SiteSender::Shared {
   bool ended = true;  // the thread has left Run
   SiteState state;
   std::set<SiteProblemKind> told;
-  std::function<void(size_t)> rowHook;
+  std::function<void(size_t)> batchHook;
   std::thread thread;
   SiteServer* active = nullptr;  // the background sender's server, while it runs
 
@@ -127,7 +127,7 @@ struct SiteSender::Shared {
         return waiting == 0;
       }
       Publish({}, waiting, 0);
-      w.server.onRowSent = rowHook;
+      w.server.onBatchSent = batchHook;
       if (SiteProblem p = w.server.Send(batch)) {
         // What was read past the cursor is read again next time.
         w.Forget();
@@ -272,9 +272,9 @@ SiteState SiteSender::PushAll(std::chrono::milliseconds timeout) {
   return State();
 }
 
-void SiteSender::OnRowSent(std::function<void(size_t)> hook) {
+void SiteSender::OnBatchSent(std::function<void(size_t)> hook) {
   std::lock_guard<std::mutex> lock(shared_->mutex);
-  shared_->rowHook = std::move(hook);
+  shared_->batchHook = std::move(hook);
 }
 
 SiteState SiteSender::State() const {

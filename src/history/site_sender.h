@@ -64,8 +64,8 @@ class SiteSender {
   SiteState State() const;
   // A problem's message the first time its kind arises in this session, else empty.
   std::string TakeMessage();
-  // For the tests: called after each event's row went to the server inside its transaction.
-  void OnRowSent(std::function<void(size_t sent)> hook);
+  // For the tests: called once a batch's events are on the server, inside its transaction.
+  void OnBatchSent(std::function<void(size_t sent)> hook);
 
  private:
   struct Shared;

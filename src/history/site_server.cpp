@@ -49,12 +49,13 @@ SiteProblem LoadSiteUnit(SiteServer& server, int32_t unitId, const HistorySettin
   if (!mirror.OpenInMemory()) return {SiteProblemKind::Unreachable, mirror.Message(), {}};
   mirror.settings = settings;
   // In time order, whichever bench sent them first: the visits are numbered so.
-  sqlite3_exec(mirror.Db(), "BEGIN", nullptr, nullptr, nullptr);
+  bool kept = sqlite3_exec(mirror.Db(), "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
   for (HistoryStore::OutboxEvent& o : events) {
     o.event.id = 0;
-    mirror.Append(o.event, o.hasState ? &o.state : nullptr);
+    kept = kept && mirror.Append(o.event, o.hasState ? &o.state : nullptr);
   }
-  sqlite3_exec(mirror.Db(), "COMMIT", nullptr, nullptr, nullptr);
+  kept = kept && sqlite3_exec(mirror.Db(), "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+  if (!kept) return {SiteProblemKind::Unreachable, "The site's visits could not be read into memory: " + mirror.Message(), {}};
   return {};
 }
 

@@ -82,8 +82,8 @@ class SiteServer {
   // Sends events in one transaction; each is kept once, whatever was sent before. The units'
   // summaries (for what is due) move with them.
   SiteProblem Send(const std::vector<HistoryStore::OutboxEvent>& events);
-  // For the tests: called after each event's row was sent inside the transaction.
-  std::function<void(size_t sent)> onRowSent;
+  // For the tests: called once a batch's events are on the server, inside its transaction.
+  std::function<void(size_t sent)> onBatchSent;
 
   // ---- reading ----
   std::optional<int32_t> FindUnit(std::string_view unitText, SiteProblem& problem);

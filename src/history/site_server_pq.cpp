@@ -316,7 +316,6 @@ struct SiteServer::Impl {
   PGconn* conn = nullptr;
   std::mutex connMutex;  // conn's replacement, against Interrupt from another thread
   std::string shown;
-  bool prepared = false;
 
   ~Impl() { Close(); }
   void Close() { Replace(nullptr); }
@@ -324,7 +323,6 @@ struct SiteServer::Impl {
     std::lock_guard<std::mutex> lock(connMutex);
     if (conn) PQfinish(conn);
     conn = c;
-    prepared = false;
   }
 
   // What a failed connection or statement means for the operator.
@@ -377,10 +375,6 @@ struct SiteServer::Impl {
   Result Exec(const char* sql, const Params& p = {}) {
     const auto ptrs = p.Pointers();
     return Result(PQexecParams(conn, sql, p.Count(), nullptr, ptrs.data(), nullptr, nullptr, 0));
-  }
-  Result ExecPrepared(const char* name, const Params& p) {
-    const auto ptrs = p.Pointers();
-    return Result(PQexecPrepared(conn, name, p.Count(), ptrs.data(), nullptr, nullptr, 0));
   }
 };
 
@@ -517,19 +511,29 @@ SiteProblem SiteServer::Init(const SiteSetting& setting, int& fromVersion, int t
 
 namespace {
 
-constexpr const char* kInsertEvent =
+// Each statement takes a whole batch, one row of values each ("?": the row's parameters), so a
+// batch costs the same few round trips to the server whatever its size: on a site's network
+// every round trip counts.
+struct RowsStatement {
+  const char* head;  // up to VALUES
+  const char* row;   // one row's values
+  const char* tail;  // after the rows
+};
+
+constexpr RowsStatement kInsertEvents{
     "INSERT INTO velmoor_event(uid, at, unit_id, serial, bench, operator, terminal, action, outcome, reason,"
     " failed_readers, differences, file, file_sha256, records_sent, records_total, duration_ms, test_result,"
-    " command, reply, log_file, status_read, imported, fields, battery_count, bench_event)"
-    " VALUES($1, to_timestamp($2::float8 / 1000), $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15, $16,"
-    " $17, $18, $19, $20, $21, $22, $23, $24, $25, $26) ON CONFLICT (uid) DO NOTHING";
+    " command, reply, log_file, status_read, imported, fields, battery_count, bench_event) VALUES ",
+    "(?, to_timestamp(?::float8 / 1000), ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+    " ON CONFLICT (uid) DO NOTHING RETURNING uid"};
 
 // A unit's summary: its latest state decides the serial, the tests' times and the capacity;
 // the latest battery count its own. Taken in any order, from any bench, it ends the same.
-constexpr const char* kUpsertUnit =
+constexpr RowsStatement kUpsertUnits{
     "INSERT INTO velmoor_unit AS u(unit_id, serial, last_at, release_at, selftest_at, selftest_result, count,"
-    " count_at, capacity) VALUES($1, $2, to_timestamp($3::float8 / 1000), to_timestamp($4::float8 / 1000),"
-    " to_timestamp($5::float8 / 1000), $6, $7, to_timestamp($8::float8 / 1000), $9)"
+    " count_at, capacity) VALUES ",
+    "(?, ?, to_timestamp(?::float8 / 1000), to_timestamp(?::float8 / 1000), to_timestamp(?::float8 / 1000), ?, ?,"
+    " to_timestamp(?::float8 / 1000), ?)",
     " ON CONFLICT (unit_id) DO UPDATE SET"
     " serial = CASE WHEN EXCLUDED.last_at >= u.last_at THEN EXCLUDED.serial ELSE u.serial END,"
     " release_at = CASE WHEN EXCLUDED.last_at >= u.last_at THEN EXCLUDED.release_at ELSE u.release_at END,"
@@ -540,13 +544,28 @@ constexpr const char* kUpsertUnit =
     " count = CASE WHEN EXCLUDED.count_at IS NOT NULL AND (u.count_at IS NULL OR EXCLUDED.count_at >= u.count_at)"
     "   THEN EXCLUDED.count ELSE u.count END,"
     " count_at = GREATEST(u.count_at, EXCLUDED.count_at),"
-    " last_at = GREATEST(u.last_at, EXCLUDED.last_at)";
+    " last_at = GREATEST(u.last_at, EXCLUDED.last_at)"};
 
-constexpr const char* kUpsertBench =
-    "INSERT INTO velmoor_bench AS b(bench, terminal, last_event_at, events)"
-    " VALUES($1, $2, to_timestamp($3::float8 / 1000), $4) ON CONFLICT (bench) DO UPDATE SET"
-    " terminal = EXCLUDED.terminal, last_event_at = GREATEST(b.last_event_at, EXCLUDED.last_event_at),"
-    " last_push = now(), events = b.events + EXCLUDED.events";
+constexpr RowsStatement kUpsertBenches{
+    "INSERT INTO velmoor_bench AS b(bench, terminal, last_event_at, events) VALUES ",
+    "(?, ?, to_timestamp(?::float8 / 1000), ?)",
+    " ON CONFLICT (bench) DO UPDATE SET terminal = EXCLUDED.terminal,"
+    " last_event_at = GREATEST(b.last_event_at, EXCLUDED.last_event_at), last_push = now(),"
+    " events = b.events + EXCLUDED.events"};
+
+// The statement for rows rows, its parameters numbered in order.
+std::string StatementFor(const RowsStatement& st, size_t rows) {
+  std::string sql = st.head;
+  int n = 0;
+  for (size_t r = 0; r < rows; ++r) {
+    if (r) sql += ", ";
+    for (const char* c = st.row; *c; ++c) {
+      if (*c == '?') sql += "$" + std::to_string(++n);
+      else sql += *c;
+    }
+  }
+  return sql + st.tail;
+}
 
 // What a batch tells of a bench.
 struct BenchRow {
@@ -559,50 +578,34 @@ struct BenchRow {
 SiteProblem SiteServer::Send(const std::vector<HistoryStore::OutboxEvent>& events) {
   Impl& m = *impl_;
   if (!Connected()) return Problem(SiteProblemKind::Unreachable, "The site server is not connected.");
-  if (!m.prepared) {
-    Result a(PQprepare(m.conn, "event", kInsertEvent, 0, nullptr));
-    if (!a.Ok()) return m.Failed(a);
-    Result b(PQprepare(m.conn, "unit", kUpsertUnit, 0, nullptr));
-    if (!b.Ok()) return m.Failed(b);
-    Result c(PQprepare(m.conn, "bench", kUpsertBench, 0, nullptr));
-    if (!c.Ok()) return m.Failed(c);
-    m.prepared = true;
-  }
-  // Each unit's summary from this batch, written after the events in the units' order, so that
-  // benches sending at once take the units' rows in one order and never wait on each other.
+  if (events.empty()) return {};
+  // Each unit's summary from this batch, and each bench's; written after the events in their
+  // keys' order, so that benches sending at once take the rows in one order and never wait on
+  // each other.
   std::map<int32_t, UnitRow> units;
   std::map<std::string, BenchRow> benches;
-  auto undo = [&](const Result& r) {
-    SiteProblem p = m.Failed(r);
-    if (m.conn) Result(PQexec(m.conn, "ROLLBACK"));
-    return p;
-  };
-  Result begin(PQexec(m.conn, "BEGIN"));
-  if (!begin.Ok()) return m.Failed(begin);
-  size_t sent = 0;
+  std::map<std::string, const std::string*> benchOf;  // the site's id of each event -> its bench
+  Params events_;
   for (const HistoryStore::OutboxEvent& o : events) {
     const HistoryEvent& e = o.event;
     const int64_t at = ToUnixMs(e.time);
-    Params p;
-    p.Add(SiteUid(o)).Add(at);
-    if (e.unitId == -1) p.Null();
-    else p.Add(e.unitId);
-    p.Bytes(e.serial).Bytes(e.bench).Bytes(e.operatorName).Add(e.terminal).Add(e.action).Add(e.outcome);
-    p.Bytes(e.reason).Add(e.failedReaders).Bytes(e.differences).Bytes(e.file).Add(e.fileSha256);
-    p.Add(e.recordsSent).Add(e.recordsTotal).Add(e.durationMs).Add(e.testResult);
-    p.Bytes(e.command).Bytes(e.reply).Bytes(e.logFile).Add(e.statusRead ? "t" : "f").Add(e.imported ? "t" : "f");
-    if (o.hasState) p.Add(FieldsArray(o.state));
-    else p.Null();
-    if (o.batteryCount) p.Add(*o.batteryCount);
-    else p.Null();
-    p.Add(e.id);
-    Result r = m.ExecPrepared("event", p);
-    if (!r.Ok()) return undo(r);
+    const std::string uid = SiteUid(o);
+    events_.Add(uid).Add(at);
+    if (e.unitId == -1) events_.Null();
+    else events_.Add(e.unitId);
+    events_.Bytes(e.serial).Bytes(e.bench).Bytes(e.operatorName).Add(e.terminal).Add(e.action).Add(e.outcome);
+    events_.Bytes(e.reason).Add(e.failedReaders).Bytes(e.differences).Bytes(e.file).Add(e.fileSha256);
+    events_.Add(e.recordsSent).Add(e.recordsTotal).Add(e.durationMs).Add(e.testResult);
+    events_.Bytes(e.command).Bytes(e.reply).Bytes(e.logFile).Add(e.statusRead ? "t" : "f").Add(e.imported ? "t" : "f");
+    if (o.hasState) events_.Add(FieldsArray(o.state));
+    else events_.Null();
+    if (o.batteryCount) events_.Add(*o.batteryCount);
+    else events_.Null();
+    events_.Add(e.id);
     BenchRow& bench = benches[e.bench];
     bench.terminal = e.terminal;
     bench.lastMs = std::max(bench.lastMs, at);
-    // An event the site already held (sent before a cut) is not counted again.
-    if (std::strcmp(PQcmdTuples(r.r), "1") == 0) ++bench.taken;
+    benchOf[uid] = &benches.find(e.bench)->first;
     if (o.hasState && e.unitId != -1) {
       const StateFacts f = FactsOf(o.state);
       auto [it, added] = units.try_emplace(e.unitId);
@@ -616,18 +619,37 @@ SiteProblem SiteServer::Send(const std::vector<HistoryStore::OutboxEvent>& event
       }
       if (o.batteryCount && at >= u.countMs) u.count = *o.batteryCount, u.countMs = at;
     }
-    ++sent;
-    if (onRowSent) onRowSent(sent);
   }
-  for (const auto& [id, u] : units) {
+  auto undo = [&](const Result& r) {
+    SiteProblem p = m.Failed(r);
+    if (m.conn) Result(PQexec(m.conn, "ROLLBACK"));
+    return p;
+  };
+  Result begin(PQexec(m.conn, "BEGIN"));
+  if (!begin.Ok()) return m.Failed(begin);
+  {
+    Result r = m.Exec(StatementFor(kInsertEvents, events.size()).c_str(), events_);
+    if (!r.Ok()) return undo(r);
+    // An event the site already held (sent before a cut) is not counted again.
+    for (int i = 0; i < r.Rows(); ++i) {
+      const auto it = benchOf.find(r.Text(i, 0));
+      if (it != benchOf.end()) ++benches[*it->second].taken;
+    }
+  }
+  if (onBatchSent) onBatchSent(events.size());
+  if (!units.empty()) {
     Params p;
-    p.Add(id).Bytes(u.serial).Add(u.lastMs).MsOrNull(u.releaseMs).MsOrNull(u.selfTestMs).Add(u.selfTestResult);
-    p.Add(u.count).MsOrNull(u.countMs).Add(u.capacity);
-    Result r = m.ExecPrepared("unit", p);
+    for (const auto& [id, u] : units) {
+      p.Add(id).Bytes(u.serial).Add(u.lastMs).MsOrNull(u.releaseMs).MsOrNull(u.selfTestMs).Add(u.selfTestResult);
+      p.Add(u.count).MsOrNull(u.countMs).Add(u.capacity);
+    }
+    Result r = m.Exec(StatementFor(kUpsertUnits, units.size()).c_str(), p);
     if (!r.Ok()) return undo(r);
   }
-  for (const auto& [name, b] : benches) {
-    Result r = m.ExecPrepared("bench", Params().Bytes(name).Add(b.terminal).Add(b.lastMs).Add(b.taken));
+  {
+    Params p;
+    for (const auto& [name, b] : benches) p.Bytes(name).Add(b.terminal).Add(b.lastMs).Add(b.taken);
+    Result r = m.Exec(StatementFor(kUpsertBenches, benches.size()).c_str(), p);
     if (!r.Ok()) return undo(r);
   }
   Result commit(PQexec(m.conn, "COMMIT"));
@@ -749,7 +771,7 @@ SiteProblem SiteServer::Counts(int64_t& events, int64_t& units, int64_t& benches
   Impl& m = *impl_;
   if (!Connected()) return Problem(SiteProblemKind::Unreachable, "The site server is not connected.");
   Result r = m.Exec(
-      "SELECT (SELECT count(*) FROM velmoor_event), (SELECT count(*) FROM velmoor_unit),"
+      "SELECT (SELECT coalesce(sum(events), 0) FROM velmoor_bench), (SELECT count(*) FROM velmoor_unit),"
       " (SELECT count(*) FROM velmoor_bench)");
   if (!r.Ok()) return m.Failed(r);
   events = r.Int(0, 0), units = r.Int(0, 1), benches = r.Int(0, 2);
