@@ -389,12 +389,13 @@ int main(int argc, char** argv) {
             "  ORDER BY unit_id, at DESC) c USING (unit_id)",
         {std::to_string(firstFilled), std::to_string(units)});
     // Each filled bench's line, as Send keeps it (site status counts the events from it).
-    db.Exec("INSERT INTO velmoor_bench AS b(bench, terminal, last_event_at, events)"
-            " SELECT bench, max(terminal), max(at), count(*) FROM velmoor_event"
-            "  WHERE unit_id >= $1::int AND unit_id < $1::int + $2::int GROUP BY bench"
-            " ON CONFLICT (bench) DO UPDATE SET last_event_at = GREATEST(b.last_event_at, EXCLUDED.last_event_at),"
-            " events = b.events + EXCLUDED.events",
-            {std::to_string(firstFilled), std::to_string(units)});
+    db.Exec(
+        "INSERT INTO velmoor_bench AS b(bench, terminal, last_event_at, events)"
+        " SELECT bench, max(terminal), max(at), count(*) FROM velmoor_event"
+        "  WHERE unit_id >= $1::int AND unit_id < $1::int + $2::int GROUP BY bench"
+        " ON CONFLICT (bench) DO UPDATE SET last_event_at = GREATEST(b.last_event_at, EXCLUDED.last_event_at),"
+        " events = b.events + EXCLUDED.events",
+        {std::to_string(firstFilled), std::to_string(units)});
     db.Exec("ANALYZE");
     const double fillS = MsSince(t0) / 1000.0;
     std::printf(

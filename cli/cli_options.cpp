@@ -9,7 +9,7 @@ namespace {
 
 const std::set<std::string> kCommands = {"ports",        "status",  "sensors", "set-time", "self-test",
                                          "release-test", "report",  "apply",   "quickset", "load",
-                                         "run",          "history", "diff",    "due",     "site"};
+                                         "run",          "history", "diff",    "due",      "site"};
 
 // Positional arguments each subcommand takes.
 size_t ArgsOf(const std::string& c) {

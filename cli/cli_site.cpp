@@ -78,8 +78,7 @@ int Status(const CliSite& site, const HistoryStore& store, std::FILE* result, st
   return ex::kDone;
 }
 
-int Push(const CliSite& site, const CliOptions& o, const HistoryStore& store, std::FILE* result,
-         std::FILE* messages) {
+int Push(const CliSite& site, const CliOptions& o, const HistoryStore& store, std::FILE* result, std::FILE* messages) {
   SiteSender sender(store.File(), site.setting);
   const SiteState s = sender.PushAll(std::chrono::seconds(o.timeout));
   if (s.problem) {
@@ -113,9 +112,9 @@ int RunSiteCommand(const CliOptions& o, std::FILE* result, std::FILE* messages) 
   }
   const CliSite site = ChooseCliSite(o, store.settings);
   if (!site.set) {
-    std::fprintf(messages,
-                 "velmoor-cli: no site server is set: give --site CONNINFO, or put \"site = CONNINFO\" in %s\n",
-                 file_ops::PathText(SettingsFileFor(store.File().empty() ? DefaultHistoryFile() : store.File())).c_str());
+    std::fprintf(
+        messages, "velmoor-cli: no site server is set: give --site CONNINFO, or put \"site = CONNINFO\" in %s\n",
+        file_ops::PathText(SettingsFileFor(store.File().empty() ? DefaultHistoryFile() : store.File())).c_str());
     return ex::kUsage;
   }
   if (site.problem) {

@@ -10,9 +10,9 @@
 #include "history/site_sender.h"
 
 struct CliSite {
-  bool set = false;                // a site is chosen
-  history::SiteSetting setting;    // when set and usable
-  history::SiteProblem problem;    // the setting cannot be used (a password in it, no client)
+  bool set = false;              // a site is chosen
+  history::SiteSetting setting;  // when set and usable
+  history::SiteProblem problem;  // the setting cannot be used (a password in it, no client)
 };
 CliSite ChooseCliSite(const CliOptions& options, const history::HistorySettings& settings);
 

@@ -597,7 +597,8 @@ std::vector<HistoryStore::OutboxEvent> HistoryStore::Outbox(int64_t afterId, int
                                                             std::map<int32_t, FieldTexts>& states) {
   std::vector<OutboxEvent> out;
   if (!IsOpen()) return out;
-  Stmt s(db_, std::string("SELECT ") + kEventColumns + ", fields, battery_count FROM events WHERE id > ?1 ORDER BY id LIMIT ?2");
+  Stmt s(db_, std::string("SELECT ") + kEventColumns +
+                  ", fields, battery_count FROM events WHERE id > ?1 ORDER BY id LIMIT ?2");
   Stmt before(db_, "SELECT fields FROM events WHERE unit_id = ?1 AND fields IS NOT NULL AND id < ?2 ORDER BY id");
   s.Bind(1, afterId);
   s.Bind(2, int64_t{limit});

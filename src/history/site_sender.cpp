@@ -38,8 +38,7 @@ std::string SiteStatusText(const SiteState& s) {
   const std::string waiting = s.waiting > 0 ? ", " + std::to_string(s.waiting) + " waiting" : "";
   if (s.problem) {
     const bool away = s.problem.kind == SiteProblemKind::Unreachable || s.problem.kind == SiteProblemKind::UnknownHost;
-    return std::string(away ? "site unreachable" : "site refused") + " since " + LocalClock(s.troubleSinceMs) +
-           waiting;
+    return std::string(away ? "site unreachable" : "site refused") + " since " + LocalClock(s.troubleSinceMs) + waiting;
   }
   if (!s.reached) return "site: connecting" + waiting;
   if (s.waiting > 0) return "site: sending" + waiting;

@@ -18,9 +18,9 @@ namespace history {
 
 // What the status line shows of the site.
 struct SiteState {
-  bool set = false;          // a site is set for this PC
-  bool reached = false;      // the last attempt reached it
-  int64_t waiting = -1;      // events on this PC the site has not taken; -1: not known yet
+  bool set = false;            // a site is set for this PC
+  bool reached = false;        // the last attempt reached it
+  int64_t waiting = -1;        // events on this PC the site has not taken; -1: not known yet
   int64_t troubleSinceMs = 0;  // the first failed attempt since the site was last reached
   int64_t lastSentMs = 0;
   SiteProblem problem;  // why the last attempt failed

@@ -42,9 +42,8 @@ SiteProblem LoadSiteUnit(SiteServer& server, int32_t unitId, const HistorySettin
       o.state = std::move(state);
       events.push_back(std::move(o));
     }
-    std::stable_sort(events.begin(), events.end(), [](const auto& a, const auto& b) {
-      return ToUnixMs(a.event.time) < ToUnixMs(b.event.time);
-    });
+    std::stable_sort(events.begin(), events.end(),
+                     [](const auto& a, const auto& b) { return ToUnixMs(a.event.time) < ToUnixMs(b.event.time); });
   }
   if (!mirror.OpenInMemory()) return {SiteProblemKind::Unreachable, mirror.Message(), {}};
   mirror.settings = settings;
@@ -55,7 +54,8 @@ SiteProblem LoadSiteUnit(SiteServer& server, int32_t unitId, const HistorySettin
     kept = kept && mirror.Append(o.event, o.hasState ? &o.state : nullptr);
   }
   kept = kept && sqlite3_exec(mirror.Db(), "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
-  if (!kept) return {SiteProblemKind::Unreachable, "The site's visits could not be read into memory: " + mirror.Message(), {}};
+  if (!kept)
+    return {SiteProblemKind::Unreachable, "The site's visits could not be read into memory: " + mirror.Message(), {}};
   return {};
 }
 

@@ -119,7 +119,10 @@ std::string Hex(std::string_view bytes) {
 }
 
 int HexDigit(char c) {
-  return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+  return c >= '0' && c <= '9'   ? c - '0'
+         : c >= 'a' && c <= 'f' ? c - 'a' + 10
+         : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                : -1;
 }
 
 // A bytea as the server writes it in hex ("\x4142").
@@ -291,8 +294,8 @@ SiteProblem ReadSiteSetting(const std::string& text, SiteSetting& setting) {
     }
     if (key == "application_name") application = true;
     // Only what names the server and who connects is shown.
-    if (key == "host" || key == "hostaddr" || key == "port" || key == "dbname" || key == "user" ||
-        key == "service" || key == "sslmode")
+    if (key == "host" || key == "hostaddr" || key == "port" || key == "dbname" || key == "user" || key == "service" ||
+        key == "sslmode")
       shown += (shown.empty() ? "" : " ") + key + "=" + o->val;
   }
   PQconninfoFree(options);
@@ -330,15 +333,16 @@ struct SiteServer::Impl {
     const std::string where = "The site server (" + shown + ")";
     const std::string goesOn = " The bench goes on with this PC's history; the events wait here and are sent later.";
     if (Contains(detail, "could not translate host name") || Contains(detail, "Name or service not known"))
-      return Problem(SiteProblemKind::UnknownHost,
-                     where + " is not known: its host name does not resolve. Check the host in the site setting." +
-                         goesOn,
-                     detail);
+      return Problem(
+          SiteProblemKind::UnknownHost,
+          where + " is not known: its host name does not resolve. Check the host in the site setting." + goesOn,
+          detail);
     if (Contains(detail, "password authentication failed") || Contains(detail, "no password supplied") ||
         (conn && PQconnectionNeedsPassword(conn)))
       return Problem(SiteProblemKind::Password,
-                     where + " refused the password, or none was found: put it in libpq's password file "
-                             "(~/.pgpass) or the service file." +
+                     where +
+                         " refused the password, or none was found: put it in libpq's password file "
+                         "(~/.pgpass) or the service file." +
                          goesOn,
                      detail);
     // A connection lost or never made is that, whatever layer noticed it.
@@ -351,8 +355,8 @@ struct SiteServer::Impl {
                      where + " would not make the TLS connection the setting asks for (sslmode): " +
                          detail.substr(0, detail.find('\n')) + "." + goesOn,
                      detail);
-    if (!away && (Contains(detail, "pg_hba.conf") || Contains(detail, "does not exist") || state.rfind("42501", 0) == 0 ||
-        state.rfind("28", 0) == 0 || state.rfind("3D", 0) == 0))
+    if (!away && (Contains(detail, "pg_hba.conf") || Contains(detail, "does not exist") ||
+                  state.rfind("42501", 0) == 0 || state.rfind("28", 0) == 0 || state.rfind("3D", 0) == 0))
       return Problem(SiteProblemKind::Refused,
                      where + " refused: " + detail.substr(0, detail.find('\n')) +
                          ". The site's administrator can grant this bench access (docs/site.md)." + goesOn,
@@ -448,8 +452,8 @@ SiteProblem SiteServer::CheckSchema() {
   const int64_t version = r.Int(0, 0, 0);
   siteId_ = r.Text(0, 1);
   if (version < kSchemaVersion)
-    return Problem(SiteProblemKind::OlderSchema, "The site server's history (" + m.shown + ") is of an older version (" +
-                                                     std::to_string(version) +
+    return Problem(SiteProblemKind::OlderSchema, "The site server's history (" + m.shown +
+                                                     ") is of an older version (" + std::to_string(version) +
                                                      "): run \"velmoor-cli site init\" to bring it up to date.");
   if (version > kSchemaVersion)
     return Problem(SiteProblemKind::NewerSchema,
@@ -495,9 +499,10 @@ SiteProblem SiteServer::Init(const SiteSetting& setting, int& fromVersion, int t
                         Params().Add(i).Add(FieldGroup(i)).Add(FieldName(i)).Add(FieldClassName(ClassOf(i))));
       if (!f.Ok()) return undo(f);
     }
-    Result id = m.Exec("INSERT INTO velmoor_schema(version, site_id) VALUES($1, md5(random()::text || clock_timestamp()::text))"
-                       " RETURNING site_id",
-                       Params().Add(toVersion));
+    Result id = m.Exec(
+        "INSERT INTO velmoor_schema(version, site_id) VALUES($1, md5(random()::text || clock_timestamp()::text))"
+        " RETURNING site_id",
+        Params().Add(toVersion));
     if (!id.Ok()) return undo(id);
     siteId_ = id.Text(0, 0);
   } else if (fromVersion < toVersion) {
@@ -676,9 +681,10 @@ std::optional<int32_t> SiteServer::FindUnit(std::string_view text, SiteProblem& 
   }
   const std::optional<int32_t> id = UnitIdOfHex(text);
   if (!id) return std::nullopt;
-  Result r = m.Exec("SELECT 1 FROM velmoor_unit WHERE unit_id = $1 UNION ALL SELECT 1 FROM velmoor_event"
-                    " WHERE unit_id = $1 LIMIT 1",
-                    Params().Add(*id));
+  Result r = m.Exec(
+      "SELECT 1 FROM velmoor_unit WHERE unit_id = $1 UNION ALL SELECT 1 FROM velmoor_event"
+      " WHERE unit_id = $1 LIMIT 1",
+      Params().Add(*id));
   if (!r.Ok()) {
     problem = m.Failed(r);
     return std::nullopt;

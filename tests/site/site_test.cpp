@@ -162,9 +162,9 @@ TEST_F(Site, TwoBenchesMergeIntoOneHistory) {
 }
 
 // The server killed (SIGKILL) inside the second batch's transaction, then stopped inside the
-// third (its events sent, its commit not): each time the batch is gone from the site and still waits here; once the server is
-// back every event is on it once. A batch the site committed but this PC did not note (its
-// cursor set back) is taken once too.
+// third (its events sent, its commit not): each time the batch is gone from the site and still waits here; once the
+// server is back every event is on it once. A batch the site committed but this PC did not note (its cursor set back)
+// is taken once too.
 TEST_F(Site, ServerKilledOrStoppedMidPushLosesAndDoublesNothing) {
   HistoryStore& store = Bench("a");
   for (int i = 0; i < 1300; ++i) {
@@ -308,8 +308,8 @@ TEST_F(Site, EveryByteComesBackExactly) {
   ASSERT_FALSE(server.LoadUnit(9, back));
   ASSERT_EQ(back.size(), 1u);
   const HistoryEvent& r = back[0].event;
-  for (const std::string* t : {&r.serial, &r.bench, &r.operatorName, &r.reason, &r.differences, &r.file, &r.command,
-                               &r.reply, &r.logFile})
+  for (const std::string* t :
+       {&r.serial, &r.bench, &r.operatorName, &r.reason, &r.differences, &r.file, &r.command, &r.reply, &r.logFile})
     EXPECT_EQ(*t, hostile);
   EXPECT_EQ(r.uid, ev.uid);
   EXPECT_EQ(ToUnixMs(r.time), ToUnixMs(ev.time));
@@ -326,8 +326,9 @@ TEST_F(Site, EveryByteComesBackExactly) {
 // Each fault of the connection or the site's tables is one clear message of its kind, without
 // the password, and leaves nothing half done.
 TEST_F(Site, EachFaultIsToldInOneClearMessage) {
-  pg().Sql(db_, "DROP ROLE IF EXISTS bench_pw; CREATE ROLE bench_pw LOGIN PASSWORD 'right-one';"
-                "GRANT ALL ON ALL TABLES IN SCHEMA public TO bench_pw");
+  pg().Sql(db_,
+           "DROP ROLE IF EXISTS bench_pw; CREATE ROLE bench_pw LOGIN PASSWORD 'right-one';"
+           "GRANT ALL ON ALL TABLES IN SCHEMA public TO bench_pw");
   const fs::path pgpass = dir_ / "pgpass";
   std::ofstream(pgpass) << "127.0.0.1:" << pg().port() << ":*:bench_pw:wrong-one\n";
   fs::permissions(pgpass, fs::perms::owner_read | fs::perms::owner_write);
@@ -376,5 +377,6 @@ TEST_F(Site, EachFaultIsToldInOneClearMessage) {
   EXPECT_EQ(from, SiteServer::kSchemaVersion - 1);
   EXPECT_FALSE(SiteServer().Connect(Setting(older)));
   EXPECT_EQ(SiteServer().Init(Setting(newer), from).kind, SiteProblemKind::NewerSchema);
-  EXPECT_EQ(pg().Sql(db_ + "_new", "SELECT version FROM velmoor_schema"), std::to_string(SiteServer::kSchemaVersion + 1));
+  EXPECT_EQ(pg().Sql(db_ + "_new", "SELECT version FROM velmoor_schema"),
+            std::to_string(SiteServer::kSchemaVersion + 1));
 }

@@ -24,8 +24,8 @@ class PgServer {
   bool ok() const { return ok_; }
   // start, stop or kill (every server process with SIGKILL).
   bool Run(const char* verb) const {
-    const std::string cmd = std::string(VT_SOURCE_DIR) + "/scripts/pg-test-server.sh " + verb + " '" + dir_.string() +
-                            "' >/dev/null";
+    const std::string cmd =
+        std::string(VT_SOURCE_DIR) + "/scripts/pg-test-server.sh " + verb + " '" + dir_.string() + "' >/dev/null";
     return std::system(cmd.c_str()) == 0;
   }
   const std::string& host() const { return host_; }
@@ -36,7 +36,8 @@ class PgServer {
   // The first value the statement gives (empty for none), or "ERROR: ..." when it fails.
   std::string Sql(const std::string& db, const std::string& sql) const {
     PGconn* c = PQconnectdb(Conninfo(db).c_str());
-    PQsetNoticeProcessor(c, [](void*, const char*) {}, nullptr);  // "does not exist, skipping"
+    PQsetNoticeProcessor(
+        c, [](void*, const char*) {}, nullptr);  // "does not exist, skipping"
     std::string out;
     if (PQstatus(c) != CONNECTION_OK) {
       out = std::string("ERROR: ") + PQerrorMessage(c);
