@@ -264,24 +264,11 @@ TEST_F(History, DiffGroupsConfigurationFirmwareMeasured) {
 TEST_F(History, DueFlagsLookAhead) {
   ASSERT_TRUE(store_.Open(file_));
   const DateTime now = Day(2026, 12, 1);
-  auto unit = [&](int32_t id, int releaseAgo, int selfAgo, int32_t selfResult,
-                  std::vector<std::pair<int, int>> counts) {
+  ForEachDueRead(now, [&](int32_t id, const StatusChecks& c, DateTime at, int count, size_t) {
     UnitStatus s = AUnit(id);
-    StatusChecks c;
-    if (releaseAgo >= 0)
-      c.ReleaseTime = FromUnixMs(ToUnixMs(now) - int64_t{releaseAgo} * 86400000), c.ReleaseResult = 0;
-    if (selfAgo >= 0) c.HardwareTime = FromUnixMs(ToUnixMs(now) - int64_t{selfAgo} * 86400000);
-    c.HardwareResult = selfResult;
-    for (auto [ago, count] : counts) {
-      s.Count = count;
-      Read(s, FromUnixMs(ToUnixMs(now) - int64_t{ago} * 86400000), c);
-    }
-  };
-  unit(1, 10, 10, 0, {{30, 10}, {1, 20}});            // nothing due: 1 count in 3 days, 60 counts to go
-  unit(2, 200, 10, 8, {{1, 10}});                     // release test due; result 8 is a pass
-  unit(3, -1, 400, 3, {{1, 10}});                     // release never; self test old and failed
-  unit(4, 10, 10, 0, {{1, 85}});                      // battery past 80% of one Lithium stack
-  unit(5, 10, 10, 0, {{60, 20}, {40, 30}, {1, 70}});  // 1 count a day over 39 days: 80 in 9 days
+    s.Count = count;
+    Read(s, at, c);
+  });
   auto flags = [&](int32_t id) { return *store_.Flags(id, now); };
   EXPECT_FALSE(flags(1).Any());
   EXPECT_TRUE(flags(2).releaseTestDue && !flags(2).selfTestDue && !flags(2).selfTestFailed);

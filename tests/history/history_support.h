@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "history/history_store.h"
 
@@ -20,4 +22,32 @@ inline history::HistoryEvent AppendRead(history::HistoryStore& store, const Unit
   const history::FieldTexts t = history::TextsOf(c, s);
   EXPECT_TRUE(store.Append(ev, &t)) << store.Message();
   return ev;
+}
+
+// Five units whose due flags differ, as status reads days before now: unit 1 nothing due (1
+// count in 3 days, 60 to go), 2 release test due (its self test result 8 is a pass), 3 never
+// released and its self test old and failed, 4 battery past 80% of one Lithium stack, 5 heading
+// there (1 count a day over 39 days: 80 in about 9 days). each(unitId, checks, at, count, i)
+// gets every read, i counting a unit's reads from 0.
+template <class Each>
+void ForEachDueRead(DateTime now, Each each) {
+  const struct {
+    int32_t id;
+    int releaseAgo, selfAgo, selfResult;
+    std::vector<std::pair<int, int>> counts;  // (days ago, battery count)
+  } units[] = {
+      {1, 10, 10, 0, {{30, 10}, {1, 20}}},
+      {2, 200, 10, 8, {{1, 10}}},
+      {3, -1, 400, 3, {{1, 10}}},
+      {4, 10, 10, 0, {{1, 85}}},
+      {5, 10, 10, 0, {{60, 20}, {40, 30}, {1, 70}}},
+  };
+  auto ago = [&](int days) { return history::FromUnixMs(history::ToUnixMs(now) - int64_t{days} * 86400000); };
+  for (const auto& u : units) {
+    StatusChecks c;
+    if (u.releaseAgo >= 0) c.ReleaseTime = ago(u.releaseAgo), c.ReleaseResult = 0;
+    if (u.selfAgo >= 0) c.HardwareTime = ago(u.selfAgo);
+    c.HardwareResult = u.selfResult;
+    for (size_t i = 0; i < u.counts.size(); ++i) each(u.id, c, ago(u.counts[i].first), u.counts[i].second, i);
+  }
 }

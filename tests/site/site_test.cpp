@@ -79,21 +79,6 @@ class Site : public ::testing::Test {
   std::vector<std::unique_ptr<HistoryStore>> stores_;
 };
 
-// Reads of units on a store, alternating the two bench stores; the same reads in one store
-// are what the merged history must equal.
-struct DueCase {
-  int32_t id;
-  int releaseAgo, selfAgo, selfResult;
-  std::vector<std::pair<int, int>> counts;  // (days ago, battery count)
-};
-const DueCase kDueCases[] = {
-    {1, 10, 10, 0, {{30, 10}, {1, 20}}},            // nothing due
-    {2, 200, 10, 8, {{1, 10}}},                     // release test due
-    {3, -1, 400, 3, {{1, 10}}},                     // never released; self test old and failed
-    {4, 10, 10, 0, {{2, 85}}},                      // battery past 80%
-    {5, 10, 10, 0, {{60, 20}, {40, 30}, {1, 70}}},  // heading there in about 9 days
-};
-
 }  // namespace
 
 // Two benches see the same units; bench B (the later visits) sends first. The site's dossier
@@ -101,19 +86,14 @@ const DueCase kDueCases[] = {
 // the site is what one store holding every visit says.
 TEST_F(Site, TwoBenchesMergeIntoOneHistory) {
   HistoryStore &a = Bench("a"), &b = Bench("b"), &all = Bench("all");
-  for (const DueCase& u : kDueCases) {
-    StatusChecks c;
-    if (u.releaseAgo >= 0) c.ReleaseTime = DaysAgo(u.releaseAgo), c.ReleaseResult = 0;
-    if (u.selfAgo >= 0) c.HardwareTime = DaysAgo(u.selfAgo);
-    c.HardwareResult = u.selfResult;
-    UnitStatus s = AUnit(u.id);
-    for (size_t i = 0; i < u.counts.size(); ++i) {
-      s.Count = u.counts[i].second;
-      s.CPU = static_cast<int>(i);
-      AppendRead(i % 2 ? b : a, s, DaysAgo(u.counts[i].first), c, i % 2 ? "Bench B" : "Bench A");
-      AppendRead(all, s, DaysAgo(u.counts[i].first), c);
-    }
-  }
+  // Bench A and bench B take turns with each unit's reads; "all" has every read.
+  ForEachDueRead(kNow, [&](int32_t id, const StatusChecks& c, DateTime at, int count, size_t i) {
+    UnitStatus s = AUnit(id);
+    s.Count = count;
+    s.CPU = static_cast<int>(i);
+    AppendRead(i % 2 ? b : a, s, at, c, i % 2 ? "Bench B" : "Bench A");
+    AppendRead(all, s, at, c);
+  });
   // Both benches took unit 6 in from the data folder they share: one visit on the site.
   for (HistoryStore* s : {&a, &b, &all}) {
     HistoryEvent ev;
