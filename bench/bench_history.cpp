@@ -17,17 +17,12 @@
 #include "bench/bench_units.h"
 #include "history/record_outcome.h"
 
+#include "bench/bench_clock.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 using namespace history;
-using Clock = std::chrono::steady_clock;
-
-double MsSince(Clock::time_point t0) { return std::chrono::duration<double, std::milli>(Clock::now() - t0).count(); }
-
-// The process's CPU time, ms: on a machine shared with other builds the wall time of a step
-// includes the time it waited for a core; the CPU time shows what the step itself costs.
-double CpuMs() { return double(std::clock()) * 1000.0 / CLOCKS_PER_SEC; }
 double lastCpuMs = 0;  // the CPU time of the step just measured, set by the caller
 
 bool failed = false;

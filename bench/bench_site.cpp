@@ -30,15 +30,12 @@
 #include "history/site_sender.h"
 #include "history/site_server.h"
 
+#include "bench/bench_clock.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 using namespace history;
-using Clock = std::chrono::steady_clock;
-
-double MsSince(Clock::time_point t0) { return std::chrono::duration<double, std::milli>(Clock::now() - t0).count(); }
-// This process's CPU time, ms (the server's own work is in other processes and not counted).
-double CpuMs() { return double(std::clock()) * 1000.0 / CLOCKS_PER_SEC; }
 double lastCpuMs = 0;
 
 bool failed = false;

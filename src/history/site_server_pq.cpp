@@ -376,6 +376,13 @@ struct SiteServer::Impl {
     return Explain(detail, state);
   }
 
+  // A statement of a transaction failed: what it means, the transaction rolled back.
+  SiteProblem Abort(const Result& r) {
+    SiteProblem p = Failed(r);
+    if (conn) Result(PQexec(conn, "ROLLBACK"));
+    return p;
+  }
+
   Result Exec(const char* sql, const Params& p = {}) {
     const auto ptrs = p.Pointers();
     return Result(PQexecParams(conn, sql, p.Count(), nullptr, ptrs.data(), nullptr, nullptr, 0));
@@ -466,20 +473,15 @@ SiteProblem SiteServer::Init(const SiteSetting& setting, int& fromVersion, int t
   Impl& m = *impl_;
   fromVersion = 0;
   if (SiteProblem p = Open(setting, {})) return p;
-  auto undo = [&](const Result& r) {
-    SiteProblem p = m.Failed(r);
-    if (m.conn) Result(PQexec(m.conn, "ROLLBACK"));
-    return p;
-  };
   Result begin(PQexec(m.conn, "BEGIN"));
   if (!begin.Ok()) return m.Failed(begin);
   Result lock = m.Exec(kInitLock);
-  if (!lock.Ok()) return undo(lock);
+  if (!lock.Ok()) return m.Abort(lock);
   Result exists = m.Exec("SELECT to_regclass('velmoor_schema') IS NOT NULL");
-  if (!exists.Ok()) return undo(exists);
+  if (!exists.Ok()) return m.Abort(exists);
   if (exists.Text(0, 0) == "t") {
     Result v = m.Exec("SELECT coalesce(max(version), 0), min(site_id) FROM velmoor_schema");
-    if (!v.Ok()) return undo(v);
+    if (!v.Ok()) return m.Abort(v);
     fromVersion = static_cast<int>(v.Int(0, 0, 0));
     siteId_ = v.Text(0, 1);
   }
@@ -491,23 +493,23 @@ SiteProblem SiteServer::Init(const SiteSetting& setting, int& fromVersion, int t
   }
   for (int v = fromVersion; v < toVersion; ++v) {
     Result step(PQexec(m.conn, kSiteSteps[v]));
-    if (!step.Ok()) return undo(step);
+    if (!step.Ok()) return m.Abort(step);
   }
   if (fromVersion == 0) {
     for (int i = 0; i < kFieldCount; ++i) {
       Result f = m.Exec("INSERT INTO velmoor_field(field, grp, element, class) VALUES($1, $2, $3, $4)",
                         Params().Add(i).Add(FieldGroup(i)).Add(FieldName(i)).Add(FieldClassName(ClassOf(i))));
-      if (!f.Ok()) return undo(f);
+      if (!f.Ok()) return m.Abort(f);
     }
     Result id = m.Exec(
         "INSERT INTO velmoor_schema(version, site_id) VALUES($1, md5(random()::text || clock_timestamp()::text))"
         " RETURNING site_id",
         Params().Add(toVersion));
-    if (!id.Ok()) return undo(id);
+    if (!id.Ok()) return m.Abort(id);
     siteId_ = id.Text(0, 0);
   } else if (fromVersion < toVersion) {
     Result up = m.Exec("UPDATE velmoor_schema SET version = $1", Params().Add(toVersion));
-    if (!up.Ok()) return undo(up);
+    if (!up.Ok()) return m.Abort(up);
   }
   Result commit(PQexec(m.conn, "COMMIT"));
   if (!commit.Ok()) return m.Failed(commit);
@@ -625,16 +627,11 @@ SiteProblem SiteServer::Send(const std::vector<HistoryStore::OutboxEvent>& event
       if (o.batteryCount && at >= u.countMs) u.count = *o.batteryCount, u.countMs = at;
     }
   }
-  auto undo = [&](const Result& r) {
-    SiteProblem p = m.Failed(r);
-    if (m.conn) Result(PQexec(m.conn, "ROLLBACK"));
-    return p;
-  };
   Result begin(PQexec(m.conn, "BEGIN"));
   if (!begin.Ok()) return m.Failed(begin);
   {
     Result r = m.Exec(StatementFor(kInsertEvents, events.size()).c_str(), events_);
-    if (!r.Ok()) return undo(r);
+    if (!r.Ok()) return m.Abort(r);
     // An event the site already held (sent before a cut) is not counted again.
     for (int i = 0; i < r.Rows(); ++i) {
       const auto it = benchOf.find(r.Text(i, 0));
@@ -649,13 +646,13 @@ SiteProblem SiteServer::Send(const std::vector<HistoryStore::OutboxEvent>& event
       p.Add(u.count).MsOrNull(u.countMs).Add(u.capacity);
     }
     Result r = m.Exec(StatementFor(kUpsertUnits, units.size()).c_str(), p);
-    if (!r.Ok()) return undo(r);
+    if (!r.Ok()) return m.Abort(r);
   }
   {
     Params p;
     for (const auto& [name, b] : benches) p.Bytes(name).Add(b.terminal).Add(b.lastMs).Add(b.taken);
     Result r = m.Exec(StatementFor(kUpsertBenches, benches.size()).c_str(), p);
-    if (!r.Ok()) return undo(r);
+    if (!r.Ok()) return m.Abort(r);
   }
   Result commit(PQexec(m.conn, "COMMIT"));
   if (!commit.Ok()) return m.Failed(commit);
