@@ -141,8 +141,12 @@ void TesterWindow::ShowHistory() {
   if (worker_.Busy() || !dlg_.history || unitId < 0) return;
   // The store belongs to the worker thread; the window opens when the action has ended.
   const std::optional<history::SiteSetting> site = site_ ? std::optional(siteSetting_) : std::nullopt;
-  worker_.Start([this, unitId, site] {
-    dossierRead_ = ReadUnitDossier(*dlg_.history, site ? &*site : nullptr, unitId, DateTime::NowUtc());
+  // A site the sender finds away is not waited for again here.
+  history::SiteProblem away = site_ ? site_->State().problem : history::SiteProblem{};
+  if (away.kind != history::SiteProblemKind::Unreachable && away.kind != history::SiteProblemKind::UnknownHost)
+    away = {};
+  worker_.Start([this, unitId, site, away] {
+    dossierRead_ = ReadUnitDossier(*dlg_.history, site ? &*site : nullptr, unitId, DateTime::NowUtc(), away);
     dossierUnit_ = unitId;
   });
 }

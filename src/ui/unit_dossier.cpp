@@ -4,13 +4,14 @@
 
 using namespace history;
 
-UnitDossier ReadUnitDossier(HistoryStore& local, const SiteSetting* site, int32_t unitId, DateTime now) {
+UnitDossier ReadUnitDossier(HistoryStore& local, const SiteSetting* site, int32_t unitId, DateTime now,
+                            const SiteProblem& away) {
   UnitDossier d;
   d.settings = local.settings;
   if (site) {
     SiteServer server;
     HistoryStore mirror;
-    SiteProblem p = server.Connect(*site);
+    SiteProblem p = away ? away : server.Connect(*site);
     std::optional<int32_t> found;
     if (!p) {
       char text[16];

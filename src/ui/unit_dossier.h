@@ -16,6 +16,7 @@ struct UnitDossier {
 };
 
 // local: this PC's store (open); site: the site's setting, or null when none is set. A site that
-// does not answer costs the setting's connect_timeout (5 s unless it says otherwise).
+// does not answer costs the setting's connect_timeout (5 s unless it says otherwise), so one the
+// sender already found away (away: its problem) is not tried again.
 UnitDossier ReadUnitDossier(history::HistoryStore& local, const history::SiteSetting* site, int32_t unitId,
-                            DateTime now);
+                            DateTime now, const history::SiteProblem& away = {});
