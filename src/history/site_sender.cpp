@@ -142,7 +142,8 @@ struct SiteSender::Shared {
         return false;
       }
       w.statesAt = cursor.lastId;
-      LogEvent("site", "sent " + std::to_string(batch.size()) + " events to " + setting.shown);
+      LogEvent("site", "sent " + std::to_string(batch.size()) + (batch.size() == 1 ? " event to " : " events to ") +
+                           setting.shown);
       Publish({}, waiting - static_cast<int64_t>(batch.size()), cursor.sentMs);
       if (Stopping()) return false;
     }
