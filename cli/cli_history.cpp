@@ -214,11 +214,13 @@ bool ToVisit(const std::string& text, int64_t& v) {
 
 bool IsHistoryCommand(const std::string& c) { return c == "history" || c == "diff" || c == "due"; }
 
+std::filesystem::path CliHistoryFile(const CliOptions& o) {
+  return o.historyFile.empty() ? DefaultHistoryFile() : file_ops::PathFromUtf8(o.historyFile);
+}
+
 std::string OpenCliHistory(HistoryStore& store, const CliOptions& o) {
   if (o.noHistory) return {};
-  const std::filesystem::path file =
-      o.historyFile.empty() ? DefaultHistoryFile() : file_ops::PathFromUtf8(o.historyFile);
-  return OpenHistory(store, file, o.paths);
+  return OpenHistory(store, CliHistoryFile(o), o.paths);
 }
 
 HistoryContext CliHistoryContext(const CliOptions& o) {
@@ -267,7 +269,7 @@ int RunHistoryCommand(const CliOptions& o, std::FILE* result, std::FILE* message
     std::fprintf(messages, "velmoor-cli: %s\nvelmoor-cli: showing this PC's own history instead\n", p.message.c_str());
     fromSite = false;
   };
-  const CliSite site = ChooseCliSite(o, store.settings);
+  const SiteChoice site = ChooseCliSite(o, store.settings);
   if (site.set) {
     const SiteProblem p = site.problem ? site.problem : server.Connect(site.setting);
     if (p) ownInstead(p);

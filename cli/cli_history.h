@@ -13,6 +13,8 @@ bool IsHistoryCommand(const std::string& command);
 // two status reads; 2 usage (a bad date or visit, or --no-history); 4 the history cannot be read.
 int RunHistoryCommand(const CliOptions& options, std::FILE* result = stdout, std::FILE* messages = stderr);
 
+// The history file of the options: --history FILE, else this PC's own.
+std::filesystem::path CliHistoryFile(const CliOptions& options);
 // The store of the options: --history FILE or this PC's own, none with --no-history. Opens it
 // and takes the current-status file in on first use; a message for the operator when the
 // history cannot be kept (empty otherwise).

@@ -86,7 +86,7 @@ class Session {
     dlg_.historyContext = CliHistoryContext(o_);
     // The site's sender connects while the command runs, and sends the command's event as it
     // ends; a site away or refusing is told once and costs the command at most a moment.
-    const CliSite site = ChooseCliSite(o_, history_.settings);
+    const history::SiteChoice site = ChooseCliSite(o_, history_.settings);
     if (site.problem) Message("velmoor-cli: %s", site.problem.message.c_str());
     if (!site.set || site.problem) return;
     sender_ = std::make_unique<history::SiteSender>(history_.File(), site.setting);

@@ -9,13 +9,8 @@ using namespace history;
 
 namespace ex = cli_exit;
 
-CliSite ChooseCliSite(const CliOptions& o, const HistorySettings& settings) {
-  CliSite site;
-  const std::string text = ChosenSite(o.site, o.noSite, settings);
-  if (text.empty()) return site;
-  site.set = true;
-  site.problem = ReadSiteSetting(text, site.setting);
-  return site;
+SiteChoice ChooseCliSite(const CliOptions& o, const HistorySettings& settings) {
+  return ChooseSite(o.site, o.noSite, settings);
 }
 
 int ExitCodeForSite(const SiteProblem& p) {
@@ -32,7 +27,7 @@ namespace {
 
 std::string TimeOfMs(int64_t ms) { return ms > 0 ? FromUnixMs(ms).ToText() + " UTC" : std::string("never"); }
 
-int Init(const CliSite& site, std::FILE* result, std::FILE* messages) {
+int Init(const SiteChoice& site, std::FILE* result, std::FILE* messages) {
   SiteServer server;
   int from = 0;
   if (const SiteProblem p = server.Init(site.setting, from)) {
@@ -51,14 +46,12 @@ int Init(const CliSite& site, std::FILE* result, std::FILE* messages) {
   return ex::kDone;
 }
 
-int Status(const CliSite& site, const HistoryStore& store, std::FILE* result, std::FILE* messages) {
-  HistoryStore local;
-  local.Open(store.File());
-  const HistoryStore::SiteCursor cursor = local.Cursor(site.setting.conninfo);
+int Status(const SiteChoice& site, HistoryStore& store, std::FILE* result, std::FILE* messages) {
+  const HistoryStore::SiteCursor cursor = store.Cursor(site.setting.conninfo);
   SiteServer server;
   const SiteProblem p = server.Connect(site.setting);
   // The waiting events are counted from the cursor of the site reached (a site made anew takes all).
-  const int64_t waiting = local.CountAfter(!p && cursor.siteId != server.SiteId() ? 0 : cursor.lastId);
+  const int64_t waiting = store.CountAfter(!p && cursor.siteId != server.SiteId() ? 0 : cursor.lastId);
   std::fprintf(result, "site: %s\n", site.setting.shown.c_str());
   std::fprintf(result, "waiting: %lld event%s on this PC\n", static_cast<long long>(waiting), waiting == 1 ? "" : "s");
   std::fprintf(result, "last sent: %s\n", TimeOfMs(cursor.sentMs).c_str());
@@ -78,7 +71,8 @@ int Status(const CliSite& site, const HistoryStore& store, std::FILE* result, st
   return ex::kDone;
 }
 
-int Push(const CliSite& site, const CliOptions& o, const HistoryStore& store, std::FILE* result, std::FILE* messages) {
+int Push(const SiteChoice& site, const CliOptions& o, const HistoryStore& store, std::FILE* result,
+         std::FILE* messages) {
   SiteSender sender(store.File(), site.setting);
   const SiteState s = sender.PushAll(std::chrono::seconds(o.timeout));
   if (s.problem) {
@@ -106,15 +100,13 @@ int RunSiteCommand(const CliOptions& o, std::FILE* result, std::FILE* messages) 
     }
   } else {
     // Init needs only the setting, which may be in the settings beside the history.
-    const std::filesystem::path file =
-        o.historyFile.empty() ? DefaultHistoryFile() : file_ops::PathFromUtf8(o.historyFile);
-    store.settings = ReadHistorySettings(SettingsFileFor(file));
+    store.settings = ReadHistorySettings(SettingsFileFor(CliHistoryFile(o)));
   }
-  const CliSite site = ChooseCliSite(o, store.settings);
+  const SiteChoice site = ChooseCliSite(o, store.settings);
   if (!site.set) {
-    std::fprintf(
-        messages, "velmoor-cli: no site server is set: give --site CONNINFO, or put \"site = CONNINFO\" in %s\n",
-        file_ops::PathText(SettingsFileFor(store.File().empty() ? DefaultHistoryFile() : store.File())).c_str());
+    std::fprintf(messages,
+                 "velmoor-cli: no site server is set: give --site CONNINFO, or put \"site = CONNINFO\" in %s\n",
+                 file_ops::PathText(SettingsFileFor(CliHistoryFile(o))).c_str());
     return ex::kUsage;
   }
   if (site.problem) {

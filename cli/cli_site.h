@@ -9,12 +9,8 @@
 #include "cli/cli_options.h"
 #include "history/site_sender.h"
 
-struct CliSite {
-  bool set = false;              // a site is chosen
-  history::SiteSetting setting;  // when set and usable
-  history::SiteProblem problem;  // the setting cannot be used (a password in it, no client)
-};
-CliSite ChooseCliSite(const CliOptions& options, const history::HistorySettings& settings);
+// The site of the options (--site, --no-site) and the history's settings.
+history::SiteChoice ChooseCliSite(const CliOptions& options, const history::HistorySettings& settings);
 
 // The exit code of a site problem: 3 unreachable, 1 refused.
 int ExitCodeForSite(const history::SiteProblem& problem);

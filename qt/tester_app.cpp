@@ -45,16 +45,15 @@ CTesterApp::CTesterApp(const AppOptions& options, IClock* clock) {
 }
 
 void CTesterApp::StartSite(const AppOptions& options) {
-  const std::string text = history::ChosenSite(options.site, options.noSite, history_->settings);
-  if (text.empty()) return;
-  history::SiteSetting setting;
-  if (const history::SiteProblem p = history::ReadSiteSetting(text, setting)) {
-    siteProblem_ = p.message;  // the terminal goes on without a site
+  const history::SiteChoice site = history::ChooseSite(options.site, options.noSite, history_->settings);
+  if (!site.set) return;
+  if (site.problem) {
+    siteProblem_ = site.problem.message;  // the terminal goes on without a site
     return;
   }
-  site_ = std::make_unique<history::SiteSender>(history_->File(), setting);
+  site_ = std::make_unique<history::SiteSender>(history_->File(), site.setting);
   site_->Start();
-  window_->SetSite(site_.get(), setting);
+  window_->SetSite(site_.get(), site.setting);
   // Each action's outcome is in the store when it ends: the sender takes it from there.
   QObject::connect(worker_.get(), &UnitWorker::finished, window_.get(), [this] { site_->Nudge(); });
 }

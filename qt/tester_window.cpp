@@ -143,8 +143,7 @@ void TesterWindow::ShowHistory() {
   const std::optional<history::SiteSetting> site = site_ ? std::optional(siteSetting_) : std::nullopt;
   // A site the sender finds away is not waited for again here.
   history::SiteProblem away = site_ ? site_->State().problem : history::SiteProblem{};
-  if (away.kind != history::SiteProblemKind::Unreachable && away.kind != history::SiteProblemKind::UnknownHost)
-    away = {};
+  if (!history::SiteAway(away)) away = {};
   worker_.Start([this, unitId, site, away] {
     dossierRead_ = ReadUnitDossier(*dlg_.history, site ? &*site : nullptr, unitId, DateTime::NowUtc(), away);
     dossierUnit_ = unitId;

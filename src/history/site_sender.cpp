@@ -33,12 +33,21 @@ std::string LocalClock(int64_t ms) {
 
 }  // namespace
 
+SiteChoice ChooseSite(const std::string& option, bool noSite, const HistorySettings& settings) {
+  SiteChoice c;
+  const std::string text = noSite ? std::string() : !option.empty() ? option : settings.site;
+  if (text.empty()) return c;
+  c.set = true;
+  c.problem = ReadSiteSetting(text, c.setting);
+  return c;
+}
+
 std::string SiteStatusText(const SiteState& s) {
   if (!s.set) return {};
   const std::string waiting = s.waiting > 0 ? ", " + std::to_string(s.waiting) + " waiting" : "";
   if (s.problem) {
-    const bool away = s.problem.kind == SiteProblemKind::Unreachable || s.problem.kind == SiteProblemKind::UnknownHost;
-    return std::string(away ? "site unreachable" : "site refused") + " since " + LocalClock(s.troubleSinceMs) + waiting;
+    return std::string(SiteAway(s.problem) ? "site unreachable" : "site refused") + " since " +
+           LocalClock(s.troubleSinceMs) + waiting;
   }
   if (!s.reached) return "site: connecting" + waiting;
   if (s.waiting > 0) return "site: sending" + waiting;
@@ -84,8 +93,8 @@ struct SiteSender::Shared {
       if (!state.problem || state.problem.kind != problem.kind || state.problem.message != problem.message)
         LogEvent("site", problem.message + (problem.detail.empty() ? "" : " [" + problem.detail + "]"));
       if (!state.problem) state.troubleSinceMs = NowMs();
-      state.reached = problem.kind != SiteProblemKind::Unreachable && problem.kind != SiteProblemKind::UnknownHost &&
-                      problem.kind != SiteProblemKind::NoClient && problem.kind != SiteProblemKind::BadSetting;
+      state.reached = !SiteAway(problem) && problem.kind != SiteProblemKind::NoClient &&
+                      problem.kind != SiteProblemKind::BadSetting;
     } else {
       if (state.problem) LogEvent("site", "reached " + setting.shown);
       state.troubleSinceMs = 0;
@@ -182,6 +191,7 @@ struct SiteSender::Shared {
     std::lock_guard<std::mutex> lock(mutex);
     active = nullptr;
     ended = true;
+    progress.notify_all();
   }
 };
 
@@ -225,17 +235,10 @@ void SiteSender::Stop(std::chrono::milliseconds wait) {
   // wait has its call broken off, and ends at once; it is let go only if even that does not
   // end it (it holds its own share of everything it uses).
   std::unique_lock<std::mutex> lock(shared_->mutex);
-  auto waitEnd = [&](std::chrono::steady_clock::time_point until) {
-    while (!shared_->ended && std::chrono::steady_clock::now() < until) {
-      lock.unlock();
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      lock.lock();
-    }
-    return shared_->ended;
-  };
-  if (!waitEnd(std::chrono::steady_clock::now() + wait)) {
+  auto ended = [&] { return shared_->ended; };
+  if (!shared_->progress.wait_for(lock, wait, ended)) {
     if (shared_->active) shared_->active->Interrupt();
-    waitEnd(std::chrono::steady_clock::now() + std::chrono::seconds(2));
+    shared_->progress.wait_for(lock, std::chrono::seconds(2), ended);
   }
   if (shared_->ended) t.join();
   else t.detach();

@@ -30,11 +30,15 @@ struct SiteState {
 // when no site is set. The time is the PC's local time.
 std::string SiteStatusText(const SiteState& state);
 
-// The site a program sends to: --site, else the one saved in the history settings; none with
-// --no-site. Empty: none.
-inline std::string ChosenSite(const std::string& option, bool noSite, const HistorySettings& settings) {
-  return noSite ? std::string() : !option.empty() ? option : settings.site;
-}
+// The site a program sends to and reads from: --site, else the one saved in the history
+// settings; none with --no-site. A setting that cannot be used (a password in it, no client in
+// this build) is set, with its problem.
+struct SiteChoice {
+  bool set = false;
+  SiteSetting setting;
+  SiteProblem problem;
+};
+SiteChoice ChooseSite(const std::string& option, bool noSite, const HistorySettings& settings);
 
 class SiteSender {
  public:

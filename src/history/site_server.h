@@ -43,6 +43,10 @@ struct SiteProblem {
   explicit operator bool() const { return kind != SiteProblemKind::None; }
 };
 const char* SiteProblemKindName(SiteProblemKind kind);  // "unknown-host", ...
+// The site is away (not reached), rather than reached and refusing.
+inline bool SiteAway(const SiteProblem& p) {
+  return p.kind == SiteProblemKind::Unreachable || p.kind == SiteProblemKind::UnknownHost;
+}
 
 // The connection text as the terminal uses it: a password in it is refused; connect_timeout
 // (5 s) and application_name are added when not set. shown is the same without anything secret,

@@ -181,6 +181,8 @@ std::string SiteUid(const HistoryStore::OutboxEvent& o) {
   return "imported-" + Sha256::Hex(key).substr(0, 32);
 }
 
+SiteProblem NotConnected() { return Problem(SiteProblemKind::Unreachable, "The site server is not connected."); }
+
 // A time for the server: milliseconds as text (0: none, NULL).
 constexpr const char* kMs = "round(extract(epoch from %s) * 1000)::bigint";
 
@@ -584,7 +586,7 @@ struct BenchRow {
 
 SiteProblem SiteServer::Send(const std::vector<HistoryStore::OutboxEvent>& events) {
   Impl& m = *impl_;
-  if (!Connected()) return Problem(SiteProblemKind::Unreachable, "The site server is not connected.");
+  if (!Connected()) return NotConnected();
   if (events.empty()) return {};
   // Each unit's summary from this batch, and each bench's; written after the events in their
   // keys' order, so that benches sending at once take the rows in one order and never wait on
@@ -663,7 +665,7 @@ std::optional<int32_t> SiteServer::FindUnit(std::string_view text, SiteProblem& 
   Impl& m = *impl_;
   problem = {};
   if (!Connected()) {
-    problem = Problem(SiteProblemKind::Unreachable, "The site server is not connected.");
+    problem = NotConnected();
     return std::nullopt;
   }
   if (text.empty()) return std::nullopt;
@@ -693,7 +695,7 @@ std::optional<int32_t> SiteServer::FindUnit(std::string_view text, SiteProblem& 
 SiteProblem SiteServer::LoadUnit(int32_t unitId, std::vector<HistoryStore::OutboxEvent>& events) {
   Impl& m = *impl_;
   events.clear();
-  if (!Connected()) return Problem(SiteProblemKind::Unreachable, "The site server is not connected.");
+  if (!Connected()) return NotConnected();
   const std::string sql =
       "SELECT uid, " + MsOf("at") +
       ", unit_id, serial, bench, operator, terminal, action, outcome, reason, failed_readers, differences, file,"
@@ -739,7 +741,7 @@ SiteProblem SiteServer::LoadUnit(int32_t unitId, std::vector<HistoryStore::Outbo
 SiteProblem SiteServer::Due(const HistorySettings& settings, int64_t nowMs, std::vector<UnitFlags>& due) {
   Impl& m = *impl_;
   due.clear();
-  if (!Connected()) return Problem(SiteProblemKind::Unreachable, "The site server is not connected.");
+  if (!Connected()) return NotConnected();
   // Each unit's summary, with the battery count its rate is taken from (read at least the rate
   // span before the latest), in one statement.
   const std::string sql = "SELECT u.unit_id, u.serial, " + MsOf("u.last_at") + ", " + MsOf("u.release_at") + ", " +
@@ -772,7 +774,7 @@ SiteProblem SiteServer::Due(const HistorySettings& settings, int64_t nowMs, std:
 
 SiteProblem SiteServer::Counts(int64_t& events, int64_t& units, int64_t& benches) {
   Impl& m = *impl_;
-  if (!Connected()) return Problem(SiteProblemKind::Unreachable, "The site server is not connected.");
+  if (!Connected()) return NotConnected();
   Result r = m.Exec(
       "SELECT (SELECT coalesce(sum(events), 0) FROM velmoor_bench), (SELECT count(*) FROM velmoor_unit),"
       " (SELECT count(*) FROM velmoor_bench)");

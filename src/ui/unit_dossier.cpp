@@ -25,8 +25,7 @@ UnitDossier ReadUnitDossier(HistoryStore& local, const SiteSetting* site, int32_
       return d;
     }
     if (p) {
-      const bool away = p.kind == SiteProblemKind::Unreachable || p.kind == SiteProblemKind::UnknownHost;
-      d.source = away ? "Site not reachable: this PC's visits only" : "Site refused: this PC's visits only";
+      d.source = SiteAway(p) ? "Site not reachable: this PC's visits only" : "Site refused: this PC's visits only";
       d.detail = p.message;
     } else {
       d.source = "The site has no visits of this unit yet: this PC's visits only";
