@@ -26,19 +26,6 @@ std::string Bytes(const fs::path& p) {
 
 DateTime Day(int y, int m, int d) { return DateTime::FromCivil({y, m, d, 12, 0, 0}); }
 
-UnitStatus AUnit(int32_t id = 0x1A2B3C) {
-  UnitStatus s;
-  s.UnitId = id;
-  s.SerialNo = "002345-007";
-  s.T7V = "V3.01";
-  s.CPU = 2;
-  s.Voltage = 14.5f;
-  s.Count = 10;
-  s.Type = "Lithium";
-  s.BatteryStacks = 1;
-  return s;
-}
-
 class History : public ::testing::Test {
  protected:
   void TearDown() override {

@@ -8,6 +8,20 @@
 
 #include "history/history_store.h"
 
+// A unit as the history tests read it: its firmware, a Lithium battery, 10 counts used.
+inline UnitStatus AUnit(int32_t id = 0x1A2B3C) {
+  UnitStatus s;
+  s.UnitId = id;
+  s.SerialNo = "002345-007";
+  s.T7V = "V3.01";
+  s.CPU = 2;
+  s.Voltage = 14.5f;
+  s.Count = 10;
+  s.Type = "Lithium";
+  s.BatteryStacks = 1;
+  return s;
+}
+
 inline history::HistoryEvent AppendRead(history::HistoryStore& store, const UnitStatus& s, DateTime at,
                                         StatusChecks c = {}, const std::string& bench = "") {
   history::HistoryEvent ev;

@@ -23,21 +23,18 @@ const char* kUnreachable = "host=127.0.0.1 port=1 connect_timeout=1";
 std::string SiteDatabase() {
   static int n = 0;
   const std::string site = PgServer::Get().FreshDatabase("qt_site_" + std::to_string(n++));
-  SiteSetting setting;
   int from = 0;
-  SiteProblem p = ReadSiteSetting(site, setting);
-  if (!p) p = SiteServer().Init(setting, from);
+  const SiteProblem p = SiteServer().Init(ChooseSite(site, false, {}).setting, from);
   EXPECT_FALSE(p) << p.message << " " << p.detail;
   return site;
 }
 
-// Waits until the site holds this many events.
+// Waits until the site holds this many events (as site status counts them).
 bool SiteHolds(const std::string& site, int64_t expected) {
   SiteServer s;
-  SiteSetting setting;
-  if (ReadSiteSetting(site, setting) || s.Connect(setting)) return false;
   int64_t events = -1, units = 0, benches = 0;
-  return WaitUntil([&] { return !s.Counts(events, units, benches) && events == expected; });
+  return !s.Connect(ChooseSite(site, false, {}).setting) &&
+         WaitUntil([&] { return !s.Counts(events, units, benches) && events == expected; });
 }
 
 std::string StatusLine(AppOnBench& b) { return b.window().statusLine()->text().toStdString(); }
@@ -108,9 +105,8 @@ TEST(QtSite, TheDossierShowsEveryBenchFromTheSiteOrSaysItShowsThisPcsOwn) {
       UnitStatus s;
       s.UnitId = unit;
       AppendRead(other, s, DateTime::FromCivil({2026, 1, 5, 9, 0, 0}), {}, "bench-other");
-      SiteSetting setting;
-      ASSERT_FALSE(ReadSiteSetting(site, setting));
-      EXPECT_EQ(SiteSender(other.File(), setting).PushAll(std::chrono::seconds(20)).waiting, 0);
+      EXPECT_EQ(SiteSender(other.File(), ChooseSite(site, false, {}).setting).PushAll(std::chrono::seconds(20)).waiting,
+                0);
       ASSERT_TRUE(SiteHolds(site, 2));
     }
     b.window().historyButton()->click();
