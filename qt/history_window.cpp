@@ -1,21 +1,18 @@
 #include "history_window.h"
 
-#include <QChart>
-#include <QChartView>
-#include <QDateTime>
-#include <QDateTimeAxis>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLineSeries>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyle>
 #include <QTableWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-#include <QValueAxis>
 #include <algorithm>
 
 #include "history/visit_note.h"
+#include "time_chart.h"
 
 using namespace history;
 
@@ -32,58 +29,36 @@ const char* TitleOf(const std::string& element) {
   return element.c_str();
 }
 
-QChartView* ChartOf(const FieldSeries& s, const std::vector<SeriesLimit>& limits) {
-  auto* chart = new QChart;
-  chart->setTitle(TitleOf(s.element));
-  chart->setMargins(QMargins(2, 2, 2, 2));
-  auto* values = new QLineSeries;
-  values->setObjectName(QString::fromStdString(s.element));
-  values->setName("read");
-  values->setPointsVisible(true);
-  double lo = 0, hi = 1;
-  qint64 first = 0, last = 0;
-  for (const SeriesPoint& p : s.points) {
-    const qint64 ms = ToUnixMs(p.time);
-    if (values->count() == 0) lo = hi = p.value, first = last = ms;
-    lo = std::min(lo, p.value), hi = std::max(hi, p.value);
-    first = std::min(first, ms), last = std::max(last, ms);
-    values->append(double(ms), p.value);
+// The chart of one series: its readings and the limits it is judged by.
+TimeChart* ChartOf(const FieldSeries& s, const std::vector<SeriesLimit>& limits) {
+  std::vector<TimeChart::Point> points;
+  for (const SeriesPoint& p : s.points) points.push_back({ToUnixMs(p.time), p.value});
+  std::vector<TimeChart::Limit> lines;
+  for (const SeriesLimit& l : limits)
+    lines.push_back({QString::fromStdString(l.label), l.value,
+                     l.label == "capacity" ? QColor(160, 0, 0) : QColor(220, 120, 0)});
+  auto* chart = new TimeChart;
+  chart->setObjectName(QString::fromStdString(s.element));
+  chart->setData(TitleOf(s.element), "read", std::move(points), std::move(lines));
+  chart->setTimeZone(QTimeZone::utc());  // as the visits above
+  return chart;
+}
+
+// Columns as wide as their contents, each at most a third of a 1024-pixel screen's dossier
+// (a longer text is cut short, whole in its tool tip); the view is never narrower than its
+// columns, so none is cut off or needs a scroll bar.
+void FitColumns(QAbstractItemView* view, QHeaderView* header, int columns) {
+  constexpr int kWidest = 170;
+  int total = 0;
+  for (int c = 0; c < columns; ++c) {
+    header->resizeSection(c, std::min(kWidest, std::max(view->sizeHintForColumn(c), header->sectionSizeHint(c))));
+    total += header->sectionSize(c);
   }
-  if (values->count() == 0) first = last = QDateTime::currentMSecsSinceEpoch();
-  if (last - first < 3600 * 1000) first -= 43200 * 1000, last += 43200 * 1000;  // one read: a day around it
-  chart->addSeries(values);
-  auto* x = new QDateTimeAxis;
-  x->setFormat("yyyy-MM-dd");
-  x->setTickCount(3);
-  x->setRange(QDateTime::fromMSecsSinceEpoch(first, Qt::UTC), QDateTime::fromMSecsSinceEpoch(last, Qt::UTC));
-  auto* y = new QValueAxis;
-  chart->addAxis(x, Qt::AlignBottom);
-  chart->addAxis(y, Qt::AlignLeft);
-  values->attachAxis(x);
-  values->attachAxis(y);
-  for (const SeriesLimit& l : limits) {
-    auto* line = new QLineSeries;
-    line->setName(QString::fromStdString(l.label));
-    QPen pen(l.label == "capacity" ? QColor(160, 0, 0) : QColor(220, 120, 0));
-    pen.setStyle(Qt::DashLine);
-    pen.setWidth(2);
-    line->setPen(pen);
-    line->append(double(first), l.value);
-    line->append(double(last), l.value);
-    chart->addSeries(line);
-    line->attachAxis(x);
-    line->attachAxis(y);
-    lo = std::min(lo, l.value), hi = std::max(hi, l.value);
-  }
-  const double pad = hi > lo ? (hi - lo) * 0.1 : std::max(1.0, std::abs(hi) * 0.1);
-  y->setRange(lo - pad, hi + pad);
-  y->applyNiceNumbers();
-  chart->legend()->setVisible(!limits.empty());
-  chart->legend()->setAlignment(Qt::AlignBottom);
-  auto* view = new QChartView(chart);
-  view->setRenderHint(QPainter::Antialiasing);
-  view->setMinimumSize(300, 200);
-  return view;
+  header->setStretchLastSection(true);
+  view->setTextElideMode(Qt::ElideRight);
+  view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  view->setMinimumWidth(total + 2 * view->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) +
+                        view->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2);
 }
 
 }  // namespace
@@ -129,10 +104,13 @@ HistoryWindow::HistoryWindow(const Dossier& d, const HistorySettings& settings, 
     if (!ev.reason.empty()) outcome += ": " + QString::fromStdString(ev.reason);
     const QString cells[] = {Utc(ev.time), QString::fromStdString(ev.bench), QString::fromStdString(ev.operatorName),
                              QString::fromStdString(ev.action), outcome};
-    for (int c = 0; c < 5; ++c) visits_->setItem(r, c, new QTableWidgetItem(cells[c]));
+    for (int c = 0; c < 5; ++c) {
+      auto* item = new QTableWidgetItem(cells[c]);
+      item->setToolTip(cells[c]);
+      visits_->setItem(r, c, item);
+    }
   }
-  visits_->resizeColumnsToContents();
-  visits_->horizontalHeader()->setStretchLastSection(true);
+  FitColumns(visits_, visits_->horizontalHeader(), 5);
   grid->addWidget(visits_, 2, 0);
 
   // Since the last visit: the differences between the last two status reads, by class.
@@ -157,7 +135,7 @@ HistoryWindow::HistoryWindow(const Dossier& d, const HistorySettings& settings, 
     group->setText(0, QString("%1 (%2)").arg(FieldClassName(c)).arg(n));
     group->setExpanded(true);
   }
-  for (int c = 0; c < 3; ++c) changes_->resizeColumnToContents(c);
+  FitColumns(changes_, changes_->header(), 3);
   grid->addWidget(changes_, 4, 0);
 
   // The measured values over time, the battery's used capacity among them, with their limits.
@@ -167,7 +145,7 @@ HistoryWindow::HistoryWindow(const Dossier& d, const HistorySettings& settings, 
   for (const FieldSeries& s : series) {
     // A value this unit never gave (no pressure sensor, never zeroed) has no chart.
     if (s.points.empty() && s.element != "Voltage" && s.element != "BatteryUsed") continue;
-    QChartView* view = ChartOf(s, LimitsOf(s.element, d, settings));
+    TimeChart* view = ChartOf(s, LimitsOf(s.element, d, settings));
     charts->addWidget(view, charts_.size() / 2, charts_.size() % 2);
     charts_.push_back(view);
   }
@@ -178,5 +156,8 @@ HistoryWindow::HistoryWindow(const Dossier& d, const HistorySettings& settings, 
   auto* close = new QPushButton("Close", this);
   connect(close, &QPushButton::clicked, this, &QDialog::accept);
   grid->addWidget(close, 5, 1, Qt::AlignRight);
-  resize(1280, 800);
+  // Roomy where the screen allows, and never larger than it: the whole dossier fits 1024x768.
+  QSize size(1280, 800);
+  if (const QScreen* s = screen()) size = size.boundedTo(s->availableGeometry().size() - QSize(16, 48));
+  resize(size.expandedTo(minimumSizeHint()));
 }

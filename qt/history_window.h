@@ -7,10 +7,10 @@
 
 #include "history/history_store.h"
 
-class QChartView;
 class QLabel;
 class QTableWidget;
 class QTreeWidget;
+class TimeChart;
 
 class HistoryWindow : public QDialog {
   Q_OBJECT
@@ -23,15 +23,14 @@ class HistoryWindow : public QDialog {
   QTreeWidget* changes() const { return changes_; }
   QLabel* flags() const { return flags_; }
   QLabel* source() const { return source_; }  // null when no site is set
-  // One chart per measured series; each chart's first series is the values, named by its
-  // element ("Voltage", "BatteryUsed", ...), the others the limits. A series with no values has
-  // none, but for the battery's two.
-  const QList<QChartView*>& charts() const { return charts_; }
+  // One chart per measured series, named by its element ("Voltage", "BatteryUsed", ...), with
+  // the series' limits. A series with no values has none, but for the battery's two.
+  const QList<TimeChart*>& charts() const { return charts_; }
 
  private:
   QTableWidget* visits_ = nullptr;
   QTreeWidget* changes_ = nullptr;
   QLabel* flags_ = nullptr;
   QLabel* source_ = nullptr;
-  QList<QChartView*> charts_;
+  QList<TimeChart*> charts_;
 };

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the terminal needs to build, run and test, when any is missing.
 set -euo pipefail
-packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev libpugixml-dev libsqlite3-dev libpq-dev postgresql qt6-base-dev qt6-serialport-dev qt6-charts-dev
+packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev libpugixml-dev libsqlite3-dev libpq-dev postgresql qt6-base-dev qt6-serialport-dev
           libgl-dev fonts-dejavu-core fonts-liberation libxml2-utils locales)
 if [ "${VT_WITH_FUZZ:-0}" = 1 ]; then packages+=(clang-14 libclang-rt-14-dev); fi
 # The Debian package's check (scripts/package-check.sh): lintian.

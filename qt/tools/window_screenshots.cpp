@@ -221,6 +221,8 @@ int main(int argc, char** argv) {
       std::printf("FAILED: the dossier does not show three visits\n");
       ++failures;
     } else {
+      // As it opens on the smallest screen it is made for.
+      dossier->resize(1024, 700);
       Save(*dossier, out, "unit-dossier.png");
       dossier->close();
     }
