@@ -102,8 +102,8 @@ Outcome BootloadNewProgram(CTransponder& unit) {
     const int passedOver = r == 0 ? linesRead - outcome.recordsSent : 0;
     LogEvent("load", "summary: " + outcome.file + "; " + std::to_string(outcome.recordsSent) + " of " +
                          std::to_string(outcome.recordsTotal) + " records sent" +
-                         (passedOver > 0 ? ", " + std::to_string(passedOver) + " passed over" : std::string()) +
-                         ", " + (whole ? dataCount + ", load complete" : outcome.reason) + "; unit " +
+                         (passedOver > 0 ? ", " + std::to_string(passedOver) + " passed over" : std::string()) + ", " +
+                         (whole ? dataCount + ", load complete" : outcome.reason) + "; unit " +
                          (cameBack ? "came back from" : "did not come back from") + " its bootloader; " + times);
   }
 

@@ -176,7 +176,7 @@ int CSRecordImage::NextRecord(TextSpan buffer) {
 bool CSRecordImage::LineHoldsProgram() const {
   int n = rawLength_;  // NUL bytes included: they are not blanks
   while (n > 0 && (raw_[n - 1] == ' ' || raw_[n - 1] == '\t' || raw_[n - 1] == '\r' || raw_[n - 1] == '\n')) --n;
-  if (n == 0) return false;                                  // a blank line
+  if (n == 0) return false;                                       // a blank line
   if (raw_[0] != 'S' || !textnum::IsDigit(raw_[1])) return true;  // a record spoilt past reading
   int addressBytes = 2;
   switch (raw_[1]) {

@@ -134,8 +134,8 @@ class CSRecordImage {
   bool LineHoldsProgram() const;
 
   std::FILE* file_ = nullptr;
-  bool pieceEndedLine_ = true;  // the piece read last ended its line
+  bool pieceEndedLine_ = true;      // the piece read last ended its line
   char raw_[kPieceChars + 1] = {};  // the piece read last, as read (NUL bytes and all)
   int rawLength_ = 0;
-  bool pendingData_ = false;        // the record handed out last is a data record not yet accepted
+  bool pendingData_ = false;  // the record handed out last is a data record not yet accepted
 };

@@ -71,4 +71,3 @@ struct LoadBench {
   Outcome outcome;
   std::vector<CivilTime> times;
 };
-

@@ -172,6 +172,9 @@ TEST(LoadUnplugged, TheNextActionAfterTheLoadOpensAt9600) {
 // the load incomplete, though the unit's page checks cannot see the hole. The session log sums
 // each load up with the counts of the load itself.
 TEST(LoadChanged, LinesTheLoadMeetsThatTheCheckDidNotSee) {
+  const char* const kIllegal = "Illegal S record read from file";
+  const std::string kWhole = "1 passed over, 39 of 39 data records acknowledged, load complete";
+  const std::string kHole = "a line holding program data was not programmed (39 of 40 data records acknowledged)";
   const struct {
     std::string line;
     const char* question;
@@ -179,10 +182,10 @@ TEST(LoadChanged, LinesTheLoadMeetsThatTheCheckDidNotSee) {
     std::vector<MbAnswer> answers;
     std::string summary;  // what the session log's summary says after the records sent
   } cases[] = {
-      {"", "Illegal S record read from file", -11, {MbAnswer::Yes}, "1 passed over, 39 of 39 data records acknowledged, load complete"},
-      {"S5030028D4", "Unsupported S record type read from file", -12, {MbAnswer::Yes}, "1 passed over, 39 of 39 data records acknowledged, load complete"},
-      {"S1092000AABB71", "Checksum error on record read from file", -10, {MbAnswer::Yes, MbAnswer::No}, "load stopped on an error"},
-      {"garbage", "Illegal S record read from file", -11, {MbAnswer::Yes}, "1 passed over, a line holding program data was not programmed (39 of 40 data records acknowledged)"},
+      {"", kIllegal, -11, {MbAnswer::Yes}, kWhole},
+      {"S5030028D4", "Unsupported S record type read from file", -12, {MbAnswer::Yes}, kWhole},
+      {"S1092000AABB71", "Checksum error on record read from file", -10, {MbAnswer::Yes, MbAnswer::No}, "load stopped"},
+      {"garbage", kIllegal, -11, {MbAnswer::Yes}, "1 passed over, " + kHole},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.line);
@@ -210,8 +213,9 @@ TEST_F(Load, SessionLogSumsUpAStoppedLoad) {
   b.op.answers = {MbAnswer::No};
   const std::string log = LoggedRun();
   EXPECT_NE(log.find("record trailer 1/9 S60B00002001"), std::string::npos);
-  EXPECT_NE(log.find("41 of 42 records sent, load stopped on an error: BootLoader: Checksum error on programmed memory"),
-            std::string::npos);
+  EXPECT_NE(
+      log.find("41 of 42 records sent, load stopped on an error: BootLoader: Checksum error on programmed memory"),
+      std::string::npos);
 }
 
 }  // namespace

@@ -21,7 +21,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* const kNoSrecCat = "srec_cat is not installed (Debian package srecord; scripts/install-deps.sh installs it)";
+const char* const kNoSrecCat =
+    "srec_cat is not installed (Debian package srecord; scripts/install-deps.sh installs it)";
 const std::string kChecksum = "Checksum error on record read from file";
 const std::string kUnsupported = "Unsupported S record type read from file";
 
@@ -56,10 +57,12 @@ std::vector<std::string> Image(const fs::path& dir, const Layout& l, const fs::p
     for (int64_t a = kRegions[i][0]; a < kRegions[i][0] + kRegions[i][1]; ++a) out.put(static_cast<char>(Byte(a)));
     args += " '" + bin.string() + "' -binary -offset " + std::to_string(kRegions[i][0]);
   }
-  args += " -o '" + file.string() + "' -motorola -obs=" + std::to_string(l.obs) + " -address-length=" +
-          std::to_string(l.addressLength) + (l.count ? " -enable" : " -disable") + "=data-count" +
+  args += " -o '" + file.string() + "' -motorola -obs=" + std::to_string(l.obs) +
+          " -address-length=" + std::to_string(l.addressLength) + (l.count ? " -enable" : " -disable") + "=data-count" +
           (l.end ? " -execution-start-address=0" : "") + (l.crlf ? " -crlf" : "") +
-          (l.header.empty() ? " -disable=header" : l.header == "srec_cat" ? "" : " -header '" + l.header + "'");
+          (l.header.empty()         ? " -disable=header"
+           : l.header == "srec_cat" ? ""
+                                    : " -header '" + l.header + "'");
   EXPECT_EQ(std::system((SrecCat() + args).c_str()), 0) << args;
   std::ifstream in(file, std::ios::binary);
   std::vector<std::string> lines;
@@ -69,8 +72,8 @@ std::vector<std::string> Image(const fs::path& dir, const Layout& l, const fs::p
 
 TEST(SrecCat, EveryLayoutTheLoadTakesLoadsWhole) {
   if (SrecCat().empty()) GTEST_SKIP() << kNoSrecCat;
-  const Layout layouts[] = {{2, false, false, 16, false}, {2, false, true, 19, true}, {2, false, true, 1, false, ""},
-                            {2, true, true, 16, true},    {2, true, false, 8, false}, {3, true, false, 18, false},
+  const Layout layouts[] = {{2, false, false, 16, false}, {2, false, true, 19, true},   {2, false, true, 1, false, ""},
+                            {2, true, true, 16, true},    {2, true, false, 8, false},   {3, true, false, 18, false},
                             {3, true, true, 16, true},    {3, false, true, 4, true, ""}};
   for (const Layout& layout : layouts) {
     SCOPED_TRACE("S" + std::to_string(layout.addressLength - 1) + " obs " + std::to_string(layout.obs) +
@@ -110,7 +113,8 @@ TEST(SrecCat, DamagedImagesAndLayoutsTheLoadCannotTake) {
     ASSERT_EQ(lines[count].substr(0, 2), "S5");
     auto Check = [&](size_t index, size_t at, char c) {  // the file with line `index` spoilt at `at`
       std::ofstream out(path, std::ios::binary);
-      for (size_t i = 0; i < lines.size(); ++i) out << (i == index ? lines[i].substr(0, at) + c + lines[i].substr(at + 1) : lines[i]) << "\n";
+      for (size_t i = 0; i < lines.size(); ++i)
+        out << (i == index ? lines[i].substr(0, at) + c + lines[i].substr(at + 1) : lines[i]) << "\n";
       out.close();
       return CSRecordImage::CheckFile(path.string());
     };
@@ -124,12 +128,14 @@ TEST(SrecCat, DamagedImagesAndLayoutsTheLoadCannotTake) {
       EXPECT_EQ(Check(count, at, lines[count][at] == '0' ? '8' : '0').questions, 1) << "at " << at;
 
     const bool s1 = lines[data][1] == '1';
+    // clang-format off
     const std::string byType[] = {CSRecordImage::kHeaderAmongDataText,
                                   "Code address below programming area",  // an S2 record read as S1
                                   "Code address exceeds programming area",
                                   kUnsupported, kUnsupported, kUnsupported, "", kUnsupported,
                                   CSRecordImage::kEndRecordWithDataText, CSRecordImage::kEndRecordWithDataText,
                                   "Illegal S record read from file"};
+    // clang-format on
     for (char type : std::string("0123456789X")) {
       if (type == lines[data][1]) continue;
       const ProgramFileCheck check = Check(data, 1, type);
