@@ -2,7 +2,11 @@
 // bytes: the file's lines are read and checked record by record (NextRecord), each record goes
 // over the port into the 52-character load buffer, the bootloader's reply comes back into the
 // same buffer and is judged, the operator answers the error prompts, and the trailer is made
-// from the pages. Then the finish (exit, comms-break restart, defaults, initialise).
+// from the pages. Then the finish (exit, comms-break restart, defaults, initialise). The check
+// of the whole file made before a load agrees with the load: a file it passes loads whole when
+// the bootloader accepts every record and the operator goes on after each question, and a
+// load that ends whole was of a file it passes (or whose fault lies past the end record, which
+// no load reads).
 //
 // Input: one byte of the operator's answers to the error prompts (bit i: the i-th prompt, Yes
 // when set; cycled), then pieces separated by two 0xFF bytes: the program file, then the
@@ -31,6 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   b.line.afterLast = "OK\r\n";
   CTransponder& unit = b.unit;
 
+  const ProgramFileCheck check = CSRecordImage::CheckFile(program.string());
   CSRecordImage& image = unit.ProgramImage();
   image.path = program.string();
   fuzz::Expect(image.Open(), "the program file opens");
@@ -64,6 +69,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (r <= 0) break;
   }
   fuzz::Expect(image.trailerStep <= 9, "the trailer has nine records at most");
+  fuzz::Expect(image.dataAcknowledged <= image.dataRecords, "no data record is acknowledged twice");
+  const bool whole = r == 0 && image.dataAcknowledged == image.dataRecords;
+  if (whole)
+    fuzz::Expect(check.ok || check.text == CSRecordImage::kDataAfterEndText,
+                 "a load that ends whole is of a file the check passes", check.text);
+  if (check.ok && pieces.size() == 1 && answers == 0xFF && check.questions < 16)
+    fuzz::Expect(whole, "a file the check passes loads whole when every record is accepted");
   unit.FinishLoad();
   fuzz::Expect(!image.isOpen, "the program file is closed after the load");
   return 0;

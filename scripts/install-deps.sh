@@ -2,7 +2,8 @@
 # Installs the Debian packages the terminal needs to build, run and test, when any is missing.
 set -euo pipefail
 packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev libpugixml-dev libsqlite3-dev libpq-dev postgresql qt6-base-dev qt6-serialport-dev
-          libgl-dev fonts-dejavu-core fonts-liberation libxml2-utils locales)
+          libgl-dev fonts-dejavu-core fonts-liberation libxml2-utils locales srecord)
+# srecord: srec_cat, the S-record writer of another make that the program-load tests read.
 if [ "${VT_WITH_FUZZ:-0}" = 1 ]; then packages+=(clang-14 libclang-rt-14-dev); fi
 # The Debian package's check (scripts/package-check.sh): lintian.
 if [ "${VT_WITH_FUZZ:-0}" = 1 ] || [ "${VT_WITH_PACKAGE:-0}" = 1 ]; then packages+=(lintian); fi

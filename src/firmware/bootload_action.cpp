@@ -37,8 +37,9 @@ Outcome BootloadNewProgram(CTransponder& unit) {
     return outcome;
   }
   outcome.file = path;
-  // The whole file is read and judged first: a file that the load would stop on never sends
-  // the unit into its bootloader.
+  // The whole file is read and judged first: a file that would lose program data never sends
+  // the unit into its bootloader. Lines that the load asks about and that "Yes" passes over
+  // without loss (blank lines, count records) are left to the load's own question.
   const ProgramFileCheck check = CSRecordImage::CheckFile(path);
   if (!check.ok) return RefuseFile(op, outcome, check);
   outcome.recordsTotal = check.records;
@@ -72,28 +73,37 @@ Outcome BootloadNewProgram(CTransponder& unit) {
     }
   } while (r > 0);
 
-  // Read before the finish closes the image. A line refused and then gone past without being
-  // sent (going on after an illegal line) leaves fewer lines sent than read: the program in
-  // the unit has a hole, however well its page checks went.
-  const int linesRead = unit.ProgramImage().recordsRead;
+  // Read before the finish closes the image. The load is whole when every line that carries
+  // part of the program went out and was accepted: a line that may hold program data and was
+  // refused or gone past leaves a hole in the unit's program, however well its page checks
+  // went. Blank lines and count records that the operator passed over hold none.
+  const CSRecordImage& image = unit.ProgramImage();
+  const int linesRead = image.recordsRead;
+  const int dataRecords = image.dataRecords, acknowledged = image.dataAcknowledged;
   // Also after an abandoned load: the unit is always asked to leave its bootloader.
   const bool cameBack = unit.FinishLoad();
   const CivilTime ended = unit.localNow().ToCivil();
   op.ShowProgress(false);
   outcome.recordsSent = unit.firmware.recordsSent;
-  const bool whole = r == 0 && outcome.recordsSent == linesRead;
+  // The file may have changed since its check: the load's own count, up to its end record.
+  if (r == 0) outcome.recordsTotal = linesRead;
+  const bool whole = r == 0 && acknowledged == dataRecords;
 
+  const std::string dataCount =
+      std::to_string(acknowledged) + " of " + std::to_string(dataRecords) + " data records acknowledged";
   if (r < 0)
     outcome.reason = std::string("load stopped on an error: ") + message + " (error " + std::to_string(r) + ")";
-  else if (!whole) outcome.reason = "a line of the file was not sent";
+  else if (!whole) outcome.reason = "a line holding program data was not programmed (" + dataCount + ")";
   else if (!cameBack) outcome.reason = "the unit did not come back from its bootloader";
   if (LogActive()) {
     char times[64];
     std::snprintf(times, sizeof times, "%02d:%02d:%02d to %02d:%02d:%02d", started.hour, started.minute, started.second,
                   ended.hour, ended.minute, ended.second);
+    const int passedOver = r == 0 ? linesRead - outcome.recordsSent : 0;
     LogEvent("load", "summary: " + outcome.file + "; " + std::to_string(outcome.recordsSent) + " of " +
-                         std::to_string(outcome.recordsTotal) + " records sent, " +
-                         (whole ? std::string("load complete") : outcome.reason) + "; unit " +
+                         std::to_string(outcome.recordsTotal) + " records sent" +
+                         (passedOver > 0 ? ", " + std::to_string(passedOver) + " passed over" : std::string()) + ", " +
+                         (whole ? dataCount + ", load complete" : outcome.reason) + "; unit " +
                          (cameBack ? "came back from" : "did not come back from") + " its bootloader; " + times);
   }
 

@@ -156,6 +156,10 @@ bool CTransponder::FinishLoad() {
     }
     cameBack = RestartAfterLoad();
   }
+  // The bootloader's 38400 bit/s ends with the load. A port that went away under the load (the
+  // adapter pulled out) would open again at the rate it had then; once the load is over it
+  // opens afresh at 9600, as the program in the unit talks.
+  if (!port.isOpen) port.Close();
   // Factory defaults (the address becomes 1001) and initialise; the replies are not examined.
   char reply[kExchangeBufferSize];
   Exchange("#ISFD", reply);

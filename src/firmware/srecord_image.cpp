@@ -32,7 +32,7 @@ CSRecordImage::~CSRecordImage() {
   if (file_) std::fclose(file_);
 }
 
-bool CSRecordImage::ReadPiece(char (&piece)[kPieceChars + 1]) {
+int CSRecordImage::ReadPiece(char (&piece)[kPieceChars + 1]) {
   int n = 0;
   while (n < kPieceChars) {
     int c = std::getc(file_);
@@ -48,7 +48,7 @@ bool CSRecordImage::ReadPiece(char (&piece)[kPieceChars + 1]) {
   }
   piece[n] = '\0';
   pieceEndedLine_ = n == 0 || piece[n - 1] == '\n';
-  return n > 0;
+  return n;
 }
 
 bool CSRecordImage::Open() {
@@ -80,6 +80,9 @@ bool CSRecordImage::Open() {
   trailerStep = 0;
   silentRecords = 0;
   fileLine = 0;
+  dataRecords = dataAcknowledged = dataLinesLost = 0;
+  pendingData_ = false;
+  rawLength_ = 0;
   pieceEndedLine_ = true;
   return true;
 }
@@ -97,6 +100,9 @@ void CSRecordImage::Close() {
   trailerStep = 0;
   silentRecords = 0;
   fileLine = 0;
+  dataRecords = dataAcknowledged = dataLinesLost = 0;
+  pendingData_ = false;
+  rawLength_ = 0;
   pieceEndedLine_ = true;
 }
 
@@ -108,12 +114,18 @@ int CSRecordImage::JudgeReply(TextSpan buffer) {
     return kUnknownReply;
   }
   const char* reply = buffer.c_str() ? buffer.c_str() : "";
-  if (std::strlen(reply) <= 3 || std::strstr(reply, "OK")) return 0;
-  const char* digit = reply;
-  while (*digit && !textnum::IsDigit(*digit)) ++digit;
-  if (!*digit) return kUnknownReply;  // the buffer keeps the reply
-  const int number = *digit - '0';
-  if (number == 0) return 0;
+  int number = 0;
+  if (std::strlen(reply) > 3 && !std::strstr(reply, "OK")) {
+    const char* digit = reply;
+    while (*digit && !textnum::IsDigit(*digit)) ++digit;
+    if (!*digit) return kUnknownReply;  // the buffer keeps the reply
+    number = *digit - '0';
+  }
+  if (number == 0) {
+    if (pendingData_) ++dataAcknowledged;
+    pendingData_ = false;
+    return 0;
+  }
   buffer.Assign(lastRecord.view());  // the reply is overwritten here
   return number;
 }
@@ -122,15 +134,21 @@ int CSRecordImage::NextRecord(TextSpan buffer) {
   if (!isOpen) return kNoFile;
   if (int judged = JudgeReply(buffer)) return judged;
 
+  bool fresh = false;  // a line was read from the file just now
   if (!atEnd) {
     line.Clear();
+    rawLength_ = 0;
     char piece[kPieceChars + 1];
     const bool newLine = pieceEndedLine_;
-    if (!ReadPiece(piece)) {
+    const int length = ReadPiece(piece);
+    if (length == 0) {
       atEnd = true;
     } else {
+      fresh = true;
       ++recordsRead;
       if (newLine) ++fileLine;
+      std::memcpy(raw_, piece, sizeof raw_);
+      rawLength_ = length;
       // The line ends at its first control character (bytes above 127 count as such), which
       // drops the line end.
       char* p = piece;
@@ -141,6 +159,41 @@ int CSRecordImage::NextRecord(TextSpan buffer) {
   }
   if (atEnd && trailerStep > 8) return kFinished;
 
+  const int r = HandOut(buffer);
+  if (fresh) {
+    if (r == kSend && !atEnd && (line.c_str()[1] == '1' || line.c_str()[1] == '2')) {
+      ++dataRecords;
+      pendingData_ = true;
+    } else if (LineHoldsProgram()) {
+      // Refused, passed over, or sent as what it is not: this part of the program is lost.
+      ++dataRecords;
+      ++dataLinesLost;
+    }
+  }
+  return r;
+}
+
+bool CSRecordImage::LineHoldsProgram() const {
+  int n = rawLength_;  // NUL bytes included: they are not blanks
+  while (n > 0 && (raw_[n - 1] == ' ' || raw_[n - 1] == '\t' || raw_[n - 1] == '\r' || raw_[n - 1] == '\n')) --n;
+  if (n == 0) return false;                                       // a blank line
+  if (raw_[0] != 'S' || !textnum::IsDigit(raw_[1])) return true;  // a record spoilt past reading
+  int addressBytes = 2;
+  switch (raw_[1]) {
+    case '1':
+    case '2':
+    case '3':  // data records; a file of S3 records ends with S7
+    case '7': return true;
+    case '0': return dataRecords > 0;  // a header among the data is a data record whose type was spoilt
+    case '6': return false;            // passed on as it stands: the bootloader judges it
+    case '8': addressBytes = 3; break;
+    default: break;  // S4, S5 (count) and S9: a 16-bit field
+  }
+  // A record that holds nothing but its count, its field and its checksum.
+  return n > 2 + 2 * (addressBytes + 2);
+}
+
+int CSRecordImage::HandOut(TextSpan buffer) {
   buffer.Clear();
   const char* l = line.c_str();
   if (l[0] != 'S' || !textnum::IsDigit(l[1])) return kIllegalRecord;
@@ -288,28 +341,41 @@ ProgramFileCheck CSRecordImage::CheckFile(const std::string& path) {
   TextSpan buffer(buf);
   for (;;) {
     buffer.Assign("OK");
+    const int lostBefore = image->dataLinesLost;
     const int r = image->NextRecord(buffer);
     if (r == kFinished) break;
-    if (r != kSend) {
-      if (image->atEnd && image->line.empty()) {
-        // The file ended without an end record: the fault lies after its last line.
-        check.line = image->fileLine + 1;
-        check.text = kNoEndRecordText;
-      } else {
-        check.line = image->fileLine;
-        check.error = r;
+    if (r != kSend && image->atEnd && image->line.empty()) {
+      // The file ended without an end record: the fault lies after its last line.
+      check.line = image->fileLine + 1;
+      check.text = kNoEndRecordText;
+      return check;
+    }
+    if (image->dataLinesLost > lostBefore) {
+      check.line = image->fileLine;
+      check.error = r;
+      if (r != kSend) {
         ErrorText(r, text);
         check.text = text;
+      } else {
+        check.text = image->line.c_str()[1] == '0' ? kHeaderAmongDataText : kEndRecordWithDataText;
       }
       return check;
     }
-    if (!image->atEnd && (image->line.c_str()[1] == '1' || image->line.c_str()[1] == '2')) ++check.dataRecords;
+    if (r != kSend) ++check.questions;  // the load asks, and going on loses nothing
   }
   check.records = image->recordsRead;
-  if (check.dataRecords == 0) {
-    check.line = image->fileLine;
-    check.text = kNoDataRecordText;
-    return check;
+  check.dataRecords = image->dataRecords;
+  // The load reads nothing after the end record: a data record there would never be sent.
+  char piece[kPieceChars + 1];
+  int fileLine = image->fileLine;
+  for (bool newLine = image->pieceEndedLine_; image->ReadPiece(piece); newLine = image->pieceEndedLine_) {
+    if (!newLine) continue;
+    ++fileLine;
+    if (piece[0] == 'S' && (piece[1] == '1' || piece[1] == '2' || piece[1] == '3')) {
+      check.line = fileLine;
+      check.text = kDataAfterEndText;
+      return check;
+    }
   }
   check.ok = true;
   return check;

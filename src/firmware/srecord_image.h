@@ -17,8 +17,11 @@ struct ProgramFileCheck {
   int line = 0;      // the file line at fault (counted in lines, not pieces); 0 when none
   int error = 0;     // the error number the load would stop on; 0 for a fault of the whole file
   std::string text;  // the error's text, or what the whole file lacks
-  int records = 0;   // lines the load sends, up to and including the end record
+  int records = 0;   // lines the load reads, up to and including the end record
   int dataRecords = 0;
+  // Lines the load will ask the operator about and that "Yes" passes over without losing any
+  // of the program: blank lines and count records (S5).
+  int questions = 0;
 };
 
 class CSRecordImage {
@@ -69,6 +72,14 @@ class CSRecordImage {
   static constexpr int kSilentLimit = 3;
   // The file line (counted in lines, not pieces) that the current line belongs to.
   int fileLine = 0;
+  // Lines of this load that carry part of the program: the data records (S1, S2), and every
+  // line that may hold program data but cannot be programmed (a refused record, a line that
+  // going on passes over). Only a data record that went out whole is acknowledged, when the
+  // bootloader accepts it; a load is whole when every one of them was.
+  int dataRecords = 0;
+  int dataAcknowledged = 0;
+  // Of dataRecords, the lines that cannot be programmed: never acknowledged.
+  int dataLinesLost = 0;
 
   bool Open();
   void Close();
@@ -79,12 +90,18 @@ class CSRecordImage {
 
   static void ErrorText(int number, TextSpan text);
 
-  // The faults of a whole file that no single line shows.
-  static constexpr const char* kNoDataRecordText = "No data record in file";
+  // Faults of a file that the load itself would not stop on, but that lose program data.
   static constexpr const char* kNoEndRecordText = "No end record in file";
-  // Reads the whole file as a load would, every reply taken for "OK", touching no unit: the
-  // first line the load would refuse, or a file without a data record or without an end
-  // record, fails the check.
+  static constexpr const char* kHeaderAmongDataText = "Header record among the data records";
+  static constexpr const char* kEndRecordWithDataText = "End record holding data";
+  static constexpr const char* kDataAfterEndText = "Data record after the end record";
+  // Reads the whole file as a load would, every reply taken for "OK", touching no unit. It
+  // fails on what would lose program data if the load went past it: a data record that cannot
+  // be sent whole (checksum, count, address), a line that may hold program data but would not
+  // be programmed (S3 and S7 lines, a header among the data records, an end record holding
+  // data, anything that is not a record and not blank), a data record after the end record,
+  // and a file without an end record. Blank lines and count records pass: the load asks about
+  // them and "Yes" goes on.
   static ProgramFileCheck CheckFile(const std::string& path);
   // The page (0 to 7) whose address window holds the address, or -1.
   static int PageOf(int64_t address);
@@ -105,13 +122,20 @@ class CSRecordImage {
 
  private:
   // Reads the next piece of a line (at most kPieceChars characters, a line end included) as
-  // a text-mode read would: CR LF becomes LF. False at the end of the file.
-  bool ReadPiece(char (&piece)[kPieceChars + 1]);
+  // a text-mode read would: CR LF becomes LF. Returns its length, 0 at the end of the file.
+  int ReadPiece(char (&piece)[kPieceChars + 1]);
   // Judges the reply in the buffer: 0 accepted, else the error number (buffer set for it).
   int JudgeReply(TextSpan buffer);
   void MakeTrailerRecord(TextSpan buffer);
   int CheckDataRecord(char type);
+  int HandOut(TextSpan buffer);
+  // Whether the line read last may carry part of the program, judged on the line as it stood in
+  // the file (before it was cut at its first control character).
+  bool LineHoldsProgram() const;
 
   std::FILE* file_ = nullptr;
-  bool pieceEndedLine_ = true;  // the piece read last ended its line
+  bool pieceEndedLine_ = true;      // the piece read last ended its line
+  char raw_[kPieceChars + 1] = {};  // the piece read last, as read (NUL bytes and all)
+  int rawLength_ = 0;
+  bool pendingData_ = false;  // the record handed out last is a data record not yet accepted
 };

@@ -5,6 +5,7 @@
 
 #include "tests/cli/cli_run.h"
 #include "tests/support/test_bench.h"
+#include "tools/sample_programs.h"
 
 namespace fs = std::filesystem;
 
@@ -79,6 +80,20 @@ TEST_F(CliProcess, EachCommandsResultAndExitCode) {
     EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
     EXPECT_EQ(r.out.find('\r'), std::string::npos) << "line ends as this machine writes them";
   }
+}
+
+// A program file with a blank line and a count record: the load asks about each, "--yes" goes
+// past them, and every data record having gone out the load is complete (exit 0).
+TEST_F(CliProcess, LoadGoesPastABlankLineAndACountRecord) {
+  std::string text = MakeSampleProgram(SmallSampleProgram());
+  text.insert(text.find("S9030000FC"), "\r\nS5030028D4\r\n");
+  const fs::path file = root_ / "counted.a07";
+  std::ofstream(file, std::ios::binary) << text;
+  const CliResult r = Cli("load " + file.string() + " --yes " + kSim);
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("Programming complete"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("Illegal S record read from file"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Unsupported S record type read from file"), std::string::npos) << r.err;
 }
 
 TEST_F(CliProcess, StatusJsonHoldsEveryFieldOnce) {

@@ -4,70 +4,22 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <optional>
-#include <sstream>
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "firmware/bootload_action.h"
 #include "firmware/srecord_image.h"
-#include "platform/session_log.h"
 #include "sim/sim_bootloader.h"
-#include "tests/support/test_bench.h"
-#include "tools/sample_programs.h"
+#include "tests/firmware/load_bench.h"
 
 namespace {
 
 const char* const kMayNotOperate = "The program may not now operate\r\nSettings may also have been changed";
 
-class Load : public ::testing::Test {
- protected:
-  void SetUp() override {
-    // The PC's local time: 09:08:07 when the bench starts, moving with the virtual clock.
-    b.unit->localNow = [this] {
-      DateTime t = DateTime::FromCivil(CivilTime{2026, 3, 4, 9, 8, 7});
-      t.value += static_cast<double>(b.clock.NowMs()) / 86400000.0;
-      times.push_back(t.ToCivil());
-      return t;
-    };
-  }
-  // Writes the small sample program, chooses it in the dialog and runs the action.
-  bool Run() {
-    const std::string path = (b.root / "small.a07").string();
-    std::ofstream(path, std::ios::binary) << text;
-    b.op.files.push_back(path);
-    outcome = BootloadNewProgram(*b.unit);
-    pane = outcome.pane;
-    return !outcome.pane.empty();  // a load ran
-  }
-  std::string Question(const char* message, int number) {
-    char text[300];
-    std::snprintf(text, sizeof text, "%s\r\n(Error number %d)\r\nTry to continue programming", message, number);
-    return text;
-  }
-
-  UnitOnBench b;
-  // Line `index` of the file becomes `replacement` once the unit is on its way to its
-  // bootloader, after the file was checked.
-  void ChangeLineAfterTheCheck(size_t index, std::string replacement) {
-    std::vector<std::string> lines = WireLines(text);
-    lines[index] = replacement;
-    b.sim().HandleBoot([this, lines](SimUnit&, const std::string&) {
-      std::ofstream out(b.root / "small.a07", std::ios::binary);
-      for (const std::string& l : lines) out << l << "\r\n";
-      return std::optional<std::string>();
-    });
-  }
-
-  std::string text = MakeSampleProgram(SmallSampleProgram());
-  std::string pane;
-  Outcome outcome;
-  std::vector<CivilTime> times;
-};
+class Load : public ::testing::Test, public LoadBench {};
 
 TEST_F(Load, CleanLoadOfTheSmallSample) {
-  ASSERT_TRUE(Run());
+  ASSERT_TRUE(RunAction());
 
   ASSERT_EQ(times.size(), 2u);
   char expected[200];
@@ -113,7 +65,7 @@ TEST_F(Load, ErrorFourAnsweredNoEndsInAProgrammingError) {
   b.sim().state.flash.stuckAddress = std::stoll(first.substr(4, 4), nullptr, 16);
   b.op.answers = {MbAnswer::No};
 
-  ASSERT_TRUE(Run());
+  ASSERT_TRUE(RunAction());
   EXPECT_EQ(b.op.BoxTexts(), (std::vector<std::string>{Question("BootLoader: Checksum error on programmed memory", -4),
                                                        kMayNotOperate}));
   EXPECT_EQ(pane, "Programming error!!");
@@ -133,7 +85,7 @@ TEST_F(Load, ErrorAnsweredYesRepeatsTheRecordAfterY) {
   b.sim().state.flash.failDigit = 1;
   b.op.answers = {MbAnswer::Yes};
 
-  ASSERT_TRUE(Run());
+  ASSERT_TRUE(RunAction());
   ASSERT_EQ(b.op.boxes.size(), 2u);
   EXPECT_EQ(b.op.boxes[0].text, Question("BootLoader: S record checksum error", -1));
   EXPECT_NE(b.wire().find(third + "\r\nY\r\n" + third + "\r\n" + WireLines(text)[3] + "\r\n"), std::string::npos);
@@ -145,7 +97,7 @@ TEST_F(Load, UnitThatDiesDuringTheLoadIsAskedAboutAfterThreeSilentRecords) {
   b.sim().state.flash.deadAfterLine = 5;  // lines 6, 7 and 8 get nothing back
   b.op.answers = {MbAnswer::Yes, MbAnswer::No};
 
-  ASSERT_TRUE(Run());
+  ASSERT_TRUE(RunAction());
   ASSERT_EQ(b.op.boxes.size(), 3u);
   EXPECT_EQ(b.op.boxes[1].text, Question("Unknown reply recieved from bootloader", -13));
   EXPECT_EQ(b.op.boxes[2].text, kMayNotOperate);
@@ -158,14 +110,14 @@ TEST_F(Load, UnitThatDiesDuringTheLoadIsAskedAboutAfterThreeSilentRecords) {
 
 TEST_F(Load, BootloaderSilentOnTheHeaderLoadsWithoutAQuestion) {
   b.sim().state.flash.silentOnHeader = true;
-  ASSERT_TRUE(Run());
+  ASSERT_TRUE(RunAction());
   EXPECT_EQ(b.op.BoxTexts(), std::vector<std::string>{"Warning - the address has been changed to 1001"});
   EXPECT_EQ(pane.substr(0, 20), "Programming complete");
 }
 
 TEST_F(Load, FileFailingItsCheckIsRefusedBeforeTheUnitIsTouched) {
   text = "Status^#HWST^10\r\nFirmware^#FVFV\r\n";  // no S-records at all
-  EXPECT_FALSE(Run());
+  EXPECT_FALSE(RunAction());
   EXPECT_EQ(outcome.kind, OutcomeKind::BadFile);
   EXPECT_EQ(outcome.reason, "line 1: Illegal S record read from file");
   EXPECT_EQ(b.op.BoxTexts(), std::vector<std::string>{"Illegal S record read from file\r\nLine 1 of " + outcome.file +
@@ -173,26 +125,85 @@ TEST_F(Load, FileFailingItsCheckIsRefusedBeforeTheUnitIsTouched) {
   EXPECT_EQ(b.wire(), "");
 }
 
-// Lines that turn bad after the check. A record whose count disagrees with its length is sent
-// again on "Yes" (and refused by the unit too), never skipped.
-TEST_F(Load, RecordWithAWrongCountIsSentAgainOnYes) {
-  ChangeLineAfterTheCheck(5, "S1092000AABB71");
-  b.op.answers = {MbAnswer::Yes, MbAnswer::No};
-  ASSERT_TRUE(Run());
-  EXPECT_EQ(b.op.boxes[0].text, Question("Checksum error on record read from file", -10));
-  EXPECT_NE(b.wire().find("Y\r\nS1092000AABB71\r\n"), std::string::npos);
-  EXPECT_EQ(pane, "Programming error!!");
+// A file without data records: the header, the eight empty page checks and the end line itself.
+TEST_F(Load, FileWithoutDataRecordsSendsTheHeaderAndTheTrailer) {
+  text = "S00600004844521B\r\nS9030000FC\r\n";
+  ASSERT_TRUE(RunAction());
+  EXPECT_EQ(outcome.kind, OutcomeKind::Done);
+  EXPECT_EQ(pane.substr(0, 20), "Programming complete");
+  EXPECT_NE(b.wire().find("S00600004844521B\r\nS60B00002001000000000000D3\r\nS60B0000400000"), std::string::npos);
+  EXPECT_EQ(Count(b.wire(), "\r\nS6"), 8u);
+  EXPECT_NE(b.wire().find("S60B0004800000000000000070\r\nS9030000FC\r\nX\r\n"), std::string::npos);
+  EXPECT_EQ(b.sim().state.flash.loadsCompleted, 1);
 }
 
-// An illegal line that "Yes" goes past leaves a hole that the page checks cannot see: the load
-// must not pass for complete.
-TEST_F(Load, IllegalLineGonePastEndsInAProgrammingError) {
-  ChangeLineAfterTheCheck(5, "garbage");
-  b.op.answers = {MbAnswer::Yes};
-  ASSERT_TRUE(Run());
-  EXPECT_EQ(b.sim().state.flash.loadsCompleted, 1) << "the unit's page checks passed over the hole";
-  EXPECT_EQ(outcome.kind, OutcomeKind::Refused);
-  EXPECT_EQ(outcome.recordsSent, outcome.recordsTotal - 1);
+// The adapter pulled out halfway through a load and put back after it: the load stops on the
+// unanswered record; the next action opens the port at 9600 bit/s, as the unit's program talks
+// (the unit was restarted meanwhile), not at the load's 38400, and is answered at once.
+TEST(LoadUnplugged, TheNextActionAfterTheLoadOpensAt9600) {
+  struct PullingOut : ScriptedOperator {
+    std::function<void(int)> atProgress;
+    void SetProgress(int percent) override {
+      ScriptedOperator::SetProgress(percent);
+      if (atProgress) atProgress(percent);
+    }
+  } op;
+  UnitOnBench b;
+  CTransponder unit(b.bench.port, op, DataPaths{b.root});
+  const std::string path = (b.root / "small.a07").string();
+  WriteSampleProgram(path, SmallSampleProgram());
+  op.files.push_back(path);
+  op.answers = {MbAnswer::No};
+  op.atProgress = [&b](int percent) { b.bench.line().unplugged = percent >= 50; };
+  EXPECT_EQ(BootloadNewProgram(unit).pane, "Programming error!!");
+  ASSERT_FALSE(unit.port.isOpen);
+
+  b.bench.line().unplugged = false;
+  b.sim().StartApplication(b.sim().nowUs());
+  const int breaks = b.sim().breaks;
+  EXPECT_TRUE(ReadStatus(unit, true));
+  EXPECT_EQ(unit.port.lineSettings.baud, 9600u);
+  EXPECT_EQ(b.sim().breaks, breaks) << "answered without a comms-break reset";
+}
+
+// Lines that change after the check. "Yes" goes past a blank line or a count record and the
+// load completes. A record whose count disagrees with its length is sent again on "Yes" (and
+// refused by the unit too), never skipped; a line that may hold data and is gone past leaves
+// the load incomplete, though the unit's page checks cannot see the hole. The session log sums
+// each load up with the counts of the load itself.
+TEST(LoadChanged, LinesTheLoadMeetsThatTheCheckDidNotSee) {
+  const char* const kIllegal = "Illegal S record read from file";
+  const std::string kWhole = "1 passed over, 39 of 39 data records acknowledged, load complete";
+  const std::string kHole = "a line holding program data was not programmed (39 of 40 data records acknowledged)";
+  const struct {
+    std::string line;
+    const char* question;
+    int error;
+    std::vector<MbAnswer> answers;
+    std::string summary;  // what the session log's summary says after the records sent
+  } cases[] = {
+      {"", kIllegal, -11, {MbAnswer::Yes}, kWhole},
+      {"S5030028D4", "Unsupported S record type read from file", -12, {MbAnswer::Yes}, kWhole},
+      {"S1092000AABB71", "Checksum error on record read from file", -10, {MbAnswer::Yes, MbAnswer::No}, "load stopped"},
+      {"garbage", kIllegal, -11, {MbAnswer::Yes}, "1 passed over, " + kHole},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    LoadBench l;
+    l.ChangeLineAfterTheCheck(5, c.line);
+    l.b.op.answers.assign(c.answers.begin(), c.answers.end());
+    const std::string log = l.LoggedRun();
+    const bool complete = c.summary.find("complete") != std::string::npos;
+    EXPECT_EQ(l.b.op.boxes[0].text, l.Question(c.question, c.error));
+    EXPECT_EQ(l.outcome.kind, complete ? OutcomeKind::Done : OutcomeKind::Refused) << l.outcome.reason;
+    EXPECT_EQ(l.pane.substr(0, 20), complete ? "Programming complete" : "Programming error!!");
+    if (c.error == -10) {
+      EXPECT_NE(l.b.wire().find("Y\r\n" + c.line + "\r\n"), std::string::npos) << "sent again, never skipped";
+    } else {
+      EXPECT_EQ(l.b.sim().state.flash.loadsCompleted, 1) << "the unit's page checks cannot see a hole";
+      EXPECT_NE(log.find("41 of 42 records sent, " + c.summary), std::string::npos) << log;
+    }
+  }
 }
 
 // The session log numbers the trailer's records as such and sums up a stopped load with the
@@ -200,17 +211,11 @@ TEST_F(Load, IllegalLineGonePastEndsInAProgrammingError) {
 TEST_F(Load, SessionLogSumsUpAStoppedLoad) {
   b.sim().state.flash.stuckAddress = std::stoll(WireLines(text)[1].substr(4, 4), nullptr, 16);
   b.op.answers = {MbAnswer::No};
-  ASSERT_NE(SessionLog::Start(DataPaths{b.root}, true, "test"), nullptr);
-  Run();
-  SessionLog::Stop();
-  std::string log;
-  for (const auto& e : std::filesystem::directory_iterator(b.root / "T7Status" / "logs"))
-    log += (std::stringstream() << std::ifstream(e.path()).rdbuf()).str();
-  const size_t lines = WireLines(text).size();
+  const std::string log = LoggedRun();
   EXPECT_NE(log.find("record trailer 1/9 S60B00002001"), std::string::npos);
-  EXPECT_NE(log.find(std::to_string(lines - 1) + " of " + std::to_string(lines) +
-                     " records sent, load stopped on an error: BootLoader: Checksum error on programmed memory"),
-            std::string::npos);
+  EXPECT_NE(
+      log.find("41 of 42 records sent, load stopped on an error: BootLoader: Checksum error on programmed memory"),
+      std::string::npos);
 }
 
 }  // namespace

@@ -134,26 +134,39 @@ TEST_F(Image, ProgrammingArea) {
   EXPECT_EQ(image.pages[3][0x0001], 0x78);
 }
 
-// The whole file judged before a load: the first line the load would stop on, by its line in
-// the file (a long header line is two pieces but one line), or what the whole file lacks.
-TEST_F(Image, CheckFileFindsTheLineTheLoadWouldStopOn) {
-  const std::string data = Rec('1', 0x2000, {0xAA}), header = "S00600004844521B";
+// The whole file judged before a load: it fails on the first line whose loss would leave a hole
+// in the program, by its line in the file (a long header line is two pieces but one line), or
+// on what the whole file lacks; blank lines and count records are left to the load's question.
+TEST_F(Image, CheckFileRefusesOnlyWhatWouldLoseProgramData) {
+  const std::string data = Rec('1', 0x2000, {0xAA}), header = "S00600004844521B", end = "S9030000FC";
+  const char* const illegal = "Illegal S record read from file";
+  const char* const unsupported = "Unsupported S record type read from file";
   const struct {
     std::vector<std::string> lines;
-    int line;
-    const char* text;
+    int line;  // 0: the file passes
+    std::string text;
   } cases[] = {
-      {{"Status^#HWST^10"}, 1, "Illegal S record read from file"},
-      {{header, data, "S1092000AABB71", "S9030000FC"}, 3, "Checksum error on record read from file"},
-      {{"S0" + std::string(60, '4'), data, "S9030000FC"}, 1, "Illegal S record read from file"},
+      {{header, end}, 0, ""},  // no data at all: the load sends the header and the trailer
+      {{header, "", data, "   ", "S5030001FB", "S4030000FC", end, "trailing words"}, 0, ""},
+      {{header, data, "S1092000AABB71", end}, 3, "Checksum error on record read from file"},
+      {{"Status^#HWST^10", end}, 1, illegal},
+      {{data, "\t" + data, end}, 2, illegal},  // blank only as the load cuts it
+      {{data, std::string("\0", 1) + data, end}, 2, illegal},
+      {{"S0" + std::string(60, '4'), data, end}, 1, illegal},
+      {{data, "S3070000200001D7", end}, 2, unsupported},
+      {{data, "S70500000000FA", end}, 2, unsupported},
+      {{data, "S5052000AA30", end}, 2, unsupported},  // a data record with its type spoilt
+      {{data, header, data, end}, 2, CSRecordImage::kHeaderAmongDataText},
+      {{data, "S9052000AA30", end}, 2, CSRecordImage::kEndRecordWithDataText},
+      {{data, "S804000000FB", data}, 3, CSRecordImage::kDataAfterEndText},
       {{header, data}, 3, CSRecordImage::kNoEndRecordText},
-      {{header, "S9030000FC", data}, 2, CSRecordImage::kNoDataRecordText},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.lines[1]);
     OpenLines(c.lines);
     const ProgramFileCheck check = CSRecordImage::CheckFile(image.path.str());
-    EXPECT_FALSE(check.ok);
-    EXPECT_EQ(check.line, c.line) << c.text;
+    EXPECT_EQ(check.ok, c.line == 0);
+    EXPECT_EQ(check.line, c.line);
     EXPECT_EQ(check.text, c.text);
   }
   EXPECT_EQ(CSRecordImage::CheckFile((dir / "none.a07").string()).text, "No data file open");
