@@ -4,8 +4,15 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <random>
+#include <thread>
 
 #include "history/history_internal.h"
 #include "history/record_outcome.h"
@@ -188,7 +195,8 @@ TEST_F(History, AFullDatabaseLosesOnlyTheEventsThatDidNotFit) {
 }
 
 // On first use each unit of the current-status file becomes its first visit, at the time the
-// file holds; a store that already holds events imports nothing.
+// file holds, naming who and which program took it in; a store that already holds events
+// imports nothing.
 TEST_F(History, ImportsTheStatusFileOnFirstUse) {
   const fs::path xml = dir_ / "T7Status" / "Current-Status.xml";
   CStatusXml doc;
@@ -200,10 +208,13 @@ TEST_F(History, ImportsTheStatusFileOnFirstUse) {
   doc.WriteUnit(StatusChecks{}, AUnit(0x20));
   ASSERT_TRUE(doc.Save(xml).saved);
 
-  EXPECT_EQ(OpenHistory(store_, file_, DataPaths{dir_}), "");
+  HistoryContext who;
+  who.operatorName = "ana", who.terminal = "velmoor-terminal 3.00.012";
+  EXPECT_EQ(OpenHistory(store_, file_, DataPaths{dir_}, who), "");
   const auto visits = store_.Visits(0x10);
   ASSERT_EQ(visits.size(), 1u);
   EXPECT_TRUE(visits[0].imported && visits[0].statusRead);
+  EXPECT_EQ(visits[0].operatorName + ", " + visits[0].terminal, "ana, velmoor-terminal 3.00.012");
   EXPECT_EQ(visits[0].time.ToText(), "2025-05-06 12:00:00");
   EXPECT_EQ(store_.Visits(0x20).size(), 1u);
   EXPECT_TRUE(store_.Flags(0x10, Day(2025, 6, 1))->selfTestFailed);
@@ -305,4 +316,260 @@ TEST_F(History, RecordOutcomeKeepsTheDetails) {
   EXPECT_EQ(d.latest[*FieldIndex("HardwareResult")], "2");
   EXPECT_EQ(d.latest[*FieldIndex("ReleaseTime")], "2026-03-03 12:00:00");  // a time not set keeps the one before
   EXPECT_TRUE(d.flags.selfTestFailed);
+}
+
+// ---- damaged, read-only and locked files ----
+
+namespace {
+
+void Sql(const fs::path& file, const char* sql) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(file.string().c_str(), &db), SQLITE_OK);
+  EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+  sqlite3_close(db);
+}
+
+// A history of five units with a few hundred events, kept in the rollback journal (as a copy
+// made with SQLite's own tools is).
+void MakeRollbackHistory(const fs::path& file, DateTime now) {
+  HistoryStore store;
+  ASSERT_TRUE(store.Open(file)) << store.Message();
+  ForEachDueRead(now, [&](int32_t id, const StatusChecks& c, DateTime at, int count, size_t) {
+    UnitStatus s = AUnit(id);
+    s.Count = count;
+    AppendRead(store, s, at, c);
+  });
+  UnitStatus s = AUnit(1);
+  for (int i = 0; i < 300; ++i) {
+    s.String1 = std::string(200, char('a' + i % 26));
+    AppendRead(store, s, FromUnixMs(ToUnixMs(now) - 86400000 + i));
+  }
+  store.Close();
+  Sql(file, "PRAGMA journal_mode = DELETE");
+}
+
+bool RollbackJournal(const fs::path& file) {
+  const std::string head = Bytes(file).substr(0, 20);
+  return head.size() == 20 && head[18] == 1 && head[19] == 1;
+}
+
+}  // namespace
+
+// A history damaged inside (a page of random bytes in a table or an index) is never an empty
+// answer: each read that meets the damage says "cannot be read (damaged)", the check names what
+// SQLite found, and a unit command's write leaves the file byte for byte as it was (not even
+// switched to write-ahead logging). A sound file in the rollback journal stays in it.
+TEST_F(History, DamageInsideIsToldByEveryReadAndTheFileIsLeftAsItIs) {
+  const DateTime now = Day(2026, 12, 1);
+  const fs::path pristine = dir_ / "pristine.sqlite";
+  MakeRollbackHistory(pristine, now);
+  ASSERT_TRUE(RollbackJournal(pristine));
+  {
+    HistoryStore store;
+    ASSERT_TRUE(store.Open(pristine, HistoryStore::Access::Read)) << store.Message();
+    EXPECT_EQ(store.Check(), std::vector<std::string>{"ok"});
+    EXPECT_EQ(store.Due(now).size(), 4u);
+    EXPECT_FALSE(store.ReadFailed());
+  }
+  // The unit command's start finds a status file to take in, were the history empty.
+  CStatusXml doc;
+  doc.WriteUnit(StatusChecks{}, AUnit(0x10));
+  ASSERT_TRUE(doc.Save(dir_ / "T7Status" / "Current-Status.xml").saved);
+  const struct {
+    const char* object;
+    std::function<bool(HistoryStore&)> read;  // whether it gave an answer that is not empty
+    const char* told;                         // what the unit command is told
+  } cases[] = {
+      {"events", [](HistoryStore& s) { return !s.Visits(1).empty(); }, "cannot be read (damaged)"},
+      {"events_unit", [](HistoryStore& s) { return !s.Visits(1).empty(); }, "cannot be written (damaged)"},
+      {"units", [&](HistoryStore& s) { return !s.Due(now).empty(); }, "cannot be read (damaged)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.object);
+    fs::create_directories(file_.parent_path());
+    fs::copy_file(pristine, file_, fs::copy_options::overwrite_existing);
+    PlantRandomPage(file_, c.object);
+    const std::string damaged = Bytes(file_);
+    {
+      HistoryStore store;
+      ASSERT_TRUE(store.Open(file_, HistoryStore::Access::Read)) << store.Message();
+      const bool answered = c.read(store);
+      EXPECT_TRUE(store.ReadFailed()) << "answered: " << answered;
+      EXPECT_NE(store.Message().find("cannot be read (damaged)"), std::string::npos) << store.Message();
+      EXPECT_NE(store.Check(), std::vector<std::string>{"ok"});
+    }
+    // A unit command: the history opens, the status read is not written, the file stays as it was.
+    HistoryStore store;
+    std::string told = OpenHistory(store, file_, DataPaths{dir_});
+    if (told.empty()) told = RecordOutcome(store, {}, MakeOutcome(OutcomeKind::Done, "General Status"), AUnit(1), {}, true);
+    EXPECT_NE(told.find(c.told), std::string::npos) << told;
+    EXPECT_FALSE(store.IsOpen());
+    store.Close();
+    EXPECT_EQ(Bytes(file_), damaged);
+    EXPECT_FALSE(fs::exists(file_.string() + "-wal"));
+  }
+  // The sound file takes the event and keeps its journal.
+  HistoryStore store;
+  ASSERT_TRUE(store.Open(pristine)) << store.Message();
+  EXPECT_EQ(RecordOutcome(store, {}, MakeOutcome(OutcomeKind::Done, "General Status"), AUnit(1), {}, true), "");
+  store.Close();
+  EXPECT_TRUE(RollbackJournal(pristine));
+}
+
+// To read, nothing is made: a folder or a file that is not there is an error, and reading a
+// history leaves nothing beside it.
+TEST_F(History, AReadMakesNothing) {
+  HistoryStore store;
+  EXPECT_FALSE(store.Open(dir_ / "typo" / "history.sqlite", HistoryStore::Access::Read));
+  EXPECT_NE(store.Message().find("does not exist"), std::string::npos) << store.Message();
+  EXPECT_FALSE(fs::exists(dir_ / "typo"));
+  EXPECT_FALSE(store.Open(dir_ / "history.sqlite", HistoryStore::Access::Read));
+  EXPECT_FALSE(fs::exists(dir_ / "history.sqlite"));
+
+  ASSERT_TRUE(store_.Open(file_));
+  Read(AUnit(), Day(2026, 1, 1));
+  store_.Close();
+  const std::string before = Bytes(file_);
+  ASSERT_TRUE(store.Open(file_, HistoryStore::Access::Read)) << store.Message();
+  EXPECT_EQ(store.Visits(0x1A2B3C).size(), 1u);
+  HistoryEvent ev;
+  EXPECT_FALSE(store.Append(ev, nullptr));
+  store.Close();
+  EXPECT_EQ(Bytes(file_), before);
+  EXPECT_FALSE(fs::exists(file_.string() + "-wal"));
+  EXPECT_FALSE(fs::exists(file_.string() + "-shm"));
+}
+
+// A history this user may not write (an archived copy, a file or folder of another user) is read
+// where it is and nothing is left beside it, so that the file, made writable later, takes events
+// again; to write, it is refused and left as it is. Run as a user who may not write (nobody,
+// when the tests run as root).
+TEST_F(History, AReadOnlyHistoryIsReadAndLeftAsItWas) {
+  const DateTime now = Day(2026, 12, 1);
+  struct Case {
+    const char* name;
+    bool walMode;
+    fs::perms file, folder;
+  };
+  const Case cases[] = {
+      {"read-only file in an open folder", true, fs::perms(0444), fs::perms(0777) | fs::perms::sticky_bit},
+      {"another user's file, or a read-only folder", true, fs::perms(0644), fs::perms(0555)},
+      {"read-only file in the rollback journal", false, fs::perms(0444), fs::perms(0777) | fs::perms::sticky_bit},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(file_.parent_path());
+    fs::create_directories(file_.parent_path());
+    {
+      HistoryStore store;
+      ASSERT_TRUE(store.Open(file_)) << store.Message();
+      ForEachDueRead(now, [&](int32_t id, const StatusChecks& ch, DateTime at, int count, size_t) {
+        UnitStatus s = AUnit(id);
+        s.Count = count;
+        AppendRead(store, s, at, ch);
+      });
+    }
+    if (!c.walMode) Sql(file_, "PRAGMA journal_mode = DELETE");
+    const std::string before = Bytes(file_);
+    fs::permissions(file_, c.file);
+    fs::permissions(file_.parent_path(), c.folder);
+    // In a process of its own that may not write, what each open gives.
+    int out[2];
+    ASSERT_EQ(::pipe(out), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) _exit(2);
+      std::string report;
+      HistoryStore reader;
+      if (reader.Open(file_, HistoryStore::Access::Read)) {
+        report += "read: " + std::to_string(reader.Due(now).size()) + " due, " +
+                  std::to_string(reader.Visits(5).size()) + " visits" + (reader.ReadFailed() ? ", failed" : "");
+      } else {
+        report += "read refused: " + reader.Message();
+      }
+      reader.Close();
+      HistoryStore writer;
+      report += writer.Open(file_) ? "; written" : "; " + writer.Message();
+      writer.Close();
+      (void)!::write(out[1], report.data(), report.size());
+      _exit(0);
+    }
+    ::close(out[1]);
+    std::string report;
+    char buf[512];
+    for (ssize_t n; (n = ::read(out[0], buf, sizeof buf)) > 0;) report.append(buf, static_cast<size_t>(n));
+    ::close(out[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(report.substr(0, report.find(';')), "read: 4 due, 3 visits");
+    EXPECT_NE(report.find("cannot be written:"), std::string::npos) << report;
+    EXPECT_NE(report.find("is read-only for this user. It is left as it is"), std::string::npos) << report;
+    EXPECT_EQ(Bytes(file_), before);
+    for (const char* side : {"-wal", "-shm", "-journal"}) EXPECT_FALSE(fs::exists(file_.string() + side)) << side;
+    // Made writable again, it takes events.
+    fs::permissions(file_, fs::perms(0644));
+    fs::permissions(file_.parent_path(), fs::perms(0755));
+    HistoryStore store;
+    ASSERT_TRUE(store.Open(file_)) << store.Message();
+    EXPECT_EQ(RecordOutcome(store, {}, MakeOutcome(OutcomeKind::Done, "General Status"), AUnit(5), {}, true), "");
+  }
+}
+
+// A history another program holds is waited for, a stated time, then told: each event lost so
+// is said, by its action and unit, and the store takes events again once the file is free.
+TEST_F(History, ALockedHistoryIsWaitedForAndEachLostEventIsTold) {
+  store_.busyWaitMs = 200;
+  ASSERT_TRUE(store_.Open(file_)) << store_.Message();
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(file_.string().c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+  const Outcome read = MakeOutcome(OutcomeKind::Done, "General Status");
+  for (int i = 0; i < 2; ++i)
+    EXPECT_EQ(RecordOutcome(store_, {}, read, AUnit(), {}, true),
+              "The unit history " + file_.string() +
+                  " is in use by another program (waited 0.2 seconds): \"General Status\" of unit 1A2B3C was not "
+                  "recorded.");
+  sqlite3_close(other);
+  EXPECT_EQ(RecordOutcome(store_, {}, read, AUnit(), {}, true), "");
+  EXPECT_EQ(store_.Visits(0x1A2B3C).size(), 1u);
+  store_.Close();
+
+  // Held whole (an exclusive lock on a file in the rollback journal): an open waits as long, then
+  // says so.
+  Sql(file_, "PRAGMA journal_mode = DELETE");
+  ASSERT_EQ(sqlite3_open(file_.string().c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+  for (const auto access : {HistoryStore::Access::Read, HistoryStore::Access::Write}) {
+    HistoryStore store;
+    store.busyWaitMs = 200;
+    EXPECT_FALSE(store.Open(file_, access));
+    EXPECT_NE(store.Message().find("is in use by another program (waited 0.2 seconds)."), std::string::npos)
+        << store.Message();
+  }
+  sqlite3_close(other);
+}
+
+// Two terminals starting at once on a new history: the second, which found it empty, waits for
+// the first's import under the write lock and imports nothing.
+TEST_F(History, TwoTerminalsStartingAtOnceImportTheStatusFileOnce) {
+  const fs::path xml = dir_ / "T7Status" / "Current-Status.xml";
+  CStatusXml doc;
+  doc.WriteUnit(StatusChecks{}, AUnit(0x10));
+  doc.WriteUnit(StatusChecks{}, AUnit(0x20));
+  ASSERT_TRUE(doc.Save(xml).saved);
+  ASSERT_TRUE(store_.Open(file_)) << store_.Message();
+  // The first holds the write lock while it imports.
+  ASSERT_EQ(sqlite3_exec(store_.Db(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+  HistoryStore second;
+  std::string told = "not yet";
+  std::thread starting([&] { told = OpenHistory(second, file_, DataPaths{dir_}); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the second finds it empty and waits
+  Read(AUnit(0x10), Day(2026, 1, 1));
+  Read(AUnit(0x20), Day(2026, 1, 1));
+  ASSERT_EQ(sqlite3_exec(store_.Db(), "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+  starting.join();
+  EXPECT_EQ(told, "");
+  EXPECT_EQ(store_.Visits(0x10).size() + store_.Visits(0x20).size(), 2u);
 }
