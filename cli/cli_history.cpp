@@ -1,5 +1,6 @@
 #include "cli/cli_history.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdlib>
 
@@ -217,7 +218,7 @@ std::string ToVisit(const std::string& text, int64_t& v) {
 int CheckHistory(HistoryStore& store, std::FILE* result, std::FILE* messages) {
   const std::vector<std::string> found = store.Check();
   const std::string where = file_ops::PathText(store.File());
-  if (store.ReadFailed()) {
+  if (store.ReadFailed() && store.state() != HistoryStore::State::Damaged) {  // in use, or the disk
     std::fprintf(messages, "velmoor-cli: %s\n", store.Message().c_str());
     return ex::kBadFile;
   }
@@ -226,7 +227,13 @@ int CheckHistory(HistoryStore& store, std::FILE* result, std::FILE* messages) {
     return ex::kDone;
   }
   std::fprintf(result, "%s: damaged; SQLite's integrity check found:\n", where.c_str());
-  for (const std::string& line : found) std::fprintf(result, "  %s\n", Plain(line).c_str());
+  for (const std::string& problem : found) {
+    // A problem's text may run over several lines.
+    for (size_t at = 0, end; at <= problem.size(); at = end + 1) {
+      end = std::min(problem.find('\n', at), problem.size());
+      if (end > at) std::fprintf(result, "  %s\n", Plain(problem.substr(at, end - at)).c_str());
+    }
+  }
   return ex::kBadFile;
 }
 

@@ -92,7 +92,7 @@ const char* CliUsage() {
          "  5  done, but the unit's record could not be saved to the status file\n"
          "  6  declined: an answer given (--no, a cancelled prompt) stopped the operation\n"
          "history, diff and due: 1 no such unit (or fewer than two status reads to compare),\n"
-         "4 a history file that cannot be read.\n"
+         "4 a history file that is not there, cannot be read or is damaged (also --check).\n"
          "site: 0 done (push: everything sent); 1 the site refused (password, TLS, access, version);\n"
          "2 no site set; 3 the site cannot be reached; 4 a history file that cannot be read.\n";
 }

@@ -388,10 +388,9 @@ std::string HistoryStore::TakeMessage() {
 }
 
 std::string HistoryStore::InUse() const {
-  char wait[32];
-  if (busyWaitMs % 1000 == 0) std::snprintf(wait, sizeof wait, "%d seconds", busyWaitMs / 1000);
-  else std::snprintf(wait, sizeof wait, "%.1f seconds", busyWaitMs / 1000.0);
-  return std::string("is in use by another program (waited ") + wait + ")";
+  const std::string wait = busyWaitMs % 1000 == 0 ? std::to_string(busyWaitMs / 1000)
+                                                  : textnum::Fixed(busyWaitMs / 1000.0, 1);
+  return "is in use by another program (waited " + wait + " seconds)";
 }
 
 bool HistoryStore::Fail(const std::string& what) {
@@ -440,6 +439,8 @@ std::vector<std::string> HistoryStore::Check() {
   if (!IsOpen()) return found;
   Stmt s(db_, "PRAGMA integrity_check");
   while (s.Step()) found.push_back(Text(s.get(), 0));
+  // Damage that stops the check itself is what it found.
+  if (state_ == State::Damaged) found.push_back(std::string("the check stopped: ") + sqlite3_errmsg(db_));
   return found;
 }
 

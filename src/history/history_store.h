@@ -199,7 +199,8 @@ class HistoryStore {
   // Message() says why ("cannot be read (damaged)" for a file SQLite finds corrupt, which
   // also leaves the store closed to writing).
   bool ReadFailed() const { return readFailed_; }
-  // SQLite's own integrity check of the whole file: "ok", or each problem it found.
+  // SQLite's own integrity check of the whole file: "ok", or each problem it found (with
+  // damage that stopped it, SQLite's words for that, and the store is Damaged).
   std::vector<std::string> Check();
 
   // ---- writing ----

