@@ -1,6 +1,7 @@
 // velmoor-cli's history commands as a process: they need no unit, only read (a history that is
-// not there, damaged, read-only or held by another program is told, exit code 4), and say by
-// their exit code what they found; a unit command runs whatever its history.
+// not there, damaged, or not a history is exit code 4, never an empty answer; a read-only one is
+// read where it is), and say by their exit code what they found. A unit command runs whatever
+// its history.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -11,8 +12,8 @@
 namespace fs = std::filesystem;
 
 namespace {
-CliResult Cli(const fs::path& root, const std::string& args, const std::string& as = "") {
-  return RunCli(root, "--history '" + (root / "h.sqlite").string() + "' " + args, as);
+CliResult Cli(const fs::path& root, const std::string& args, const fs::path& history = {}, const std::string& as = "") {
+  return RunCli(root, "--history '" + (history.empty() ? root / "h.sqlite" : history).string() + "' " + args, as);
 }
 
 std::string Bytes(const fs::path& p) {
@@ -21,7 +22,7 @@ std::string Bytes(const fs::path& p) {
 }
 
 // A data folder whose Current-Status.xml holds the simulated unit 1A2B3C, and a history that
-// took it in and then recorded one status read.
+// took it in and then recorded a status read.
 fs::path BenchWithHistory(const std::string& tag) {
   const fs::path root = FreshTempDir(tag);
   EXPECT_EQ(Cli(root, "--no-history --simulate=fast status").code, 0);
@@ -69,86 +70,63 @@ TEST(CliHistory, CommandsResultsAndExitCodes) {
   fs::remove_all(root);
 }
 
-// What a read command says of each history it cannot read (exit code 4, never an empty answer),
-// and that it leaves each as it was; a read-only history is read where it is.
-TEST(CliHistory, HistoriesThatCannotBeReadAndOnesThatMayOnlyBeRead) {
+// Each history a command cannot use, told and left as it was: the read commands end with exit
+// code 4; a unit command runs with its own exit code, its event said not recorded when another
+// program holds the history. A read-only history is read where it is, nothing left beside it.
+TEST(CliHistory, HistoriesThatCannotBeUsedOrMayOnlyBeRead) {
   const fs::path root = BenchWithHistory("cli-history-files");
-  const fs::path file = root / "h.sqlite";
-  // A mistyped folder: an error, and no new database.
-  const fs::path typo = root / "nowhere" / "h.sqlite";
-  for (const char* command : {"history 1A2B3C", "due"}) {
-    const CliResult r = RunCli(root, "--history '" + typo.string() + "' " + command);
-    EXPECT_EQ(r.code, 4) << command;
-    EXPECT_NE(r.err.find("its folder " + typo.parent_path().string() + " does not exist"), std::string::npos) << r.err;
-  }
-  EXPECT_FALSE(fs::exists(typo.parent_path()));
-
-  // Read-only to the user who reads it: each command answers, and nothing is left beside it.
-  fs::permissions(file, fs::perms(0444));
-  fs::permissions(root, fs::perms(0777) | fs::perms::sticky_bit);
-  for (const char* command : {"history 1A2B3C", "diff 1A2B3C", "due", "history --check"}) {
-    const CliResult r = Cli(root, command, AnotherUser());
-    EXPECT_EQ(r.code, 0) << command << ": " << r.err;
-    EXPECT_NE(r.out, "") << command;
-  }
-  for (const char* side : {"-wal", "-shm"}) EXPECT_FALSE(fs::exists(file.string() + side)) << side;
-  fs::permissions(root, fs::perms(0755));
-  fs::permissions(file, fs::perms(0644));
-
-  // Damaged inside: every read says so, and the check says what SQLite found.
-  PlantRandomPage(file, "events");
-  PlantRandomPage(file, "units");
-  const std::string damaged = Bytes(file);
-  for (const char* command : {"history 1A2B3C", "diff 1A2B3C", "due", "history --check"}) {
-    const CliResult r = Cli(root, command);
-    EXPECT_EQ(r.code, 4) << command;
-    const bool checked = std::string(command) == "history --check";
-    EXPECT_NE((checked ? r.out : r.err).find(checked ? "damaged; SQLite's integrity check found:" : "cannot be read (damaged)"),
-              std::string::npos)
-        << command << ": " << r.out << r.err;
-  }
-  EXPECT_EQ(Bytes(file), damaged);
-  fs::remove_all(root);
-}
-
-// A unit command runs, with its own exit code, whatever its history: not a database, damaged
-// inside, in a folder that cannot be made, or held by another program (waited for, then the
-// event said not recorded). No history file is changed.
-TEST(CliHistory, AUnitCommandRunsWhateverItsHistory) {
-  const fs::path root = BenchWithHistory("cli-history-unusable");
-  const fs::path file = root / "h.sqlite";
-  const fs::path sound = root / "sound.sqlite", text = root / "notes.txt";
-  fs::copy_file(file, sound);
+  const fs::path sound = root / "h.sqlite", damaged = root / "damaged.sqlite", text = root / "notes.txt";
+  fs::copy_file(sound, damaged);
+  PlantRandomPage(damaged, "events");
+  PlantRandomPage(damaged, "units");
   std::ofstream(text) << "bench notes";
-  PlantRandomPage(file, "units");
   const struct {
     fs::path history;
     std::string told;
+    bool unitCommands;  // tried with unit commands too (which make a history where none is)
   } histories[] = {
-      {text, "is not a unit history database"},
-      {file, "cannot be read (damaged)"},
-      {text / "h.sqlite", "cannot be made: its folder"},
+      {root / "typo" / "h.sqlite", "its folder " + (root / "typo").string() + " does not exist", false},
+      {text, "is not a unit history database", true},
+      {damaged, "cannot be read (damaged)", true},
   };
+  const std::pair<std::string, int> commands[] = {{"history 1A2B3C", 4},
+                                                  {"diff 1A2B3C", 4},
+                                                  {"due", 4},
+                                                  {"status --simulate=fast", 0},
+                                                  {"self-test --simulate=fast,self-test-fail", 1}};
   for (const auto& h : histories) {
     const std::string before = Bytes(h.history);
-    for (const auto& [command, code] : {std::pair<std::string, int>{"status --simulate=fast", 0},
-                                        {"self-test --simulate=fast,self-test-fail", 1}}) {
+    for (const auto& [command, code] : commands) {
+      if (code != 4 && !h.unitCommands) continue;
       SCOPED_TRACE(h.history.string() + ": " + command);
-      const CliResult r = RunCli(root, "--history '" + h.history.string() + "' " + command);
+      const CliResult r = Cli(root, command, h.history);
       EXPECT_EQ(r.code, code) << r.err;
-      EXPECT_NE(r.out, "");
+      EXPECT_EQ(r.out.empty(), code == 4) << r.out;
       EXPECT_NE(r.err.find(h.told), std::string::npos) << r.err;
     }
     EXPECT_EQ(Bytes(h.history), before);
   }
-  // Held by another program for the whole wait.
-  sqlite3* other = nullptr;
+  EXPECT_FALSE(fs::exists(root / "typo"));
+  const CliResult check = Cli(root, "history --check", damaged);
+  EXPECT_EQ(check.code, 4);
+  EXPECT_NE(check.out.find("damaged; SQLite's integrity check found:\n  "), std::string::npos) << check.out;
+
+  fs::permissions(sound, fs::perms(0444));
+  fs::permissions(root, fs::perms(01777));
+  for (const char* command : {"history 1A2B3C", "diff 1A2B3C", "due", "history --check"}) {
+    const CliResult r = Cli(root, command, sound, AnotherUser());
+    EXPECT_EQ(r.code, 0) << command << ": " << r.err;
+  }
+  for (const char* side : {"-wal", "-shm"}) EXPECT_FALSE(fs::exists(sound.string() + side)) << side;
+  fs::permissions(root, fs::perms(0755));
+  fs::permissions(sound, fs::perms(0644));
+
+  sqlite3* other = nullptr;  // another program holds it past the wait
   ASSERT_EQ(sqlite3_open(sound.string().c_str(), &other), SQLITE_OK);
   ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
-  const CliResult r = RunCli(root, "--history '" + sound.string() + "' --simulate=fast status");
+  const CliResult r = Cli(root, "--simulate=fast status");
   sqlite3_close(other);
   EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_NE(r.out.find("1A2B3C"), std::string::npos) << r.out;
   EXPECT_NE(r.err.find("is in use by another program (waited 5 seconds): \"General Status\" of unit 1A2B3C was "
                        "not recorded."),
             std::string::npos)
@@ -164,7 +142,6 @@ TEST(CliHistory, TwoTerminalsStartingAtOnceImportOnce) {
                           "' --history '" + (root / "h.sqlite").string() + "' --simulate=fast status >/dev/null 2>&1";
   ASSERT_EQ(std::system((one + " & " + one + " & wait").c_str()), 0);
   const CliResult r = Cli(root, "history 1A2B3C --json");
-  ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(Count(r.out, "\"imported\": true"), 1u) << r.out;
   EXPECT_EQ(Count(r.out, "\"action\": \"General Status\""), 2u) << r.out;
   fs::remove_all(root);
