@@ -16,11 +16,6 @@ CliResult Cli(const fs::path& root, const std::string& args, const fs::path& his
   return RunCli(root, "--history '" + (history.empty() ? root / "h.sqlite" : history).string() + "' " + args, as);
 }
 
-std::string Bytes(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // A data folder whose Current-Status.xml holds the simulated unit 1A2B3C, and a history that
 // took it in and then recorded a status read.
 fs::path BenchWithHistory(const std::string& tag) {

@@ -4,9 +4,6 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <fstream>
 #include <functional>
@@ -25,11 +22,6 @@ using namespace history;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Bytes(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 DateTime Day(int y, int m, int d) { return DateTime::FromCivil({y, m, d, 12, 0, 0}); }
 
@@ -318,52 +310,7 @@ TEST_F(History, RecordOutcomeKeepsTheDetails) {
   EXPECT_TRUE(d.flags.selfTestFailed);
 }
 
-// ---- damaged, read-only and locked files ----
-
-namespace {
-
-void Sql(const fs::path& file, const char* sql) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(file.string().c_str(), &db), SQLITE_OK);
-  EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-  sqlite3_close(db);
-}
-
-// Five units' status reads (ForEachDueRead) in a new store.
-void FiveUnits(const fs::path& file, DateTime now) {
-  HistoryStore store;
-  ASSERT_TRUE(store.Open(file)) << store.Message();
-  ForEachDueRead(now, [&](int32_t id, const StatusChecks& c, DateTime at, int count, size_t) {
-    UnitStatus s = AUnit(id);
-    s.Count = count;
-    AppendRead(store, s, at, c);
-  });
-}
-
-bool InRollbackJournal(const fs::path& file) { return Bytes(file).substr(18, 2) == std::string("\1\1"); }
-
-// What run() reports, run in a process of a user who may not write the test's files (nobody,
-// when the tests run as root; otherwise this user, kept out by the files' permissions).
-std::string AsAnotherUser(const std::function<std::string()>& run) {
-  int out[2];
-  if (::pipe(out) != 0) return "no pipe";
-  const pid_t child = ::fork();
-  if (child == 0) {
-    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) _exit(2);
-    const std::string report = run();
-    _exit(::write(out[1], report.data(), report.size()) == ssize_t(report.size()) ? 0 : 3);
-  }
-  ::close(out[1]);
-  std::string report;
-  char buf[512];
-  for (ssize_t n; (n = ::read(out[0], buf, sizeof buf)) > 0;) report.append(buf, static_cast<size_t>(n));
-  ::close(out[0]);
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? report : "the other user's process failed";
-}
-
-}  // namespace
+// ---- damaged and locked files (read-only ones: history_readonly_test.cpp) ----
 
 // A page of random bytes in a table or an index is never an empty answer: the read that meets it
 // says "cannot be read (damaged)" and the check does not say "ok". A unit command is told so and
@@ -403,49 +350,7 @@ TEST_F(History, DamageInsideIsToldByEveryReadAndTheFileIsLeftAsItIs) {
   ASSERT_TRUE(store.Open(sound)) << store.Message();
   EXPECT_EQ(RecordOutcome(store, {}, MakeOutcome(OutcomeKind::Done, "General Status"), AUnit(5), {}, true), "");
   store.Close();
-  EXPECT_TRUE(InRollbackJournal(sound));
-}
-
-// A history its user may not write (a read-only file, another user's file or folder, in either
-// journal) is read where it is and nothing is left beside it, so that, made writable again, it
-// takes events; opened to write it is refused and left as it is.
-TEST_F(History, AReadOnlyHistoryIsReadAndLeftAsItWas) {
-  const DateTime now = Day(2026, 12, 1);
-  const struct {
-    bool wal;
-    fs::perms file, folder;
-  } cases[] = {{true, fs::perms(0444), fs::perms(01777)},
-               {true, fs::perms(0644), fs::perms(0555)},
-               {false, fs::perms(0444), fs::perms(01777)}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(int(c.file)) + (c.wal ? " wal" : " rollback"));
-    fs::remove_all(file_.parent_path());
-    fs::create_directories(file_.parent_path());
-    FiveUnits(file_, now);
-    if (!c.wal) Sql(file_, "PRAGMA journal_mode = DELETE");
-    const std::string before = Bytes(file_);
-    fs::permissions(file_, c.file);
-    fs::permissions(file_.parent_path(), c.folder);
-    const std::string report = AsAnotherUser([&] {
-      HistoryStore reader, writer;
-      std::string r = reader.Open(file_, HistoryStore::Access::Read)
-                          ? std::to_string(reader.Due(now).size()) + " due, " + std::to_string(reader.Visits(5).size()) +
-                                " visits" + (reader.ReadFailed() ? " (failed)" : "")
-                          : reader.Message();
-      reader.Close();
-      return r + (writer.Open(file_) ? "; written" : "; " + writer.Message());
-    });
-    EXPECT_EQ(report.substr(0, report.find(';')), "4 due, 3 visits");
-    EXPECT_NE(report.find("cannot be written:"), std::string::npos) << report;
-    EXPECT_NE(report.find("is read-only for this user. It is left as it is"), std::string::npos) << report;
-    EXPECT_EQ(Bytes(file_), before);
-    for (const char* side : {"-wal", "-shm", "-journal"}) EXPECT_FALSE(fs::exists(file_.string() + side)) << side;
-    fs::permissions(file_, fs::perms(0644));
-    fs::permissions(file_.parent_path(), fs::perms(0755));
-    HistoryStore store;
-    ASSERT_TRUE(store.Open(file_)) << store.Message();
-    EXPECT_EQ(RecordOutcome(store, {}, MakeOutcome(OutcomeKind::Done, "General Status"), AUnit(5), {}, true), "");
-  }
+  EXPECT_EQ(Bytes(sound).substr(18, 2), "\1\1");  // the header's rollback journal
 }
 
 // A history another program holds is waited for, a stated time; each event lost so is told by

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <utility>
@@ -88,4 +89,29 @@ inline void PlantRandomPage(const std::filesystem::path& file, const char* objec
   std::fstream f(file, std::ios::in | std::ios::out | std::ios::binary);
   f.seekp((page - 1) * size);
   f.write(bytes.data(), size);
+}
+
+// A file's bytes.
+inline std::string Bytes(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Runs SQL on a file through a connection of its own.
+inline void Sql(const std::filesystem::path& file, const char* sql) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(file.string().c_str(), &db), SQLITE_OK);
+  EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+  sqlite3_close(db);
+}
+
+// Five units' status reads (ForEachDueRead) in a new store.
+inline void FiveUnits(const std::filesystem::path& file, DateTime now) {
+  history::HistoryStore store;
+  ASSERT_TRUE(store.Open(file)) << store.Message();
+  ForEachDueRead(now, [&](int32_t id, const StatusChecks& c, DateTime at, int count, size_t) {
+    UnitStatus s = AUnit(id);
+    s.Count = count;
+    AppendRead(store, s, at, c);
+  });
 }
