@@ -1,5 +1,6 @@
 #include "cli/cli_history.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdlib>
 
@@ -122,7 +123,7 @@ void PrintVisits(const std::vector<HistoryEvent>& visits, const CliOptions& o, s
     std::string line = "#" + std::to_string(e.id) + "  " + TimeText(e.time) + " UTC  " + e.action + ": " + e.outcome;
     if (!e.reason.empty()) line += " (" + e.reason + ")";
     line += "  bench " + e.bench + ", operator " + e.operatorName;
-    if (e.imported) line += ", imported";
+    if (e.imported) line += e.terminal.empty() ? ", imported" : ", imported by " + e.terminal;
     if (e.testResult != -1) line += ", result " + std::to_string(e.testResult);
     if (!e.fileSha256.empty()) line += ", " + e.file + " sha256 " + e.fileSha256;
     std::fprintf(out, "%s\n", Plain(line).c_str());
@@ -203,11 +204,37 @@ void PrintDue(const std::vector<UnitFlags>& due, const HistorySettings& s, const
   std::fputs(due.empty() ? "]\n" : "\n]\n", out);
 }
 
-bool ToVisit(const std::string& text, int64_t& v) {
+// A visit's number from its text (#12 or 12); why not, when it is not one.
+std::string ToVisit(const std::string& text, int64_t& v) {
   const std::string_view number = std::string_view(text).substr(text.size() > 1 && text[0] == '#' ? 1 : 0);
-  const std::optional<int64_t> n = textnum::WholeInt(number, 1, INT64_MAX);
-  if (n) v = *n;
-  return n.has_value();
+  const std::optional<int64_t> n = textnum::WholeInt(number, INT64_MIN, INT64_MAX);
+  if (!n) return "a visit is its number, as history shows it (#12 or 12): " + text + " is not one";
+  if (*n < 1 || *n == INT64_MAX) return "visit " + text + " is out of range: visits are numbered from 1, as history shows them";
+  v = *n;
+  return {};
+}
+
+// history --check: SQLite's integrity check of the whole file, and what it found.
+int CheckHistory(HistoryStore& store, std::FILE* result, std::FILE* messages) {
+  const std::vector<std::string> found = store.Check();
+  const std::string where = file_ops::PathText(store.File());
+  if (store.ReadFailed() && store.state() != HistoryStore::State::Damaged) {  // in use, or the disk
+    std::fprintf(messages, "velmoor-cli: %s\n", store.Message().c_str());
+    return ex::kBadFile;
+  }
+  if (found.size() == 1 && found[0] == "ok") {
+    std::fprintf(result, "%s: ok (SQLite's integrity check found no problem)\n", where.c_str());
+    return ex::kDone;
+  }
+  std::fprintf(result, "%s: damaged; SQLite's integrity check found:\n", where.c_str());
+  for (const std::string& problem : found) {
+    // A problem's text may run over several lines.
+    for (size_t at = 0, end; at <= problem.size(); at = end + 1) {
+      end = std::min(problem.find('\n', at), problem.size());
+      if (end > at) std::fprintf(result, "  %s\n", Plain(problem.substr(at, end - at)).c_str());
+    }
+  }
+  return ex::kBadFile;
 }
 
 }  // namespace
@@ -220,13 +247,13 @@ std::filesystem::path CliHistoryFile(const CliOptions& o) {
 
 std::string OpenCliHistory(HistoryStore& store, const CliOptions& o) {
   if (o.noHistory) return {};
-  return OpenHistory(store, CliHistoryFile(o), o.paths);
+  return OpenHistory(store, CliHistoryFile(o), o.paths, CliHistoryContext(o));
 }
 
 HistoryContext CliHistoryContext(const CliOptions& o) {
   HistoryContext c;
   c.operatorName = o.operatorName;
-  c.terminal = std::string("velmoor-cli ") + kProgramVersionPlain;
+  c.terminal = std::string("velmoor-cli ") + kProgramVersion;
   return c;
 }
 
@@ -242,24 +269,38 @@ int RunHistoryCommand(const CliOptions& o, std::FILE* result, std::FILE* message
       std::fprintf(messages, "velmoor-cli: --since needs a date, YYYY-MM-DD or YYYY-MM-DD HH:MM:SS (UTC)\n");
       return ex::kUsage;
     }
+    if (since->value > DateTime::NowUtc().value) {
+      std::fprintf(messages, "velmoor-cli: --since %s is in the future: no visit can be at or after it\n",
+                   o.since.c_str());
+      return ex::kUsage;
+    }
   }
   std::optional<int64_t> from, to;
   if (o.command == "diff" && o.args.size() == 3) {
-    int64_t a, b;
-    if (!ToVisit(o.args[1], a) || !ToVisit(o.args[2], b)) {
-      std::fprintf(messages, "velmoor-cli: a visit is its number, as history shows it (#12 or 12)\n");
+    int64_t a = 0, b = 0;
+    std::string why = ToVisit(o.args[1], a);
+    if (why.empty()) why = ToVisit(o.args[2], b);
+    if (!why.empty()) {
+      std::fprintf(messages, "velmoor-cli: %s\n", why.c_str());
       return ex::kUsage;
     }
     from = a, to = b;
   }
 
+  // Only read: nothing is made, imported or changed, and a file this user may not write is read
+  // where it is.
   HistoryStore store;
-  const std::string problem = OpenCliHistory(store, o);
-  if (!store.IsOpen()) {
-    std::fprintf(messages, "velmoor-cli: %s\n", problem.c_str());
+  if (!store.Open(CliHistoryFile(o), HistoryStore::Access::Read)) {
+    std::fprintf(messages, "velmoor-cli: %s\n", store.Message().c_str());
     return ex::kBadFile;
   }
-  if (!problem.empty()) std::fprintf(messages, "velmoor-cli: %s\n", problem.c_str());
+  if (o.check) return CheckHistory(store, result, messages);
+  // A read that failed part-way is no answer: exit code 4, never a short or empty list.
+  auto unreadable = [&](const HistoryStore& s) {
+    if (!s.ReadFailed()) return false;
+    std::fprintf(messages, "velmoor-cli: %s\n", s.Message().c_str());
+    return true;
+  };
 
   // With a site set, every bench's visits, from the site; when it cannot be read, this PC's own,
   // saying so.
@@ -281,6 +322,7 @@ int RunHistoryCommand(const CliOptions& o, std::FILE* result, std::FILE* message
       if (const SiteProblem p = server.Due(store.settings, ToUnixMs(DateTime::NowUtc()), due)) ownInstead(p);
     }
     if (!fromSite) due = store.Due(DateTime::NowUtc());
+    if (unreadable(store)) return ex::kBadFile;
     PrintDue(due, store.settings, o, result);
     std::fflush(result);
     return ex::kDone;
@@ -296,6 +338,7 @@ int RunHistoryCommand(const CliOptions& o, std::FILE* result, std::FILE* message
     else reader = &mirror;
   }
   if (!fromSite) unit = store.FindUnit(o.args[0]);
+  if (unreadable(store)) return ex::kBadFile;
   if (!unit) {
     std::fprintf(messages, "velmoor-cli: no unit %s in %s\n", o.args[0].c_str(),
                  fromSite ? ("the site's history (" + site.setting.shown + ")").c_str()
@@ -303,11 +346,14 @@ int RunHistoryCommand(const CliOptions& o, std::FILE* result, std::FILE* message
     return ex::kRefused;
   }
   if (o.command == "history") {
-    PrintVisits(reader->Visits(*unit, since), o, result);
+    const std::vector<HistoryEvent> visits = reader->Visits(*unit, since);
+    if (unreadable(*reader)) return ex::kBadFile;
+    PrintVisits(visits, o, result);
     std::fflush(result);
     return ex::kDone;
   }
   const StatusDiff d = reader->Diff(*unit, from, to);
+  if (unreadable(*reader)) return ex::kBadFile;
   if (!d.found) {
     std::fprintf(messages, "velmoor-cli: %s\n",
                  from ? "those visits are not status reads of this unit"

@@ -16,6 +16,14 @@ size_t ArgsOf(const std::string& c) {
   return c == "quickset" || c == "load" || c == "run" || c == "history" || c == "diff" || c == "site" ? 1 : 0;
 }
 
+// What the one positional argument of a subcommand is, for the usage messages.
+const char* ArgumentOf(const std::string& c) {
+  if (c == "site") return "init, status or push";
+  if (c == "quickset") return "a scheme";
+  if (c == "history" || c == "diff") return "a unit";
+  return "a file";
+}
+
 bool ToInt(const std::string& text, int low, int high, int& out) {
   const std::optional<int64_t> v = textnum::WholeInt(text, low, high);
   if (!v) return false;
@@ -44,6 +52,7 @@ const char* CliUsage() {
          "  run FILE.T7d --button N      run command button N (1..6) of a command file\n"
          "  history UNIT [--since DATE] [--json|--csv]\n"
          "                               the unit's visits (UNIT: hex id or serial number), newest first\n"
+         "  history --check              SQLite's integrity check of the whole history file\n"
          "  diff UNIT [--json] [VISIT VISIT]\n"
          "                               what changed between the last two status reads (or two visits)\n"
          "  due [--json]                 units due for a release or self test, or a battery\n"
@@ -54,7 +63,8 @@ const char* CliUsage() {
          "\n"
          "Options:\n"
          "  --port N          the unit's COM number (default: search COM1 to COM10)\n"
-         "  --simulate        use the built-in simulated unit (COM3)\n"
+         "  --simulate        use the built-in simulated unit (COM3); it starts factory-fresh\n"
+         "                    in every run (what one command sets is gone in the next)\n"
          "  --root DIR        keep the data folder in DIR/T7Status\n"
          "  --yes | --no      the answer to every Yes/No question (quickset and load need one)\n"
          "  --retries N       a step asked to be retried N times in a row is then answered No\n"
@@ -82,7 +92,7 @@ const char* CliUsage() {
          "  5  done, but the unit's record could not be saved to the status file\n"
          "  6  declined: an answer given (--no, a cancelled prompt) stopped the operation\n"
          "history, diff and due: 1 no such unit (or fewer than two status reads to compare),\n"
-         "4 a history file that cannot be read.\n"
+         "4 a history file that is not there, cannot be read or is damaged (also --check).\n"
          "site: 0 done (push: everything sent); 1 the site refused (password, TLS, access, version);\n"
          "2 no site set; 3 the site cannot be reached; 4 a history file that cannot be read.\n";
 }
@@ -133,6 +143,9 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions& o, std::stri
     } else if (a == "--csv") {
       o.csv = true;
       seen.insert("history");
+    } else if (a == "--check") {
+      o.check = true;
+      seen.insert("history");
     } else if (is("--timeout")) {
       if (!value("--timeout", v)) return false;
       if (!ToInt(v, 1, 86400, o.timeout)) return message = "--timeout needs a number of seconds from 1 to 86400", false;
@@ -173,15 +186,27 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions& o, std::stri
   for (const std::string& c : seen)
     if (c != o.command) return message = "an option given is for the " + c + " command", false;
   if (o.json && o.csv) return message = "give --json or --csv, not both", false;
+  // What is left over on the command line, named as given.
+  auto leftOver = [&](size_t from) {
+    std::string t;
+    for (size_t i = from; i < o.args.size(); ++i) t += (t.empty() ? "" : " ") + o.args[i];
+    return t;
+  };
+  if (o.check) {
+    if (!o.args.empty()) return message = "history --check takes no unit (it checks the whole file): " + leftOver(0), false;
+    if (o.json || o.csv || !o.since.empty()) return message = "history --check takes no other option", false;
+    return true;
+  }
   if (o.command == "diff" && o.args.size() == 3) return true;  // diff UNIT VISIT VISIT
+  if (o.command == "diff" && o.args.size() == 2)
+    return message = "diff takes a unit alone, or a unit and two visits: one visit given (" + o.args[1] + ")", false;
   if (o.args.size() != ArgsOf(o.command)) {
-    static const char* const kWhat[] = {"a unit", "a scheme", "a file", "init, status or push"};
-    const char* what = o.command == "site"                             ? kWhat[3]
-                       : o.command == "quickset"                       ? kWhat[1]
-                       : o.command == "history" || o.command == "diff" ? kWhat[0]
-                                                                       : kWhat[2];
-    if (ArgsOf(o.command) == 0) return message = o.command + " takes no arguments", false;
-    return message = o.command + " needs " + what, false;
+    if (ArgsOf(o.command) == 0) return message = o.command + " takes no arguments: " + leftOver(0), false;
+    if (o.args.empty()) return message = o.command + " needs " + ArgumentOf(o.command), false;
+    return message = o.command + " takes " + ArgumentOf(o.command) +
+                     (o.command == "diff" ? " and at most two visits" : "") + "; left over: " +
+                     leftOver(o.command == "diff" ? 3 : 1),
+           false;
   }
   if (o.command == "run" && o.button == 0) return message = "run needs --button N", false;
   if (o.command == "site" && o.args[0] != "init" && o.args[0] != "status" && o.args[0] != "push")

@@ -24,9 +24,11 @@ struct CliOptions : SharedOptions {
   int retries = 3;                   // --retries N: Yes to one step's retry, N times in a row
   bool help = false;
   bool version = false;
-  // The unit history's commands (cli/cli_history.h): history --since DATE, --csv.
+  // The unit history's commands (cli/cli_history.h): history --since DATE, --csv, and
+  // history --check (SQLite's integrity check of the whole file).
   std::string since;
   bool csv = false;
+  bool check = false;
   // site push --timeout SECONDS: how long to keep trying.
   int timeout = 60;
   std::string commandLine;  // the whole command line, for the session log (CommandLineText)

@@ -276,7 +276,7 @@ int RunCli(const CliOptions& o, const SerialProviderFactory& machinePorts, std::
   // A log that cannot be written is told once on standard error, and the command goes on.
   struct LogScope {
     LogScope(const CliOptions& o, std::FILE* messages) : messages_(messages) {
-      SessionLog::Start(o.paths, !o.noLog, std::string("velmoor-cli ") + kProgramVersionPlain,
+      SessionLog::Start(o.paths, !o.noLog, std::string("velmoor-cli ") + kProgramVersion,
                         o.commandLine.empty() ? o.command : o.commandLine);
     }
     ~LogScope() {

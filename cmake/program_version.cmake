@@ -1,6 +1,6 @@
-# Writes <dir>/platform/version.h from a version "major.minor.patch": the form the window's
-# title shows ("3.00.012": minor in two digits, patch in three) and the plain form ("3.0.12")
-# for --version. The version itself is set once, in project(VERSION ...) of the top CMakeLists.
+# Writes <dir>/platform/version.h from a version "major.minor.patch" in the form the window's
+# title shows ("3.00.012": minor in two digits, patch in three), the one version text of both
+# programs. The version itself is set once, in project(VERSION ...) of the top CMakeLists.
 function(vt_write_version_header version dir)
   string(REGEX MATCH "^([0-9]+)\\.([0-9]+)\\.([0-9]+)" matched "${version}")
   if(NOT matched)
@@ -9,7 +9,6 @@ function(vt_write_version_header version dir)
   set(VT_VERSION_MAJOR ${CMAKE_MATCH_1})
   set(minor ${CMAKE_MATCH_2})
   set(patch ${CMAKE_MATCH_3})
-  set(VT_VERSION_PLAIN "${VT_VERSION_MAJOR}.${minor}.${patch}")
   string(LENGTH "${minor}" length)
   while(length LESS 2)
     set(minor "0${minor}")

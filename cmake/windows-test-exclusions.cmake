@@ -9,6 +9,7 @@ set(VT_WINDOWS_TEST_EXCLUSIONS
   "shared_folder/shared_folder_test.cpp" "starts its writers with fork() and kills them with signals"
   "status/report_locale_test.cpp"    "makes its decimal-comma locale with glibc's localedef and LOCPATH"
   "history/history_kill_test.cpp"    "kills a child process mid-write with fork() and signals"
+  "history/history_readonly_test.cpp" "reads as another user, in a child process: fork(), setuid()"
   "site/site_test.cpp"               "the site server: the PostgreSQL client and a server of Debian's packages"
   "platform/port_diagnosis_test.cpp" "Linux serial devices: LCK.. lock files, /proc, /dev/serial/by-id links, ttyUSB/ttyACM/ttyS numbering"
 )

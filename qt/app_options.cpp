@@ -5,7 +5,7 @@
 
 #include "platform/version.h"
 
-const char* ProgramVersion() { return kProgramVersionPlain; }
+const char* ProgramVersion() { return kProgramVersion; }
 
 AppOptions ParseCommandLine(int argc, char** argv, const char* program, const char* description) {
   AppOptions o;

@@ -21,5 +21,5 @@ struct AppOptions : SharedOptions {
 // program: the name in the usage line; description: one line about the program.
 AppOptions ParseCommandLine(int argc, char** argv, const char* program = "velmoor-terminal",
                             const char* description = "Bench test terminal for Velmoor transponders.");
-// The version from the build.
+// The version from the build, as the title shows it ("3.00.012").
 const char* ProgramVersion();

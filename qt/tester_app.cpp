@@ -34,11 +34,13 @@ CTesterApp::CTesterApp(const AppOptions& options, IClock* clock) {
   if (!options.noHistory) {
     const std::filesystem::path file =
         options.historyFile.empty() ? history::DefaultHistoryFile() : file_ops::PathFromUtf8(options.historyFile);
-    worker_->RunAndWait([&] { historyProblem_ = history::OpenHistory(*history_, file, options.paths); });
+    history::HistoryContext context;
+    context.operatorName = options.operatorName;
+    context.terminal = std::string("velmoor-terminal ") + ProgramVersion();
+    worker_->RunAndWait([&] { historyProblem_ = history::OpenHistory(*history_, file, options.paths, context); });
     if (history_->IsOpen()) {
       dlg_->history = history_.get();
-      dlg_->historyContext.operatorName = options.operatorName;
-      dlg_->historyContext.terminal = std::string("velmoor-terminal ") + ProgramVersion();
+      dlg_->historyContext = context;
       StartSite(options);
     }
   }

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <map>
+#include <mutex>
 #include <random>
 #include <system_error>
 
@@ -124,11 +126,13 @@ HistoryEvent ReadEvent(sqlite3_stmt* s) {
   return e;
 }
 
-// A prepared statement that finalizes itself.
+// A prepared statement that finalizes itself. A statement that cannot be prepared or stepped
+// tells its store (NoteStatementFailure), so that no failed read passes for an empty answer.
 class Stmt {
  public:
   Stmt(sqlite3* db, const std::string& sql) {
-    if (db) sqlite3_prepare_v2(db, sql.c_str(), -1, &s_, nullptr);
+    if (db && sqlite3_prepare_v2(db, sql.c_str(), -1, &s_, nullptr) != SQLITE_OK)
+      NoteStatementFailure(db, sqlite3_errcode(db));
   }
   ~Stmt() { sqlite3_finalize(s_); }
   Stmt(const Stmt&) = delete;
@@ -139,7 +143,13 @@ class Stmt {
   void Bind(int i, std::string_view t) {
     sqlite3_bind_text(s_, i, t.data(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
   }
-  bool Step() { return s_ && sqlite3_step(s_) == SQLITE_ROW; }
+  bool Step() {
+    if (!s_) return false;
+    const int rc = sqlite3_step(s_);
+    if (rc == SQLITE_ROW) return true;
+    if (rc != SQLITE_DONE) NoteStatementFailure(sqlite3_db_handle(s_), rc);
+    return false;
+  }
   int Run() { return s_ ? sqlite3_step(s_) : SQLITE_ERROR; }
   void Reset() {
     sqlite3_reset(s_);
@@ -200,7 +210,69 @@ int64_t CapacityOf(const FieldTexts& t) {
 // A hardware self test passes with result 0; bit 3 alone is no failure (as the check report has it).
 bool SelfTestFailed(int64_t result) { return result != -1 && (result & ~int64_t{8}) != 0; }
 
+// The store of each open connection, so that a statement's failure reaches it.
+std::mutex& OwnersLock() {
+  static std::mutex lock;
+  return lock;
+}
+std::map<sqlite3*, HistoryStore*>& Owners() {
+  static std::map<sqlite3*, HistoryStore*> owners;
+  return owners;
+}
+void SetOwner(sqlite3* db, HistoryStore* store) {
+  const std::lock_guard<std::mutex> hold(OwnersLock());
+  if (store) Owners()[db] = store;
+  else Owners().erase(db);
+}
+
+// The oldest schema a store opened to read can read (version 2 added the events' unique ids).
+constexpr int kOldestReadable = 2;
+
+// The first part of a history that this user may not write: the file, its folder, or a file
+// SQLite keeps beside it. Empty when every part that exists may be written.
+fs::path ReadOnlyPart(const fs::path& file) {
+  std::error_code ec;
+  const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+  if (fs::exists(file, ec) && !file_ops::MayWrite(file)) return file;
+  if (!file_ops::MayWrite(folder)) return folder;
+  for (const char* side : {"-wal", "-shm", "-journal"}) {
+    fs::path p = file;
+    p += side;
+    if (fs::exists(p, ec) && !file_ops::MayWrite(p)) return p;
+  }
+  return {};
+}
+
+// The file as a URI, for SQLite's URI parameters: every byte but the plainest escaped.
+std::string UriOf(const fs::path& file) {
+  std::error_code ec;
+  const fs::path whole = fs::absolute(file, ec);
+  std::string uri = "file:";
+  for (const char ch : file_ops::PathText(ec ? file : whole)) {
+    const unsigned char c = static_cast<unsigned char>(ch);
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '/' || c == '.' ||
+        c == '-' || c == '_') {
+      uri += ch;
+    } else {
+      char b[4];
+      std::snprintf(b, sizeof b, "%%%02X", c);
+      uri += b;
+    }
+  }
+  return uri;
+}
+
 }  // namespace
+
+void NoteStatementFailure(sqlite3* db, int code) {
+  HistoryStore* store = nullptr;
+  {
+    const std::lock_guard<std::mutex> hold(OwnersLock());
+    const auto it = Owners().find(db);
+    if (it != Owners().end()) store = it->second;
+  }
+  if (store) store->NoteFailure(code);
+}
 
 std::optional<int32_t> UnitIdOfHex(std::string_view hex) {
   if (hex.size() > 2 && hex[0] == '0' && (hex[1] == 'x' || hex[1] == 'X')) hex.remove_prefix(2);
@@ -302,28 +374,74 @@ void HistoryStore::Close() {
   states_.clear();
   delete st_;
   st_ = nullptr;
+  if (db_) SetOwner(db_, nullptr);
   if (db_) sqlite3_close_v2(db_);
   db_ = nullptr;
   if (state_ == State::Open) state_ = State::Closed;
 }
 
 std::string HistoryStore::TakeMessage() {
-  if (told_ || message_.empty()) return {};
+  if (message_.empty() || (told_ && !tellAgain_)) return {};
   told_ = true;
+  tellAgain_ = false;
   return message_;
 }
 
+std::string HistoryStore::InUse() const {
+  const std::string wait = busyWaitMs % 1000 == 0 ? std::to_string(busyWaitMs / 1000)
+                                                  : textnum::Fixed(busyWaitMs / 1000.0, 1);
+  return "is in use by another program (waited " + wait + " seconds)";
+}
+
 bool HistoryStore::Fail(const std::string& what) {
+  // A read found it damaged already: that says why, and the store closes.
+  if (state_ == State::Damaged) {
+    Close();
+    return false;
+  }
   const int code = db_ ? sqlite3_errcode(db_) : SQLITE_ERROR;
-  message_ = "The unit history " + file_ops::PathText(file_) + " " + what;
-  if (db_) message_ += std::string(": ") + sqlite3_errmsg(db_);
+  const std::string where = file_ops::PathText(file_);
+  const std::string detail = db_ ? sqlite3_errmsg(db_) : "";
   if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB) {
     // Found damaged part-way: nothing more is written to it.
+    message_ = "The unit history " + where + " " + what + " (damaged): " + detail +
+               ". It is left as it is, and no unit history is kept in this session.";
     Close();
     state_ = State::Damaged;
-    message_ += "; it is left as it is and no history is kept in this session";
+  } else if (code == SQLITE_BUSY || code == SQLITE_LOCKED) {
+    // Another program holds it for longer than the wait: the caller says what was lost.
+    message_ = "The unit history " + where + " " + InUse();
+    tellAgain_ = true;
+  } else {
+    message_ = "The unit history " + where + " " + what + (detail.empty() ? "" : ": " + detail);
   }
   return false;
+}
+
+void HistoryStore::NoteFailure(int code) {
+  if (readFailed_) return;  // the first failure says why
+  readFailed_ = true;
+  const std::string where = file_ops::PathText(file_);
+  const std::string detail = db_ ? sqlite3_errmsg(db_) : "";
+  if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB) {
+    message_ = "The unit history " + where + " cannot be read (damaged): " + detail +
+               (readOnly_ ? ". It is left as it is." : ". It is left as it is, and no unit history is kept in this session.");
+    if (state_ == State::Open) state_ = State::Damaged;  // closed at Close(): a statement may still be running
+  } else if (code == SQLITE_BUSY || code == SQLITE_LOCKED) {
+    message_ = "The unit history " + where + " " + InUse() + " and could not be read.";
+  } else {
+    message_ = "The unit history " + where + " cannot be read: " + detail + ".";
+  }
+}
+
+std::vector<std::string> HistoryStore::Check() {
+  std::vector<std::string> found;
+  if (!IsOpen()) return found;
+  Stmt s(db_, "PRAGMA integrity_check");
+  while (s.Step()) found.push_back(Text(s.get(), 0));
+  // Damage that stops the check itself is what it found.
+  if (state_ == State::Damaged) found.push_back(std::string("the check stopped: ") + sqlite3_errmsg(db_));
+  return found;
 }
 
 bool HistoryStore::Migrate(sqlite3* db, int from, int to, std::string& error) {
@@ -344,41 +462,81 @@ bool HistoryStore::Migrate(sqlite3* db, int from, int to, std::string& error) {
   return true;
 }
 
-bool HistoryStore::Open(const fs::path& file) {
+bool HistoryStore::Open(const fs::path& file, Access access) {
   Close();
   file_ = file;
   message_.clear();
+  readOnly_ = access == Access::Read;
+  readFailed_ = false;
+  tellAgain_ = false;
   const std::string where = file_ops::PathText(file);
-  const std::string untouched = " It is left as it is, and no unit history is kept in this session.";
+  const std::string untouched =
+      readOnly_ ? " It is left as it is." : " It is left as it is, and no unit history is kept in this session.";
+  auto refuse = [&](State state, const std::string& why, bool there = true) {
+    Close();
+    state_ = state;
+    message_ = "The unit history " + where + " " + why + (there ? untouched : "");
+    return false;
+  };
   std::error_code ec;
-  if (file.has_parent_path()) fs::create_directories(file.parent_path(), ec);
+  const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+  if (readOnly_) {
+    // A read never makes a database: a mistyped name is an error, not a new empty history.
+    if (!fs::is_directory(folder, ec))
+      return refuse(State::Failed, "cannot be read: its folder " + file_ops::PathText(folder) + " does not exist.",
+                    false);
+    if (!fs::exists(file, ec))
+      return refuse(State::Failed, "does not exist (the window or a unit command starts it).", false);
+  } else if (!fs::is_directory(folder, ec)) {
+    fs::create_directories(folder, ec);
+    if (!fs::is_directory(folder, ec))
+      return refuse(State::Failed, "cannot be made: its folder " + file_ops::PathText(folder) + " cannot be made.");
+  }
   // A file that is there and not an SQLite database is never opened: SQLite would take an empty
   // one for a new database, and a foreign one is not ours to change.
+  unsigned char head[20] = {};
+  size_t headBytes = 0;
   if (fs::exists(file, ec) && fs::file_size(file, ec) > 0) {
-    char head[16] = {};
     std::FILE* f = file_ops::OpenStream(file, "rb");
-    const size_t n = f ? std::fread(head, 1, sizeof head, f) : 0;
+    headBytes = f ? std::fread(head, 1, sizeof head, f) : 0;
     if (f) std::fclose(f);
-    if (!f) {
-      state_ = State::Failed;
-      message_ = "The unit history " + where + " cannot be read." + untouched;
-      return false;
-    }
-    if (n < 16 || std::memcmp(head, "SQLite format 3", 16) != 0) {
-      state_ = State::Foreign;
-      message_ = "The unit history " + where + " is not a unit history database." + untouched;
-      return false;
-    }
+    if (!f) return refuse(State::Failed, "cannot be read.");
+    if (headBytes < 16 || std::memcmp(head, "SQLite format 3", 16) != 0)
+      return refuse(State::Foreign, "is not a unit history database.");
   }
-  if (sqlite3_open_v2(where.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
-    state_ = State::Failed;
-    message_ = "The unit history " + where + " cannot be opened: " + (db_ ? sqlite3_errmsg(db_) : "no memory") +
-               ". No unit history is kept in this session.";
-    Close();
-    state_ = State::Failed;
-    return false;
+  // Header bytes 18 and 19 are 2 in a database that uses write-ahead logging.
+  const bool walFile = headBytes == sizeof head && head[18] == 2 && head[19] == 2;
+  const fs::path readOnlyPart = ReadOnlyPart(file);
+  int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+  std::string name = where;
+  if (readOnly_) {
+    // Read with a connection that may write (and writes nothing): closing it takes away the
+    // -wal and -shm files it opened.
+    flags = SQLITE_OPEN_READWRITE;
+    if (!readOnlyPart.empty()) {
+      // This user may not write it: -wal and -shm files made now could not be given back and
+      // would keep every later writer out. Without a -shm file no program has the file open,
+      // and it is read as it stands, with nothing made beside it.
+      flags = SQLITE_OPEN_READONLY;
+      fs::path shm = file, wal = file;
+      shm += "-shm";
+      wal += "-wal";
+      if (walFile && !fs::exists(shm, ec)) {
+        if (fs::exists(wal, ec) && fs::file_size(wal, ec) > 0)
+          return refuse(State::Failed, "cannot be read: its last writes, in " + file_ops::PathText(wal) +
+                                           ", can be taken in only by a user who may write it.");
+        name = UriOf(file) + "?immutable=1";
+        flags |= SQLITE_OPEN_URI;
+      }
+    }
+  } else if (!readOnlyPart.empty()) {
+    return refuse(State::Failed, "cannot be written: " +
+                                     (readOnlyPart == file ? std::string("the file") : file_ops::PathText(readOnlyPart)) +
+                                     " is read-only for this user.");
   }
-  sqlite3_busy_timeout(db_, 5000);
+  if (sqlite3_open_v2(name.c_str(), &db_, flags, nullptr) != SQLITE_OK)
+    return refuse(State::Failed, std::string("cannot be opened: ") + (db_ ? sqlite3_errmsg(db_) : "no memory") + ".");
+  sqlite3_busy_timeout(db_, busyWaitMs);
   sqlite3_extended_result_codes(db_, 0);
 
   // Read only, before anything is written: whose file it is and which version.
@@ -389,32 +547,30 @@ bool HistoryStore::Open(const fs::path& file) {
     if (v.Step()) version = sqlite3_column_int64(v.get(), 0);
     if (t.Step()) tables = sqlite3_column_int64(t.get(), 0);
   }
-  State refusal = State::Open;
   const int readCode = sqlite3_errcode(db_);
   if ((appId < 0 || version < 0 || tables < 0) && (readCode == SQLITE_BUSY || readCode == SQLITE_LOCKED)) {
     // Held by another program for longer than the wait: not damaged, only not ours to use now.
-    refusal = State::Failed;
-    message_ = "The unit history " + where + " is in use by another program." + untouched;
+    return refuse(State::Failed, InUse() + ".");
   } else if (appId < 0 || version < 0 || tables < 0) {
-    refusal = State::Damaged;
-    message_ = "The unit history " + where + " cannot be read (" + sqlite3_errmsg(db_) + ")." + untouched;
+    return refuse(State::Damaged, std::string("cannot be read (") + sqlite3_errmsg(db_) + ").");
   } else if (appId != kApplicationId && !(appId == 0 && tables == 0)) {
-    refusal = State::Foreign;
-    message_ = "The unit history " + where + " is a database of another program." + untouched;
+    return refuse(State::Foreign, "is a database of another program.");
   } else if (version > kSchemaVersion) {
-    refusal = State::Newer;
-    message_ = "The unit history " + where + " was written by a newer terminal." + untouched;
-  }
-  if (refusal != State::Open) {
-    Close();
-    state_ = refusal;
-    return false;
+    return refuse(State::Newer, "was written by a newer terminal.");
   }
 
-  // Write-ahead logging: a write appends to the log, so a crash leaves every committed event.
-  // NORMAL synchronisation keeps each commit across a crash of the program; a power cut may
-  // lose the last few, never the database.
-  {
+  // To read, a file of an older terminal is brought up to date when this user may write it,
+  // else read as it is when its schema has what the reads need.
+  const bool bringUp = version < kSchemaVersion && (!readOnly_ || readOnlyPart.empty());
+  if (readOnly_ && tables == 0) return refuse(State::Failed, "holds no unit history yet.");
+  if (readOnly_ && !bringUp && version < kOldestReadable)
+    return refuse(State::Failed, "was written by an older terminal: the window or a unit command brings it up to date.");
+
+  // A new database uses write-ahead logging: a write appends to the log, so a crash leaves
+  // every committed event, and readers do not wait for the writer. A database kept in another
+  // journal mode (an archived copy, a copy made with SQLite's own tools) is used in that mode:
+  // switching would change a file that may yet turn out to be damaged and be left as it was.
+  if (!readOnly_ && tables == 0) {
     Stmt wal(db_, "PRAGMA journal_mode = WAL");
     std::string mode = wal.Step() ? Text(wal.get(), 0) : "";
     if (mode != "wal") {
@@ -424,9 +580,17 @@ bool HistoryStore::Open(const fs::path& file) {
       return false;
     }
   }
-  sqlite3_exec(db_, "PRAGMA synchronous = NORMAL", nullptr, nullptr, nullptr);
+  if (!readOnly_) {
+    std::string mode;
+    Stmt journal(db_, "PRAGMA journal_mode");
+    if (journal.Step()) mode = Text(journal.get(), 0);
+    // With the log, NORMAL synchronisation keeps each commit across a crash of the program; a
+    // power cut may lose the last few, never the database. Without it, FULL.
+    sqlite3_exec(db_, mode == "wal" ? "PRAGMA synchronous = NORMAL" : "PRAGMA synchronous = FULL", nullptr, nullptr,
+                 nullptr);
+  }
 
-  if (version < kSchemaVersion) {
+  if (bringUp) {
     std::string error;
     // Another terminal may be bringing it up to date at the same moment: the write lock decides,
     // and the version is read again under it.
@@ -438,45 +602,60 @@ bool HistoryStore::Open(const fs::path& file) {
     ok = ok && version >= 0 && (version >= kSchemaVersion || Migrate(db_, int(version), kSchemaVersion, error));
     ok = ok && sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
     if (!ok) {
+      const int code = sqlite3_errcode(db_);
+      const std::string why = error.empty() ? sqlite3_errmsg(db_) : error;
       sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-      message_ = "The unit history " + where +
-                 " cannot be brought up to date: " + (error.empty() ? sqlite3_errmsg(db_) : error) +
-                 ". No unit history is kept in this session.";
-      Close();
-      state_ = State::Failed;
-      return false;
+      return refuse(State::Failed, code == SQLITE_BUSY || code == SQLITE_LOCKED
+                                       ? InUse() + " and cannot be brought up to date."
+                                       : "cannot be brought up to date: " + why + ".");
     }
   }
-  st_ = new Statements(db_);
-  if (!st_->Ok()) {
-    message_ = "The unit history " + where + " cannot be used: " + sqlite3_errmsg(db_) + ".";
-    Close();
-    state_ = State::Failed;
-    return false;
+  if (readOnly_) {
+    // Nothing this connection runs from here on may write.
+    sqlite3_exec(db_, "PRAGMA query_only = 1", nullptr, nullptr, nullptr);
+    settings = ReadHistorySettings(SettingsFileFor(file));
+    SetOwner(db_, this);
+    state_ = State::Open;
+    return true;
   }
+  st_ = new Statements(db_);
+  if (!st_->Ok()) return refuse(State::Failed, std::string("cannot be used: ") + sqlite3_errmsg(db_) + ".");
   settings = ReadHistorySettings(SettingsFileFor(file));
+  SetOwner(db_, this);
   state_ = State::Open;
   return true;
 }
 
 bool HistoryStore::Append(HistoryEvent& ev, const FieldTexts* fields) {
-  if (!IsOpen()) return false;
+  if (!IsOpen() || readOnly_) return false;
+  // An event lost because another program held the file past the wait is said, each time.
+  auto lost = [&] {
+    if (!tellAgain_) return false;
+    char unit[16] = "no unit";
+    if (ev.unitId != -1) std::snprintf(unit, sizeof unit, "unit %06X", static_cast<unsigned>(ev.unitId));
+    message_ += ": \"" + ev.action + "\" of " + unit + " was not recorded.";
+    return false;
+  };
   // Its own transaction; inside one the caller holds (a batch), a savepoint of it.
   const bool inBatch = sqlite3_get_autocommit(db_) == 0;
   const char* begin = inBatch ? "SAVEPOINT event" : "BEGIN IMMEDIATE";
   const char* commit = inBatch ? "RELEASE event" : "COMMIT";
   const char* undo = inBatch ? "ROLLBACK TO event; RELEASE event" : "ROLLBACK";
-  if (sqlite3_exec(db_, begin, nullptr, nullptr, nullptr) != SQLITE_OK) return Fail("cannot be written");
+  tellAgain_ = false;
+  if (sqlite3_exec(db_, begin, nullptr, nullptr, nullptr) != SQLITE_OK) {
+    Fail("cannot be written");
+    return lost();
+  }
   if (!Write(ev, fields)) {
     if (db_) sqlite3_exec(db_, undo, nullptr, nullptr, nullptr);
     states_.clear();
-    return false;
+    return lost();
   }
   if (sqlite3_exec(db_, commit, nullptr, nullptr, nullptr) != SQLITE_OK) {
     Fail("cannot be written");
     if (db_) sqlite3_exec(db_, undo, nullptr, nullptr, nullptr);
     states_.clear();
-    return false;
+    return lost();
   }
   return true;
 }
@@ -578,6 +757,7 @@ bool HistoryStore::OpenInMemory() {
   Close();
   file_.clear();
   message_.clear();
+  readOnly_ = readFailed_ = tellAgain_ = false;
   std::string error;
   if (sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_MEMORY, nullptr) !=
           SQLITE_OK ||
@@ -589,6 +769,7 @@ bool HistoryStore::OpenInMemory() {
   }
   st_ = new Statements(db_);
   state_ = st_->Ok() ? State::Open : State::Failed;
+  SetOwner(db_, this);
   keepStates_ = true;
   return IsOpen();
 }
@@ -658,28 +839,33 @@ bool HistoryStore::SetCursor(const std::string& site, const SiteCursor& c) {
 }
 
 bool HistoryStore::Empty() {
+  // A store that cannot be read is not empty: nothing is imported into it.
   Stmt s(db_, "SELECT EXISTS(SELECT 1 FROM events)");
-  return !s.Step() || sqlite3_column_int(s.get(), 0) == 0;
+  return s.Step() && sqlite3_column_int(s.get(), 0) == 0;
 }
 
-int HistoryStore::ImportStatusFile(const fs::path& currentStatusFile) {
+int HistoryStore::ImportStatusFile(const fs::path& currentStatusFile, const std::string& operatorName,
+                                   const std::string& terminal) {
   if (!IsOpen()) return -1;
-  if (!Empty()) return 0;
+  if (readOnly_) return 0;
+  if (!Empty()) return ReadFailed() ? -1 : 0;
   CStatusXml doc;
   const CStatusXml::LoadResult loaded = doc.Load(currentStatusFile);
   if (loaded.Damaged()) return 0;  // the status files report it themselves
   std::vector<std::string> ids;
   doc.ListUnitIds(ids);
   if (ids.empty()) return 0;
+  const std::string units = " the units of " + file_ops::PathText(currentStatusFile.filename()) + " were not imported.";
   if (sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
     Fail("cannot be written");
+    if (tellAgain_) message_ += ":" + units;
     return -1;
   }
   // Asked again under the write lock: a second terminal starting at the same moment imports
   // nothing once the first has.
   if (!Empty()) {
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    return 0;
+    return ReadFailed() ? -1 : 0;
   }
   // The events go in one transaction: the file's units come in whole or not at all.
   int imported = 0;
@@ -693,6 +879,8 @@ int HistoryStore::ImportStatusFile(const fs::path& currentStatusFile) {
     ev.action = "Imported from " + file_ops::PathText(currentStatusFile.filename());
     ev.outcome = "done";
     ev.bench = settings.bench.empty() ? file_ops::HostName() : settings.bench;
+    ev.operatorName = operatorName.empty() ? file_ops::LoginName() : operatorName;
+    ev.terminal = terminal;
     ev.file = file_ops::PathText(currentStatusFile);
     ev.statusRead = true;
     ev.imported = true;
@@ -706,6 +894,7 @@ int HistoryStore::ImportStatusFile(const fs::path& currentStatusFile) {
   }
   if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
     Fail("cannot be written");
+    if (tellAgain_) message_ += ":" + units;
     if (db_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     return -1;
   }

@@ -145,6 +145,10 @@ struct Dossier {
 // One store is used from one thread at a time. Another thread or program reads the same file
 // through a store of its own: with write-ahead logging, readers and the writer do not wait for
 // each other (the window's dossier opens its own store on File()).
+class HistoryStore;
+// A statement of a store's connection failed with an SQLite result code (the store notes it).
+void NoteStatementFailure(sqlite3* db, int code);
+
 class HistoryStore {
  public:
   // Schema versions: 1 first; 2 added each event's unique id; 3 the site outbox's cursor.
@@ -166,21 +170,38 @@ class HistoryStore {
   HistoryStore(const HistoryStore&) = delete;
   HistoryStore& operator=(const HistoryStore&) = delete;
 
-  // Opens (creating it and its folder when missing) and brings the schema up to date. A file
-  // that is not ours or cannot be read is not touched. Returns true when open; otherwise
-  // Message() says why, in words for the operator.
-  bool Open(const std::filesystem::path& file);
+  // Write: the terminal's operations. The file (and its folder) is made when missing, brought
+  // up to date and written. Read: the commands that only show it (history, diff, due, the
+  // check). Nothing is made, brought up to date, imported or switched; a folder or file that
+  // does not exist is an error; a file this user may not write is read where it is, leaving no
+  // file beside it.
+  enum class Access { Write, Read };
+  // Opens the file. A file that is not ours, cannot be read, or (to write) this user may not
+  // write is not touched. A new database uses write-ahead logging; a database in another
+  // journal mode is used in that mode. Returns true when open; otherwise Message() says why,
+  // in words for the operator.
+  bool Open(const std::filesystem::path& file, Access access = Access::Write);
   // A store in memory, for a unit's events read from the site server (nothing is written to disk).
   bool OpenInMemory();
   void Close();
   State state() const { return state_; }
   bool IsOpen() const { return state_ == State::Open; }
   const std::filesystem::path& File() const { return file_; }
-  // Why the store is not open, or why the last write failed. TakeMessage gives a message once
-  // (the first problem of the session), then empty.
+  // Why the store is not open, or why the last write or read failed. TakeMessage gives a message
+  // once (the first problem of the session), then empty; an event lost because another program
+  // held the file is told each time.
   const std::string& Message() const { return message_; }
   std::string TakeMessage();
   HistorySettings settings;  // read from the settings file at Open
+  // How long an open, a read or a write waits for a file another program holds (set before Open).
+  int busyWaitMs = 5000;
+  // Whether a read met a failure since Open: what it returned is not the whole answer, and
+  // Message() says why ("cannot be read (damaged)" for a file SQLite finds corrupt, which
+  // also leaves the store closed to writing).
+  bool ReadFailed() const { return readFailed_; }
+  // SQLite's own integrity check of the whole file: "ok", or each problem it found (with
+  // damage that stopped it, SQLite's words for that, and the store is Damaged).
+  std::vector<std::string> Check();
 
   // ---- writing ----
   // Appends one event in its own transaction. With fields, the event carries a status read
@@ -191,8 +212,10 @@ class HistoryStore {
   bool Append(HistoryEvent& ev, const FieldTexts* fields);
   // On first use (no events yet): each unit of the current-status file becomes its first visit,
   // marked imported, with the last status time the file holds. Returns the number imported
-  // (0 when the store already held events or the file has no units), -1 on failure.
-  int ImportStatusFile(const std::filesystem::path& currentStatusFile);
+  // (0 when the store already held events or the file has no units), -1 on failure. The
+  // imported visits name who and which program imported them.
+  int ImportStatusFile(const std::filesystem::path& currentStatusFile, const std::string& operatorName = {},
+                       const std::string& terminal = {});
   bool Empty();
 
   // ---- the site's outbox ----
@@ -245,7 +268,12 @@ class HistoryStore {
   static bool Migrate(sqlite3* db, int fromVersion, int toVersion, std::string& error);
 
  private:
+  friend void NoteStatementFailure(sqlite3* db, int code);
   bool Fail(const std::string& what);
+  // A statement's failure: a read that did not give its whole answer.
+  void NoteFailure(int code);
+  // "is in use by another program (waited 5 seconds)".
+  std::string InUse() const;
   // Append's work inside a transaction the caller holds.
   bool Write(HistoryEvent& ev, const FieldTexts* fields);
   struct Statements;
@@ -259,6 +287,9 @@ class HistoryStore {
   std::filesystem::path file_;
   std::string message_;
   bool told_ = false;
+  bool tellAgain_ = false;  // the message is of an event lost to a lock: told each time
+  bool readOnly_ = false;   // opened with Access::Read
+  bool readFailed_ = false;
 };
 
 // A 64-bit UTC millisecond time from a date-time, and back.

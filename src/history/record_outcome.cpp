@@ -61,9 +61,11 @@ std::string RecordOutcome(HistoryStore& store, const HistoryContext& context, co
   return store.TakeMessage();
 }
 
-std::string OpenHistory(HistoryStore& store, const std::filesystem::path& file, const DataPaths& paths) {
+std::string OpenHistory(HistoryStore& store, const std::filesystem::path& file, const DataPaths& paths,
+                        const HistoryContext& context) {
   if (!store.Open(file)) return store.TakeMessage();
-  if (store.ImportStatusFile(paths.CurrentStatusFile()) < 0) return store.TakeMessage();
+  if (store.ImportStatusFile(paths.CurrentStatusFile(), context.operatorName, context.terminal) < 0)
+    return store.TakeMessage();
   return {};
 }
 

@@ -15,7 +15,7 @@ namespace history {
 struct HistoryContext {
   std::string bench;         // empty: the store's settings, else the host name
   std::string operatorName;  // empty: the login name (--operator NAME sets it)
-  std::string terminal;      // the program and its version ("velmoor-cli 3.0.12")
+  std::string terminal;      // the program and its version ("velmoor-cli 3.00.012")
   std::string logFile;       // empty: the session log's file of today, when a log runs
   int64_t durationMs = -1;   // how long the operation took, when measured
 };
@@ -29,9 +29,11 @@ std::string RecordOutcome(HistoryStore& store, const HistoryContext& context, co
                           const UnitStatus& status, const StatusChecks& checks, bool statusWasRead);
 
 // Opens the store at file (DefaultHistoryFile() unless --history names one) and, on its first
-// use, takes each unit of the current-status file as its first visit. Returns a message for the
-// operator when the history cannot be kept (the session goes on without it), else empty.
-std::string OpenHistory(HistoryStore& store, const std::filesystem::path& file, const DataPaths& paths);
+// use, takes each unit of the current-status file as its first visit, in the name of the
+// context's operator and terminal. Returns a message for the operator when the history cannot
+// be kept (the session goes on without it), else empty.
+std::string OpenHistory(HistoryStore& store, const std::filesystem::path& file, const DataPaths& paths,
+                        const HistoryContext& context = {});
 
 // The event RecordOutcome writes, without writing it (for the log and the tests).
 HistoryEvent EventOf(const HistoryContext& context, const Outcome& outcome, const UnitStatus& status,

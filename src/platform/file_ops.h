@@ -52,6 +52,10 @@ Outcome ReplaceWith(const std::filesystem::path& from, const std::filesystem::pa
 // Removes a regular file; a missing file counts as removed.
 bool RemoveFile(const std::filesystem::path& path);
 
+// Whether this user may write the file or folder (false when it does not exist). On Windows
+// the read-only attribute decides.
+bool MayWrite(const std::filesystem::path& path);
+
 // This process's identity, and whether a process of that identity runs on this machine (true
 // when that cannot be told, so that nothing of a live process is ever taken for stale).
 unsigned long CurrentProcessId();

@@ -126,6 +126,8 @@ Outcome ReplaceWith(const fs::path& from, const fs::path& to) {
 
 bool RemoveFile(const fs::path& path) { return ::unlink(path.c_str()) == 0 || errno == ENOENT; }
 
+bool MayWrite(const fs::path& path) { return ::access(path.c_str(), W_OK) == 0; }
+
 unsigned long CurrentProcessId() { return static_cast<unsigned long>(::getpid()); }
 
 bool ProcessIsAlive(unsigned long pid) {

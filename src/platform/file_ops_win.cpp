@@ -165,6 +165,8 @@ bool RemoveFile(const fs::path& path) {
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
+bool MayWrite(const fs::path& path) { return ::_waccess(path.c_str(), 2) == 0; }
+
 unsigned long CurrentProcessId() { return static_cast<unsigned long>(::GetCurrentProcessId()); }
 
 bool ProcessIsAlive(unsigned long pid) {

@@ -2,6 +2,7 @@
 // caught apart.
 #pragma once
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -14,9 +15,10 @@ struct CliResult {
   std::string out, err;
 };
 
-inline CliResult RunCli(const std::filesystem::path& root, const std::string& args) {
+// as: what runs the program (a user switch, as AnotherUser() gives), empty for this process's user.
+inline CliResult RunCli(const std::filesystem::path& root, const std::string& args, const std::string& as = "") {
   const std::filesystem::path err = root / "stderr.txt";
-  const std::string command = "XDG_DATA_HOME='" + root.string() + "' " + std::string(VT_CLI_PATH) + " --root '" +
+  const std::string command = "XDG_DATA_HOME='" + root.string() + "' " + as + std::string(VT_CLI_PATH) + " --root '" +
                               root.string() + "' " + args + " 2>'" + err.string() + "' </dev/null";
   CliResult r;
   std::FILE* p = ::popen(command.c_str(), "r");
@@ -26,4 +28,10 @@ inline CliResult RunCli(const std::filesystem::path& root, const std::string& ar
   std::ifstream in(err, std::ios::binary);
   r.err.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   return r;
+}
+
+// Runs the program as a user who may not write the test's files: nobody, when the tests run as
+// root (to whom every file is writable); otherwise this user, kept out by the files' permissions.
+inline std::string AnotherUser() {
+  return ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
 }

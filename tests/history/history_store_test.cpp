@@ -4,8 +4,12 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <chrono>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <random>
+#include <thread>
 
 #include "history/history_internal.h"
 #include "history/record_outcome.h"
@@ -18,11 +22,6 @@ using namespace history;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Bytes(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 DateTime Day(int y, int m, int d) { return DateTime::FromCivil({y, m, d, 12, 0, 0}); }
 
@@ -188,7 +187,8 @@ TEST_F(History, AFullDatabaseLosesOnlyTheEventsThatDidNotFit) {
 }
 
 // On first use each unit of the current-status file becomes its first visit, at the time the
-// file holds; a store that already holds events imports nothing.
+// file holds, naming who and which program took it in; a store that already holds events
+// imports nothing.
 TEST_F(History, ImportsTheStatusFileOnFirstUse) {
   const fs::path xml = dir_ / "T7Status" / "Current-Status.xml";
   CStatusXml doc;
@@ -200,10 +200,13 @@ TEST_F(History, ImportsTheStatusFileOnFirstUse) {
   doc.WriteUnit(StatusChecks{}, AUnit(0x20));
   ASSERT_TRUE(doc.Save(xml).saved);
 
-  EXPECT_EQ(OpenHistory(store_, file_, DataPaths{dir_}), "");
+  HistoryContext who;
+  who.operatorName = "ana", who.terminal = "velmoor-terminal 3.00.012";
+  EXPECT_EQ(OpenHistory(store_, file_, DataPaths{dir_}, who), "");
   const auto visits = store_.Visits(0x10);
   ASSERT_EQ(visits.size(), 1u);
   EXPECT_TRUE(visits[0].imported && visits[0].statusRead);
+  EXPECT_EQ(visits[0].operatorName + ", " + visits[0].terminal, "ana, velmoor-terminal 3.00.012");
   EXPECT_EQ(visits[0].time.ToText(), "2025-05-06 12:00:00");
   EXPECT_EQ(store_.Visits(0x20).size(), 1u);
   EXPECT_TRUE(store_.Flags(0x10, Day(2025, 6, 1))->selfTestFailed);
@@ -305,4 +308,85 @@ TEST_F(History, RecordOutcomeKeepsTheDetails) {
   EXPECT_EQ(d.latest[*FieldIndex("HardwareResult")], "2");
   EXPECT_EQ(d.latest[*FieldIndex("ReleaseTime")], "2026-03-03 12:00:00");  // a time not set keeps the one before
   EXPECT_TRUE(d.flags.selfTestFailed);
+}
+
+// ---- damaged and locked files (read-only ones: history_readonly_test.cpp) ----
+
+// A page of random bytes in a table or an index is never an empty answer: the read that meets it
+// says "cannot be read (damaged)" and the check does not say "ok". A unit command is told so and
+// leaves the file byte for byte as it was, not even switched from its rollback journal to
+// write-ahead logging; a sound file in the rollback journal takes the event and stays in it.
+TEST_F(History, DamageInsideIsToldByEveryReadAndTheFileIsLeftAsItIs) {
+  const DateTime now = Day(2026, 12, 1);
+  const fs::path sound = dir_ / "sound.sqlite";
+  FiveUnits(sound, now);
+  Sql(sound, "PRAGMA journal_mode = DELETE");
+  CStatusXml doc;  // the status file a unit command's start would take in, were the history empty
+  doc.WriteUnit(StatusChecks{}, AUnit(0x10));
+  ASSERT_TRUE(doc.Save(dir_ / "T7Status" / "Current-Status.xml").saved);
+  for (const char* object : {"events", "events_unit", "units"}) {
+    SCOPED_TRACE(object);
+    fs::create_directories(file_.parent_path());
+    fs::copy_file(sound, file_, fs::copy_options::overwrite_existing);
+    PlantRandomPage(file_, object);
+    const std::string damaged = Bytes(file_);
+    HistoryStore reader;
+    ASSERT_TRUE(reader.Open(file_, HistoryStore::Access::Read)) << reader.Message();
+    if (std::string(object) == "units") reader.Due(now);
+    else reader.Visits(5);
+    EXPECT_NE(reader.Message().find("cannot be read (damaged)"), std::string::npos) << reader.Message();
+    EXPECT_TRUE(reader.ReadFailed());
+    EXPECT_NE(reader.Check(), std::vector<std::string>{"ok"});
+    reader.Close();
+    HistoryStore store;
+    std::string told = OpenHistory(store, file_, DataPaths{dir_});
+    if (told.empty()) told = RecordOutcome(store, {}, MakeOutcome(OutcomeKind::Done, "General Status"), AUnit(5), {}, true);
+    EXPECT_NE(told.find("(damaged)"), std::string::npos) << told;
+    store.Close();
+    EXPECT_EQ(Bytes(file_), damaged);
+    for (const char* side : {"-wal", "-shm", "-journal"}) EXPECT_FALSE(fs::exists(file_.string() + side)) << side;
+  }
+  HistoryStore store;
+  ASSERT_TRUE(store.Open(sound)) << store.Message();
+  EXPECT_EQ(RecordOutcome(store, {}, MakeOutcome(OutcomeKind::Done, "General Status"), AUnit(5), {}, true), "");
+  store.Close();
+  EXPECT_EQ(Bytes(sound).substr(18, 2), "\1\1");  // the header's rollback journal
+}
+
+// A history another program holds is waited for, a stated time; each event lost so is told by
+// its action and unit, and the store takes events again once the file is free.
+TEST_F(History, ALockedHistoryIsWaitedForAndEachLostEventIsTold) {
+  store_.busyWaitMs = 200;
+  ASSERT_TRUE(store_.Open(file_)) << store_.Message();
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(file_.string().c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+  const Outcome read = MakeOutcome(OutcomeKind::Done, "General Status");
+  for (int i = 0; i < 2; ++i)
+    EXPECT_EQ(RecordOutcome(store_, {}, read, AUnit(), {}, true),
+              "The unit history " + file_.string() +
+                  " is in use by another program (waited 0.2 seconds): \"General Status\" of unit 1A2B3C was not "
+                  "recorded.");
+  sqlite3_close(other);
+  EXPECT_EQ(RecordOutcome(store_, {}, read, AUnit(), {}, true), "");
+  EXPECT_EQ(store_.Visits(0x1A2B3C).size(), 1u);
+}
+
+// Two terminals starting at once on a new history: the second, which found it empty, waits for
+// the first's import under the write lock and imports nothing.
+TEST_F(History, TwoTerminalsStartingAtOnceImportTheStatusFileOnce) {
+  CStatusXml doc;
+  doc.WriteUnit(StatusChecks{}, AUnit(0x10));
+  ASSERT_TRUE(doc.Save(dir_ / "T7Status" / "Current-Status.xml").saved);
+  ASSERT_TRUE(store_.Open(file_)) << store_.Message();
+  ASSERT_EQ(sqlite3_exec(store_.Db(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+  HistoryStore second;
+  std::string told = "not yet";
+  std::thread starting([&] { told = OpenHistory(second, file_, DataPaths{dir_}); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the second finds it empty and waits
+  Read(AUnit(0x10), Day(2026, 1, 1));                             // the first's import
+  ASSERT_EQ(sqlite3_exec(store_.Db(), "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+  starting.join();
+  EXPECT_EQ(told, "");
+  EXPECT_EQ(store_.Visits(0x10).size(), 1u);
 }

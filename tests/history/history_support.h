@@ -1,7 +1,12 @@
 // A status read of a unit kept in a real history store, as the terminal records one.
 #pragma once
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -64,4 +69,49 @@ void ForEachDueRead(DateTime now, Each each) {
     c.HardwareResult = u.selfResult;
     for (size_t i = 0; i < u.counts.size(); ++i) each(u.id, c, ago(u.counts[i].first), u.counts[i].second, i);
   }
+}
+
+// A page of random bytes in place of the first page of a table or index.
+inline void PlantRandomPage(const std::filesystem::path& file, const char* object) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(file.string().c_str(), &db), SQLITE_OK);
+  sqlite3_stmt* s = nullptr;
+  const std::string sql = std::string("SELECT rootpage, (SELECT page_size FROM pragma_page_size) FROM sqlite_master") +
+                          " WHERE name = '" + object + "'";
+  ASSERT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr), SQLITE_OK);
+  ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
+  const int64_t page = sqlite3_column_int64(s, 0), size = sqlite3_column_int64(s, 1);
+  sqlite3_finalize(s);
+  sqlite3_close(db);
+  std::mt19937 random(7);
+  std::string bytes(static_cast<size_t>(size), '\0');
+  for (char& c : bytes) c = static_cast<char>(random());
+  std::fstream f(file, std::ios::in | std::ios::out | std::ios::binary);
+  f.seekp((page - 1) * size);
+  f.write(bytes.data(), size);
+}
+
+// A file's bytes.
+inline std::string Bytes(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Runs SQL on a file through a connection of its own.
+inline void Sql(const std::filesystem::path& file, const char* sql) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(file.string().c_str(), &db), SQLITE_OK);
+  EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+  sqlite3_close(db);
+}
+
+// Five units' status reads (ForEachDueRead) in a new store.
+inline void FiveUnits(const std::filesystem::path& file, DateTime now) {
+  history::HistoryStore store;
+  ASSERT_TRUE(store.Open(file)) << store.Message();
+  ForEachDueRead(now, [&](int32_t id, const StatusChecks& c, DateTime at, int count, size_t) {
+    UnitStatus s = AUnit(id);
+    s.Count = count;
+    AppendRead(store, s, at, c);
+  });
 }
