@@ -112,6 +112,9 @@ if [ -n "$cli" ]; then
   step "velmoor-cli.exe --simulate status"
   run 0 --simulate status
   step "velmoor-cli.exe history"
+  # A fresh history takes in the status file the first read left when a unit command opens it
+  # (the read commands only read).
+  run 0 --history "$data/history.sqlite" --simulate status
   # The unit history: the status file just written comes in on first use; the default store
   # (%LOCALAPPDATA%\Velmoor in the Wine prefix) answers too.
   run 0 --history "$data/history.sqlite" history 1A2B3C
