@@ -2,13 +2,19 @@
 // scripts/pg-test-server.sh in a temporary folder, stopped when the program ends), so that a
 // test may stop or kill it without disturbing another program's tests.
 #pragma once
+#include <fcntl.h>
 #include <libpq-fe.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 
 class PgServer {
  public:
@@ -73,4 +79,44 @@ class PgServer {
   std::filesystem::path dir_;
   std::string host_, port_;
   bool ok_ = false;
+};
+
+// A TCP listener on 127.0.0.1 that takes connections and says nothing, or (garbage) answers
+// each with what no PostgreSQL server would send.
+class Listener {
+ public:
+  explicit Listener(bool garbage = false) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof a;
+    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    ::bind(fd_, reinterpret_cast<sockaddr*>(&a), size);
+    ::listen(fd_, 64);
+    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &size);
+    port_ = std::to_string(ntohs(a.sin_port));
+    if (garbage) ::fcntl(fd_, F_SETFL, O_NONBLOCK);
+    if (garbage)
+      thread_ = std::thread([this] {
+        while (!stop_)
+          if (const int c = ::accept4(fd_, nullptr, nullptr, SOCK_NONBLOCK); c >= 0) {
+            (void)!::write(c, "HTTP/1.0 400 Bad Request\r\n\r\n", 28);
+            ::close(c);
+          } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+          }
+      });
+  }
+  ~Listener() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+    ::close(fd_);
+  }
+  const std::string& port() const { return port_; }
+
+ private:
+  int fd_ = -1;
+  std::string port_;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
 };
