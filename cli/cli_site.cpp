@@ -53,8 +53,7 @@ int Init(const SiteChoice& site, const CliOptions& o, std::FILE* result, std::FI
   return ex::kDone;
 }
 
-int Status(const SiteChoice& site, const CliOptions& o, HistoryStore& store, std::FILE* result,
-           std::FILE* messages) {
+int Status(const SiteChoice& site, const CliOptions& o, HistoryStore& store, std::FILE* result, std::FILE* messages) {
   const HistoryStore::SiteCursor cursor = store.Cursor(site.setting.conninfo);
   SiteServer server;
   server.SetDeadline(DeadlineOf(o));

@@ -45,7 +45,8 @@ SiteChoice ChooseSite(const std::string& option, bool noSite, const HistorySetti
 std::string SiteStatusText(const SiteState& s) {
   if (!s.set) return {};
   const std::string waiting = s.waiting > 0 ? ", " + std::to_string(s.waiting) + " waiting" : "";
-  if (s.problem.kind == SiteProblemKind::LocalHistory) return "site: paused, this PC's history cannot be read" + waiting;
+  if (s.problem.kind == SiteProblemKind::LocalHistory)
+    return "site: paused, this PC's history cannot be read" + waiting;
   if (s.problem) {
     return std::string(SiteAway(s.problem) ? "site unreachable" : "site refused") + " since " +
            LocalClock(s.troubleSinceMs) + waiting;
@@ -150,7 +151,8 @@ struct SiteSender::Shared {
         w.Forget();
         Publish({SiteProblemKind::LocalHistory,
                  "The site took the events, but this PC's history could not note it (they are sent again, and "
-                 "the site keeps them once): " + w.store.Message(),
+                 "the site keeps them once): " +
+                     w.store.Message(),
                  {}},
                 waiting, 0);
         return false;

@@ -185,9 +185,9 @@ std::string SiteUid(const HistoryStore::OutboxEvent& o) {
 }
 
 SiteProblem NotConnected(const std::string& shown) {
-  return Problem(SiteProblemKind::Unreachable,
-                 "The site server (" + shown + ") is not connected. The bench goes on with this PC's history; the "
-                 "events wait here and are sent later.");
+  return Problem(SiteProblemKind::Unreachable, "The site server (" + shown +
+                                                   ") is not connected. The bench goes on with this PC's history; the "
+                                                   "events wait here and are sent later.");
 }
 
 // A time for the server: milliseconds as text (0: none, NULL).
@@ -338,8 +338,7 @@ std::string OptionOf(PGconn* conn, const char* key) {
 }
 
 const char* const kGoesOn = " The bench goes on with this PC's history; the events wait here and are sent later.";
-const char* const kPasswordFile =
-    "libpq's password file (~/.pgpass, %APPDATA%\\postgresql\\pgpass.conf on Windows)";
+const char* const kPasswordFile = "libpq's password file (~/.pgpass, %APPDATA%\\postgresql\\pgpass.conf on Windows)";
 
 }  // namespace
 
@@ -394,7 +393,7 @@ struct SiteServer::Impl {
   PGconn* conn = nullptr;
   std::mutex connMutex;  // conn's replacement, against Interrupt from another thread
   std::string shown, conninfo;
-  std::optional<Clock::time_point> deadline;  // no wait of a call goes past it
+  std::optional<Clock::time_point> deadline;   // no wait of a call goes past it
   std::optional<Clock::time_point> startedAt;  // of the statement given up at the deadline
 
   ~Impl() { Close(); }
@@ -415,9 +414,9 @@ struct SiteServer::Impl {
 
   SiteProblem Silent(Clock::time_point since) const {
     const auto s = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count();
-    return Problem(SiteProblemKind::Unreachable, Where() + " did not answer within " +
-                                                     std::to_string(std::max<int64_t>(1, (s + 500) / 1000)) + " s." +
-                                                     kGoesOn);
+    return Problem(
+        SiteProblemKind::Unreachable,
+        Where() + " did not answer within " + std::to_string(std::max<int64_t>(1, (s + 500) / 1000)) + " s." + kGoesOn);
   }
 
   SiteProblem Told(SiteProblemKind kind, const std::string& detail) const {
@@ -434,7 +433,8 @@ struct SiteServer::Impl {
                        detail);
       case SiteProblemKind::UnknownHost:
         return Problem(
-            kind, Where() + " is not known: its host name does not resolve. Check the host in the site setting." + kGoesOn,
+            kind,
+            Where() + " is not known: its host name does not resolve. Check the host in the site setting." + kGoesOn,
             detail);
       case SiteProblemKind::BadSetting:
         return Problem(kind,
@@ -442,10 +442,10 @@ struct SiteServer::Impl {
                            ". Check it, and the service file it names." + kGoesOn,
                        detail);
       case SiteProblemKind::Tls:
-        return Problem(kind,
-                       Where() + " would not make the TLS connection the setting asks for (sslmode): " + words + "." +
-                           kGoesOn,
-                       detail);
+        return Problem(
+            kind,
+            Where() + " would not make the TLS connection the setting asks for (sslmode): " + words + "." + kGoesOn,
+            detail);
       default:
         return Problem(SiteProblemKind::Unreachable, Where() + " cannot be reached: " + words + "." + kGoesOn, detail);
     }
@@ -497,8 +497,8 @@ struct SiteServer::Impl {
     if (detail.empty() && conn) detail = PQerrorMessage(conn);
     const std::string state = r.State();
     // A connection lost is that, whatever the statement was.
-    const SiteProblemKind kind = !conn || PQstatus(conn) != CONNECTION_OK ? SiteProblemKind::Unreachable
-                                                                          : KindOfState(state);
+    const SiteProblemKind kind =
+        !conn || PQstatus(conn) != CONNECTION_OK ? SiteProblemKind::Unreachable : KindOfState(state);
     SiteProblem p = Told(kind, detail);
     if (kind == SiteProblemKind::Unreachable) Close();
     return p;
@@ -533,8 +533,7 @@ struct SiteServer::Impl {
         Close();
         return Result(nullptr);
       }
-      const int ready =
-          net_probe::WaitForSocket(fd, net_probe::kRead | (flushed ? net_probe::kWrite : 0), Left(100));
+      const int ready = net_probe::WaitForSocket(fd, net_probe::kRead | (flushed ? net_probe::kWrite : 0), Left(100));
       if (ready < 0) break;
       if ((ready & net_probe::kRead) && !PQconsumeInput(conn)) break;
     }

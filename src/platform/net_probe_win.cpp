@@ -8,8 +8,8 @@
 namespace net_probe {
 
 int WaitForSocket(int fd, int want, int ms) {
-  WSAPOLLFD p{static_cast<SOCKET>(fd), static_cast<short>((want & kRead ? POLLRDNORM : 0) | (want & kWrite ? POLLWRNORM : 0)),
-              0};
+  WSAPOLLFD p{static_cast<SOCKET>(fd),
+              static_cast<short>((want & kRead ? POLLRDNORM : 0) | (want & kWrite ? POLLWRNORM : 0)), 0};
   const int r = WSAPoll(&p, 1, ms);
   if (r < 0) return -1;
   if (r == 0) return 0;
@@ -37,8 +37,7 @@ Answer AskPostgres(const std::string& address, const std::string& port, int ms) 
       u_long nonBlocking = 1;
       ::ioctlsocket(s, FIONBIO, &nonBlocking);
       bool connected = ::connect(s, found->ai_addr, static_cast<int>(found->ai_addrlen)) == 0;
-      if (!connected && WSAGetLastError() == WSAEWOULDBLOCK &&
-          WaitForSocket(static_cast<int>(s), kWrite, left()) > 0) {
+      if (!connected && WSAGetLastError() == WSAEWOULDBLOCK && WaitForSocket(static_cast<int>(s), kWrite, left()) > 0) {
         int error = 0;
         int size = sizeof error;
         connected = ::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) == 0 && error == 0;
@@ -49,7 +48,10 @@ Answer AskPostgres(const std::string& address, const std::string& port, int ms) 
           WaitForSocket(static_cast<int>(s), kRead, left()) > 0) {
         char c = 0;
         const int n = ::recv(s, &c, 1, 0);
-        answer = n == 1 ? (c == 'S' ? Answer::Tls : c == 'N' || c == 'E' ? Answer::NoTls : Answer::Other) : Answer::None;
+        answer = n == 1 ? (c == 'S'               ? Answer::Tls
+                           : c == 'N' || c == 'E' ? Answer::NoTls
+                                                  : Answer::Other)
+                        : Answer::None;
       }
       ::closesocket(s);
     }

@@ -97,7 +97,8 @@ TEST_F(Site, TwoBenchesMergeIntoOneHistory) {
   EXPECT_FALSE(Push(a).problem);
   EXPECT_EQ(OnSite("SELECT count(*) FROM velmoor_event"), 9);
   // The reports' views show the benches and the units as text.
-  EXPECT_EQ(pg().Sql(db_, "SELECT string_agg(bench, ',' ORDER BY bench) FROM velmoor_bench_list WHERE bench <> ''"), "Bench A,Bench B");
+  EXPECT_EQ(pg().Sql(db_, "SELECT string_agg(bench, ',' ORDER BY bench) FROM velmoor_bench_list WHERE bench <> ''"),
+            "Bench A,Bench B");
   EXPECT_EQ(pg().Sql(db_, "SELECT unit FROM velmoor_unit_list WHERE unit_id = 5"), "000005");
 
   SiteServer server;
