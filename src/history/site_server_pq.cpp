@@ -447,7 +447,8 @@ struct SiteServer::Impl {
             Where() + " would not make the TLS connection the setting asks for (sslmode): " + words + "." + kGoesOn,
             detail);
       default:
-        return Problem(SiteProblemKind::Unreachable, Where() + " cannot be reached: " + words + "." + kGoesOn, detail);
+        return Problem(SiteProblemKind::Unreachable,
+                       Where() + " cannot be reached" + (words.empty() ? "" : ": " + words) + "." + kGoesOn, detail);
     }
   }
 

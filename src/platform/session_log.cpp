@@ -347,7 +347,7 @@ std::string CommandLineText(int argc, const char* const* argv) {
     if (i > 0 && argv[i - 1] && std::string_view(argv[i - 1]) == "--site") arg = RedactConnection(arg);
     else if (arg.rfind("--site=", 0) == 0) arg = "--site=" + RedactConnection(arg.substr(7));
     if (i) out += ' ';
-    out += arg.empty() || arg.find_first_of(" \"") != std::string::npos ? Quoted(arg) : EscapeBytes(arg);
+    out += arg.empty() || arg.find_first_of(" \"") != std::string_view::npos ? Quoted(arg) : EscapeBytes(arg);
   }
   return out;
 }

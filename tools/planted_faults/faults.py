@@ -202,7 +202,7 @@ FAULTS = [
     ("93", "site: a unit's battery count from whichever bench sent last", "src/history/site_server_pq.cpp",
      "(u.count_at IS NULL OR EXCLUDED.count_at >= u.count_at)", "(u.count_at IS NULL OR true)"),
     ("94", "site: a password in the setting taken", "src/history/site_server_pq.cpp",
-     'if (key == "password") password = true;', ""),
+     "if (ConnectionCarriesPassword(trimmed))", "if (false)"),
     ("95", "site: a unit's bytes sent with their high bit lost", "src/history/site_server_pq.cpp",
      "out += digits[c >> 4];", "out += digits[(c >> 4) & 7];"),
     ("96", "site: the battery rate taken from the latest count itself", "src/history/site_server_pq.cpp",
