@@ -82,10 +82,8 @@ TEST(CliSite, SecretsStayOutAndASilentSiteIsNamed) {
   auto logs = [](const fs::path& root) {
     std::string all;
     for (const auto& f : fs::recursive_directory_iterator(root))
-      if (f.path().extension() == ".log") {
-        std::ifstream in(f.path(), std::ios::binary);
-        all.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-      }
+      if (std::ifstream in(f.path()); f.path().extension() == ".log")
+        all.append(std::istreambuf_iterator<char>(in), {});
     return all;
   };
   for (const char* command : {"--simulate=fast status", "due", "site push"}) {

@@ -395,7 +395,6 @@ TEST_F(Site, EachFaultIsToldInOneClearMessageInAnyLanguage) {
     tell(german);
   }
   // The words were German indeed: libpq's (nothing listening) and the server's (no database).
-  ASSERT_EQ(german.size(), english.size());
   EXPECT_NE(german[4], english[4]);
   EXPECT_NE(german[7], english[7]) << german[7];
   ::unsetenv("PGPASSFILE");
@@ -445,9 +444,8 @@ TEST(SiteSetting, SecretsAreNeverShown) {
     EXPECT_NE(RefusePasswordIn({"--site=" + std::string(text)}), "");
   }
   for (const char* clean : {"service=velmoor", "host=password.example dbname=passwords", "postgresql://b7@h/db"})
-    EXPECT_FALSE(ConnectionCarriesPassword(clean)) << clean;
+    EXPECT_TRUE(!ConnectionCarriesPassword(clean) && RefusePasswordIn({"--site", clean, "status"}).empty()) << clean;
   EXPECT_NE(RefusePasswordIn({"--operator", "x PASSWORD =y"}), "");
-  EXPECT_EQ(RefusePasswordIn({"--site", "service=velmoor", "status"}), "");
   const char* argv[] = {"velmoor-cli", "--site=host=h sslcert=/k/c.crt dbname=d", "due"};
   EXPECT_EQ(CommandLineText(3, argv), "velmoor-cli \"--site=host=h dbname=d\" due");
 

@@ -2,14 +2,11 @@
 // scripts/pg-test-server.sh in a temporary folder, stopped when the program ends), so that a
 // test may stop or kill it without disturbing another program's tests.
 #pragma once
-#include <fcntl.h>
 #include <libpq-fe.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -95,20 +92,14 @@ class Listener {
     ::listen(fd_, 64);
     ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &size);
     port_ = std::to_string(ntohs(a.sin_port));
-    if (garbage) ::fcntl(fd_, F_SETFL, O_NONBLOCK);
-    if (garbage)
+    if (garbage)  // until the socket is shut
       thread_ = std::thread([this] {
-        while (!stop_)
-          if (const int c = ::accept4(fd_, nullptr, nullptr, SOCK_NONBLOCK); c >= 0) {
-            (void)!::write(c, "HTTP/1.0 400 Bad Request\r\n\r\n", 28);
-            ::close(c);
-          } else {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-          }
+        for (int c; (c = ::accept(fd_, nullptr, nullptr)) >= 0; ::close(c))
+          (void)!::write(c, "HTTP/1.0 400 Bad Request\r\n\r\n", 28);
       });
   }
   ~Listener() {
-    stop_ = true;
+    ::shutdown(fd_, SHUT_RDWR);
     if (thread_.joinable()) thread_.join();
     ::close(fd_);
   }
@@ -117,6 +108,5 @@ class Listener {
  private:
   int fd_ = -1;
   std::string port_;
-  std::atomic<bool> stop_{false};
   std::thread thread_;
 };
