@@ -3,6 +3,7 @@
 #include <optional>
 #include <set>
 
+#include "platform/connection_text.h"
 #include "platform/text_numbers.h"
 
 namespace {
@@ -100,6 +101,9 @@ const char* CliUsage() {
 bool ParseCliOptions(int argc, const char* const* argv, CliOptions& o, std::string& message) {
   o.paths = DataPaths::Default();
   std::vector<std::string> words(argv + 1, argv + argc);
+  // Refused before anything is written or started, and without naming it.
+  message = RefusePasswordIn(words);
+  if (!message.empty()) return false;
   std::set<std::string> seen;  // subcommand options given, checked against the command below
   for (size_t i = 0; i < words.size(); ++i) {
     const std::string& a = words[i];

@@ -90,6 +90,7 @@ class Session {
     if (site.problem) Message("velmoor-cli: %s", site.problem.message.c_str());
     if (!site.set || site.problem) return;
     sender_ = std::make_unique<history::SiteSender>(history_.File(), site.setting);
+    siteShown_ = site.setting.shown;
     sender_->Start();
   }
 
@@ -97,7 +98,13 @@ class Session {
   void FinishSite() {
     if (!sender_) return;
     sender_->Finish(std::chrono::milliseconds(1500));
-    const std::string told = sender_->TakeMessage();
+    std::string told = sender_->TakeMessage();
+    // A site that said nothing in that moment is told as the others are.
+    const history::SiteState s = sender_->State();
+    if (told.empty() && !s.problem && s.waiting != 0)
+      told = "The site server (" + siteShown_ +
+             ") did not answer in time. The bench goes on with this PC's history; the events wait here and are "
+             "sent later.";
     if (!told.empty()) Message("velmoor-cli: %s", told.c_str());
     sender_.reset();
   }
@@ -227,6 +234,7 @@ class Session {
   const CliOptions& o_;
   history::HistoryStore history_;
   std::unique_ptr<history::SiteSender> sender_;
+  std::string siteShown_;  // the site's setting as it is shown
   CliOperator op_;
   LoggedOperator logged_;
   std::FILE* result_;

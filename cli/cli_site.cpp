@@ -19,6 +19,7 @@ int ExitCodeForSite(const SiteProblem& p) {
     case SiteProblemKind::UnknownHost:
     case SiteProblemKind::Unreachable: return ex::kNoUnit;
     case SiteProblemKind::BadSetting: return ex::kUsage;
+    case SiteProblemKind::LocalHistory: return ex::kBadFile;
     default: return ex::kRefused;
   }
 }
@@ -27,8 +28,14 @@ namespace {
 
 std::string TimeOfMs(int64_t ms) { return ms > 0 ? FromUnixMs(ms).ToText() + " UTC" : std::string("never"); }
 
-int Init(const SiteChoice& site, std::FILE* result, std::FILE* messages) {
+// No site command waits on the server past --timeout.
+std::chrono::steady_clock::time_point DeadlineOf(const CliOptions& o) {
+  return std::chrono::steady_clock::now() + std::chrono::seconds(o.timeout);
+}
+
+int Init(const SiteChoice& site, const CliOptions& o, std::FILE* result, std::FILE* messages) {
   SiteServer server;
+  server.SetDeadline(DeadlineOf(o));
   int from = 0;
   if (const SiteProblem p = server.Init(site.setting, from)) {
     std::fprintf(messages, "velmoor-cli: %s\n", p.message.c_str());
@@ -46,12 +53,20 @@ int Init(const SiteChoice& site, std::FILE* result, std::FILE* messages) {
   return ex::kDone;
 }
 
-int Status(const SiteChoice& site, HistoryStore& store, std::FILE* result, std::FILE* messages) {
+int Status(const SiteChoice& site, const CliOptions& o, HistoryStore& store, std::FILE* result, std::FILE* messages) {
   const HistoryStore::SiteCursor cursor = store.Cursor(site.setting.conninfo);
   SiteServer server;
-  const SiteProblem p = server.Connect(site.setting);
+  server.SetDeadline(DeadlineOf(o));
+  SiteProblem p = server.Connect(site.setting);
+  // Reached is not enough: the bench must be let to send (a grant revoked is a refusal).
+  if (!p) p = server.CheckSending();
   // The waiting events are counted from the cursor of the site reached (a site made anew takes all).
   const int64_t waiting = store.CountAfter(!p && cursor.siteId != server.SiteId() ? 0 : cursor.lastId);
+  if (waiting < 0) {
+    std::fprintf(messages, "velmoor-cli: this PC's history %s cannot be read: %s\n",
+                 file_ops::PathText(store.File()).c_str(), store.Message().c_str());
+    return ex::kBadFile;
+  }
   std::fprintf(result, "site: %s\n", site.setting.shown.c_str());
   std::fprintf(result, "waiting: %lld event%s on this PC\n", static_cast<long long>(waiting), waiting == 1 ? "" : "s");
   std::fprintf(result, "last sent: %s\n", TimeOfMs(cursor.sentMs).c_str());
@@ -77,7 +92,8 @@ int Push(const SiteChoice& site, const CliOptions& o, const HistoryStore& store,
   const SiteState s = sender.PushAll(std::chrono::seconds(o.timeout));
   if (s.problem) {
     std::fprintf(messages, "velmoor-cli: %s\n", s.problem.message.c_str());
-    std::fprintf(result, "waiting: %lld events on this PC\n", static_cast<long long>(std::max<int64_t>(s.waiting, 0)));
+    const long long waiting = std::max<int64_t>(s.waiting, 0);
+    std::fprintf(result, "waiting: %lld event%s on this PC\n", waiting, waiting == 1 ? "" : "s");
     return ExitCodeForSite(s.problem);
   }
   std::fprintf(result, "site: up to date (%s)\n", site.setting.shown.c_str());
@@ -113,7 +129,7 @@ int RunSiteCommand(const CliOptions& o, std::FILE* result, std::FILE* messages) 
     std::fprintf(messages, "velmoor-cli: %s\n", site.problem.message.c_str());
     return ExitCodeForSite(site.problem);
   }
-  if (o.args[0] == "init") return Init(site, result, messages);
-  if (o.args[0] == "status") return Status(site, store, result, messages);
+  if (o.args[0] == "init") return Init(site, o, result, messages);
+  if (o.args[0] == "status") return Status(site, o, store, result, messages);
   return Push(site, o, store, result, messages);
 }

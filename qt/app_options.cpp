@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QStringList>
 
+#include "platform/connection_text.h"
 #include "platform/version.h"
 
 const char* ProgramVersion() { return kProgramVersion; }
@@ -53,6 +54,8 @@ AppOptions ParseCommandLine(int argc, char** argv, const char* program, const ch
     o.message = why + "\n" + usage();
     return o;
   };
+  // A password is refused before the window (or the session log) keeps it, and is not named.
+  if (shared.empty()) shared = RefusePasswordIn(words);
   if (!shared.empty()) return refuse(shared);
   if (!p.parse(args) || !p.positionalArguments().isEmpty()) {
     const QString what = p.positionalArguments().isEmpty()

@@ -45,6 +45,8 @@ SiteChoice ChooseSite(const std::string& option, bool noSite, const HistorySetti
 std::string SiteStatusText(const SiteState& s) {
   if (!s.set) return {};
   const std::string waiting = s.waiting > 0 ? ", " + std::to_string(s.waiting) + " waiting" : "";
+  if (s.problem.kind == SiteProblemKind::LocalHistory)
+    return "site: paused, this PC's history cannot be read" + waiting;
   if (s.problem) {
     return std::string(SiteAway(s.problem) ? "site unreachable" : "site refused") + " since " +
            LocalClock(s.troubleSinceMs) + waiting;
@@ -109,7 +111,7 @@ struct SiteSender::Shared {
   // everything written so far is on the site.
   bool SendPending(Worker& w) {
     if (!w.store.IsOpen() && !w.store.Open(file)) {
-      Publish({SiteProblemKind::Unreachable, w.store.Message(), {}}, -1, 0);
+      Publish({SiteProblemKind::LocalHistory, "Nothing is sent to the site: " + w.store.Message(), {}}, -1, 0);
       return false;
     }
     HistoryStore::SiteCursor cursor = w.store.Cursor(setting.conninfo);
@@ -147,7 +149,12 @@ struct SiteSender::Shared {
       if (!w.store.SetCursor(setting.conninfo, cursor)) {
         // Sent but not noted: the next round sends the batch again, and the site keeps it once.
         w.Forget();
-        Publish({SiteProblemKind::Unreachable, w.store.Message(), {}}, waiting, 0);
+        Publish({SiteProblemKind::LocalHistory,
+                 "The site took the events, but this PC's history could not note it (they are sent again, and "
+                 "the site keeps them once): " +
+                     w.store.Message(),
+                 {}},
+                waiting, 0);
         return false;
       }
       w.statesAt = cursor.lastId;
@@ -265,12 +272,16 @@ void SiteSender::Finish(std::chrono::milliseconds wait) {
 
 SiteState SiteSender::PushAll(std::chrono::milliseconds timeout) {
   Shared::Worker w;
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (!shared_->SendPending(w) && std::chrono::steady_clock::now() < deadline) {
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + timeout;
+  // No wait goes past the time given: not a connection, a statement, or the pause between tries.
+  w.server.SetDeadline(deadline);
+  while (!shared_->SendPending(w) && Clock::now() < deadline) {
     // Only a problem that may pass is tried again.
     const SiteProblemKind k = State().problem.kind;
     if (k != SiteProblemKind::Unreachable && k != SiteProblemKind::None) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    std::this_thread::sleep_until(std::min(deadline, Clock::now() + std::chrono::milliseconds(500)));
+    if (Clock::now() >= deadline) break;
   }
   return State();
 }

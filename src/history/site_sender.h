@@ -62,13 +62,14 @@ class SiteSender {
   // line, as it ends: what is not sent by then waits for the next time).
   void Finish(std::chrono::milliseconds wait);
   // Sends everything written so far, in the caller's thread, trying again until all is sent or
-  // timeout has passed. Not with the background sender running.
+  // timeout has passed; no wait goes past it (SiteServer::SetDeadline). Not with the background
+  // sender running.
   SiteState PushAll(std::chrono::milliseconds timeout);
 
   SiteState State() const;
   // A problem's message the first time its kind arises in this session, else empty.
   std::string TakeMessage();
-  // For the tests: called once a batch's events are on the server, inside its transaction.
+  // For the tests: called once a batch's statements are on the server, just before its commit.
   void OnBatchSent(std::function<void(size_t sent)> hook);
 
  private:

@@ -20,6 +20,7 @@ const char* SiteProblemKindName(SiteProblemKind k) {
     case SiteProblemKind::NotInitialised: return "not-initialised";
     case SiteProblemKind::OlderSchema: return "older-schema";
     case SiteProblemKind::NewerSchema: return "newer-schema";
+    case SiteProblemKind::LocalHistory: return "local-history";
   }
   return "?";
 }
@@ -45,7 +46,7 @@ SiteProblem LoadSiteUnit(SiteServer& server, int32_t unitId, const HistorySettin
     std::stable_sort(events.begin(), events.end(),
                      [](const auto& a, const auto& b) { return ToUnixMs(a.event.time) < ToUnixMs(b.event.time); });
   }
-  if (!mirror.OpenInMemory()) return {SiteProblemKind::Unreachable, mirror.Message(), {}};
+  if (!mirror.OpenInMemory()) return {SiteProblemKind::LocalHistory, mirror.Message(), {}};
   mirror.settings = settings;
   // In time order, whichever bench sent them first: the visits are numbered so.
   bool kept = sqlite3_exec(mirror.Db(), "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
@@ -55,7 +56,7 @@ SiteProblem LoadSiteUnit(SiteServer& server, int32_t unitId, const HistorySettin
   }
   kept = kept && sqlite3_exec(mirror.Db(), "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
   if (!kept)
-    return {SiteProblemKind::Unreachable, "The site's visits could not be read into memory: " + mirror.Message(), {}};
+    return {SiteProblemKind::LocalHistory, "The site's visits could not be read into memory: " + mirror.Message(), {}};
   return {};
 }
 

@@ -6,10 +6,14 @@
 //
 // The connection is a libpq connection text or service name ("service=velmoor",
 // "host=hist.example port=5432 dbname=velmoor user=bench7 sslmode=verify-full"). The password
-// comes from libpq's password file or service file only: a connection text that carries one is
-// refused, so it is never on a command line, in the terminal's files or in the log. Every
-// statement binds its values as parameters.
+// comes from libpq's password file only: a connection text that carries one is refused, so it is
+// never on a command line, in the terminal's files or in the log, and the text is shown only
+// without its secrets (RedactConnection). Every statement binds its values as parameters.
+//
+// A failure is told by what libpq knows of the connection and by the server's SQLSTATE, never by
+// the words of a message (libpq's and the server's are translated).
 #pragma once
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -25,15 +29,17 @@ namespace history {
 enum class SiteProblemKind {
   None,
   NoClient,        // this build has no PostgreSQL client
-  BadSetting,      // the connection text does not parse, or carries a password
+  BadSetting,      // the connection text does not parse, carries a password, or names a service
+                   // or an option value libpq does not know
   UnknownHost,     // the host name does not resolve
-  Unreachable,     // refused, timed out, or the connection was lost
+  Unreachable,     // refused, timed out, the connection lost, or what answers is not PostgreSQL
   Password,        // a password is needed and none was found, or it was refused
-  Tls,             // TLS was required and the server does not offer it, or the certificate failed
+  Tls,             // a PostgreSQL server answers, but not with the TLS the setting requires
   Refused,         // the server refused the connection or a statement (pg_hba.conf, grants, database)
   NotInitialised,  // the database holds no unit history tables
   OlderSchema,     // made by an older terminal: velmoor-cli site init brings it up to date
   NewerSchema,     // made by a newer terminal: this one does not write to it
+  LocalHistory,    // this PC's own history could not be read or noted: nothing to do with the site
 };
 
 struct SiteProblem {
@@ -49,19 +55,21 @@ inline bool SiteAway(const SiteProblem& p) {
 }
 
 // The connection text as the terminal uses it: a password in it is refused; connect_timeout
-// (5 s) and application_name are added when not set. shown is the same without anything secret,
-// for messages and the log.
+// (5 s) and application_name are added when not set. shown is the same without anything secret
+// (RedactConnection), for messages and the log. connect_timeout is taken as libpq takes it: 0 or
+// less is no limit, 1 is 2 s, and a text that is not a whole number is refused.
 struct SiteSetting {
   std::string conninfo;
   std::string shown;
-  int timeoutSeconds = 5;  // connect_timeout
+  int timeoutSeconds = 5;  // connect_timeout (0: no limit)
 };
 SiteProblem ReadSiteSetting(const std::string& text, SiteSetting& setting);
 
 class SiteServer {
  public:
-  // Versions of the server's tables: 1 first; 2 added each bench's last send.
-  static constexpr int kSchemaVersion = 2;
+  // Versions of the server's tables: 1 first; 2 added each bench's last send; 3 the views of
+  // the benches and the units as text.
+  static constexpr int kSchemaVersion = 3;
 
   SiteServer();
   ~SiteServer();
@@ -76,6 +84,10 @@ class SiteServer {
   // From another thread: breaks off the call under way (its connection is shut, so the call
   // ends as a lost connection at once).
   void Interrupt();
+  // No call waits past the deadline (none: as long as the server takes): a connection not made
+  // by then is given up, and a statement not answered too, with its connection (the server then
+  // rolls its transaction back). The only wait it cannot cut is libpq's look-up of a host name.
+  void SetDeadline(std::optional<std::chrono::steady_clock::time_point> deadline);
   // Connects, and makes the tables (or brings them up to date); fromVersion tells what was
   // there (0: nothing). The connection stays open for use. The tests make an older site with
   // toVersion.
@@ -86,7 +98,10 @@ class SiteServer {
   // Sends events in one transaction; each is kept once, whatever was sent before. The units'
   // summaries (for what is due) move with them.
   SiteProblem Send(const std::vector<HistoryStore::OutboxEvent>& events);
-  // For the tests: called once a batch's events are on the server, inside its transaction.
+  // Whether this bench may send: the grants a send needs (docs/site.md); Refused, naming
+  // those it lacks, when it may not.
+  SiteProblem CheckSending();
+  // For the tests: called once a batch's statements are on the server, just before its commit.
   std::function<void(size_t sent)> onBatchSent;
 
   // ---- reading ----

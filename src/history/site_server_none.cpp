@@ -24,6 +24,8 @@ SiteServer::~SiteServer() = default;
 SiteProblem SiteServer::Connect(const SiteSetting&, const std::function<bool()>&) { return NoClient(); }
 void SiteServer::Disconnect() {}
 void SiteServer::Interrupt() {}
+void SiteServer::SetDeadline(std::optional<std::chrono::steady_clock::time_point>) {}
+SiteProblem SiteServer::CheckSending() { return NoClient(); }
 bool SiteServer::Connected() const { return false; }
 SiteProblem SiteServer::Open(const SiteSetting&, const std::function<bool()>&) { return NoClient(); }
 SiteProblem SiteServer::CheckSchema() { return NoClient(); }

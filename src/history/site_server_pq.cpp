@@ -1,20 +1,17 @@
 #include <libpq-fe.h>
-#ifdef _WIN32
-#include <winsock2.h>
-#else
-#include <poll.h>
-#include <sys/socket.h>
-#endif
 
 #include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <optional>
 
 #include "history/history_internal.h"
 #include "history/sha256.h"
 #include "history/site_server.h"
+#include "platform/connection_text.h"
+#include "platform/net_probe.h"
 #include "platform/text_numbers.h"
 
 namespace history {
@@ -95,6 +92,12 @@ const char* const kSiteSteps[] = {
     " events bigint NOT NULL DEFAULT 0);"
     "INSERT INTO velmoor_bench(bench, terminal, last_event_at, events)"
     " SELECT bench, max(terminal), max(at), count(*) FROM velmoor_event GROUP BY bench;",
+    // 3: the benches and the units as text, for the site's own reports.
+    "CREATE VIEW velmoor_bench_list AS SELECT velmoor_text(bench) AS bench, terminal, last_event_at, last_push,"
+    " events FROM velmoor_bench;"
+    "CREATE VIEW velmoor_unit_list AS SELECT unit_id, upper(lpad(to_hex(unit_id), 6, '0')) AS unit,"
+    " velmoor_text(serial) AS serial, last_at, release_at, selftest_at, selftest_result, count, count_at, capacity"
+    " FROM velmoor_unit;",
 };
 static_assert(sizeof kSiteSteps / sizeof kSiteSteps[0] == SiteServer::kSchemaVersion);
 
@@ -181,7 +184,11 @@ std::string SiteUid(const HistoryStore::OutboxEvent& o) {
   return "imported-" + Sha256::Hex(key).substr(0, 32);
 }
 
-SiteProblem NotConnected() { return Problem(SiteProblemKind::Unreachable, "The site server is not connected."); }
+SiteProblem NotConnected(const std::string& shown) {
+  return Problem(SiteProblemKind::Unreachable, "The site server (" + shown +
+                                                   ") is not connected. The bench goes on with this PC's history; the "
+                                                   "events wait here and are sent later.");
+}
 
 // A time for the server: milliseconds as text (0: none, NULL).
 constexpr const char* kMs = "round(extract(epoch from %s) * 1000)::bigint";
@@ -246,26 +253,92 @@ struct Result {
   }
 };
 
-bool Contains(const std::string& text, const char* what) { return text.find(what) != std::string::npos; }
-
-// Waits up to ms for the connection's socket to be readable (or writable); 0 when it is not yet.
-int WaitForSocket(int fd, bool read, int ms) {
-#ifdef _WIN32
-  WSAPOLLFD p{static_cast<SOCKET>(fd), static_cast<short>(read ? POLLIN : POLLOUT), 0};
-  return WSAPoll(&p, 1, ms);
-#else
-  pollfd p{fd, static_cast<short>(read ? POLLIN : POLLOUT), 0};
-  return ::poll(&p, 1, ms);
-#endif
+// The server's SQLSTATE in a message libpq made of the server's error in verbose form
+// ("...: FATAL:  28P01: ..."): libpq keeps no result of a connection that failed, and puts the
+// code there in a fixed form (two spaces after the severity, then the code and a colon), whatever
+// the language of the words around it. Empty when the server sent no error.
+std::string SqlStateIn(const std::string& message) {
+  for (size_t at = message.find(":  "); at != std::string::npos; at = message.find(":  ", at + 1)) {
+    const size_t c = at + 3;
+    if (c + 6 > message.size() || message[c + 5] != ':') continue;
+    bool code = true;
+    for (size_t i = c; i < c + 5; ++i)
+      code = code && ((message[i] >= '0' && message[i] <= '9') || (message[i] >= 'A' && message[i] <= 'Z'));
+    if (code) return message.substr(c, 5);
+  }
+  return {};
 }
 
-void ShutSocket(int fd) {
-#ifdef _WIN32
-  ::shutdown(static_cast<SOCKET>(fd), SD_BOTH);
-#else
-  ::shutdown(fd, SHUT_RDWR);
-#endif
+// The first line of libpq's or the server's words, without the code verbose messages carry.
+std::string FirstLine(const std::string& detail) {
+  std::string line = detail.substr(0, detail.find('\n'));
+  const std::string state = SqlStateIn(line);
+  if (!state.empty()) {
+    const size_t at = line.find(":  " + state + ": ");
+    if (at != std::string::npos) line.erase(at + 3, state.size() + 2);
+  }
+  while (!line.empty() && (line.back() == ' ' || line.back() == '.' || line.back() == '\r')) line.pop_back();
+  return line;
 }
+
+// What the server's SQLSTATE says of a failed connection or statement: a password refused; the
+// bench refused (pg_hba.conf, a role, a database or a grant); or a passing condition (the
+// connection lost, the server shutting down or starting, too many connections, a deadlock),
+// tried again later as a server that is away.
+SiteProblemKind KindOfState(const std::string& state) {
+  if (state == "28P01") return SiteProblemKind::Password;
+  if (state.empty() || state.rfind("08", 0) == 0 || state.rfind("57P", 0) == 0 || state == "53300" ||
+      state == "40001" || state == "40P01")
+    return SiteProblemKind::Unreachable;
+  return SiteProblemKind::Refused;
+}
+
+// libpq's words about a setting it could not parse, without anything of the setting but option
+// names: it quotes a part of the text in some of them.
+std::string SafeParseError(const std::string& why) {
+  std::string out;
+  size_t i = 0;
+  while (i < why.size()) {
+    const size_t open = why.find('"', i);
+    if (open == std::string::npos) break;
+    const size_t close = why.find('"', open + 1);
+    if (close == std::string::npos) break;
+    const std::string quoted = why.substr(open + 1, close - open - 1);
+    const bool name = !quoted.empty() && quoted.size() <= 32 &&
+                      quoted.find_first_not_of("abcdefghijklmnopqrstuvwxyz_=") == std::string::npos;
+    out += why.substr(i, open - i) + "\"" + (name ? quoted : "...") + "\"";
+    i = close + 1;
+  }
+  out += why.substr(std::min(i, why.size()));
+  while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+  return out;
+}
+
+// connect_timeout as libpq takes it: a whole number of seconds; 0 or less waits as long as it
+// takes, and less than 2 is 2. Nothing when the text is not a number.
+std::optional<int> ConnectTimeout(const char* text) {
+  std::string t = text ? text : "";
+  while (!t.empty() && t.back() == ' ') t.pop_back();
+  while (!t.empty() && t.front() == ' ') t.erase(0, 1);
+  const std::optional<int64_t> v = textnum::WholeInt(t, INT32_MIN, INT32_MAX);
+  if (!v) return std::nullopt;
+  return *v <= 0 ? 0 : std::max<int>(2, static_cast<int>(*v));
+}
+
+// One option of a connection as libpq will use it (from the setting, its service or the
+// environment); empty when not set.
+std::string OptionOf(PGconn* conn, const char* key) {
+  std::string value;
+  if (PQconninfoOption* options = PQconninfo(conn)) {
+    for (PQconninfoOption* o = options; o->keyword; ++o)
+      if (std::strcmp(o->keyword, key) == 0 && o->val) value = o->val;
+    PQconninfoFree(options);
+  }
+  return value;
+}
+
+const char* const kGoesOn = " The bench goes on with this PC's history; the events wait here and are sent later.";
+const char* const kPasswordFile = "libpq's password file (~/.pgpass, %APPDATA%\\postgresql\\pgpass.conf on Windows)";
 
 }  // namespace
 
@@ -274,43 +347,41 @@ SiteProblem ReadSiteSetting(const std::string& text, SiteSetting& setting) {
   std::string trimmed = text;
   while (!trimmed.empty() && (trimmed.back() == ' ' || trimmed.back() == '\r')) trimmed.pop_back();
   if (trimmed.empty()) return Problem(SiteProblemKind::BadSetting, "No site server is set.");
+  const std::string shown = RedactConnection(trimmed);
+  const std::string setting_ = "The site server setting" + (shown.empty() ? std::string() : " (" + shown + ")");
+  if (ConnectionCarriesPassword(trimmed))
+    return Problem(SiteProblemKind::BadSetting, setting_ +
+                                                    " carries a password, which the terminal does not take: put the "
+                                                    "password in " +
+                                                    kPasswordFile + " instead.");
   char* error = nullptr;
   PQconninfoOption* options = PQconninfoParse(trimmed.c_str(), &error);
   if (!options) {
-    std::string why = error ? error : "no memory";
+    const std::string why = SafeParseError(error ? error : "no memory");
     PQfreemem(error);
     return Problem(SiteProblemKind::BadSetting,
-                   "The site server setting is not a PostgreSQL connection (" + why.substr(0, why.find('\n')) +
+                   setting_ + " is not a PostgreSQL connection text (" + why.substr(0, why.find('\n')) +
                        "); write it as \"service=NAME\" or \"host=... dbname=... user=...\".",
                    why);
   }
-  bool password = false, timeout = false, application = false;
-  std::string shown;
+  bool application = false, timeoutGiven = false;
+  std::optional<int> timeout = 5;
   for (PQconninfoOption* o = options; o->keyword; ++o) {
     if (!o->val || !*o->val) continue;
     const std::string key = o->keyword;
-    if (key == "password") password = true;
-    if (key == "connect_timeout") {
-      timeout = true;
-      setting.timeoutSeconds = static_cast<int>(textnum::WholeInt(o->val, 1, 3600).value_or(5));
-    }
+    if (key == "connect_timeout") timeout = ConnectTimeout(o->val), timeoutGiven = true;
     if (key == "application_name") application = true;
-    // Only what names the server and who connects is shown.
-    if (key == "host" || key == "hostaddr" || key == "port" || key == "dbname" || key == "user" || key == "service" ||
-        key == "sslmode")
-      shown += (shown.empty() ? "" : " ") + key + "=" + o->val;
   }
   PQconninfoFree(options);
-  if (password)
-    return Problem(SiteProblemKind::BadSetting,
-                   "The site server setting carries a password, which the terminal does not take: put the "
-                   "password in libpq's password file (~/.pgpass, %APPDATA%\\postgresql\\pgpass.conf on Windows) "
-                   "or the service file instead.");
+  if (!timeout)
+    return Problem(SiteProblemKind::BadSetting, setting_ + ": its connect_timeout is not a whole number of seconds.");
+  setting.timeoutSeconds = *timeout;
   setting.shown = shown.empty() ? "the default server" : shown;
   // A connection text of key = value pairs takes more of them; a URI takes them as parameters.
+  // (The text is also the key of this PC's record of how far it sent: it stays as it was.)
   const bool uri = trimmed.rfind("postgresql://", 0) == 0 || trimmed.rfind("postgres://", 0) == 0;
   std::string extra;
-  if (!timeout) extra += uri ? "connect_timeout=5" : " connect_timeout=5";
+  if (!timeoutGiven) extra += uri ? "connect_timeout=5" : " connect_timeout=5";
   if (!application) extra += std::string(uri ? (extra.empty() ? "" : "&") : " ") + "application_name=velmoor";
   if (uri && !extra.empty()) extra = (trimmed.find('?') == std::string::npos ? "?" : "&") + extra;
   setting.conninfo = trimmed + extra;
@@ -318,9 +389,12 @@ SiteProblem ReadSiteSetting(const std::string& text, SiteSetting& setting) {
 }
 
 struct SiteServer::Impl {
+  using Clock = std::chrono::steady_clock;
   PGconn* conn = nullptr;
   std::mutex connMutex;  // conn's replacement, against Interrupt from another thread
-  std::string shown;
+  std::string shown, conninfo;
+  std::optional<Clock::time_point> deadline;   // no wait of a call goes past it
+  std::optional<Clock::time_point> startedAt;  // of the statement given up at the deadline
 
   ~Impl() { Close(); }
   void Close() { Replace(nullptr); }
@@ -329,65 +403,153 @@ struct SiteServer::Impl {
     if (conn) PQfinish(conn);
     conn = c;
   }
+  std::string Where() const { return "The site server (" + shown + ")"; }
 
-  // What a failed connection or statement means for the operator.
-  SiteProblem Explain(const std::string& detail, const std::string& state = {}) const {
-    const std::string where = "The site server (" + shown + ")";
-    const std::string goesOn = " The bench goes on with this PC's history; the events wait here and are sent later.";
-    if (Contains(detail, "could not translate host name") || Contains(detail, "Name or service not known"))
-      return Problem(
-          SiteProblemKind::UnknownHost,
-          where + " is not known: its host name does not resolve. Check the host in the site setting." + goesOn,
-          detail);
-    if (Contains(detail, "password authentication failed") || Contains(detail, "no password supplied") ||
-        (conn && PQconnectionNeedsPassword(conn)))
-      return Problem(SiteProblemKind::Password,
-                     where +
-                         " refused the password, or none was found: put it in libpq's password file "
-                         "(~/.pgpass) or the service file." +
-                         goesOn,
-                     detail);
-    // A connection lost or never made is that, whatever layer noticed it.
-    const bool away = Contains(detail, "Connection refused") || Contains(detail, "timed out") ||
-                      Contains(detail, "timeout expired") || Contains(detail, "no answer within") ||
-                      Contains(detail, "closed the connection") || Contains(detail, "No such file or directory") ||
-                      Contains(detail, "EOF detected") || Contains(detail, "Network is unreachable");
-    if (!away && (Contains(detail, "SSL") || Contains(detail, "certificate") || Contains(detail, "GSSAPI")))
-      return Problem(SiteProblemKind::Tls,
-                     where + " would not make the TLS connection the setting asks for (sslmode): " +
-                         detail.substr(0, detail.find('\n')) + "." + goesOn,
-                     detail);
-    if (!away && (Contains(detail, "pg_hba.conf") || Contains(detail, "does not exist") ||
-                  state.rfind("42501", 0) == 0 || state.rfind("28", 0) == 0 || state.rfind("3D", 0) == 0))
-      return Problem(SiteProblemKind::Refused,
-                     where + " refused: " + detail.substr(0, detail.find('\n')) +
-                         ". The site's administrator can grant this bench access (docs/site.md)." + goesOn,
-                     detail);
-    return Problem(SiteProblemKind::Unreachable,
-                   where + " cannot be reached: " + detail.substr(0, detail.find('\n')) + "." + goesOn, detail);
+  // Milliseconds to the deadline (at most cap); 0: it has passed.
+  int Left(int cap) const {
+    if (!deadline) return cap;
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now()).count();
+    return static_cast<int>(std::clamp<int64_t>(ms, 0, cap));
+  }
+
+  SiteProblem Silent(Clock::time_point since) const {
+    const auto s = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count();
+    return Problem(
+        SiteProblemKind::Unreachable,
+        Where() + " did not answer within " + std::to_string(std::max<int64_t>(1, (s + 500) / 1000)) + " s." + kGoesOn);
+  }
+
+  SiteProblem Told(SiteProblemKind kind, const std::string& detail) const {
+    const std::string words = FirstLine(detail);
+    switch (kind) {
+      case SiteProblemKind::Password:
+        return Problem(kind,
+                       Where() + " refused the password, or none was found: put it in " + kPasswordFile + "." + kGoesOn,
+                       detail);
+      case SiteProblemKind::Refused:
+        return Problem(kind,
+                       Where() + " refused: " + words +
+                           ". The site's administrator can grant this bench access (docs/site.md)." + kGoesOn,
+                       detail);
+      case SiteProblemKind::UnknownHost:
+        return Problem(
+            kind,
+            Where() + " is not known: its host name does not resolve. Check the host in the site setting." + kGoesOn,
+            detail);
+      case SiteProblemKind::BadSetting:
+        return Problem(kind,
+                       "The site server setting (" + shown + ") cannot be used: " + words +
+                           ". Check it, and the service file it names." + kGoesOn,
+                       detail);
+      case SiteProblemKind::Tls:
+        return Problem(
+            kind,
+            Where() + " would not make the TLS connection the setting asks for (sslmode): " + words + "." + kGoesOn,
+            detail);
+      default:
+        return Problem(SiteProblemKind::Unreachable,
+                       Where() + " cannot be reached" + (words.empty() ? "" : ": " + words) + "." + kGoesOn, detail);
+    }
+  }
+
+  // Why a connection failed, from libpq's state of it and the server's SQLSTATE. immediate: it
+  // failed as it was started, before any wait.
+  SiteProblem ConnectFailed(bool immediate) {
+    const std::string detail = PQerrorMessage(conn);
+    const std::string state = SqlStateIn(detail);
+    if (!state.empty()) return Told(KindOfState(state), detail);
+    if (PQconnectionNeedsPassword(conn)) return Told(SiteProblemKind::Password, detail);
+    const std::string address = PQhostaddr(conn) ? PQhostaddr(conn) : "";
+    if (address.empty()) {
+      // No address was tried: the setting, the host's name, or a local socket that is not there.
+      if (immediate && PQping(conninfo.c_str()) == PQPING_NO_ATTEMPT) return Told(SiteProblemKind::BadSetting, detail);
+      const std::string host = PQhost(conn) ? PQhost(conn) : "";
+      if (host.empty() || host[0] == '/' || host[0] == '@' || host.find(',') != std::string::npos)
+        return Told(SiteProblemKind::Unreachable, detail);
+      return Told(SiteProblemKind::UnknownHost, detail);
+    }
+    // An address was tried and nothing a PostgreSQL server says came back: ask what is there.
+    const std::string port = PQport(conn) ? PQport(conn) : "";
+    switch (net_probe::AskPostgres(address, port.empty() ? "5432" : port, Left(2000))) {
+      case net_probe::Answer::Other:
+        return Problem(SiteProblemKind::Unreachable,
+                       Where() + " cannot be reached: what answers at " + address + " port " + port +
+                           " is not a PostgreSQL server." + kGoesOn,
+                       detail);
+      case net_probe::Answer::Tls:
+      case net_probe::Answer::NoTls: {
+        const std::string mode = OptionOf(conn, "sslmode");
+        if (mode == "require" || mode == "verify-ca" || mode == "verify-full")
+          return Told(SiteProblemKind::Tls, detail);
+        break;
+      }
+      case net_probe::Answer::None: break;
+    }
+    return Told(SiteProblemKind::Unreachable, detail);
   }
 
   SiteProblem Failed(const Result& r) {
-    const std::string detail = PQresultErrorMessage(r.r);
-    const std::string state = r.State();
-    if (PQstatus(conn) != CONNECTION_OK || state.rfind("08", 0) == 0 || state.rfind("57P", 0) == 0) {
-      SiteProblem p = Explain(detail.empty() ? PQerrorMessage(conn) : detail, state);
-      Close();
-      return p;
+    if (startedAt) {
+      const Clock::time_point since = *startedAt;
+      startedAt.reset();
+      return Silent(since);
     }
-    return Explain(detail, state);
+    std::string detail = PQresultErrorMessage(r.r);
+    if (detail.empty() && conn) detail = PQerrorMessage(conn);
+    const std::string state = r.State();
+    // A connection lost is that, whatever the statement was.
+    const SiteProblemKind kind =
+        !conn || PQstatus(conn) != CONNECTION_OK ? SiteProblemKind::Unreachable : KindOfState(state);
+    SiteProblem p = Told(kind, detail);
+    if (kind == SiteProblemKind::Unreachable) Close();
+    return p;
   }
 
   // A statement of a transaction failed: what it means, the transaction rolled back.
   SiteProblem Abort(const Result& r) {
     SiteProblem p = Failed(r);
-    if (conn) Result(PQexec(conn, "ROLLBACK"));
+    if (conn) Exec("ROLLBACK");
     return p;
   }
 
+  // Runs a statement (several, without parameters) and waits for its result, never past the
+  // deadline: a call the server does not answer by then is given up, and its connection shut (the
+  // server rolls its transaction back). The first error, else the last result.
   Result Exec(const char* sql, const Params& p = {}) {
+    startedAt.reset();
+    if (!conn) return Result(nullptr);
+    const Clock::time_point started = Clock::now();
     const auto ptrs = p.Pointers();
-    return Result(PQexecParams(conn, sql, p.Count(), nullptr, ptrs.data(), nullptr, nullptr, 0));
+    const int sent = p.Count() ? PQsendQueryParams(conn, sql, p.Count(), nullptr, ptrs.data(), nullptr, nullptr, 0)
+                               : PQsendQuery(conn, sql);
+    if (!sent) return Result(PQmakeEmptyPGresult(conn, PGRES_FATAL_ERROR));
+    for (;;) {
+      const int flushed = PQflush(conn);
+      if (flushed < 0) break;
+      if (flushed == 0 && !PQisBusy(conn)) break;
+      const int fd = PQsocket(conn);
+      if (fd < 0) break;
+      if (Left(100) == 0 && deadline) {
+        startedAt = started;
+        Close();
+        return Result(nullptr);
+      }
+      const int ready = net_probe::WaitForSocket(fd, net_probe::kRead | (flushed ? net_probe::kWrite : 0), Left(100));
+      if (ready < 0) break;
+      if ((ready & net_probe::kRead) && !PQconsumeInput(conn)) break;
+    }
+    PGresult* kept = nullptr;
+    while (PGresult* r = PQgetResult(conn)) {
+      const ExecStatusType s = PQresultStatus(r);
+      if (kept && PQresultStatus(kept) == PGRES_FATAL_ERROR) {
+        PQclear(r);
+      } else {
+        PQclear(kept);
+        kept = r;
+      }
+      if (PQstatus(conn) == CONNECTION_BAD && s == PGRES_FATAL_ERROR) break;
+    }
+    return Result(kept ? kept : PQmakeEmptyPGresult(conn, PGRES_FATAL_ERROR));
   }
 };
 
@@ -395,45 +557,74 @@ SiteServer::SiteServer() : impl_(std::make_unique<Impl>()) {}
 
 void SiteServer::Interrupt() {
   std::lock_guard<std::mutex> lock(impl_->connMutex);
-  if (impl_->conn && PQsocket(impl_->conn) >= 0) ShutSocket(PQsocket(impl_->conn));
+  if (impl_->conn && PQsocket(impl_->conn) >= 0) net_probe::ShutSocket(PQsocket(impl_->conn));
 }
 SiteServer::~SiteServer() = default;
 
 bool SiteServer::Connected() const { return impl_->conn && PQstatus(impl_->conn) == CONNECTION_OK; }
 void SiteServer::Disconnect() { impl_->Close(); }
 
+void SiteServer::SetDeadline(std::optional<std::chrono::steady_clock::time_point> deadline) {
+  impl_->deadline = deadline;
+}
+
 SiteProblem SiteServer::Open(const SiteSetting& setting, const std::function<bool()>& stop) {
   Impl& m = *impl_;
   m.Close();
   m.shown = setting.shown;
+  m.conninfo = setting.conninfo;
   siteId_.clear();
+  const auto started = Impl::Clock::now();
   // Made step by step, so that a stop is heard while the server is slow to answer.
   // libpq leaves the connection's time limit to the caller when it is made this way.
   m.Replace(PQconnectStart(setting.conninfo.c_str()));
   if (!m.conn) return Problem(SiteProblemKind::Unreachable, "No memory for the site server's connection.");
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(setting.timeoutSeconds);
+  if (PQstatus(m.conn) == CONNECTION_BAD) {
+    SiteProblem p = m.ConnectFailed(true);
+    m.Close();
+    return p;
+  }
+  // The server's errors with their SQLSTATE, which tells them apart in any language.
+  PQsetErrorVerbosity(m.conn, PQERRORS_VERBOSE);
+  // The time limit as libpq would take it (the setting's, else 5 s).
+  const std::string given = OptionOf(m.conn, "connect_timeout");
+  const std::optional<int> timeout = given.empty() ? std::optional<int>(5) : ConnectTimeout(given.c_str());
+  if (!timeout) {
+    m.Close();
+    return Problem(SiteProblemKind::BadSetting, "The site server setting (" + m.shown +
+                                                    ") cannot be used: connect_timeout \"" + given.substr(0, 16) +
+                                                    "\" is not a whole number of seconds.");
+  }
+  std::optional<Impl::Clock::time_point> until = m.deadline;
+  if (*timeout > 0 && (!until || started + std::chrono::seconds(*timeout) < *until))
+    until = started + std::chrono::seconds(*timeout);
   PostgresPollingStatusType poll = PGRES_POLLING_WRITING;
   while (PQstatus(m.conn) != CONNECTION_BAD && poll != PGRES_POLLING_OK && poll != PGRES_POLLING_FAILED) {
     const int fd = PQsocket(m.conn);
     if (fd < 0) break;
-    const int ready = WaitForSocket(fd, poll == PGRES_POLLING_READING, 100);
+    const int ready =
+        net_probe::WaitForSocket(fd, poll == PGRES_POLLING_READING ? net_probe::kRead : net_probe::kWrite, 100);
     if (stop && stop()) {
       m.Close();
-      return Problem(SiteProblemKind::Unreachable, "The connection to the site server was given up.");
+      return Problem(SiteProblemKind::Unreachable,
+                     m.Where() + " did not answer before the connection was given up." + kGoesOn);
     }
-    if (std::chrono::steady_clock::now() >= deadline) {
+    if (until && Impl::Clock::now() >= *until) {
       m.Close();
-      return m.Explain("no answer within " + std::to_string(setting.timeoutSeconds) + " s");
+      return m.Silent(started);
     }
     if (ready == 0) continue;
     poll = PQconnectPoll(m.conn);
   }
   if (PQstatus(m.conn) != CONNECTION_OK) {
-    SiteProblem p = m.Explain(PQerrorMessage(m.conn));
+    SiteProblem p = m.ConnectFailed(false);
     m.Close();
     return p;
   }
+  PQsetErrorVerbosity(m.conn, PQERRORS_DEFAULT);
   PQsetClientEncoding(m.conn, "UTF8");
+  // Sent without blocking, so that no call waits past the deadline on a server that reads nothing.
+  PQsetnonblocking(m.conn, 1);
   {
     Result r = m.Exec("SET bytea_output = 'hex'");
     if (!r.Ok()) return m.Failed(r);
@@ -448,6 +639,25 @@ SiteProblem SiteServer::Connect(const SiteSetting& setting, const std::function<
   SiteProblem p = CheckSchema();
   if (p) m.Close();
   return p;
+}
+
+SiteProblem SiteServer::CheckSending() {
+  Impl& m = *impl_;
+  if (!Connected()) return NotConnected(m.shown);
+  Result r = m.Exec(
+      "SELECT p || ' on ' || t FROM (VALUES ('velmoor_event', 'SELECT'), ('velmoor_event', 'INSERT'),"
+      " ('velmoor_unit', 'SELECT'), ('velmoor_unit', 'INSERT'), ('velmoor_unit', 'UPDATE'),"
+      " ('velmoor_bench', 'SELECT'), ('velmoor_bench', 'INSERT'), ('velmoor_bench', 'UPDATE')) v(t, p)"
+      " WHERE NOT has_table_privilege(t, p)"
+      " UNION ALL SELECT 'USAGE on velmoor_event_id_seq'"
+      " WHERE NOT has_sequence_privilege('velmoor_event_id_seq', 'USAGE')");
+  if (!r.Ok()) return m.Failed(r);
+  if (r.Rows() == 0) return {};
+  std::string missing;
+  for (int i = 0; i < r.Rows(); ++i) missing += (i ? ", " : "") + r.Text(i, 0);
+  return Problem(SiteProblemKind::Refused, m.Where() + " does not let this bench send its events: it lacks " + missing +
+                                               ". The site's administrator can grant them (docs/site.md, step 3)." +
+                                               kGoesOn);
 }
 
 SiteProblem SiteServer::CheckSchema() {
@@ -475,7 +685,7 @@ SiteProblem SiteServer::Init(const SiteSetting& setting, int& fromVersion, int t
   Impl& m = *impl_;
   fromVersion = 0;
   if (SiteProblem p = Open(setting, {})) return p;
-  Result begin(PQexec(m.conn, "BEGIN"));
+  Result begin = m.Exec("BEGIN");
   if (!begin.Ok()) return m.Failed(begin);
   Result lock = m.Exec(kInitLock);
   if (!lock.Ok()) return m.Abort(lock);
@@ -488,13 +698,13 @@ SiteProblem SiteServer::Init(const SiteSetting& setting, int& fromVersion, int t
     siteId_ = v.Text(0, 1);
   }
   if (fromVersion > toVersion) {
-    Result(PQexec(m.conn, "ROLLBACK"));
+    m.Exec("ROLLBACK");
     return Problem(SiteProblemKind::NewerSchema, "The site server's history (" + m.shown +
                                                      ") was made by a newer terminal (version " +
                                                      std::to_string(fromVersion) + "): this one leaves it as it is.");
   }
   for (int v = fromVersion; v < toVersion; ++v) {
-    Result step(PQexec(m.conn, kSiteSteps[v]));
+    Result step = m.Exec(kSiteSteps[v]);
     if (!step.Ok()) return m.Abort(step);
   }
   if (fromVersion == 0) {
@@ -513,7 +723,7 @@ SiteProblem SiteServer::Init(const SiteSetting& setting, int& fromVersion, int t
     Result up = m.Exec("UPDATE velmoor_schema SET version = $1", Params().Add(toVersion));
     if (!up.Ok()) return m.Abort(up);
   }
-  Result commit(PQexec(m.conn, "COMMIT"));
+  Result commit = m.Exec("COMMIT");
   if (!commit.Ok()) return m.Failed(commit);
   return {};
 }
@@ -586,7 +796,7 @@ struct BenchRow {
 
 SiteProblem SiteServer::Send(const std::vector<HistoryStore::OutboxEvent>& events) {
   Impl& m = *impl_;
-  if (!Connected()) return NotConnected();
+  if (!Connected()) return NotConnected(m.shown);
   if (events.empty()) return {};
   // Each unit's summary from this batch, and each bench's; written after the events in their
   // keys' order, so that benches sending at once take the rows in one order and never wait on
@@ -629,7 +839,7 @@ SiteProblem SiteServer::Send(const std::vector<HistoryStore::OutboxEvent>& event
       if (o.batteryCount && at >= u.countMs) u.count = *o.batteryCount, u.countMs = at;
     }
   }
-  Result begin(PQexec(m.conn, "BEGIN"));
+  Result begin = m.Exec("BEGIN");
   if (!begin.Ok()) return m.Failed(begin);
   {
     Result r = m.Exec(StatementFor(kInsertEvents, events.size()).c_str(), events_);
@@ -640,7 +850,6 @@ SiteProblem SiteServer::Send(const std::vector<HistoryStore::OutboxEvent>& event
       if (it != benchOf.end()) ++benches[*it->second].taken;
     }
   }
-  if (onBatchSent) onBatchSent(events.size());
   if (!units.empty()) {
     Params p;
     for (const auto& [id, u] : units) {
@@ -656,7 +865,10 @@ SiteProblem SiteServer::Send(const std::vector<HistoryStore::OutboxEvent>& event
     Result r = m.Exec(StatementFor(kUpsertBenches, benches.size()).c_str(), p);
     if (!r.Ok()) return m.Abort(r);
   }
-  Result commit(PQexec(m.conn, "COMMIT"));
+  if (onBatchSent) onBatchSent(events.size());
+  // The batch is the site's only once its commit is answered: a commit that fails or is not
+  // answered leaves it waiting here, and it is sent again.
+  Result commit = m.Exec("COMMIT");
   if (!commit.Ok()) return m.Failed(commit);
   return {};
 }
@@ -665,7 +877,7 @@ std::optional<int32_t> SiteServer::FindUnit(std::string_view text, SiteProblem& 
   Impl& m = *impl_;
   problem = {};
   if (!Connected()) {
-    problem = NotConnected();
+    problem = NotConnected(m.shown);
     return std::nullopt;
   }
   if (text.empty()) return std::nullopt;
@@ -695,7 +907,7 @@ std::optional<int32_t> SiteServer::FindUnit(std::string_view text, SiteProblem& 
 SiteProblem SiteServer::LoadUnit(int32_t unitId, std::vector<HistoryStore::OutboxEvent>& events) {
   Impl& m = *impl_;
   events.clear();
-  if (!Connected()) return NotConnected();
+  if (!Connected()) return NotConnected(m.shown);
   const std::string sql =
       "SELECT uid, " + MsOf("at") +
       ", unit_id, serial, bench, operator, terminal, action, outcome, reason, failed_readers, differences, file,"
@@ -741,7 +953,7 @@ SiteProblem SiteServer::LoadUnit(int32_t unitId, std::vector<HistoryStore::Outbo
 SiteProblem SiteServer::Due(const HistorySettings& settings, int64_t nowMs, std::vector<UnitFlags>& due) {
   Impl& m = *impl_;
   due.clear();
-  if (!Connected()) return NotConnected();
+  if (!Connected()) return NotConnected(m.shown);
   // Each unit's summary, with the battery count its rate is taken from (read at least the rate
   // span before the latest), in one statement.
   const std::string sql = "SELECT u.unit_id, u.serial, " + MsOf("u.last_at") + ", " + MsOf("u.release_at") + ", " +
@@ -774,7 +986,7 @@ SiteProblem SiteServer::Due(const HistorySettings& settings, int64_t nowMs, std:
 
 SiteProblem SiteServer::Counts(int64_t& events, int64_t& units, int64_t& benches) {
   Impl& m = *impl_;
-  if (!Connected()) return NotConnected();
+  if (!Connected()) return NotConnected(m.shown);
   Result r = m.Exec(
       "SELECT (SELECT coalesce(sum(events), 0) FROM velmoor_bench), (SELECT count(*) FROM velmoor_unit),"
       " (SELECT count(*) FROM velmoor_bench)");

@@ -5,6 +5,7 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/connection_text.h"
 #include "platform/file_ops.h"
 #include "platform/text_numbers.h"
 #include "platform/time_ops.h"
@@ -341,7 +342,10 @@ void LogOutcome(const std::string& summary) {
 std::string CommandLineText(int argc, const char* const* argv) {
   std::string out;
   for (int i = 0; argv && i < argc; ++i) {
-    const std::string_view arg = argv[i] ? argv[i] : "";
+    std::string arg = argv[i] ? argv[i] : "";
+    // The site's connection text without its secrets.
+    if (i > 0 && argv[i - 1] && std::string_view(argv[i - 1]) == "--site") arg = RedactConnection(arg);
+    else if (arg.rfind("--site=", 0) == 0) arg = "--site=" + RedactConnection(arg.substr(7));
     if (i) out += ' ';
     out += arg.empty() || arg.find_first_of(" \"") != std::string_view::npos ? Quoted(arg) : EscapeBytes(arg);
   }

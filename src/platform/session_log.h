@@ -128,7 +128,8 @@ void LogQuestion(const std::string& name, const std::string& text, const std::st
 void LogOutcome(const std::string& summary);
 
 // A program's whole command line for the log's first line: each argument escaped, and quoted
-// ("...", with \" for a quote) when it is empty or holds a space or a quote.
+// ("...", with \" for a quote) when it is empty or holds a space or a quote; the value of --site
+// without its secrets (RedactConnection).
 std::string CommandLineText(int argc, const char* const* argv);
 
 // Bytes as the log shows them: printable ASCII as it is, backslash doubled, CR, LF and TAB as

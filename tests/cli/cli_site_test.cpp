@@ -1,7 +1,10 @@
 // Two terminals (velmoor-cli processes on simulated units, each with its own history and bench
 // name) send to one site server; one of them works while the server is away. They end with one
-// merged history on the server, nothing lost or doubled.
+// merged history on the server, nothing lost or doubled. A bench the site refuses, a site that
+// says nothing and a password given anywhere are told as a script sees them.
 #include <gtest/gtest.h>
+
+#include <chrono>
 
 #include "tests/cli/cli_run.h"
 #include "tests/support/pg_server.h"
@@ -59,9 +62,56 @@ TEST(CliSite, TwoTerminalsOneCutOffEndWithOneMergedHistory) {
   EXPECT_EQ(Count(r.out, "bench Bench A"), 2u) << r.out;
   EXPECT_EQ(Count(r.out, "bench Bench B"), 1u) << r.out;
   EXPECT_EQ(r.err, "");
-  r = RunCli(b, "--site 'host=/tmp password=x' due");
+
+  // A bench whose grant was revoked is told refused, not reachable with events waiting.
+  pg.Sql("cli_site",
+         "DROP ROLE IF EXISTS cli_bench; CREATE ROLE cli_bench LOGIN; GRANT SELECT ON velmoor_schema TO cli_bench;"
+         "GRANT SELECT ON velmoor_event, velmoor_unit, velmoor_bench TO cli_bench");
+  r = RunCli(b, "--site 'host=" + pg.host() + " port=" + pg.port() + " user=cli_bench dbname=cli_site' site status");
+  EXPECT_EQ(r.code, 1) << r.out << r.err;
+  EXPECT_NE(r.out.find("state: refused"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("lacks INSERT on velmoor_event"), std::string::npos) << r.err;
+}
+
+// A password never leaves the password file: on the command line it is refused before anything
+// is written; in the settings it is refused, the command goes on, and neither its messages nor
+// the session log name it; the log's command line shows the site without its secrets. A site
+// that says nothing is named, and its events wait; a push gives it up at its --timeout.
+TEST(CliSite, SecretsStayOutAndASilentSiteIsNamed) {
+  const fs::path a = FreshTempDir("cli-site-secret"), b = FreshTempDir("cli-site-secret-b");
+  auto logs = [](const fs::path& root) {
+    std::string all;
+    for (const auto& f : fs::recursive_directory_iterator(root))
+      if (std::ifstream in(f.path()); f.path().extension() == ".log")
+        all.append(std::istreambuf_iterator<char>(in), {});
+    return all;
+  };
+  for (const char* command : {"--simulate=fast status", "due", "site push"}) {
+    const CliResult r = RunCli(a, std::string("--site 'host=/tmp password=s3cret' ") + command);
+    EXPECT_EQ(r.code, 2) << command;
+    EXPECT_NE(r.err.find("carries a password"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("s3cret"), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(logs(a), "");
+  fs::create_directories(b / "velmoor");
+  std::ofstream(b / "velmoor" / "history-settings.txt") << "site = host=/tmp dbname=x password=s3cret\n";
+  CliResult r = RunCli(b, "--simulate=fast status");
   EXPECT_EQ(r.code, 0);
-  EXPECT_NE(r.err.find("carries a password"), std::string::npos) << r.err;
-  r = RunCli(b, "--site 'host=/tmp password=x' site push");
-  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("setting (host=/tmp dbname=x) carries a password"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("s3cret"), std::string::npos) << r.err;
+  EXPECT_EQ(logs(b).find("s3cret"), std::string::npos);
+
+  Listener silent;
+  const std::string site = "host=127.0.0.1 port=" + silent.port() + " dbname=x";
+  r = RunCli(a, "--site '" + site + " connect_timeout=30 sslrootcert=/k/ca.crt' --simulate=fast status");
+  EXPECT_EQ(r.code, 0);
+  EXPECT_NE(r.err.find("The site server (" + site + ") did not answer"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("the events wait here"), std::string::npos) << r.err;
+  const auto start = std::chrono::steady_clock::now();
+  r = RunCli(a, "--site '" + site + " connect_timeout=30' site push --timeout 1");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+  EXPECT_EQ(r.code, 3) << r.err;
+  EXPECT_EQ(r.out, "waiting: 1 event on this PC\n");
+  const std::string log = logs(a);  // the first run wrote none
+  EXPECT_NE(log.find("--site \"" + site + "\" --simulate=fast status"), std::string::npos) << log;
 }

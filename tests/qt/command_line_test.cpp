@@ -27,6 +27,7 @@ TEST(CommandLine, EachOptionDoesWhatItSays) {
       {{"--root"}, false, 2, "--root needs a value"},
       {{"--simulate", "--no-log", "--root", "/tmp/bench"}, true, 0, ""},
       {{"--root=/tmp/x", "-platform", "offscreen"}, true, 0, ""},
+      {{"--site", "host=h password=s3cret"}, false, 2, "the command line carries a password"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args.empty() ? "" : c.args[0]);
@@ -34,6 +35,7 @@ TEST(CommandLine, EachOptionDoesWhatItSays) {
     EXPECT_EQ(o.ok, c.ok);
     EXPECT_EQ(o.exitCode, c.exitCode);
     EXPECT_EQ(o.message.rfind(c.message, 0), 0u) << o.message;
+    EXPECT_EQ(o.message.find("s3cret"), std::string::npos);
     // A wrong option prints the usage after what was wrong.
     EXPECT_TRUE(c.exitCode != 2 || o.message.find("Usage: velmoor-terminal") != std::string::npos) << o.message;
   }

@@ -3,12 +3,15 @@
 // test may stop or kill it without disturbing another program's tests.
 #pragma once
 #include <libpq-fe.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 
 class PgServer {
  public:
@@ -73,4 +76,37 @@ class PgServer {
   std::filesystem::path dir_;
   std::string host_, port_;
   bool ok_ = false;
+};
+
+// A TCP listener on 127.0.0.1 that takes connections and says nothing, or (garbage) answers
+// each with what no PostgreSQL server would send.
+class Listener {
+ public:
+  explicit Listener(bool garbage = false) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof a;
+    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    ::bind(fd_, reinterpret_cast<sockaddr*>(&a), size);
+    ::listen(fd_, 64);
+    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &size);
+    port_ = std::to_string(ntohs(a.sin_port));
+    if (garbage)  // until the socket is shut
+      thread_ = std::thread([this] {
+        for (int c; (c = ::accept(fd_, nullptr, nullptr)) >= 0; ::close(c))
+          (void)!::write(c, "HTTP/1.0 400 Bad Request\r\n\r\n", 28);
+      });
+  }
+  ~Listener() {
+    ::shutdown(fd_, SHUT_RDWR);
+    if (thread_.joinable()) thread_.join();
+    ::close(fd_);
+  }
+  const std::string& port() const { return port_; }
+
+ private:
+  int fd_ = -1;
+  std::string port_;
+  std::thread thread_;
 };
