@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "history/unit_state.h"
 #include "history/visit_note.h"
 #include "time_chart.h"
 
@@ -18,7 +19,8 @@ using namespace history;
 
 namespace {
 
-QString Utc(const DateTime& t) { return QString::fromStdString(t.ToText()); }
+// Local time with its zone, as every screen of the terminal shows times.
+QString Local(const DateTime& t) { return QString::fromStdString(LocalTimeText(t, true)); }
 
 const char* TitleOf(const std::string& element) {
   if (element == "Voltage") return "Battery voltage (V)";
@@ -92,7 +94,7 @@ HistoryWindow::HistoryWindow(const Dossier& d, const HistorySettings& settings, 
   grid->addWidget(flags_, 0, 0, 1, 2);
 
   // The visits, newest first.
-  grid->addWidget(new QLabel(QString("Visits (%1), newest first; times UTC").arg(d.visits.size()), this), 1, 0);
+  grid->addWidget(new QLabel(QString("Visits (%1), newest first; local times").arg(d.visits.size()), this), 1, 0);
   visits_ = new QTableWidget(int(d.visits.size()), 5, this);
   visits_->setObjectName("visits");
   visits_->setHorizontalHeaderLabels({"Time", "Bench", "Operator", "Done", "Outcome"});
@@ -102,7 +104,7 @@ HistoryWindow::HistoryWindow(const Dossier& d, const HistorySettings& settings, 
     const HistoryEvent& ev = d.visits[size_t(r)];
     QString outcome = QString::fromStdString(ev.outcome);
     if (!ev.reason.empty()) outcome += ": " + QString::fromStdString(ev.reason);
-    const QString cells[] = {Utc(ev.time), QString::fromStdString(ev.bench), QString::fromStdString(ev.operatorName),
+    const QString cells[] = {Local(ev.time), QString::fromStdString(ev.bench), QString::fromStdString(ev.operatorName),
                              QString::fromStdString(ev.action), outcome};
     for (int c = 0; c < 5; ++c) {
       auto* item = new QTableWidgetItem(cells[c]);
@@ -116,7 +118,7 @@ HistoryWindow::HistoryWindow(const Dossier& d, const HistorySettings& settings, 
   // Since the last visit: the differences between the last two status reads, by class.
   grid->addWidget(
       new QLabel(d.lastDiff.found
-                     ? QString("Since last visit: %1 to %2").arg(Utc(d.lastDiff.fromTime), Utc(d.lastDiff.toTime))
+                     ? QString("Since last visit: %1 to %2").arg(Local(d.lastDiff.fromTime), Local(d.lastDiff.toTime))
                      : QString("Since last visit: only one status read so far"),
                  this),
       3, 0);
@@ -129,8 +131,12 @@ HistoryWindow::HistoryWindow(const Dossier& d, const HistorySettings& settings, 
     for (const FieldChange& ch : d.lastDiff.changes) {
       if (ch.fieldClass != c) continue;
       ++n;
-      new QTreeWidgetItem(group, {QString::fromStdString(ch.group + "/" + ch.element),
-                                  QString::fromStdString(ch.before), QString::fromStdString(ch.after)});
+      // As the status report shows it, and as the status files name it.
+      const bool shown = !ch.label.empty();
+      new QTreeWidgetItem(group, {QString::fromStdString(shown ? ch.label + " (" + ch.group + "/" + ch.element + ")"
+                                                               : ch.group + "/" + ch.element),
+                                  QString::fromStdString(shown ? ch.shownBefore + " (" + ch.before + ")" : ch.before),
+                                  QString::fromStdString(shown ? ch.shownAfter + " (" + ch.after + ")" : ch.after)});
     }
     group->setText(0, QString("%1 (%2)").arg(FieldClassName(c)).arg(n));
     group->setExpanded(true);

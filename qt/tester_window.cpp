@@ -270,13 +270,23 @@ void TesterWindow::Click(int id) {
     dlg_.OnCommand(id);
     return;
   }
-  worker_.Start([this, id] {
+  // The note reads the unit as the dossier does: the site's visits when a site is set (one the
+  // sender finds away is not waited for).
+  const std::optional<history::SiteSetting> site = site_ ? std::optional(siteSetting_) : std::nullopt;
+  history::SiteProblem away = site_ ? site_->State().problem : history::SiteProblem{};
+  if (!history::SiteAway(away)) away = {};
+  worker_.Start([this, id, site, away] {
     const auto reads = dlg_.unit.status.reads;
     dlg_.OnCommand(id);
     // After a status read: what changed since the unit's last visit, and what is due.
     if (dlg_.history && dlg_.unit.status.reads != reads) {
       visitNoteUnit_ = dlg_.unit.status.currentStatus.UnitId;
-      visitNote_ = history::SinceLastVisitNote(*dlg_.history, visitNoteUnit_, DateTime::NowUtc());
+      visitNote_.clear();
+      if (visitNoteUnit_ >= 0) {
+        const UnitDossier d =
+            ReadUnitDossier(*dlg_.history, site ? &*site : nullptr, visitNoteUnit_, DateTime::NowUtc(), away);
+        visitNote_ = history::SinceLastVisitNote(d.dossier, d.settings);
+      }
     }
   });
 }

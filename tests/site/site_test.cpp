@@ -312,7 +312,8 @@ TEST_F(Site, EveryByteComesBackExactly) {
   EXPECT_EQ(ToUnixMs(r.time), ToUnixMs(ev.time));
   ASSERT_TRUE(back[0].hasState);
   for (size_t i = 0; i < fields.size(); ++i) {
-    if (IsDateField(static_cast<int>(i))) continue;
+    // A check without a time is no reading (the times here are not dates).
+    if (IsChecksField(static_cast<int>(i))) continue;
     EXPECT_EQ(back[0].state[i], fields[i]) << FieldName(static_cast<int>(i));
   }
   SiteProblem p;
