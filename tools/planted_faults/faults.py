@@ -260,6 +260,9 @@ FAULTS = [
     ("148", "site: due leaves out this PC's unsent events", "src/history/site_server.cpp",
      "const std::vector<int32_t> waiting = local.UnitsAfter(SentTo(server, local, siteKey));",
      "const std::vector<int32_t> waiting;"),
+    ("150", "history: only the actions that were done are kept", "src/ui/tester_dlg.cpp",
+     "if (history && id != ctl::kExit && id != ctl::kRawReplies) {",
+     "if (history && o.Ok() && id != ctl::kExit && id != ctl::kRawReplies) {"),
     ("149", "site: a unit only this PC's unsent events hold is not found", "src/history/site_server.cpp",
      "  if (!unit) unit = local.FindUnit(unitText);\n", ""),
 ]
