@@ -1122,7 +1122,9 @@ bool DueOn(int64_t lastMs, int days, int64_t nowMs) {
   // ends: a unit on the bench that morning is due, not only from the hour of the last test.
   if (lastMs <= 0) return true;
   const int64_t endMs = lastMs + int64_t{days} * kMsPerDay;
-  return nowMs >= endMs || LocalDay(nowMs) >= LocalDay(endMs);
+  if (nowMs >= endMs) return true;
+  // The local calendar is asked only within a day of the end (no zone is a day or more off UTC).
+  return endMs - nowMs < kMsPerDay && LocalDay(nowMs) >= LocalDay(endMs);
 }
 
 UnitFlags FlagsOf(const UnitRow& r, const HistorySettings& set, int64_t nowMs, const RateReference& reference) {
