@@ -996,6 +996,13 @@ std::vector<std::pair<HistoryEvent, FieldTexts>> HistoryStore::States(int32_t un
 std::vector<HistoryStore::OutboxEvent> HistoryStore::Readings(int32_t unitId, int64_t afterId) {
   std::vector<OutboxEvent> out;
   if (!IsOpen()) return out;
+  if (afterId > 0) {
+    // Nothing of the unit after afterId (the usual case for the events a site took): no replay.
+    Stmt any(db_, "SELECT EXISTS(SELECT 1 FROM events WHERE unit_id = ?1 AND id > ?2)");
+    any.Bind(1, int64_t{unitId});
+    any.Bind(2, afterId);
+    if (!any.Step() || sqlite3_column_int(any.get(), 0) == 0) return out;
+  }
   Stmt s(db_, "SELECT " + EventColumns() + ", fields, " + MaskColumn() +
                   ", battery_count FROM events WHERE unit_id = ?1 ORDER BY id");
   s.Bind(1, int64_t{unitId});
