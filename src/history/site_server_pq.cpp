@@ -10,9 +10,9 @@
 #include "history/history_internal.h"
 #include "history/sha256.h"
 #include "history/site_server.h"
+#include "history/unit_state.h"
 #include "platform/connection_text.h"
 #include "platform/net_probe.h"
-#include "history/unit_state.h"
 #include "platform/text_numbers.h"
 
 namespace history {
