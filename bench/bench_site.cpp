@@ -417,6 +417,25 @@ int main(int argc, char** argv) {
                 db.Exec("SELECT count(*) FROM velmoor_unit").c_str(), due.size(), release, selfTest, selfFailed,
                 battery);
     Figure("  SiteServer::Due (median of 7)", dueMs, 500.0, "ms");
+    // What is due as a bench reads it: the site's, with this PC's unsent events taken in (here
+    // the status read just made of one unit, and then an offline bench's ten).
+    const fs::path bench7 = dir / "bench7.sqlite";
+    {
+      HistoryStore waiting;
+      if (!waiting.Open(bench7)) Fatal(waiting.Message());
+      Write(waiting, "Bench 7", firstFilled, 0, visits);
+      std::vector<UnitFlags> merged;
+      const double oneMs = Median(7, [&] {
+        if (SiteProblem q = SiteDue(site, waiting, setting.conninfo, nowMs, merged)) Fatal(q.message);
+      });
+      Figure("  SiteDue, one unit's event unsent, over SiteServer::Due (ratio)", oneMs / dueMs, 1.2, "x");
+      for (int k = 1; k < 10; ++k) Write(waiting, "Bench 7", firstFilled + k, k, visits);
+      const double tenMs = Median(7, [&] {
+        if (SiteProblem q = SiteDue(site, waiting, setting.conninfo, nowMs, merged)) Fatal(q.message);
+      });
+      std::printf("  SiteDue, ten units' events unsent: %.1f ms (%.2f x SiteServer::Due; no target)\n", tenMs,
+                  tenMs / dueMs);
+    }
     // What "velmoor-cli site status" asks of the server (no target: shown for the record).
     int64_t eventCount = 0, unitCount = 0, benches = 0;
     const auto tc = Clock::now();
@@ -430,15 +449,19 @@ int main(int argc, char** argv) {
     char heavySerial[32];
     std::snprintf(heavySerial, sizeof heavySerial, "%06d-%03d", 100000 + kHeavy, kHeavy % 1000);
     std::vector<double> findMs, mirrorMs, loadMs, mirrorCpu, loadCpu;
+    HistoryStore local;  // the bench that made the visits, one of them not sent yet
+    if (!local.Open(bench5)) Fatal(local.Message());
+    Write(local, "Bench 5", heavyId, kHeavy, 1000);
     const double dossierMs = Median(7, [&] {
       const auto t1 = Clock::now();
       SiteProblem q;
-      const std::optional<int32_t> unit = site.FindUnit(heavySerial, q);
+      std::optional<int32_t> unit = site.FindUnit(heavySerial, q);
       if (q || !unit) Fatal("the unit of 1,000 visits is not on the site: " + q.message);
       const auto t2 = Clock::now();
       const double c2 = CpuMs();
       HistoryStore mirror;
-      if ((q = LoadSiteUnit(site, *unit, settings, mirror))) Fatal(q.message);
+      // As a bench reads it: the site's visits with its own unsent ones merged in.
+      if ((q = ReadSiteUnit(site, heavySerial, local, setting.conninfo, mirror, unit))) Fatal(q.message);
       const auto t3 = Clock::now();
       const double c3 = CpuMs();
       const Dossier d = mirror.LoadDossier(*unit, FromUnixMs(nowMs));
@@ -454,7 +477,7 @@ int main(int argc, char** argv) {
       return v[v.size() / 2];
     };
     std::printf("3. a unit of %zu visits from the site:\n", shown);
-    Figure("  FindUnit + LoadSiteUnit + LoadDossier (median of 7)", dossierMs, 200.0, "ms");
+    Figure("  FindUnit + ReadSiteUnit (one visit unsent) + LoadDossier (median of 7)", dossierMs, 200.0, "ms");
     // Where the time goes: the server's query and its transfer alone, then the mirror's writing.
     const int32_t heavyUnit = [&] {
       SiteProblem q;

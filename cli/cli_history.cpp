@@ -5,7 +5,10 @@
 #include <cstdlib>
 
 #include "cli/cli_site.h"
+#include <map>
+
 #include "history/history_internal.h"
+#include "history/unit_state.h"
 #include "platform/file_ops.h"
 #include "platform/text_numbers.h"
 #include "platform/version.h"
@@ -52,7 +55,12 @@ std::string Plain(const std::string& s) {
   return out;
 }
 
-std::string TimeText(const DateTime& t) { return t.value > 0.0 ? t.ToText() : std::string(); }
+// Times: ISO 8601 in UTC for JSON and CSV, local time with its zone on screen.
+std::string TimeText(const DateTime& t) { return IsoTimeText(t); }
+std::string ScreenTime(const DateTime& t) { return LocalTimeText(t, true); }
+
+// What each visit read: its values by field, for --json and --csv.
+using VisitReadings = std::map<int64_t, std::pair<FieldTexts, FieldMask>>;
 
 // The columns of a visit, by name, as texts (numbers as their digits).
 std::vector<std::pair<const char*, std::string>> Columns(const HistoryEvent& e) {
@@ -87,7 +95,12 @@ bool IsNumberColumn(std::string_view name) {
          name == "duration_ms" || name == "test_result";
 }
 
-void PrintVisits(const std::vector<HistoryEvent>& visits, const CliOptions& o, std::FILE* out) {
+void PrintVisits(const std::vector<HistoryEvent>& visits, const VisitReadings& readings, const CliOptions& o,
+                 std::FILE* out) {
+  auto readingOf = [&](const HistoryEvent& e) -> const std::pair<FieldTexts, FieldMask>* {
+    const auto it = readings.find(e.id);
+    return it == readings.end() ? nullptr : &it->second;
+  };
   if (o.json) {
     std::fputs("[", out);
     for (size_t i = 0; i < visits.size(); ++i) {
@@ -102,7 +115,17 @@ void PrintVisits(const std::vector<HistoryEvent>& visits, const CliOptions& o, s
           line += value == "1" ? "true" : "false";
         else line += Json(value);
       }
-      std::fputs((line + "}").c_str(), out);
+      // The values the visit read, by field name.
+      line += ", \"values\": {";
+      if (const auto* r = readingOf(visits[i])) {
+        bool firstValue = true;
+        for (int f = 0; f < kFieldCount; ++f) {
+          if (!r->second[static_cast<size_t>(f)]) continue;
+          line += (firstValue ? "" : ", ") + Json(FieldName(f)) + ": " + Json(r->first[static_cast<size_t>(f)]);
+          firstValue = false;
+        }
+      }
+      std::fputs((line + "}}").c_str(), out);
     }
     std::fputs(visits.empty() ? "]\n" : "\n]\n", out);
     return;
@@ -110,19 +133,28 @@ void PrintVisits(const std::vector<HistoryEvent>& visits, const CliOptions& o, s
   if (o.csv) {
     std::string header;
     for (const auto& c : Columns(HistoryEvent{})) header += (header.empty() ? "" : ",") + std::string(c.first);
+    // Then a column for each field of the status record: its value where the visit read it.
+    for (int f = 0; f < kFieldCount; ++f) header += "," + std::string(FieldName(f));
     std::fprintf(out, "%s\r\n", header.c_str());
     for (const HistoryEvent& e : visits) {
       std::string line;
       bool first = true;
       for (const auto& c : Columns(e)) line += (first ? "" : ",") + Csv(c.second), first = false;
+      const auto* r = readingOf(e);
+      for (int f = 0; f < kFieldCount; ++f) {
+        line += ',';
+        if (r && r->second[static_cast<size_t>(f)]) line += Csv(r->first[static_cast<size_t>(f)]);
+      }
       std::fprintf(out, "%s\r\n", line.c_str());
     }
     return;
   }
   for (const HistoryEvent& e : visits) {
-    std::string line = "#" + std::to_string(e.id) + "  " + TimeText(e.time) + " UTC  " + e.action + ": " + e.outcome;
+    std::string line = "#" + std::to_string(e.id) + "  " + ScreenTime(e.time) + "  " + e.action + ": " + e.outcome;
     if (!e.reason.empty()) line += " (" + e.reason + ")";
     line += "  bench " + e.bench + ", operator " + e.operatorName;
+    if (e.unitFrom == "port") line += ", unit: the one last read on " + e.port;
+    else if (e.unitFrom == "option") line += ", unit named by --unit";
     if (e.imported) line += e.terminal.empty() ? ", imported" : ", imported by " + e.terminal;
     if (e.testResult != -1) line += ", result " + std::to_string(e.testResult);
     if (!e.fileSha256.empty()) line += ", " + e.file + " sha256 " + e.fileSha256;
@@ -139,13 +171,14 @@ void PrintDiff(const StatusDiff& d, int32_t unit, const CliOptions& o, std::FILE
       const FieldChange& c = d.changes[i];
       s += (i ? ",\n  " : "\n  ") + std::string("{\"class\": ") + Json(FieldClassName(c.fieldClass)) +
            ", \"field\": " + Json(c.group + "/" + c.element) + ", \"before\": " + Json(c.before) +
-           ", \"after\": " + Json(c.after) + "}";
+           ", \"after\": " + Json(c.after) + ", \"label\": " + Json(c.label) +
+           ", \"shownBefore\": " + Json(c.shownBefore) + ", \"shownAfter\": " + Json(c.shownAfter) + "}";
     }
     std::fprintf(out, "%s%s]}\n", s.c_str(), d.changes.empty() ? "" : "\n");
     return;
   }
-  std::fprintf(out, "Unit %s: visit #%" PRId64 " (%s UTC) to visit #%" PRId64 " (%s UTC)\n", UnitHex(unit).c_str(),
-               d.from, TimeText(d.fromTime).c_str(), d.to, TimeText(d.toTime).c_str());
+  std::fprintf(out, "Unit %s: visit #%" PRId64 " (%s) to visit #%" PRId64 " (%s)\n", UnitHex(unit).c_str(), d.from,
+               ScreenTime(d.fromTime).c_str(), d.to, ScreenTime(d.toTime).c_str());
   if (d.changes.empty()) std::fputs("No differences\n", out);
   const char* shown = nullptr;
   for (const FieldChange& c : d.changes) {
@@ -153,15 +186,18 @@ void PrintDiff(const StatusDiff& d, int32_t unit, const CliOptions& o, std::FILE
       shown = FieldClassName(c.fieldClass);
       std::fprintf(out, "%s:\n", shown);
     }
-    std::fprintf(out, "  %s/%s: %s -> %s\n", c.group.c_str(), c.element.c_str(), Plain(c.before).c_str(),
-                 Plain(c.after).c_str());
+    // As the status report shows it, then as the status files name it.
+    std::string line = "  ";
+    if (!c.label.empty()) line += c.label + " = " + c.shownBefore + " -> " + c.shownAfter + "    ";
+    line += c.group + "/" + c.element + ": " + c.before + " -> " + c.after;
+    std::fprintf(out, "%s\n", Plain(line).c_str());
   }
 }
 
 std::string FlagsText(const UnitFlags& f, const HistorySettings& s) {
   std::vector<std::string> parts;
   auto last = [](const DateTime& t) {
-    return t.value > 0.0 ? "last " + t.ToText().substr(0, 10) : std::string("never");
+    return t.value > 0.0 ? "last " + LocalTimeText(t).substr(0, 10) : std::string("never");
   };
   if (f.releaseTestDue) parts.push_back("release test due (" + last(f.lastReleaseTest) + ")");
   if (f.selfTestDue) parts.push_back("self test due (" + last(f.lastSelfTest) + ")");
@@ -253,6 +289,7 @@ std::string OpenCliHistory(HistoryStore& store, const CliOptions& o) {
 HistoryContext CliHistoryContext(const CliOptions& o) {
   HistoryContext c;
   c.operatorName = o.operatorName;
+  c.namedUnit = o.unit;
   c.terminal = std::string("velmoor-cli ") + kProgramVersion;
   return c;
 }
@@ -319,7 +356,9 @@ int RunHistoryCommand(const CliOptions& o, std::FILE* result, std::FILE* message
   if (o.command == "due") {
     std::vector<UnitFlags> due;
     if (fromSite) {
-      if (const SiteProblem p = server.Due(store.settings, ToUnixMs(DateTime::NowUtc()), due)) ownInstead(p);
+      // The site's, with this PC's events not yet sent taken in.
+      if (const SiteProblem p = SiteDue(server, store, site.setting.conninfo, ToUnixMs(DateTime::NowUtc()), due))
+        ownInstead(p);
     }
     if (!fromSite) due = store.Due(DateTime::NowUtc());
     if (unreadable(store)) return ex::kBadFile;
@@ -331,10 +370,8 @@ int RunHistoryCommand(const CliOptions& o, std::FILE* result, std::FILE* message
   HistoryStore* reader = &store;
   std::optional<int32_t> unit;
   if (fromSite) {
-    SiteProblem p;
-    unit = server.FindUnit(o.args[0], p);
-    if (!p && unit) p = LoadSiteUnit(server, *unit, store.settings, mirror, &store, site.setting.conninfo);
-    if (p) ownInstead(p);
+    if (const SiteProblem p = ReadSiteUnit(server, o.args[0], store, site.setting.conninfo, mirror, unit))
+      ownInstead(p);
     else reader = &mirror;
   }
   if (!fromSite) unit = store.FindUnit(o.args[0]);
@@ -348,7 +385,12 @@ int RunHistoryCommand(const CliOptions& o, std::FILE* result, std::FILE* message
   if (o.command == "history") {
     const std::vector<HistoryEvent> visits = reader->Visits(*unit, since);
     if (unreadable(*reader)) return ex::kBadFile;
-    PrintVisits(visits, o, result);
+    VisitReadings readings;
+    if (o.json || o.csv)
+      for (HistoryStore::OutboxEvent& r : reader->Readings(*unit))
+        if (r.hasState) readings.emplace(r.event.id, std::make_pair(std::move(r.state), r.read));
+    if (unreadable(*reader)) return ex::kBadFile;
+    PrintVisits(visits, readings, o, result);
     std::fflush(result);
     return ex::kDone;
   }

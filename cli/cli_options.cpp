@@ -25,6 +25,8 @@ const char* ArgumentOf(const std::string& c) {
   return "a file";
 }
 
+bool IsHistoryCommandName(const std::string& c) { return c == "history" || c == "diff" || c == "due"; }
+
 bool ToInt(const std::string& text, int low, int high, int& out) {
   const std::optional<int64_t> v = textnum::WholeInt(text, low, high);
   if (!v) return false;
@@ -75,6 +77,9 @@ const char* CliUsage() {
          "  --history FILE    the unit history database (default: this PC's own)\n"
          "  --no-history      keep no unit history\n"
          "  --operator NAME   who runs the operations (default: the login name)\n"
+         "  --unit UNIT       the unit an operation that does not read it (load, set-time,\n"
+         "                    sensors) is filed under in the history (default: the unit this\n"
+         "                    bench last read on that port)\n"
          "  --site CONNINFO   the site's history server: a PostgreSQL connection text or\n"
          "                    \"service=NAME\" (default: site = in the history settings);\n"
          "                    the password comes from ~/.pgpass or the service file only\n"
@@ -173,6 +178,8 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions& o, std::stri
     } else if (is("--entry")) {
       if (!value("--entry", v)) return false;
       o.entry = v;
+    } else if (is("--unit")) {
+      if (!value("--unit", o.unit)) return false;
     } else if (a.size() > 1 && a[0] == '-') {
       return message = "unknown option " + a, false;
     } else if (o.command.empty()) {
@@ -196,6 +203,8 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions& o, std::stri
     for (size_t i = from; i < o.args.size(); ++i) t += (t.empty() ? "" : " ") + o.args[i];
     return t;
   };
+  if (!o.unit.empty() && (IsHistoryCommandName(o.command) || o.command == "site" || o.command == "ports"))
+    return message = "--unit names the unit of an operation on a unit, not of " + o.command, false;
   if (o.check) {
     if (!o.args.empty()) return message = "history --check takes no unit (it checks the whole file): " + leftOver(0), false;
     if (o.json || o.csv || !o.since.empty()) return message = "history --check takes no other option", false;

@@ -153,6 +153,20 @@ class Session {
     return o;
   }
 
+  // A command whose unit was not found (the search found none, or the named port would not open)
+  // is in the history all the same: under the unit last read on the named port, else with none.
+  void RecordNotConnected(Outcome o) {
+    if (!dlg_.history) return;
+    for (const CommandRow& row : kCommandRows)
+      if (o_.command == row.command) o.action = dlg_.ActionName(row.control);
+    if (o_.command == "run") o.action = dlg_.ActionName(ctl::kLoadCommands);
+    dlg_.historyContext.port = o_.port > 0 ? dlg_.PortName() : std::string();
+    const std::string problem = history::RecordOutcome(*dlg_.history, dlg_.historyContext, o,
+                                                       dlg_.unit.status.currentStatus, dlg_.unit.status.currentChecks,
+                                                       false);
+    if (!problem.empty()) Message("velmoor-cli: %s", problem.c_str());
+  }
+
   int Run(const std::string& c) {
     if (c == "run") return Finish(RunCommandFile());
     if (c == "quickset") {
@@ -306,6 +320,7 @@ int RunCli(const CliOptions& o, const SerialProviderFactory& machinePorts, std::
     session.CheckAnswers();
     session.OpenHistory();
     const Outcome connected = session.Connect();
+    if (!connected.Ok()) session.RecordNotConnected(connected);
     code = connected.Ok() ? session.Run(o.command) : ExitCodeFor(connected.kind);
     session.FinishSite();
   } catch (const FileProblem& e) {

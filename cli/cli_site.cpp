@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "cli/cli_history.h"
+#include "history/unit_state.h"
 #include "platform/file_ops.h"
 
 using namespace history;
@@ -26,7 +27,7 @@ int ExitCodeForSite(const SiteProblem& p) {
 
 namespace {
 
-std::string TimeOfMs(int64_t ms) { return ms > 0 ? FromUnixMs(ms).ToText() + " UTC" : std::string("never"); }
+std::string TimeOfMs(int64_t ms) { return ms > 0 ? LocalTimeText(FromUnixMs(ms), true) : std::string("never"); }
 
 // No site command waits on the server past --timeout.
 std::chrono::steady_clock::time_point DeadlineOf(const CliOptions& o) {

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "history/unit_state.h"
 #include "history/visit_note.h"
 #include "time_chart.h"
 
@@ -18,7 +19,18 @@ using namespace history;
 
 namespace {
 
-QString Utc(const DateTime& t) { return QString::fromStdString(t.ToText()); }
+// Local time with its zone, as every screen of the terminal shows times.
+QString Local(const DateTime& t) { return QString::fromStdString(LocalTimeText(t, true)); }
+
+// The zone of this PC now ("UTC+01:00"), which the visits' column names once.
+std::string ZoneNow() { return LocalTimeText(DateTime::NowUtc()).substr(17); }
+
+// A visit's local time to the minute; its zone only where it differs from the column's (a visit
+// in the other half of the year's summer time).
+QString VisitTime(const DateTime& t, const std::string& zone) {
+  const std::string text = LocalTimeText(t);
+  return QString::fromStdString(text.size() > 17 && text.substr(17) == zone ? text.substr(0, 16) : text);
+}
 
 const char* TitleOf(const std::string& element) {
   if (element == "Voltage") return "Battery voltage (V)";
@@ -92,17 +104,19 @@ HistoryWindow::HistoryWindow(const Dossier& d, const HistorySettings& settings, 
   grid->addWidget(flags_, 0, 0, 1, 2);
 
   // The visits, newest first.
-  grid->addWidget(new QLabel(QString("Visits (%1), newest first; times UTC").arg(d.visits.size()), this), 1, 0);
+  grid->addWidget(new QLabel(QString("Visits (%1), newest first; local times").arg(d.visits.size()), this), 1, 0);
   visits_ = new QTableWidget(int(d.visits.size()), 5, this);
   visits_->setObjectName("visits");
-  visits_->setHorizontalHeaderLabels({"Time", "Bench", "Operator", "Done", "Outcome"});
+  const std::string zone = ZoneNow();
+  visits_->setHorizontalHeaderLabels(
+      {QString::fromStdString("Time (" + zone + ")"), "Bench", "Operator", "Done", "Outcome"});
   visits_->verticalHeader()->setVisible(false);
   visits_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   for (int r = 0; r < visits_->rowCount(); ++r) {
     const HistoryEvent& ev = d.visits[size_t(r)];
     QString outcome = QString::fromStdString(ev.outcome);
     if (!ev.reason.empty()) outcome += ": " + QString::fromStdString(ev.reason);
-    const QString cells[] = {Utc(ev.time), QString::fromStdString(ev.bench), QString::fromStdString(ev.operatorName),
+    const QString cells[] = {VisitTime(ev.time, zone), QString::fromStdString(ev.bench), QString::fromStdString(ev.operatorName),
                              QString::fromStdString(ev.action), outcome};
     for (int c = 0; c < 5; ++c) {
       auto* item = new QTableWidgetItem(cells[c]);
@@ -116,7 +130,7 @@ HistoryWindow::HistoryWindow(const Dossier& d, const HistorySettings& settings, 
   // Since the last visit: the differences between the last two status reads, by class.
   grid->addWidget(
       new QLabel(d.lastDiff.found
-                     ? QString("Since last visit: %1 to %2").arg(Utc(d.lastDiff.fromTime), Utc(d.lastDiff.toTime))
+                     ? QString("Since last visit: %1 to %2").arg(Local(d.lastDiff.fromTime), Local(d.lastDiff.toTime))
                      : QString("Since last visit: only one status read so far"),
                  this),
       3, 0);
@@ -129,8 +143,17 @@ HistoryWindow::HistoryWindow(const Dossier& d, const HistorySettings& settings, 
     for (const FieldChange& ch : d.lastDiff.changes) {
       if (ch.fieldClass != c) continue;
       ++n;
-      new QTreeWidgetItem(group, {QString::fromStdString(ch.group + "/" + ch.element),
-                                  QString::fromStdString(ch.before), QString::fromStdString(ch.after)});
+      // As the status report shows it, and as the status files name it (the group and the
+      // files' texts in the tips, so the columns stay as narrow as the screen needs).
+      const bool shown = !ch.label.empty();
+      const std::string field =
+          !shown ? ch.element : ch.label == ch.element ? ch.label : ch.label + " (" + ch.element + ")";
+      auto* item = new QTreeWidgetItem(
+          group, {QString::fromStdString(field), QString::fromStdString(shown ? ch.shownBefore : ch.before),
+                  QString::fromStdString(shown ? ch.shownAfter : ch.after)});
+      item->setToolTip(0, QString::fromStdString(ch.group + "/" + ch.element));
+      item->setToolTip(1, QString::fromStdString(ch.before));
+      item->setToolTip(2, QString::fromStdString(ch.after));
     }
     group->setText(0, QString("%1 (%2)").arg(FieldClassName(c)).arg(n));
     group->setExpanded(true);

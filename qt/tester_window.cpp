@@ -270,13 +270,24 @@ void TesterWindow::Click(int id) {
     dlg_.OnCommand(id);
     return;
   }
-  worker_.Start([this, id] {
+  // The note reads the unit as the dossier does: the site's visits when a site is set and the
+  // sender reaches it (a site not reached yet, or away, is not waited for: this PC's own then, as
+  // the dossier shows them).
+  const history::SiteState siteState = site_ ? site_->State() : history::SiteState{};
+  const std::optional<history::SiteSetting> site =
+      site_ && siteState.reached && !siteState.problem ? std::optional(siteSetting_) : std::nullopt;
+  worker_.Start([this, id, site] {
     const auto reads = dlg_.unit.status.reads;
     dlg_.OnCommand(id);
     // After a status read: what changed since the unit's last visit, and what is due.
     if (dlg_.history && dlg_.unit.status.reads != reads) {
       visitNoteUnit_ = dlg_.unit.status.currentStatus.UnitId;
-      visitNote_ = history::SinceLastVisitNote(*dlg_.history, visitNoteUnit_, DateTime::NowUtc());
+      visitNote_.clear();
+      if (visitNoteUnit_ >= 0) {
+        const UnitDossier d =
+            ReadUnitDossier(*dlg_.history, site ? &*site : nullptr, visitNoteUnit_, DateTime::NowUtc());
+        visitNote_ = history::SinceLastVisitNote(d.dossier, d.settings);
+      }
     }
   });
 }

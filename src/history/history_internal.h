@@ -44,10 +44,13 @@ struct UnitRow {
   int32_t unitId = -1;
   std::string serial;
   int64_t lastMs = 0, releaseMs = 0, selfTestMs = 0, selfTestResult = -1;
-  int64_t count = -1, countMs = 0, capacity = 0;
+  int64_t count = -1, countMs = 0, capacity = 0, capacityMs = 0;
 };
 // The battery count read last at or before a time, and when: (count, ms).
 using RateReference = std::function<std::optional<std::pair<int64_t, int64_t>>(int64_t atOrBeforeMs)>;
+// Whether a check done at lastMs (0: never) is due again as of nowMs, days after it: from the
+// start of the local day on which that interval ends.
+bool DueOn(int64_t lastMs, int days, int64_t nowMs);
 // What is due for the unit as of nowMs.
 UnitFlags FlagsOf(const UnitRow& row, const HistorySettings& settings, int64_t nowMs, const RateReference& reference);
 

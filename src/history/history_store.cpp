@@ -14,9 +14,11 @@
 #include <system_error>
 
 #include "history/history_internal.h"
+#include "history/unit_state.h"
 #include "platform/file_ops.h"
 #include "platform/text_encoding.h"
 #include "platform/text_numbers.h"
+#include "platform/time_ops.h"
 #include "records/status_xml.h"
 
 namespace fs = std::filesystem;
@@ -82,14 +84,25 @@ const char* const kSteps[] = {
     " site_id TEXT NOT NULL DEFAULT '',"
     " last_id INTEGER NOT NULL DEFAULT 0,"
     " sent_ms INTEGER NOT NULL DEFAULT 0);",
+    // 4: which fields each event read (a field it did not read is no value), the port it used,
+    // and how its unit was known when the operation did not read it.
+    "ALTER TABLE events ADD COLUMN read_mask TEXT;"
+    "ALTER TABLE events ADD COLUMN port TEXT NOT NULL DEFAULT '';"
+    "ALTER TABLE events ADD COLUMN unit_from TEXT NOT NULL DEFAULT '';"
+    "CREATE INDEX events_port ON events(port, id) WHERE status_read = 1;",
 };
 static_assert(sizeof kSteps / sizeof kSteps[0] == HistoryStore::kSchemaVersion);
 
 constexpr const char* kEventColumns =
     "id, uid, at_ms, unit_id, serial, bench, operator, terminal, action, outcome, reason, failed_readers, "
     "differences, file, file_sha256, records_sent, records_total, duration_ms, test_result, command, reply, "
-    "log_file, status_read, imported";
-constexpr int kEventColumnCount = 24;
+    "log_file, status_read, imported, port, unit_from";
+constexpr int kEventColumnCount = 26;
+// The same of a file before version 4 (read as it is): no port, no way the unit was known.
+constexpr const char* kEventColumnsV3 =
+    "id, uid, at_ms, unit_id, serial, bench, operator, terminal, action, outcome, reason, failed_readers, "
+    "differences, file, file_sha256, records_sent, records_total, duration_ms, test_result, command, reply, "
+    "log_file, status_read, imported, '', ''";
 
 std::string Text(sqlite3_stmt* s, int col) {
   const unsigned char* t = sqlite3_column_text(s, col);
@@ -123,6 +136,8 @@ HistoryEvent ReadEvent(sqlite3_stmt* s) {
   e.logFile = Text(s, 21);
   e.statusRead = sqlite3_column_int(s, 22) != 0;
   e.imported = sqlite3_column_int(s, 23) != 0;
+  e.port = Text(s, 24);
+  e.unitFrom = Text(s, 25);
   return e;
 }
 
@@ -262,6 +277,29 @@ std::string UriOf(const fs::path& file) {
   return uri;
 }
 
+// A stored event's changes taken into the unit's state before it; returns what the event read.
+// An event stored before the store kept each event's mask holds every field it changed, the
+// "not read" values among them: those are no values.
+FieldMask Replay(FieldTexts& state, const unsigned char* json, const unsigned char* mask, bool statusRead) {
+  if (!json) return {};
+  const std::string_view changes(reinterpret_cast<const char*>(json));
+  if (mask) {
+    ApplyFieldsJson(changes, state);
+    return MaskOfText(reinterpret_cast<const char*>(mask));
+  }
+  FieldTexts reading = state;
+  std::vector<int> changed;
+  ApplyFieldsJson(changes, reading, &changed);
+  FieldMask took;
+  const FieldTexts& none = NotReadTexts();
+  for (int i : changed) {
+    const auto k = static_cast<size_t>(i);
+    if (IsChecksField(i) || reading[k] != none[k]) took.set(k);
+  }
+  TakeReading(state, reading, took);
+  return FieldsHeld(statusRead, state);
+}
+
 }  // namespace
 
 void NoteStatementFailure(sqlite3* db, int code) {
@@ -353,9 +391,10 @@ struct HistoryStore::Statements {
         insert(db,
                "INSERT INTO events(uid, at_ms, unit_id, serial, bench, operator, terminal, action, outcome, reason,"
                " failed_readers, differences, file, file_sha256, records_sent, records_total, duration_ms,"
-               " test_result, command, reply, log_file, status_read, imported, fields, battery_count)"
+               " test_result, command, reply, log_file, status_read, imported, fields, battery_count, read_mask,"
+               " port, unit_from)"
                " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20,"
-               " ?21, ?22, ?23, ?24, ?25)"),
+               " ?21, ?22, ?23, ?24, ?25, ?26, ?27, ?28)"),
         unit(db,
              "INSERT INTO units(unit_id, serial, state, last_ms, release_ms, selftest_ms, selftest_result, count,"
              " count_ms, capacity) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)"
@@ -562,6 +601,7 @@ bool HistoryStore::Open(const fs::path& file, Access access) {
   // To read, a file of an older terminal is brought up to date when this user may write it,
   // else read as it is when its schema has what the reads need.
   const bool bringUp = version < kSchemaVersion && (!readOnly_ || readOnlyPart.empty());
+  version_ = bringUp ? kSchemaVersion : static_cast<int>(version);
   if (readOnly_ && tables == 0) return refuse(State::Failed, "holds no unit history yet.");
   if (readOnly_ && !bringUp && version < kOldestReadable)
     return refuse(State::Failed, "was written by an older terminal: the window or a unit command brings it up to date.");
@@ -626,7 +666,7 @@ bool HistoryStore::Open(const fs::path& file, Access access) {
   return true;
 }
 
-bool HistoryStore::Append(HistoryEvent& ev, const FieldTexts* fields) {
+bool HistoryStore::Append(HistoryEvent& ev, const FieldTexts* fields, const FieldMask* read) {
   if (!IsOpen() || readOnly_) return false;
   // An event lost because another program held the file past the wait is said, each time.
   auto lost = [&] {
@@ -646,7 +686,7 @@ bool HistoryStore::Append(HistoryEvent& ev, const FieldTexts* fields) {
     Fail("cannot be written");
     return lost();
   }
-  if (!Write(ev, fields)) {
+  if (!Write(ev, fields, read)) {
     if (db_) sqlite3_exec(db_, undo, nullptr, nullptr, nullptr);
     states_.clear();
     return lost();
@@ -660,41 +700,31 @@ bool HistoryStore::Append(HistoryEvent& ev, const FieldTexts* fields) {
   return true;
 }
 
-bool HistoryStore::Write(HistoryEvent& ev, const FieldTexts* fields) {
+bool HistoryStore::Write(HistoryEvent& ev, const FieldTexts* fields, const FieldMask* readGiven) {
   auto rollback = [&](const char* what) { return Fail(what); };
 
-  // The unit's latest state, and what this event changes in it.
+  // The unit's latest state, and what this event's reading changes in it: only what the step
+  // read is a value.
   FieldTexts state;
-  bool known = false;
-  std::string delta;
+  std::string delta, mask;
   std::optional<int64_t> count;
   if (ev.unitId != -1 && fields) {
     const auto kept = keepStates_ ? states_.find(ev.unitId) : states_.end();
     if (kept != states_.end()) {
       state = kept->second;
-      known = true;
     } else {
       st_->state.Reset();
       st_->state.Bind(1, int64_t{ev.unitId});
-      if (st_->state.Step()) known = ApplyFieldsJson(Text(st_->state.get(), 0), state);
+      if (st_->state.Step()) ApplyFieldsJson(Text(st_->state.get(), 0), state);
       const int stateStep = sqlite3_errcode(db_);
       st_->state.Reset();
       if (stateStep != SQLITE_OK && stateStep != SQLITE_ROW && stateStep != SQLITE_DONE)
         return rollback("cannot be read");
     }
-    std::vector<int> changed;
-    for (int i = 0; i < kFieldCount; ++i) {
-      // Without a status read only the check results are new. A time never set keeps the
-      // one before, as in the status files.
-      if (!ev.statusRead && !IsChecksField(i)) continue;
-      const std::string& v = (*fields)[static_cast<size_t>(i)];
-      if (IsDateField(i) && v.empty()) continue;
-      if (known && state[static_cast<size_t>(i)] == v) continue;
-      state[static_cast<size_t>(i)] = v;
-      changed.push_back(i);
-    }
-    delta = FieldsJson(*fields, changed);
-    if (ev.statusRead) count = BatteryCountOf(*fields);
+    const FieldMask read = readGiven ? *readGiven : FieldsRead(ev.statusRead, ev.failedReaders, *fields);
+    delta = FieldsJson(*fields, TakeReading(state, *fields, read));
+    mask = MaskText(read);
+    if (read[static_cast<size_t>(*FieldIndex("Count"))]) count = BatteryCountOf(*fields);
   }
   if (ev.uid.empty()) ev.uid = NewUid();
   const int64_t at = ToUnixMs(ev.time);
@@ -726,6 +756,9 @@ bool HistoryStore::Write(HistoryEvent& ev, const FieldTexts* fields) {
   in.Bind(23, int64_t{ev.imported});
   if (!delta.empty()) in.Bind(24, delta);
   if (count) in.Bind(25, *count);
+  if (!mask.empty()) in.Bind(26, mask);
+  in.Bind(27, ev.port);
+  in.Bind(28, ev.unitFrom);
   const int inserted = in.Run();
   in.Reset();
   if (inserted != SQLITE_DONE) return rollback("cannot be written");
@@ -755,6 +788,7 @@ bool HistoryStore::Write(HistoryEvent& ev, const FieldTexts* fields) {
 
 bool HistoryStore::OpenInMemory() {
   Close();
+  version_ = kSchemaVersion;
   file_.clear();
   message_.clear();
   readOnly_ = readFailed_ = tellAgain_ = false;
@@ -774,13 +808,16 @@ bool HistoryStore::OpenInMemory() {
   return IsOpen();
 }
 
+std::string HistoryStore::EventColumns() const { return version_ >= 4 ? kEventColumns : kEventColumnsV3; }
+
 std::vector<HistoryStore::OutboxEvent> HistoryStore::Outbox(int64_t afterId, int limit,
                                                             std::map<int32_t, FieldTexts>& states) {
   std::vector<OutboxEvent> out;
   if (!IsOpen()) return out;
-  Stmt s(db_, std::string("SELECT ") + kEventColumns +
-                  ", fields, battery_count FROM events WHERE id > ?1 ORDER BY id LIMIT ?2");
-  Stmt before(db_, "SELECT fields FROM events WHERE unit_id = ?1 AND fields IS NOT NULL AND id < ?2 ORDER BY id");
+  Stmt s(db_, "SELECT " + EventColumns() + ", fields, battery_count, " + MaskColumn() +
+                  " FROM events WHERE id > ?1 ORDER BY id LIMIT ?2");
+  Stmt before(db_, std::string("SELECT fields, ") + MaskColumn() +
+                       ", status_read FROM events WHERE unit_id = ?1 AND fields IS NOT NULL AND id < ?2 ORDER BY id");
   s.Bind(1, afterId);
   s.Bind(2, int64_t{limit});
   while (s.Step()) {
@@ -797,15 +834,26 @@ std::vector<HistoryStore::OutboxEvent> HistoryStore::Outbox(int64_t afterId, int
         before.Reset();
         before.Bind(1, int64_t{o.event.unitId});
         before.Bind(2, o.event.id);
-        while (before.Step()) ApplyFieldsJson(Text(before.get(), 0), it->second);
+        while (before.Step())
+          Replay(it->second, sqlite3_column_text(before.get(), 0), sqlite3_column_text(before.get(), 1),
+                 sqlite3_column_int(before.get(), 2) != 0);
         before.Reset();
       }
-      ApplyFieldsJson(reinterpret_cast<const char*>(json), it->second);
+      o.read = Replay(it->second, json, sqlite3_column_text(s.get(), kEventColumnCount + 2), o.event.statusRead);
       o.hasState = true;
       o.state = it->second;
     }
     out.push_back(std::move(o));
   }
+  return out;
+}
+
+std::vector<int32_t> HistoryStore::UnitsAfter(int64_t afterId) {
+  std::vector<int32_t> out;
+  if (!IsOpen()) return out;
+  Stmt s(db_, "SELECT DISTINCT unit_id FROM events WHERE id > ?1 AND unit_id IS NOT NULL ORDER BY unit_id");
+  s.Bind(1, afterId);
+  while (s.Step()) out.push_back(sqlite3_column_int(s.get(), 0));
   return out;
 }
 
@@ -921,8 +969,7 @@ std::optional<int32_t> HistoryStore::FindUnit(std::string_view text) {
 std::vector<HistoryEvent> HistoryStore::Visits(int32_t unitId, std::optional<DateTime> since) {
   std::vector<HistoryEvent> out;
   if (!IsOpen()) return out;
-  Stmt s(db_, std::string("SELECT ") + kEventColumns +
-                  " FROM events WHERE unit_id = ?1 AND at_ms >= ?2 ORDER BY at_ms DESC, id DESC");
+  Stmt s(db_, "SELECT " + EventColumns() + " FROM events WHERE unit_id = ?1 AND at_ms >= ?2 ORDER BY at_ms DESC, id DESC");
   s.Bind(1, int64_t{unitId});
   s.Bind(2, since ? ToUnixMs(*since) : INT64_MIN);
   while (s.Step()) out.push_back(ReadEvent(s.get()));
@@ -932,59 +979,109 @@ std::vector<HistoryEvent> HistoryStore::Visits(int32_t unitId, std::optional<Dat
 std::vector<std::pair<HistoryEvent, FieldTexts>> HistoryStore::States(int32_t unitId) {
   std::vector<std::pair<HistoryEvent, FieldTexts>> out;
   if (!IsOpen()) return out;
-  Stmt s(db_, std::string("SELECT ") + kEventColumns +
-                  ", fields FROM events WHERE unit_id = ?1 AND fields IS NOT NULL ORDER BY id");
+  Stmt s(db_, "SELECT " + EventColumns() + ", fields, " + MaskColumn() +
+                  " FROM events WHERE unit_id = ?1 AND fields IS NOT NULL ORDER BY id");
   s.Bind(1, int64_t{unitId});
   FieldTexts state;
   while (s.Step()) {
-    // Each event holds what changed since the one before; a row that does not parse changes nothing.
-    const unsigned char* json = sqlite3_column_text(s.get(), kEventColumnCount);
-    if (json) ApplyFieldsJson(reinterpret_cast<const char*>(json), state);
-    out.emplace_back(ReadEvent(s.get()), state);
+    // Each event holds what its reading changed; a row that does not parse changes nothing.
+    HistoryEvent ev = ReadEvent(s.get());
+    Replay(state, sqlite3_column_text(s.get(), kEventColumnCount), sqlite3_column_text(s.get(), kEventColumnCount + 1),
+           ev.statusRead);
+    out.emplace_back(std::move(ev), state);
   }
   return out;
 }
 
+std::vector<HistoryStore::OutboxEvent> HistoryStore::Readings(int32_t unitId, int64_t afterId) {
+  std::vector<OutboxEvent> out;
+  if (!IsOpen()) return out;
+  if (afterId > 0) {
+    // Nothing of the unit after afterId (the usual case for the events a site took): no replay.
+    Stmt any(db_, "SELECT EXISTS(SELECT 1 FROM events WHERE unit_id = ?1 AND id > ?2)");
+    any.Bind(1, int64_t{unitId});
+    any.Bind(2, afterId);
+    if (!any.Step() || sqlite3_column_int(any.get(), 0) == 0) return out;
+  }
+  Stmt s(db_, "SELECT " + EventColumns() + ", fields, " + MaskColumn() +
+                  ", battery_count FROM events WHERE unit_id = ?1 ORDER BY id");
+  s.Bind(1, int64_t{unitId});
+  FieldTexts state;
+  while (s.Step()) {
+    const bool hasFields = sqlite3_column_type(s.get(), kEventColumnCount) != SQLITE_NULL;
+    const int64_t id = sqlite3_column_int64(s.get(), 0);
+    FieldMask read;
+    if (hasFields)
+      read = Replay(state, sqlite3_column_text(s.get(), kEventColumnCount),
+                    sqlite3_column_text(s.get(), kEventColumnCount + 1), sqlite3_column_int(s.get(), 22) != 0);
+    if (id <= afterId) continue;
+    OutboxEvent o;
+    o.event = ReadEvent(s.get());
+    o.hasState = hasFields;
+    if (hasFields) o.state = state, o.read = read;
+    if (sqlite3_column_type(s.get(), kEventColumnCount + 2) != SQLITE_NULL)
+      o.batteryCount = sqlite3_column_int64(s.get(), kEventColumnCount + 2);
+    out.push_back(std::move(o));
+  }
+  return out;
+}
+
+std::optional<std::pair<int32_t, std::string>> HistoryStore::LastUnitOnPort(const std::string& port) {
+  if (!IsOpen() || port.empty() || version_ < 4) return std::nullopt;
+  Stmt s(db_,
+         "SELECT unit_id, serial FROM events WHERE port = ?1 AND status_read = 1 AND unit_id IS NOT NULL"
+         " ORDER BY id DESC LIMIT 1");
+  s.Bind(1, port);
+  if (!s.Step()) return std::nullopt;
+  return std::make_pair(sqlite3_column_int(s.get(), 0), Text(s.get(), 1));
+}
+
 namespace {
 
-StatusDiff DiffOf(const std::vector<std::pair<HistoryEvent, FieldTexts>>& states, std::optional<int64_t> from,
+// The differences between two of a unit's readings (Readings' order), or its last two status reads.
+StatusDiff DiffOf(const std::vector<HistoryStore::OutboxEvent>& states, std::optional<int64_t> from,
                   std::optional<int64_t> to) {
   StatusDiff d;
-  const std::pair<HistoryEvent, FieldTexts>*a = nullptr, *b = nullptr;
+  const HistoryStore::OutboxEvent *a = nullptr, *b = nullptr;
   if (from && to) {
     for (const auto& st : states) {
-      if (st.first.id == *from) a = &st;
-      if (st.first.id == *to) b = &st;
+      if (!st.hasState) continue;
+      if (st.event.id == *from) a = &st;
+      if (st.event.id == *to) b = &st;
     }
   } else {
     for (auto it = states.rbegin(); it != states.rend() && !a; ++it) {
-      if (!it->first.statusRead) continue;
+      if (!it->hasState || !it->event.statusRead) continue;
       if (!b) b = &*it;
       else a = &*it;
     }
   }
   if (!a || !b) return d;
   d.found = true;
-  d.from = a->first.id, d.to = b->first.id;
-  d.fromTime = a->first.time, d.toTime = b->first.time;
+  d.from = a->event.id, d.to = b->event.id;
+  d.fromTime = a->event.time, d.toTime = b->event.time;
   for (FieldClass c : {FieldClass::Configuration, FieldClass::Firmware, FieldClass::Measured}) {
     for (int i = 0; i < kFieldCount; ++i) {
       const auto k = static_cast<size_t>(i);
-      if (ClassOf(i) != c || !ComparedInDiff(i) || a->second[k] == b->second[k]) continue;
-      d.changes.push_back({FieldGroup(i), FieldName(i), c, a->second[k], b->second[k]});
+      if (ClassOf(i) != c || !ComparedInDiff(i) || a->state[k] == b->state[k]) continue;
+      const ShownField before = ShownAs(i, a->state), after = ShownAs(i, b->state);
+      d.changes.push_back({FieldGroup(i), FieldName(i), c, a->state[k], b->state[k],
+                           after.label.empty() ? before.label : after.label, before.value, after.value});
     }
   }
   return d;
 }
 
-std::vector<FieldSeries> SeriesOf(const std::vector<std::pair<HistoryEvent, FieldTexts>>& states) {
+// Each measured field at each status read that read it.
+std::vector<FieldSeries> SeriesOf(const std::vector<HistoryStore::OutboxEvent>& states) {
   std::vector<FieldSeries> out;
   for (const std::string& name : SeriesFields()) {
     FieldSeries series{name, {}};
     const int i = *FieldIndex(name);
-    for (const auto& [ev, texts] : states) {
-      if (!ev.statusRead) continue;
-      if (auto v = SeriesValue(i, texts[static_cast<size_t>(i)])) series.points.push_back({ev.time, ev.id, *v});
+    const auto k = static_cast<size_t>(i);
+    for (const HistoryStore::OutboxEvent& st : states) {
+      if (!st.hasState || !st.event.statusRead || !st.read[k]) continue;
+      if (auto v = SeriesValue(i, st.state[k])) series.points.push_back({st.event.time, st.event.id, *v});
     }
     out.push_back(std::move(series));
   }
@@ -994,10 +1091,10 @@ std::vector<FieldSeries> SeriesOf(const std::vector<std::pair<HistoryEvent, Fiel
 }  // namespace
 
 StatusDiff HistoryStore::Diff(int32_t unitId, std::optional<int64_t> from, std::optional<int64_t> to) {
-  return DiffOf(States(unitId), from, to);
+  return DiffOf(Readings(unitId), from, to);
 }
 
-std::vector<FieldSeries> HistoryStore::Series(int32_t unitId) { return SeriesOf(States(unitId)); }
+std::vector<FieldSeries> HistoryStore::Series(int32_t unitId) { return SeriesOf(Readings(unitId)); }
 
 namespace {
 constexpr const char* kFlagColumns =
@@ -1019,6 +1116,24 @@ static UnitRow RowOf(sqlite3_stmt* s) {
   return r;
 }
 
+namespace {
+// The local calendar day of a moment, as a day number.
+int64_t LocalDay(int64_t ms) {
+  const CivilTime c = time_ops::LocalAt(ms / 1000 - (ms % 1000 < 0 ? 1 : 0));
+  return static_cast<int64_t>(std::floor(DateTime::FromCivil({c.year, c.month, c.day, 0, 0, 0}).value));
+}
+}  // namespace
+
+bool DueOn(int64_t lastMs, int days, int64_t nowMs) {
+  // Never done: due. Otherwise due from the start of the (local) day on which the interval
+  // ends: a unit on the bench that morning is due, not only from the hour of the last test.
+  if (lastMs <= 0) return true;
+  const int64_t endMs = lastMs + int64_t{days} * kMsPerDay;
+  if (nowMs >= endMs) return true;
+  // The local calendar is asked only within a day of the end (no zone is a day or more off UTC).
+  return endMs - nowMs < kMsPerDay && LocalDay(nowMs) >= LocalDay(endMs);
+}
+
 UnitFlags FlagsOf(const UnitRow& r, const HistorySettings& set, int64_t nowMs, const RateReference& reference) {
   UnitFlags f;
   f.unitId = r.unitId;
@@ -1027,8 +1142,8 @@ UnitFlags FlagsOf(const UnitRow& r, const HistorySettings& set, int64_t nowMs, c
   f.selfTestResult = static_cast<int32_t>(r.selfTestResult);
   if (r.releaseMs > 0) f.lastReleaseTest = FromUnixMs(r.releaseMs);
   if (r.selfTestMs > 0) f.lastSelfTest = FromUnixMs(r.selfTestMs);
-  f.releaseTestDue = r.releaseMs <= 0 || nowMs - r.releaseMs >= int64_t{set.releaseTestDays} * kMsPerDay;
-  f.selfTestDue = r.selfTestMs <= 0 || nowMs - r.selfTestMs >= int64_t{set.selfTestDays} * kMsPerDay;
+  f.releaseTestDue = DueOn(r.releaseMs, set.releaseTestDays, nowMs);
+  f.selfTestDue = DueOn(r.selfTestMs, set.selfTestDays, nowMs);
   f.selfTestFailed = r.selfTestMs > 0 && SelfTestFailed(r.selfTestResult);
   if (r.capacity > 0 && r.count >= 0) {
     f.batteryUsedPercent = double(r.count) * 100.0 / double(r.capacity);
@@ -1100,11 +1215,15 @@ Dossier HistoryStore::LoadDossier(int32_t unitId, DateTime now) {
   Dossier d;
   if (!IsOpen()) return d;
   d.visits = Visits(unitId);
-  const auto states = States(unitId);
+  const auto states = Readings(unitId);
   d.series = SeriesOf(states);
   d.lastDiff = DiffOf(states, {}, {});
   if (auto f = Flags(unitId, now)) d.flags = *f;
-  if (!states.empty()) d.latest = states.back().second;
+  for (auto it = states.rbegin(); it != states.rend(); ++it)
+    if (it->hasState) {
+      d.latest = it->state;
+      break;
+    }
   return d;
 }
 

@@ -11,6 +11,7 @@
 // history is replayed from its events in order.
 #pragma once
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -85,6 +86,11 @@ struct HistoryEvent {
   std::string logFile;         // the session log that holds the operation's traffic
   bool statusRead = false;     // the event carries a status read from the unit
   bool imported = false;       // taken from the current-status file when the store began
+  std::string port;            // the port the operation used ("COM3 (/dev/ttyUSB0)"), when known
+  // How the unit was known: empty when the operation (or the session before it) read it from
+  // the unit; "port" when it is the unit last read on that port by this bench; "option" when the
+  // command line named it.
+  std::string unitFrom;
 };
 
 // The fields of one visit's status, or of the differences between two.
@@ -92,6 +98,9 @@ struct FieldChange {
   std::string group, element;
   FieldClass fieldClass = FieldClass::Configuration;
   std::string before, after;  // texts as the status files hold them
+  // As the operator reads it in the status report ("AD", "1207" -> "1403"); label empty when the
+  // report does not show the field.
+  std::string label, shownBefore, shownAfter;
 };
 struct StatusDiff {
   bool found = false;        // false: the unit has fewer than two status reads, or a visit is not its
@@ -151,8 +160,9 @@ void NoteStatementFailure(sqlite3* db, int code);
 
 class HistoryStore {
  public:
-  // Schema versions: 1 first; 2 added each event's unique id; 3 the site outbox's cursor.
-  static constexpr int kSchemaVersion = 3;
+  // Schema versions: 1 first; 2 added each event's unique id; 3 the site outbox's cursor; 4 which
+  // fields each event read, its port and how its unit was known.
+  static constexpr int kSchemaVersion = 4;
   // The database's application id ("VLMH"): a file that carries another is not ours.
   static constexpr int32_t kApplicationId = 0x564C4D48;
 
@@ -209,7 +219,8 @@ class HistoryStore {
   // is updated. Sets ev.id and ev.uid. False (and Message) on any failure; the store stays open
   // unless it found the file damaged. Inside a transaction the caller began on Db() (a batch of
   // events, as the benchmarks write them), the event is a savepoint of it.
-  bool Append(HistoryEvent& ev, const FieldTexts* fields);
+  // read: which of the fields the step read (FieldsRead of the event and its fields when not given).
+  bool Append(HistoryEvent& ev, const FieldTexts* fields, const std::bitset<kFieldCount>* read = nullptr);
   // On first use (no events yet): each unit of the current-status file becomes its first visit,
   // marked imported, with the last status time the file holds. Returns the number imported
   // (0 when the store already held events or the file has no units), -1 on failure. The
@@ -226,10 +237,13 @@ class HistoryStore {
   struct OutboxEvent {
     HistoryEvent event;
     bool hasState = false;
-    FieldTexts state;
+    FieldTexts state;             // the unit's whole state after the event, as this store holds it
+    std::bitset<kFieldCount> read;  // which fields the event read (its values are those of state)
     std::optional<int64_t> batteryCount;
   };
   std::vector<OutboxEvent> Outbox(int64_t afterId, int limit, std::map<int32_t, FieldTexts>& states);
+  // The units of the events written after afterId.
+  std::vector<int32_t> UnitsAfter(int64_t afterId);
   // How many events were written after afterId; -1 when the store cannot be read.
   int64_t CountAfter(int64_t afterId);
   // How far the events went to a site (by its connection text): the site's own id, the last
@@ -250,6 +264,10 @@ class HistoryStore {
   std::vector<HistoryEvent> Visits(int32_t unitId, std::optional<DateTime> since = {});
   // The whole state at each event of the unit that carries fields, oldest first.
   std::vector<std::pair<HistoryEvent, FieldTexts>> States(int32_t unitId);
+  // The same with what each event read, for those after afterId (as the outbox gives them).
+  std::vector<OutboxEvent> Readings(int32_t unitId, int64_t afterId = 0);
+  // The unit this bench read last on a port (by a status read), and its serial number.
+  std::optional<std::pair<int32_t, std::string>> LastUnitOnPort(const std::string& port);
   // The differences between the last two status reads, or between two named events.
   StatusDiff Diff(int32_t unitId, std::optional<int64_t> from = {}, std::optional<int64_t> to = {});
   // The measured fields' values over time, oldest first.
@@ -275,7 +293,7 @@ class HistoryStore {
   // "is in use by another program (waited 5 seconds)".
   std::string InUse() const;
   // Append's work inside a transaction the caller holds.
-  bool Write(HistoryEvent& ev, const FieldTexts* fields);
+  bool Write(HistoryEvent& ev, const FieldTexts* fields, const std::bitset<kFieldCount>* read = nullptr);
   struct Statements;
   sqlite3* db_ = nullptr;
   Statements* st_ = nullptr;
@@ -289,6 +307,10 @@ class HistoryStore {
   bool told_ = false;
   bool tellAgain_ = false;  // the message is of an event lost to a lock: told each time
   bool readOnly_ = false;   // opened with Access::Read
+  int version_ = kSchemaVersion;  // the file's schema (an older one read as it is, read only)
+  // The events' columns and their masks' as the file's schema has them.
+  std::string EventColumns() const;
+  const char* MaskColumn() const { return version_ >= 4 ? "read_mask" : "NULL"; }
   bool readFailed_ = false;
 };
 

@@ -2,7 +2,9 @@
 
 #include <exception>
 
+#include "history/history_internal.h"
 #include "history/sha256.h"
+#include "history/unit_state.h"
 #include "platform/file_ops.h"
 #include "platform/session_log.h"
 #include "platform/text_encoding.h"
@@ -45,15 +47,37 @@ HistoryEvent EventOf(const HistoryContext& context, const Outcome& outcome, cons
 }
 
 std::string RecordOutcome(HistoryStore& store, const HistoryContext& context, const Outcome& outcome,
-                          const UnitStatus& status, const StatusChecks& checks, bool statusWasRead) {
+                          const UnitStatus& status, const StatusChecks& checks, bool statusWasRead,
+                          bool sensorsRead) {
   if (!store.IsOpen()) return store.TakeMessage();
   try {
     HistoryEvent ev = EventOf(context, outcome, status, store.settings.bench);
+    ev.port = context.port;
     ev.statusRead = statusWasRead && status.UnitId != -1;
+    if (status.UnitId == -1) {
+      // The operation did not read its unit: the one the command line names, else the one this
+      // bench read last on the port (no traffic is added to find it).
+      if (!context.namedUnit.empty()) {
+        if (auto id = store.FindUnit(context.namedUnit)) ev.unitId = *id;
+        else if (auto hex = UnitIdOfHex(context.namedUnit)) ev.unitId = *hex;
+        if (ev.unitId != -1) ev.unitFrom = "option";
+        else ev.serial = context.namedUnit;
+      } else if (auto last = store.LastUnitOnPort(context.port)) {
+        ev.unitId = last->first;
+        ev.serial = last->second;
+        ev.unitFrom = "port";
+      }
+    }
     if (IsProgramLoad(outcome))
       if (auto digest = Sha256::HexOfFile(file_ops::PathFromUtf8(outcome.file))) ev.fileSha256 = *digest;
     const FieldTexts fields = TextsOf(checks, status);
-    store.Append(ev, status.UnitId != -1 ? &fields : nullptr);
+    FieldMask read = FieldsRead(ev.statusRead, ev.failedReaders, fields);
+    if (sensorsRead && !ev.statusRead)
+      for (const char* sensor : {"DepthOffset", "PressureFullScale", "PressureAccuracy"}) {
+        const auto i = static_cast<size_t>(*FieldIndex(sensor));
+        if (fields[i] != NotReadTexts()[i]) read.set(i);
+      }
+    store.Append(ev, ev.unitId != -1 ? &fields : nullptr, &read);
   } catch (const std::exception& e) {
     // Out of memory and the like: the operation is done and saved; only its history is lost.
     return "The unit history could not be written: " + std::string(e.what());

@@ -18,15 +18,22 @@ struct HistoryContext {
   std::string terminal;      // the program and its version ("velmoor-cli 3.00.012")
   std::string logFile;       // empty: the session log's file of today, when a log runs
   int64_t durationMs = -1;   // how long the operation took, when measured
+  std::string port;          // the operation's port ("COM3 (/dev/ttyUSB0)"), when known
+  std::string namedUnit;     // the unit the command line names (--unit), for an operation that does not read it
 };
 
-// Records the operation's outcome as one event of the unit named by status.UnitId (an event with
-// no unit when it is -1). With statusWasRead, the status and checks are stored as read; without,
-// the checks alone (a bench test's result and time). A program load's file is hashed (SHA-256).
+// Records the operation's outcome as one event of the unit named by status.UnitId. An operation
+// that did not read its unit (a program load, a clock set, a sensor reading from the command
+// line) is filed under the unit the command line names (context.namedUnit), else the unit this
+// bench last read on the same port, and the event says which; with neither it has no unit.
+// With statusWasRead, the status and checks are stored as read (a field the step did not read is
+// no value); without, the checks with their times (a bench test's result), and the sensors'
+// values with sensorsRead. A program load's file is hashed (SHA-256).
 // Never throws and never touches the status files. Returns a message for the operator the first
 // time the history cannot be written in this session (empty otherwise, and when all went well).
 std::string RecordOutcome(HistoryStore& store, const HistoryContext& context, const Outcome& outcome,
-                          const UnitStatus& status, const StatusChecks& checks, bool statusWasRead);
+                          const UnitStatus& status, const StatusChecks& checks, bool statusWasRead,
+                          bool sensorsRead = false);
 
 // Opens the store at file (DefaultHistoryFile() unless --history names one) and, on its first
 // use, takes each unit of the current-status file as its first visit, in the name of the

@@ -7,6 +7,7 @@
 #include <set>
 #include <thread>
 
+#include "history/unit_state.h"
 #include "platform/session_log.h"
 
 namespace history {
@@ -18,18 +19,8 @@ int64_t NowMs() {
       .count();
 }
 
-std::string LocalClock(int64_t ms) {
-  const std::time_t t = static_cast<std::time_t>(ms / 1000);
-  std::tm tm{};
-#ifdef _WIN32
-  localtime_s(&tm, &t);
-#else
-  localtime_r(&t, &tm);
-#endif
-  char b[16];
-  std::strftime(b, sizeof b, "%H:%M", &tm);
-  return b;
-}
+// The time of day on screen: local, with its zone ("10:42 UTC+01:00").
+std::string LocalClock(int64_t ms) { return LocalTimeText(FromUnixMs(ms)).substr(11); }
 
 }  // namespace
 

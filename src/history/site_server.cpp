@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 namespace history {
@@ -25,24 +26,25 @@ const char* SiteProblemKindName(SiteProblemKind k) {
   return "?";
 }
 
+namespace {
+// The last of this PC's events the site took (0 when the cursor is another site's).
+int64_t SentTo(SiteServer& server, HistoryStore& local, const std::string& siteKey) {
+  const HistoryStore::SiteCursor cursor = local.Cursor(siteKey);
+  return cursor.siteId == server.SiteId() ? cursor.lastId : 0;
+}
+}  // namespace
+
 SiteProblem LoadSiteUnit(SiteServer& server, int32_t unitId, const HistorySettings& settings, HistoryStore& mirror,
                          HistoryStore* local, const std::string& siteKey) {
   std::vector<HistoryStore::OutboxEvent> events;
   if (SiteProblem p = server.LoadUnit(unitId, events)) return p;
   if (local && local->IsOpen()) {
     // This PC's visits still waiting to be sent (none the site already holds).
-    const HistoryStore::SiteCursor cursor = local->Cursor(siteKey);
-    const int64_t sent = cursor.siteId == server.SiteId() ? cursor.lastId : 0;
+    const int64_t sent = SentTo(server, *local, siteKey);
     std::set<std::string> onSite;
     for (const auto& o : events) onSite.insert(o.event.uid);
-    for (auto& [ev, state] : local->States(unitId)) {
-      if (ev.id <= sent || onSite.count(ev.uid)) continue;
-      HistoryStore::OutboxEvent o;
-      o.event = std::move(ev);
-      o.hasState = true;
-      o.state = std::move(state);
-      events.push_back(std::move(o));
-    }
+    for (HistoryStore::OutboxEvent& o : local->Readings(unitId, sent))
+      if (!onSite.count(o.event.uid)) events.push_back(std::move(o));
     std::stable_sort(events.begin(), events.end(),
                      [](const auto& a, const auto& b) { return ToUnixMs(a.event.time) < ToUnixMs(b.event.time); });
   }
@@ -52,11 +54,45 @@ SiteProblem LoadSiteUnit(SiteServer& server, int32_t unitId, const HistorySettin
   bool kept = sqlite3_exec(mirror.Db(), "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
   for (HistoryStore::OutboxEvent& o : events) {
     o.event.id = 0;
-    kept = kept && mirror.Append(o.event, o.hasState ? &o.state : nullptr);
+    kept = kept && mirror.Append(o.event, o.hasState ? &o.state : nullptr, o.hasState ? &o.read : nullptr);
   }
   kept = kept && sqlite3_exec(mirror.Db(), "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
   if (!kept)
     return {SiteProblemKind::LocalHistory, "The site's visits could not be read into memory: " + mirror.Message(), {}};
+  return {};
+}
+
+}  // namespace history
+
+namespace history {
+
+SiteProblem ReadSiteUnit(SiteServer& server, std::string_view unitText, HistoryStore& local, const std::string& siteKey,
+                         HistoryStore& mirror, std::optional<int32_t>& unit) {
+  SiteProblem p;
+  unit = server.FindUnit(unitText, p);
+  if (p) return p;
+  // A unit the site has not seen yet may be among this PC's events still waiting to go.
+  if (!unit) unit = local.FindUnit(unitText);
+  if (!unit) return {};
+  return LoadSiteUnit(server, *unit, local.settings, mirror, &local, siteKey);
+}
+
+SiteProblem SiteDue(SiteServer& server, HistoryStore& local, const std::string& siteKey, int64_t nowMs,
+                    std::vector<UnitFlags>& due) {
+  if (SiteProblem p = server.Due(local.settings, nowMs, due)) return p;
+  const std::vector<int32_t> waiting = local.UnitsAfter(SentTo(server, local, siteKey));
+  if (waiting.empty()) return {};
+  // Each unit this PC's unsent events concern, judged on its merged history.
+  std::map<int32_t, UnitFlags> byUnit;
+  for (UnitFlags& f : due) byUnit[f.unitId] = std::move(f);
+  for (const int32_t id : waiting) {
+    HistoryStore mirror;
+    if (SiteProblem p = LoadSiteUnit(server, id, local.settings, mirror, &local, siteKey)) return p;
+    byUnit.erase(id);
+    if (auto f = mirror.Flags(id, FromUnixMs(nowMs)); f && f->Any()) byUnit[id] = std::move(*f);
+  }
+  due.clear();
+  for (auto& [id, f] : byUnit) due.push_back(std::move(f));
   return {};
 }
 

@@ -68,8 +68,9 @@ SiteProblem ReadSiteSetting(const std::string& text, SiteSetting& setting);
 class SiteServer {
  public:
   // Versions of the server's tables: 1 first; 2 added each bench's last send; 3 the views of
-  // the benches and the units as text.
-  static constexpr int kSchemaVersion = 3;
+  // the benches and the units as text; 4 keeps what each event read (field by field) and when
+  // each unit's battery capacity was read.
+  static constexpr int kSchemaVersion = 4;
 
   SiteServer();
   ~SiteServer();
@@ -128,5 +129,15 @@ class SiteServer {
 // connection text, its outbox's key), this PC's visits the site has not taken yet are in it too.
 SiteProblem LoadSiteUnit(SiteServer& server, int32_t unitId, const HistorySettings& settings, HistoryStore& mirror,
                          HistoryStore* local = nullptr, const std::string& siteKey = {});
+
+// A unit by its text (hex identity or serial) as the site and this PC's unsent events know it,
+// read into mirror as LoadSiteUnit does. unit stays empty when neither knows it.
+SiteProblem ReadSiteUnit(SiteServer& server, std::string_view unitText, HistoryStore& local, const std::string& siteKey,
+                         HistoryStore& mirror, std::optional<int32_t>& unit);
+
+// What is due on the site with this PC's unsent events taken in: a unit they concern is judged
+// on its merged history (a unit the site has not seen yet among them), in unit order.
+SiteProblem SiteDue(SiteServer& server, HistoryStore& local, const std::string& siteKey, int64_t nowMs,
+                    std::vector<UnitFlags>& due);
 
 }  // namespace history

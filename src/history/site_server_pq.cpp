@@ -10,6 +10,7 @@
 #include "history/history_internal.h"
 #include "history/sha256.h"
 #include "history/site_server.h"
+#include "history/unit_state.h"
 #include "platform/connection_text.h"
 #include "platform/net_probe.h"
 #include "platform/text_numbers.h"
@@ -98,6 +99,27 @@ const char* const kSiteSteps[] = {
     "CREATE VIEW velmoor_unit_list AS SELECT unit_id, upper(lpad(to_hex(unit_id), 6, '0')) AS unit,"
     " velmoor_text(serial) AS serial, last_at, release_at, selftest_at, selftest_result, count, count_at, capacity"
     " FROM velmoor_unit;",
+    // 4: an event's fields are what it read (NULL: not read; the events of earlier terminals hold
+    // their bench's whole state, reading false), how its unit was known, and when the battery's
+    // capacity was read, so that every bench's readings merge field by field.
+    "ALTER TABLE velmoor_event ADD COLUMN reading boolean NOT NULL DEFAULT false;"
+    "ALTER TABLE velmoor_event ADD COLUMN unit_from text NOT NULL DEFAULT '';"
+    "ALTER TABLE velmoor_unit ADD COLUMN capacity_at timestamptz;"
+    "UPDATE velmoor_unit SET capacity_at = last_at WHERE capacity > 0;"
+    "CREATE OR REPLACE VIEW velmoor_visit AS SELECT id, uid, at, unit_id, upper(lpad(to_hex(unit_id), 6, '0')) AS unit,"
+    " velmoor_text(serial) AS serial, velmoor_text(bench) AS bench, velmoor_text(operator) AS operator,"
+    " terminal, action, outcome, velmoor_text(reason) AS reason, failed_readers,"
+    " velmoor_text(differences) AS differences, velmoor_text(file) AS file, file_sha256, records_sent,"
+    " records_total, duration_ms, test_result, velmoor_text(command) AS command, velmoor_text(reply) AS reply,"
+    " velmoor_text(log_file) AS log_file, status_read, imported, battery_count, received, unit_from"
+    " FROM velmoor_event;"
+    "CREATE OR REPLACE VIEW velmoor_field_value AS SELECT e.id AS event, e.uid, e.at, e.unit_id, f.grp, f.element,"
+    " f.class, velmoor_text(e.fields[f.field + 1]) AS value"
+    " FROM velmoor_event e JOIN velmoor_field f ON f.field < cardinality(e.fields)"
+    " WHERE e.fields IS NOT NULL AND e.fields[f.field + 1] IS NOT NULL;"
+    "CREATE OR REPLACE VIEW velmoor_unit_list AS SELECT unit_id, upper(lpad(to_hex(unit_id), 6, '0')) AS unit,"
+    " velmoor_text(serial) AS serial, last_at, release_at, selftest_at, selftest_result, count, count_at, capacity,"
+    " capacity_at FROM velmoor_unit;",
 };
 static_assert(sizeof kSiteSteps / sizeof kSiteSteps[0] == SiteServer::kSchemaVersion);
 
@@ -141,20 +163,28 @@ std::string Unhex(std::string_view text) {
   return out;
 }
 
-// The whole state as an array of bytea, written as the server reads it: {"\\x41","\\x"}.
-std::string FieldsArray(const FieldTexts& fields) {
+// What an event read as an array of bytea, written as the server reads it: {"\\x41",NULL}
+// (NULL: a field the event did not read).
+std::string FieldsArray(const FieldTexts& fields, const FieldMask& read) {
   std::string out = "{";
   for (size_t i = 0; i < fields.size(); ++i) {
-    out += i ? ",\"\\" : "\"\\";
+    if (i) out += ',';
+    if (!read[i]) {
+      out += "NULL";
+      continue;
+    }
+    out += "\"\\";
     out += Hex(fields[i]);
     out += '"';
   }
   return out + "}";
 }
 
-// An array of bytea as the server writes it; its elements in order (a NULL is an empty text).
-FieldTexts ParseFieldsArray(std::string_view text) {
+// An array of bytea as the server writes it; its elements in order (a NULL is an empty text, and
+// not in present).
+FieldTexts ParseFieldsArray(std::string_view text, FieldMask& present) {
   FieldTexts out;
+  present.reset();
   size_t n = 0, i = 1;
   while (i < text.size() && text[i] != '}' && n < out.size()) {
     std::string element;
@@ -164,9 +194,11 @@ FieldTexts ParseFieldsArray(std::string_view text) {
         element += text[i];
       }
       ++i;
+      present.set(n);
     } else {
       while (i < text.size() && text[i] != ',' && text[i] != '}') element += text[i++];
       if (element == "NULL") element.clear();
+      else present.set(n);
     }
     out[n++] = Unhex(element);
     if (i < text.size() && text[i] == ',') ++i;
@@ -742,24 +774,31 @@ struct RowsStatement {
 constexpr RowsStatement kInsertEvents{
     "INSERT INTO velmoor_event(uid, at, unit_id, serial, bench, operator, terminal, action, outcome, reason,"
     " failed_readers, differences, file, file_sha256, records_sent, records_total, duration_ms, test_result,"
-    " command, reply, log_file, status_read, imported, fields, battery_count, bench_event) VALUES ",
-    "(?, to_timestamp(?::float8 / 1000), ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+    " command, reply, log_file, status_read, imported, fields, battery_count, bench_event, reading, unit_from)"
+    " VALUES ",
+    "(?, to_timestamp(?::float8 / 1000), ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, true, ?)",
     " ON CONFLICT (uid) DO NOTHING RETURNING uid"};
 
-// A unit's summary: its latest state decides the serial, the tests' times and the capacity;
-// the latest battery count its own. Taken in any order, from any bench, it ends the same.
+// A unit's summary, merged field by field whatever order the benches send in: the serial read
+// last; the latest release test and self test (with its result) that any bench reported, never
+// set back by a bench that did not run one; the battery's capacity and count read last.
 constexpr RowsStatement kUpsertUnits{
     "INSERT INTO velmoor_unit AS u(unit_id, serial, last_at, release_at, selftest_at, selftest_result, count,"
-    " count_at, capacity) VALUES ",
+    " count_at, capacity, capacity_at) VALUES ",
     "(?, ?, to_timestamp(?::float8 / 1000), to_timestamp(?::float8 / 1000), to_timestamp(?::float8 / 1000), ?, ?,"
-    " to_timestamp(?::float8 / 1000), ?)",
+    " to_timestamp(?::float8 / 1000), ?, to_timestamp(?::float8 / 1000))",
     " ON CONFLICT (unit_id) DO UPDATE SET"
-    " serial = CASE WHEN EXCLUDED.last_at >= u.last_at THEN EXCLUDED.serial ELSE u.serial END,"
-    " release_at = CASE WHEN EXCLUDED.last_at >= u.last_at THEN EXCLUDED.release_at ELSE u.release_at END,"
-    " selftest_at = CASE WHEN EXCLUDED.last_at >= u.last_at THEN EXCLUDED.selftest_at ELSE u.selftest_at END,"
-    " selftest_result = CASE WHEN EXCLUDED.last_at >= u.last_at THEN EXCLUDED.selftest_result"
+    " serial = CASE WHEN EXCLUDED.last_at >= u.last_at AND length(EXCLUDED.serial) > 0 THEN EXCLUDED.serial"
+    "   ELSE u.serial END,"
+    " release_at = GREATEST(u.release_at, EXCLUDED.release_at),"
+    " selftest_at = GREATEST(u.selftest_at, EXCLUDED.selftest_at),"
+    " selftest_result = CASE WHEN EXCLUDED.selftest_at IS NOT NULL"
+    "   AND (u.selftest_at IS NULL OR EXCLUDED.selftest_at >= u.selftest_at) THEN EXCLUDED.selftest_result"
     "   ELSE u.selftest_result END,"
-    " capacity = CASE WHEN EXCLUDED.last_at >= u.last_at THEN EXCLUDED.capacity ELSE u.capacity END,"
+    " capacity = CASE WHEN EXCLUDED.capacity_at IS NOT NULL"
+    "   AND (u.capacity_at IS NULL OR EXCLUDED.capacity_at >= u.capacity_at) THEN EXCLUDED.capacity"
+    "   ELSE u.capacity END,"
+    " capacity_at = GREATEST(u.capacity_at, EXCLUDED.capacity_at),"
     " count = CASE WHEN EXCLUDED.count_at IS NOT NULL AND (u.count_at IS NULL OR EXCLUDED.count_at >= u.count_at)"
     "   THEN EXCLUDED.count ELSE u.count END,"
     " count_at = GREATEST(u.count_at, EXCLUDED.count_at),"
@@ -816,26 +855,30 @@ SiteProblem SiteServer::Send(const std::vector<HistoryStore::OutboxEvent>& event
     events_.Bytes(e.reason).Add(e.failedReaders).Bytes(e.differences).Bytes(e.file).Add(e.fileSha256);
     events_.Add(e.recordsSent).Add(e.recordsTotal).Add(e.durationMs).Add(e.testResult);
     events_.Bytes(e.command).Bytes(e.reply).Bytes(e.logFile).Add(e.statusRead ? "t" : "f").Add(e.imported ? "t" : "f");
-    if (o.hasState) events_.Add(FieldsArray(o.state));
+    if (o.hasState) events_.Add(FieldsArray(o.state, o.read));
     else events_.Null();
     if (o.batteryCount) events_.Add(*o.batteryCount);
     else events_.Null();
-    events_.Add(e.id);
+    events_.Add(e.id).Add(e.unitFrom);
     BenchRow& bench = benches[e.bench];
     bench.terminal = e.terminal;
     bench.lastMs = std::max(bench.lastMs, at);
     benchOf[uid] = &benches.find(e.bench)->first;
     if (o.hasState && e.unitId != -1) {
+      // The bench's own state holds the latest checks it knows; what the event read decides the
+      // rest.
       const StateFacts f = FactsOf(o.state);
       auto [it, added] = units.try_emplace(e.unitId);
       UnitRow& u = it->second;
-      if (added || at >= u.lastMs) {
-        u.unitId = e.unitId;
-        u.serial = f.serial.empty() ? e.serial : f.serial;
-        u.lastMs = at;
-        u.releaseMs = f.releaseMs, u.selfTestMs = f.selfTestMs, u.selfTestResult = f.selfTestResult;
-        u.capacity = f.capacity;
-      }
+      u.unitId = e.unitId;
+      const bool serialRead = o.read[static_cast<size_t>(*FieldIndex("SerialNo"))] && !f.serial.empty();
+      if (added || (at >= u.lastMs && (serialRead || u.serial.empty()))) u.serial = serialRead ? f.serial : e.serial;
+      u.lastMs = std::max(u.lastMs, at);
+      if (f.releaseMs > u.releaseMs) u.releaseMs = f.releaseMs;
+      if (f.selfTestMs > 0 && f.selfTestMs >= u.selfTestMs) u.selfTestMs = f.selfTestMs, u.selfTestResult = f.selfTestResult;
+      const bool batteryRead = o.read[static_cast<size_t>(*FieldIndex("Type"))] ||
+                               o.read[static_cast<size_t>(*FieldIndex("BatteryStacks"))];
+      if (batteryRead && f.capacity > 0 && at >= u.capacityMs) u.capacity = f.capacity, u.capacityMs = at;
       if (o.batteryCount && at >= u.countMs) u.count = *o.batteryCount, u.countMs = at;
     }
   }
@@ -854,7 +897,7 @@ SiteProblem SiteServer::Send(const std::vector<HistoryStore::OutboxEvent>& event
     Params p;
     for (const auto& [id, u] : units) {
       p.Add(id).Bytes(u.serial).Add(u.lastMs).MsOrNull(u.releaseMs).MsOrNull(u.selfTestMs).Add(u.selfTestResult);
-      p.Add(u.count).MsOrNull(u.countMs).Add(u.capacity);
+      p.Add(u.count).MsOrNull(u.countMs).Add(u.capacity).MsOrNull(u.capacityMs);
     }
     Result r = m.Exec(StatementFor(kUpsertUnits, units.size()).c_str(), p);
     if (!r.Ok()) return m.Abort(r);
@@ -912,7 +955,7 @@ SiteProblem SiteServer::LoadUnit(int32_t unitId, std::vector<HistoryStore::Outbo
       "SELECT uid, " + MsOf("at") +
       ", unit_id, serial, bench, operator, terminal, action, outcome, reason, failed_readers, differences, file,"
       " file_sha256, records_sent, records_total, duration_ms, test_result, command, reply, log_file, status_read,"
-      " imported, fields, battery_count FROM velmoor_event WHERE unit_id = $1 ORDER BY at, id";
+      " imported, fields, battery_count, reading, unit_from FROM velmoor_event WHERE unit_id = $1 ORDER BY at, id";
   Result r = m.Exec(sql.c_str(), Params().Add(unitId));
   if (!r.Ok()) return m.Failed(r);
   events.reserve(static_cast<size_t>(r.Rows()));
@@ -942,8 +985,14 @@ SiteProblem SiteServer::LoadUnit(int32_t unitId, std::vector<HistoryStore::Outbo
     e.logFile = Unhex(r.Text(i, 20));
     e.statusRead = r.Text(i, 21) == "t";
     e.imported = r.Text(i, 22) == "t";
+    e.unitFrom = r.Text(i, 26);
     o.hasState = !r.Null(i, 23);
-    if (o.hasState) o.state = ParseFieldsArray(r.Text(i, 23));
+    if (o.hasState) {
+      FieldMask present;
+      o.state = ParseFieldsArray(r.Text(i, 23), present);
+      // An earlier terminal's event holds its bench's whole state: what it read is judged from it.
+      o.read = r.Text(i, 25) == "t" ? present : FieldsHeld(e.statusRead, o.state);
+    }
     if (!r.Null(i, 24)) o.batteryCount = r.Int(i, 24);
     events.push_back(std::move(o));
   }

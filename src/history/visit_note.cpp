@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "history/unit_state.h"
 #include "status/status_report.h"
 
 namespace history {
@@ -11,8 +12,8 @@ namespace {
 
 std::string Percent(double v) { return std::to_string(static_cast<long long>(std::lround(v))) + "%"; }
 
-// "2026-11-30 14:02 UTC": the store keeps UTC; the minute is enough for the status line.
-std::string Minute(const DateTime& t) { return t.ToText().substr(0, 16) + " UTC"; }
+// "2026-11-30 15:02 UTC+01:00": local time with its zone; the minute is enough for the status line.
+std::string Minute(const DateTime& t) { return LocalTimeText(t); }
 
 const std::string& Latest(const Dossier& d, const char* element) {
   static const std::string kNone;
@@ -49,23 +50,25 @@ std::vector<std::string> FlagTexts(const UnitFlags& f, const HistorySettings& se
   return t;
 }
 
-std::string SinceLastVisitNote(HistoryStore& store, int32_t unitId, DateTime now) {
-  if (!store.IsOpen() || unitId < 0) return {};
-  const std::optional<UnitFlags> flags = store.Flags(unitId, now);
-  if (!flags) return {};
-  const StatusDiff d = store.Diff(unitId);
+std::string SinceLastVisitNote(const Dossier& d, const HistorySettings& settings) {
+  if (d.visits.empty()) return {};
   std::string note;
-  if (!d.found) {
+  if (!d.lastDiff.found) {
     note = "first status read of this unit";
   } else {
-    const size_t n = d.changes.size();
+    const size_t n = d.lastDiff.changes.size();
     note = n == 0 ? std::string("nothing changed") : std::to_string(n) + (n == 1 ? " field" : " fields") + " changed";
-    note += " since " + Minute(d.fromTime);
-    for (const HistoryEvent& ev : store.Visits(unitId, d.fromTime))
-      if (ev.id == d.from && !ev.bench.empty()) note += " (" + ev.bench + ")";
+    note += " since " + Minute(d.lastDiff.fromTime);
+    for (const HistoryEvent& ev : d.visits)
+      if (ev.id == d.lastDiff.from && !ev.bench.empty()) note += " (" + ev.bench + ")";
   }
-  for (const std::string& flag : FlagTexts(*flags, store.settings)) note += "; " + flag;
+  for (const std::string& flag : FlagTexts(d.flags, settings)) note += "; " + flag;
   return note;
+}
+
+std::string SinceLastVisitNote(HistoryStore& store, int32_t unitId, DateTime now) {
+  if (!store.IsOpen() || unitId < 0 || !store.Flags(unitId, now)) return {};
+  return SinceLastVisitNote(store.LoadDossier(unitId, now), store.settings);
 }
 
 FieldSeries BatteryUsedSeries(const Dossier& dossier) {

@@ -14,9 +14,12 @@ namespace history {
 // 80%", ...), in a fixed order; none when nothing is due.
 std::vector<std::string> FlagTexts(const UnitFlags& flags, const HistorySettings& settings);
 
-// How many fields changed between the unit's last two status reads, when and on which bench the
-// earlier one was, and its flags as of now. "first status read of this unit" when there is only
-// one; empty when the store is not open or does not know the unit.
+// How many fields changed between the unit's last two status reads, when (local time with its
+// zone) and on which bench the earlier one was, and its flags as of now, from the unit's dossier
+// (the site's when a site is set, so that it says what the dossier shows). "first status read of
+// this unit" when there is only one; empty when the dossier has no visits.
+std::string SinceLastVisitNote(const Dossier& dossier, const HistorySettings& settings);
+// The same from this PC's store alone; empty when the store is not open or does not know the unit.
 std::string SinceLastVisitNote(HistoryStore& store, int32_t unitId, DateTime now);
 
 // The battery's used capacity in percent at each battery count of the dossier, reckoned as the

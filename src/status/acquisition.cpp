@@ -131,5 +131,6 @@ bool CTransponder::ReadSensors(TextSpan reply) {
   }
   if (!complete) return false;
   ParseSensorReply(reply.c_str(), status.currentStatus);
+  ++status.sensorReads;
   return true;
 }

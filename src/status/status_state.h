@@ -21,6 +21,8 @@ struct StatusState {
   // Status reads begun, counted for the whole run: an operation compares the count before and
   // after to know whether it read the unit (the unit history keeps the status it read).
   uint32_t reads = 0;
+  // Sensor readings the unit answered ("#RDSE"), counted the same way.
+  uint32_t sensorReads = 0;
   // The readers that failed in the last acquisition, one bit each; 0 when all answered.
   int32_t partialMask = 0;
   // What the last acquisition told the operator when some readers failed.

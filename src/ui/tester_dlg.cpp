@@ -242,10 +242,12 @@ struct RunCounts {
   uint32_t commsFailures;
   uint32_t notRecorded;
   uint32_t reads;
+  uint32_t sensorReads;
   explicit RunCounts(const CTransponder& u)
       : commsFailures(u.serial.commsFailures),
         notRecorded(u.records.savesNotRecorded[0] + u.records.savesNotRecorded[1]),
-        reads(u.status.reads) {}
+        reads(u.status.reads),
+        sensorReads(u.status.sensorReads) {}
 };
 
 void Settle(Outcome& o, const RunCounts& before, const CTransponder& unit) {
@@ -276,6 +278,15 @@ std::string CTesterDlg::ActionName(int id) const {
   return c ? c->text : "control " + std::to_string(id);
 }
 
+std::string CTesterDlg::PortName() const {
+  const int com = unit.port.isOpen ? unit.port.portNumber : unitPort;
+  if (com <= 0) return {};
+  std::string name = "COM" + std::to_string(com);
+  const PortOpenReport& report = unit.port.LastOpenReport();
+  if (report.comNumber == com && !report.device.empty()) name += " (" + report.device + ")";
+  return name;
+}
+
 Outcome CTesterDlg::OnCommand(int id) {
   const RunCounts before(unit);
   const auto started = std::chrono::steady_clock::now();
@@ -293,8 +304,10 @@ Outcome CTesterDlg::OnCommand(int id) {
     historyContext.durationMs =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
     const bool statusRead = unit.status.reads != before.reads;
-    const std::string problem = history::RecordOutcome(*history, historyContext, o, unit.status.currentStatus,
-                                                       unit.status.currentChecks, statusRead);
+    historyContext.port = PortName();
+    const std::string problem =
+        history::RecordOutcome(*history, historyContext, o, unit.status.currentStatus, unit.status.currentChecks,
+                               statusRead, unit.status.sensorReads != before.sensorReads);
     // Told once; the actions go on without history.
     if (!problem.empty()) unit.op.MessageBox(problem, "Unit history", MbButtons::Ok, MbIcon::Information);
   }

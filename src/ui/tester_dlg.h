@@ -100,6 +100,8 @@ class CTesterDlg : public IMainWindow {
   // The action's name as the operator knows it: the button's caption ("General Status"), or
   // "Command N" for a command button.
   std::string ActionName(int id) const;
+  // The port as the unit history names it: "COM3 (/dev/ttyUSB0)"; empty while none is chosen.
+  std::string PortName() const;
 
   // The start of most unit actions: busy window, comms check (which has said "No valid
   // comms" when it fails), then, when emptyPane, pull and empty the pane.

@@ -16,12 +16,13 @@ UnitDossier ReadUnitDossier(HistoryStore& local, const SiteSetting* site, int32_
     if (!p) {
       char text[16];
       std::snprintf(text, sizeof text, "%06X", static_cast<unsigned>(unitId));
-      found = server.FindUnit(text, p);
+      // The site's visits with this PC's not yet sent among them.
+      p = ReadSiteUnit(server, text, local, site->conninfo, mirror, found);
     }
-    if (!p && found) p = LoadSiteUnit(server, *found, local.settings, mirror, &local, site->conninfo);
     if (!p && found) {
       d.dossier = mirror.LoadDossier(*found, now);
       d.source = "Every bench's visits, from the site (" + site->shown + ")";
+      d.fromSite = true;
       return d;
     }
     if (p) {

@@ -13,6 +13,7 @@ struct UnitDossier {
   history::HistorySettings settings;
   std::string source;  // where the visits come from; empty when no site is set
   std::string detail;  // why the site's were not shown (the problem's message), else empty
+  bool fromSite = false;  // the visits are the site's (with this PC's unsent ones)
 };
 
 // local: this PC's store (open); site: the site's setting, or null when none is set. A site that

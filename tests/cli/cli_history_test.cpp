@@ -141,3 +141,38 @@ TEST(CliHistory, TwoTerminalsStartingAtOnceImportOnce) {
   EXPECT_EQ(Count(r.out, "\"action\": \"General Status\""), 2u) << r.out;
   fs::remove_all(root);
 }
+
+// Every operation a script runs is in its unit's history, with the exit code the script sees: a
+// refused self test (1), a unit that did not answer (3), a clock set that read no unit (under
+// the unit last read on that port) and a sensor reading under the unit --unit names; --json and --csv carry each visit's values by field name and ISO 8601
+// times, the text local times with their zone.
+TEST(CliHistory, EveryOperationIsInItsUnitsHistory) {
+  const fs::path root = FreshTempDir("cli-history-ops");
+  const struct {
+    std::string args;
+    int code;
+  } ops[] = {
+      {"--simulate=fast status", 0},
+      {"--simulate=fast,self-test-fail self-test", 1},
+      {"--simulate=fast,dead --port 3 status", 3},
+      {"--simulate=fast,dead status", 3},
+      {"--simulate=fast set-time", 0},
+      {"--simulate=fast --unit 1A2B3C sensors", 0},
+  };
+  for (const auto& op : ops) EXPECT_EQ(Cli(root, op.args).code, op.code) << op.args << Cli(root, "due").err;
+  CliResult r = Cli(root, "history 1A2B3C");
+  ASSERT_EQ(r.code, 0) << r.err;
+  for (const char* seen : {"Hardware self test: refused", "General Status: no-unit", "Set time: done", "unit named by --unit",
+                           "unit: the one last read on COM3", " UTC"})
+    EXPECT_NE(r.out.find(seen), std::string::npos) << seen << "\n" << r.out;
+  r = Cli(root, "history 1A2B3C --json");
+  EXPECT_NE(r.out.find("\"values\": {\"UnitId\": \"1715004\""), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Z\", \"unit\": \"1A2B3C\""), std::string::npos) << r.out;
+  r = Cli(root, "history 1A2B3C --csv");
+  EXPECT_NE(r.out.find(",String1,String2\r\n"), std::string::npos) << r.out.substr(0, 800);
+  // The search that found no unit names no port: its event is kept with no unit, not under this one.
+  EXPECT_EQ(Count(Cli(root, "history 1A2B3C").out, "no-unit"), 1u);
+  // The search that found no unit left an event of no unit, kept all the same.
+  EXPECT_EQ(Count(r.out, "no-unit"), 1u) << r.out;
+  fs::remove_all(root);
+}

@@ -52,6 +52,7 @@ TEST(QtHistory, TheDossierDrawsVisitsDifferencesAndSeries) {
   // First two visits of one day, minutes apart, with a pressure sensor zeroed: five charts.
   StatusChecks zeroed;
   zeroed.DepthOffsetValue = 0.5f;
+  zeroed.DepthOffsetTime = DateTime::FromCivil({2026, 9, 4, 16, 0, 0});
   s.Voltage = 14.7f, s.Count = 5, s.T7V = "V3.01", s.Address = 1, s.DepthOffset = 1.25f;
   AppendRead(store, s, DateTime::FromCivil({2026, 9, 5, 9, 0, 0}), zeroed, "a-bench-with-a-long-name");
   s.DepthOffset = 1.5f;
@@ -64,7 +65,9 @@ TEST(QtHistory, TheDossierDrawsVisitsDifferencesAndSeries) {
 
   ASSERT_EQ(w.visits()->rowCount(), 5);
   EXPECT_EQ(w.visits()->item(0, 1)->text(), "bench-3");  // newest first
-  EXPECT_EQ(w.visits()->item(2, 0)->text(), "2026-10-05 09:00:00");
+  // Local time to the minute; the zone in the column's title (the tests run in UTC).
+  EXPECT_EQ(w.visits()->item(2, 0)->text(), "2026-10-05 09:00");
+  EXPECT_EQ(w.visits()->horizontalHeaderItem(0)->text(), "Time (UTC)");
   // Each class holds its own differences: the address, the firmware, the battery.
   ASSERT_EQ(w.changes()->topLevelItemCount(), 3);
   const char* groups[] = {"configuration (1)", "firmware (1)", "measured (2)"};

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <functional>
 
+#include "history/history_store.h"
 #include "platform/logged_operator.h"
 #include "platform/session_log.h"
 #include "tests/ui/ui_support.h"
@@ -21,18 +22,34 @@ TEST(Outcomes, EachActionSaysWhatHappened) {
       {"a reader unanswered", ctl::kGeneralStatus, [](WindowOnBench& w) { Silence(w.sim(), "FVFV"); },
        OutcomeKind::Refused},
       {"record not saved", ctl::kGeneralStatus,
-       [](WindowOnBench& w) { std::filesystem::create_directories(w.root / "T7Status" / "Current-Status.xml"); },
+       [](WindowOnBench& w) {
+         const auto file = w.root / "T7Status" / "Current-Status.xml";
+         std::filesystem::remove(file);
+         std::filesystem::create_directories(file);
+       },
        OutcomeKind::NotRecorded},
       {"self test failed", ctl::kHardwareSelfTest, [](WindowOnBench& w) { w.sim().state.tests.selfTestCode = 0x10; },
        OutcomeKind::Refused},
       {"silent unit", ctl::kReadSensors, [](WindowOnBench& w) { w.sim().faults.silent = true; }, OutcomeKind::NoUnit},
+      {"no command file chosen", ctl::kLoadCommands, [](WindowOnBench& w) { w.op.files = {std::nullopt}; },
+       OutcomeKind::Declined},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     WindowOnBench w;
+    history::HistoryStore store;  // every action is in the history, whatever its outcome
+    ASSERT_TRUE(store.Open(w.root / "history.sqlite"));
+    w.dlg->history = &store;
     w.Start();
+    const Outcome read = w.dlg->OnCommand(ctl::kGeneralStatus);  // the unit, read on its port
+    ASSERT_TRUE(read.Ok()) << read.reason;
     c.fault(w);
     const Outcome o = w.dlg->OnCommand(c.id);
+    const auto visits = store.Visits(0x1A2B3C);
+    ASSERT_EQ(visits.size(), 2u);
+    EXPECT_EQ(visits[0].outcome, OutcomeKindName(c.kind));
+    EXPECT_EQ(visits[0].action, o.action);
+    EXPECT_EQ(visits[0].port, w.dlg->PortName());
     EXPECT_EQ(o.kind, c.kind) << o.reason;
     EXPECT_EQ(o.action, w.dlg->ActionName(c.id));
     EXPECT_EQ(o.pane, w.dlg->paneText);
