@@ -29,6 +29,7 @@
 #include "history/record_outcome.h"
 #include "history/site_sender.h"
 #include "history/site_server.h"
+#include "history/unit_state.h"
 
 #include "bench/bench_clock.h"
 
@@ -282,34 +283,55 @@ int main(int argc, char** argv) {
     }
 
     // 2. The site after years: units x visits of other benches, filled on the server in the shape
-    // Send writes (the whole state on every event that carries fields, the battery count on each
-    // status read, the unit's summary), from a status read Send wrote as the template. The
+    // Send writes (what each event read, the battery count on each status read, the unit's
+    // summary with when its battery was read), from a status read Send wrote as the template. The
     // visits go in round by round, so that each unit's events lie spread over the table; a unit
     // of 1,000 visits (Bench 5) is pushed through SiteSender between the rounds.
     const char* first = "FROM velmoor_event WHERE status_read AND action = 'General Status' ORDER BY id LIMIT 1";
     const std::string templ = db.Exec(std::string("SELECT fields ") + first);
-    // The battery's capacity as Send worked it out from the template's state.
-    const std::string capacity =
-        db.Exec(std::string("SELECT capacity FROM velmoor_unit WHERE unit_id = (SELECT unit_id ") + first + ")");
     auto idx = [](const char* name) {
       const auto i = FieldIndex(name);
       if (!i) Fatal(std::string("no field ") + name);
       return std::to_string(*i + 1);
     };
+    // The filled units carry one to four battery stacks of the template's type (unit u has
+    // 1 + u % 4), so that some of them are past the battery's threshold after their visits and
+    // some are not; a stack's capacity in counts as Send works it out from a state.
+    const int64_t perStack = [] {
+      StatusEntry e = RealisticEntry(0);
+      e.status.BatteryStacks = 1;
+      return FactsOf(TextsOf(e.checks, e.status)).capacity;
+    }();
+    if (perStack <= 0) Fatal("the template's battery has no capacity");
+    // What a command button's event reads: the checks with their times, nothing of the status.
+    std::string checksRead;
+    {
+      const StatusEntry e = RealisticEntry(0);
+      const FieldMask read = FieldsRead(false, 0, TextsOf(e.checks, e.status));
+      for (int i = 0; i < kFieldCount; ++i)
+        if (read[static_cast<size_t>(i)]) checksRead += (checksRead.empty() ? "" : ",") + std::to_string(i + 1);
+      checksRead = "ARRAY[" + checksRead + "]";
+    }
     // The fields that differ from event to event; the rest are the template's.
     db.Exec(
         "CREATE FUNCTION pg_temp.velmoor_fill(t bytea[], idx int[], vals text[]) RETURNS bytea[] LANGUAGE plpgsql"
         " IMMUTABLE AS $f$ DECLARE r bytea[] := t; BEGIN FOR i IN 1 .. cardinality(idx) LOOP"
         " r[idx[i]] := convert_to(vals[i], 'UTF8'); END LOOP; RETURN r; END $f$");
+    // Only the fields an event read (the others NULL), as Send writes them.
+    db.Exec(
+        "CREATE FUNCTION pg_temp.velmoor_keep(t bytea[], keep int[]) RETURNS bytea[] LANGUAGE plpgsql"
+        " IMMUTABLE AS $f$ DECLARE r bytea[] := array_fill(NULL::bytea, ARRAY[cardinality(t)]); i int;"
+        " BEGIN FOREACH i IN ARRAY keep LOOP r[i] := t[i]; END LOOP; RETURN r; END $f$");
     const std::string varying = "ARRAY[" + idx("UnitId") + "," + idx("SerialNo") + "," + idx("Count") + "," +
                                 idx("Voltage") + "," + idx("LastStatusTime") + "," + idx("String2") + "," +
-                                idx("HardwareTime") + "," + idx("HardwareResult") + "," + idx("ReleaseTime") + "]";
+                                idx("HardwareTime") + "," + idx("HardwareResult") + "," + idx("ReleaseTime") + "," +
+                                idx("BatteryStacks") + "]";
     const std::string string2 = "convert_from(($1::bytea[])[" + idx("String2") + "], 'UTF8')";
     // Visit v of unit u: kind v % 10 as in Write above; times as text, as the status files hold them.
     const std::string fill =
         "INSERT INTO velmoor_event(uid, at, unit_id, serial, bench, operator, terminal, action, outcome, reason,"
         " failed_readers, differences, file, file_sha256, records_sent, records_total, duration_ms, test_result,"
-        " command, reply, log_file, status_read, imported, fields, battery_count, bench_event)"
+        " command, reply, log_file, status_read, imported, fields, battery_count, bench_event, reading)"
         " SELECT md5(u || '-' || v || '-' || $2), x.at, $3::int + u, convert_to(x.serial, 'UTF8'),"
         " convert_to('Bench ' || (1 + u % 4), 'UTF8'), convert_to('technician', 'UTF8'), 'velmoor-cli 3.0.12',"
         " CASE v % 10 WHEN 5 THEN 'Quick set' WHEN 6 THEN 'Hardware self test' WHEN 7 THEN 'Release test'"
@@ -322,7 +344,9 @@ int main(int argc, char** argv) {
         " CASE WHEN v % 10 >= 8 THEN convert_to(E'RDSE OK\\r\\nSEN1 = 1023.4\\r\\nSEN2 = 12.7\\r\\n', 'UTF8')"
         "  ELSE ''::bytea END,"
         " convert_to('/home/technician/Dranmere/T7Status/logs/2026-12-07.log', 'UTF8'), v % 10 < 8, false,"
-        " pg_temp.velmoor_fill($1::bytea[], " +
+        " (SELECT CASE WHEN v % 10 < 8 THEN f ELSE pg_temp.velmoor_keep(f, " +
+        checksRead +
+        ") END FROM (SELECT pg_temp.velmoor_fill($1::bytea[], " +
         varying +
         ", ARRAY[($3::int + u)::text, x.serial, (5 + v)::text, to_char(15.0 - 0.01 * (v % 300), 'FM990.00'),"
         "  to_char(x.at, 'YYYY-MM-DD HH24:MI:SS'), " +
@@ -335,8 +359,8 @@ int main(int argc, char** argv) {
         "  CASE WHEN x.rv >= 0 THEN to_char(x.base + make_interval(days => x.rv * 7), 'YYYY-MM-DD HH24:MI:SS')"
         "   ELSE convert_from(($1::bytea[])[" +
         idx("ReleaseTime") +
-        "], 'UTF8') END]),"
-        " CASE WHEN v % 10 < 8 THEN 5 + v END, v::bigint * 100000 + u"
+        "], 'UTF8') END, (1 + u % 4)::text]) AS f) s),"
+        " CASE WHEN v % 10 < 8 THEN 5 + v END, v::bigint * 100000 + u, true"
         " FROM generate_series(0, $4::int - 1) u, generate_series($5::int, $6::int) v,"
         " LATERAL (SELECT b.base, b.base + make_interval(days => v * 7, mins => u % 1000) AS at,"
         "  to_char(100000 + u, 'FM000000') || '-' || to_char(u % 1000, 'FM000') AS serial,"
@@ -368,18 +392,20 @@ int main(int argc, char** argv) {
       }
     }
     // Each filled unit's summary, as Send leaves it: from its latest state, and its latest
-    // battery count.
+    // battery count; the battery's capacity from its latest status read (which read the battery's
+    // type and stacks), with when it was read.
     const std::string at = [](const std::string& i) {
       return "(convert_from(l.fields[" + i + "], 'UTF8') || '+00')::timestamptz";
     }(idx("ReleaseTime"));
     db.Exec(
         "INSERT INTO velmoor_unit(unit_id, serial, last_at, release_at, selftest_at, selftest_result, count,"
-        " count_at, capacity)"
-        " SELECT l.unit_id, l.fields[" +
-            idx("SerialNo") + "], l.at, " + at + ", (convert_from(l.fields[" + idx("HardwareTime") +
+        " count_at, capacity, capacity_at)"
+        " SELECT l.unit_id, coalesce(l.fields[" +
+            idx("SerialNo") + "], l.serial), l.at, " + at + ", (convert_from(l.fields[" + idx("HardwareTime") +
             "], 'UTF8') || '+00')::timestamptz," + " convert_from(l.fields[" + idx("HardwareResult") +
-            "], 'UTF8')::int, c.battery_count, c.at, " + capacity +
-            " FROM (SELECT DISTINCT ON (unit_id) unit_id, at, fields FROM velmoor_event"
+            "], 'UTF8')::int, c.battery_count, c.at, " + std::to_string(perStack) +
+            " * (1 + (l.unit_id - $1::int) % 4), c.at"
+            " FROM (SELECT DISTINCT ON (unit_id) unit_id, at, serial, fields FROM velmoor_event"
             "  WHERE unit_id >= $1::int AND unit_id < $1::int + $2::int ORDER BY unit_id, at DESC) l"
             " JOIN (SELECT DISTINCT ON (unit_id) unit_id, at, battery_count FROM velmoor_event"
             "  WHERE unit_id >= $1::int AND unit_id < $1::int + $2::int AND battery_count IS NOT NULL"
@@ -417,6 +443,40 @@ int main(int argc, char** argv) {
                 db.Exec("SELECT count(*) FROM velmoor_unit").c_str(), due.size(), release, selfTest, selfFailed,
                 battery);
     Figure("  SiteServer::Due (median of 7)", dueMs, 500.0, "ms");
+    // The units pushed through SiteSender (Bench 3's and the unit of 1,000 visits): the site's due
+    // for them is what their benches' own stores say of the same events; a difference is a fault.
+    {
+      auto shown = [](const UnitFlags& f) {
+        char b[160];
+        std::snprintf(b, sizeof b, "release %d self %d failed %d battery %d %d %.3f", f.releaseTestDue, f.selfTestDue,
+                      f.selfTestFailed, f.batteryPastThreshold, f.batteryHeadingThere, f.batteryDaysToThreshold);
+        return std::string(b);
+      };
+      std::map<int32_t, std::string> onSite, local;
+      for (const UnitFlags& f : due)
+        if (f.unitId < firstFilled || f.unitId == heavyId) onSite[f.unitId] = shown(f);
+      for (const fs::path& file : {bench3, bench5}) {
+        HistoryStore store;
+        if (!store.Open(file)) Fatal(store.Message());
+        store.settings = settings;
+        for (const UnitFlags& f : store.Due(FromUnixMs(nowMs))) local[f.unitId] = shown(f);
+      }
+      // And four filled units (one to four stacks): their summaries against their events replayed.
+      for (int32_t id = firstFilled; id < firstFilled + std::min(units, 4); ++id) {
+        HistoryStore mirror;
+        if (SiteProblem q = LoadSiteUnit(site, id, settings, mirror)) Fatal(q.message);
+        const auto f = mirror.Flags(id, FromUnixMs(nowMs));
+        if (f && f->Any()) local[id] = shown(*f);
+        for (const UnitFlags& g : due)
+          if (g.unitId == id) onSite[id] = shown(g);
+      }
+      size_t differ = 0;
+      for (const auto& [id, text] : local) differ += onSite.count(id) == 0 || onSite[id] != text;
+      for (const auto& [id, text] : onSite) differ += local.count(id) == 0;
+      std::printf("  pushed and four filled units: %zu due on the site, %zu replayed in a store, %zu differing\n",
+                  onSite.size(), local.size(), differ);
+      if (differ) failed = true;
+    }
     // What is due as a bench reads it: the site's, with this PC's unsent events taken in (here
     // the status read just made of one unit, and then an offline bench's ten).
     const fs::path bench7 = dir / "bench7.sqlite";

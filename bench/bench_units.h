@@ -60,7 +60,9 @@ inline StatusEntry RealisticEntry(int i) {
                      &s.CommandReplyType, &s.InterCharacterTime, &s.ExternalSync, &s.InclinometerInteralScale,
                      &s.InclinometerExternalScale, &s.GenericFormat})
     // clang-format on
-    *v = (i * 7 + static_cast<int>(reinterpret_cast<uintptr_t>(v) % 13)) % 10;
+    // The field's place in the record (not its address, which moves from run to run) varies
+    // the values from field to field, the same in every run.
+    *v = (i * 7 + static_cast<int>((reinterpret_cast<const char*>(v) - reinterpret_cast<const char*>(&s)) % 13)) % 10;
   s.Tat = 12.5f;
   s.Voltage = 14.2f;
   s.Fitted = 0x13;

@@ -878,7 +878,9 @@ SiteProblem SiteServer::Send(const std::vector<HistoryStore::OutboxEvent>& event
       if (f.selfTestMs > 0 && f.selfTestMs >= u.selfTestMs) u.selfTestMs = f.selfTestMs, u.selfTestResult = f.selfTestResult;
       const bool batteryRead = o.read[static_cast<size_t>(*FieldIndex("Type"))] ||
                                o.read[static_cast<size_t>(*FieldIndex("BatteryStacks"))];
-      if (batteryRead && f.capacity > 0 && at >= u.capacityMs) u.capacity = f.capacity, u.capacityMs = at;
+      // A battery read as a type or a number of stacks of no known capacity leaves none: the
+      // count is no longer judged against the battery read before.
+      if (batteryRead && at >= u.capacityMs) u.capacity = f.capacity, u.capacityMs = at;
       if (o.batteryCount && at >= u.countMs) u.count = *o.batteryCount, u.countMs = at;
     }
   }

@@ -611,3 +611,23 @@ TEST_F(Site, ABenchWithoutItsGrantsIsRefused) {
   EXPECT_EQ(s.waiting, 1);
   EXPECT_EQ(SiteStatusText(s).rfind("site refused since ", 0), 0u);
 }
+
+// A unit's battery read later as a type of no known capacity: the count is judged against no
+// capacity at the site either (not against the two Lithium stacks read before), as the bench's own
+// store has it.
+TEST_F(Site, BatteryOfNoKnownCapacityReadLastLeavesNone) {
+  HistoryStore& a = Bench("a");
+  UnitStatus s = AUnit(7);
+  s.BatteryStacks = 2, s.Count = 100;
+  AppendRead(a, s, DaysAgo(60), {}, "Bench A");
+  s.Type = "Unknown", s.Count = 170;
+  AppendRead(a, s, DaysAgo(1), {}, "Bench A");
+  EXPECT_FALSE(Push(a).problem);
+  SiteServer server;
+  ASSERT_FALSE(server.Connect(setting_));
+  std::vector<UnitFlags> site;
+  ASSERT_FALSE(server.Due(a.settings, ToUnixMs(kNow), site));
+  ASSERT_EQ(site.size(), 1u);
+  EXPECT_FALSE(site[0].batteryPastThreshold);
+  EXPECT_EQ(DueTexts(site), DueTexts(a.Due(kNow)));
+}

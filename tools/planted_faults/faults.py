@@ -265,4 +265,7 @@ FAULTS = [
      "if (history && o.Ok() && id != ctl::kExit && id != ctl::kRawReplies) {"),
     ("149", "site: a unit only this PC's unsent events hold is not found", "src/history/site_server.cpp",
      "  if (!unit) unit = local.FindUnit(unitText);\n", ""),
+    ("151", "site: a battery read last with no known capacity keeps the one read before",
+     "src/history/site_server_pq.cpp",
+     "if (batteryRead && at >= u.capacityMs)", "if (batteryRead && f.capacity > 0 && at >= u.capacityMs)"),
 ]
