@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Qt for 64-bit Windows (QtCore, QtGui, QtWidgets as DLLs, the windows and offscreen platform
+# Qt for 64-bit Windows (QtCore, QtGui, QtWidgets and QtTest as DLLs, the windows and offscreen platform
 # plugins), cross-built with Debian's mingw-w64 (posix threads) from Debian's own qt6-base source
 # package. Debian's host Qt of the same version (its moc, rcc, uic and CMake files) serves as the
 # host tools.
@@ -14,7 +14,7 @@
 # build stops, so the next run carries on), is installed into a temporary folder and stripped,
 # and that folder is renamed at the end. Two runs at once wait for each other.
 #
-# Left out of this Qt: SQL, network, D-Bus, XML, concurrent, the test library, print support,
+# Left out of this Qt: SQL, network, D-Bus, XML, concurrent, print support,
 # OpenGL, Vulkan, tablet events (Debian's repack of the source has no Windows tablet headers).
 # zlib, PCRE2, libpng, HarfBuzz and the rest come from the copies in Qt's source. Direct2D stays
 # at its default: its switch also carries the DirectWrite font code the windows plugin links.
@@ -48,7 +48,7 @@ options=(
   -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON
   -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF
   -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF -DFEATURE_xml=OFF
-  -DFEATURE_concurrent=OFF -DFEATURE_testlib=OFF -DFEATURE_printsupport=OFF
+  -DFEATURE_concurrent=OFF -DFEATURE_printsupport=OFF
   -DFEATURE_opengl=OFF -DINPUT_opengl=no -DFEATURE_vulkan=OFF -DFEATURE_tabletevent=OFF
   -DFEATURE_icu=OFF
   -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_png=OFF
