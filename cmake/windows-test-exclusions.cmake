@@ -12,6 +12,8 @@ set(VT_WINDOWS_TEST_EXCLUSIONS
   "history/history_readonly_test.cpp" "reads as another user, in a child process: fork(), setuid()"
   "site/site_test.cpp"               "the site server: the PostgreSQL client and a server of Debian's packages"
   "platform/port_diagnosis_test.cpp" "Linux serial devices: LCK.. lock files, /proc, /dev/serial/by-id links, ttyUSB/ttyACM/ttyS numbering"
+  "qt/serial_port_test.cpp"          "Qt Serial Port on a pseudo-terminal and its lock files: on Windows the window uses win32/ (tested on COM4)"
+  "qt/site_test.cpp"                 "the site server: a PostgreSQL server of Debian's packages started by a shell script"
 )
 # Within a file: records/xml_encoding_test.cpp checks its files with xmllint on Linux only, and
 # platform/session_log_test.cpp fakes a full disk with /dev/full only where that device exists.
