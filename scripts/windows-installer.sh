@@ -13,7 +13,7 @@
 # The DLLs are found, not listed: starting from the two programs and the plugins, each file's
 # imports (objdump -p) are looked up in Qt's bin folder and the compiler's runtime folders and
 # taken along, and theirs in turn; an import found in none of them must be a Windows system DLL
-# (Wine has one by that name), or the script stops. Everything shipped is stripped.
+# (Wine has one by that name) or an API set (api-ms-win-*, ext-ms-*), or the script stops. Everything shipped is stripped.
 #
 # The package installs per machine into "C:\Program Files\Velmoor\Velmoor Test Terminal", with a
 # Start-menu entry ("Velmoor Test Terminal") and the uninstall entry that Windows keeps for every
@@ -63,7 +63,9 @@ while [ ${#queue[@]} -gt 0 ]; do
     if [ -n "$found" ]; then
       cp "$found" "$stage/$dll"
       queue+=("$stage/$dll")
-    elif [ -z "$wine_system" ] || ! ls "$wine_system" | grep -qix "$dll"; then
+    elif [[ "$key" == api-ms-win-* || "$key" == ext-ms-* ]]; then
+      :  # an API set: a name the Windows loader resolves to its own DLLs
+    elif [ -z "$wine_system" ] || [ ! -f "$wine_system/$key" ]; then
       echo "$(basename "$file") needs $dll, which is neither Qt's, the compiler's nor Windows' own" >&2
       exit 1
     fi
@@ -81,13 +83,17 @@ files_of() {  # files_of DIR: the components of the files in DIR (a stage subfol
     [ -f "$f" ] || continue
     ids=$((ids + 1))
     printf '        <Component Id="c%d" Guid="*"><File Id="f%d" Source="%s" KeyPath="yes"/></Component>\n' \
-      "$ids" "$ids" "$f"
+      "$ids" "$ids" "${f#"$build/installer/"}"
     component_refs+="      <ComponentRef Id=\"c$ids\"/>"$'\n'
   done
 }
-program_files=$(files_of "")
-platform_files=$(files_of platforms)
-style_files=$(files_of styles)
+# (Not in $(...): the numbering and the references are kept in this shell.)
+files_of "" >"$build/installer/program.xml"
+files_of platforms >"$build/installer/platforms.xml"
+files_of styles >"$build/installer/styles.xml"
+program_files=$(cat "$build/installer/program.xml")
+platform_files=$(cat "$build/installer/platforms.xml")
+style_files=$(cat "$build/installer/styles.xml")
 cat >"$wxs" <<EOF
 <?xml version="1.0" encoding="utf-8"?>
 <Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">
@@ -128,5 +134,5 @@ $component_refs      <ComponentRef Id="StartMenuEntry"/>
 EOF
 msi=$build/velmoor-terminal-$version-win64.msi
 rm -f "$msi"
-wixl -a x64 -o "$msi" "$wxs" >&2
+(cd "$build/installer" && wixl -a x64 -o "$msi" "$(basename "$wxs")" >&2)
 echo "$msi"
