@@ -1,8 +1,8 @@
 # Cross build for 64-bit Windows with Debian's mingw-w64 (posix threads), for example:
 #   cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
 #         -DVT_PUGIXML_SOURCE_DIR=<pugixml source>/src
-# The programs are linked statically, so each .exe runs alone (also under Wine, which the
-# tests use as their emulator when it is installed).
+# The programs are linked statically (CMakeLists.txt), so each .exe runs alone, except the Qt
+# programs, which share Qt's C++ runtime DLLs. Wine is the tests' emulator when it is installed.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(VT_MINGW x86_64-w64-mingw32)
@@ -16,8 +16,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
 find_program(VT_WINE NAMES wine wine64)
 if(VT_WINE)

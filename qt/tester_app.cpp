@@ -3,8 +3,8 @@
 #include "history/record_outcome.h"
 #include "platform/file_ops.h"
 
+#include "machine_ports.h"
 #include "qt_operator.h"
-#include "qt_serial_port.h"
 #include "serial/comm_port.h"
 #include "platform/logged_operator.h"
 #include "sim/serial_side.h"
@@ -15,7 +15,7 @@
 CTesterApp::CTesterApp(const AppOptions& options, IClock* clock) {
   std::string unused;  // the window takes no simulation switches
   side_ = std::make_unique<SerialSide>(
-      options.simulate, "", [&] { return std::make_unique<QtSerialProvider>(options.paths.PortsDir()); }, clock,
+      options.simulate, "", [&] { return MachinePorts(options.paths); }, clock,
       unused);
   CCommPort* port = side_->Port();
   ISerialProvider* provider = side_->Ports();

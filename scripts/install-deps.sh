@@ -20,10 +20,14 @@ fi
 
 # The Windows cross build and its tests under Wine (scripts/test-windows.sh): Debian's mingw-w64
 # with posix threads, 64-bit Wine (without its recommended extras), the source index that the
-# Debian source packages of pugixml and SQLite come from, and Tcl, whose tclsh makes SQLite's
-# amalgamation from its source tree.
+# Debian source packages of pugixml, SQLite and Qt come from, Tcl, whose tclsh makes SQLite's
+# amalgamation from its source tree, Ninja for Qt's build (scripts/build-qt-windows.sh), wixl
+# and msitools for the installer (scripts/windows-installer.sh), and for the installed window
+# under Wine an X server without a screen (Xvfb), xdotool to press its buttons, xwd and netpbm
+# for its screenshot.
 if [ "${VT_WITH_WINDOWS:-0}" = 1 ]; then
-  win=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine64 wine dpkg-dev tcl gcc make)
+  win=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine64 wine dpkg-dev tcl gcc make
+       ninja-build perl wixl msitools xvfb xauth xdotool x11-apps x11-utils netpbm)
   missing=()
   for p in "${win[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -3,7 +3,7 @@
 // (SetCommState, SetCommTimeouts); a read returns what has arrived at once, otherwise waits at
 // most 10 ms for a byte. The port list comes from the registry's SERIALCOMM key, with the
 // friendly names that the device manager shows where the system gives them. Used by
-// velmoor-cli on Windows; the window keeps QSerialPort.
+// velmoor-cli and the window on Windows.
 #pragma once
 #include <memory>
 #include <vector>
