@@ -2,8 +2,6 @@
 // files written by the terminal itself and by hand.
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "records/check_report.h"
 #include "tests/records/records_support.h"
 
