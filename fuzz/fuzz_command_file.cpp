@@ -3,11 +3,7 @@
 // command from there to its terminator (a second '^', or any byte below 32 or above 127), then
 // an optional '-' and up to three digits of time-out (3 without digits).
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
-#include <string>
-#include <string_view>
-#include <vector>
 
 #include "fuzz_support.h"
 #include "ui/command_file.h"

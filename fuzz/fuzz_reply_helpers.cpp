@@ -11,11 +11,8 @@
 #include <clocale>
 #include <cmath>
 #include <cstring>
-#include <memory>
-#include <string>
 
 #include "fuzz_support.h"
-#include "unit/transponder.h"
 #include "status/reply_parsers.h"
 
 namespace {

@@ -8,8 +8,6 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "fuzz_support.h"
 #include "records/status_xml.h"

@@ -8,7 +8,6 @@
 // the terminal makes (the comms-check probes, the commands, the readiness probes and the
 // bootloader check take their turns).
 #include <cstring>
-#include <string>
 
 #include "fuzz_support.h"
 #include "platform/text_encoding.h"

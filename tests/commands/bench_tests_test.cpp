@@ -3,9 +3,6 @@
 // transponder with its pending entry and its file.
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "commands/unit_tests.h"
 #include "status/status_report.h"
 #include "tests/support/test_bench.h"

@@ -2,9 +2,6 @@
 // the unit keeps, the boxes asked and the records saved.
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "tests/support/test_bench.h"
 
 namespace {

@@ -4,8 +4,6 @@
 // files stay sound.
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "fault_bench.h"
 #include "sim/sim_status.h"
 

@@ -4,9 +4,7 @@
 #pragma once
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 
 #include "records/status_xml.h"
@@ -74,11 +72,6 @@ inline void ExpectBrokenRead(FaultBench& b, int32_t failed, const UnitStatus& wh
   EXPECT_EQ(s.BaudRate, failed & 8 ? -1 : whole.BaudRate);
   EXPECT_EQ(s.IIFChannel, failed & 16 ? -1 : whole.IIFChannel);
   EXPECT_EQ(FileProblem(b.unit->paths.CurrentStatusFile()), "");
-}
-
-inline std::string ReadBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 }  // namespace faults

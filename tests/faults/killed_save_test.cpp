@@ -2,10 +2,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
-#include <unistd.h>
-
-#include <filesystem>
-#include <string>
 
 #include "fault_bench.h"
 
@@ -13,7 +9,6 @@ namespace {
 
 using faults::FaultBench;
 using faults::FileProblem;
-using faults::ReadBytes;
 namespace fs = std::filesystem;
 
 // A status document of many units, each carrying a long text, so that a save takes a while.
@@ -27,7 +22,7 @@ std::string LargeDocument(const fs::path& path, char fill, int units) {
     doc.WriteUnit(StatusChecks{}, s);
   }
   EXPECT_TRUE(doc.Save(path).saved);
-  return ReadBytes(path);
+  return ReadText(path);
 }
 
 TEST(KilledSave, LeavesTheOldFileOrTheNewOneWhole) {
@@ -55,28 +50,25 @@ TEST(KilledSave, LeavesTheOldFileOrTheNewOneWhole) {
         a.Save(target);
       }
     }
-    if (share > 1) {
+    // Polls until the kill point: the target holding the new file, or a temporary file of at
+    // least that share of the new file's size.
+    const uintmax_t want = static_cast<uintmax_t>(share * static_cast<double>(newBytes.size()));
+    for (int polls = 0; share > 0 && polls < 200000; ++polls) {
+      bool seen = false;
       std::error_code ec;
-      for (int polls = 0; polls < 200000 && fs::file_size(target, ec) != newBytes.size(); ++polls) ::usleep(50);
-      ::usleep(2000);
-    } else if (share > 0) {
-      // Wait for a temporary file of at least that share of the new file's size.
-      const uintmax_t want = static_cast<uintmax_t>(share * static_cast<double>(newBytes.size()));
-      for (int polls = 0; polls < 200000; ++polls) {
-        bool seen = false;
-        std::error_code ec;
-        for (const auto& e : fs::directory_iterator(folder, ec))
-          seen |= e.path() != target && fs::file_size(e.path(), ec) >= want && !ec;
-        if (seen) break;
-        ::usleep(50);
-      }
+      for (const auto& e : fs::directory_iterator(folder, ec))
+        seen |= share > 1 ? e.path() == target && fs::file_size(target, ec) == newBytes.size()
+                          : e.path() != target && fs::file_size(e.path(), ec) >= want && !ec;
+      if (seen) break;
+      ::usleep(50);
     }
+    if (share > 1) ::usleep(2000);
     ::kill(child, SIGKILL);
     int status = 0;
     ::waitpid(child, &status, 0);
     ASSERT_TRUE(WIFSIGNALED(status)) << "the child stopped by itself";
 
-    const std::string now = ReadBytes(target);
+    const std::string now = ReadText(target);
     EXPECT_TRUE(now == oldBytes || now == newBytes) << "the file holds " << now.size() << " bytes of neither";
     // What the killed save left behind does not stop the next one.
     CStatusXml doc;

@@ -4,8 +4,6 @@
 // status files stay sound, and once the unit is back the next action works.
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "fault_bench.h"
 #include "firmware/bootload_action.h"
 #include "firmware/srecord_image.h"
@@ -118,6 +116,16 @@ TEST(SilentUnit, ProgramLoadStoppedAtEachStep) {
           EXPECT_EQ(run.pane, "Programming error!!");
         }
       }
+      if (fault == Fault::Dies) continue;
+      // Plugged back in (the unit restarted meanwhile): the next action opens the port at
+      // 9600 bit/s, as the unit's program talks, not at the load's 38400, and is answered at once.
+      b.bench.line().unplugged = false;
+      b.tap.atLine = 0;
+      b.sim().StartApplication(b.sim().nowUs());
+      const int breaks = b.sim().breaks;
+      EXPECT_TRUE(ReadStatus(*b.unit, true));
+      EXPECT_EQ(b.unit->port.lineSettings.baud, 9600u);
+      EXPECT_EQ(b.sim().breaks, breaks) << "answered without a comms-break reset";
     }
   }
 }

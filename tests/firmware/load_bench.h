@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -60,10 +59,7 @@ struct LoadBench {
     EXPECT_NE(SessionLog::Start(DataPaths{b.root}, true, "test"), nullptr);
     RunAction();
     SessionLog::Stop();
-    std::string log;
-    for (const auto& e : std::filesystem::directory_iterator(b.root / "T7Status" / "logs"))
-      log += (std::stringstream() << std::ifstream(e.path()).rdbuf()).str();
-    return log;
+    return LoggedText(b.root);
   }
 
   std::string text = MakeSampleProgram(SmallSampleProgram());

@@ -2,13 +2,7 @@
 // the page map and the file chooser.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <string>
-#include <vector>
-
 #include "firmware/srecord_image.h"
-#include "sim/scripted_operator.h"
 #include "tests/support/test_bench.h"
 #include "tools/sample_programs.h"
 

@@ -1,9 +1,5 @@
-// Why a port will not open, and the stable by-id names of adapters.
+// Why a port will not open, who holds it, and the stable by-id names of adapters.
 #include <gtest/gtest.h>
-
-#include <unistd.h>
-
-#include <fstream>
 
 #include "platform/port_diagnosis.h"
 #include "platform/port_names.h"
@@ -40,7 +36,7 @@ TEST(PortDiagnosis, TheRemedyFollowsTheFacts) {
 }
 
 // A lock folder and a process list of our own: minicom runs as pid 4242, pid 5151 has ended.
-TEST(PortDiagnosis, TheLockFileNamesTheProgramThatHoldsTheDevice) {
+TEST(PortDiagnosis, TheLockFileNamesTheProgramThatHoldsTheDeviceAlsoUnderItsByIdName) {
   const auto dir = FreshTempDir("lock");
   std::filesystem::create_directories(dir / "proc" / "4242");
   std::ofstream(dir / "proc" / "4242" / "comm") << "minicom\n";
@@ -76,6 +72,10 @@ TEST(PortDiagnosis, TheLockFileNamesTheProgramThatHoldsTheDevice) {
   ASSERT_TRUE(refusal.has_value());
   EXPECT_EQ(refusal->reason, "locked by minicom (pid 4242): " + (dir / "LCK..ttyUSB3").string());
   EXPECT_EQ(refusal->remedy, "held by another program: minicom (pid 4242); close it and try again");
+  // The stable by-id name of an adapter: its link, found from the device.
+  EXPECT_EQ(ByIdLinkFor((dir / "ttyUSB3").string(), dir / "by-id"), link.string());
+  EXPECT_EQ(ByIdLinkFor((dir / "proc").string(), dir / "by-id"), "");
+  EXPECT_EQ(ByIdLinkFor((dir / "ttyUSB3").string(), dir / "no-such-folder"), "");
 
   // A file this process holds open is found among its open files.
   const auto held = dir / "device";
@@ -86,18 +86,7 @@ TEST(PortDiagnosis, TheLockFileNamesTheProgramThatHoldsTheDevice) {
   std::filesystem::remove_all(dir);
 }
 
-TEST(PortNames, TheByIdLinkOfADeviceAndTheOrderOfNumbering) {
-  const auto dir = FreshTempDir("byid");
-  std::ofstream(dir / "ttyUSB0");
-  std::ofstream(dir / "ttyUSB1");
-  std::filesystem::create_directories(dir / "by-id");
-  const auto link = dir / "by-id" / "usb-FTDI_FT232R_USB_UART_A10K3XYZ-if00-port0";
-  std::filesystem::create_symlink("../ttyUSB1", link);
-  EXPECT_EQ(ByIdLinkFor((dir / "ttyUSB1").string(), dir / "by-id"), link.string());
-  EXPECT_EQ(ByIdLinkFor((dir / "ttyUSB0").string(), dir / "by-id"), "");
-  EXPECT_EQ(ByIdLinkFor((dir / "ttyUSB1").string(), dir / "no-such-folder"), "");
-  std::filesystem::remove_all(dir);
-
+TEST(PortNames, TheOrderOfNumbering) {
   // Devices are numbered USB adapters first, then modems, then built-in ports.
   EXPECT_EQ(
       OrderSerialDevices({"/dev/ttyS1", "/dev/ttyACM0", "/dev/ttyUSB10", "/dev/rfcomm0", "/dev/ttyS0", "/dev/ttyUSB2"}),

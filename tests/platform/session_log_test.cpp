@@ -3,7 +3,6 @@
 // operations' lines and the escaping of raw bytes.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -14,11 +13,6 @@
 namespace {
 
 using Clock = std::chrono::system_clock;
-
-std::string ReadAll(const std::filesystem::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 struct LogFolder : ::testing::Test {
   std::filesystem::path root = FreshTempDir("log");
@@ -54,7 +48,7 @@ TEST_F(LogFolder, EachDayHasItsFileAndCapAndOldDaysGoAtStart) {
   log.Write("send", "#RRTC\\r\\n");
   for (int i = 0; i < 200; ++i) log.Write("send", "0123456789");
   log.Flush();
-  const std::string first = ReadAll(log.FileFor(now));
+  const std::string first = ReadText(log.FileFor(now));
   EXPECT_NE(first.find(" send #RRTC\\r\\n\n"), std::string::npos) << first;
   EXPECT_LE(first.size(), 1000u + 120u);
   EXPECT_EQ(first.find("cap"), first.rfind("cap")) << "one cap line";
@@ -65,7 +59,7 @@ TEST_F(LogFolder, EachDayHasItsFileAndCapAndOldDaysGoAtStart) {
   now += day;
   log.Write("recv", "RTC OK\\r\\n");
   log.Flush();
-  EXPECT_EQ(ReadAll(log.FileFor(now)).substr(12), " [" + std::to_string(CurrentProcessId()) + "] recv RTC OK\\r\\n\n");
+  EXPECT_EQ(ReadText(log.FileFor(now)).substr(12), " [" + std::to_string(CurrentProcessId()) + "] recv RTC OK\\r\\n\n");
 }
 
 TEST_F(LogFolder, TwoTerminalsOnOneDayFileWriteWholeLinesEachUnderItsId) {
@@ -83,7 +77,7 @@ TEST_F(LogFolder, TwoTerminalsOnOneDayFileWriteWholeLinesEachUnderItsId) {
         log->Flush();
       }
   }
-  std::istringstream in(ReadAll(SessionLog(Settings()).FileFor(now)));
+  std::istringstream in(ReadText(SessionLog(Settings()).FileFor(now)));
   const std::regex whole(R"(\d\d:\d\d:\d\d\.\d{3} \[(4711|815)\] send x{90}\\r\\n)");
   for (std::string line; std::getline(in, line);) {
     std::smatch m;
@@ -118,12 +112,10 @@ TEST_F(LogFolder, ALogThatCannotBeWrittenIsReportedOnceAndTheCallerGoesOn) {
 
 TEST(SessionLogText, RawBytesAreEscapedAndReadBack) {
   // The bytes and how the log shows them.
-  const std::pair<std::string, std::string> cases[] = {
-      {"#HWST\r\n", "#HWST\\r\\n"},
-      {std::string("Boot>\x07\0", 7), "Boot>\\x07\\x00"},
-      {"a\\b\tc\xFF", "a\\\\b\\tc\\xFF"},
-      {"", ""},
-  };
+  const std::pair<std::string, std::string> cases[] = {{"#HWST\r\n", "#HWST\\r\\n"},
+                                                       {std::string("Boot>\x07\0", 7), "Boot>\\x07\\x00"},
+                                                       {"a\\b\tc\xFF", "a\\\\b\\tc\\xFF"},
+                                                       {"", ""}};
   for (const auto& [bytes, shown] : cases) {
     SCOPED_TRACE(shown);
     EXPECT_EQ(EscapeBytes(bytes), shown);
@@ -133,7 +125,7 @@ TEST(SessionLogText, RawBytesAreEscapedAndReadBack) {
 
 // The lines of the process-wide log's day file, without their time and process id.
 std::vector<std::string> LinesOf(const std::filesystem::path& root) {
-  std::istringstream in(ReadAll(SessionLog(SessionLog::Settings{root / "T7Status" / "logs"}).FileFor(Clock::now())));
+  std::istringstream in(LoggedText(root));
   std::vector<std::string> out;
   const std::string id = " [" + std::to_string(CurrentProcessId()) + "] ";
   for (std::string line; std::getline(in, line);)
@@ -141,38 +133,30 @@ std::vector<std::string> LinesOf(const std::filesystem::path& root) {
   return out;
 }
 
-TEST_F(LogFolder, StartOffLeavesNoLogAndOnTellsTheCommandLineAndTheExitCode) {
+// Off, no log at all. On, the first line tells the command line and the last the exit code;
+// the window and the command line write a line for each operation's start, box, question and
+// outcome, however many lines its texts have.
+TEST_F(LogFolder, StartStopAndAnOperationsLinesOneLineEach) {
   EXPECT_EQ(SessionLog::Start(DataPaths{root}, false), nullptr);
   EXPECT_FALSE(std::filesystem::exists(root / "T7Status" / "logs"));
   const char* argv[] = {"velmoor-cli", "--root", "/tmp/a b", "", "say \"hi\"\n", "status"};
   ASSERT_NE(SessionLog::Start(DataPaths{root}, true, "velmoor-cli 3.00.012", CommandLineText(6, argv)), nullptr);
-  SessionLog::Stop(3);
-  EXPECT_FALSE(LogActive());
-  EXPECT_EQ(LinesOf(root), (std::vector<std::string>{
-                               R"(start velmoor-cli 3.00.012, command line: velmoor-cli --root "/tmp/a b" "" )"
-                               R"("say \"hi\"\n" status)",
-                               "stop exit code 3",
-                           }));
-}
-
-// The lines the window and the command line write for an operation, each one line however
-// many lines its texts have.
-TEST_F(LogFolder, AnOperationsStartBoxesQuestionsAndOutcomeAreOneLineEach) {
-  ASSERT_NE(SessionLog::Start(DataPaths{root}, true), nullptr);
   LogOperationStart("Quick set", "--power 2 --gain High");
   LogOperationStart("General Status", "");
   LogBox("Velmoor", "Unit set correctly\r\nAddress 1207");
   LogQuestion("enable-or-disable", "Leave the unit \"enabled\"?", "Yes", "--yes");
   LogOutcome("done: Quick set\nverified");
-  SessionLog::Stop();
+  SessionLog::Stop(3);
+  EXPECT_FALSE(LogActive());
   EXPECT_EQ(LinesOf(root), (std::vector<std::string>{
-                               "start session",
+                               R"(start velmoor-cli 3.00.012, command line: velmoor-cli --root "/tmp/a b" "" )"
+                               R"("say \"hi\"\n" status)",
                                R"(op "Quick set" --power 2 --gain High)",
                                R"(op "General Status")",
                                R"(box "Velmoor" Unit set correctly\r\nAddress 1207)",
                                R"(ask enable-or-disable "Leave the unit \"enabled\"?" answered "Yes" by --yes)",
                                R"(outcome done: Quick set\nverified)",
-                               "stop session ends",
+                               "stop exit code 3",
                            }));
 }
 

@@ -14,21 +14,15 @@ TEST(TextNumbers, LeadingIntSkipsOnlyItsOwnBlanks) {
     const char* text;
     int32_t spaceTab, spaceTabCrLf, cSpace;
   };
+  // clang-format off
   const Case cases[] = {
-      {" \t42", 42, 42, 42},
-      {"\r\n42", 0, 42, 42},
-      {"\v\f42", 0, 0, 42},
-      {"  -17 mV", -17, -17, -17},
-      {"+8", 8, 8, 8},
-      {"+-8", 0, 0, 0},
-      {"- 8", 0, 0, 0},
-      {"x12", 0, 0, 0},
-      {"", 0, 0, 0},
-      {"2147483648", INT32_MAX, INT32_MAX, INT32_MAX},
-      {"-2147483648", INT32_MIN, INT32_MIN, INT32_MIN},
+      {" \t42", 42, 42, 42}, {"\r\n42", 0, 42, 42}, {"\v\f42", 0, 0, 42}, {"  -17 mV", -17, -17, -17},
+      {"+8", 8, 8, 8}, {"+-8", 0, 0, 0}, {"- 8", 0, 0, 0}, {"x12", 0, 0, 0}, {"", 0, 0, 0},
+      {"2147483648", INT32_MAX, INT32_MAX, INT32_MAX}, {"-2147483648", INT32_MIN, INT32_MIN, INT32_MIN},
       {"-99999999999999999999999999", INT32_MIN, INT32_MIN, INT32_MIN},
       {"000000000000000000000000000123", 123, 123, 123},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     EXPECT_EQ(textnum::LeadingInt(c.text, Blanks::kSpaceTab), c.spaceTab);

@@ -11,11 +11,9 @@ namespace {
 // An LMF unit ranging in wideband.
 UnitStatus LmfUnit() {
   UnitStatus s;
-  s.UnitId = 0x00A0B1, s.Band = "LMF", s.Enabled = "WDD", s.WideBandEnabled = 1;
-  s.Address = 35, s.Channel = 2, s.HPRms = 0, s.HPRls = 0;
-  s.Tat = 250.0f, s.AltCIFChannel = 16, s.CIFReplyCHannel = 15;
-  s.CPA = 2, s.CPL = 2, s.RxGain = 3;
-  s.CWTIndex = 2, s.CWRIndex = 3, s.CWCIndex = 4, s.FEEnabled = 1;
+  s.UnitId = 0x00A0B1, s.Band = "LMF", s.Enabled = "WDD", s.WideBandEnabled = 1, s.FEEnabled = 1;
+  s.Address = 35, s.Channel = 2, s.HPRms = 0, s.HPRls = 0, s.Tat = 250.0f, s.AltCIFChannel = 16, s.CIFReplyCHannel = 15;
+  s.CPA = 2, s.CPL = 2, s.RxGain = 3, s.CWTIndex = 2, s.CWRIndex = 3, s.CWCIndex = 4;
   return s;
 }
 

@@ -2,8 +2,6 @@
 // files written by the terminal itself and by hand.
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "records/check_report.h"
 #include "tests/records/records_support.h"
 
@@ -27,29 +25,19 @@ TEST(CheckReport, PassesAndTheAppliedUpdate) {
   b.unit->status.requiredChecks.UpdatedTime = At(2026, 12, 6, 7, 1, 0);
   ASSERT_TRUE(b.unit->SaveNewEntry());
   EXPECT_EQ(b.unit->CheckReport(0x1A2B3C, true),
-            "Unit 1A2B3C (1207)\r\n"
-            "   Updated 6 Dec 2026  07:01\r\n"
-            "   Current status 4 Dec 2026  21:59\r\n"
-            "   Acoustic check passed 5 Dec 2026  08:30\r\n"
-            "   Depth Offset set 5 Dec 2026  09:00\r\n"
-            "   Self test passed 5 Dec 2026  09:05\r\n"
-            "   Release passed 5 Dec 2026  09:10\r\n");
+            "Unit 1A2B3C (1207)\r\n   Updated 6 Dec 2026  07:01\r\n   Current status 4 Dec 2026  21:59\r\n"
+            "   Acoustic check passed 5 Dec 2026  08:30\r\n   Depth Offset set 5 Dec 2026  09:00\r\n"
+            "   Self test passed 5 Dec 2026  09:05\r\n   Release passed 5 Dec 2026  09:10\r\n");
 }
 
 TEST(CheckReport, AUnitNeverReadHasItsUnknownAddressAndNothingDone) {
   // An entry that holds the unit's identity only, as another program prepares one.
   UnitOnBench b;
-  records_test::WriteFile(
-      b.unit->paths.CurrentStatusFile(),
-      "<Velmoors>" + std::string("<Velmoor><General><UnitId>123</UnitId></General></Velmoor>") + "</Velmoors>");
+  records_test::WriteFile(b.unit->paths.CurrentStatusFile(),
+                          "<Velmoors><Velmoor><General><UnitId>123</UnitId></General></Velmoor></Velmoors>");
   EXPECT_EQ(b.unit->CheckReport(123, true),
-            "Unit 00007B (-1-1)\r\n"
-            "   Update NOT required\r\n"
-            "   Current status 30 Dec 1899  00:00\r\n"
-            "   Acoustic check not available\r\n"
-            "   Depth Offset NOT set\r\n"
-            "   No Self test\r\n"
-            "   No Release check\r\n");
+            "Unit 00007B (-1-1)\r\n   Update NOT required\r\n   Current status 30 Dec 1899  00:00\r\n"
+            "   Acoustic check not available\r\n   Depth Offset NOT set\r\n   No Self test\r\n   No Release check\r\n");
 }
 
 TEST(AcousticCheckFirmware, FromVersionOnePointOneJ) {

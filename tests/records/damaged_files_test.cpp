@@ -8,7 +8,6 @@
 #include <fcntl.h>
 #include <sys/inotify.h>
 #include <sys/resource.h>
-#include <unistd.h>
 
 #include "tests/records/records_support.h"
 

@@ -4,8 +4,6 @@
 #pragma once
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <memory>
 #include <sstream>
 #include <string>
 #include <type_traits>
@@ -23,32 +21,17 @@ inline void WriteFile(const fs::path& path, const std::string& bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-inline std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+inline std::string ReadFile(const fs::path& path) { return ReadText(path); }
 
 // A terminal on a simulated bench whose data folder can be filled before it starts.
-struct Terminal {
-  Terminal() : root(FreshTempDir("records")), bench(clock) {}
-  ~Terminal() {
-    unit.reset();
-    std::error_code ec;
-    fs::remove_all(root, ec);
-  }
+struct Terminal : UnitOnBench {
+  Terminal() { unit.reset(); }
   CTransponder& Start() {
     unit = std::make_unique<CTransponder>(bench.port, op, DataPaths{root});
     return *unit;
   }
   fs::path Current() const { return DataPaths{root}.CurrentStatusFile(); }
-  fs::path New() const { return DataPaths{root}.NewStatusFile(); }
   fs::path Folder() const { return DataPaths{root}.StatusDir(); }
-
-  VirtualClock clock;
-  fs::path root;
-  SimBench bench;
-  ScriptedOperator op;
-  std::unique_ptr<CTransponder> unit;
 };
 
 // One unit of a status document, as other programs write it.

@@ -38,7 +38,7 @@ struct DocFixture : ::testing::Test {
 };
 }  // namespace
 
-TEST_F(DocFixture, AllNinetySixFieldsRoundTripThroughAFile) {
+TEST_F(DocFixture, AllNinetySixFieldsRoundTripThroughAFileUnderTheirElementNames) {
   const StatusEntry written = FilledEntry();
   const std::string text = Saved(written);
   const StatusEntry read = ReadBack(text, "1193046");
@@ -54,37 +54,45 @@ TEST_F(DocFixture, AllNinetySixFieldsRoundTripThroughAFile) {
   EXPECT_NE(text.find("<Fitted>4294967295</Fitted>"), std::string::npos);
   EXPECT_NE(text.find("<FunctionLevel>200</FunctionLevel>"), std::string::npos);
   EXPECT_NE(text.find("<SerialNo>SerialNoSerialNoSer</SerialNo>"), std::string::npos) << "19 of 30 characters";
-}
 
-TEST_F(DocFixture, ValuesAreWrittenInTheirKindsForm) {
-  StatusEntry e;
-  e.status.UnitId = 4660, e.status.Tat = 2.5f, e.status.Voltage = 3.14159f, e.status.FunctionLevel = 200;
-  e.checks.UpdatedResult = 7;  // any true value is written as 1
-  e.checks.LastStatusTime = At(2026, 12, 4, 21, 59, 0);
-  const std::string text = Saved(e);
-  EXPECT_NE(text.find("<Tat>2.50</Tat>"), std::string::npos);
-  EXPECT_NE(text.find("<Voltage>3.14</Voltage>"), std::string::npos);
-  EXPECT_NE(text.find("<DepthOffset>-9999.00</DepthOffset>"), std::string::npos);
-  EXPECT_NE(text.find("<UpdatedResult>1</UpdatedResult>"), std::string::npos);
-  EXPECT_NE(text.find("<LastStatusTime>2026-12-04 21:59:00</LastStatusTime>"), std::string::npos);
-  EXPECT_EQ(text.find("<CI1Time>"), std::string::npos) << "a zero date-time is not written: " << text;
-  // Raw: no declaration, no indentation, no line break anywhere.
-  EXPECT_EQ(text.rfind("<Velmoors><Velmoor><General><UnitId>4660</UnitId><DataFormat>-1</DataFormat>", 0), 0u);
-  EXPECT_EQ(text.find_first_of("\r\n"), std::string::npos);
-  EXPECT_EQ(text.find("<?xml"), std::string::npos);
+  // Under the element paths that the other programs that read these files know.
+  std::istringstream paths(
+      "General/UnitId General/SerialNo General/TypeNo General/DataFormat General/Channel General/Address "
+      "Ranging/HPRms Ranging/HPRls General/FunctionLevel General/Band General/TdrType Version/T7V Version/Das "
+      "Version/U4 Version/U10 Version/U5 Version/U8 Version/Dcard Battery/Type General/EndcapSerial "
+      "Ranging/Enabled Engineering/String1 Engineering/String2 Power/DetectThreshold Power/LinearGain "
+      "Power/RxGain Power/CPU Power/CPJ Power/CPT Power/CPS Power/CPL Power/CPA Timing/CWTIndex Timing/CWRIndex "
+      "Timing/CWCIndex Timing/BlockIndex Ranging/AltCIFChannel Ranging/CIFReplyCHannel Timing/Tat "
+      "Battery/Warning Battery/Override Battery/Count Battery/Voltage Ranging/IIFChannel Telemetry/BaudRate "
+      "Ranging/WideBandEnabled Ranging/DaughterCardFitted Battery/BatteryStacks Ranging/ExternalSync "
+      "Sensors/Fitted Sensors/PressureFullScale Sensors/PressureAccuracy Sensors/DepthOffset "
+      "Sensors/GenericFormat Sensors/InclinometerInteralScale");
+  CStatusXml doc;
+  ASSERT_EQ(doc.Load(file).outcome, CStatusXml::LoadOutcome::Loaded);
+  for (std::string path; paths >> path;)
+    EXPECT_TRUE(CStatusXml::GetFieldValue(doc.FindUnit("1193046", false), path).has_value()) << path;
 }
 
 // Status files are XML 1.0 in UTF-8 whatever the unit's replies hold: its 8-bit text is
 // converted on the way into the document and back, control bytes other than TAB, CR and LF
 // are left out, and files written raw by earlier versions still load and are put right by the
 // next save. 0xB0 (degree sign), 0xE9 (e acute) and 0x07 (bell) in both texts that keep
-// replies.
-TEST_F(DocFixture, HighAndControlBytesGiveAFileEveryReaderAccepts) {
+// replies. Each value is written in its kind's form, raw: no declaration, no line break.
+TEST_F(DocFixture, ValuesInTheirKindsFormAndHighAndControlBytesGiveAFileEveryReaderAccepts) {
   StatusEntry entry;
-  entry.status.UnitId = 77;
+  entry.status.UnitId = 77, entry.status.Tat = 2.5f, entry.status.Voltage = 3.14159f;
   entry.status.String1 = ",N\xB0\xE9\x07Z";
   entry.status.String2 = "Note \xB0\xE9\x07 end";
+  entry.checks.UpdatedResult = 7;  // any true value is written as 1
+  entry.checks.LastStatusTime = At(2026, 12, 4, 21, 59, 0);
   const std::string saved = Saved(entry);
+  for (const char* form : {"<Tat>2.50</Tat>", "<Voltage>3.14</Voltage>", "<DepthOffset>-9999.00</DepthOffset>",
+                           "<UpdatedResult>1</UpdatedResult>", "<LastStatusTime>2026-12-04 21:59:00</LastStatusTime>"})
+    EXPECT_NE(saved.find(form), std::string::npos) << form;
+  EXPECT_EQ(saved.find("<CI1Time>"), std::string::npos) << "a zero date-time is not written: " << saved;
+  EXPECT_EQ(saved.rfind("<Velmoors><Velmoor><General><UnitId>77</UnitId><DataFormat>-1</DataFormat>", 0), 0u);
+  EXPECT_EQ(saved.find_first_of("\r\n"), std::string::npos);
+  EXPECT_EQ(saved.find("<?xml"), std::string::npos);
   EXPECT_TRUE(text_encoding::IsValidUtf8(saved));
   EXPECT_NE(saved.find("Note \xC2\xB0\xC3\xA9 end"), std::string::npos) << "UTF-8, bell left out";
 #ifndef _WIN32
@@ -109,26 +117,6 @@ TEST_F(DocFixture, HighAndControlBytesGiveAFileEveryReaderAccepts) {
   EXPECT_EQ(legacy.ReadUnit("77").status.String2.view(), read.status.String2.view());
   ASSERT_TRUE(legacy.Save(file).saved);
   EXPECT_EQ(ReadFile(file), saved);
-}
-
-TEST_F(DocFixture, FieldsAreWrittenUnderTheElementNamesOtherProgramsRead) {
-  // The paths as the other programs that read these files know them.
-  std::istringstream paths(
-      "General/UnitId General/SerialNo General/TypeNo General/DataFormat General/Channel General/Address "
-      "Ranging/HPRms Ranging/HPRls General/FunctionLevel General/Band General/TdrType Version/T7V Version/Das "
-      "Version/U4 Version/U10 Version/U5 Version/U8 Version/Dcard Battery/Type General/EndcapSerial "
-      "Ranging/Enabled Engineering/String1 Engineering/String2 Power/DetectThreshold Power/LinearGain "
-      "Power/RxGain Power/CPU Power/CPJ Power/CPT Power/CPS Power/CPL Power/CPA Timing/CWTIndex Timing/CWRIndex "
-      "Timing/CWCIndex Timing/BlockIndex Ranging/AltCIFChannel Ranging/CIFReplyCHannel Timing/Tat "
-      "Battery/Warning Battery/Override Battery/Count Battery/Voltage Ranging/IIFChannel Telemetry/BaudRate "
-      "Ranging/WideBandEnabled Ranging/DaughterCardFitted Battery/BatteryStacks Ranging/ExternalSync "
-      "Sensors/Fitted Sensors/PressureFullScale Sensors/PressureAccuracy Sensors/DepthOffset "
-      "Sensors/GenericFormat Sensors/InclinometerInteralScale");
-  StatusEntry e = FilledEntry();
-  CStatusXml d;
-  d.WriteUnit(e.checks, e.status);
-  pugi::xml_node unit = d.FindUnit("1193046", false);
-  for (std::string path; paths >> path;) EXPECT_TRUE(CStatusXml::GetFieldValue(unit, path).has_value()) << path;
 }
 
 TEST_F(DocFixture, BadValuesKeepTheirDefaultsAndTheRestIsStillRead) {
@@ -166,22 +154,18 @@ TEST_F(DocFixture, BadValuesKeepTheirDefaultsAndTheRestIsStillRead) {
 
 TEST(OldDateForms, ReadBesideTheProjectsOwn) {
   // The text and the date-time read from it.
+  // clang-format off
   const std::pair<const char*, std::optional<DateTime>> cases[] = {
-      {"2026-12-04 21:59:07", At(2026, 12, 4, 21, 59, 7)},
-      {"04/12/2026 21:59", At(2026, 12, 4, 21, 59, 0)},
-      {"04/12/2026 21:59:07", At(2026, 12, 4, 21, 59, 7)},
-      {"4.12.2026 9:05:30", At(2026, 12, 4, 9, 5, 30)},
-      {"04.12.2026", At(2026, 12, 4, 0, 0, 0)},
-      {"12/4/2026 9:05 PM", At(2026, 12, 4, 21, 5, 0)},
-      {"12/4/2026 12:00:01 am", At(2026, 12, 4, 0, 0, 1)},
-      {"12/4/2026 12:30 PM", At(2026, 12, 4, 12, 30, 0)},
+      {"2026-12-04 21:59:07", At(2026, 12, 4, 21, 59, 7)}, {"04/12/2026 21:59", At(2026, 12, 4, 21, 59, 0)},
+      {"04/12/2026 21:59:07", At(2026, 12, 4, 21, 59, 7)}, {"4.12.2026 9:05:30", At(2026, 12, 4, 9, 5, 30)},
+      {"04.12.2026", At(2026, 12, 4, 0, 0, 0)},             {"12/4/2026 9:05 PM", At(2026, 12, 4, 21, 5, 0)},
+      {"12/4/2026 12:00:01 am", At(2026, 12, 4, 0, 0, 1)}, {"12/4/2026 12:30 PM", At(2026, 12, 4, 12, 30, 0)},
       {"13/12/2026 10:00", At(2026, 12, 13, 10, 0, 0)},
       {"13/12/2026 10:00 AM", std::nullopt},  // no thirteenth month
-      {"12/4/2026 13:05 PM", std::nullopt},
-      {"04.12.2026 9:05 PM", std::nullopt},  // the marker goes with the slash form only
-      {"04/12/26 21:59", std::nullopt},
-      {"04-12-2026 21:59", std::nullopt},
-      {"31/04/2026 10:00", std::nullopt},
+      {"04.12.2026 9:05 PM", std::nullopt},   // the marker goes with the slash form only
+      {"12/4/2026 13:05 PM", std::nullopt}, {"04/12/26 21:59", std::nullopt},
+      {"04-12-2026 21:59", std::nullopt},   {"31/04/2026 10:00", std::nullopt},
   };
+  // clang-format on
   for (const auto& [text, expected] : cases) EXPECT_EQ(DateTime::FromText(text), expected) << text;
 }

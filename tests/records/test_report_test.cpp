@@ -2,10 +2,6 @@
 // file named after the serial number with its exact bytes, and both result boxes.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <string>
-
 #include "records/test_report.h"
 #include "sim/sim_status.h"
 #include "status/status_report.h"

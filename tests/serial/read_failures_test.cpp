@@ -42,12 +42,14 @@ struct FailingProvider : ISerialProvider {
   int opens = 0;
 };
 
-TEST(ReadFailures, DeviceFailingAtOnceIsTakenForGoneWithoutSpinning) {
+struct ReadFailures : ::testing::Test {
+  ReadFailures() { port.portNumber = 3; }
   VirtualClock clock;
-  FailingProvider provider(clock);
-  CCommPort port(clock, provider);
-  port.portNumber = 3;
+  FailingProvider provider{clock};
+  CCommPort port{clock, provider};
+};
 
+TEST_F(ReadFailures, DeviceFailingAtOnceIsTakenForGoneWithoutSpinning) {
   provider.failingReads = 1 << 30;
   char buf[64] = "#RRTC";
   EXPECT_FALSE(port.SendLine(buf, 5, false));
@@ -68,11 +70,7 @@ TEST(ReadFailures, DeviceFailingAtOnceIsTakenForGoneWithoutSpinning) {
 
 // A port closed under a load at 38400 bit/s opens again as it was (an explicit Close starts
 // afresh at 9600).
-TEST(ReadFailures, PortClosedByFailingReadsReopensWithItsSettings) {
-  VirtualClock clock;
-  FailingProvider provider(clock);
-  CCommPort port(clock, provider);
-  port.portNumber = 3;
+TEST_F(ReadFailures, PortClosedByFailingReadsReopensWithItsSettings) {
   ASSERT_TRUE(port.Open(true) && port.SetBaudFromText("Config(38400,8,N,1)"));
   provider.failingReads = 10;
   char buf[64] = "S0", again[64] = "S0";

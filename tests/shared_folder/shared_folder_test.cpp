@@ -6,15 +6,11 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
 #include <set>
-#include <string>
-#include <vector>
 
 #include "platform/file_ops.h"
 #include "records/status_xml.h"
@@ -213,8 +209,8 @@ TEST(SharedFolderLock, ASaveStalledPastTheLockWaitRedoesItsChangeOnTheNewerFile)
 }
 
 TEST(SharedFolderLock, TheNextStartRemovesOnlyThisProgramsStaleTemporaryFiles) {
-  const fs::path root = FreshTempDir("stale");
-  const fs::path dir = root / "T7Status";
+  UnitOnBench b;
+  const fs::path dir = b.root / "T7Status";
   // A pid that no process has: a child that has ended and been reaped.
   const pid_t ended = fork();
   if (ended == 0) _exit(0);
@@ -231,14 +227,8 @@ TEST(SharedFolderLock, TheNextStartRemovesOnlyThisProgramsStaleTemporaryFiles) {
   for (const auto& name : stale) std::ofstream(dir / name) << "<Velmoors>";
   for (const auto& name : kept) std::ofstream(dir / name) << "<Velmoors>";
   fs::create_directory(dir / (".Current-Status.xml.saving-" + dead + "-5"));  // a folder: not ours
-  {
-    VirtualClock clock;  // a terminal starts on the folder
-    SimBench bench(clock);
-    ScriptedOperator op;
-    CTransponder terminal(bench.port, op, DataPaths{root});
-  }
+  CTransponder terminal(b.bench.port, b.op, DataPaths{b.root});               // another terminal starts on the folder
   for (const auto& name : stale) EXPECT_FALSE(fs::exists(dir / name)) << name;
   for (const auto& name : kept) EXPECT_TRUE(fs::exists(dir / name)) << name;
   EXPECT_TRUE(fs::is_directory(dir / (".Current-Status.xml.saving-" + dead + "-5")));
-  fs::remove_all(root);
 }

@@ -4,8 +4,6 @@
 // each reply's fields hold is pinned by the parser tests.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "sim/sim_status.h"
 #include "status/reply_parsers.h"
 #include "tests/support/test_bench.h"
@@ -21,7 +19,6 @@ struct StatusBench : UnitOnBench {
     bench.port.failuresLeft = 3;  // as the comms check before every action leaves it
   }
   bool Read(bool box = false) { return unit->GetStatus("", TextSpan(replyText), box); }
-  std::string reply() { return replyText; }
   char replyText[CTransponder::kReplyTextSize] = {};
 };
 
@@ -43,7 +40,7 @@ TEST(GetStatus, FiveReadersInOrderEachFillingItsFields) {
 
   // The reply text holds the replies with their echoes, the information reply left out, and
   // the serial-status record on a line of its own after the firmware versions.
-  const std::string r = b.reply();
+  const std::string r = b.replyText;
   EXPECT_EQ(r.rfind("#HWST\r\nVelmoor hardware status\r\nTYPE, 7815, MF, 30deg\r\n", 0), 0u);
   EXPECT_NE(r.find("Dcard, V4.20\r\n" + SerialStatusRecord(b.sim().state)), std::string::npos);
   EXPECT_EQ(r.find("IIFReplyCh"), std::string::npos);

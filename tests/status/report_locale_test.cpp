@@ -4,8 +4,6 @@
 
 #include <clocale>
 #include <cstdlib>
-#include <filesystem>
-#include <string>
 
 #include "status/status_report.h"
 #include "tests/support/test_bench.h"

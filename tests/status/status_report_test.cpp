@@ -2,7 +2,6 @@
 // and the test report show them.
 #include <gtest/gtest.h>
 
-#include <string>
 #include <tuple>
 
 #include "status/status_report.h"
@@ -15,34 +14,19 @@ TEST(StatusReport, WidebandUnitWholeReport) {
   s.TypeNo = "7815", s.Band = "MF", s.TdrType = "30deg", s.FunctionLevel = 0x2C;
   s.UnitId = 0x1A2B3C, s.SerialNo = "002345-007";
   s.Address = 12, s.Channel = 7, s.HPRms = 3, s.HPRls = 4;
-  s.Voltage = 14.62f, s.Type = "Lithium", s.BatteryStacks = 2, s.Count = 58;
-  s.T7V = "V3.12.4 12/03/2021";
-  s.Enabled = "WDD", s.WideBandEnabled = 1, s.AltCIFChannel = 14, s.CIFReplyCHannel = 99;
-  s.Tat = 12.5f, s.RxGain = 4;
+  s.Voltage = 14.62f, s.Type = "Lithium", s.BatteryStacks = 2, s.Count = 58, s.T7V = "V3.12.4 12/03/2021";
+  s.Enabled = "WDD", s.WideBandEnabled = 1, s.AltCIFChannel = 14, s.CIFReplyCHannel = 99, s.Tat = 12.5f, s.RxGain = 4;
   s.CPU = s.CPJ = s.CPT = s.CPS = s.CPL = s.CPA = 3;
-  s.CWTIndex = 3, s.CWRIndex = 2, s.CWCIndex = 1, s.BlockIndex = 4;
+  s.CWTIndex = 3, s.CWRIndex = 2, s.CWCIndex = 1, s.BlockIndex = 4, s.DetectThreshold = 125, s.LinearGain = 240;
   s.DaughterCardFitted = 1, s.DcardDraw = "7815-520", s.DcardIss = "B", s.Dcard = "V4.20";
-  s.DetectThreshold = 125, s.LinearGain = 240;
   s.EndcapSerial = "EC-10442", s.Das = "V1.07", s.Fitted = 0x0104;
   EXPECT_EQ(StatusReportText(s),
-            "Type 7815   MF 30deg  Wideband\r\n"
-            "Unit ID 1A2B3C(hex)  Serial No 002345-007\r\n"
-            "Address 1207   HPR 34\r\n"
-            "Batt 14.6V 29% used\r\n"
-            "   Lithium 2 stacks  Count 58\r\n"
-            "Firmware V3.12.4 12/03/2021\r\n"
-            "Interrogate CIS14  Reply IRS\r\n"
-            "TAT 12.50 ms  Rx gain 4\r\n"
-            "CPA 3\r\n"
-            "CWT 3  CWR 2  CWC 1  Block 4\r\n"
-            "Function level 2c\r\n"
-            "Daughter card 7815-520 B fitted\r\n"
-            "Firmware V4.20\r\n"
-            "Detect threshold 12.5\r\n"
-            "Linear gain linked to CG\r\n"
-            "Endcap serial number EC-10442\r\n"
-            "Das firmware V1.07\r\n"
-            " DQZ REL\r\n");
+            "Type 7815   MF 30deg  Wideband\r\nUnit ID 1A2B3C(hex)  Serial No 002345-007\r\n"
+            "Address 1207   HPR 34\r\nBatt 14.6V 29% used\r\n   Lithium 2 stacks  Count 58\r\n"
+            "Firmware V3.12.4 12/03/2021\r\nInterrogate CIS14  Reply IRS\r\nTAT 12.50 ms  Rx gain 4\r\nCPA 3\r\n"
+            "CWT 3  CWR 2  CWC 1  Block 4\r\nFunction level 2c\r\nDaughter card 7815-520 B fitted\r\n"
+            "Firmware V4.20\r\nDetect threshold 12.5\r\nLinear gain linked to CG\r\n"
+            "Endcap serial number EC-10442\r\nDas firmware V1.07\r\n DQZ REL\r\n");
 }
 
 TEST(StatusReport, BatteryUsedCountsAHundredPerLithiumStackAndOneFiftyPerAlkaline) {

@@ -2,7 +2,10 @@
 // COM5, the scripted operator, a fresh data folder, and the CTransponder under test.
 #pragma once
 #include <atomic>
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -54,6 +57,23 @@ inline std::filesystem::path FreshTempDir(const std::string& tag) {
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir / "T7Status");
   return dir;
+}
+
+// The bytes of a file ("" when there is none).
+inline std::string ReadText(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The session log of a data folder: its day files' text, oldest first.
+inline std::string LoggedText(const std::filesystem::path& root) {
+  std::vector<std::filesystem::path> files;
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(root / "T7Status" / "logs", ec)) files.push_back(e.path());
+  std::sort(files.begin(), files.end());
+  std::string text;
+  for (const auto& f : files) text += ReadText(f);
+  return text;
 }
 
 struct UnitOnBench {

@@ -2,8 +2,6 @@
 // what the pane shows and what the status files hold afterwards.
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "status/status_report.h"
 #include "tests/ui/ui_support.h"
 #include "ui/bench_actions.h"

@@ -1,9 +1,6 @@
 // Command files: reading the lines (caption, command, terminator, time-out; fields cut, never
 // overrun), loading a file into the six buttons of the main window, and running the buttons
 // against the simulated unit.
-#include <gtest/gtest.h>
-
-#include <string>
 
 #include "tests/ui/ui_support.h"
 #include "ui/bench_actions.h"
@@ -18,18 +15,17 @@ TEST(CommandLine, CaptionCommandTerminatorAndTimeout) {
     const char* command;
     int32_t timeout;
   };
+  // clang-format off
   const Case cases[] = {
-      {"Self test^#CKHW^25\n", "Self test", "#CKHW", 25},
-      {"Ping^#RRTC\n", "Ping", "#RRTC", 3},
-      {"X^#GCMD,4^-5\n", "X", "#GCMD,4", -5},
-      {"X^#GCMD,4^-\n", "X", "#GCMD,4", -3},
-      {"X^#GCMD,4^0\n", "X", "#GCMD,4", 0},
+      {"Self test^#CKHW^25\n", "Self test", "#CKHW", 25}, {"Ping^#RRTC\n", "Ping", "#RRTC", 3},
+      {"X^#GCMD,4^-5\n", "X", "#GCMD,4", -5},            {"X^#GCMD,4^-\n", "X", "#GCMD,4", -3},
+      {"X^#GCMD,4^0\n", "X", "#GCMD,4", 0},              {"No caret here\n", "", "", 3},
       {"X^#GCMD,4^12345\n", "X", "#GCMD,4", 123},  // three digits at most
       {"Ping^#RRTC\r\n", "Ping", "#RRTC", 3},      // a Windows line end: the CR ends the command
       {"X^#RR\xB0TC^9\n", "X", "#RR", 3},          // so does a byte above 127
-      {"No caret here\n", "", "", 3},
-      {"Ping^#RRTC", "Ping", "", 3},  // a last line without its newline has no command
+      {"Ping^#RRTC", "Ping", "", 3},                // a last line without its newline has no command
   };
+  // clang-format on
   for (const Case& c : cases) {
     const CommandEntry e = ParseCommandLine(c.line);
     EXPECT_EQ(e.caption.str(), c.caption) << c.line;

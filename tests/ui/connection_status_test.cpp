@@ -1,10 +1,8 @@
 // The status line under the window's controls follows the connection: the port and its rate,
 // the unit once read, and "unplugged" while the adapter is out; the port selection dialog's
 // entries.
-#include <gtest/gtest.h>
 
 #include "tests/ui/ui_support.h"
-#include "ui/connection_status.h"
 
 namespace {
 
@@ -36,34 +34,6 @@ TEST(ConnectionStatusLine, FollowsTheUnitThroughUnpluggingAndPluggingBack) {
   EXPECT_EQ(Line(w), connected);
   // A device the window no longer finds reads as unplugged before any action notices.
   EXPECT_NE(ConnectionStatus::Of(*w.dlg).Text(false).find("unplugged"), std::string::npos);
-}
-
-// The line at each push of the start-up: a search that found no unit leaves its last port
-// behind (COM10), which names nothing; the port chosen that will not open is named while the
-// box that says so is up.
-TEST(ConnectionStatusLine, NamesThePortThatFailedNotTheLastOneSearched) {
-  struct LineView : RecordingView {
-    std::vector<std::string> lines;
-    void Push(const CTesterDlg& dlg) override {
-      RecordingView::Push(dlg);
-      lines.push_back(ConnectionStatus::Of(dlg).Text());
-    }
-  };
-  for (const bool anyPort : {true, false}) {
-    SCOPED_TRACE(anyPort);
-    WindowOnBench w(12, 0);
-    LineView view;
-    w.dlg->SetView(&view);
-    w.bench.provider.AddPort(3).inUse = true;
-    if (anyPort) w.bench.provider.AddPort(1);
-    if (anyPort) w.op.portChoices.push_back(PortChoice{3});
-    w.dlg->OnInitDialog();
-    w.dlg->OnTimer(view.timerId);
-    const std::string failed = "Port: COM3 (sim:COM3)  |  will not open: in use  |  unit not read yet";
-    const std::string none = anyPort ? "Port: none chosen" : "Port: none would open";
-    EXPECT_EQ(view.lines, (anyPort ? std::vector<std::string>{none, none, failed, failed}
-                                   : std::vector<std::string>{"Port: none chosen", "Port: none chosen", none, none}));
-  }
 }
 
 TEST(PortSelection, DetailsAndTheTableRowNameTheAdapter) {

@@ -1,9 +1,7 @@
 // Each action says what happened as a value: the kind the command line turns into its exit
 // code and the history keeps, with the details a reader needs; and the session log records the
 // operation's start, its questions with who answered them, and its outcome.
-#include <gtest/gtest.h>
 
-#include <fstream>
 #include <functional>
 
 #include "history/history_store.h"
@@ -71,11 +69,7 @@ TEST(Outcomes, TheLogHoldsTheOperationItsQuestionsWithWhoAnsweredAndItsOutcome) 
   ASSERT_NE(SessionLog::Start(DataPaths{w.root}, true, "test"), nullptr);
   const Outcome o = dlg.OnCommand(ctl::kTestReport);
   SessionLog::Stop();
-  std::string log;
-  for (const auto& e : std::filesystem::directory_iterator(w.root / "T7Status" / "logs")) {
-    std::ifstream in(e.path());
-    log.assign(std::istreambuf_iterator<char>(in), {});
-  }
+  const std::string log = LoggedText(w.root);
   for (const std::string& want : std::vector<std::string>{
            "] op \"Produce test report\"", "] ask release-test \"Run Release test\" answered \"No\" by operator",
            "] box \"Result stored\" Results stored in ", "] outcome " + EscapeBytes(OutcomeSummary(o))})

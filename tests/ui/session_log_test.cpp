@@ -2,29 +2,13 @@
 // carried, with the port's opens, closes and rate changes, and each reply once.
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <sstream>
 
 #include "platform/session_log.h"
 #include "tests/ui/ui_support.h"
 #include "tools/sample_programs.h"
 
 namespace {
-
-// The log's lines as "kind text" without their time, from every day file in the folder (oldest
-// first).
-std::vector<std::string> LogLines(const std::filesystem::path& folder) {
-  std::vector<std::filesystem::path> files;
-  for (const auto& e : std::filesystem::directory_iterator(folder)) files.push_back(e.path());
-  std::sort(files.begin(), files.end());
-  std::vector<std::string> out;
-  for (const auto& f : files) {
-    std::ifstream in(f);
-    // "HH:MM:SS.mmm [pid] kind text"
-    for (std::string line; std::getline(in, line);)
-      if (const size_t kind = line.find("] "); kind != std::string::npos) out.push_back(line.substr(kind + 2));
-  }
-  return out;
-}
 
 // A program load: the log holds what went out, what came back (once: no trace line repeats a
 // reply), the load's own lines, the port's open and close, its rate changes and the break;
@@ -43,8 +27,11 @@ TEST(SessionLogOnTheBench, SentLinesAreExactlyTheWire) {
   w.dlg->unit.SetBusyCaption("");
   w.dlg->unit.port.Close();
   SessionLog::Stop();
+  // Each line "HH:MM:SS.mmm [pid] kind text".
   std::string sent, all;
-  for (const auto& line : LogLines(w.root / "T7Status" / "logs")) {
+  std::istringstream log(LoggedText(w.root));
+  for (std::string line; std::getline(log, line);) {
+    line = line.substr(line.find("] ") + 2);
     if (line.rfind("send ", 0) == 0) sent += UnescapeBytes(line.substr(5));
     all += "\n" + line;
   }

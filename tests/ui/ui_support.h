@@ -10,13 +10,15 @@
 #include <vector>
 
 #include "tests/support/test_bench.h"
+#include "ui/connection_status.h"
 #include "ui/tester_dlg.h"
 
-// Stands in for the Qt window: remembers what was pushed and holds the value that a pull
-// copies (the hidden check box).
+// Stands in for the Qt window: remembers what was pushed (the pane, the status line at each
+// push) and holds the value that a pull copies (the hidden check box).
 struct RecordingView : IDialogView {
   bool checkBox = false;
   std::string pushedPane;
+  std::vector<std::string> statusLines;
   int timerId = 0;
   std::optional<bool> ended;  // how the window was ended, once it was
 
@@ -24,6 +26,7 @@ struct RecordingView : IDialogView {
   void Push(const CTesterDlg& dlg) override {
     pushedPane = dlg.paneText;
     checkBox = dlg.rawReplies;
+    statusLines.push_back(ConnectionStatus::Of(dlg).Text());
   }
   void ControlChanged(const CTesterDlg&, int) override {}
   void StartTimer(int id, int) override { timerId = id; }

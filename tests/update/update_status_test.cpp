@@ -3,7 +3,6 @@
 // verification's list of differences.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 
 #include "serial/diagnostic_trace.h"
@@ -74,23 +73,15 @@ TEST_F(UpdateTest, IdenticalStatusesSendNothingTraceEveryStepAndAreStillStamped)
   ReadUnit();
   Trace().StartCapture();
   EXPECT_EQ(Update(), Commands{});
+  // clang-format off
   EXPECT_EQ(EngineLines(), (Commands{
-                               "\r\nStart of update current status first",
-                               "\r\nNo update Enabled status  WDD to WDD",
-                               "\r\nNo update Address and HPR  1207  34 to 1207 34",
-                               "\r\nNo update RX gain  4 to 4",
-                               "\r\nNo update Power CPA  1 to 1",
-                               "\r\nNo update Power CPJ  3 to 3",
-                               "\r\nNo update CWT period  3 to 3",
-                               "\r\nNo update CWR period  2 to 2",
-                               "\r\nNo update CWC period  1 to 1",
-                               "\r\nNo update CIF/CIS channel  15 to 15",
-                               "\r\nNo update TAT  500.000 to 500.000",
-                               "\r\nNo update FE mode",
-                               "\r\nNo update AltCIF/CIS  14 to 14",
-                               "\r\nNo update Synch control",
-                               "\r\nNo update CDP  2 to 2",
-                           }));
+      "\r\nStart of update current status first",  "\r\nNo update Enabled status  WDD to WDD",
+      "\r\nNo update Address and HPR  1207  34 to 1207 34", "\r\nNo update RX gain  4 to 4",
+      "\r\nNo update Power CPA  1 to 1",  "\r\nNo update Power CPJ  3 to 3", "\r\nNo update CWT period  3 to 3",
+      "\r\nNo update CWR period  2 to 2", "\r\nNo update CWC period  1 to 1",
+      "\r\nNo update CIF/CIS channel  15 to 15", "\r\nNo update TAT  500.000 to 500.000", "\r\nNo update FE mode",
+      "\r\nNo update AltCIF/CIS  14 to 14", "\r\nNo update Synch control", "\r\nNo update CDP  2 to 2"}));
+  // clang-format on
   // The entry is in the new-status file, stamped.
   const UnitStatus saved = req();
   req() = UnitStatus{};
@@ -186,42 +177,24 @@ TEST_F(UpdateTest, AnUnansweredCommandLeavesTheEntryRequired) {
 // order, the unit's value first.
 TEST_F(UpdateTest, VerificationListsEveryDifferenceInOrder) {
   ReadUnit();
-  req().CPA = 0;  // the five powers one by one
-  req().Channel = 6;
-  req().HPRms = 5, req().HPRls = 7;
-  req().Enabled = "wDD";  // letter case counts
-  req().RxGain = 3;
-  req().CPU = 2, req().CPJ = 4, req().CPT = 2, req().CPS = 3, req().CPL = 2;
-  req().CWTIndex = 5, req().CWRIndex = 6, req().CWCIndex = 7;
-  req().AltCIFChannel = 16;
-  req().CIFReplyCHannel = 8;
-  req().Tat = 500.0001f;  // prints as 500.000 on both sides, yet differs
-  req().FEEnabled = 1;
-  req().IIFChannel = 9;
-  req().ExternalSync = 1;
-  req().CPD = 4;
+  UnitStatus& r = req();
+  r.CPA = 0;  // the five powers one by one
+  r.Channel = 6, r.HPRms = 5, r.HPRls = 7, r.RxGain = 3;
+  r.Enabled = "wDD";  // letter case counts
+  r.CPU = 2, r.CPJ = 4, r.CPT = 2, r.CPS = 3, r.CPL = 2, r.CWTIndex = 5, r.CWRIndex = 6, r.CWCIndex = 7;
+  r.AltCIFChannel = 16, r.CIFReplyCHannel = 8, r.FEEnabled = 1, r.IIFChannel = 9, r.ExternalSync = 1, r.CPD = 4;
+  r.Tat = 500.0001f;  // prints as 500.000 on both sides, yet differs
   char report[1000];
   EXPECT_FALSE(b.unit->CheckStatus(TextSpan(report)));
+  // clang-format off
   EXPECT_STREQ(report,
-               "Address is 1207 not 1206\r\n"
-               "HPR is 34 not 57\r\n"
-               "Enable status is WDD not wDD\r\n"
-               "RXgain is 4 not 3\r\n"
-               "CPU power is 1 not 2\r\n"
-               "CPJ power is 3 not 4\r\n"
-               "CPT power is 1 not 2\r\n"
-               "CPS power is 1 not 3\r\n"
-               "CPL power is 1 not 2\r\n"
-               "CWT is 3 not 5\r\n"
-               "CWR is 2 not 6\r\n"
-               "CWC is 1 not 7\r\n"
-               "AltCif/Cis is 14 not 16\r\n"
-               "Cif/Cis reply is 15 not 8\r\n"
-               "TAT is 500.000 not 500.000\r\n"
-               "FE status is 0 not 1\r\n"
-               "IIF/IIS is 5 not 9\r\n"
-               "Ext synch status is 0 not 1\r\n"
-               " is 2 not 4\r\n");
+               "Address is 1207 not 1206\r\nHPR is 34 not 57\r\nEnable status is WDD not wDD\r\n"
+               "RXgain is 4 not 3\r\nCPU power is 1 not 2\r\nCPJ power is 3 not 4\r\nCPT power is 1 not 2\r\n"
+               "CPS power is 1 not 3\r\nCPL power is 1 not 2\r\nCWT is 3 not 5\r\nCWR is 2 not 6\r\n"
+               "CWC is 1 not 7\r\nAltCif/Cis is 14 not 16\r\nCif/Cis reply is 15 not 8\r\n"
+               "TAT is 500.000 not 500.000\r\nFE status is 0 not 1\r\nIIF/IIS is 5 not 9\r\n"
+               "Ext synch status is 0 not 1\r\n is 2 not 4\r\n");
+  // clang-format on
 }
 
 }  // namespace
