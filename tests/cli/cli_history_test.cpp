@@ -2,6 +2,7 @@
 // not there, damaged, or not a history is exit code 4, never an empty answer; a read-only one is
 // read where it is), and say by their exit code what they found. A unit command runs whatever
 // its history.
+#include <fstream>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -133,12 +134,24 @@ TEST(CliHistory, HistoriesThatCannotBeUsedOrMayOnlyBeRead) {
 TEST(CliHistory, TwoTerminalsStartingAtOnceImportOnce) {
   const fs::path root = FreshTempDir("cli-history-twice");
   ASSERT_EQ(Cli(root, "--no-history --simulate=fast status").code, 0);
-  const std::string one = "XDG_DATA_HOME='" + root.string() + "' " + VT_CLI_PATH + " --root '" + root.string() +
-                          "' --history '" + (root / "h.sqlite").string() + "' --simulate=fast status >/dev/null 2>&1";
-  ASSERT_EQ(std::system((one + " & " + one + " & wait").c_str()), 0);
+  // Each terminal waits a bounded time for the other's hold on the history; on a loaded machine
+  // the wait can run out, and then that terminal says its event was not recorded.
+  const auto one = [&](int n) {
+    return "XDG_DATA_HOME='" + root.string() + "' " + VT_CLI_PATH + " --root '" + root.string() + "' --history '" +
+           (root / "h.sqlite").string() + "' --simulate=fast status >/dev/null 2>'" +
+           (root / ("err" + std::to_string(n))).string() + "'";
+  };
+  ASSERT_EQ(std::system((one(1) + " & " + one(2) + " & wait").c_str()), 0);
+  size_t recorded = 0;
+  for (int n = 1; n <= 2; ++n) {
+    std::ifstream in(root / ("err" + std::to_string(n)));
+    const std::string err((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    recorded += err.find("was not recorded") == std::string::npos;
+  }
   const CliResult r = Cli(root, "history 1A2B3C --json");
   EXPECT_EQ(Count(r.out, "\"imported\": true"), 1u) << r.out;
-  EXPECT_EQ(Count(r.out, "\"action\": \"General Status\""), 2u) << r.out;
+  EXPECT_EQ(Count(r.out, "\"action\": \"General Status\""), recorded) << r.out;
+  EXPECT_GE(recorded, 1u);
   fs::remove_all(root);
 }
 
