@@ -12,6 +12,7 @@
 #include <mutex>
 #include <random>
 #include <system_error>
+#include <thread>
 
 #include "history/history_internal.h"
 #include "history/unit_state.h"
@@ -610,9 +611,17 @@ bool HistoryStore::Open(const fs::path& file, Access access) {
   // every committed event, and readers do not wait for the writer. A database kept in another
   // journal mode (an archived copy, a copy made with SQLite's own tools) is used in that mode:
   // switching would change a file that may yet turn out to be damaged and be left as it was.
+  // Two terminals starting at once on a fresh file: the switch needs the file to itself, so the
+  // one that finds the other at it asks again until the wait runs out.
   if (!readOnly_ && tables == 0) {
-    Stmt wal(db_, "PRAGMA journal_mode = WAL");
-    std::string mode = wal.Step() ? Text(wal.get(), 0) : "";
+    std::string mode;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(busyWaitMs);
+    for (;;) {
+      Stmt wal(db_, "PRAGMA journal_mode = WAL");
+      mode = wal.Step() ? Text(wal.get(), 0) : "";
+      if (mode == "wal" || std::chrono::steady_clock::now() >= until) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
     if (mode != "wal") {
       Fail("cannot use write-ahead logging");
       Close();
