@@ -53,7 +53,7 @@ bool ChooseSettings(CTransponder& unit, UnitStatus& chosen) {
 Outcome UpdateAndVerify(CTransponder& unit, IMainWindow& window) {
   for (;;) {
     unit.ShowBusy();
-    unit.UpdateStatus();
+    unit.UpdateStatus(window.Reply());
     for (;;) {
       ReadBack(unit, window);
       if (unit.status.partialMask == 0) break;
@@ -149,7 +149,7 @@ Outcome RunSetAddressAndChannels(CTransponder& unit, IMainWindow& window) {
       unit.status.requiredStatus.Channel = dialog.Channel;
       unit.status.requiredStatus.HPRms = dialog.HPRms;
       unit.status.requiredStatus.HPRls = dialog.HPRls;
-      unit.UpdateStatus();
+      unit.UpdateStatus(window.Reply());
     } else {
       outcome = MakeOutcome(OutcomeKind::Declined, {}, "the address dialog was closed without a change");
     }

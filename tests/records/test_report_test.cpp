@@ -15,6 +15,7 @@ struct TestReportTest : ::testing::Test {
   }
   std::filesystem::path ReportFile() { return b.root / "T7Status" / "002345-007.txt"; }
   UnitOnBench b;
+  char reply[CTransponder::kReplyTextSize] = {};  // the window's reply text
 };
 
 TEST_F(TestReportTest, TheReleaseTestWaitsASecondAfterTheOperatorSaysYes) {
@@ -30,7 +31,7 @@ TEST_F(TestReportTest, TheReleaseTestWaitsASecondAfterTheOperatorSaysYes) {
     });
   b.sim().busyAfterMs = 0;         // the self test's readiness probe is answered at once
   b.op.answers = {MbAnswer::Yes};  // "Run Release test"
-  ASSERT_TRUE(ProduceTestReport(*b.unit).Ok());
+  ASSERT_TRUE(ProduceTestReport(*b.unit, reply).Ok());
   ASSERT_EQ(arrivals.size(), 2u);
   // Without the second: the self test's reply, the 500 ms before every attempt and the bytes.
   EXPECT_GE(arrivals[1] - arrivals[0], 1500u);
@@ -39,7 +40,7 @@ TEST_F(TestReportTest, TheReleaseTestWaitsASecondAfterTheOperatorSaysYes) {
 
 TEST_F(TestReportTest, FullReportWithReleaseTestWritesTheFileWithBlanksForCrs) {
   b.op.answers = {MbAnswer::Yes};  // "Run Release test"
-  const Outcome o = ProduceTestReport(*b.unit);
+  const Outcome o = ProduceTestReport(*b.unit, reply);
   EXPECT_EQ(o.kind, OutcomeKind::Done);
   EXPECT_EQ(o.testResult, 0);
   EXPECT_EQ(o.file, ReportFile().string());
@@ -64,7 +65,7 @@ TEST_F(TestReportTest, FullReportWithReleaseTestWritesTheFileWithBlanksForCrs) {
 TEST_F(TestReportTest, IncompleteStatusAsksAndStopsOnNo) {
   Silence(b.sim(), "FVFV");
   b.op.answers = {MbAnswer::No};
-  EXPECT_EQ(ProduceTestReport(*b.unit).kind, OutcomeKind::Declined);
+  EXPECT_EQ(ProduceTestReport(*b.unit, reply).kind, OutcomeKind::Declined);
   EXPECT_FALSE(std::filesystem::exists(ReportFile()));
   const ScriptedOperator::Box& asked = b.op.boxes.back();
   EXPECT_EQ(asked.text, "Incomplete status recovered\r\nContinue anyway??");
