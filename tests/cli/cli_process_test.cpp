@@ -3,6 +3,9 @@
 // verification that fails, and the questions that need --yes or --no.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "platform/session_log.h"
 #include "tests/cli/cli_run.h"
 #include "tests/support/test_bench.h"
 #include "tools/sample_programs.h"
@@ -15,6 +18,42 @@ class CliProcess : public ::testing::Test {
  protected:
   void TearDown() override { fs::remove_all(root_); }
   CliResult Cli(const std::string& args) { return RunCli(root_, args); }
+  // A run in a data folder of its own (ROOT/tag), whose session log then holds that run alone.
+  CliResult CliIn(const std::string& tag, const std::string& args) {
+    fs::create_directories(root_ / tag);
+    return RunCli(root_ / tag, args);
+  }
+  // That run's session log: each line without its time, and the commands the unit was sent.
+  std::vector<std::string> LogOf(const std::string& tag) {
+    std::vector<std::string> lines;
+    for (const auto& e : fs::directory_iterator(root_ / tag / "T7Status" / "logs")) {
+      std::ifstream in(e.path());
+      for (std::string line; std::getline(in, line);)
+        if (const size_t at = line.find("] "); at != std::string::npos) lines.push_back(line.substr(at + 2));
+    }
+    return lines;
+  }
+  std::vector<std::string> SentTo(const std::string& tag) {
+    std::string wire;
+    for (const std::string& line : LogOf(tag))
+      if (line.rfind("send ", 0) == 0) wire += UnescapeBytes(line.substr(5));
+    std::vector<std::string> commands;
+    for (size_t start = 0, end; (end = wire.find("\r\n", start)) != std::string::npos; start = end + 2)
+      commands.push_back(wire.substr(start, end - start));
+    return commands;
+  }
+  // How often the run sent the command, and asked the question (answered as `answered` says:
+  // 'answered "Yes" by --yes'; empty: however answered).
+  size_t Sent(const std::string& tag, const std::string& command) {
+    const std::vector<std::string> sent = SentTo(tag);
+    return std::count(sent.begin(), sent.end(), command);
+  }
+  size_t Asked(const std::string& tag, const std::string& question, const std::string& answered = "") {
+    const std::vector<std::string> log = LogOf(tag);
+    return std::count_if(log.begin(), log.end(), [&](const std::string& l) {
+      return l.rfind("ask " + question + " ", 0) == 0 && l.ends_with(answered);
+    });
+  }
   fs::path root_ = FreshTempDir("cli");
 };
 
@@ -56,8 +95,7 @@ TEST_F(CliProcess, EachCommandsResultAndExitCode) {
       {"quickset A1 --gain loud --yes " + kSim, 2, "", "--gain loud is not offered"},
       // The unit never takes the address: three retries, then the verification fails.
       {"quickset B2 --yes --simulate=fast,ignore=Address", 1, "Unit NOT set correctly",
-       "answered Yes 3 times in a row"},
-      {"quickset B2 --yes --retries 1 --simulate=fast,ignore=Address", 1, "", "answered Yes 1 times in a row"},
+       "retried 3 times with no progress; --retries 3"},
       {"load " + kSamples + "sample-small.a07 --yes " + kSim, 0, "Programming complete", "100%"},
       {"load " + kSamples + "missing.a07 --yes " + kSim, 4, "", "Cannot open the program file"},
       {"load " + kSamples + "sample-small.a07 " + kSim, 2, "", "load may ask a question (continue-programming)"},
@@ -116,4 +154,29 @@ TEST_F(CliProcess, ApplyVerifiesTheNewStatusEntry) {
   const CliResult bad = Cli("apply --simulate=fast,ignore=RxGain");
   EXPECT_EQ(bad.code, 1) << bad.err;
   EXPECT_EQ(bad.out.rfind("Unit NOT set correctly\nRXgain is ", 0), 0u) << bad.out;
+}
+
+// --retries N counts the repeats of one step: every first answer is the option's (also with
+// --retries 0), and a step is repeated exactly N times before it is answered No.
+TEST_F(CliProcess, RetriesCountOnlyTheRepeatsOfOneStep) {
+  EXPECT_EQ(CliIn("enable", "quickset A3 --yes --retries 0 " + kSim).code, 0);
+  EXPECT_EQ(Asked("enable", "enable-or-disable"), 1u);
+  EXPECT_EQ(Asked("enable", "enable-or-disable", "answered \"Yes\" by --yes"), 1u);
+  EXPECT_EQ(Sent("enable", "#GCMD,2"), 0u) << "the unit is left enabled";
+  EXPECT_EQ(CliIn("release", "report --release-test --retries 0 " + kSim).code, 0);
+  EXPECT_EQ(Sent("release", "#RTST"), 1u);
+
+  // The unit never takes the address: the verification's "Retry?" is one step, asked again
+  // after each update.
+  for (int n : {0, 2}) {
+    const std::string tag = "retries-" + std::to_string(n), retries = "--retries " + std::to_string(n);
+    const CliResult r = CliIn(tag, "quickset B2 --yes " + retries + " --simulate=fast,ignore=Address");
+    EXPECT_EQ(r.code, 1) << r.err;
+    EXPECT_EQ(Asked(tag, "settings-retry", "answered \"Yes\" by --yes"), n + 1u) << "the first answer and N repeats";
+    EXPECT_EQ(Asked(tag, "settings-retry", "answered \"No\" by " + retries), 1u);
+    EXPECT_EQ(Asked(tag, "settings-retry"), n + 2u);
+    size_t updates = 0;
+    for (const std::string& c : SentTo(tag)) updates += c.rfind("#STAD,", 0) == 0;
+    EXPECT_EQ(updates, n + 2u) << "the first update and one more for each Yes";
+  }
 }
