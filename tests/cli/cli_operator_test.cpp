@@ -7,8 +7,6 @@
 
 #include "cli/cli_operator.h"
 
-namespace {
-
 TEST(CliOperator, RepeatsAreCountedByQuestionAndStepNotByText) {
   std::FILE* messages = std::tmpfile();
   ASSERT_NE(messages, nullptr);
@@ -16,40 +14,24 @@ TEST(CliOperator, RepeatsAreCountedByQuestionAndStepNotByText) {
   op.answer = true;
   op.retries = 1;
   std::string answers;
-  auto ask = [&](Question q, int step, const std::string& text) {
-    answers += op.AskAt(q, step, text, "Quickset", MbIcon::Question) == MbAnswer::Yes ? 'Y' : 'N';
-  };
-  auto recovery = [](unsigned mask) {
+  auto ask = [&](Question q, int step, unsigned mask = 0) {
     char text[100];
     std::snprintf(text, sizeof text, "Status recovery fault\r\nOnly partial status recovered %02x\r\nRetry?", mask);
-    return std::string(text);
+    answers += op.AskAt(q, step, text, "Quickset", MbIcon::Question) == MbAnswer::Yes ? 'Y' : 'N';
   };
-  // The read-back after the first update, each time with another mask: one step all the same.
-  for (unsigned mask : {0x02u, 0x0au, 0x08u}) ask(Question::StatusRecoveryRetry, 1, recovery(mask));
-  // The verification's "Retry?" is one step however often it comes, with the read-backs of the
-  // later updates (steps of their own) between its repeats.
-  ask(Question::SettingsRetry, 0, "Unit NOT set correctly\r\nAddress is 1207 not 1305\r\nRetry?");
-  ask(Question::StatusRecoveryRetry, 2, recovery(0x02));
-  ask(Question::SettingsRetry, 0, "Unit NOT set correctly\r\nAddress is 1207 not 1305\r\nRetry?");
-  ask(Question::StatusRecoveryRetry, 3, recovery(0x02));
-  ask(Question::SettingsRetry, 0, "Unit NOT set correctly\r\nRXgain is 4 not 2\r\nRetry?");
-  // Progress (a program load's next record went out): every question is a first answer again.
+  // The read-back after the first update, with another mask each time: one step all the same.
+  for (unsigned mask : {0x02u, 0x0au, 0x08u}) ask(Question::StatusRecoveryRetry, 1, mask);
+  // The verification's "Retry?" is one step however often it comes; the read-backs of the later
+  // updates between its repeats are steps of their own.
+  for (int update : {2, 3}) {
+    ask(Question::SettingsRetry, 0);
+    ask(Question::StatusRecoveryRetry, update);
+  }
+  ask(Question::SettingsRetry, 0);
+  // A program load's next line is a new step; progress makes every question a first answer again.
+  for (int line : {12, 13, 13, 13}) ask(Question::ContinueProgramming, line);
   op.SetProgress(40);
-  ask(Question::SettingsRetry, 0, "Unit NOT set correctly\r\nRetry?");
-  EXPECT_EQ(answers, "YYN" "YYYYN" "Y");
-
-  // --retries 0 leaves every first answer as the option gave it, and No is never turned.
-  op.retries = 0;
-  op.SetProgress(41);
-  answers.clear();
-  ask(Question::EnableOrDisable, 0, "Enable Unit (Yes)\r\nor\r\nDisable unit to save battery power (No)");
-  ask(Question::ContinueProgramming, 12, "Unsupported S record type read from file\r\n(Error number -12)");
-  ask(Question::ContinueProgramming, 13, "Unsupported S record type read from file\r\n(Error number -12)");
-  ask(Question::ContinueProgramming, 13, "Unsupported S record type read from file\r\n(Error number -12)");
-  op.answer = false;
-  ask(Question::ContinueProgramming, 14, "Record refused\r\n(Error number -3)");
-  EXPECT_EQ(answers, "YYYNN");
+  ask(Question::SettingsRetry, 0);
+  EXPECT_EQ(answers, "YYN" "YYYYN" "YYYN" "Y");
   std::fclose(messages);
 }
-
-}  // namespace

@@ -3,9 +3,6 @@
 // verification that fails, and the questions that need --yes or --no.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
-#include "platform/session_log.h"
 #include "tests/cli/cli_run.h"
 #include "tests/support/test_bench.h"
 #include "tools/sample_programs.h"
@@ -18,41 +15,16 @@ class CliProcess : public ::testing::Test {
  protected:
   void TearDown() override { fs::remove_all(root_); }
   CliResult Cli(const std::string& args) { return RunCli(root_, args); }
-  // A run in a data folder of its own (ROOT/tag), whose session log then holds that run alone.
-  CliResult CliIn(const std::string& tag, const std::string& args) {
-    fs::create_directories(root_ / tag);
-    return RunCli(root_ / tag, args);
-  }
-  // That run's session log: each line without its time, and the commands the unit was sent.
-  std::vector<std::string> LogOf(const std::string& tag) {
-    std::vector<std::string> lines;
+  // How many lines of the session log of a run in ROOT/tag (one folder a run) begin and end so:
+  // "send #RTST" (a command sent), "ask release-test " ... "answered \"No\" by --no".
+  size_t Logged(const std::string& tag, const std::string& begin, const std::string& end = "") {
+    size_t n = 0;
     for (const auto& e : fs::directory_iterator(root_ / tag / "T7Status" / "logs")) {
       std::ifstream in(e.path());
       for (std::string line; std::getline(in, line);)
-        if (const size_t at = line.find("] "); at != std::string::npos) lines.push_back(line.substr(at + 2));
+        n += line.find("] " + begin) != std::string::npos && line.ends_with(end);
     }
-    return lines;
-  }
-  std::vector<std::string> SentTo(const std::string& tag) {
-    std::string wire;
-    for (const std::string& line : LogOf(tag))
-      if (line.rfind("send ", 0) == 0) wire += UnescapeBytes(line.substr(5));
-    std::vector<std::string> commands;
-    for (size_t start = 0, end; (end = wire.find("\r\n", start)) != std::string::npos; start = end + 2)
-      commands.push_back(wire.substr(start, end - start));
-    return commands;
-  }
-  // How often the run sent the command, and asked the question (answered as `answered` says:
-  // 'answered "Yes" by --yes'; empty: however answered).
-  size_t Sent(const std::string& tag, const std::string& command) {
-    const std::vector<std::string> sent = SentTo(tag);
-    return std::count(sent.begin(), sent.end(), command);
-  }
-  size_t Asked(const std::string& tag, const std::string& question, const std::string& answered = "") {
-    const std::vector<std::string> log = LogOf(tag);
-    return std::count_if(log.begin(), log.end(), [&](const std::string& l) {
-      return l.rfind("ask " + question + " ", 0) == 0 && l.ends_with(answered);
-    });
+    return n;
   }
   fs::path root_ = FreshTempDir("cli");
 };
@@ -89,6 +61,12 @@ TEST_F(CliProcess, EachCommandsResultAndExitCode) {
       {"release-test --simulate=fast,release-fail", 1, "", ""},
       {"report --no-release-test " + kSim, 0, "", "Results stored in"},
       {"report " + kSim, 2, "", "give --release-test or --no-release-test"},
+      // The answer given for one question wins over --yes or --no; every first answer stands.
+      {"report --yes --no-release-test " + kSim, 0, "Release mechanism NOT TESTED", "-> No (--no-release-test)"},
+      {"report --no --release-test --retries 0 " + kSim, 0, "#RTST", "-> Yes (--release-test)"},
+      {"quickset A3 --yes --retries 0 " + kSim, 0, "", "battery power (No)\n  -> Yes (--yes)"},
+      // An incomplete status read is not reported on unless --yes says so: declined (6).
+      {"report --no-release-test --simulate=fast,mute=FVFV", 6, "", "Continue anyway??\n  -> No (default)"},
       {"quickset A1 --yes " + kSim, 0, "Unit set correctly", "Enable Unit (Yes)"},
       {"quickset A1 " + kSim, 2, "", "quickset may ask a question (status-recovery-retry): give --yes or --no"},
       {"quickset Z9 --yes " + kSim, 2, "", "scheme Z9 is not offered by this unit; it offers A1"},
@@ -156,27 +134,23 @@ TEST_F(CliProcess, ApplyVerifiesTheNewStatusEntry) {
   EXPECT_EQ(bad.out.rfind("Unit NOT set correctly\nRXgain is ", 0), 0u) << bad.out;
 }
 
-// --retries N counts the repeats of one step: every first answer is the option's (also with
-// --retries 0), and a step is repeated exactly N times before it is answered No.
-TEST_F(CliProcess, RetriesCountOnlyTheRepeatsOfOneStep) {
-  EXPECT_EQ(CliIn("enable", "quickset A3 --yes --retries 0 " + kSim).code, 0);
-  EXPECT_EQ(Asked("enable", "enable-or-disable"), 1u);
-  EXPECT_EQ(Asked("enable", "enable-or-disable", "answered \"Yes\" by --yes"), 1u);
-  EXPECT_EQ(Sent("enable", "#GCMD,2"), 0u) << "the unit is left enabled";
-  EXPECT_EQ(CliIn("release", "report --release-test --retries 0 " + kSim).code, 0);
-  EXPECT_EQ(Sent("release", "#RTST"), 1u);
+// A unit's record that could not be saved: done all the same, and a code of its own (5).
+TEST_F(CliProcess, ARecordNotSavedHasAnExitCodeOfItsOwn) {
+  fs::create_directories(root_ / "T7Status" / "Current-Status.xml");  // no file can be saved there
+  const CliResult r = Cli("status " + kSim);
+  EXPECT_EQ(r.code, 5) << r.err;
+  EXPECT_NE(r.out.find("1A2B3C"), std::string::npos) << "the status is shown all the same";
+}
 
-  // The unit never takes the address: the verification's "Retry?" is one step, asked again
-  // after each update.
+// --retries N counts the repeats of one step: a unit that never takes the address has its
+// verification's "Retry?" answered Yes once and N times again, then No; one update each Yes.
+TEST_F(CliProcess, RetriesLetExactlyNRepeatsThrough) {
   for (int n : {0, 2}) {
     const std::string tag = "retries-" + std::to_string(n), retries = "--retries " + std::to_string(n);
-    const CliResult r = CliIn(tag, "quickset B2 --yes " + retries + " --simulate=fast,ignore=Address");
-    EXPECT_EQ(r.code, 1) << r.err;
-    EXPECT_EQ(Asked(tag, "settings-retry", "answered \"Yes\" by --yes"), n + 1u) << "the first answer and N repeats";
-    EXPECT_EQ(Asked(tag, "settings-retry", "answered \"No\" by " + retries), 1u);
-    EXPECT_EQ(Asked(tag, "settings-retry"), n + 2u);
-    size_t updates = 0;
-    for (const std::string& c : SentTo(tag)) updates += c.rfind("#STAD,", 0) == 0;
-    EXPECT_EQ(updates, n + 2u) << "the first update and one more for each Yes";
+    fs::create_directories(root_ / tag);
+    EXPECT_EQ(RunCli(root_ / tag, "quickset B2 --yes " + retries + " --simulate=fast,ignore=Address").code, 1);
+    EXPECT_EQ(Logged(tag, "ask settings-retry ", "answered \"Yes\" by --yes"), n + 1u);
+    EXPECT_EQ(Logged(tag, "ask settings-retry ", "answered \"No\" by " + retries), 1u);
+    EXPECT_EQ(Logged(tag, "send #STAD,"), n + 2u);
   }
 }

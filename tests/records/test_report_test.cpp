@@ -62,15 +62,26 @@ TEST_F(TestReportTest, FullReportWithReleaseTestWritesTheFileWithBlanksForCrs) {
   EXPECT_EQ(b.op.boxes.at(0).caption + "|" + b.op.boxes.at(1).caption, "Release test|Result stored");
 }
 
-TEST_F(TestReportTest, IncompleteStatusAsksAndStopsOnNo) {
-  Silence(b.sim(), "FVFV");
+// A unit whose "#TPST" never answered: the operator is asked whether to go on. No stops before
+// the self test; Yes reports the address, channel and HPR pair that were never read as the
+// unknown values they are.
+TEST_F(TestReportTest, IncompleteStatusAsksAndGoesOnOnlyOnYes) {
+  Silence(b.sim(), "TPST");
   b.op.answers = {MbAnswer::No};
   EXPECT_EQ(ProduceTestReport(*b.unit, reply).kind, OutcomeKind::Declined);
   EXPECT_FALSE(std::filesystem::exists(ReportFile()));
-  const ScriptedOperator::Box& asked = b.op.boxes.back();
-  EXPECT_EQ(asked.text, "Incomplete status recovered\r\nContinue anyway??");
-  EXPECT_EQ(asked.caption, "Communications error");
+  EXPECT_EQ(b.op.boxes.back().text + "|" + b.op.boxes.back().caption,
+            "Incomplete status recovered\r\nContinue anyway??|Communications error");
   EXPECT_EQ(b.wire().find("#CKHW"), std::string::npos);
+
+  b.op.answers = {MbAnswer::Yes, MbAnswer::No};  // go on anyway; no release test
+  const Outcome o = ProduceTestReport(*b.unit, reply);
+  EXPECT_EQ(o.kind, OutcomeKind::Done) << o.reason;
+  EXPECT_NE(o.pane.find("\r\nUnit ID 1A2B3C(hex)  Serial No 002345-007\r\nAddress -1-1   HPR -1-1\r\n"),
+            std::string::npos)
+      << o.pane;
+  std::ifstream in(ReportFile());
+  EXPECT_NE(std::string(std::istreambuf_iterator<char>(in), {}).find("\nAddress -1-1   HPR -1-1 \n"), std::string::npos);
 }
 
 }  // namespace

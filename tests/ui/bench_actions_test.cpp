@@ -44,8 +44,7 @@ TEST_F(BenchActions, HardwareSelfTestAndReleaseTestShowTheirResults) {
 }
 
 // The test report's steps write their replies into the reply text as they go, so "Display raw
-// replies" shows the last one: the sensor reading; or, when the operator would not go on after
-// an incomplete status read, that read's replies.
+// replies" shows the last one: the sensor reading.
 TEST_F(BenchActions, TheTestReportsStepsLeaveTheirRepliesForTheRawReplies) {
   b.op.answers = {MbAnswer::Yes};  // "Run Release test"
   ASSERT_TRUE(TestReportAction(unit(), window).Ok());
@@ -54,14 +53,6 @@ TEST_F(BenchActions, TheTestReportsStepsLeaveTheirRepliesForTheRawReplies) {
   b.dlg->OnCommand(ctl::kRawReplies);
   EXPECT_TRUE(b.dlg->paneText.starts_with("#RDSE\r\n")) << b.dlg->paneText;
   EXPECT_NE(report.find("\r\n\r\n" + b.dlg->paneText + "\r\n\r\nData stored at "), std::string::npos) << report;
-
-  Silence(b.sim(), "FVFV");
-  b.op.answers = {MbAnswer::No};  // "Incomplete status recovered\r\nContinue anyway??"
-  EXPECT_EQ(TestReportAction(unit(), window).kind, OutcomeKind::Declined);
-  b.dlg->OnCommand(ctl::kRawReplies);
-  EXPECT_TRUE(b.dlg->paneText.starts_with("#HWST\r\n")) << b.dlg->paneText;
-  EXPECT_NE(b.dlg->paneText.find("\r\n#TPST\r\n"), std::string::npos) << b.dlg->paneText;
-  EXPECT_EQ(b.dlg->paneText.find("#RDSE"), std::string::npos) << b.dlg->paneText;
 }
 
 TEST_F(BenchActions, SetNewStatusAppliesThePendingEntryOnly) {

@@ -91,22 +91,19 @@ TEST_F(UpdateTest, IdenticalStatusesSendNothingTraceEveryStepAndAreStillStamped)
   EXPECT_EQ(b.unit->status.requiredChecks.UpdatedTime, stamp);
 }
 
-// A new enable status reads the transponder and serial status again, and their replies go
-// into the reply text after what it held, as the status read's readers put theirs.
+// A new enable status reads the transponder and serial status again; their replies go into the
+// reply text after what it held, as a whole status read's readers put them (the serial status,
+// one line without an echo, comes last there).
 TEST_F(UpdateTest, TheStatusReadAgainIsAppendedToTheReplyText) {
   ReadUnit();
   req().Enabled = "DDD";
-  char reply[CTransponder::kReplyTextSize] = "before";
+  char reply[CTransponder::kReplyTextSize] = "before", status[CTransponder::kReplyTextSize];
   EXPECT_EQ(Update(reply), (Commands{"#GCMD,2", "#GCMD,3", "#TPST", "#STTX"}));
-  EXPECT_EQ(cur().Enabled.str(), "DDD") << "as read again";
-  // The same replies again, as a whole status read shows them (the serial status, one line
-  // without an echo, comes last).
-  char status[CTransponder::kReplyTextSize];
   ASSERT_TRUE(b.unit->GetStatus("", status, false));
   const std::string s = status;
-  const size_t tpst = s.find("\r\n#TPST"), fvfv = s.find("\r\n#FVFV"), sttx = s.rfind("\r\n");
-  ASSERT_TRUE(tpst < fvfv && fvfv < sttx && sttx != std::string::npos) << s;
-  EXPECT_EQ(std::string(reply), "before" + s.substr(tpst, fvfv - tpst) + s.substr(sttx));
+  const size_t tpst = s.find("\r\n#TPST"), fvfv = s.find("\r\n#FVFV");
+  ASSERT_LT(tpst, fvfv) << s;
+  EXPECT_EQ(std::string(reply), "before" + s.substr(tpst, fvfv - tpst) + s.substr(s.rfind("\r\n")));
 }
 
 TEST_F(UpdateTest, ADifferentUnitSendsAndSavesNothing) {
