@@ -50,7 +50,9 @@ def build_targets(build, targets):
 
 
 def run_program(build, name, timeout):
-    exe = pathlib.Path(build) / name
+    # The core's programs are at the top of the build, velmoor-cli's (test_cli) in cli/.
+    exe = next((p for p in (pathlib.Path(build) / name, pathlib.Path(build) / "cli" / name) if p.is_file()),
+               pathlib.Path(build) / name)
     try:
         r = subprocess.run([str(exe)], cwd=ROOT, text=True, capture_output=True, timeout=timeout)
     except subprocess.TimeoutExpired:
