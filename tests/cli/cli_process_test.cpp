@@ -53,21 +53,18 @@ TEST_F(CliProcess, EachCommandsResultAndExitCode) {
       {"ports " + kSim, 0, "COM3", ""},
       {"status " + kSim, 0, "1A2B3C", "Velmoor on Comm 3"},
       {"sensors " + kSim, 0, "#RDSE", "Velmoor on Comm 3"},
-      {"sensors --port 3 --simulate=fast,silent", 3, "", "No valid comms"},
       {"set-time " + kSim, 0, "", ""},
       {"self-test " + kSim, 0, "", ""},
       {"self-test --simulate=fast,self-test-fail", 1, "", ""},
       {"release-test " + kSim, 0, "", ""},
       {"release-test --simulate=fast,release-fail", 1, "", ""},
-      {"report --no-release-test " + kSim, 0, "", "Results stored in"},
       {"report " + kSim, 2, "", "give --release-test or --no-release-test"},
       // The answer given for one question wins over --yes or --no; every first answer stands.
-      {"report --yes --no-release-test " + kSim, 0, "Release mechanism NOT TESTED", "-> No (--no-release-test)"},
+      {"report --yes --no-release-test " + kSim, 0, "Release mechanism NOT TESTED", "Results stored in"},
       {"report --no --release-test --retries 0 " + kSim, 0, "#RTST", "-> Yes (--release-test)"},
-      {"quickset A3 --yes --retries 0 " + kSim, 0, "", "battery power (No)\n  -> Yes (--yes)"},
+      {"quickset A3 --yes --retries 0 " + kSim, 0, "Unit set correctly", "battery power (No)\n  -> Yes (--yes)"},
       // An incomplete status read is not reported on unless --yes says so: declined (6).
       {"report --no-release-test --simulate=fast,mute=FVFV", 6, "", "Continue anyway??\n  -> No (default)"},
-      {"quickset A1 --yes " + kSim, 0, "Unit set correctly", "Enable Unit (Yes)"},
       {"quickset A1 " + kSim, 2, "", "quickset may ask a question (status-recovery-retry): give --yes or --no"},
       {"quickset Z9 --yes " + kSim, 2, "", "scheme Z9 is not offered by this unit; it offers A1"},
       {"quickset A1 --gain loud --yes " + kSim, 2, "", "--gain loud is not offered"},
@@ -85,7 +82,7 @@ TEST_F(CliProcess, EachCommandsResultAndExitCode) {
        "asks for a serial number: give --entry TEXT"},
       // A silent unit: the search finds nothing; on its named port the comms check fails.
       {"status --simulate=fast,silent", 3, "", "No unit answered on COM1 to COM10"},
-      {"self-test --port 3 --simulate=fast,silent", 3, "", "No valid comms"},
+      {"sensors --port 3 --simulate=fast,silent", 3, "", "No valid comms"},
       {"status --port 9 " + kSim, 3, "", "Failed to connect to comm port!\nCOM9: not present"},
   };
   for (const auto& c : cases) {

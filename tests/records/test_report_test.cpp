@@ -1,5 +1,6 @@
 // "Produce test report" end to end against the simulated unit: the report's every step, the
-// file named after the serial number with its exact bytes, and both result boxes.
+// file named after the serial number with its exact bytes, both result boxes, and the reply text
+// the steps leave for the raw replies.
 #include <gtest/gtest.h>
 
 #include "records/test_report.h"
@@ -60,6 +61,8 @@ TEST_F(TestReportTest, FullReportWithReleaseTestWritesTheFileWithBlanksForCrs) {
   EXPECT_EQ(b.op.BoxTexts(),
             (std::vector<std::string>{"Run Release test", "Results stored in " + ReportFile().string()}));
   EXPECT_EQ(b.op.boxes.at(0).caption + "|" + b.op.boxes.at(1).caption, "Release test|Result stored");
+  // Each step's reply went into the window's reply text: "Display raw replies" shows the last.
+  EXPECT_EQ(std::string(reply), "#RDSE\r\n" + sensors.substr(0, sensors.size() - 2));
 }
 
 // A unit whose "#TPST" never answered: the operator is asked whether to go on. No stops before

@@ -43,18 +43,6 @@ TEST_F(BenchActions, HardwareSelfTestAndReleaseTestShowTheirResults) {
   EXPECT_NE(b.dlg->paneText.find("E:2"), std::string::npos);
 }
 
-// The test report's steps write their replies into the reply text as they go, so "Display raw
-// replies" shows the last one: the sensor reading.
-TEST_F(BenchActions, TheTestReportsStepsLeaveTheirRepliesForTheRawReplies) {
-  b.op.answers = {MbAnswer::Yes};  // "Run Release test"
-  ASSERT_TRUE(TestReportAction(unit(), window).Ok());
-  const std::string report = b.dlg->paneText;
-  b.view.checkBox = true;
-  b.dlg->OnCommand(ctl::kRawReplies);
-  EXPECT_TRUE(b.dlg->paneText.starts_with("#RDSE\r\n")) << b.dlg->paneText;
-  EXPECT_NE(report.find("\r\n\r\n" + b.dlg->paneText + "\r\n\r\nData stored at "), std::string::npos) << report;
-}
-
 TEST_F(BenchActions, SetNewStatusAppliesThePendingEntryOnly) {
   // Raw replies: the pane shows the action's own text.
   b.dlg->rawReplies = true;

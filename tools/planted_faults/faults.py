@@ -294,5 +294,5 @@ FAULTS = [
     ("169", "test report's sensor reading kept out of the reply text", "src/records/test_report.cpp",
      '    unit.ReadSensors(replyText);\n    report += "\\r\\n\\r\\n";\n    report += replyText.c_str();',
      '    char own[CTransponder::kReplyTextSize];\n    unit.ReadSensors(own);\n    report += "\\r\\n\\r\\n";\n'
-     '    report += own;', "test_ui"),
+     '    report += own;'),
 ]
