@@ -56,7 +56,7 @@ MbAnswer CliOperator::MessageBox(const std::string& text, const std::string& cap
   return buttons == MbButtons::Ok ? MbAnswer::Ok : MbAnswer::Cancel;
 }
 
-MbAnswer CliOperator::Ask(Question id, const std::string& text, const std::string& caption, MbIcon) {
+MbAnswer CliOperator::AskAt(Question id, int step, const std::string& text, const std::string& caption, MbIcon) {
   const std::string shown = (caption.empty() ? "" : caption + ": ") + OneLine(text);
   std::optional<bool> yes;
   if (auto it = answerFor.find(id); it != answerFor.end()) {
@@ -71,13 +71,12 @@ MbAnswer CliOperator::Ask(Question id, const std::string& text, const std::strin
   } else {
     throw CliUsageError(std::string("this question (") + QuestionName(id) + ") needs --yes or --no: " + shown);
   }
-  // One step's repeats in a row: the same question again with no progress in between.
-  const auto asked = std::make_pair(id, text);
-  yesInARow_ = lastAsked_ == asked ? yesInARow_ : 0;
-  lastAsked_ = asked;
-  if (*yes && ++yesInARow_ > retries) {
+  // The times this step was asked before: none for a first answer, which is always the option's.
+  const int repeat = asked_[{id, step}]++;
+  if (*yes && repeat > retries) {
     source_ = "--retries " + std::to_string(retries);
-    std::fprintf(out_, "%s\n  -> No (answered Yes %d times in a row; --retries %d)\n", shown.c_str(), retries, retries);
+    std::fprintf(out_, "%s\n  -> No (retried %d time%s with no progress; --retries %d)\n", shown.c_str(), retries,
+                 retries == 1 ? "" : "s", retries);
     return MbAnswer::No;
   }
   std::fprintf(out_, "%s\n  -> %s (%s)\n", shown.c_str(), *yes ? "Yes" : "No", source_.c_str());
@@ -102,7 +101,7 @@ PortChoice CliOperator::SelectPort(const std::vector<bool>&) {
 }
 
 void CliOperator::SetProgress(int percent) {
-  lastAsked_.reset();  // progress: the next question is a new step
+  asked_.clear();  // progress: every question after it is a first answer again
   if (percent == lastPercent_) return;
   lastPercent_ = percent;
   std::fprintf(out_, "%d%%\n", percent);

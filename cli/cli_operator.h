@@ -36,9 +36,10 @@ class CliOperator : public IOperator {
   };
   std::map<Question, GivenAnswer> answerFor;
   std::map<Question, bool> defaults;
-  // A step asked to be retried this many times in a row (the same question, with no progress
-  // in between) is then answered No: a unit that never takes a setting must not keep a
-  // "Retry?" going for ever.
+  // How many times one step may be repeated: the first answer to a question is always the
+  // option's; the same question at the same step asked again with no progress in between is a
+  // repeat, and a repeat past this many is answered No, so that a unit that never takes a
+  // setting cannot keep a "Retry?" going for ever.
   int retries = 3;
   // The file that the file chooser gives, and the text that the entry dialog gives.
   std::string file;
@@ -50,7 +51,7 @@ class CliOperator : public IOperator {
   bool WillAnswer(Question id) const { return answerFor.count(id) || answer || defaults.count(id); }
 
   MbAnswer MessageBox(const std::string& text, const std::string& caption, MbButtons buttons, MbIcon icon) override;
-  MbAnswer Ask(Question id, const std::string& text, const std::string& caption, MbIcon icon) override;
+  MbAnswer AskAt(Question id, int step, const std::string& text, const std::string& caption, MbIcon icon) override;
   std::string AnswerSource() const override { return source_; }
   void ShowBusy() override {}
   void SetBusyCaption(const std::string&) override {}
@@ -69,7 +70,7 @@ class CliOperator : public IOperator {
   std::FILE* out_;
   int lastPercent_ = -1;
   std::string source_ = "operator";
-  // The question asked last, and how many times in a row it was answered Yes.
-  std::optional<std::pair<Question, std::string>> lastAsked_;
-  int yesInARow_ = 0;
+  // How many times each question was asked at each step since the last progress: by identity
+  // and step, never by text (a read-back's text carries the mask of the replies that failed).
+  std::map<std::pair<Question, int>, int> asked_;
 };

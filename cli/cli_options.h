@@ -22,7 +22,7 @@ struct CliOptions : SharedOptions {
   int button = 0;                    // run --button N (1 to 6)
   std::optional<std::string> entry;  // --entry TEXT: the value of an entry dialog
   std::string unit;                  // --unit UNIT: the unit an operation that does not read it is filed under
-  int retries = 3;                   // --retries N: Yes to one step's retry, N times in a row
+  int retries = 3;                   // --retries N: how often one step may be repeated
   bool help = false;
   bool version = false;
   // The unit history's commands (cli/cli_history.h): history --since DATE, --csv, and

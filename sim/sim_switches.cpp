@@ -17,6 +17,12 @@ bool ApplySimSwitches(SimUnit& unit, std::string_view list, SimSwitches& out) {
     else if (s == "self-test-fail") unit.state.tests.selfTestCode = 4;
     else if (s == "release-fail") unit.state.tests.releaseCode = 3;
     else if (s.substr(0, 7) == "ignore=" && s.size() > 7) unit.state.settings.ignored = std::string(s.substr(7));
+    else if (s.substr(0, 5) == "mute=" && s.size() > 5)
+      unit.Handle(std::string(s.substr(5)), [](SimUnit&, const std::string&, const std::string&) {
+        SimUnit::Reply r;
+        r.silent = true;
+        return r;
+      });
     else if (s == "fast") out.virtualTime = true;
     else {
       out.error = "unknown simulation switch " + std::string(s);

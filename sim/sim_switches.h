@@ -22,6 +22,7 @@ struct SimSwitches {
 //   self-test-fail   "#CKHW" reports error 4
 //   release-fail     "#RTST" reports E:3
 //   ignore=FIELD     the unit takes every setting but FIELD (RxGain, CPA, Address, ...)
+//   mute=CODE        the unit never answers the command CODE (TPST, FVFV, ...)
 //   fast             virtual time: the whole run takes no real time
 // Returns false (error set) for a switch it does not know; the earlier ones stay applied.
 bool ApplySimSwitches(SimUnit& unit, std::string_view list, SimSwitches& out);

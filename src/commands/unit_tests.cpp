@@ -177,7 +177,7 @@ bool CTransponder::SetAsTestTransponder(TextSpan text, bool wideband) {
 
   status.requiredStatus = status.currentStatus;
   ApplyTestTransponderSettings(status.requiredStatus, wideband);
-  UpdateStatus();
+  UpdateStatus(text);
 
   status.requiredChecks = pendingChecks;
   status.requiredStatus = pendingStatus;

@@ -66,7 +66,9 @@ Outcome BootloadNewProgram(CTransponder& unit) {
       unit.HideBusy();
       char question[300];
       std::snprintf(question, sizeof question, "%s\r\n(Error number %d)\r\nTry to continue programming", message, r);
-      if (op.Ask(Question::ContinueProgramming, question, kCaption, MbIcon::Exclamation) == MbAnswer::Yes)
+      // The step is the file line: a record refused again is a repeat, the next line a new step.
+      if (op.AskAt(Question::ContinueProgramming, unit.ProgramImage().recordsRead, question, kCaption,
+                   MbIcon::Exclamation) == MbAnswer::Yes)
         r = unit.ContinueLoad(message, 1);
       else unit.ContinueLoad(message, -1);
       unit.ShowBusy();

@@ -15,8 +15,8 @@ class LoggedOperator : public IOperator {
     else LogQuestion(QuestionName(Question::Unnamed), text, AnswerName(a), inner_.AnswerSource());
     return a;
   }
-  MbAnswer Ask(Question id, const std::string& text, const std::string& caption, MbIcon icon) override {
-    const MbAnswer a = inner_.Ask(id, text, caption, icon);
+  MbAnswer AskAt(Question id, int step, const std::string& text, const std::string& caption, MbIcon icon) override {
+    const MbAnswer a = inner_.AskAt(id, step, text, caption, icon);
     LogQuestion(QuestionName(id), text, AnswerName(a), inner_.AnswerSource());
     return a;
   }

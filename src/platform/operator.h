@@ -52,11 +52,19 @@ class IOperator {
 
   virtual MbAnswer MessageBox(const std::string& text, const std::string& caption, MbButtons buttons, MbIcon icon) = 0;
 
-  // A Yes/No question with its identity. An operator that answers by name (the command line)
-  // overrides it; the others show it as a Yes/No box.
-  virtual MbAnswer Ask(Question id, const std::string& text, const std::string& caption, MbIcon icon) {
+  // A Yes/No question with its identity, asked at a step of the operation: the file line of a
+  // program load, the round of a quick set's update and read-back (0 where the operation has
+  // one). The same question at the same step again, with no progress in between, is a repeat
+  // of that step (a "Retry?" answered Yes); an operator that answers by name (the command line)
+  // counts the repeats by question and step, whatever the text says, and overrides AskAt. The
+  // others show it as a Yes/No box.
+  virtual MbAnswer AskAt(Question id, int step, const std::string& text, const std::string& caption, MbIcon icon) {
     (void)id;
+    (void)step;
     return MessageBox(text, caption, MbButtons::YesNo, icon);
+  }
+  MbAnswer Ask(Question id, const std::string& text, const std::string& caption, MbIcon icon) {
+    return AskAt(id, 0, text, caption, icon);
   }
   // Who gave the last answer, for the session log: "operator", or the command line's "--yes",
   // "--no", "default" ...

@@ -10,8 +10,8 @@ namespace {
 
 namespace qt = quickset_text;
 
-MbAnswer Ask(CTransponder& unit, Question id, const std::string& text, const char* caption) {
-  return unit.op.Ask(id, text, caption, MbIcon::Question);
+MbAnswer Ask(CTransponder& unit, Question id, const std::string& text, const char* caption, int step = 0) {
+  return unit.op.AskAt(id, step, text, caption, MbIcon::Question);
 }
 void Tell(CTransponder& unit, const std::string& text) {
   unit.op.MessageBox(text, qt::kCaption, MbButtons::Ok, MbIcon::Information);
@@ -51,14 +51,16 @@ bool ChooseSettings(CTransponder& unit, UnitStatus& chosen) {
 // whole update at the operator's word). Done when verified; otherwise Refused with the last
 // verification's differences, or with why the unit could not be read back.
 Outcome UpdateAndVerify(CTransponder& unit, IMainWindow& window) {
-  for (;;) {
+  // Each update starts a read-back of its own: its "Retry?" is a step apart from the last
+  // update's, while the verification's "Retry?" is one step however often it comes.
+  for (int update = 1;; ++update) {
     unit.ShowBusy();
-    unit.UpdateStatus();
+    unit.UpdateStatus(window.Reply());
     for (;;) {
       ReadBack(unit, window);
       if (unit.status.partialMask == 0) break;
       if (Ask(unit, Question::StatusRecoveryRetry, qt::kRecoveryFault + unit.status.statusMessage + qt::kRetry,
-              qt::kRecoveryCaption) != MbAnswer::Yes) {
+              qt::kRecoveryCaption, update) != MbAnswer::Yes) {
         Tell(unit, qt::kUncertain);
         Outcome o = MakeOutcome(OutcomeKind::Refused, {}, "the unit could not be read back: its status is uncertain");
         o.failedReaders = unit.status.partialMask;
@@ -149,7 +151,7 @@ Outcome RunSetAddressAndChannels(CTransponder& unit, IMainWindow& window) {
       unit.status.requiredStatus.Channel = dialog.Channel;
       unit.status.requiredStatus.HPRms = dialog.HPRms;
       unit.status.requiredStatus.HPRls = dialog.HPRls;
-      unit.UpdateStatus();
+      unit.UpdateStatus(window.Reply());
     } else {
       outcome = MakeOutcome(OutcomeKind::Declined, {}, "the address dialog was closed without a change");
     }

@@ -36,13 +36,13 @@ std::string TestReportFileText(std::string_view report) {
   return text;
 }
 
-Outcome ProduceTestReport(CTransponder& unit) {
+Outcome ProduceTestReport(CTransponder& unit, TextSpan replyText) {
   IOperator& op = unit.op;
   unit.ShowBusy();
   if (!unit.CheckComms(3)) return MakeOutcome(OutcomeKind::NoUnit, {});
-  // Each step's reply, taken into the report as it comes.
-  char stepReply[CTransponder::kReplyTextSize];
-  if (!unit.GetStatus("", stepReply, true)) {
+  // Each step writes its reply into the reply text, as the window's actions do (so the raw
+  // replies show the last step's), and the report takes it in as it comes.
+  if (!unit.GetStatus("", replyText, true)) {
     unit.HideBusy();
     const MbAnswer a = op.Ask(Question::IncompleteStatus, "Incomplete status recovered\r\nContinue anyway??",
                               "Communications error", MbIcon::Exclamation);
@@ -54,9 +54,9 @@ Outcome ProduceTestReport(CTransponder& unit) {
   const std::string daughterCard = DaughterCardText(s);
   if (!daughterCard.empty()) report += "\r\n" + daughterCard;
 
-  const bool selfTestAnswered = unit.HardwareSelfCheck(stepReply, false);
+  const bool selfTestAnswered = unit.HardwareSelfCheck(replyText, false);
   report += "\r\n";
-  report += stepReply;
+  report += replyText.c_str();
 
   if (textnum::Contains(s.Das.c_str(), "V0.0") && s.DasId.size() < 2) {
     report += "\r\nNo DAS card found\r\n";
@@ -69,18 +69,18 @@ Outcome ProduceTestReport(CTransponder& unit) {
       unit.ShowBusy();
       if (a == MbAnswer::Yes) {
         unit.port.Delay(1000);
-        unit.ReleaseCheck(stepReply, false);
+        unit.ReleaseCheck(replyText, false);
         report += "\r\n";
-        report += stepReply;
+        report += replyText.c_str();
         report += "\r\n";
       } else {
         report += "\r\nRelease mechanism NOT TESTED\r\n";
       }
     }
     report += VersionsSensorsText(unit.status.currentStatus);
-    unit.ReadSensors(stepReply);
+    unit.ReadSensors(replyText);
     report += "\r\n\r\n";
-    report += stepReply;
+    report += replyText.c_str();
   }
 
   const CivilTime now = unit.localNow().ToCivil();

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/fixed_text.h"
 #include "platform/outcome.h"
 #include "platform/paths.h"
 
@@ -14,8 +15,10 @@ class CTransponder;
 // Runs the report (its text in the outcome's pane) and writes its file, telling the operator
 // where it went (or that it could not be written: BadFile). NoUnit or Declined when it stopped
 // before any report was made (the unit did not answer, or the status was incomplete and the
-// operator chose not to go on). Refused when the self test failed.
-Outcome ProduceTestReport(CTransponder& unit);
+// operator chose not to go on). Refused when the self test failed. Each step's reply lands in
+// replyText (the window's reply text) before the report takes it in: the status read's
+// replies, then the self test's, the release test's and the sensor reading's in turn.
+Outcome ProduceTestReport(CTransponder& unit, TextSpan replyText);
 
 // The report's file: the serial number and ".txt" in the data folder. A path separator in
 // the serial number is written as '_', so the file always lands in that folder.

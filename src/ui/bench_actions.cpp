@@ -125,7 +125,7 @@ Outcome SetAsTestTransponderAction(CTransponder& unit, IMainWindow& window) {
 }
 
 Outcome TestReportAction(CTransponder& unit, IMainWindow& window) {
-  Outcome o = ProduceTestReport(unit);
+  Outcome o = ProduceTestReport(unit, window.Reply());
   // A report that was made is shown, also when its file could not be written.
   if (o.kind == OutcomeKind::NoUnit || o.kind == OutcomeKind::Declined) return o;
   window.PaneText() = o.pane;
@@ -148,7 +148,7 @@ Outcome SetNewStatusAction(CTransponder& unit, IMainWindow& window) {
   unit.GetStatus("", window.Reply(), true);
   const bool found = unit.LoadRequiredStatus(unit.status.currentStatus.UnitId);
   if (found) {
-    unit.UpdateStatus();
+    unit.UpdateStatus(window.Reply());
     unit.GetStatus("", window.Reply(), true);
   } else {
     window.Reply().Assign("No update information found");

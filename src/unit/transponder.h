@@ -97,7 +97,9 @@ class CTransponder {
   int ExportStatus();
 
   // ---- update/: update engine and verification ----
-  void UpdateStatus();
+  // Brings the unit to requiredStatus. The replies of the status it reads again on the way
+  // are appended to replyText (the window's reply text), as the status readers append theirs.
+  void UpdateStatus(TextSpan replyText);
   bool LoadRequiredStatus(int32_t unitId);
   bool CheckStatus(TextSpan report);
 

@@ -24,13 +24,17 @@ char EnableAt(const FixedText<10>& enabled, size_t position) {
   return position < enabled.size() ? enabled.c_str()[position] : '\0';
 }
 
-// Reads one status reply again into currentStatus, as the status readers do: a unit at its
-// bootloader prompt fails, and only a complete reply is parsed. (Every caller reads the whole
-// status afterwards, and shows that, so the reply itself is not kept.)
-bool ReadAgain(CTransponder& u, const char* command, const char* caption, void (*parse)(const char*, UnitStatus&)) {
+// Reads one status reply again into currentStatus, as the status readers do: the reply is
+// appended to the reply text (after CR LF when it starts with a printable character), so that
+// the raw replies hold it; a unit at its bootloader prompt fails, and only a complete reply is
+// parsed.
+bool ReadAgain(CTransponder& u, TextSpan replyText, const char* command, const char* caption,
+               void (*parse)(const char*, UnitStatus&)) {
   u.SetBusyCaption(caption);
   char reply[CTransponder::kExchangeBufferSize];
   const bool complete = u.Exchange(command, TextSpan(reply));
+  if (static_cast<unsigned char>(reply[0]) >= 32) replyText.Append("\r\n");
+  replyText.Append(reply);
   if (std::strstr(reply, "Boot>")) {
     u.CheckBootPrompt();
     return false;
@@ -44,8 +48,8 @@ bool ReadAgain(CTransponder& u, const char* command, const char* caption, void (
 // exchange of the run got a complete reply.
 class UpdateRun {
  public:
-  explicit UpdateRun(CTransponder& unit)
-      : u_(unit), req_(unit.status.requiredStatus), cur_(unit.status.currentStatus) {}
+  UpdateRun(CTransponder& unit, TextSpan replyText)
+      : u_(unit), replyText_(replyText), req_(unit.status.requiredStatus), cur_(unit.status.currentStatus) {}
 
   void Run();
 
@@ -99,7 +103,8 @@ class UpdateRun {
   void StepAltCif();
   void StepSynch();
   void StepHprMode();
-  // Reads the transponder status and the serial status again into currentStatus.
+  // Reads the transponder status and the serial status again into currentStatus, appending
+  // their replies to the reply text.
   void ReRead();
   // The alternative-channel nudge: when the interrogation channels agree, the current one is
   // moved off so that the channel is sent again after the mode change.
@@ -113,6 +118,7 @@ class UpdateRun {
   const char* Band() const { return req_.Band.c_str(); }
 
   CTransponder& u_;
+  TextSpan replyText_;
   UnitStatus& req_;
   UnitStatus& cur_;
   CParameterTables tables_;
@@ -127,8 +133,8 @@ class UpdateRun {
 };
 
 void UpdateRun::ReRead() {
-  Note(ReadAgain(u_, "#TPST", "Getting transponder status", ParseTransponderStatus));
-  Note(ReadAgain(u_, "#STTX", "Getting serial status", ParseSerialStatus));
+  Note(ReadAgain(u_, replyText_, "#TPST", "Getting transponder status", ParseTransponderStatus));
+  Note(ReadAgain(u_, replyText_, "#STTX", "Getting serial status", ParseSerialStatus));
 }
 
 // Step 1: the enable status.
@@ -320,7 +326,7 @@ void UpdateRun::Run() {
 
 }  // namespace
 
-void CTransponder::UpdateStatus() {
+void CTransponder::UpdateStatus(TextSpan replyText) {
   if (status.requiredStatus.UnitId != status.currentStatus.UnitId) return;
   CParameterTables tables;
   if (!tables.IsKnownBand(status.requiredStatus.Band.c_str()))
@@ -333,7 +339,7 @@ void CTransponder::UpdateStatus() {
   Trace().Dump(status.requiredStatus);
   SetBusyCaption("Searching for update");
 
-  UpdateRun run(*this);
+  UpdateRun run(*this, replyText);
   run.Run();
 
   // The entry is stamped as applied only when the unit answered every command of the run;

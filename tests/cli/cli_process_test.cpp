@@ -15,6 +15,17 @@ class CliProcess : public ::testing::Test {
  protected:
   void TearDown() override { fs::remove_all(root_); }
   CliResult Cli(const std::string& args) { return RunCli(root_, args); }
+  // How many lines of the session log of a run in ROOT/tag (one folder a run) begin and end so:
+  // "send #RTST" (a command sent), "ask release-test " ... "answered \"No\" by --no".
+  size_t Logged(const std::string& tag, const std::string& begin, const std::string& end = "") {
+    size_t n = 0;
+    for (const auto& e : fs::directory_iterator(root_ / tag / "T7Status" / "logs")) {
+      std::ifstream in(e.path());
+      for (std::string line; std::getline(in, line);)
+        n += line.find("] " + begin) != std::string::npos && line.ends_with(end);
+    }
+    return n;
+  }
   fs::path root_ = FreshTempDir("cli");
 };
 
@@ -42,22 +53,24 @@ TEST_F(CliProcess, EachCommandsResultAndExitCode) {
       {"ports " + kSim, 0, "COM3", ""},
       {"status " + kSim, 0, "1A2B3C", "Velmoor on Comm 3"},
       {"sensors " + kSim, 0, "#RDSE", "Velmoor on Comm 3"},
-      {"sensors --port 3 --simulate=fast,silent", 3, "", "No valid comms"},
       {"set-time " + kSim, 0, "", ""},
       {"self-test " + kSim, 0, "", ""},
       {"self-test --simulate=fast,self-test-fail", 1, "", ""},
       {"release-test " + kSim, 0, "", ""},
       {"release-test --simulate=fast,release-fail", 1, "", ""},
-      {"report --no-release-test " + kSim, 0, "", "Results stored in"},
       {"report " + kSim, 2, "", "give --release-test or --no-release-test"},
-      {"quickset A1 --yes " + kSim, 0, "Unit set correctly", "Enable Unit (Yes)"},
+      // The answer given for one question wins over --yes or --no; every first answer stands.
+      {"report --yes --no-release-test " + kSim, 0, "Release mechanism NOT TESTED", "Results stored in"},
+      {"report --no --release-test --retries 0 " + kSim, 0, "#RTST", "-> Yes (--release-test)"},
+      {"quickset A3 --yes --retries 0 " + kSim, 0, "Unit set correctly", "battery power (No)\n  -> Yes (--yes)"},
+      // An incomplete status read is not reported on unless --yes says so: declined (6).
+      {"report --no-release-test --simulate=fast,mute=FVFV", 6, "", "Continue anyway??\n  -> No (default)"},
       {"quickset A1 " + kSim, 2, "", "quickset may ask a question (status-recovery-retry): give --yes or --no"},
       {"quickset Z9 --yes " + kSim, 2, "", "scheme Z9 is not offered by this unit; it offers A1"},
       {"quickset A1 --gain loud --yes " + kSim, 2, "", "--gain loud is not offered"},
       // The unit never takes the address: three retries, then the verification fails.
       {"quickset B2 --yes --simulate=fast,ignore=Address", 1, "Unit NOT set correctly",
-       "answered Yes 3 times in a row"},
-      {"quickset B2 --yes --retries 1 --simulate=fast,ignore=Address", 1, "", "answered Yes 1 times in a row"},
+       "retried 3 times with no progress; --retries 3"},
       {"load " + kSamples + "sample-small.a07 --yes " + kSim, 0, "Programming complete", "100%"},
       {"load " + kSamples + "missing.a07 --yes " + kSim, 4, "", "Cannot open the program file"},
       {"load " + kSamples + "sample-small.a07 " + kSim, 2, "", "load may ask a question (continue-programming)"},
@@ -69,7 +82,7 @@ TEST_F(CliProcess, EachCommandsResultAndExitCode) {
        "asks for a serial number: give --entry TEXT"},
       // A silent unit: the search finds nothing; on its named port the comms check fails.
       {"status --simulate=fast,silent", 3, "", "No unit answered on COM1 to COM10"},
-      {"self-test --port 3 --simulate=fast,silent", 3, "", "No valid comms"},
+      {"sensors --port 3 --simulate=fast,silent", 3, "", "No valid comms"},
       {"status --port 9 " + kSim, 3, "", "Failed to connect to comm port!\nCOM9: not present"},
   };
   for (const auto& c : cases) {
@@ -116,4 +129,25 @@ TEST_F(CliProcess, ApplyVerifiesTheNewStatusEntry) {
   const CliResult bad = Cli("apply --simulate=fast,ignore=RxGain");
   EXPECT_EQ(bad.code, 1) << bad.err;
   EXPECT_EQ(bad.out.rfind("Unit NOT set correctly\nRXgain is ", 0), 0u) << bad.out;
+}
+
+// A unit's record that could not be saved: done all the same, and a code of its own (5).
+TEST_F(CliProcess, ARecordNotSavedHasAnExitCodeOfItsOwn) {
+  fs::create_directories(root_ / "T7Status" / "Current-Status.xml");  // no file can be saved there
+  const CliResult r = Cli("status " + kSim);
+  EXPECT_EQ(r.code, 5) << r.err;
+  EXPECT_NE(r.out.find("1A2B3C"), std::string::npos) << "the status is shown all the same";
+}
+
+// --retries N counts the repeats of one step: a unit that never takes the address has its
+// verification's "Retry?" answered Yes once and N times again, then No; one update each Yes.
+TEST_F(CliProcess, RetriesLetExactlyNRepeatsThrough) {
+  for (int n : {0, 2}) {
+    const std::string tag = "retries-" + std::to_string(n), retries = "--retries " + std::to_string(n);
+    fs::create_directories(root_ / tag);
+    EXPECT_EQ(RunCli(root_ / tag, "quickset B2 --yes " + retries + " --simulate=fast,ignore=Address").code, 1);
+    EXPECT_EQ(Logged(tag, "ask settings-retry ", "answered \"Yes\" by --yes"), n + 1u);
+    EXPECT_EQ(Logged(tag, "ask settings-retry ", "answered \"No\" by " + retries), 1u);
+    EXPECT_EQ(Logged(tag, "send #STAD,"), n + 2u);
+  }
 }

@@ -86,6 +86,13 @@ TEST(PortDiagnosis, TheLockFileNamesTheProgramThatHoldsTheDeviceAlsoUnderItsById
   std::filesystem::remove_all(dir);
 }
 
+// The lock file other serial programs look for: the device's path below /dev with each '/'
+// made '_', so a pseudo-terminal /dev/pts/3 is LCK..pts_3, not LCK..3 or a path.
+TEST(PortDiagnosis, TheLockFileNameOfADeviceInASubfolderOfDev) {
+  EXPECT_EQ(LockFileName("/dev/ttyUSB0"), "LCK..ttyUSB0");
+  EXPECT_EQ(LockFileName("/dev/pts/3"), "LCK..pts_3");
+}
+
 TEST(PortNames, TheOrderOfNumbering) {
   // Devices are numbered USB adapters first, then modems, then built-in ports.
   EXPECT_EQ(

@@ -1,5 +1,6 @@
 // "Produce test report" end to end against the simulated unit: the report's every step, the
-// file named after the serial number with its exact bytes, and both result boxes.
+// file named after the serial number with its exact bytes, both result boxes, and the reply text
+// the steps leave for the raw replies.
 #include <gtest/gtest.h>
 
 #include "records/test_report.h"
@@ -15,6 +16,7 @@ struct TestReportTest : ::testing::Test {
   }
   std::filesystem::path ReportFile() { return b.root / "T7Status" / "002345-007.txt"; }
   UnitOnBench b;
+  char reply[CTransponder::kReplyTextSize] = {};  // the window's reply text
 };
 
 TEST_F(TestReportTest, TheReleaseTestWaitsASecondAfterTheOperatorSaysYes) {
@@ -30,7 +32,7 @@ TEST_F(TestReportTest, TheReleaseTestWaitsASecondAfterTheOperatorSaysYes) {
     });
   b.sim().busyAfterMs = 0;         // the self test's readiness probe is answered at once
   b.op.answers = {MbAnswer::Yes};  // "Run Release test"
-  ASSERT_TRUE(ProduceTestReport(*b.unit).Ok());
+  ASSERT_TRUE(ProduceTestReport(*b.unit, reply).Ok());
   ASSERT_EQ(arrivals.size(), 2u);
   // Without the second: the self test's reply, the 500 ms before every attempt and the bytes.
   EXPECT_GE(arrivals[1] - arrivals[0], 1500u);
@@ -39,7 +41,7 @@ TEST_F(TestReportTest, TheReleaseTestWaitsASecondAfterTheOperatorSaysYes) {
 
 TEST_F(TestReportTest, FullReportWithReleaseTestWritesTheFileWithBlanksForCrs) {
   b.op.answers = {MbAnswer::Yes};  // "Run Release test"
-  const Outcome o = ProduceTestReport(*b.unit);
+  const Outcome o = ProduceTestReport(*b.unit, reply);
   EXPECT_EQ(o.kind, OutcomeKind::Done);
   EXPECT_EQ(o.testResult, 0);
   EXPECT_EQ(o.file, ReportFile().string());
@@ -59,17 +61,30 @@ TEST_F(TestReportTest, FullReportWithReleaseTestWritesTheFileWithBlanksForCrs) {
   EXPECT_EQ(b.op.BoxTexts(),
             (std::vector<std::string>{"Run Release test", "Results stored in " + ReportFile().string()}));
   EXPECT_EQ(b.op.boxes.at(0).caption + "|" + b.op.boxes.at(1).caption, "Release test|Result stored");
+  // Each step's reply went into the window's reply text: "Display raw replies" shows the last.
+  EXPECT_EQ(std::string(reply), "#RDSE\r\n" + sensors.substr(0, sensors.size() - 2));
 }
 
-TEST_F(TestReportTest, IncompleteStatusAsksAndStopsOnNo) {
-  Silence(b.sim(), "FVFV");
+// A unit whose "#TPST" never answered: the operator is asked whether to go on. No stops before
+// the self test; Yes reports the address, channel and HPR pair that were never read as the
+// unknown values they are.
+TEST_F(TestReportTest, IncompleteStatusAsksAndGoesOnOnlyOnYes) {
+  Silence(b.sim(), "TPST");
   b.op.answers = {MbAnswer::No};
-  EXPECT_EQ(ProduceTestReport(*b.unit).kind, OutcomeKind::Declined);
+  EXPECT_EQ(ProduceTestReport(*b.unit, reply).kind, OutcomeKind::Declined);
   EXPECT_FALSE(std::filesystem::exists(ReportFile()));
-  const ScriptedOperator::Box& asked = b.op.boxes.back();
-  EXPECT_EQ(asked.text, "Incomplete status recovered\r\nContinue anyway??");
-  EXPECT_EQ(asked.caption, "Communications error");
+  EXPECT_EQ(b.op.boxes.back().text + "|" + b.op.boxes.back().caption,
+            "Incomplete status recovered\r\nContinue anyway??|Communications error");
   EXPECT_EQ(b.wire().find("#CKHW"), std::string::npos);
+
+  b.op.answers = {MbAnswer::Yes, MbAnswer::No};  // go on anyway; no release test
+  const Outcome o = ProduceTestReport(*b.unit, reply);
+  EXPECT_EQ(o.kind, OutcomeKind::Done) << o.reason;
+  EXPECT_NE(o.pane.find("\r\nUnit ID 1A2B3C(hex)  Serial No 002345-007\r\nAddress -1-1   HPR -1-1\r\n"),
+            std::string::npos)
+      << o.pane;
+  std::ifstream in(ReportFile());
+  EXPECT_NE(std::string(std::istreambuf_iterator<char>(in), {}).find("\nAddress -1-1   HPR -1-1 \n"), std::string::npos);
 }
 
 }  // namespace

@@ -41,9 +41,9 @@ struct UpdateTest : ::testing::Test {
   UnitStatus& cur() { return b.unit->status.currentStatus; }
 
   // Runs the engine; returns the commands the unit received (readiness probes left out).
-  Commands Update() {
+  Commands Update(TextSpan replyText = {}) {
     const size_t from = b.sim().received.size();
-    b.unit->UpdateStatus();
+    b.unit->UpdateStatus(replyText);
     Commands c;
     for (size_t i = from; i < b.sim().received.size(); ++i) {
       const std::string& line = b.sim().received[i];
@@ -89,6 +89,21 @@ TEST_F(UpdateTest, IdenticalStatusesSendNothingTraceEveryStepAndAreStillStamped)
   EXPECT_EQ(req().Address, 12);
   EXPECT_EQ(b.unit->status.requiredChecks.UpdatedResult, 1);
   EXPECT_EQ(b.unit->status.requiredChecks.UpdatedTime, stamp);
+}
+
+// A new enable status reads the transponder and serial status again; their replies go into the
+// reply text after what it held, as a whole status read's readers put them (the serial status,
+// one line without an echo, comes last there).
+TEST_F(UpdateTest, TheStatusReadAgainIsAppendedToTheReplyText) {
+  ReadUnit();
+  req().Enabled = "DDD";
+  char reply[CTransponder::kReplyTextSize] = "before", status[CTransponder::kReplyTextSize];
+  EXPECT_EQ(Update(reply), (Commands{"#GCMD,2", "#GCMD,3", "#TPST", "#STTX"}));
+  ASSERT_TRUE(b.unit->GetStatus("", status, false));
+  const std::string s = status;
+  const size_t tpst = s.find("\r\n#TPST"), fvfv = s.find("\r\n#FVFV");
+  ASSERT_LT(tpst, fvfv) << s;
+  EXPECT_EQ(std::string(reply), "before" + s.substr(tpst, fvfv - tpst) + s.substr(s.rfind("\r\n")));
 }
 
 TEST_F(UpdateTest, ADifferentUnitSendsAndSavesNothing) {

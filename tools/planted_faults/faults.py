@@ -1,6 +1,7 @@
 # Small faults planted one at a time in the core, to show that the test suite catches each.
-# Each entry: number, what the fault does, the file, the exact text replaced and its stand-in.
-# The text must occur exactly once in the file.
+# Each entry: number, what the fault does, the file, the exact text replaced and its stand-in,
+# and optionally the test program that catches it (otherwise velmoor-cli's for cli/, the
+# subsystem's for src/: it runs first). The text must occur exactly once in the file.
 FAULTS = [
     ("01", "reply time-out table row TXPG 6 -> 60 s", "src/serial/exchange.cpp",
      '{"TXPG", 6}', '{"TXPG", 60}'),
@@ -268,4 +269,30 @@ FAULTS = [
     ("151", "site: a battery read last with no known capacity keeps the one read before",
      "src/history/site_server_pq.cpp",
      "if (batteryRead && at >= u.capacityMs)", "if (batteryRead && f.capacity > 0 && at >= u.capacityMs)"),
+    ("160", "velmoor-cli: done but not recorded exits 0", "cli/cli_options.h",
+     "case OutcomeKind::NotRecorded: return cli_exit::kNotRecorded;",
+     "case OutcomeKind::NotRecorded: return cli_exit::kDone;"),
+    ("161", "velmoor-cli: declined by an answer exits 1", "cli/cli_options.h",
+     "case OutcomeKind::Declined: return cli_exit::kDeclined;", "case OutcomeKind::Declined: return cli_exit::kRefused;"),
+    ("162", "velmoor-cli: --yes/--no wins over the answer given for one question", "cli/cli_operator.cpp",
+     "if (auto it = answerFor.find(id); it != answerFor.end()) {",
+     "if (auto it = answerFor.find(id); it != answerFor.end() && !answer) {"),
+    ("163", "velmoor-cli: --retries counts a first answer as a repeat", "cli/cli_operator.cpp",
+     "if (*yes && repeat > retries) {", "if (*yes && repeat >= retries) {"),
+    ("164", "velmoor-cli: --retries N lets one repeat too many through", "cli/cli_operator.cpp",
+     "if (*yes && repeat > retries) {", "if (*yes && repeat > retries + 1) {"),
+    ("165", "velmoor-cli: a step's repeats counted by the question's text", "cli/cli_operator.cpp",
+     "const int repeat = asked_[{id, step}]++;",
+     "const int repeat = asked_[{id, step + static_cast<int>(std::hash<std::string>{}(text) % 1000)}]++;"),
+    ("166", "lock file of a device below /dev/pts named with its '/'", "src/platform/port_diagnosis.cpp",
+     "    std::replace(name.begin(), name.end(), '/', '_');\n", ""),
+    ("167", "status report of an unread address as address x 100 + channel", "src/status/status_report.cpp",
+     't += Format("Address %d%02d   HPR %d%d\\r\\n", s.Address, s.Channel, s.HPRms, s.HPRls);',
+     't += Format("Address %d   HPR %d%d\\r\\n", s.Address * 100 + s.Channel, s.HPRms, s.HPRls);', "test_records"),
+    ("168", "update engine's re-read replies left out of the reply text", "src/update/update_status.cpp",
+     "  replyText.Append(reply);\n", ""),
+    ("169", "test report's sensor reading kept out of the reply text", "src/records/test_report.cpp",
+     '    unit.ReadSensors(replyText);\n    report += "\\r\\n\\r\\n";\n    report += replyText.c_str();',
+     '    char own[CTransponder::kReplyTextSize];\n    unit.ReadSensors(own);\n    report += "\\r\\n\\r\\n";\n'
+     '    report += own;'),
 ]
