@@ -1,32 +1,48 @@
-// The Qt windows offscreen: clicks run on the worker one at a time, the busy window keeps moving
-// while the worker is blocked, and a box asked on the worker is answered on the GUI thread.
+// The Qt windows offscreen: clicks run on the worker one at a time, the window reads nothing of
+// the unit while an action runs, the busy window keeps moving while the worker is blocked, and a
+// box asked on the worker is answered on the GUI thread, also while that thread waits on it.
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <atomic>
 
 #include "busy_dlg.h"
 #include "qt_operator.h"
 #include "tests/qt/qt_support.h"
 
-// One window through three steps: an action that blocks the worker, the busy window asked for
-// by a blocked worker, and a box asked on the worker.
+// One window through four steps: an action that blocks the worker, the busy window asked for
+// by a blocked worker, a box asked on the worker, and one asked while the GUI thread waits.
 TEST(QtMainWindow, TheWorkerRunsOneActionAndTheGuiThreadKeepsTheWindowsGoing) {
   AppOnBench b;
   b.Start();
+  b.window().Click(ctl::kGeneralStatus);
+  b.app->worker().WaitIdle();
+  const std::string line = b.window().statusLine()->text().toStdString();
   QtOperator& op = b.app->op();
-  // While an action runs, clicks and Esc are ignored, not queued.
+  // While an action runs, clicks, Esc and "History" are ignored, not queued, and the window
+  // reads nothing of the unit, which the action keeps changing.
   std::atomic<bool> release{false};
+  std::atomic<bool> running{false};
   ASSERT_TRUE(b.app->worker().Start([&] {
-    while (!release.load()) QThread::msleep(1);
+    for (int32_t n = 0; !release.load(); ++n) {
+      b.dlg().unit.status.currentStatus.UnitId = 0x100000 + n % 16;
+      running = true;
+      QThread::msleep(1);
+    }
   }));
+  ASSERT_TRUE(WaitUntil([&] { return running.load(); }));
   b.wire().clear();
   b.window().Click(ctl::kGeneralStatus);
+  b.window().ShowHistory();
   QTest::keyClick(&b.window(), Qt::Key_Escape);
   b.window().Click(ctl::kExit);
+  QTest::qWait(1100);  // the status line's redraw, once a second
   EXPECT_TRUE(b.window().isVisible());
+  EXPECT_EQ(b.window().statusLine()->text().toStdString(), line);
   release = true;
   b.app->worker().WaitIdle();
   EXPECT_EQ(b.wire(), "") << "the click during the action was not queued";
+  EXPECT_EQ(b.window().historyWindow(), nullptr);
 
   // The busy window keeps moving while the worker is blocked.
   release = false;
@@ -59,6 +75,13 @@ TEST(QtMainWindow, TheWorkerRunsOneActionAndTheGuiThreadKeepsTheWindowsGoing) {
   EXPECT_EQ(answer, MbAnswer::No);
   EXPECT_EQ(person.texts, (std::vector<std::string>{"Run Release test"}));
   EXPECT_EQ(person.titles, (std::vector<std::string>{"Release test"}));
+
+  // The GUI thread waiting on the worker (as for the port's close at the end) still answers.
+  person.answers.push_back(QMessageBox::Yes);
+  b.app->worker().RunAndWait(
+      [&] { answer = op.MessageBox("Close the port", "Velmoor", MbButtons::YesNo, MbIcon::Question); });
+  EXPECT_EQ(answer, MbAnswer::Yes);
+  EXPECT_EQ(person.texts.back(), "Close the port");
 }
 
 int main(int argc, char** argv) {

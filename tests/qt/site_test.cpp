@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableWidget>
 
@@ -38,6 +39,7 @@ bool SiteHolds(const std::string& site, int64_t expected) {
 }
 
 std::string StatusLine(AppOnBench& b) { return b.window().statusLine()->text().toStdString(); }
+std::string Pane(AppOnBench& b) { return b.window().pane()->toPlainText().toStdString(); }
 
 void GeneralStatus(AppOnBench& b) {
   b.window().Click(ctl::kGeneralStatus);
@@ -51,10 +53,11 @@ TEST(QtSite, TheStatusLineSaysHowSendingGoesAndAProblemIsToldOnce) {
     bool needsServer;
     const char* site;  // empty: the test server's database
     const char* line;  // what the status line comes to say of the site; empty: nothing
+    const char* told;  // what the pane tells once, between actions; empty: nothing
   } cases[] = {
-      {false, kUnreachable, "site unreachable since "},
-      {false, "host=127.0.0.1 password=secret", ""},  // refused at start: no site
-      {true, "", "site: up to date"},
+      {false, kUnreachable, "site unreachable since ", "cannot be reached"},
+      {false, "host=127.0.0.1 password=secret", "", "carries a password"},  // refused at start: no site
+      {true, "", "site: up to date", ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.site);
@@ -62,6 +65,10 @@ TEST(QtSite, TheStatusLineSaysHowSendingGoesAndAProblemIsToldOnce) {
     ModalAnswerer answerer;
     AppOnBench b(site);
     b.Start();
+    // Told once, in the pane, between actions (after the start-up search); never in a box.
+    if (*c.told) {
+      EXPECT_TRUE(WaitUntil([&] { return Pane(b).find(c.told) != std::string::npos; })) << Pane(b);
+    }
     GeneralStatus(b);
     if (*c.line) {
       EXPECT_TRUE(WaitUntil([&] { return StatusLine(b).find(c.line) != std::string::npos; })) << StatusLine(b);
@@ -71,14 +78,10 @@ TEST(QtSite, TheStatusLineSaysHowSendingGoesAndAProblemIsToldOnce) {
     }
     if (c.needsServer) {
       EXPECT_TRUE(SiteHolds(site, 1));  // the status read's event, sent as the action ended
-      EXPECT_TRUE(answerer.titles.empty());
-    } else {
-      // Told once, in a box of the unit history's, between actions.
-      EXPECT_TRUE(WaitUntil([&] { return !answerer.titles.empty(); }));
-      GeneralStatus(b);
-      QTest::qWait(1500);
-      EXPECT_EQ(answerer.titles, std::vector<std::string>{"Unit history"});
     }
+    QTest::qWait(1500);
+    EXPECT_EQ(Pane(b).find(*c.told ? c.told : "site"), std::string::npos) << Pane(b);
+    EXPECT_TRUE(answerer.titles.empty()) << answerer.titles.front();
   }
 }
 
