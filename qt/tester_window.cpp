@@ -274,8 +274,8 @@ void TesterWindow::EverySecond() {
   if (failure.empty()) return;
   logFailureShown_ = true;
   // A box that does not wait for an answer.
-  auto* box = new QMessageBox(QMessageBox::Information, "Session log", QString::fromStdString(failure),
-                              QMessageBox::Ok, this);
+  auto* box =
+      new QMessageBox(QMessageBox::Information, "Session log", QString::fromStdString(failure), QMessageBox::Ok, this);
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->setObjectName("sessionLogBox");
   box->open();
@@ -297,7 +297,8 @@ void TesterWindow::ControlChanged(const CTesterDlg& dlg, int id) {
 
 void TesterWindow::StartTimer(int id, int milliseconds) {
   RunOnGui(this, [&] {
-    QTimer::singleShot(milliseconds, this, [this, id] { StartAction([this, id](ActionResult&) { dlg_.OnTimer(id); }); });
+    QTimer::singleShot(milliseconds, this,
+                       [this, id] { StartAction([this, id](ActionResult&) { dlg_.OnTimer(id); }); });
   });
 }
 

@@ -119,7 +119,7 @@ class TesterWindow : public QDialog, public IDialogView {
   ConnectionStatus status_;
   bool historyWanted_ = false;
   bool historyKept_ = false;
-  bool historyLostEvent_ = false;         // an event of this session could not be written
+  bool historyLostEvent_ = false;       // an event of this session could not be written
   std::vector<std::string> paneNotes_;  // told in the pane when the running action has ended
   bool logFailureShown_ = false;
   int pendingEnd_ = -1;  // a close asked for while an action ran: 1 ok, 0 cancelled

@@ -3,7 +3,9 @@
 #pragma once
 #include <QAbstractButton>
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QTest>
 #include <QTimer>
 #include <deque>
@@ -79,6 +81,12 @@ struct AppOnBench {
   }
   CTesterDlg& dlg() { return app->dlg(); }
   TesterWindow& window() { return app->window(); }
+  std::string StatusLine() { return window().statusLine()->text().toStdString(); }
+  std::string Pane() { return window().pane()->toPlainText().toStdString(); }
+  void Click(int id) {
+    window().Click(id);
+    app->worker().WaitIdle();
+  }
   std::string& wire() { return app->bench()->line().written; }
 
   VirtualClock clock;

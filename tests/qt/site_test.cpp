@@ -38,14 +38,6 @@ bool SiteHolds(const std::string& site, int64_t expected) {
          WaitUntil([&] { return !s.Counts(events, units, benches) && events == expected; });
 }
 
-std::string StatusLine(AppOnBench& b) { return b.window().statusLine()->text().toStdString(); }
-std::string Pane(AppOnBench& b) { return b.window().pane()->toPlainText().toStdString(); }
-
-void GeneralStatus(AppOnBench& b) {
-  b.window().Click(ctl::kGeneralStatus);
-  b.app->worker().WaitIdle();
-}
-
 }  // namespace
 
 TEST(QtSite, TheStatusLineSaysHowSendingGoesAndAProblemIsToldOnce) {
@@ -67,20 +59,20 @@ TEST(QtSite, TheStatusLineSaysHowSendingGoesAndAProblemIsToldOnce) {
     b.Start();
     // Told once, in the pane, between actions (after the start-up search); never in a box.
     if (*c.told) {
-      EXPECT_TRUE(WaitUntil([&] { return Pane(b).find(c.told) != std::string::npos; })) << Pane(b);
+      EXPECT_TRUE(WaitUntil([&] { return b.Pane().find(c.told) != std::string::npos; })) << b.Pane();
     }
-    GeneralStatus(b);
+    b.Click(ctl::kGeneralStatus);
     if (*c.line) {
-      EXPECT_TRUE(WaitUntil([&] { return StatusLine(b).find(c.line) != std::string::npos; })) << StatusLine(b);
+      EXPECT_TRUE(WaitUntil([&] { return b.StatusLine().find(c.line) != std::string::npos; })) << b.StatusLine();
     } else {
       EXPECT_EQ(b.app->site(), nullptr);
-      EXPECT_EQ(StatusLine(b).find("site"), std::string::npos) << StatusLine(b);
+      EXPECT_EQ(b.StatusLine().find("site"), std::string::npos) << b.StatusLine();
     }
     if (c.needsServer) {
       EXPECT_TRUE(SiteHolds(site, 1));  // the status read's event, sent as the action ended
     }
     QTest::qWait(1500);
-    EXPECT_EQ(Pane(b).find(*c.told ? c.told : "site"), std::string::npos) << Pane(b);
+    EXPECT_EQ(b.Pane().find(*c.told ? c.told : "site"), std::string::npos) << b.Pane();
     EXPECT_TRUE(answerer.titles.empty()) << answerer.titles.front();
   }
 }
@@ -99,7 +91,7 @@ TEST(QtSite, TheDossierShowsEveryBenchFromTheSiteOrSaysItShowsThisPcsOwn) {
     ModalAnswerer answerer;
     AppOnBench b(site);
     b.Start();
-    GeneralStatus(b);
+    b.Click(ctl::kGeneralStatus);
     const int32_t unit = b.dlg().unit.status.currentStatus.UnitId;
     if (c.needsServer) {
       // Another bench's visit of the same unit, sent from its own PC.

@@ -381,24 +381,21 @@ TEST_F(Site, NoServerHoldsUpTheEndOrAPushPastItsTimeout) {
   EXPECT_EQ(std::count(log.begin() + breakOff, log.end(), '\n'), 2) << log;  // its line, then the last one
 }
 
-// Twenty benches send at once, their visits of the same units interleaved: every event is on
-// the site once, and each unit's summary is its latest visit's, whichever bench sent last.
+// Twenty benches write and send at once, their visits of the same units interleaved: every
+// event is on the site once, under an id of its own, and each unit's summary is its latest
+// visit's, whichever bench sent last.
 TEST_F(Site, TwentyBenchesSendAtOnce) {
-  std::vector<HistoryStore*> benches;
-  for (int b = 0; b < 20; ++b) {
-    HistoryStore& store = Bench("b" + std::to_string(b));
-    for (int i = 0; i < 60; ++i) {
-      UnitStatus s = AUnit(1 + i % 6);
-      s.Count = b * 100 + i;
-      AppendRead(store, s, DaysAgo(10 - (b * 60 + i) * 0.001), {}, "Bench " + std::to_string(b));
-    }
-    benches.push_back(&store);
-  }
   std::vector<std::thread> threads;
   std::atomic<int> failed{0};
-  for (HistoryStore* store : benches)
-    threads.emplace_back([&, file = store->File()] {
-      if (SiteSender(file, setting_).PushAll(std::chrono::seconds(60)).problem) ++failed;
+  for (int b = 0; b < 20; ++b)
+    // Each bench writes its events, on a thread of its own, and sends them.
+    threads.emplace_back([&, b, &store = Bench("b" + std::to_string(b))] {
+      for (int i = 0; i < 60; ++i) {
+        UnitStatus s = AUnit(1 + i % 6);
+        s.Count = b * 100 + i;
+        AppendRead(store, s, DaysAgo(10 - (b * 60 + i) * 0.001), {}, "Bench " + std::to_string(b));
+      }
+      if (SiteSender(store.File(), setting_).PushAll(std::chrono::seconds(60)).problem) ++failed;
     });
   for (auto& t : threads) t.join();
   EXPECT_EQ(failed, 0);
