@@ -302,7 +302,7 @@ int RunCli(const CliOptions& o, const SerialProviderFactory& machinePorts, std::
                         o.commandLine.empty() ? o.command : o.commandLine);
     }
     ~LogScope() {
-      if (SessionLog* log = SessionLog::Get()) {
+      if (const auto log = SessionLog::Get()) {
         log->Flush();
         const std::string failure = log->TakeFailure();
         if (!failure.empty()) std::fprintf(messages_, "velmoor-cli: %s\n", failure.c_str());

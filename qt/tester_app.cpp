@@ -22,6 +22,8 @@ CTesterApp::CTesterApp(const AppOptions& options, IClock* clock) {
   op_ = std::make_unique<QtOperator>(provider);
   logged_ = std::make_unique<LoggedOperator>(*op_);
   dlg_ = std::make_unique<CTesterDlg>(*port, *logged_, options.paths);
+  // The window tells a history that cannot be written in its status line and pane.
+  dlg_->historyProblemInBox = false;
   worker_ = std::make_unique<UnitWorker>();
   window_ = std::make_unique<TesterWindow>(*dlg_, *worker_);
   op_->SetMainWindow(window_.get());
@@ -44,6 +46,7 @@ CTesterApp::CTesterApp(const AppOptions& options, IClock* clock) {
       StartSite(options);
     }
   }
+  window_->SetHistory(!options.noHistory, history_->IsOpen());
 }
 
 void CTesterApp::StartSite(const AppOptions& options) {
@@ -62,8 +65,7 @@ void CTesterApp::StartSite(const AppOptions& options) {
 
 void CTesterApp::TellHistoryProblem() {
   for (std::string* problem : {&historyProblem_, &siteProblem_}) {
-    if (problem->empty()) continue;
-    logged_->MessageBox(*problem, "Unit history", MbButtons::Ok, MbIcon::Information);
+    window_->TellHistoryProblem(*problem);
     problem->clear();
   }
 }
@@ -88,6 +90,9 @@ int CTesterApp::Run() {
 void CTesterApp::Shutdown() {
   if (shutDown_) return;
   shutDown_ = true;
+  // No action starts from here on (a search timer still pending is dropped); the running one
+  // ends, answered if it asks.
+  worker_->Close();
   worker_->WaitIdle();
   CCommPort& port = dlg_->unit.port;
   worker_->RunAndWait([this, &port] {

@@ -51,8 +51,9 @@ class CTesterApp {
   history::SiteSender* site() { return site_.get(); }
 
  private:
-  // Told once, before the window's first action, when the history cannot be kept or the
-  // site's setting cannot be used.
+  // Told once, in the window's pane when the start-up search has ended and in the session log
+  // (no box: the bench goes on), when the history cannot be kept or the site's setting cannot
+  // be used; the status line shows a history that is not kept.
   void TellHistoryProblem();
   void StartSite(const AppOptions& options);
   std::unique_ptr<history::HistoryStore> history_;  // outlives the window's class

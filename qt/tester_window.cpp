@@ -15,6 +15,7 @@
 #include <QScrollBar>
 #include <QTextCursor>
 #include <QTimer>
+#include <utility>
 
 #include "dialog_units.h"
 #include "history/visit_note.h"
@@ -55,7 +56,7 @@ TesterWindow::TesterWindow(CTesterDlg& dlg, UnitWorker& worker, QWidget* parent)
   setFont(f);
   setWindowIcon(ProgramIcon());
   Build();
-  connect(&worker_, &UnitWorker::finished, this, [this] { ActionFinished(); });
+  connect(&worker_, &UnitWorker::finished, this, [this](const ActionResult& r) { ActionFinished(r); });
   auto* second = new QTimer(this);
   connect(second, &QTimer::timeout, this, [this] { EverySecond(); });
   second->start(1000);
@@ -67,7 +68,8 @@ void TesterWindow::Build() {
   // The status line, under every control of the window.
   statusLine_ = new QLabel(this);
   statusLine_->setObjectName("statusLine");
-  statusLine_->setAccessibleName("Connection");
+  // No fixed accessible name: a screen reader reads the line's text, as it is drawn.
+  statusLine_->setAccessibleDescription("The port, the unit, the unit history and the site");
   statusLine_->setGeometry(du.Rect(7, kMainWindowHeightDu - 2, kMainWindowWidthDu - 14, kStatusLineHeightDu - 2));
   statusLine_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   statusLine_->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -133,21 +135,37 @@ void TesterWindow::Build() {
   historyButton_->setGeometry(du.Rect(395, 100, 125, 14));
   historyButton_->setToolTip("The unit's visits, what changed since the last one, its measured values over time");
   connect(historyButton_, &QPushButton::clicked, this, [this] { ShowHistory(); });
-  for (const ControlSpec& c : MainControls()) ApplyControl(c.id);
+  // Built before any action runs.
+  for (const ControlSpec& c : MainControls()) ApplyControl(c.id, ViewOf(dlg_, c.id));
 }
 
 void TesterWindow::ShowHistory() {
-  const int32_t unitId = dlg_.unit.status.currentStatus.UnitId;
-  if (worker_.Busy() || !dlg_.history || unitId < 0) return;
+  // The unit is the one the status line shows: the window's own copy.
+  const int32_t unitId = status_.unitId;
+  if (worker_.Busy() || !historyKept_ || unitId < 0) return;
   // The store belongs to the worker thread; the window opens when the action has ended.
   const std::optional<history::SiteSetting> site = site_ ? std::optional(siteSetting_) : std::nullopt;
   // A site the sender finds away is not waited for again here.
   history::SiteProblem away = site_ ? site_->State().problem : history::SiteProblem{};
   if (!history::SiteAway(away)) away = {};
-  worker_.Start([this, unitId, site, away] {
-    dossierRead_ = ReadUnitDossier(*dlg_.history, site ? &*site : nullptr, unitId, DateTime::NowUtc(), away);
-    dossierUnit_ = unitId;
+  StartAction([this, unitId, site, away](ActionResult& r) {
+    if (!dlg_.history) return;
+    r.dossier = ReadUnitDossier(*dlg_.history, site ? &*site : nullptr, unitId, DateTime::NowUtc(), away);
+    r.dossierUnit = unitId;
   });
+}
+
+void TesterWindow::SetHistory(bool wanted, bool kept) {
+  historyWanted_ = wanted;
+  historyKept_ = kept;
+  status_ = WithNotes(status_);
+  DrawStatusLine();
+}
+
+void TesterWindow::TellHistoryProblem(const std::string& problem) {
+  if (problem.empty()) return;
+  LogEvent("history", EscapeBytes(problem));
+  paneNotes_.push_back(problem);
 }
 
 void TesterWindow::SetSite(history::SiteSender* sender, const history::SiteSetting& setting) {
@@ -156,9 +174,11 @@ void TesterWindow::SetSite(history::SiteSender* sender, const history::SiteSetti
   DrawStatusLine();
 }
 
-ConnectionStatus TesterWindow::StatusNow() const {
-  ConnectionStatus s = ConnectionStatus::Of(dlg_);
-  if (s.unitId >= 0 && s.unitId == visitNoteUnit_) s.visitNote = visitNote_;
+ConnectionStatus TesterWindow::WithNotes(ConnectionStatus s) const {
+  s.visitNote = s.unitId >= 0 && s.unitId == visitNoteUnit_ ? visitNote_ : std::string();
+  s.history.clear();
+  if (historyWanted_ && !historyKept_) s.history = "no unit history";
+  else if (historyLostEvent_) s.history = "unit history: an event was not written";
   return s;
 }
 
@@ -171,41 +191,57 @@ QPushButton* TesterWindow::button(int id) const { return qobject_cast<QPushButto
 
 bool TesterWindow::actionRunning() const { return worker_.Busy(); }
 
-void TesterWindow::ApplyControl(int id) {
+TesterWindow::ControlView TesterWindow::ViewOf(const CTesterDlg& dlg, int id) {
+  ControlView v;
+  v.text = QString::fromStdString(dlg.ControlText(id));
+  v.visible = dlg.IsVisible(id);
+  v.historyButton = id == ctl::kReadSensors && dlg.history && v.visible;
+  return v;
+}
+
+void TesterWindow::ApplyControl(int id, const ControlView& v) {
   QWidget* w = control(id);
   if (!w) return;
-  const QString text = QString::fromStdString(dlg_.ControlText(id));
   if (auto* b = qobject_cast<QPushButton*>(w)) {
-    if (b->text() != text) b->setText(text);
-    b->setAccessibleName(text);
+    if (b->text() != v.text) b->setText(v.text);
+    b->setAccessibleName(v.text);
   } else if (auto* c = qobject_cast<QCheckBox*>(w)) {
-    c->setText(text);
-    c->setAccessibleName(text);
+    c->setText(v.text);
+    c->setAccessibleName(v.text);
   }
-  w->setVisible(dlg_.IsVisible(id));
-  if (id == ctl::kReadSensors) historyButton_->setVisible(dlg_.history && dlg_.IsVisible(id));
+  w->setVisible(v.visible);
+  if (id == ctl::kReadSensors) historyButton_->setVisible(v.historyButton);
 }
 
 void TesterWindow::Pull(CTesterDlg& dlg) {
+  bool raw = false;
+  std::string manual;
   RunOnGui(this, [&] {
-    dlg.rawReplies = rawReplies_->isChecked();
-    dlg.manualText = manualText_->text().toStdString();
+    raw = rawReplies_->isChecked();
+    manual = manualText_->text().toStdString();
   });
+  dlg.rawReplies = raw;
+  dlg.manualText = manual;
 }
 
 void TesterWindow::Push(const CTesterDlg& dlg) {
+  // Read here, on the thread that owns the dialog; the GUI thread gets the values.
+  const QString text = ToDisplayText(dlg.paneText);
+  const bool raw = dlg.rawReplies;
+  const QString manual = QString::fromStdString(dlg.manualText);
+  const QString title = QString::fromStdString(dlg.title);
+  const ConnectionStatus connection = ConnectionStatus::Of(dlg);
   RunOnGui(this, [&] {
-    const QString text = ToDisplayText(dlg.paneText);
     if (pane_->toPlainText() != text) {
       pane_->setPlainText(text);  // the pane shows the first line of the new text
       pane_->moveCursor(QTextCursor::Start);
       pane_->verticalScrollBar()->setValue(0);
       pane_->horizontalScrollBar()->setValue(0);
     }
-    rawReplies_->setChecked(dlg.rawReplies);
-    manualText_->setText(QString::fromStdString(dlg.manualText));
-    setWindowTitle(QString::fromStdString(dlg.title));
-    status_ = StatusNow();
+    rawReplies_->setChecked(raw);
+    manualText_->setText(manual);
+    setWindowTitle(title);
+    status_ = WithNotes(connection);
     DrawStatusLine();
   });
 }
@@ -221,36 +257,48 @@ void TesterWindow::DrawStatusLine() {
 
 void TesterWindow::EverySecond() {
   DrawStatusLine();
-  // Told between actions, once each, without stopping the bench: the boxes do not wait for an
-  // answer.
+  // Told between actions, once each, without stopping the bench.
   if (worker_.Busy()) return;
-  auto tell = [this](const char* caption, const std::string& text, const char* name) {
-    auto* box = new QMessageBox(QMessageBox::Information, caption, QString::fromStdString(text), QMessageBox::Ok, this);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setObjectName(name);
-    box->open();
-    return box;
-  };
-  // A problem of the site's, the first time of its kind (one box at a time).
-  if (site_ && !siteBox_) {
+  // A problem of the site's, the first time of its kind: in the pane (the sender has logged it;
+  // the status line shows the site's state).
+  if (site_) {
     const std::string problem = site_->TakeMessage();
-    if (!problem.empty()) siteBox_ = tell("Unit history", problem, "siteBox");
+    if (!problem.empty()) {
+      paneNotes_.push_back(problem);
+      ShowPaneNotes();
+    }
   }
   if (logFailureShown_) return;
-  SessionLog* log = SessionLog::Get();
+  const std::shared_ptr<SessionLog> log = SessionLog::Get();
   const std::string failure = log ? log->TakeFailure() : std::string();
   if (failure.empty()) return;
   logFailureShown_ = true;
-  tell("Session log", failure, "sessionLogBox");
+  // A box that does not wait for an answer.
+  auto* box =
+      new QMessageBox(QMessageBox::Information, "Session log", QString::fromStdString(failure), QMessageBox::Ok, this);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setObjectName("sessionLogBox");
+  box->open();
 }
 
-void TesterWindow::ControlChanged(const CTesterDlg&, int id) {
-  RunOnGui(this, [&] { ApplyControl(id); });
+void TesterWindow::ShowPaneNotes() {
+  if (paneNotes_.empty()) return;
+  QString notes;
+  for (const std::string& n : paneNotes_) notes += "\n\n" + ToDisplayText(n);
+  paneNotes_.clear();
+  const QString shown = pane_->toPlainText();
+  pane_->setPlainText(shown.isEmpty() ? notes.mid(2) : shown + notes);
+}
+
+void TesterWindow::ControlChanged(const CTesterDlg& dlg, int id) {
+  const ControlView view = ViewOf(dlg, id);
+  RunOnGui(this, [&] { ApplyControl(id, view); });
 }
 
 void TesterWindow::StartTimer(int id, int milliseconds) {
   RunOnGui(this, [&] {
-    QTimer::singleShot(milliseconds, this, [this, id] { worker_.Start([this, id] { dlg_.OnTimer(id); }); });
+    QTimer::singleShot(milliseconds, this,
+                       [this, id] { StartAction([this, id](ActionResult&) { dlg_.OnTimer(id); }); });
   });
 }
 
@@ -267,7 +315,7 @@ void TesterWindow::EndDialog(bool ok) {
 void TesterWindow::Click(int id) {
   if (worker_.Busy() || !isEnabled()) return;
   if (!CTesterDlg::RunsOnWorker(id)) {
-    dlg_.OnCommand(id);
+    dlg_.OnCommand(id);  // the worker is idle: the dialog is the GUI thread's for now
     return;
   }
   // The note reads the unit as the dossier does: the site's visits when a site is set and the
@@ -276,19 +324,30 @@ void TesterWindow::Click(int id) {
   const history::SiteState siteState = site_ ? site_->State() : history::SiteState{};
   const std::optional<history::SiteSetting> site =
       site_ && siteState.reached && !siteState.problem ? std::optional(siteSetting_) : std::nullopt;
-  worker_.Start([this, id, site] {
+  StartAction([this, id, site](ActionResult& r) {
     const auto reads = dlg_.unit.status.reads;
     dlg_.OnCommand(id);
     // After a status read: what changed since the unit's last visit, and what is due.
     if (dlg_.history && dlg_.unit.status.reads != reads) {
-      visitNoteUnit_ = dlg_.unit.status.currentStatus.UnitId;
-      visitNote_.clear();
-      if (visitNoteUnit_ >= 0) {
+      r.visitNoteUnit = dlg_.unit.status.currentStatus.UnitId;
+      if (r.visitNoteUnit >= 0) {
         const UnitDossier d =
-            ReadUnitDossier(*dlg_.history, site ? &*site : nullptr, visitNoteUnit_, DateTime::NowUtc());
-        visitNote_ = history::SinceLastVisitNote(d.dossier, d.settings);
+            ReadUnitDossier(*dlg_.history, site ? &*site : nullptr, r.visitNoteUnit, DateTime::NowUtc());
+        r.visitNote = history::SinceLastVisitNote(d.dossier, d.settings);
       }
     }
+  });
+}
+
+bool TesterWindow::StartAction(std::function<void(ActionResult&)> body) {
+  return worker_.Start([this, body = std::move(body)] {
+    ActionResult r;
+    body(r);
+    // On the worker still: the dialog's state as the action left it, by value.
+    r.status = ConnectionStatus::Of(dlg_);
+    r.historyKept = dlg_.history && dlg_.history->IsOpen();
+    r.historyProblem = std::exchange(dlg_.historyProblem, std::string());
+    return r;
   });
 }
 
@@ -307,17 +366,26 @@ void TesterWindow::closeEvent(QCloseEvent* event) {
   QDialog::closeEvent(event);
 }
 
-void TesterWindow::ActionFinished() {
-  if (!worker_.Busy()) {
-    status_ = StatusNow();  // the worker is idle: the unit's state is still
-    DrawStatusLine();
-    if (dossierRead_ && pendingEnd_ < 0) {
-      delete historyWindow_;
-      const UnitDossier& d = *dossierRead_;
-      historyWindow_ = new HistoryWindow(d.dossier, d.settings, dossierUnit_, this, d.source, d.detail);
-      historyWindow_->open();
-    }
-    dossierRead_.reset();
+void TesterWindow::ActionFinished(const ActionResult& r) {
+  if (r.visitNoteUnit >= 0) {
+    visitNoteUnit_ = r.visitNoteUnit;
+    visitNote_ = r.visitNote;
+  }
+  if (r.historyKept) historyKept_ = *r.historyKept;
+  if (!r.historyProblem.empty()) {
+    historyLostEvent_ = true;
+    paneNotes_.push_back(r.historyProblem);  // the core has logged it
+  }
+  if (r.status) status_ = *r.status;
+  status_ = WithNotes(status_);
+  DrawStatusLine();
+  // What the history has to tell, under what the action showed.
+  ShowPaneNotes();
+  if (r.dossier && pendingEnd_ < 0) {
+    delete historyWindow_;
+    const UnitDossier& d = *r.dossier;
+    historyWindow_ = new HistoryWindow(d.dossier, d.settings, r.dossierUnit, this, d.source, d.detail);
+    historyWindow_->open();
   }
   if (pendingEnd_ >= 0) {
     const bool ok = pendingEnd_ == 1;
@@ -327,7 +395,8 @@ void TesterWindow::ActionFinished() {
 }
 
 void TesterWindow::ShowProgress(bool visible) {
-  RunOnGui(this, [&] { dlg_.ShowControl(ctl::kProgress, visible); });
+  // Called by the action, on its thread: the dialog tells the window (ControlChanged).
+  dlg_.ShowControl(ctl::kProgress, visible);
 }
 
 void TesterWindow::SetProgress(int percent) {

@@ -1,17 +1,22 @@
 // The main window drawn with Qt. It builds one widget per control of the main-window table,
 // binds them to the toolkit-free CTesterDlg (pull and push, shown and hidden, captions), and
 // hands every click to the worker thread, one action at a time. While an action runs the
-// window takes no input.
+// window takes no input, and reads nothing of the dialog's state: the IDialogView calls carry
+// values made on the calling thread, and an action's end brings what it produced by value.
 #pragma once
 #include <QDialog>
 #include <QPointer>
+#include <functional>
 #include <map>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "history/site_sender.h"
 #include "ui/connection_status.h"
 #include "ui/unit_dossier.h"
 #include "ui/tester_dlg.h"
+#include "unit_worker.h"
 
 class QPlainTextEdit;
 class QProgressBar;
@@ -20,7 +25,6 @@ class QLabel;
 class QLineEdit;
 class QMessageBox;
 class QPushButton;
-class UnitWorker;
 class HistoryWindow;
 
 class TesterWindow : public QDialog, public IDialogView {
@@ -55,9 +59,15 @@ class TesterWindow : public QDialog, public IDialogView {
   QPushButton* historyButton() const { return historyButton_; }
   void ShowHistory();
   // The site's sender and its setting, when a site is chosen (the sender outlives the window):
-  // the status line shows how sending goes, a problem's first time of its kind is told between
-  // actions, and the dossier reads the site.
+  // the status line shows how sending goes, a problem's first time of its kind is told in the
+  // pane between actions, and the dossier reads the site.
   void SetSite(history::SiteSender* sender, const history::SiteSetting& setting);
+  // Whether a unit history was asked for (not --no-history) and is open, as the program
+  // started; one asked for and not kept shows in the status line.
+  void SetHistory(bool wanted, bool kept);
+  // A problem of the unit history's or the site setting's: told in the pane when the action
+  // under way (at start-up, the search) has ended, and in the session log, once; no box.
+  void TellHistoryProblem(const std::string& problem);
   HistoryWindow* historyWindow() const { return historyWindow_; }
   // The window's own height in dialog units: the controls' area and the status line under it
   // (two lines: the port and unit, then what changed since the unit's last visit).
@@ -68,15 +78,28 @@ class TesterWindow : public QDialog, public IDialogView {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // A control as the dialog's state has it, read on the thread that calls.
+  struct ControlView {
+    QString text;
+    bool visible = false;
+    bool historyButton = false;  // "History" is shown (beside "Read sensors")
+  };
+  static ControlView ViewOf(const CTesterDlg& dlg, int id);
   void Build();
-  void ApplyControl(int id);
-  void ActionFinished();
+  void ApplyControl(int id, const ControlView& view);
+  // Starts an action on the worker; body runs there, and the action's result gets the port and
+  // unit as the action left them.
+  bool StartAction(std::function<void(ActionResult&)> body);
+  void ActionFinished(const ActionResult& result);
   // Draws the status line; once a second also looks whether the port's device still exists,
   // and tells the operator, once, when the session log cannot be written.
   void DrawStatusLine();
   void EverySecond();
-  // The status line's state: the dialog's, with the note of the unit's last visit.
-  ConnectionStatus StatusNow() const;
+  // Tells the notes waiting in the pane, under what it shows (between actions only).
+  void ShowPaneNotes();
+  // The status line's state: the dialog's (read where the dialog was), with what the window
+  // keeps: the note of the unit's last visit and the history's state.
+  ConnectionStatus WithNotes(ConnectionStatus s) const;
 
   CTesterDlg& dlg_;
   UnitWorker& worker_;
@@ -88,16 +111,16 @@ class TesterWindow : public QDialog, public IDialogView {
   QLabel* statusLine_ = nullptr;
   QPushButton* historyButton_ = nullptr;
   HistoryWindow* historyWindow_ = nullptr;
-  std::optional<UnitDossier> dossierRead_;  // read on the worker; the window opens when it ends
-  int32_t dossierUnit_ = -1;
   history::SiteSender* site_ = nullptr;
   history::SiteSetting siteSetting_;
-  QPointer<QMessageBox> siteBox_;  // the site's problem being told
-  // Made on the worker thread at the end of an action that read the status; read on the GUI
-  // thread once the worker is idle (or blocked in a Push).
+  // The GUI thread's own copies of what the actions produced.
   std::string visitNote_;
   int32_t visitNoteUnit_ = -1;
   ConnectionStatus status_;
+  bool historyWanted_ = false;
+  bool historyKept_ = false;
+  bool historyLostEvent_ = false;       // an event of this session could not be written
+  std::vector<std::string> paneNotes_;  // told in the pane when the running action has ended
   bool logFailureShown_ = false;
   int pendingEnd_ = -1;  // a close asked for while an action ran: 1 ok, 0 cancelled
 };

@@ -193,7 +193,6 @@ int main(int argc, char** argv) {
       QThread::msleep(10);
       QCoreApplication::processEvents();
     }
-    if (QWidget* box = app.window().findChild<QWidget*>("siteBox")) box->close();
     const std::string line = app.window().statusLine()->text().toStdString();
     if (line.find("fields changed since") == std::string::npos || line.find("(bench-2)") == std::string::npos ||
         line.find("site unreachable since") == std::string::npos) {

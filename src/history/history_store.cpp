@@ -176,7 +176,11 @@ class Stmt {
   sqlite3_stmt* s_ = nullptr;
 };
 
+// An event's id, unique across benches: 128 random bits. Stores on several threads of one
+// program (the window's worker, the dossier's mirror of the site) share the generator, in turn.
 std::string NewUid() {
+  static std::mutex mutex;
+  std::lock_guard<std::mutex> lock(mutex);
   static std::mt19937_64 rng = [] {
     std::random_device rd;
     std::seed_seq seq{rd(),

@@ -41,7 +41,7 @@ HistoryEvent EventOf(const HistoryContext& context, const Outcome& outcome, cons
   if (!outcome.command.empty()) ev.reply = outcome.pane;
   ev.logFile = context.logFile;
   if (ev.logFile.empty())
-    if (SessionLog* log = SessionLog::Get())
+    if (const auto log = SessionLog::Get())
       ev.logFile = file_ops::PathText(log->FileFor(std::chrono::system_clock::now()));
   return ev;
 }

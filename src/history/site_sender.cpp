@@ -47,8 +47,8 @@ std::string SiteStatusText(const SiteState& s) {
   return "site: up to date";
 }
 
-// What the sender's thread and its owner share. The thread keeps a reference, so that a sender
-// stopped while its thread is still waiting on the server leaves nothing dangling.
+// What the sender's thread and its owner share. Stopping always joins the thread; the thread
+// keeps a share all the same, so that nothing it uses can go before it has ended.
 struct SiteSender::Shared {
   std::filesystem::path file;
   SiteSetting setting;
@@ -61,7 +61,7 @@ struct SiteSender::Shared {
   std::set<SiteProblemKind> told;
   std::function<void(size_t)> batchHook;
   std::thread thread;
-  SiteServer* active = nullptr;  // the background sender's server, while it runs
+  SiteServer* active = nullptr;  // the background sender's server, while it is there
 
   // Each user of the store and the server keeps its own.
   struct Worker {
@@ -79,12 +79,17 @@ struct SiteSender::Shared {
     std::lock_guard<std::mutex> lock(mutex);
     return stop;
   }
+  std::function<void(size_t)> BatchHook() const {
+    std::lock_guard<std::mutex> lock(mutex);
+    return batchHook;
+  }
 
   void Publish(const SiteProblem& problem, int64_t waiting, int64_t sentMs) {
     std::lock_guard<std::mutex> lock(mutex);
     if (problem) {
       if (!state.problem || state.problem.kind != problem.kind || state.problem.message != problem.message)
-        LogEvent("site", problem.message + (problem.detail.empty() ? "" : " [" + problem.detail + "]"));
+        // One line, as every event of the log: the server's detail runs over several.
+        LogEvent("site", EscapeBytes(problem.message + (problem.detail.empty() ? "" : " [" + problem.detail + "]")));
       if (!state.problem) state.troubleSinceMs = NowMs();
       state.reached = !SiteAway(problem) && problem.kind != SiteProblemKind::NoClient &&
                       problem.kind != SiteProblemKind::BadSetting;
@@ -128,7 +133,7 @@ struct SiteSender::Shared {
         return waiting == 0;
       }
       Publish({}, waiting, 0);
-      w.server.onBatchSent = batchHook;
+      w.server.onBatchSent = BatchHook();
       if (SiteProblem p = w.server.Send(batch)) {
         // What was read past the cursor is read again next time.
         w.Forget();
@@ -156,12 +161,7 @@ struct SiteSender::Shared {
     }
   }
 
-  void Run() {
-    Worker w;
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      active = &w.server;
-    }
+  void Run(Worker& w) {
     auto backoff = std::chrono::seconds(5);
     for (;;) {
       {
@@ -185,7 +185,13 @@ struct SiteSender::Shared {
   }
 
   void RunThenEnd() {
-    Run();
+    Worker w;
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      active = &w.server;
+    }
+    Run(w);
+    // Before the server goes: Stop no longer breaks off its calls.
     std::lock_guard<std::mutex> lock(mutex);
     active = nullptr;
     ended = true;
@@ -220,26 +226,30 @@ void SiteSender::Nudge() {
 }
 
 void SiteSender::Stop(std::chrono::milliseconds wait) {
+  Shared& s = *shared_;
   std::thread t;
   {
-    std::lock_guard<std::mutex> lock(shared_->mutex);
-    if (!shared_->running) return;
-    shared_->stop = true;
-    shared_->running = false;
-    t = std::move(shared_->thread);
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (!s.running) return;
+    s.stop = true;
+    s.running = false;
+    t = std::move(s.thread);
   }
-  shared_->wake.notify_all();
+  s.wake.notify_all();
   // The thread ends at its next look at the stop. One still waiting on the server after the
-  // wait has its call broken off, and ends at once; it is let go only if even that does not
-  // end it (it holds its own share of everything it uses).
-  std::unique_lock<std::mutex> lock(shared_->mutex);
-  auto ended = [&] { return shared_->ended; };
-  if (!shared_->progress.wait_for(lock, wait, ended)) {
-    if (shared_->active) shared_->active->Interrupt();
-    shared_->progress.wait_for(lock, std::chrono::seconds(2), ended);
+  // wait has its call broken off (the connection's socket shut), which ends the call at once;
+  // a connection made meanwhile is shut too. The thread is always joined: nothing it writes
+  // (the session log, the store) outlives the stop.
+  {
+    std::unique_lock<std::mutex> lock(s.mutex);
+    auto ended = [&] { return s.ended; };
+    if (!s.progress.wait_for(lock, wait, ended)) {
+      do {
+        if (s.active) s.active->Interrupt();
+      } while (!s.progress.wait_for(lock, std::chrono::milliseconds(100), ended));
+    }
   }
-  if (shared_->ended) t.join();
-  else t.detach();
+  t.join();
 }
 
 void SiteSender::Finish(std::chrono::milliseconds wait) {

@@ -55,8 +55,9 @@ class SiteSender {
   void Start();
   // An event was written: send it soon.
   void Nudge();
-  // Stops the background sender, waiting at most wait for the send under way; what it did not
-  // send waits on this PC for the next time.
+  // Stops the background sender, waiting at most wait for the send under way, then breaking off
+  // its call to the server; returns once its thread has ended. What it did not send waits on
+  // this PC for the next time.
   void Stop(std::chrono::milliseconds wait);
   // Sends what was written up to now, waiting at most wait for it, then stops (the command
   // line, as it ends: what is not sent by then waits for the next time).
@@ -69,7 +70,8 @@ class SiteSender {
   SiteState State() const;
   // A problem's message the first time its kind arises in this session, else empty.
   std::string TakeMessage();
-  // For the tests: called once a batch's statements are on the server, just before its commit.
+  // For the tests: called once a batch's statements are on the server, just before its commit
+  // (on the sending thread).
   void OnBatchSent(std::function<void(size_t sent)> hook);
 
  private:

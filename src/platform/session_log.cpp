@@ -16,13 +16,11 @@
 #include <unistd.h>
 #endif
 
-std::atomic<SessionLog*> SessionLog::current_{nullptr};
+std::mutex SessionLog::currentMutex_;
+std::shared_ptr<SessionLog> SessionLog::current_;
+std::atomic<bool> SessionLog::active_{false};
 
 namespace {
-std::unique_ptr<SessionLog>& Owned() {
-  static std::unique_ptr<SessionLog> log;
-  return log;
-}
 
 // "YYYY-MM-DD" and "HH:MM:SS.mmm" of a time, local.
 void Stamp(SessionLog::TimePoint at, std::string* date, std::string* time) {
@@ -80,20 +78,26 @@ SessionLog::~SessionLog() {
   if (writer_.joinable()) writer_.join();
 }
 
-SessionLog* SessionLog::Start(const DataPaths& paths, bool enabled, const std::string& program,
-                              const std::string& commandLine) {
+std::shared_ptr<SessionLog> SessionLog::Start(const DataPaths& paths, bool enabled, const std::string& program,
+                                              const std::string& commandLine) {
   Stop();
   if (!enabled) return nullptr;
   Settings s;
   s.folder = paths.StatusDir() / "logs";
-  auto log = std::make_unique<SessionLog>(std::move(s));
+  auto log = std::make_shared<SessionLog>(std::move(s));
   log->RemoveOldFiles();
   std::string first = program.empty() ? std::string("session") : program;
   if (!commandLine.empty()) first += ", command line: " + commandLine;
   log->Write("start", first);
-  current_.store(log.get(), std::memory_order_release);
-  Owned() = std::move(log);
-  return Get();
+  std::lock_guard<std::mutex> lock(currentMutex_);
+  current_ = log;
+  active_.store(true, std::memory_order_release);
+  return log;
+}
+
+std::shared_ptr<SessionLog> SessionLog::Get() {
+  std::lock_guard<std::mutex> lock(currentMutex_);
+  return current_;
 }
 
 void SessionLog::Stop(int exitCode) { End("exit code " + std::to_string(exitCode)); }
@@ -101,9 +105,28 @@ void SessionLog::Stop(int exitCode) { End("exit code " + std::to_string(exitCode
 void SessionLog::Stop() { End("session ends"); }
 
 void SessionLog::End(const std::string& lastLine) {
-  current_.store(nullptr, std::memory_order_release);
-  if (Owned()) Owned()->Write("stop", lastLine);
-  Owned().reset();
+  std::shared_ptr<SessionLog> log;
+  {
+    std::lock_guard<std::mutex> lock(currentMutex_);
+    log.swap(current_);
+    active_.store(false, std::memory_order_release);
+  }
+  // A writer that took its share before this keeps the log until its line is queued (or
+  // dropped); the log itself goes with the last share.
+  if (log) log->Close("stop", lastLine);
+}
+
+void SessionLog::Close(const std::string& kind, const std::string& lastLine) {
+  Entry e{settings_.now(), kind, lastLine};
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (stopping_) return;
+    queue_.push_back(std::move(e));
+    ++queued_;
+    stopping_ = true;  // the last line: nothing is queued after it
+  }
+  wake_.notify_all();
+  if (writer_.joinable()) writer_.join();
 }
 
 void SessionLog::Write(std::string_view kind, std::string_view text) {
@@ -125,7 +148,7 @@ void SessionLog::Write(std::string_view kind, std::string_view text) {
 void SessionLog::Flush() {
   std::unique_lock<std::mutex> lock(mutex_);
   const uint64_t target = queued_;
-  drained_.wait(lock, [&] { return written_ >= target || !writer_.joinable(); });
+  drained_.wait(lock, [&] { return written_ >= target; });
 }
 
 std::string SessionLog::TakeFailure() {

@@ -7,7 +7,10 @@
 // owns the file; callers only queue a line, so an exchange never waits on the disk. When the
 // queue is full the line is counted as dropped and the count is logged later. At most 20 MB a
 // day (then one line says the cap was reached) and 30 days kept (older files are removed when
-// the log starts).
+// the log starts). The process-wide log is shared: whoever writes a line holds a share of it
+// for that moment, so a thread still writing when the program ends the log writes into a log
+// that is still there (its line is dropped once the last line is written), never into freed
+// memory.
 #pragma once
 #include <atomic>
 #include <chrono>
@@ -17,6 +20,7 @@
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -49,14 +53,17 @@ class SessionLog {
   // The first line names the program and the command line it was started with (see
   // CommandLineText): "start velmoor-cli 3.00.012, command line: velmoor-cli status".
   // Returns the log, or null when off.
-  static SessionLog* Start(const DataPaths& paths, bool enabled, const std::string& program = "",
-                           const std::string& commandLine = "");
-  // Writes what is queued and ends the process-wide log with the program's exit code
-  // ("stop exit code 3"); also safe when none was started.
+  static std::shared_ptr<SessionLog> Start(const DataPaths& paths, bool enabled, const std::string& program = "",
+                                           const std::string& commandLine = "");
+  // Ends the process-wide log with the program's exit code ("stop exit code 3") as its last
+  // line, and returns once everything queued is written; also safe when none was started. A
+  // line another thread writes after it is dropped.
   static void Stop(int exitCode);
   // The same, where there is no exit code to tell ("stop session ends").
   static void Stop();
-  static SessionLog* Get() { return current_.load(std::memory_order_acquire); }
+  // A share of the process-wide log (null when none runs): the log lives while it is held.
+  static std::shared_ptr<SessionLog> Get();
+  static bool Active() { return active_.load(std::memory_order_acquire); }
 
   // Queues one event; never waits on the disk. kind is one word ("send", "recv", "open" ...).
   void Write(std::string_view kind, std::string_view text);
@@ -78,6 +85,8 @@ class SessionLog {
     std::string text;
   };
   static void End(const std::string& lastLine);
+  // Queues the last line, takes no more, and waits until the writer has written everything.
+  void Close(const std::string& kind, const std::string& lastLine);
   void Run();
   void WriteEntry(const Entry& e);
   void WriteLine(const std::string& date, const std::string& line);
@@ -106,14 +115,16 @@ class SessionLog {
   std::string linePrefix_;  // " [pid] "
   std::thread writer_;
 
-  static std::atomic<SessionLog*> current_;
+  static std::mutex currentMutex_;
+  static std::shared_ptr<SessionLog> current_;
+  static std::atomic<bool> active_;
 };
 
 // Into the process-wide log, when there is one.
 inline void LogEvent(std::string_view kind, std::string_view text) {
-  if (SessionLog* log = SessionLog::Get()) log->Write(kind, text);
+  if (const std::shared_ptr<SessionLog> log = SessionLog::Get()) log->Write(kind, text);
 }
-inline bool LogActive() { return SessionLog::Get() != nullptr; }
+inline bool LogActive() { return SessionLog::Active(); }
 
 // The operations, as the window and the command line run them (each line one event, texts
 // escaped to one line; quoted texts have their quotes shown as \"):

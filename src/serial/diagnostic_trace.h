@@ -1,7 +1,8 @@
-// The process-wide diagnostic trace. Operations write a line by setting its text and
-// flushing it, or dump a whole status record. The lines reach no window; they go to the
-// session log as "trace" lines, and tests may switch on an in-memory capture to read them.
+// The process-wide diagnostic trace. Operations write a line, or dump a whole status record.
+// The lines reach no window; they go to the session log as "trace" lines, and tests may switch
+// on an in-memory capture to read them. Safe to use from any thread: each line is written whole.
 #pragma once
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -9,28 +10,20 @@ struct UnitStatus;
 
 class DiagnosticTrace {
  public:
-  void SetText(const std::string& text) { text_ = text; }
-  void Flush();
-  void Write(const std::string& text) {
-    SetText(text);
-    Flush();
-  }
+  void Write(const std::string& text);
   void Dump(const UnitStatus& status);
   // A line that repeats what the session log already holds (the exchange's command and its
   // cleaned reply, which the log has as the raw "send" and "recv" lines): captured only.
-  void Echo(const std::string& text) {
-    if (capturing_) lines_.push_back(text);
-  }
+  void Echo(const std::string& text);
 
-  void StartCapture() {
-    capturing_ = true;
-    lines_.clear();
-  }
-  void StopCapture() { capturing_ = false; }
-  const std::vector<std::string>& Captured() const { return lines_; }
+  void StartCapture();
+  void StopCapture();
+  // The lines captured so far.
+  std::vector<std::string> Captured() const;
 
  private:
-  std::string text_;
+  void Capture(const std::string& line);
+  mutable std::mutex mutex_;
   bool capturing_ = false;
   std::vector<std::string> lines_;
 };

@@ -51,6 +51,7 @@ std::string ConnectionStatus::Text(bool devicePresent) const {
   }
   if (bootloader) t += "  |  in its bootloader";
   else if (unitId >= 0) t += "  |  not in its bootloader";
+  if (!history.empty()) t += "  |  " + history;
   if (!site.empty()) t += "  |  " + site;
   if (unitId >= 0 && !visitNote.empty()) t += "\n" + visitNote;  // a second line
   return t;

@@ -2,7 +2,7 @@
 // the unit's identity and serial number once a status read has them, whether the unit is in its
 // bootloader, and "unplugged" while the adapter is gone; after a status read, with a unit history,
 // what changed since the unit's last visit and what is due; with a site set, how sending to it
-// goes. Plain state; the Qt window draws it.
+// goes; a unit history that is not kept, or lost an event. Plain state; the Qt window draws it.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -22,6 +22,7 @@ struct ConnectionStatus {
   bool bootloader = false;
   std::string visitNote;  // history::SinceLastVisitNote of the unit; set by the window
   std::string site;       // history::SiteStatusText of the site's sender; set by the window
+  std::string history;    // the unit history's state when it is not as it should be; set by the window
 
   static ConnectionStatus Of(const CTesterDlg& dlg);
   // devicePresent: whether the device still exists now (the window checks it once a second).

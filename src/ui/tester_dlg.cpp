@@ -309,7 +309,12 @@ Outcome CTesterDlg::OnCommand(int id) {
         history::RecordOutcome(*history, historyContext, o, unit.status.currentStatus, unit.status.currentChecks,
                                statusRead, unit.status.sensorReads != before.sensorReads);
     // Told once; the actions go on without history.
-    if (!problem.empty()) unit.op.MessageBox(problem, "Unit history", MbButtons::Ok, MbIcon::Information);
+    if (!problem.empty() && historyProblemInBox) {
+      unit.op.MessageBox(problem, "Unit history", MbButtons::Ok, MbIcon::Information);
+    } else if (!problem.empty()) {
+      LogEvent("history", EscapeBytes(problem));
+      historyProblem = problem;
+    }
   }
   return o;
 }

@@ -67,6 +67,11 @@ class CTesterDlg : public IMainWindow {
   // file was saved); null: none kept. The program opens it and sets the context.
   history::HistoryStore* history = nullptr;
   history::HistoryContext historyContext;
+  // A history that cannot be written is told once: in a box of the operator's, or, when
+  // historyProblemInBox is false (the window), left here for the view to tell without stopping
+  // the bench, and written to the session log.
+  bool historyProblemInBox = true;
+  std::string historyProblem;
 
   // ---- controls ----
   bool IsVisible(int id) const;

@@ -1,11 +1,12 @@
 // The session log's own rules: one file a day, the daily cap, old days removed, a log that
-// cannot be written reported once, two terminals on one file, the first and last lines, the
-// operations' lines and the escaping of raw bytes.
+// cannot be written reported once, two terminals on one file, the first and last lines, a
+// thread that writes while the log ends, the operations' lines and the escaping of raw bytes.
 #include <gtest/gtest.h>
 
 #include <map>
 #include <regex>
 #include <sstream>
+#include <thread>
 
 #include "platform/session_log.h"
 #include "tests/support/test_bench.h"
@@ -158,6 +159,31 @@ TEST_F(LogFolder, StartStopAndAnOperationsLinesOneLineEach) {
                                R"(outcome done: Quick set\nverified)",
                                "stop exit code 3",
                            }));
+}
+
+// A thread that writes while the program ends the log and starts it again writes into a log
+// that is still there: its lines are in their log before its last line, or dropped; a share
+// held past the end keeps the log and writes nothing after the last line.
+TEST_F(LogFolder, AThreadWritingWhileTheLogEndsWritesIntoALogStillThere) {
+  std::atomic<bool> done{false};
+  std::thread writer([&] {
+    while (!done) LogEvent("site", "sent 1 event");
+  });
+  for (int i = 0; i < 20; ++i) {
+    ASSERT_NE(SessionLog::Start(DataPaths{root}, true), nullptr);
+    SessionLog::Stop();
+  }
+  done = true;
+  writer.join();
+  const std::shared_ptr<SessionLog> held = SessionLog::Start(DataPaths{root}, true);
+  SessionLog::Stop();
+  held->Write("site", "after the end");
+  // Each log as "[", the writer's lines ("w"), "]".
+  std::string shape, expected;
+  for (const std::string& line : LinesOf(root))
+    shape += line == "start session" ? "[" : line == "stop session ends" ? "]" : "w";
+  for (int i = 0; i < 21; ++i) expected += "[]";
+  EXPECT_EQ(std::regex_replace(shape, std::regex(R"(\[w*\])"), "[]"), expected) << shape;
 }
 
 }  // namespace

@@ -3,7 +3,9 @@
 #pragma once
 #include <QAbstractButton>
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QTest>
 #include <QTimer>
 #include <deque>
@@ -53,13 +55,16 @@ class ModalAnswerer : public QObject {
 };
 
 struct AppOnBench {
-  // site: --site (a connection text), none when empty.
-  explicit AppOnBench(const std::string& site = {}) {
+  // site: --site (a connection text), none when empty; before: runs on the data folder before
+  // the program starts.
+  explicit AppOnBench(const std::string& site = {},
+                      const std::function<void(const std::filesystem::path& root)>& before = {}) {
     AppOptions options;
     options.site = site;
     options.simulate = true;
     options.paths.root = root;
     options.historyFile = (root / "history.sqlite").string();  // never this PC's own
+    if (before) before(root);
     app = std::make_unique<CTesterApp>(options, &clock);
   }
   ~AppOnBench() {
@@ -70,11 +75,18 @@ struct AppOnBench {
   // Start-up: the window's initialisation, its first show, and the search on its timer.
   void Start() {
     app->Start();
-    ASSERT_TRUE(WaitUntil([this] { return !dlg().searchPending && !app->worker().Busy(); }));
+    // The dialog is read only while no action runs.
+    ASSERT_TRUE(WaitUntil([this] { return !app->worker().Busy() && !dlg().searchPending; }));
     app->worker().WaitIdle();
   }
   CTesterDlg& dlg() { return app->dlg(); }
   TesterWindow& window() { return app->window(); }
+  std::string StatusLine() { return window().statusLine()->text().toStdString(); }
+  std::string Pane() { return window().pane()->toPlainText().toStdString(); }
+  void Click(int id) {
+    window().Click(id);
+    app->worker().WaitIdle();
+  }
   std::string& wire() { return app->bench()->line().written; }
 
   VirtualClock clock;

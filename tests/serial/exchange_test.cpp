@@ -1,7 +1,11 @@
 // The command exchange, the comms check, the port search and the reply helpers, end to end
-// against the simulated unit in virtual time.
+// against the simulated unit in virtual time; the trace's lines from two threads.
 #include <gtest/gtest.h>
 
+#include <set>
+#include <thread>
+
+#include "serial/diagnostic_trace.h"
 #include "tests/support/test_bench.h"
 
 namespace {
@@ -105,4 +109,18 @@ TEST(OpenFailureText, FoldsTheDiagnosisToThePanesWidth) {
     words += line.substr(line.find_first_not_of(' ')) + " ";
   }
   EXPECT_EQ(words, "COM1 (/dev/ttyUSB0) would not open: Permission denied " + r.remedy + " ");
+}
+
+// The trace takes lines from two threads at once (the window's worker and another): each line
+// whole, none lost.
+TEST(DiagnosticTraceLines, TwoThreadsWriteWholeLinesAtOnce) {
+  Trace().StartCapture();
+  std::thread other([] {
+    for (int i = 0; i < 500; ++i) Trace().Write("other " + std::to_string(i));
+  });
+  for (int i = 0; i < 500; ++i) Trace().Echo("this " + std::to_string(i));
+  other.join();
+  const std::vector<std::string> lines = Trace().Captured();
+  Trace().StopCapture();
+  EXPECT_EQ(std::set<std::string>(lines.begin(), lines.end()).size(), 1000u);
 }

@@ -6,9 +6,11 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <atomic>
 #include <clocale>
 #include <cstdlib>
+#include <fstream>
 #include <future>
 #include <thread>
 
@@ -333,7 +335,8 @@ TEST_F(Site, OfflineBenchCatchesUpWhenTheSiteReturns) {
 // locked by another session) is broken off by stopping the sender, and given up by a push at its
 // 2 s, as is a listener that never answers (with a connection time-out of 60 s). The server
 // drops what was given up, and the event waits here. (The bound of 20 s is far from both the 2 s
-// asked and the waits without it: the lock is let go after 40 s.)
+// asked and the waits without it: the lock is let go after 40 s.) The sender's thread has ended
+// when Stop returns: the session log, ended next, has the break-off as the line before its last.
 TEST_F(Site, NoServerHoldsUpTheEndOrAPushPastItsTimeout) {
   HistoryStore& store = Bench("a");
   AppendRead(store, AUnit(7), kNow);
@@ -356,12 +359,14 @@ TEST_F(Site, NoServerHoldsUpTheEndOrAPushPastItsTimeout) {
     pushed.wait_for(std::chrono::seconds(40));
     PQclear(PQexec(holder, "COMMIT"));
   });
+  ASSERT_NE(SessionLog::Start(DataPaths{dir_}, true, "test"), nullptr);
   SiteSender sender(store.File(), setting_);
   sender.Start();
   for (int i = 0; i < 200 && OnSite("SELECT count(*) FROM pg_locks WHERE NOT granted") == 0; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(25));
   EXPECT_GT(OnSite("SELECT count(*) FROM pg_locks WHERE NOT granted"), 0);
   sender.Stop(std::chrono::milliseconds(100));
+  SessionLog::Stop();
   push(setting_);
   done.set_value();
   release.join();
@@ -369,26 +374,28 @@ TEST_F(Site, NoServerHoldsUpTheEndOrAPushPastItsTimeout) {
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_EQ(OnSite("SELECT count(*) FROM velmoor_event"), 0);
   EXPECT_EQ(store.CountAfter(store.Cursor(setting_.conninfo).lastId), 1);
+  std::ifstream file(fs::directory_iterator(dir_ / "T7Status" / "logs")->path());
+  const std::string log(std::istreambuf_iterator<char>(file), {});
+  const size_t breakOff = log.rfind("] site The site server"), stop = log.rfind("] stop session ends\n");
+  ASSERT_LT(breakOff, stop) << log;
+  EXPECT_EQ(std::count(log.begin() + breakOff, log.end(), '\n'), 2) << log;  // its line, then the last one
 }
 
-// Twenty benches send at once, their visits of the same units interleaved: every event is on
-// the site once, and each unit's summary is its latest visit's, whichever bench sent last.
+// Twenty benches write and send at once, their visits of the same units interleaved: every
+// event is on the site once, under an id of its own, and each unit's summary is its latest
+// visit's, whichever bench sent last.
 TEST_F(Site, TwentyBenchesSendAtOnce) {
-  std::vector<HistoryStore*> benches;
-  for (int b = 0; b < 20; ++b) {
-    HistoryStore& store = Bench("b" + std::to_string(b));
-    for (int i = 0; i < 60; ++i) {
-      UnitStatus s = AUnit(1 + i % 6);
-      s.Count = b * 100 + i;
-      AppendRead(store, s, DaysAgo(10 - (b * 60 + i) * 0.001), {}, "Bench " + std::to_string(b));
-    }
-    benches.push_back(&store);
-  }
   std::vector<std::thread> threads;
   std::atomic<int> failed{0};
-  for (HistoryStore* store : benches)
-    threads.emplace_back([&, file = store->File()] {
-      if (SiteSender(file, setting_).PushAll(std::chrono::seconds(60)).problem) ++failed;
+  for (int b = 0; b < 20; ++b)
+    // Each bench writes its events, on a thread of its own, and sends them.
+    threads.emplace_back([&, b, &store = Bench("b" + std::to_string(b))] {
+      for (int i = 0; i < 60; ++i) {
+        UnitStatus s = AUnit(1 + i % 6);
+        s.Count = b * 100 + i;
+        AppendRead(store, s, DaysAgo(10 - (b * 60 + i) * 0.001), {}, "Bench " + std::to_string(b));
+      }
+      if (SiteSender(store.File(), setting_).PushAll(std::chrono::seconds(60)).problem) ++failed;
     });
   for (auto& t : threads) t.join();
   EXPECT_EQ(failed, 0);

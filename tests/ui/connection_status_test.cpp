@@ -1,6 +1,6 @@
 // The status line under the window's controls follows the connection: the port and its rate,
-// the unit once read, and "unplugged" while the adapter is out; the port selection dialog's
-// entries.
+// the unit once read, and "unplugged" while the adapter is out, then the history's and the
+// site's state; the port selection dialog's entries.
 
 #include "tests/ui/ui_support.h"
 
@@ -34,6 +34,10 @@ TEST(ConnectionStatusLine, FollowsTheUnitThroughUnpluggingAndPluggingBack) {
   EXPECT_EQ(Line(w), connected);
   // A device the window no longer finds reads as unplugged before any action notices.
   EXPECT_NE(ConnectionStatus::Of(*w.dlg).Text(false).find("unplugged"), std::string::npos);
+  // The history's state and the site's, as the window sets them, after the unit.
+  ConnectionStatus s = ConnectionStatus::Of(*w.dlg);
+  s.history = "no unit history", s.site = "site: up to date";
+  EXPECT_EQ(s.Text(), connected + "  |  no unit history  |  site: up to date");
 }
 
 TEST(PortSelection, DetailsAndTheTableRowNameTheAdapter) {

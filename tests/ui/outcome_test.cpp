@@ -2,7 +2,10 @@
 // code and the history keeps, with the details a reader needs; and the session log records the
 // operation's start, its questions with who answered them, and its outcome.
 
+#include <sqlite3.h>
+
 #include <functional>
+#include <utility>
 
 #include "history/history_store.h"
 #include "platform/logged_operator.h"
@@ -74,4 +77,29 @@ TEST(Outcomes, TheLogHoldsTheOperationItsQuestionsWithWhoAnsweredAndItsOutcome) 
            "] op \"Produce test report\"", "] ask release-test \"Run Release test\" answered \"No\" by operator",
            "] box \"Result stored\" Results stored in ", "] outcome " + EscapeBytes(OutcomeSummary(o))})
     EXPECT_NE(log.find(want), std::string::npos) << want << "\n" << log.substr(0, 3000);
+}
+
+// A history whose event cannot be written is told once: the command line gets a box (a line of
+// its output), the window the message to tell in its own place, and no box; the log has it.
+TEST(Outcomes, AHistoryThatCannotBeWrittenIsToldOnceInABoxOrByTheWindow) {
+  for (const bool inBox : {true, false}) {
+    SCOPED_TRACE(inBox ? "box" : "window");
+    WindowOnBench w;
+    history::HistoryStore store;
+    ASSERT_TRUE(store.Open(w.root / "history.sqlite"));
+    ASSERT_EQ(sqlite3_exec(store.Db(), "PRAGMA query_only = 1", nullptr, nullptr, nullptr), SQLITE_OK);
+    w.dlg->history = &store;
+    w.dlg->historyProblemInBox = inBox;
+    w.Start();
+    ASSERT_NE(SessionLog::Start(DataPaths{w.root}, true, "test"), nullptr);
+    std::string left;  // for the window, by two actions
+    for (int i = 0; i < 2; ++i) {
+      w.dlg->OnCommand(ctl::kGeneralStatus);
+      left += std::exchange(w.dlg->historyProblem, {});
+    }
+    SessionLog::Stop();
+    EXPECT_EQ(Count(left, "The unit history "), inBox ? 0u : 1u);
+    EXPECT_EQ(w.op.boxes.size(), inBox ? 1u : 0u);  // "Unit history"
+    EXPECT_EQ(Count(LoggedText(w.root), "] history The unit history "), inBox ? 0u : 1u);
+  }
 }

@@ -198,8 +198,8 @@ FAULTS = [
     ("91", "battery used reckoned against the count of one stack", "src/history/visit_note.cpp",
      "s.BatteryStacks = std::atoi(", "s.BatteryStacks = 1 + 0 * std::atoi("),
     ("92", "site: the outbox's cursor moved before the site took the batch", "src/history/site_sender.cpp",
-     "      w.server.onBatchSent = batchHook;\n",
-     "      w.server.onBatchSent = batchHook;\n      w.store.SetCursor(setting.conninfo, {w.server.SiteId(), batch.back().event.id, 0});\n"),
+     "      w.server.onBatchSent = BatchHook();\n",
+     "      w.server.onBatchSent = BatchHook();\n      w.store.SetCursor(setting.conninfo, {w.server.SiteId(), batch.back().event.id, 0});\n"),
     ("93", "site: a unit's battery count from whichever bench sent last", "src/history/site_server_pq.cpp",
      "(u.count_at IS NULL OR EXCLUDED.count_at >= u.count_at)", "(u.count_at IS NULL OR true)"),
     ("94", "site: a password in the setting taken", "src/history/site_server_pq.cpp",
@@ -209,7 +209,7 @@ FAULTS = [
     ("96", "site: the battery rate taken from the latest count itself", "src/history/site_server_pq.cpp",
      "make_interval(days => $1::int)", "make_interval(days => 0 * $1::int)"),
     ("97", "site: a sender held up by the server is let go instead of broken off", "src/history/site_sender.cpp",
-     "    if (shared_->active) shared_->active->Interrupt();", "    if (false) shared_->active->Interrupt();"),
+     "        if (s.active) s.active->Interrupt();", "        if (false) s.active->Interrupt();"),
     ("120", "site: a connection text shown with its password", "src/platform/connection_text.cpp",
      '{"host", "hostaddr", "port", "dbname", "user", "sslmode", "service"}',
      '{"host", "hostaddr", "port", "dbname", "user", "sslmode", "service", "password"}'),
@@ -295,4 +295,13 @@ FAULTS = [
      '    unit.ReadSensors(replyText);\n    report += "\\r\\n\\r\\n";\n    report += replyText.c_str();',
      '    char own[CTransponder::kReplyTextSize];\n    unit.ReadSensors(own);\n    report += "\\r\\n\\r\\n";\n'
      '    report += own;'),
+    ("180", "site: a stopped sender's thread let go after the break-off instead of joined",
+     "src/history/site_sender.cpp",
+     "      do {\n        if (s.active) s.active->Interrupt();\n"
+     "      } while (!s.progress.wait_for(lock, std::chrono::milliseconds(100), ended));\n    }\n  }\n  t.join();",
+     "      if (s.active) s.active->Interrupt();\n    }\n  }\n  t.detach();"),
+    ("181", "the window's history problem told in a box that stops the bench", "src/ui/tester_dlg.cpp",
+     "if (!problem.empty() && historyProblemInBox) {", "if (!problem.empty()) {"),
+    ("182", "status line without the unit history's state", "src/ui/connection_status.cpp",
+     'if (!history.empty()) t += "  |  " + history;', ""),
 ]
