@@ -395,3 +395,21 @@ TEST_F(History, TwoTerminalsStartingAtOnceImportTheStatusFileOnce) {
   EXPECT_EQ(told, "");
   EXPECT_EQ(store_.Visits(0x10).size(), 1u);
 }
+
+// The first terminal is still writing a fresh file when the second switches it to write-ahead
+// logging: SQLite refuses the switch at once, without waiting, and the second asks again until
+// the first lets go.
+TEST_F(History, ASecondTerminalWaitsToSwitchAFreshFileToWriteAheadLogging) {
+  const fs::path fresh = dir_ / "fresh.sqlite";
+  sqlite3* first = nullptr;
+  ASSERT_EQ(sqlite3_open(fresh.string().c_str(), &first), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(first, "BEGIN IMMEDIATE; CREATE TABLE t(x)", nullptr, nullptr, nullptr), SQLITE_OK);
+  std::thread lettingGo([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    sqlite3_exec(first, "ROLLBACK", nullptr, nullptr, nullptr);
+  });
+  HistoryStore second;
+  EXPECT_TRUE(second.Open(fresh)) << second.Message();
+  lettingGo.join();
+  sqlite3_close(first);
+}

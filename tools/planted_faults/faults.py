@@ -297,7 +297,7 @@ FAULTS = [
      '    report += own;'),
     ("183", "history: a terminal that finds another switching a new history to write-ahead logging gives up",
      "src/history/history_store.cpp",
-     'if (mode == "wal" || std::chrono::steady_clock::now() >= until) break;', "break;", "test_cli"),
+     'if (mode == "wal" || std::chrono::steady_clock::now() >= until) break;', "break;"),
     ("180", "site: a stopped sender's thread let go after the break-off instead of joined",
      "src/history/site_sender.cpp",
      "      do {\n        if (s.active) s.active->Interrupt();\n"
