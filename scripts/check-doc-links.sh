@@ -50,7 +50,7 @@ while IFS= read -r md; do
         continue
       fi
     fi
-    if [ -n "$anchor" ] && [[ "$file" == *.md ]] && ! anchors_of "$file" | grep -qxF -- "$anchor"; then
+    if [ -n "$anchor" ] && [[ "$file" == *.md ]] && ! grep -qxF -- "$anchor" <(anchors_of "$file"); then
       report "$md:$n" "no heading #$anchor in $file"
     fi
   done < <(grep -noE '\]\([^) ]+( "[^"]*")?\)' "$md")
