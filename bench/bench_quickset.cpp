@@ -53,11 +53,12 @@ class LedgerDevice : public ForwardingDevice {
     ledger_.writes.push_back({clock_.NowUs(), std::string(data, n), unit_.mode() == SimUnit::Mode::Bootloader});
     return ForwardingDevice::Write(data, n);
   }
-  ReadResult ReadByte(uint8_t& b) override {
-    ReadResult r = ForwardingDevice::ReadByte(b);
-    if (r == ReadResult::Byte && !ledger_.writes.empty() && !ledger_.writes.back().answered) {
+  ReadResult Read(uint8_t* data, size_t n, size_t& got, IClock& clock, uint64_t deadlineUs) override {
+    ReadResult r = ForwardingDevice::Read(data, n, got, clock, deadlineUs);
+    for (size_t i = 0; r == ReadResult::Bytes && i < got; ++i) {
+      if (ledger_.writes.empty() || ledger_.writes.back().answered) break;
       ++ledger_.writes.back().replyBytes;
-      if (b == '\n') ledger_.writes.back().answered = true;
+      if (data[i] == '\n') ledger_.writes.back().answered = true;
     }
     return r;
   }

@@ -85,19 +85,20 @@ class FuzzDevice : public ISerialDevice {
     return true;
   }
   // A gone device fails every read; otherwise every n-th read fails when asked, and a read
-  // with nothing waiting takes its 10 ms.
-  ReadResult ReadByte(uint8_t& b) override {
+  // with nothing waiting lasts to its deadline.
+  ReadResult Read(uint8_t* data, size_t n, size_t& got, IClock&, uint64_t deadlineUs) override {
+    got = 0;
     ++line_.reads;
     if (!line_.gone && line_.failEveryRead > 0 && line_.reads % line_.failEveryRead == 0) {
       clock_.AdvanceMs(1);  // a failed read takes its time too
       return ReadResult::Error;
     }
-    if (!line_.gone && line_.readPos < line_.arrived.size()) {
-      b = static_cast<uint8_t>(line_.arrived[line_.readPos++]);
-      return ReadResult::Byte;
-    }
-    clock_.AdvanceMs(10);
-    return line_.gone ? ReadResult::Error : ReadResult::Nothing;
+    while (!line_.gone && got < n && line_.readPos < line_.arrived.size())
+      data[got++] = static_cast<uint8_t>(line_.arrived[line_.readPos++]);
+    if (got > 0) return ReadResult::Bytes;
+    if (line_.gone) return ReadResult::Error;
+    clock_.SleepUntilUs(deadlineUs);
+    return ReadResult::Nothing;
   }
   bool SetBreak(bool) override {
     clock_.AdvanceMs(1);

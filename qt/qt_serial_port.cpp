@@ -2,6 +2,8 @@
 
 #include <QSerialPort>
 #include <QSerialPortInfo>
+#include <algorithm>
+#include <climits>
 #include <map>
 
 #include "platform/port_names.h"
@@ -48,19 +50,29 @@ class QtSerialDevice : public ISerialDevice {
     port_->waitForBytesWritten(static_cast<int>(2 + n));
     return w == static_cast<qint64>(n);
   }
-  ReadResult ReadByte(uint8_t& b) override {
+  ReadResult Read(uint8_t* data, size_t n, size_t& got, IClock& clock, uint64_t deadlineUs) override {
+    got = 0;
     if (!port_->isOpen() || port_->error() == QSerialPort::ResourceError) return ReadResult::Error;
-    if (port_->bytesAvailable() == 0 && !port_->waitForReadyRead(10)) {
-      // A wait that fails for any reason but the time-out is a failed read: the port counts
-      // such failures and takes a device that keeps failing at once for gone.
-      const QSerialPort::SerialPortError e = port_->error();
-      if (e != QSerialPort::NoError && e != QSerialPort::TimeoutError) return ReadResult::Error;
+    if (port_->bytesAvailable() == 0) {
+      // One wait on the descriptor for the rest of the time (none: only a look at what the
+      // driver holds).
+      const uint64_t now = clock.NowUs();
+      const uint64_t leftUs = deadlineUs > now ? deadlineUs - now : 0;
+      const int ms = static_cast<int>(std::min<uint64_t>((leftUs + 999) / 1000, INT_MAX));
+      if (!port_->waitForReadyRead(ms)) {
+        // A wait that fails for any reason but the time-out is a failed read: the port counts
+        // such failures and takes a device that keeps failing at once for gone.
+        const QSerialPort::SerialPortError e = port_->error();
+        if (e != QSerialPort::NoError && e != QSerialPort::TimeoutError) return ReadResult::Error;
+      }
     }
     if (port_->error() == QSerialPort::ResourceError) return ReadResult::Error;
-    char c;
-    if (port_->bytesAvailable() > 0 && port_->read(&c, 1) == 1) {
-      b = static_cast<uint8_t>(c);
-      return ReadResult::Byte;
+    if (port_->bytesAvailable() > 0) {
+      const qint64 r = port_->read(reinterpret_cast<char*>(data), static_cast<qint64>(n));
+      if (r > 0) {
+        got = static_cast<size_t>(r);
+        return ReadResult::Bytes;
+      }
     }
     if (port_->error() == QSerialPort::TimeoutError) port_->clearError();
     return ReadResult::Nothing;

@@ -15,7 +15,9 @@ class ForwardingDevice : public ISerialDevice {
   bool SetTimeouts(const SerialTimeouts& in) override { return inner_->SetTimeouts(in); }
   bool Purge() override { return inner_->Purge(); }
   bool Write(const char* data, size_t n) override { return inner_->Write(data, n); }
-  ReadResult ReadByte(uint8_t& b) override { return inner_->ReadByte(b); }
+  ReadResult Read(uint8_t* data, size_t n, size_t& got, IClock& clock, uint64_t deadlineUs) override {
+    return inner_->Read(data, n, got, clock, deadlineUs);
+  }
   bool SetBreak(bool on) override { return inner_->SetBreak(on); }
   void Close() override { inner_->Close(); }
   int LastError() const override { return inner_->LastError(); }

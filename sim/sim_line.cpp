@@ -122,19 +122,21 @@ bool SimSerialDevice::Write(const char* data, size_t n) {
   return true;
 }
 
-ReadResult SimSerialDevice::ReadByte(uint8_t& b) {
+ReadResult SimSerialDevice::Read(uint8_t* data, size_t n, size_t& got, IClock&, uint64_t deadlineUs) {
+  // The line's own clock times the bytes; the time passes to the next byte or the deadline in
+  // one step.
   IClock& clock = line_.clock();
-  const uint64_t deadline = clock.NowUs() + 10'000;
+  got = 0;
   for (;;) {
     if (line_.unplugged) {
       lastError_ = 22;
-      clock.SleepUntilUs(deadline);
       return ReadResult::Error;
     }
-    if (line_.TakeArrived(b, settings_.baud)) return ReadResult::Byte;
-    uint64_t now = clock.NowUs();
-    if (now >= deadline) return ReadResult::Nothing;
-    clock.SleepUntilUs(std::min(deadline, std::max(now + 1, line_.NextArrivalUs())));
+    while (got < n && line_.TakeArrived(data[got], settings_.baud)) ++got;
+    if (got > 0) return ReadResult::Bytes;
+    const uint64_t now = clock.NowUs();
+    if (now >= deadlineUs) return ReadResult::Nothing;
+    clock.SleepUntilUs(std::min(deadlineUs, std::max(now + 1, line_.NextArrivalUs())));
   }
 }
 

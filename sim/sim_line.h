@@ -92,7 +92,7 @@ class SimSerialDevice : public ISerialDevice {
   bool SetTimeouts(const SerialTimeouts& in) override;
   bool Purge() override;
   bool Write(const char* data, size_t n) override;
-  ReadResult ReadByte(uint8_t& b) override;
+  ReadResult Read(uint8_t* data, size_t n, size_t& got, IClock& clock, uint64_t deadlineUs) override;
   bool SetBreak(bool on) override;
   void Close() override;
   int LastError() const override { return lastError_; }

@@ -35,9 +35,9 @@ class RecordingDevice : public ForwardingDevice {
     pieces_.emplace_back();
     return ForwardingDevice::Write(data, n);
   }
-  ReadResult ReadByte(uint8_t& b) override {
-    const ReadResult r = ForwardingDevice::ReadByte(b);
-    if (r == ReadResult::Byte && !pieces_.empty()) pieces_.back() += static_cast<char>(b);
+  ReadResult Read(uint8_t* data, size_t n, size_t& got, IClock& clock, uint64_t deadlineUs) override {
+    const ReadResult r = ForwardingDevice::Read(data, n, got, clock, deadlineUs);
+    if (r == ReadResult::Bytes && !pieces_.empty()) pieces_.back().append(reinterpret_cast<const char*>(data), got);
     return r;
   }
 

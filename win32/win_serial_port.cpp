@@ -98,14 +98,16 @@ class WinSerialDevice : public ISerialDevice {
     COMMTIMEOUTS t{in.readInterval, in.readTotalMultiplier, in.readTotalConstant, in.writeTotalMultiplier,
                    in.writeTotalConstant};
     if (!Check(h_ != INVALID_HANDLE_VALUE && SetCommTimeouts(h_, &t))) return false;
-    // With both read values at MAXDWORD a read returns what has arrived at once and waits only
-    // when nothing has, so a whole block can be taken in one call without waiting longer.
+    set_ = now_ = t;
+    haveNow_ = true;
+    // With both read values at MAXDWORD a read returns what has arrived at once and waits for
+    // the first byte only when nothing has: each read then waits for that byte until its
+    // deadline.
     readReturnsAtOnce_ = in.readInterval == MAXDWORD && in.readTotalMultiplier == MAXDWORD;
     return true;
   }
 
   bool Purge() override {
-    head_ = tail_ = 0;
     return Check(h_ != INVALID_HANDLE_VALUE &&
                  PurgeComm(h_, PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR));
   }
@@ -128,26 +130,28 @@ class WinSerialDevice : public ISerialDevice {
     return true;
   }
 
-  ReadResult ReadByte(uint8_t& b) override {
-    if (head_ < tail_) {
-      b = buffer_[head_++];
-      return ReadResult::Byte;
-    }
+  ReadResult Read(uint8_t* data, size_t n, size_t& got, IClock& clock, uint64_t deadlineUs) override {
+    got = 0;
     if (h_ == INVALID_HANDLE_VALUE || gone_) return ReadResult::Error;
-    DWORD got = 0;
-    DWORD want = readReturnsAtOnce_ ? sizeof buffer_ : 1;
-    if (!ReadFile(h_, buffer_, want, &got, nullptr)) {
-      Fail();
-      if (IsGoneError(static_cast<DWORD>(lastError_))) gone_ = true;
-      DWORD errors = 0;
-      ClearCommError(h_, &errors, nullptr);
-      return ReadResult::Error;
-    }
-    if (got == 0) return ReadResult::Nothing;
-    head_ = 1;
-    tail_ = got;
-    b = buffer_[0];
-    return ReadResult::Byte;
+    if (n == 0) return ReadResult::Nothing;
+    if (!readReturnsAtOnce_) return ReadInto(data, n, got);
+    // What has arrived, at once.
+    COMMTIMEOUTS t = set_;
+    t.ReadTotalTimeoutMultiplier = 0;  // MAXDWORD, 0, 0: return at once with what is there
+    t.ReadTotalTimeoutConstant = 0;
+    if (!Use(t)) return ReadResult::Error;
+    const ReadResult r = ReadInto(data, n, got);
+    if (r != ReadResult::Nothing) return r;
+    // Nothing yet: one byte, waited for in the driver until it comes or the deadline. (With both
+    // read values at MAXDWORD a read of more would return with its first byte on Windows, but
+    // Wine waits for the whole count: one byte ends the wait on both.)
+    const uint64_t now = clock.NowUs();
+    if (now >= deadlineUs) return ReadResult::Nothing;
+    const uint64_t leftMs = (deadlineUs - now + 999) / 1000;
+    t.ReadTotalTimeoutMultiplier = MAXDWORD;
+    t.ReadTotalTimeoutConstant = static_cast<DWORD>(leftMs < MAXDWORD - 1 ? leftMs : MAXDWORD - 1);
+    if (!Use(t)) return ReadResult::Error;
+    return ReadInto(data, 1, got);
   }
 
   bool SetBreak(bool on) override {
@@ -158,7 +162,6 @@ class WinSerialDevice : public ISerialDevice {
   void Close() override {
     if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
     h_ = INVALID_HANDLE_VALUE;
-    head_ = tail_ = 0;
   }
 
   int LastError() const override { return lastError_; }
@@ -171,11 +174,44 @@ class WinSerialDevice : public ISerialDevice {
     if (lastError_ == 0) lastError_ = ERROR_INVALID_HANDLE;
     return false;
   }
+  // Writes the time-outs to the driver when they differ from what it holds.
+  bool Use(const COMMTIMEOUTS& t) {
+    if (haveNow_ && t.ReadIntervalTimeout == now_.ReadIntervalTimeout &&
+        t.ReadTotalTimeoutMultiplier == now_.ReadTotalTimeoutMultiplier &&
+        t.ReadTotalTimeoutConstant == now_.ReadTotalTimeoutConstant)
+      return true;
+    COMMTIMEOUTS copy = t;
+    if (!SetCommTimeouts(h_, &copy)) {
+      ReadFailed();
+      return false;
+    }
+    now_ = t;
+    haveNow_ = true;
+    return true;
+  }
+
+  ReadResult ReadInto(uint8_t* data, size_t n, size_t& got) {
+    DWORD done = 0;
+    const DWORD want = n > 65536 ? 65536 : static_cast<DWORD>(n);
+    if (!ReadFile(h_, data, want, &done, nullptr)) {
+      ReadFailed();
+      return ReadResult::Error;
+    }
+    got = done;
+    return done > 0 ? ReadResult::Bytes : ReadResult::Nothing;
+  }
+
+  void ReadFailed() {
+    Fail();
+    if (IsGoneError(static_cast<DWORD>(lastError_))) gone_ = true;
+    DWORD errors = 0;
+    ClearCommError(h_, &errors, nullptr);
+  }
 
   HANDLE h_;
-  uint8_t buffer_[512];
-  DWORD head_ = 0;
-  DWORD tail_ = 0;
+  COMMTIMEOUTS set_{};  // as the port set them
+  COMMTIMEOUTS now_{};  // as the last read left them in the driver
+  bool haveNow_ = false;
   bool readReturnsAtOnce_ = false;
   bool stripNulls_ = false;
   bool gone_ = false;

@@ -1,5 +1,6 @@
 // The serial device as the terminal's port sees it: one numbered port, its line settings
-// and time-outs, purge, write, a one-byte read that waits at most 10 ms, and the break.
+// and time-outs, purge, write, a read into a buffer that waits on the port itself until a
+// deadline, and the break.
 // Backends: the QSerialPort one (real ports) and the simulated line (tests, --simulate).
 #pragma once
 #include <cstddef>
@@ -7,6 +8,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "platform/clock.h"
 
 struct LineSettings {
   uint32_t baud = 9600;
@@ -36,7 +39,7 @@ struct SerialTimeouts {
   uint32_t writeTotalConstant = 0;
 };
 
-enum class ReadResult { Byte, Nothing, Error };
+enum class ReadResult { Bytes, Nothing, Error };
 
 class ISerialDevice {
  public:
@@ -49,8 +52,11 @@ class ISerialDevice {
   // Drops what is waiting in both directions.
   virtual bool Purge() = 0;
   virtual bool Write(const char* data, size_t n) = 0;
-  // Returns a waiting byte at once, otherwise waits up to 10 ms for one.
-  virtual ReadResult ReadByte(uint8_t& b) = 0;
+  // Takes what has arrived, at most n bytes, into data and returns at once; when nothing has,
+  // waits for the first byte until the clock reaches deadlineUs (a deadline already passed
+  // only looks). got is how many bytes were taken: none unless the result is Bytes. The wait
+  // sleeps on the port (the descriptor, the COM port's time-out), never in steps.
+  virtual ReadResult Read(uint8_t* data, size_t n, size_t& got, IClock& clock, uint64_t deadlineUs) = 0;
   virtual bool SetBreak(bool on) = 0;
   virtual void Close() = 0;
   // The platform's last error number (0 when none is known).

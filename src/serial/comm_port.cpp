@@ -15,6 +15,12 @@ struct CursorScope {
   }
   const std::function<void(bool)>& f_;
 };
+
+// When a reply's wait ends: on the first 10 ms step after more than moreThanMs. The driver
+// waited 10 ms at a time for a byte and the loop looked at the clock after each wait, so on a
+// silent line every time-out of the unit's protocol ended on such a step; one wait to this
+// deadline ends it at the same moment.
+uint64_t ReplyDeadlineUs(uint64_t startUs, uint64_t moreThanMs) { return startUs + (moreThanMs / 10 + 1) * 10'000; }
 }  // namespace
 
 CCommPort::CCommPort(IClock& clock, ISerialProvider& provider) : clock_(clock), provider_(provider) {}
@@ -110,6 +116,7 @@ bool CCommPort::Open(bool stripNulls) {
 void CCommPort::Close() {
   isOpen = false;
   reopenAsBefore_ = false;
+  DropReceived();
   if (device_) {
     if (LogActive()) LogEvent("close", PortText());
     device_->Close();
@@ -174,7 +181,7 @@ bool CCommPort::SendRaw(TextSpan buffer, int32_t seconds, bool uncounted) {
   return Send(buffer, seconds, uncounted, false);
 }
 
-bool CCommPort::ReadReply(TextSpan buffer, const std::function<bool()>& keepWaiting) {
+bool CCommPort::ReadReply(TextSpan buffer, uint64_t deadlineUs) {
   buffer.Clear();
   size_t len = 0;
   bool success = false;
@@ -184,29 +191,36 @@ bool CCommPort::ReadReply(TextSpan buffer, const std::function<bool()>& keepWait
   const bool logging = LogActive();
   std::string raw;
   do {
-    uint8_t b = 0;
-    const uint32_t before = clock_.Ticks();
-    ReadResult r = device_->ReadByte(b);
-    if (logging && r == ReadResult::Byte) raw += static_cast<char>(b);
-    if (r == ReadResult::Error) {
-      if (!readFailed) Fail("Error reading ", device_->LastError());
-      readFailed = true;
-      // A device that fails every read at once would have this loop spin a core until the
-      // time-out: after a few such failures in a row it is taken for gone.
-      immediateFailures = clock_.Ticks() - before < kImmediateMs ? immediateFailures + 1 : 0;
-      if (immediateFailures >= kImmediateFailuresMeaningGone) {
-        readsFailing_ = true;
-        break;
+    if (receivedFrom_ == receivedTo_) {
+      DropReceived();
+      size_t got = 0;
+      const uint64_t before = clock_.NowUs();
+      const ReadResult r = device_->Read(received_, sizeof received_, got, clock_, deadlineUs);
+      if (r == ReadResult::Error) {
+        if (!readFailed) Fail("Error reading ", device_->LastError());
+        readFailed = true;
+        // A device that fails every read at once would have this loop spin a core until the
+        // time-out: after a few such failures in a row it is taken for gone.
+        immediateFailures = clock_.NowUs() - before < kImmediateUs ? immediateFailures + 1 : 0;
+        if (immediateFailures >= kImmediateFailuresMeaningGone) {
+          readsFailing_ = true;
+          break;
+        }
+        continue;
       }
-      continue;
+      immediateFailures = 0;
+      if (r == ReadResult::Bytes) receivedTo_ = got < sizeof received_ ? got : sizeof received_;
     }
-    immediateFailures = 0;
-    if (r == ReadResult::Byte && !(b == 0 && lineSettings.stripNulls)) {
+    // Bytes up to the terminator are the reply's; the rest wait for the next read.
+    while (receivedFrom_ < receivedTo_ && !success) {
+      const uint8_t b = received_[receivedFrom_++];
+      if (logging) raw += static_cast<char>(b);
+      if (b == 0 && lineSettings.stripNulls) continue;
       // Bytes beyond the buffer's capacity less one are dropped; the terminator is still seen.
       if (len + 1 < buffer.capacity) buffer.data[len++] = static_cast<char>(b);
       if (b == terminator) success = true;
     }
-  } while (!success && keepWaiting());
+  } while (!success && clock_.NowUs() < deadlineUs && !(device_ && device_->Gone()));
   if (buffer.capacity) buffer.data[len < buffer.capacity ? len : buffer.capacity - 1] = '\0';
   if (logging) {
     if (!raw.empty()) LogEvent("recv", EscapeBytes(raw));
@@ -226,6 +240,7 @@ bool CCommPort::Send(TextSpan buffer, int32_t seconds, bool uncounted, bool addC
   }
   Delay(20);
   device_->Purge();
+  DropReceived();
   Delay(20);
   char work[kWorkBufferSize];
   TextSpan out(work);
@@ -240,12 +255,9 @@ bool CCommPort::Send(TextSpan buffer, int32_t seconds, bool uncounted, bool addC
     CloseIfGone();
     return true;
   }
-  const uint32_t start = clock_.Ticks();
-  const int64_t limit = seconds;
-  bool ok = ReadReply(buffer, [&] {
-    // Stop once the whole seconds elapsed exceed the time-out.
-    return static_cast<int64_t>((clock_.Ticks() - start) / 1000) <= limit && !(device_ && device_->Gone());
-  });
+  // The wait ends once the whole seconds elapsed exceed the time-out: after (seconds + 1) s.
+  const int64_t waitMs = (static_cast<int64_t>(seconds) + 1) * 1000;
+  bool ok = ReadReply(buffer, ReplyDeadlineUs(clock_.NowUs(), waitMs > 0 ? static_cast<uint64_t>(waitMs) - 1 : 0));
   if (!uncounted && !ok) --failuresLeft;
   CloseIfGone();
   return ok;
@@ -263,8 +275,7 @@ bool CCommPort::SendLineMs(TextSpan buffer, uint32_t milliseconds) {
   out.Append("\r\n");
   if (LogActive()) LogEvent("send", EscapeBytes(work));
   device_->Write(work, std::strlen(work));
-  const uint32_t start = clock_.Ticks();
-  bool ok = ReadReply(buffer, [&] { return clock_.Ticks() - start <= milliseconds && !device_->Gone(); });
+  bool ok = ReadReply(buffer, ReplyDeadlineUs(clock_.NowUs(), milliseconds));
   CloseIfGone();
   return ok;
 }

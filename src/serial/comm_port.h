@@ -1,6 +1,6 @@
 // The program's one serial port. Opens a numbered COM port on first use, sets the fixed line
-// format, writes a line (or raw characters) and collects the reply byte by byte until the
-// terminator arrives or the time-out runs out. Knows nothing of the unit's command language.
+// format, writes a line (or raw characters) and collects the reply until the terminator
+// arrives or the time-out runs out, each read waiting on the port for what comes next. Knows nothing of the unit's command language.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -49,17 +49,19 @@ class CCommPort {
 
  private:
   bool Send(TextSpan buffer, int32_t seconds, bool uncounted, bool addCrLf);
-  // Reads into the buffer until the terminator or until keepWaiting says stop.
-  bool ReadReply(TextSpan buffer, const std::function<bool()>& keepWaiting);
+  // Reads into the buffer until the terminator, the deadline, or the device gone.
+  bool ReadReply(TextSpan buffer, uint64_t deadlineUs);
+  // Drops the bytes read from the device but not yet taken (with the driver's queues).
+  void DropReceived() { receivedFrom_ = receivedTo_ = 0; }
   void Fail(const char* what, int error);
   void CloseIfGone();
   std::string PortText() const;  // "COM3 /dev/ttyUSB0"
   void LogOpenFailure();
 
   // Reads that fail at once, this many in a row, mean the device has gone although it does not
-  // say so: a read that should wait 10 ms for a byte came back in under kImmediateMs.
+  // say so: a read that should wait for a byte came back failed in under kImmediateUs.
   static constexpr int kImmediateFailuresMeaningGone = 10;
-  static constexpr uint32_t kImmediateMs = 2;
+  static constexpr uint64_t kImmediateUs = 2000;
 
   IClock& clock_;
   ISerialProvider& provider_;
@@ -71,6 +73,11 @@ class CCommPort {
   int32_t reopenPort_ = 0;
   LineSettings reopenSettings_;
   std::unique_ptr<ISerialDevice> device_;
+  // What the last read took from the device beyond the reply's terminator: it waits here for
+  // the next reply, as it would in the driver, until the next purge or close.
+  uint8_t received_[256] = {};
+  size_t receivedFrom_ = 0;
+  size_t receivedTo_ = 0;
   std::string lastErrorText_;
   PortOpenReport lastOpen_;
   bool unplugged_ = false;

@@ -18,11 +18,13 @@ namespace {
 struct FailingProvider : ISerialProvider {
   struct Device : SimSerialDevice {
     explicit Device(FailingProvider& p) : SimSerialDevice(p.line), owner(p) {}
-    ReadResult ReadByte(uint8_t& b) override {
+    ReadResult Read(uint8_t* data, size_t n, size_t& got, IClock&, uint64_t) override {
+      got = 0;
       if (++owner.reads % 1000 == 0) owner.clock.AdvanceMs(1000);
       if (owner.reads <= owner.failingReads) return ReadResult::Error;
-      b = static_cast<uint8_t>("OK\n"[next++ % 3]);
-      return ReadResult::Byte;
+      data[0] = static_cast<uint8_t>("OK\n"[next++ % 3]);
+      got = n > 0 ? 1 : 0;
+      return ReadResult::Bytes;
     }
     int LastError() const override { return 31; }
     FailingProvider& owner;
