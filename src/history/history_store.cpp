@@ -1019,6 +1019,11 @@ std::vector<HistoryStore::OutboxEvent> HistoryStore::Readings(int32_t unitId, in
   Stmt s(db_, "SELECT " + EventColumns() + ", fields, " + MaskColumn() +
                   ", battery_count FROM events WHERE unit_id = ?1 ORDER BY id");
   s.Bind(1, int64_t{unitId});
+  if (afterId <= 0) {
+    Stmt n(db_, "SELECT count(*) FROM events WHERE unit_id = ?1");
+    n.Bind(1, int64_t{unitId});
+    if (n.Step()) out.reserve(static_cast<size_t>(sqlite3_column_int64(n.get(), 0)));
+  }
   FieldTexts state;
   while (s.Step()) {
     const bool hasFields = sqlite3_column_type(s.get(), kEventColumnCount) != SQLITE_NULL;
@@ -1227,16 +1232,24 @@ std::vector<UnitFlags> HistoryStore::Due(DateTime now) {
 Dossier HistoryStore::LoadDossier(int32_t unitId, DateTime now) {
   Dossier d;
   if (!IsOpen()) return d;
-  d.visits = Visits(unitId);
-  const auto states = Readings(unitId);
+  // The unit's events are read once: the readings give the series, the differences and the
+  // latest state, and then their events are the visits.
+  auto states = Readings(unitId);
   d.series = SeriesOf(states);
   d.lastDiff = DiffOf(states, {}, {});
   if (auto f = Flags(unitId, now)) d.flags = *f;
   for (auto it = states.rbegin(); it != states.rend(); ++it)
     if (it->hasState) {
-      d.latest = it->state;
+      d.latest = std::move(it->state);
       break;
     }
+  // Newest first, as Visits lists them.
+  d.visits.reserve(states.size());
+  for (auto it = states.rbegin(); it != states.rend(); ++it) d.visits.push_back(std::move(it->event));
+  std::stable_sort(d.visits.begin(), d.visits.end(), [](const HistoryEvent& a, const HistoryEvent& b) {
+    const int64_t am = ToUnixMs(a.time), bm = ToUnixMs(b.time);
+    return am != bm ? am > bm : a.id > b.id;
+  });
   return d;
 }
 
