@@ -699,15 +699,18 @@ bool HistoryStore::Append(HistoryEvent& ev, const FieldTexts* fields, const Fiel
     Fail("cannot be written");
     return lost();
   }
+  // A state kept in memory is taken on only by an event written whole, so an event undone leaves
+  // it as it was.
   if (!Write(ev, fields, read)) {
     if (db_) sqlite3_exec(db_, undo, nullptr, nullptr, nullptr);
-    states_.clear();
     return lost();
   }
   if (sqlite3_exec(db_, commit, nullptr, nullptr, nullptr) != SQLITE_OK) {
     Fail("cannot be written");
     if (db_) sqlite3_exec(db_, undo, nullptr, nullptr, nullptr);
-    states_.clear();
+    // The state kept in memory took the event on: a store in memory that cannot keep its events
+    // is closed rather than read with a state they do not hold.
+    if (keepStates_) Close();
     return lost();
   }
   return true;
@@ -783,7 +786,8 @@ bool HistoryStore::Write(HistoryEvent& ev, const FieldTexts* fields, const Field
     const StateFacts facts = FactsOf(state);
     u.Bind(1, int64_t{ev.unitId});
     u.Bind(2, facts.serial.empty() ? ev.serial : facts.serial);
-    u.Bind(3, FieldsJson(state));
+    // In memory the unit's state is the one kept beside the store: the row's copy is never read.
+    u.Bind(3, keepStates_ ? std::string("{}") : FieldsJson(state));
     u.Bind(4, at);
     u.Bind(5, facts.releaseMs);
     u.Bind(6, facts.selfTestMs);

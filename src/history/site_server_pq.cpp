@@ -181,26 +181,37 @@ std::string FieldsArray(const FieldTexts& fields, const FieldMask& read) {
 }
 
 // An array of bytea as the server writes it; its elements in order (a NULL is an empty text, and
-// not in present).
+// not in present). Each element is decoded as it is read, its quoting and its hex together.
 FieldTexts ParseFieldsArray(std::string_view text, FieldMask& present) {
   FieldTexts out;
   present.reset();
   size_t n = 0, i = 1;
   while (i < text.size() && text[i] != '}' && n < out.size()) {
-    std::string element;
+    std::string& element = out[n];
     if (text[i] == '"') {
+      // The element's characters, each unquoted, make "\x" and then pairs of hex digits; a
+      // character out of that shape ends what is taken of it (as Unhex takes a bad text).
+      int at = 0, hi = 0;  // at: 0 before the backslash, 1 before the x, then 2 or 3 in a pair
+      bool good = true;
       for (++i; i < text.size() && text[i] != '"'; ++i) {
         if (text[i] == '\\' && i + 1 < text.size()) ++i;
-        element += text[i];
+        if (!good) continue;
+        const char c = text[i];
+        if (at == 0) good = c == '\\', at = 1;
+        else if (at == 1) good = c == 'x', at = 2;
+        else if (at == 2) good = (hi = HexDigit(c)) >= 0, at = 3;
+        else if (const int lo = HexDigit(c); lo >= 0) element += static_cast<char>(hi << 4 | lo), at = 2;
+        else good = false;
       }
       ++i;
       present.set(n);
     } else {
-      while (i < text.size() && text[i] != ',' && text[i] != '}') element += text[i++];
-      if (element == "NULL") element.clear();
-      else present.set(n);
+      const size_t start = i;
+      while (i < text.size() && text[i] != ',' && text[i] != '}') ++i;
+      const std::string_view token = text.substr(start, i - start);
+      if (token != "NULL") element = Unhex(token), present.set(n);
     }
-    out[n++] = Unhex(element);
+    ++n;
     if (i < text.size() && text[i] == ',') ++i;
   }
   return out;
@@ -271,13 +282,14 @@ struct Result {
     return s == PGRES_COMMAND_OK || s == PGRES_TUPLES_OK;
   }
   int Rows() const { return PQntuples(r); }
-  std::string Text(int row, int col) const {
-    return std::string(PQgetvalue(r, row, col), static_cast<size_t>(PQgetlength(r, row, col)));
+  std::string_view View(int row, int col) const {
+    return std::string_view(PQgetvalue(r, row, col), static_cast<size_t>(PQgetlength(r, row, col)));
   }
+  std::string Text(int row, int col) const { return std::string(View(row, col)); }
   bool Null(int row, int col) const { return PQgetisnull(r, row, col) != 0; }
   int64_t Int(int row, int col, int64_t otherwise = 0) const {
     if (Null(row, col)) return otherwise;
-    return textnum::WholeInt(Text(row, col), INT64_MIN, INT64_MAX).value_or(otherwise);
+    return textnum::WholeInt(View(row, col), INT64_MIN, INT64_MAX).value_or(otherwise);
   }
   std::string State() const {
     const char* s = PQresultErrorField(r, PG_DIAG_SQLSTATE);
@@ -967,33 +979,33 @@ SiteProblem SiteServer::LoadUnit(int32_t unitId, std::vector<HistoryStore::Outbo
     e.uid = r.Text(i, 0);
     e.time = FromUnixMs(r.Int(i, 1));
     e.unitId = static_cast<int32_t>(r.Int(i, 2, -1));
-    e.serial = Unhex(r.Text(i, 3));
-    e.bench = Unhex(r.Text(i, 4));
-    e.operatorName = Unhex(r.Text(i, 5));
+    e.serial = Unhex(r.View(i, 3));
+    e.bench = Unhex(r.View(i, 4));
+    e.operatorName = Unhex(r.View(i, 5));
     e.terminal = r.Text(i, 6);
     e.action = r.Text(i, 7);
     e.outcome = r.Text(i, 8);
-    e.reason = Unhex(r.Text(i, 9));
+    e.reason = Unhex(r.View(i, 9));
     e.failedReaders = static_cast<int32_t>(r.Int(i, 10));
-    e.differences = Unhex(r.Text(i, 11));
-    e.file = Unhex(r.Text(i, 12));
+    e.differences = Unhex(r.View(i, 11));
+    e.file = Unhex(r.View(i, 12));
     e.fileSha256 = r.Text(i, 13);
     e.recordsSent = static_cast<int>(r.Int(i, 14));
     e.recordsTotal = static_cast<int>(r.Int(i, 15));
     e.durationMs = r.Int(i, 16, -1);
     e.testResult = static_cast<int32_t>(r.Int(i, 17, -1));
-    e.command = Unhex(r.Text(i, 18));
-    e.reply = Unhex(r.Text(i, 19));
-    e.logFile = Unhex(r.Text(i, 20));
-    e.statusRead = r.Text(i, 21) == "t";
-    e.imported = r.Text(i, 22) == "t";
+    e.command = Unhex(r.View(i, 18));
+    e.reply = Unhex(r.View(i, 19));
+    e.logFile = Unhex(r.View(i, 20));
+    e.statusRead = r.View(i, 21) == "t";
+    e.imported = r.View(i, 22) == "t";
     e.unitFrom = r.Text(i, 26);
     o.hasState = !r.Null(i, 23);
     if (o.hasState) {
       FieldMask present;
-      o.state = ParseFieldsArray(r.Text(i, 23), present);
+      o.state = ParseFieldsArray(r.View(i, 23), present);
       // An earlier terminal's event holds its bench's whole state: what it read is judged from it.
-      o.read = r.Text(i, 25) == "t" ? present : FieldsHeld(e.statusRead, o.state);
+      o.read = r.View(i, 25) == "t" ? present : FieldsHeld(e.statusRead, o.state);
     }
     if (!r.Null(i, 24)) o.batteryCount = r.Int(i, 24);
     events.push_back(std::move(o));
