@@ -123,6 +123,11 @@ class SiteServer {
   std::string siteId_;
 };
 
+// The site's id of an event. An entry of the current-status file taken in as a unit's first
+// visit is the same visit on every bench that shares the data folder: its id comes from the
+// entry itself, so the site keeps it once.
+std::string SiteUid(const HistoryStore::OutboxEvent& o);
+
 // A unit's history as the site holds it, in a store in memory, so that the local store's
 // readers (visits, differences, series, flags, the dossier) read every bench's visits. The
 // visits are numbered in time order. With local (this PC's store) and siteKey (the setting's

@@ -217,16 +217,6 @@ FieldTexts ParseFieldsArray(std::string_view text, FieldMask& present) {
   return out;
 }
 
-// The site's id of an event. An entry of the current-status file taken in as a unit's first
-// visit is the same visit on every bench that shares the data folder: its id comes from the
-// entry itself, so the site keeps it once.
-std::string SiteUid(const HistoryStore::OutboxEvent& o) {
-  if (!o.event.imported) return o.event.uid;
-  std::string key = std::to_string(o.event.unitId) + "/" + std::to_string(ToUnixMs(o.event.time));
-  for (const std::string& f : o.state) key += "/" + Hex(f);
-  return "imported-" + Sha256::Hex(key).substr(0, 32);
-}
-
 SiteProblem NotConnected(const std::string& shown) {
   return Problem(SiteProblemKind::Unreachable, "The site server (" + shown +
                                                    ") is not connected. The bench goes on with this PC's history; the "

@@ -98,6 +98,16 @@ TEST_F(Site, TwoBenchesMergeIntoOneHistory) {
     ASSERT_TRUE(s->Append(ev, &t));
   }
   EXPECT_FALSE(Push(b).problem);
+  {
+    // Bench A's import of unit 6, not sent yet, is the visit the site took from bench B: A's
+    // view of the site shows it once.
+    SiteServer server;
+    ASSERT_FALSE(server.Connect(setting_));
+    HistoryStore mirror;
+    ASSERT_FALSE(LoadSiteUnit(server, 6, a.settings, mirror, &a, setting_.conninfo));
+    EXPECT_EQ(mirror.Visits(6).size(), 1u);
+    EXPECT_EQ(mirror.LoadDossier(6, kNow).visits.size(), 1u);
+  }
   EXPECT_FALSE(Push(a).problem);
   EXPECT_EQ(OnSite("SELECT count(*) FROM velmoor_event"), 9);
   // The reports' views show the benches and the units as text.
