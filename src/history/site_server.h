@@ -118,6 +118,8 @@ class SiteServer {
   // The connection alone, and the check of the tables' version.
   SiteProblem Open(const SiteSetting& setting, const std::function<bool()>& stop);
   SiteProblem CheckSchema();
+  // Each unit's summary worked out again from its events (inside Init's transaction).
+  SiteProblem RecomputeUnits();
   struct Impl;
   std::unique_ptr<Impl> impl_;
   std::string siteId_;

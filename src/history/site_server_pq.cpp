@@ -1,4 +1,5 @@
 #include <libpq-fe.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <chrono>
@@ -741,6 +742,16 @@ SiteProblem SiteServer::Init(const SiteSetting& setting, int& fromVersion, int t
     Result step = m.Exec(kSiteSteps[v]);
     if (!step.Ok()) return m.Abort(step);
   }
+  // An earlier terminal wrote each unit's summary from the state of the bench that sent last (a
+  // test set back to never by a bench that never ran one, the serial and battery of whichever
+  // bench sent last): worked out again from the events, merged field by field as every reader
+  // merges them.
+  if (fromVersion > 0 && fromVersion < 4 && toVersion >= 4) {
+    if (SiteProblem p = RecomputeUnits()) {
+      if (Connected()) m.Exec("ROLLBACK");
+      return p;
+    }
+  }
   if (fromVersion == 0) {
     for (int i = 0; i < kFieldCount; ++i) {
       Result f = m.Exec("INSERT INTO velmoor_field(field, grp, element, class) VALUES($1, $2, $3, $4)",
@@ -759,6 +770,59 @@ SiteProblem SiteServer::Init(const SiteSetting& setting, int& fromVersion, int t
   }
   Result commit = m.Exec("COMMIT");
   if (!commit.Ok()) return m.Failed(commit);
+  return {};
+}
+
+SiteProblem SiteServer::RecomputeUnits() {
+  Impl& m = *impl_;
+  Result units = m.Exec("SELECT unit_id FROM velmoor_unit ORDER BY unit_id");
+  if (!units.Ok()) return m.Failed(units);
+  const auto type = static_cast<size_t>(*FieldIndex("Type")), stacks = static_cast<size_t>(*FieldIndex("BatteryStacks"));
+  for (int u = 0; u < units.Rows(); ++u) {
+    const auto unitId = static_cast<int32_t>(units.Int(u, 0));
+    std::vector<HistoryStore::OutboxEvent> events;
+    if (SiteProblem p = LoadUnit(unitId, events)) return p;
+    // The unit's events replayed in time order into a store in memory, which keeps the summary
+    // a bench's own store keeps; when the battery was read last beside it.
+    HistoryStore mirror;
+    bool kept = mirror.OpenInMemory() && sqlite3_exec(mirror.Db(), "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
+    int64_t capacityMs = 0;
+    for (HistoryStore::OutboxEvent& o : events) {
+      o.event.id = 0;
+      kept = kept && mirror.Append(o.event, o.hasState ? &o.state : nullptr, o.hasState ? &o.read : nullptr);
+      if (o.hasState && (o.read[type] || o.read[stacks])) capacityMs = std::max(capacityMs, ToUnixMs(o.event.time));
+    }
+    kept = kept && sqlite3_exec(mirror.Db(), "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+    if (!kept)
+      return Problem(SiteProblemKind::LocalHistory,
+                     "The site's units could not be worked out again in memory: " + mirror.Message());
+    sqlite3_stmt* row = nullptr;
+    sqlite3_prepare_v2(mirror.Db(),
+                       "SELECT serial, last_ms, release_ms, selftest_ms, selftest_result, count, count_ms, capacity"
+                       " FROM units WHERE unit_id = ?1",
+                       -1, &row, nullptr);
+    sqlite3_bind_int64(row, 1, unitId);
+    if (sqlite3_step(row) != SQLITE_ROW) {
+      sqlite3_finalize(row);
+      continue;  // no event of the unit carries a reading: its summary stays as it is
+    }
+    auto text = [row](int col) {
+      const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(row, col));
+      return t ? std::string(t, static_cast<size_t>(sqlite3_column_bytes(row, col))) : std::string();
+    };
+    Params p;
+    p.Add(unitId).Bytes(text(0)).Add(sqlite3_column_int64(row, 1)).MsOrNull(sqlite3_column_int64(row, 2));
+    p.MsOrNull(sqlite3_column_int64(row, 3)).Add(sqlite3_column_int64(row, 4)).Add(sqlite3_column_int64(row, 5));
+    p.MsOrNull(sqlite3_column_int64(row, 6)).Add(sqlite3_column_int64(row, 7)).MsOrNull(capacityMs);
+    sqlite3_finalize(row);
+    Result r = m.Exec(
+        "UPDATE velmoor_unit SET serial = $2, last_at = to_timestamp($3::float8 / 1000),"
+        " release_at = to_timestamp($4::float8 / 1000), selftest_at = to_timestamp($5::float8 / 1000),"
+        " selftest_result = $6, count = $7, count_at = to_timestamp($8::float8 / 1000), capacity = $9,"
+        " capacity_at = to_timestamp($10::float8 / 1000) WHERE unit_id = $1",
+        p);
+    if (!r.Ok()) return m.Failed(r);
+  }
   return {};
 }
 
