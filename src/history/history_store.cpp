@@ -390,9 +390,11 @@ HistorySettings ReadHistorySettings(const fs::path& file) {
 
 // The statements of every write, prepared once.
 struct HistoryStore::Statements {
-  Stmt state, insert, unit;
+  Stmt state, savepoint, release, insert, unit;
   explicit Statements(sqlite3* db)
       : state(db, "SELECT state FROM units WHERE unit_id = ?1"),
+        savepoint(db, "SAVEPOINT event"),
+        release(db, "RELEASE event"),
         insert(db,
                "INSERT INTO events(uid, at_ms, unit_id, serial, bench, operator, terminal, action, outcome, reason,"
                " failed_readers, differences, file, file_sha256, records_sent, records_total, duration_ms,"
@@ -407,7 +409,14 @@ struct HistoryStore::Statements {
              " release_ms = ?5, selftest_ms = ?6, selftest_result = ?7,"
              " count = CASE WHEN ?9 >= count_ms THEN ?8 ELSE count END,"
              " count_ms = max(count_ms, ?9), capacity = ?10") {}
-  bool Ok() const { return state && insert && unit; }
+  bool Ok() const { return state && insert && unit && savepoint && release; }
+  // A statement without values or rows, run once more.
+  static int Once(Stmt& s) {
+    s.Reset();
+    const int rc = s.Run();
+    s.Reset();
+    return rc == SQLITE_DONE ? SQLITE_OK : rc;
+  }
 };
 
 HistoryStore::HistoryStore() = default;
@@ -691,11 +700,13 @@ bool HistoryStore::Append(HistoryEvent& ev, const FieldTexts* fields, const Fiel
   };
   // Its own transaction; inside one the caller holds (a batch), a savepoint of it.
   const bool inBatch = sqlite3_get_autocommit(db_) == 0;
-  const char* begin = inBatch ? "SAVEPOINT event" : "BEGIN IMMEDIATE";
-  const char* commit = inBatch ? "RELEASE event" : "COMMIT";
   const char* undo = inBatch ? "ROLLBACK TO event; RELEASE event" : "ROLLBACK";
   tellAgain_ = false;
-  if (sqlite3_exec(db_, begin, nullptr, nullptr, nullptr) != SQLITE_OK) {
+  // The savepoints of a batch's events are prepared once (a batch of a thousand is read from a
+  // site into memory at every look at a unit).
+  const int begun =
+      inBatch ? Statements::Once(st_->savepoint) : sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+  if (begun != SQLITE_OK) {
     Fail("cannot be written");
     return lost();
   }
@@ -705,7 +716,9 @@ bool HistoryStore::Append(HistoryEvent& ev, const FieldTexts* fields, const Fiel
     if (db_) sqlite3_exec(db_, undo, nullptr, nullptr, nullptr);
     return lost();
   }
-  if (sqlite3_exec(db_, commit, nullptr, nullptr, nullptr) != SQLITE_OK) {
+  const int committed =
+      inBatch ? Statements::Once(st_->release) : sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+  if (committed != SQLITE_OK) {
     Fail("cannot be written");
     if (db_) sqlite3_exec(db_, undo, nullptr, nullptr, nullptr);
     // The state kept in memory took the event on: a store in memory that cannot keep its events
@@ -798,7 +811,7 @@ bool HistoryStore::Write(HistoryEvent& ev, const FieldTexts* fields, const Field
     const int updated = u.Run();
     u.Reset();
     if (updated != SQLITE_DONE) return rollback("cannot be written");
-    if (keepStates_) states_[ev.unitId] = state;
+    if (keepStates_) states_[ev.unitId] = std::move(state);
   }
   return true;
 }

@@ -64,14 +64,20 @@ SiteProblem LoadSiteUnit(SiteServer& server, int32_t unitId, const HistorySettin
     for (const auto& o : events) onSite.insert(o.event.uid);
     for (HistoryStore::OutboxEvent& o : local->Readings(unitId, sent))
       if (!onSite.count(SiteUid(o))) events.push_back(std::move(o));
-    std::stable_sort(events.begin(), events.end(),
-                     [](const auto& a, const auto& b) { return ToUnixMs(a.event.time) < ToUnixMs(b.event.time); });
   }
+  // In time order, whichever bench sent them first: the visits are numbered so. The site gives
+  // its own in that order; this PC's unsent ones find their places among them (the events
+  // themselves stay where they are: each holds a whole state, costly to move).
+  std::vector<size_t> order(events.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&events](size_t a, size_t b) {
+    return ToUnixMs(events[a].event.time) < ToUnixMs(events[b].event.time);
+  });
   if (!mirror.OpenInMemory()) return {SiteProblemKind::LocalHistory, mirror.Message(), {}};
   mirror.settings = settings;
-  // In time order, whichever bench sent them first: the visits are numbered so.
   bool kept = sqlite3_exec(mirror.Db(), "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
-  for (HistoryStore::OutboxEvent& o : events) {
+  for (const size_t i : order) {
+    HistoryStore::OutboxEvent& o = events[i];
     o.event.id = 0;
     kept = kept && mirror.Append(o.event, o.hasState ? &o.state : nullptr, o.hasState ? &o.read : nullptr);
   }
