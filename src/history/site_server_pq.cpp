@@ -181,39 +181,37 @@ std::string FieldsArray(const FieldTexts& fields, const FieldMask& read) {
   return out + "}";
 }
 
-// An array of bytea as the server writes it; its elements in order (a NULL is an empty text, and
-// not in present). Each element is decoded as it is read, its quoting and its hex together.
-FieldTexts ParseFieldsArray(std::string_view text, FieldMask& present) {
+// A whole number as the server sends it in binary: big-endian, of 1, 2, 4 or 8 bytes, signed.
+int64_t BigEndian(std::string_view bytes) {
+  if (bytes.empty() || bytes.size() > 8) return 0;
+  uint64_t v = static_cast<unsigned char>(bytes[0]) & 0x80 ? ~uint64_t{0} : 0;
+  for (const char c : bytes) v = v << 8 | static_cast<unsigned char>(c);
+  return static_cast<int64_t>(v);
+}
+
+// An array of bytea as the server sends it in binary (dimensions, then each element's length,
+// -1 for NULL, and its bytes); its elements in order (a NULL is an empty text, and not in
+// present). What a damaged array holds past the point it stops making sense is left out.
+FieldTexts FieldsOfBinaryArray(std::string_view b, FieldMask& present) {
   FieldTexts out;
   present.reset();
-  size_t n = 0, i = 1;
-  while (i < text.size() && text[i] != '}' && n < out.size()) {
-    std::string& element = out[n];
-    if (text[i] == '"') {
-      // The element's characters, each unquoted, make "\x" and then pairs of hex digits; a
-      // character out of that shape ends what is taken of it (as Unhex takes a bad text).
-      int at = 0, hi = 0;  // at: 0 before the backslash, 1 before the x, then 2 or 3 in a pair
-      bool good = true;
-      for (++i; i < text.size() && text[i] != '"'; ++i) {
-        if (text[i] == '\\' && i + 1 < text.size()) ++i;
-        if (!good) continue;
-        const char c = text[i];
-        if (at == 0) good = c == '\\', at = 1;
-        else if (at == 1) good = c == 'x', at = 2;
-        else if (at == 2) good = (hi = HexDigit(c)) >= 0, at = 3;
-        else if (const int lo = HexDigit(c); lo >= 0) element += static_cast<char>(hi << 4 | lo), at = 2;
-        else good = false;
-      }
-      ++i;
-      present.set(n);
-    } else {
-      const size_t start = i;
-      while (i < text.size() && text[i] != ',' && text[i] != '}') ++i;
-      const std::string_view token = text.substr(start, i - start);
-      if (token != "NULL") element = Unhex(token), present.set(n);
-    }
-    ++n;
-    if (i < text.size() && text[i] == ',') ++i;
+  size_t at = 0;
+  auto word = [&](int64_t& v) {
+    if (b.size() - at < 4) return false;
+    v = BigEndian(b.substr(at, 4));
+    at += 4;
+    return true;
+  };
+  int64_t dims = 0, flags = 0, type = 0, count = 0, lower = 0;
+  if (!word(dims) || !word(flags) || !word(type) || dims != 1 || !word(count) || !word(lower)) return out;
+  for (int64_t n = 0; n < count && n < kFieldCount; ++n) {
+    int64_t length = 0;
+    if (!word(length)) break;
+    if (length < 0) continue;
+    if (static_cast<uint64_t>(length) > b.size() - at) break;
+    out[static_cast<size_t>(n)].assign(b.data() + at, static_cast<size_t>(length));
+    present.set(static_cast<size_t>(n));
+    at += static_cast<size_t>(length);
   }
   return out;
 }
@@ -550,12 +548,14 @@ struct SiteServer::Impl {
   // Runs a statement (several, without parameters) and waits for its result, never past the
   // deadline: a call the server does not answer by then is given up, and its connection shut (the
   // server rolls its transaction back). The first error, else the last result.
-  Result Exec(const char* sql, const Params& p = {}) {
+  // binary: the rows come in the server's binary form (a statement with parameters only).
+  Result Exec(const char* sql, const Params& p = {}, bool binary = false) {
     startedAt.reset();
     if (!conn) return Result(nullptr);
     const Clock::time_point started = Clock::now();
     const auto ptrs = p.Pointers();
-    const int sent = p.Count() ? PQsendQueryParams(conn, sql, p.Count(), nullptr, ptrs.data(), nullptr, nullptr, 0)
+    const int sent = p.Count() ? PQsendQueryParams(conn, sql, p.Count(), nullptr, ptrs.data(), nullptr, nullptr,
+                                                   binary ? 1 : 0)
                                : PQsendQuery(conn, sql);
     if (!sent) return Result(PQmakeEmptyPGresult(conn, PGRES_FATAL_ERROR));
     for (;;) {
@@ -1019,49 +1019,63 @@ SiteProblem SiteServer::LoadUnit(int32_t unitId, std::vector<HistoryStore::Outbo
   Impl& m = *impl_;
   events.clear();
   if (!Connected()) return NotConnected(m.shown);
+  // In the server's binary form: a unit's thousand visits carry about a hundred values each,
+  // which as text would be written out in hex by the server and read back here.
   const std::string sql =
       "SELECT uid, " + MsOf("at") +
       ", unit_id, serial, bench, operator, terminal, action, outcome, reason, failed_readers, differences, file,"
       " file_sha256, records_sent, records_total, duration_ms, test_result, command, reply, log_file, status_read,"
       " imported, fields, battery_count, reading, unit_from FROM velmoor_event WHERE unit_id = $1 ORDER BY at, id";
-  Result r = m.Exec(sql.c_str(), Params().Add(unitId));
+  Result r = m.Exec(sql.c_str(), Params().Add(unitId), true);
   if (!r.Ok()) return m.Failed(r);
+  // The whole numbers and flags are of the sizes the tables give them; anything else is not
+  // these tables' answer.
+  const std::pair<int, int> sizes[] = {{1, 8},  {2, 4},  {10, 4}, {14, 4}, {15, 4}, {16, 8}, {17, 4},
+                                       {21, 1}, {22, 1}, {24, 8}, {25, 1}};
+  for (const auto& [col, size] : sizes)
+    if (PQnfields(r.r) != 27 || PQfsize(r.r, col) != size)
+      return Problem(SiteProblemKind::Refused,
+                     m.Where() + " answered a unit's events in a form this terminal does not know.");
+  auto whole = [&r](int row, int col, int64_t otherwise) {
+    return r.Null(row, col) ? otherwise : BigEndian(r.View(row, col));
+  };
+  auto flag = [&r](int row, int col) { return !r.Null(row, col) && r.View(row, col) == std::string_view("\1", 1); };
   events.reserve(static_cast<size_t>(r.Rows()));
   for (int i = 0; i < r.Rows(); ++i) {
     HistoryStore::OutboxEvent o;
     HistoryEvent& e = o.event;
     e.uid = r.Text(i, 0);
-    e.time = FromUnixMs(r.Int(i, 1));
-    e.unitId = static_cast<int32_t>(r.Int(i, 2, -1));
-    e.serial = Unhex(r.View(i, 3));
-    e.bench = Unhex(r.View(i, 4));
-    e.operatorName = Unhex(r.View(i, 5));
+    e.time = FromUnixMs(whole(i, 1, 0));
+    e.unitId = static_cast<int32_t>(whole(i, 2, -1));
+    e.serial = r.Text(i, 3);
+    e.bench = r.Text(i, 4);
+    e.operatorName = r.Text(i, 5);
     e.terminal = r.Text(i, 6);
     e.action = r.Text(i, 7);
     e.outcome = r.Text(i, 8);
-    e.reason = Unhex(r.View(i, 9));
-    e.failedReaders = static_cast<int32_t>(r.Int(i, 10));
-    e.differences = Unhex(r.View(i, 11));
-    e.file = Unhex(r.View(i, 12));
+    e.reason = r.Text(i, 9);
+    e.failedReaders = static_cast<int32_t>(whole(i, 10, 0));
+    e.differences = r.Text(i, 11);
+    e.file = r.Text(i, 12);
     e.fileSha256 = r.Text(i, 13);
-    e.recordsSent = static_cast<int>(r.Int(i, 14));
-    e.recordsTotal = static_cast<int>(r.Int(i, 15));
-    e.durationMs = r.Int(i, 16, -1);
-    e.testResult = static_cast<int32_t>(r.Int(i, 17, -1));
-    e.command = Unhex(r.View(i, 18));
-    e.reply = Unhex(r.View(i, 19));
-    e.logFile = Unhex(r.View(i, 20));
-    e.statusRead = r.View(i, 21) == "t";
-    e.imported = r.View(i, 22) == "t";
+    e.recordsSent = static_cast<int>(whole(i, 14, 0));
+    e.recordsTotal = static_cast<int>(whole(i, 15, 0));
+    e.durationMs = whole(i, 16, -1);
+    e.testResult = static_cast<int32_t>(whole(i, 17, -1));
+    e.command = r.Text(i, 18);
+    e.reply = r.Text(i, 19);
+    e.logFile = r.Text(i, 20);
+    e.statusRead = flag(i, 21);
+    e.imported = flag(i, 22);
     e.unitFrom = r.Text(i, 26);
     o.hasState = !r.Null(i, 23);
     if (o.hasState) {
       FieldMask present;
-      o.state = ParseFieldsArray(r.View(i, 23), present);
+      o.state = FieldsOfBinaryArray(r.View(i, 23), present);
       // An earlier terminal's event holds its bench's whole state: what it read is judged from it.
-      o.read = r.View(i, 25) == "t" ? present : FieldsHeld(e.statusRead, o.state);
+      o.read = flag(i, 25) ? present : FieldsHeld(e.statusRead, o.state);
     }
-    if (!r.Null(i, 24)) o.batteryCount = r.Int(i, 24);
+    if (!r.Null(i, 24)) o.batteryCount = whole(i, 24, 0);
     events.push_back(std::move(o));
   }
   return {};
