@@ -554,9 +554,9 @@ struct SiteServer::Impl {
     if (!conn) return Result(nullptr);
     const Clock::time_point started = Clock::now();
     const auto ptrs = p.Pointers();
-    const int sent = p.Count() ? PQsendQueryParams(conn, sql, p.Count(), nullptr, ptrs.data(), nullptr, nullptr,
-                                                   binary ? 1 : 0)
-                               : PQsendQuery(conn, sql);
+    const int sent =
+        p.Count() ? PQsendQueryParams(conn, sql, p.Count(), nullptr, ptrs.data(), nullptr, nullptr, binary ? 1 : 0)
+                  : PQsendQuery(conn, sql);
     if (!sent) return Result(PQmakeEmptyPGresult(conn, PGRES_FATAL_ERROR));
     for (;;) {
       const int flushed = PQflush(conn);
@@ -777,7 +777,8 @@ SiteProblem SiteServer::RecomputeUnits() {
   Impl& m = *impl_;
   Result units = m.Exec("SELECT unit_id FROM velmoor_unit ORDER BY unit_id");
   if (!units.Ok()) return m.Failed(units);
-  const auto type = static_cast<size_t>(*FieldIndex("Type")), stacks = static_cast<size_t>(*FieldIndex("BatteryStacks"));
+  const auto type = static_cast<size_t>(*FieldIndex("Type"));
+  const auto stacks = static_cast<size_t>(*FieldIndex("BatteryStacks"));
   for (int u = 0; u < units.Rows(); ++u) {
     const auto unitId = static_cast<int32_t>(units.Int(u, 0));
     std::vector<HistoryStore::OutboxEvent> events;
