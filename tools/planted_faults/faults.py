@@ -321,7 +321,7 @@ FAULTS = [
      "src/history/site_server.cpp",
      "if (!onSite.count(SiteUid(o))) events.push_back", "if (!onSite.count(o.event.uid)) events.push_back",
      "test_site"),
-    ("191", "site init: an older site's unit summaries left as the bench that sent last wrote them",
+    ("201", "site init: an older site's unit summaries left as the bench that sent last wrote them",
      "src/history/site_server_pq.cpp",
      "if (fromVersion > 0 && fromVersion < 4 && toVersion >= 4) {", "if (fromVersion > 0 && fromVersion < 3) {",
      "test_site"),
