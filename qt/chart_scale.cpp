@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QLocale>
+#include <QStringList>
 #include <algorithm>
 #include <cmath>
 
@@ -162,6 +163,26 @@ TimeSpan SpanAround(qint64 first, qint64 last) {
   return {first - pad, last + pad};
 }
 
+QString ZoneText(TimeSpan span, const QTimeZone& zone) {
+  auto text = [](int seconds) {
+    const int minutes = std::abs(seconds) / 60;
+    if (minutes == 0) return QString("UTC");
+    return QString("UTC%1%2:%3")
+        .arg(seconds < 0 ? '-' : '+')
+        .arg(minutes / 60, 2, 10, QChar('0'))
+        .arg(minutes % 60, 2, 10, QChar('0'));
+  };
+  const QDateTime from = QDateTime::fromMSecsSinceEpoch(span.first, QTimeZone::utc());
+  const QDateTime to = QDateTime::fromMSecsSinceEpoch(std::max(span.first, span.last), QTimeZone::utc());
+  QStringList offsets{text(zone.offsetFromUtc(from))};
+  // Each change of offset within the span (summer time, or the zone's own changes).
+  for (const QTimeZone::OffsetData& change : zone.transitions(from, to)) {
+    const QString t = text(change.offsetFromUtc);
+    if (t != offsets.back()) offsets.push_back(t);
+  }
+  return offsets.join(" / ");
+}
+
 TimeAxis MakeTimeAxis(TimeSpan span, const QTimeZone& zone, double pixels,
                       const std::function<double(const QString&)>& labelWidth, double gap) {
   static const TimeStep kSteps[] = {
@@ -176,6 +197,7 @@ TimeAxis MakeTimeAxis(TimeSpan span, const QTimeZone& zone, double pixels,
   const double perMs = std::max(1.0, pixels) / double(span.last - span.first);
   TimeAxis axis;
   axis.span = span;
+  axis.zone = ZoneText(span, zone);
   std::vector<qint64> times;
   for (const TimeStep& step : kSteps) {
     const size_t most = size_t(std::max(1.0, pixels / (gap + 8))) + 1;  // no label is narrower than 8 px

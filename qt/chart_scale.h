@@ -48,7 +48,12 @@ struct TimeAxis {
   TimeSpan span;
   TimeStep step;
   std::vector<TimeTick> ticks;
+  QString zone;  // what the times are in: ZoneText over the span
 };
+// The zone as the terminal shows it beside a local time: its offset from UTC ("UTC+01:00",
+// "UTC-03:30", "UTC" itself), each offset it takes over the span in turn ("UTC+01:00 / UTC+02:00"
+// across a change to summer time).
+QString ZoneText(TimeSpan span, const QTimeZone& zone);
 // The time axis over a span drawn `pixels` wide, with times shown in `zone`: the finest step
 // whose labels, each labelWidth(line) wide at most and a gap apart, fit side by side. Ticks sit
 // on whole minutes, hours, midnights, Mondays, firsts of the month and New Years in that zone.

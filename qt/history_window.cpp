@@ -52,7 +52,6 @@ TimeChart* ChartOf(const FieldSeries& s, const std::vector<SeriesLimit>& limits)
   auto* chart = new TimeChart;
   chart->setObjectName(QString::fromStdString(s.element));
   chart->setData(TitleOf(s.element), "read", std::move(points), std::move(lines));
-  chart->setTimeZone(QTimeZone::utc());  // as the visits above
   return chart;
 }
 

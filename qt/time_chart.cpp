@@ -83,7 +83,7 @@ QSize TimeChart::minimumSizeHint() const {
   for (const QString& text : LegendTexts()) width = std::max(width, kSwatch + 3 + fm.horizontalAdvance(text) + 2 + 2 * kMargin);
   std::vector<QRect> items;
   const int legend = LayoutLegend(width - 2 * kMargin, &items);
-  const int height = kMargin + fm.height() + 4 + fm.height() / 2 + kMinPlotHeight + kTickLength + 2 * fm.height() + 4 +
+  const int height = kMargin + fm.height() + 4 + fm.height() / 2 + kMinPlotHeight + kTickLength + 3 * fm.height() + 4 +
                      legend + kMargin;
   return {width, height};
 }
@@ -112,7 +112,8 @@ void TimeChart::Relayout() {
 
   // The values: readings and limits, on round steps as many as the plot's height has room for.
   const double top = titleBox_.bottom() + 4 + line / 2.0;
-  const double bottom = legendTop - 4 - 2 * line - kTickLength;
+  // Under the plot: two lines of tick labels, then the zone the times are in.
+  const double bottom = legendTop - 4 - 3 * line - kTickLength;
   double lo = qInf(), hi = -qInf();
   qint64 first = 0, last = 0;
   bool any = false;
@@ -174,6 +175,10 @@ void TimeChart::paintEvent(QPaintEvent*) {
     const double left = std::clamp(x - w / 2.0, 0.0, double(width() - w));
     p.drawText(QRectF(left, plot_.bottom() + kTickLength, w, 2 * fm.height()), Qt::AlignHCenter | Qt::AlignTop, t.label);
   }
+
+  // The zone under the labels, at the right.
+  p.drawText(QRectF(kMargin, plot_.bottom() + kTickLength + 2 * fm.height(), width() - 2 * kMargin, fm.height()),
+             Qt::AlignRight | Qt::AlignTop, zoneCaption());
 
   p.setRenderHint(QPainter::Antialiasing);
   p.save();

@@ -1,7 +1,8 @@
 // One measured value over time, painted with QPainter: a title, the readings as points joined
 // by a line (each reading its own point, however close in time), limit lines dashed across the
-// whole span, a value axis at round steps on the left, a time axis whose labels never repeat
-// underneath, and a legend at the foot that wraps rather than cuts. The arithmetic is
+// whole span, a value axis at round steps on the left, a time axis in local time whose labels
+// never repeat underneath, with its zone said under it ("Time (UTC+01:00)"), and a legend at
+// the foot that wraps rather than cuts. The arithmetic is
 // chart_scale.h's; this only lays it out and draws it.
 #pragma once
 #include <QColor>
@@ -28,7 +29,10 @@ class TimeChart : public QWidget {
   explicit TimeChart(QWidget* parent = nullptr);
   // name: the legend's word for the readings ("read"). Points in any order; drawn by time.
   void setData(const QString& title, const QString& name, std::vector<Point> points, std::vector<Limit> limits);
-  void setTimeZone(const QTimeZone& zone);  // the zone the time axis is labelled in (UTC by default)
+  // The zone the time axis is labelled in: this computer's local zone unless set.
+  void setTimeZone(const QTimeZone& zone);
+  // What the axis says of its zone, under its labels.
+  QString zoneCaption() const { return "Time (" + timeAxis_.zone + ")"; }
 
   QString title() const { return title_; }
   const std::vector<Point>& points() const { return points_; }  // by time
@@ -60,7 +64,7 @@ class TimeChart : public QWidget {
   QString title_, name_;
   std::vector<Point> points_;
   std::vector<Limit> limits_;
-  QTimeZone zone_ = QTimeZone::utc();
+  QTimeZone zone_ = QTimeZone::systemTimeZone();
   chart::TimeAxis timeAxis_;
   chart::ValueAxis valueAxis_;
   chart::Mapping map_;

@@ -390,9 +390,11 @@ HistorySettings ReadHistorySettings(const fs::path& file) {
 
 // The statements of every write, prepared once.
 struct HistoryStore::Statements {
-  Stmt state, insert, unit;
+  Stmt state, savepoint, release, insert, unit;
   explicit Statements(sqlite3* db)
       : state(db, "SELECT state FROM units WHERE unit_id = ?1"),
+        savepoint(db, "SAVEPOINT event"),
+        release(db, "RELEASE event"),
         insert(db,
                "INSERT INTO events(uid, at_ms, unit_id, serial, bench, operator, terminal, action, outcome, reason,"
                " failed_readers, differences, file, file_sha256, records_sent, records_total, duration_ms,"
@@ -407,7 +409,14 @@ struct HistoryStore::Statements {
              " release_ms = ?5, selftest_ms = ?6, selftest_result = ?7,"
              " count = CASE WHEN ?9 >= count_ms THEN ?8 ELSE count END,"
              " count_ms = max(count_ms, ?9), capacity = ?10") {}
-  bool Ok() const { return state && insert && unit; }
+  bool Ok() const { return state && insert && unit && savepoint && release; }
+  // A statement without values or rows, run once more.
+  static int Once(Stmt& s) {
+    s.Reset();
+    const int rc = s.Run();
+    s.Reset();
+    return rc == SQLITE_DONE ? SQLITE_OK : rc;
+  }
 };
 
 HistoryStore::HistoryStore() = default;
@@ -691,23 +700,30 @@ bool HistoryStore::Append(HistoryEvent& ev, const FieldTexts* fields, const Fiel
   };
   // Its own transaction; inside one the caller holds (a batch), a savepoint of it.
   const bool inBatch = sqlite3_get_autocommit(db_) == 0;
-  const char* begin = inBatch ? "SAVEPOINT event" : "BEGIN IMMEDIATE";
-  const char* commit = inBatch ? "RELEASE event" : "COMMIT";
   const char* undo = inBatch ? "ROLLBACK TO event; RELEASE event" : "ROLLBACK";
   tellAgain_ = false;
-  if (sqlite3_exec(db_, begin, nullptr, nullptr, nullptr) != SQLITE_OK) {
+  // The savepoints of a batch's events are prepared once (a batch of a thousand is read from a
+  // site into memory at every look at a unit).
+  const int begun =
+      inBatch ? Statements::Once(st_->savepoint) : sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+  if (begun != SQLITE_OK) {
     Fail("cannot be written");
     return lost();
   }
+  // A state kept in memory is taken on only by an event written whole, so an event undone leaves
+  // it as it was.
   if (!Write(ev, fields, read)) {
     if (db_) sqlite3_exec(db_, undo, nullptr, nullptr, nullptr);
-    states_.clear();
     return lost();
   }
-  if (sqlite3_exec(db_, commit, nullptr, nullptr, nullptr) != SQLITE_OK) {
+  const int committed =
+      inBatch ? Statements::Once(st_->release) : sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+  if (committed != SQLITE_OK) {
     Fail("cannot be written");
     if (db_) sqlite3_exec(db_, undo, nullptr, nullptr, nullptr);
-    states_.clear();
+    // The state kept in memory took the event on: a store in memory that cannot keep its events
+    // is closed rather than read with a state they do not hold.
+    if (keepStates_) Close();
     return lost();
   }
   return true;
@@ -783,7 +799,8 @@ bool HistoryStore::Write(HistoryEvent& ev, const FieldTexts* fields, const Field
     const StateFacts facts = FactsOf(state);
     u.Bind(1, int64_t{ev.unitId});
     u.Bind(2, facts.serial.empty() ? ev.serial : facts.serial);
-    u.Bind(3, FieldsJson(state));
+    // In memory the unit's state is the one kept beside the store: the row's copy is never read.
+    u.Bind(3, keepStates_ ? std::string("{}") : FieldsJson(state));
     u.Bind(4, at);
     u.Bind(5, facts.releaseMs);
     u.Bind(6, facts.selfTestMs);
@@ -794,7 +811,7 @@ bool HistoryStore::Write(HistoryEvent& ev, const FieldTexts* fields, const Field
     const int updated = u.Run();
     u.Reset();
     if (updated != SQLITE_DONE) return rollback("cannot be written");
-    if (keepStates_) states_[ev.unitId] = state;
+    if (keepStates_) states_[ev.unitId] = std::move(state);
   }
   return true;
 }
@@ -1019,6 +1036,11 @@ std::vector<HistoryStore::OutboxEvent> HistoryStore::Readings(int32_t unitId, in
   Stmt s(db_, "SELECT " + EventColumns() + ", fields, " + MaskColumn() +
                   ", battery_count FROM events WHERE unit_id = ?1 ORDER BY id");
   s.Bind(1, int64_t{unitId});
+  if (afterId <= 0) {
+    Stmt n(db_, "SELECT count(*) FROM events WHERE unit_id = ?1");
+    n.Bind(1, int64_t{unitId});
+    if (n.Step()) out.reserve(static_cast<size_t>(sqlite3_column_int64(n.get(), 0)));
+  }
   FieldTexts state;
   while (s.Step()) {
     const bool hasFields = sqlite3_column_type(s.get(), kEventColumnCount) != SQLITE_NULL;
@@ -1227,16 +1249,24 @@ std::vector<UnitFlags> HistoryStore::Due(DateTime now) {
 Dossier HistoryStore::LoadDossier(int32_t unitId, DateTime now) {
   Dossier d;
   if (!IsOpen()) return d;
-  d.visits = Visits(unitId);
-  const auto states = Readings(unitId);
+  // The unit's events are read once: the readings give the series, the differences and the
+  // latest state, and then their events are the visits.
+  auto states = Readings(unitId);
   d.series = SeriesOf(states);
   d.lastDiff = DiffOf(states, {}, {});
   if (auto f = Flags(unitId, now)) d.flags = *f;
   for (auto it = states.rbegin(); it != states.rend(); ++it)
     if (it->hasState) {
-      d.latest = it->state;
+      d.latest = std::move(it->state);
       break;
     }
+  // Newest first, as Visits lists them.
+  d.visits.reserve(states.size());
+  for (auto it = states.rbegin(); it != states.rend(); ++it) d.visits.push_back(std::move(it->event));
+  std::stable_sort(d.visits.begin(), d.visits.end(), [](const HistoryEvent& a, const HistoryEvent& b) {
+    const int64_t am = ToUnixMs(a.time), bm = ToUnixMs(b.time);
+    return am != bm ? am > bm : a.id > b.id;
+  });
   return d;
 }
 

@@ -6,6 +6,8 @@
 #include <map>
 #include <set>
 
+#include "history/sha256.h"
+
 namespace history {
 
 const char* SiteProblemKindName(SiteProblemKind k) {
@@ -26,6 +28,22 @@ const char* SiteProblemKindName(SiteProblemKind k) {
   return "?";
 }
 
+std::string SiteUid(const HistoryStore::OutboxEvent& o) {
+  if (!o.event.imported) return o.event.uid;
+  static const char digits[] = "0123456789abcdef";
+  std::string key = std::to_string(o.event.unitId) + "/" + std::to_string(ToUnixMs(o.event.time));
+  for (const std::string& f : o.state) {
+    // Each field's bytes in hex, as the server writes a bytea ("\x4142").
+    key += "/\\x";
+    for (const char ch : f) {
+      const auto c = static_cast<unsigned char>(ch);
+      key += digits[c >> 4];
+      key += digits[c & 15];
+    }
+  }
+  return "imported-" + Sha256::Hex(key).substr(0, 32);
+}
+
 namespace {
 // The last of this PC's events the site took (0 when the cursor is another site's).
 int64_t SentTo(SiteServer& server, HistoryStore& local, const std::string& siteKey) {
@@ -39,20 +57,27 @@ SiteProblem LoadSiteUnit(SiteServer& server, int32_t unitId, const HistorySettin
   std::vector<HistoryStore::OutboxEvent> events;
   if (SiteProblem p = server.LoadUnit(unitId, events)) return p;
   if (local && local->IsOpen()) {
-    // This PC's visits still waiting to be sent (none the site already holds).
+    // This PC's visits still waiting to be sent (none the site already holds, under the id the
+    // site keeps it by: an imported visit another bench of the same data folder sent is this one).
     const int64_t sent = SentTo(server, *local, siteKey);
     std::set<std::string> onSite;
     for (const auto& o : events) onSite.insert(o.event.uid);
     for (HistoryStore::OutboxEvent& o : local->Readings(unitId, sent))
-      if (!onSite.count(o.event.uid)) events.push_back(std::move(o));
-    std::stable_sort(events.begin(), events.end(),
-                     [](const auto& a, const auto& b) { return ToUnixMs(a.event.time) < ToUnixMs(b.event.time); });
+      if (!onSite.count(SiteUid(o))) events.push_back(std::move(o));
   }
+  // In time order, whichever bench sent them first: the visits are numbered so. The site gives
+  // its own in that order; this PC's unsent ones find their places among them (the events
+  // themselves stay where they are: each holds a whole state, costly to move).
+  std::vector<size_t> order(events.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&events](size_t a, size_t b) {
+    return ToUnixMs(events[a].event.time) < ToUnixMs(events[b].event.time);
+  });
   if (!mirror.OpenInMemory()) return {SiteProblemKind::LocalHistory, mirror.Message(), {}};
   mirror.settings = settings;
-  // In time order, whichever bench sent them first: the visits are numbered so.
   bool kept = sqlite3_exec(mirror.Db(), "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
-  for (HistoryStore::OutboxEvent& o : events) {
+  for (const size_t i : order) {
+    HistoryStore::OutboxEvent& o = events[i];
     o.event.id = 0;
     kept = kept && mirror.Append(o.event, o.hasState ? &o.state : nullptr, o.hasState ? &o.read : nullptr);
   }

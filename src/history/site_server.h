@@ -118,10 +118,17 @@ class SiteServer {
   // The connection alone, and the check of the tables' version.
   SiteProblem Open(const SiteSetting& setting, const std::function<bool()>& stop);
   SiteProblem CheckSchema();
+  // Each unit's summary worked out again from its events (inside Init's transaction).
+  SiteProblem RecomputeUnits();
   struct Impl;
   std::unique_ptr<Impl> impl_;
   std::string siteId_;
 };
+
+// The site's id of an event. An entry of the current-status file taken in as a unit's first
+// visit is the same visit on every bench that shares the data folder: its id comes from the
+// entry itself, so the site keeps it once.
+std::string SiteUid(const HistoryStore::OutboxEvent& o);
 
 // A unit's history as the site holds it, in a store in memory, so that the local store's
 // readers (visits, differences, series, flags, the dossier) read every bench's visits. The

@@ -1,4 +1,5 @@
 #include <libpq-fe.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <chrono>
@@ -180,40 +181,39 @@ std::string FieldsArray(const FieldTexts& fields, const FieldMask& read) {
   return out + "}";
 }
 
-// An array of bytea as the server writes it; its elements in order (a NULL is an empty text, and
-// not in present).
-FieldTexts ParseFieldsArray(std::string_view text, FieldMask& present) {
-  FieldTexts out;
-  present.reset();
-  size_t n = 0, i = 1;
-  while (i < text.size() && text[i] != '}' && n < out.size()) {
-    std::string element;
-    if (text[i] == '"') {
-      for (++i; i < text.size() && text[i] != '"'; ++i) {
-        if (text[i] == '\\' && i + 1 < text.size()) ++i;
-        element += text[i];
-      }
-      ++i;
-      present.set(n);
-    } else {
-      while (i < text.size() && text[i] != ',' && text[i] != '}') element += text[i++];
-      if (element == "NULL") element.clear();
-      else present.set(n);
-    }
-    out[n++] = Unhex(element);
-    if (i < text.size() && text[i] == ',') ++i;
-  }
-  return out;
+// A whole number as the server sends it in binary: big-endian, of 1, 2, 4 or 8 bytes, signed.
+int64_t BigEndian(std::string_view bytes) {
+  if (bytes.empty() || bytes.size() > 8) return 0;
+  uint64_t v = static_cast<unsigned char>(bytes[0]) & 0x80 ? ~uint64_t{0} : 0;
+  for (const char c : bytes) v = v << 8 | static_cast<unsigned char>(c);
+  return static_cast<int64_t>(v);
 }
 
-// The site's id of an event. An entry of the current-status file taken in as a unit's first
-// visit is the same visit on every bench that shares the data folder: its id comes from the
-// entry itself, so the site keeps it once.
-std::string SiteUid(const HistoryStore::OutboxEvent& o) {
-  if (!o.event.imported) return o.event.uid;
-  std::string key = std::to_string(o.event.unitId) + "/" + std::to_string(ToUnixMs(o.event.time));
-  for (const std::string& f : o.state) key += "/" + Hex(f);
-  return "imported-" + Sha256::Hex(key).substr(0, 32);
+// An array of bytea as the server sends it in binary (dimensions, then each element's length,
+// -1 for NULL, and its bytes); its elements in order (a NULL is an empty text, and not in
+// present). What a damaged array holds past the point it stops making sense is left out.
+FieldTexts FieldsOfBinaryArray(std::string_view b, FieldMask& present) {
+  FieldTexts out;
+  present.reset();
+  size_t at = 0;
+  auto word = [&](int64_t& v) {
+    if (b.size() - at < 4) return false;
+    v = BigEndian(b.substr(at, 4));
+    at += 4;
+    return true;
+  };
+  int64_t dims = 0, flags = 0, type = 0, count = 0, lower = 0;
+  if (!word(dims) || !word(flags) || !word(type) || dims != 1 || !word(count) || !word(lower)) return out;
+  for (int64_t n = 0; n < count && n < kFieldCount; ++n) {
+    int64_t length = 0;
+    if (!word(length)) break;
+    if (length < 0) continue;
+    if (static_cast<uint64_t>(length) > b.size() - at) break;
+    out[static_cast<size_t>(n)].assign(b.data() + at, static_cast<size_t>(length));
+    present.set(static_cast<size_t>(n));
+    at += static_cast<size_t>(length);
+  }
+  return out;
 }
 
 SiteProblem NotConnected(const std::string& shown) {
@@ -271,13 +271,14 @@ struct Result {
     return s == PGRES_COMMAND_OK || s == PGRES_TUPLES_OK;
   }
   int Rows() const { return PQntuples(r); }
-  std::string Text(int row, int col) const {
-    return std::string(PQgetvalue(r, row, col), static_cast<size_t>(PQgetlength(r, row, col)));
+  std::string_view View(int row, int col) const {
+    return std::string_view(PQgetvalue(r, row, col), static_cast<size_t>(PQgetlength(r, row, col)));
   }
+  std::string Text(int row, int col) const { return std::string(View(row, col)); }
   bool Null(int row, int col) const { return PQgetisnull(r, row, col) != 0; }
   int64_t Int(int row, int col, int64_t otherwise = 0) const {
     if (Null(row, col)) return otherwise;
-    return textnum::WholeInt(Text(row, col), INT64_MIN, INT64_MAX).value_or(otherwise);
+    return textnum::WholeInt(View(row, col), INT64_MIN, INT64_MAX).value_or(otherwise);
   }
   std::string State() const {
     const char* s = PQresultErrorField(r, PG_DIAG_SQLSTATE);
@@ -547,13 +548,15 @@ struct SiteServer::Impl {
   // Runs a statement (several, without parameters) and waits for its result, never past the
   // deadline: a call the server does not answer by then is given up, and its connection shut (the
   // server rolls its transaction back). The first error, else the last result.
-  Result Exec(const char* sql, const Params& p = {}) {
+  // binary: the rows come in the server's binary form (a statement with parameters only).
+  Result Exec(const char* sql, const Params& p = {}, bool binary = false) {
     startedAt.reset();
     if (!conn) return Result(nullptr);
     const Clock::time_point started = Clock::now();
     const auto ptrs = p.Pointers();
-    const int sent = p.Count() ? PQsendQueryParams(conn, sql, p.Count(), nullptr, ptrs.data(), nullptr, nullptr, 0)
-                               : PQsendQuery(conn, sql);
+    const int sent =
+        p.Count() ? PQsendQueryParams(conn, sql, p.Count(), nullptr, ptrs.data(), nullptr, nullptr, binary ? 1 : 0)
+                  : PQsendQuery(conn, sql);
     if (!sent) return Result(PQmakeEmptyPGresult(conn, PGRES_FATAL_ERROR));
     for (;;) {
       const int flushed = PQflush(conn);
@@ -739,6 +742,16 @@ SiteProblem SiteServer::Init(const SiteSetting& setting, int& fromVersion, int t
     Result step = m.Exec(kSiteSteps[v]);
     if (!step.Ok()) return m.Abort(step);
   }
+  // An earlier terminal wrote each unit's summary from the state of the bench that sent last (a
+  // test set back to never by a bench that never ran one, the serial and battery of whichever
+  // bench sent last): worked out again from the events, merged field by field as every reader
+  // merges them.
+  if (fromVersion > 0 && fromVersion < 4 && toVersion >= 4) {
+    if (SiteProblem p = RecomputeUnits()) {
+      if (Connected()) m.Exec("ROLLBACK");
+      return p;
+    }
+  }
   if (fromVersion == 0) {
     for (int i = 0; i < kFieldCount; ++i) {
       Result f = m.Exec("INSERT INTO velmoor_field(field, grp, element, class) VALUES($1, $2, $3, $4)",
@@ -757,6 +770,60 @@ SiteProblem SiteServer::Init(const SiteSetting& setting, int& fromVersion, int t
   }
   Result commit = m.Exec("COMMIT");
   if (!commit.Ok()) return m.Failed(commit);
+  return {};
+}
+
+SiteProblem SiteServer::RecomputeUnits() {
+  Impl& m = *impl_;
+  Result units = m.Exec("SELECT unit_id FROM velmoor_unit ORDER BY unit_id");
+  if (!units.Ok()) return m.Failed(units);
+  const auto type = static_cast<size_t>(*FieldIndex("Type"));
+  const auto stacks = static_cast<size_t>(*FieldIndex("BatteryStacks"));
+  for (int u = 0; u < units.Rows(); ++u) {
+    const auto unitId = static_cast<int32_t>(units.Int(u, 0));
+    std::vector<HistoryStore::OutboxEvent> events;
+    if (SiteProblem p = LoadUnit(unitId, events)) return p;
+    // The unit's events replayed in time order into a store in memory, which keeps the summary
+    // a bench's own store keeps; when the battery was read last beside it.
+    HistoryStore mirror;
+    bool kept = mirror.OpenInMemory() && sqlite3_exec(mirror.Db(), "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
+    int64_t capacityMs = 0;
+    for (HistoryStore::OutboxEvent& o : events) {
+      o.event.id = 0;
+      kept = kept && mirror.Append(o.event, o.hasState ? &o.state : nullptr, o.hasState ? &o.read : nullptr);
+      if (o.hasState && (o.read[type] || o.read[stacks])) capacityMs = std::max(capacityMs, ToUnixMs(o.event.time));
+    }
+    kept = kept && sqlite3_exec(mirror.Db(), "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+    if (!kept)
+      return Problem(SiteProblemKind::LocalHistory,
+                     "The site's units could not be worked out again in memory: " + mirror.Message());
+    sqlite3_stmt* row = nullptr;
+    sqlite3_prepare_v2(mirror.Db(),
+                       "SELECT serial, last_ms, release_ms, selftest_ms, selftest_result, count, count_ms, capacity"
+                       " FROM units WHERE unit_id = ?1",
+                       -1, &row, nullptr);
+    sqlite3_bind_int64(row, 1, unitId);
+    if (sqlite3_step(row) != SQLITE_ROW) {
+      sqlite3_finalize(row);
+      continue;  // no event of the unit carries a reading: its summary stays as it is
+    }
+    auto text = [row](int col) {
+      const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(row, col));
+      return t ? std::string(t, static_cast<size_t>(sqlite3_column_bytes(row, col))) : std::string();
+    };
+    Params p;
+    p.Add(unitId).Bytes(text(0)).Add(sqlite3_column_int64(row, 1)).MsOrNull(sqlite3_column_int64(row, 2));
+    p.MsOrNull(sqlite3_column_int64(row, 3)).Add(sqlite3_column_int64(row, 4)).Add(sqlite3_column_int64(row, 5));
+    p.MsOrNull(sqlite3_column_int64(row, 6)).Add(sqlite3_column_int64(row, 7)).MsOrNull(capacityMs);
+    sqlite3_finalize(row);
+    Result r = m.Exec(
+        "UPDATE velmoor_unit SET serial = $2, last_at = to_timestamp($3::float8 / 1000),"
+        " release_at = to_timestamp($4::float8 / 1000), selftest_at = to_timestamp($5::float8 / 1000),"
+        " selftest_result = $6, count = $7, count_at = to_timestamp($8::float8 / 1000), capacity = $9,"
+        " capacity_at = to_timestamp($10::float8 / 1000) WHERE unit_id = $1",
+        p);
+    if (!r.Ok()) return m.Failed(r);
+  }
   return {};
 }
 
@@ -953,49 +1020,63 @@ SiteProblem SiteServer::LoadUnit(int32_t unitId, std::vector<HistoryStore::Outbo
   Impl& m = *impl_;
   events.clear();
   if (!Connected()) return NotConnected(m.shown);
+  // In the server's binary form: a unit's thousand visits carry about a hundred values each,
+  // which as text would be written out in hex by the server and read back here.
   const std::string sql =
       "SELECT uid, " + MsOf("at") +
       ", unit_id, serial, bench, operator, terminal, action, outcome, reason, failed_readers, differences, file,"
       " file_sha256, records_sent, records_total, duration_ms, test_result, command, reply, log_file, status_read,"
       " imported, fields, battery_count, reading, unit_from FROM velmoor_event WHERE unit_id = $1 ORDER BY at, id";
-  Result r = m.Exec(sql.c_str(), Params().Add(unitId));
+  Result r = m.Exec(sql.c_str(), Params().Add(unitId), true);
   if (!r.Ok()) return m.Failed(r);
+  // The whole numbers and flags are of the sizes the tables give them; anything else is not
+  // these tables' answer.
+  const std::pair<int, int> sizes[] = {{1, 8},  {2, 4},  {10, 4}, {14, 4}, {15, 4}, {16, 8}, {17, 4},
+                                       {21, 1}, {22, 1}, {24, 8}, {25, 1}};
+  for (const auto& [col, size] : sizes)
+    if (PQnfields(r.r) != 27 || PQfsize(r.r, col) != size)
+      return Problem(SiteProblemKind::Refused,
+                     m.Where() + " answered a unit's events in a form this terminal does not know.");
+  auto whole = [&r](int row, int col, int64_t otherwise) {
+    return r.Null(row, col) ? otherwise : BigEndian(r.View(row, col));
+  };
+  auto flag = [&r](int row, int col) { return !r.Null(row, col) && r.View(row, col) == std::string_view("\1", 1); };
   events.reserve(static_cast<size_t>(r.Rows()));
   for (int i = 0; i < r.Rows(); ++i) {
     HistoryStore::OutboxEvent o;
     HistoryEvent& e = o.event;
     e.uid = r.Text(i, 0);
-    e.time = FromUnixMs(r.Int(i, 1));
-    e.unitId = static_cast<int32_t>(r.Int(i, 2, -1));
-    e.serial = Unhex(r.Text(i, 3));
-    e.bench = Unhex(r.Text(i, 4));
-    e.operatorName = Unhex(r.Text(i, 5));
+    e.time = FromUnixMs(whole(i, 1, 0));
+    e.unitId = static_cast<int32_t>(whole(i, 2, -1));
+    e.serial = r.Text(i, 3);
+    e.bench = r.Text(i, 4);
+    e.operatorName = r.Text(i, 5);
     e.terminal = r.Text(i, 6);
     e.action = r.Text(i, 7);
     e.outcome = r.Text(i, 8);
-    e.reason = Unhex(r.Text(i, 9));
-    e.failedReaders = static_cast<int32_t>(r.Int(i, 10));
-    e.differences = Unhex(r.Text(i, 11));
-    e.file = Unhex(r.Text(i, 12));
+    e.reason = r.Text(i, 9);
+    e.failedReaders = static_cast<int32_t>(whole(i, 10, 0));
+    e.differences = r.Text(i, 11);
+    e.file = r.Text(i, 12);
     e.fileSha256 = r.Text(i, 13);
-    e.recordsSent = static_cast<int>(r.Int(i, 14));
-    e.recordsTotal = static_cast<int>(r.Int(i, 15));
-    e.durationMs = r.Int(i, 16, -1);
-    e.testResult = static_cast<int32_t>(r.Int(i, 17, -1));
-    e.command = Unhex(r.Text(i, 18));
-    e.reply = Unhex(r.Text(i, 19));
-    e.logFile = Unhex(r.Text(i, 20));
-    e.statusRead = r.Text(i, 21) == "t";
-    e.imported = r.Text(i, 22) == "t";
+    e.recordsSent = static_cast<int>(whole(i, 14, 0));
+    e.recordsTotal = static_cast<int>(whole(i, 15, 0));
+    e.durationMs = whole(i, 16, -1);
+    e.testResult = static_cast<int32_t>(whole(i, 17, -1));
+    e.command = r.Text(i, 18);
+    e.reply = r.Text(i, 19);
+    e.logFile = r.Text(i, 20);
+    e.statusRead = flag(i, 21);
+    e.imported = flag(i, 22);
     e.unitFrom = r.Text(i, 26);
     o.hasState = !r.Null(i, 23);
     if (o.hasState) {
       FieldMask present;
-      o.state = ParseFieldsArray(r.Text(i, 23), present);
+      o.state = FieldsOfBinaryArray(r.View(i, 23), present);
       // An earlier terminal's event holds its bench's whole state: what it read is judged from it.
-      o.read = r.Text(i, 25) == "t" ? present : FieldsHeld(e.statusRead, o.state);
+      o.read = flag(i, 25) ? present : FieldsHeld(e.statusRead, o.state);
     }
-    if (!r.Null(i, 24)) o.batteryCount = r.Int(i, 24);
+    if (!r.Null(i, 24)) o.batteryCount = whole(i, 24, 0);
     events.push_back(std::move(o));
   }
   return {};

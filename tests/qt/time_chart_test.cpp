@@ -66,6 +66,17 @@ TEST(ChartScale, TimeLabelsNeverRepeatFromMinutesToYears) {
   EXPECT_TRUE(years.step.unit == TimeUnit::Month || years.step.unit == TimeUnit::Year);
 }
 
+TEST(ChartScale, TheZoneIsSaidAsAnOffsetAndEachChangeOfItInTurn) {
+  const qint64 january = QDateTime(QDate(2026, 1, 10), QTime(9, 0), QTimeZone::utc()).toMSecsSinceEpoch();
+  const QTimeZone berlin("Europe/Berlin");
+  EXPECT_EQ(ZoneText({january, january + kDay}, QTimeZone::utc()).toStdString(), "UTC");
+  EXPECT_EQ(ZoneText({january, january + kDay}, berlin).toStdString(), "UTC+01:00");
+  EXPECT_EQ(ZoneText({january, january + kDay}, QTimeZone("America/St_Johns")).toStdString(), "UTC-03:30");
+  // Over a year: into summer time and out of it again.
+  EXPECT_EQ(ZoneText({january, january + 365 * kDay}, berlin).toStdString(), "UTC+01:00 / UTC+02:00 / UTC+01:00");
+  EXPECT_EQ(MakeTimeAxis({k2026, k2026 + 6 * kHour}, berlin, 300, SevenPerChar).zone.toStdString(), "UTC+02:00");
+}
+
 TEST(ChartScale, SpansKeepOneDaysVisitsApartAndPadTheEnds) {
   // Three visits of one day, minutes apart: each its own x, none on the frame.
   const qint64 visits[] = {k2026, k2026 + 20 * kMin, k2026 + 6 * kHour};
@@ -207,4 +218,32 @@ TEST(TimeChartPicture, NoReadingsOneReadingAndValuesNotRead) {
   EXPECT_FALSE(ColourNear(img, mid, TimeChart::kValueColour, 1)) << "a line drawn across a value not read";
   EXPECT_GT(chart.valueAxis().hi, 14.6);
   EXPECT_LT(chart.valueAxis().lo, 14.2);
+}
+
+// The chart draws this computer's local time (TZ here), as every other time on screen, and says
+// its zone under the axis.
+TEST(TimeChartPicture, TheTimeAxisIsInLocalTimeWithItsZone) {
+  const QByteArray tz = qgetenv("TZ");
+  qputenv("TZ", "Asia/Kolkata");  // UTC+05:30 all year: its whole hours are UTC's half hours
+  TimeChart chart;
+  chart.setData("Battery count", "read", {{k2026, 21}, {k2026 + 6 * kHour, 57}}, {});
+  chart.resize(chart.minimumSizeHint());
+  const QImage img = Render(chart);
+  if (tz.isNull()) qunsetenv("TZ");
+  else qputenv("TZ", tz);
+  EXPECT_EQ(chart.zoneCaption().toStdString(), "Time (UTC+05:30)");
+  const TimeAxis& axis = chart.timeAxis();
+  ASSERT_EQ(axis.step.unit, TimeUnit::Hour);
+  for (const TimeTick& t : axis.ticks) {
+    EXPECT_EQ(t.ms % kHour, 30 * kMin) << t.label.toStdString();
+    const QDateTime local = QDateTime::fromMSecsSinceEpoch(t.ms, QTimeZone("Asia/Kolkata"));
+    EXPECT_EQ(t.label.section('\n', 0, 0), local.toString("HH:mm"));
+  }
+  // The caption is drawn: ink at the right under the tick labels.
+  const QFontMetrics fm = chart.fontMetrics();
+  const int top = int(chart.plotArea().bottom()) + 4 + 2 * fm.height();
+  int ink = 0;
+  for (int x = chart.width() - 40; x < chart.width() - 6; ++x)
+    for (int y = top; y < top + fm.height(); ++y) ink += qGray(img.pixel(x, y)) < 128 ? 1 : 0;
+  EXPECT_GT(ink, 0);
 }

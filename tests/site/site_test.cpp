@@ -98,6 +98,16 @@ TEST_F(Site, TwoBenchesMergeIntoOneHistory) {
     ASSERT_TRUE(s->Append(ev, &t));
   }
   EXPECT_FALSE(Push(b).problem);
+  {
+    // Bench A's import of unit 6, not sent yet, is the visit the site took from bench B: A's
+    // view of the site shows it once.
+    SiteServer server;
+    ASSERT_FALSE(server.Connect(setting_));
+    HistoryStore mirror;
+    ASSERT_FALSE(LoadSiteUnit(server, 6, a.settings, mirror, &a, setting_.conninfo));
+    EXPECT_EQ(mirror.Visits(6).size(), 1u);
+    EXPECT_EQ(mirror.LoadDossier(6, kNow).visits.size(), 1u);
+  }
   EXPECT_FALSE(Push(a).problem);
   EXPECT_EQ(OnSite("SELECT count(*) FROM velmoor_event"), 9);
   // The reports' views show the benches and the units as text.
@@ -637,4 +647,57 @@ TEST_F(Site, BatteryOfNoKnownCapacityReadLastLeavesNone) {
   ASSERT_EQ(site.size(), 1u);
   EXPECT_FALSE(site[0].batteryPastThreshold);
   EXPECT_EQ(DueTexts(site), DueTexts(a.Due(kNow)));
+}
+
+// A site an earlier terminal kept (each unit's summary from the state of the bench that sent
+// last: here bench B, which never tested unit 8, set its tests back to never) has its summaries
+// worked out again from the events when init brings it up to date: what is due there is what one
+// store holding every visit says.
+TEST_F(Site, AnOlderSitesSummariesAreWorkedOutAgainFromItsEvents) {
+  const std::string older = pg().FreshDatabase(db_ + "_v3");
+  int from = -1;
+  ASSERT_FALSE(SiteServer().Init(Setting(older), from, 3));
+  HistoryStore &a = Bench("a"), &b = Bench("b"), &one = Bench("one");
+  StatusChecks tested;
+  tested.ReleaseTime = tested.HardwareTime = DaysAgo(30);
+  tested.ReleaseResult = tested.HardwareResult = 0;
+  UnitStatus s = AUnit(8);
+  s.Count = 40;
+  for (HistoryStore* store : {&a, &one}) AppendRead(*store, s, DaysAgo(30), tested, "Bench A");
+  s.Count = 45;
+  for (HistoryStore* store : {&b, &one}) AppendRead(*store, s, DaysAgo(1), {}, "Bench B");
+  // Each event as the earlier terminal sent it, with its bench's whole state.
+  auto hex = [](const std::string& bytes) {
+    std::string out;
+    for (const unsigned char c : bytes) out += "0123456789abcdef"[c >> 4], out += "0123456789abcdef"[c & 15];
+    return out;
+  };
+  for (HistoryStore* store : {&a, &b}) {
+    std::map<int32_t, FieldTexts> states;
+    for (const HistoryStore::OutboxEvent& o : store->Outbox(0, 10, states)) {
+      std::string fields;
+      for (const std::string& f : o.state) fields += std::string(fields.empty() ? "" : ",") + "\"\\\\x" + hex(f) + "\"";
+      pg().Sql(db_ + "_v3",
+               "INSERT INTO velmoor_event(uid, at, unit_id, serial, bench, operator, terminal, action, outcome, reason,"
+               " failed_readers, differences, file, file_sha256, records_sent, records_total, duration_ms, test_result,"
+               " command, reply, log_file, status_read, imported, fields, battery_count, bench_event) VALUES ('" +
+                   o.event.uid + "', to_timestamp(" + std::to_string(ToUnixMs(o.event.time)) + " / 1000.0), 8, '\\x" +
+                   hex(o.event.serial) + "', '\\x" + hex(o.event.bench) +
+                   "', '', '', 'General Status', 'done', '', 0, '', '', '', 0, 0, -1, -1, '', '', '', true, false, '{" +
+                   fields + "}', " + std::to_string(*o.batteryCount) + ", " + std::to_string(o.event.id) + ")");
+    }
+  }
+  // The summary as it left it: bench B's state, sent last.
+  pg().Sql(db_ + "_v3", "INSERT INTO velmoor_unit(unit_id, serial, last_at, count, count_at, capacity) VALUES (8, '\\x" +
+                            hex(AUnit(8).SerialNo.str()) + "', to_timestamp(" +
+                            std::to_string(ToUnixMs(DaysAgo(1))) + " / 1000.0), 45, to_timestamp(" +
+                            std::to_string(ToUnixMs(DaysAgo(1))) + " / 1000.0), 0)");
+  ASSERT_FALSE(SiteServer().Init(Setting(older), from));
+  EXPECT_EQ(from, 3);
+  SiteServer server;
+  ASSERT_FALSE(server.Connect(Setting(older)));
+  std::vector<UnitFlags> site;
+  ASSERT_FALSE(server.Due(one.settings, ToUnixMs(kNow), site));
+  EXPECT_EQ(DueTexts(site), DueTexts(one.Due(kNow)));
+  EXPECT_EQ(pg().Sql(db_ + "_v3", "SELECT count FROM velmoor_unit WHERE unit_id = 8"), "45");
 }
