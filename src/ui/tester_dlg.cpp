@@ -259,9 +259,7 @@ void Settle(Outcome& o, const RunCounts& before, const CTransponder& unit) {
   }
   if (o.kind == OutcomeKind::NoUnit && !unit.port.isOpen && !unit.port.LastOpenReport().opened &&
       !unit.port.LastOpenReport().reason.empty()) {
-    o.kind = OutcomeKind::PortFailed;
-    o.port = unit.port.LastOpenReport();
-    o.reason = "the port would not open";
+    MarkPortFailed(o, unit.port.LastOpenReport());
   }
   if (o.kind == OutcomeKind::Done && after.notRecorded != before.notRecorded) {
     o.kind = OutcomeKind::NotRecorded;
