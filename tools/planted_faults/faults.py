@@ -67,7 +67,7 @@ FAULTS = [
     ("31", "command time-out digits 3 -> 2", "src/ui/command_file.cpp",
      "for (int i = 0; i < 3 && textnum::IsDigit(*t)", "for (int i = 0; i < 2 && textnum::IsDigit(*t)"),
     ("32", "Enable button runs Initialise", "src/ui/tester_dlg.cpp",
-     "[](CTransponder& u, TextSpan r) { u.EnableUnit(r); }", "[](CTransponder& u, TextSpan r) { u.InitialiseUnit(r); }"),
+     "&CTransponder::EnableUnit,", "&CTransponder::InitialiseUnit,"),
     ("33", "day of week off by one", "src/platform/date_time.cpp",
      "((days + 6) % 7 + 7) % 7", "((days + 5) % 7 + 7) % 7"),
     ("34", "COM number family order", "src/platform/port_names.cpp",
