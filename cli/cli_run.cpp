@@ -243,8 +243,9 @@ int RunCli(const CliOptions& o, const SerialProviderFactory& machinePorts, std::
 
   // The session log of the wire, shared with the window (T7Status/logs/); off with --no-log.
   // A log that cannot be written is told once on standard error, and the command goes on.
-  SessionLogScope log(o, std::string("velmoor-cli ") + kProgramVersion, o.commandLine.empty() ? o.command : o.commandLine,
-                      [messages](const std::string& failure) { std::fprintf(messages, "velmoor-cli: %s\n", failure.c_str()); });
+  auto tell = [messages](const std::string& failure) { std::fprintf(messages, "velmoor-cli: %s\n", failure.c_str()); };
+  SessionLogScope log(o, std::string("velmoor-cli ") + kProgramVersion,
+                      o.commandLine.empty() ? o.command : o.commandLine, tell);
   int code = ex::kUsage;
   try {
     auto op = std::make_unique<CliOperator>(messages);

@@ -1,9 +1,9 @@
-// The bench session: what both programs (the window and velmoor-cli) are made of, assembled in
-// one call from the options they share. It reads the settings once, then owns the serial side
-// (the machine's ports or the simulated unit), the operator, the main window's class with its
-// unit, the unit history with the context of its events, and the site's sender. A program adds
-// only its thread policy (where the history is opened and each action runs) and what it does
-// as each action ends.
+// The bench session: what both programs (the window and velmoor-cli) are made of, assembled the
+// same way from the options they share. It takes the settings read once, and owns the serial
+// side (the machine's ports or the simulated unit), the operator, the main window's class with
+// its unit, the unit history with the context of its events, and the site's sender. A program
+// adds only its thread policy (where the history is opened and each action runs) and what it
+// does as each action ends.
 #pragma once
 #include <chrono>
 #include <filesystem>
@@ -76,8 +76,8 @@ class BenchSession {
   // The site's sender; null when none was started.
   history::SiteSender* Site() { return sender_.get(); }
   // Sends the events written so far, waiting at most wait, and stops the sender (which the
-  // window still shows). Returns what
-  // the operator should know of the site (a problem met, or no answer in time), else empty.
+  // window still shows). Returns what the operator should know of the site (a problem met, or
+  // no answer in time), else empty.
   std::string FinishSite(std::chrono::milliseconds wait);
 
   // ---- the unit ----
@@ -102,7 +102,8 @@ class BenchSession {
   // The action's name as the operator knows it ("General Status", "Command 2").
   std::string ActionName(int id) const;
 
-  // Stops the site's sender, giving the send under way a second (an action broken off).
+  // Stops the site's sender, giving the send under way a second (a command broken off), and lets
+  // it go.
   void StopSite() { sender_.reset(); }
   // Closes the port, then the history (on the thread that opened them).
   void Close();
