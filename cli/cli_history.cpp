@@ -3,11 +3,10 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cstdlib>
-
-#include "cli/cli_site.h"
 #include <map>
 
 #include "history/history_internal.h"
+#include "history/site_server.h"
 #include "history/unit_state.h"
 #include "platform/file_ops.h"
 #include "platform/text_numbers.h"
@@ -277,23 +276,6 @@ int CheckHistory(HistoryStore& store, std::FILE* result, std::FILE* messages) {
 
 bool IsHistoryCommand(const std::string& c) { return c == "history" || c == "diff" || c == "due"; }
 
-std::filesystem::path CliHistoryFile(const CliOptions& o) {
-  return o.historyFile.empty() ? DefaultHistoryFile() : file_ops::PathFromUtf8(o.historyFile);
-}
-
-std::string OpenCliHistory(HistoryStore& store, const CliOptions& o) {
-  if (o.noHistory) return {};
-  return OpenHistory(store, CliHistoryFile(o), o.paths, CliHistoryContext(o));
-}
-
-HistoryContext CliHistoryContext(const CliOptions& o) {
-  HistoryContext c;
-  c.operatorName = o.operatorName;
-  c.namedUnit = o.unit;
-  c.terminal = std::string("velmoor-cli ") + kProgramVersion;
-  return c;
-}
-
 int RunHistoryCommand(const CliOptions& o, std::FILE* result, std::FILE* messages) {
   if (o.noHistory) {
     std::fprintf(messages, "velmoor-cli: --no-history leaves no history to show\n");
@@ -326,8 +308,9 @@ int RunHistoryCommand(const CliOptions& o, std::FILE* result, std::FILE* message
 
   // Only read: nothing is made, imported or changed, and a file this user may not write is read
   // where it is.
+  const SessionSettings settings = CliSessionSettings(o);
   HistoryStore store;
-  if (!store.Open(CliHistoryFile(o), HistoryStore::Access::Read)) {
+  if (!store.Open(settings.historyFile, HistoryStore::Access::Read)) {
     std::fprintf(messages, "velmoor-cli: %s\n", store.Message().c_str());
     return ex::kBadFile;
   }
@@ -347,7 +330,7 @@ int RunHistoryCommand(const CliOptions& o, std::FILE* result, std::FILE* message
     std::fprintf(messages, "velmoor-cli: %s\nvelmoor-cli: showing this PC's own history instead\n", p.message.c_str());
     fromSite = false;
   };
-  const SiteChoice site = ChooseCliSite(o, store.settings);
+  const SiteChoice& site = settings.site;
   if (site.set) {
     const SiteProblem p = site.problem ? site.problem : server.Connect(site.setting);
     if (p) ownInstead(p);

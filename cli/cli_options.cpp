@@ -5,6 +5,7 @@
 
 #include "platform/connection_text.h"
 #include "platform/text_numbers.h"
+#include "platform/version.h"
 
 namespace {
 
@@ -101,6 +102,10 @@ const char* CliUsage() {
          "4 a history file that is not there, cannot be read or is damaged (also --check).\n"
          "site: 0 done (push: everything sent); 1 the site refused (password, TLS, access, version);\n"
          "2 no site set; 3 the site cannot be reached; 4 a history file that cannot be read.\n";
+}
+
+SessionSettings CliSessionSettings(const CliOptions& o) {
+  return ReadSessionSettings(o, std::string("velmoor-cli ") + kProgramVersion, o.unit);
 }
 
 bool ParseCliOptions(int argc, const char* const* argv, CliOptions& o, std::string& message) {

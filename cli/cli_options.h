@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/session_settings.h"
 #include "platform/outcome.h"
 #include "platform/paths.h"
 #include "platform/shared_options.h"
@@ -59,6 +60,10 @@ inline int ExitCodeFor(OutcomeKind kind) {
   }
   return cli_exit::kRefused;
 }
+
+// What velmoor-cli's session reads of its options: the history file, the context of the
+// command's events (--operator, --unit, the program and its version) and the site.
+SessionSettings CliSessionSettings(const CliOptions& options);
 
 // Reads the command line. On an error returns false with message set.
 bool ParseCliOptions(int argc, const char* const* argv, CliOptions& out, std::string& message);

@@ -5,22 +5,20 @@
 #include <filesystem>
 #include <fstream>
 
+#include "app/bench_session.h"
 #include "cli/cli_history.h"
-#include "cli/cli_site.h"
 #include "cli/cli_operator.h"
+#include "cli/cli_site.h"
 #include "firmware/bootload_action.h"
 #include "firmware/srecord_image.h"
 #include "platform/file_ops.h"
-#include "platform/logged_operator.h"
 #include "platform/session_log.h"
 #include "platform/version.h"
 #include "quickset/quickset_flow.h"
 #include "records/status_json.h"
-#include "serial/comm_port.h"
 #include "unit/transponder.h"
-#include "sim/serial_side.h"
 #include "ui/command_file.h"
-#include "ui/tester_dlg.h"
+#include "ui/main_controls.h"
 
 namespace {
 
@@ -62,10 +60,12 @@ const CommandRow kCommandRows[] = {
 };
 // clang-format on
 
-class Session {
+// One unit command of the command line on its bench session: the answers the command line
+// gives, the checks before the unit is touched, and the result printed as the command ends.
+class Command {
  public:
-  Session(const CliOptions& o, CCommPort& port, std::FILE* result, std::FILE* messages)
-      : o_(o), op_(messages), logged_(op_), result_(result), messages_(messages), dlg_(port, logged_, o.paths) {
+  Command(const CliOptions& o, BenchSession& session, CliOperator& op, std::FILE* result, std::FILE* messages)
+      : o_(o), session_(session), op_(op), result_(result), messages_(messages) {
     op_.answer = o.answer;
     op_.retries = o.retries;
     if (o.releaseTest)
@@ -74,39 +74,6 @@ class Session {
     // An incomplete status is not reported on unless the command line says so.
     op_.defaults[Question::IncompleteStatus] = false;
     op_.entry = o.entry;
-  }
-
-  // The unit history each operation's outcome goes to (--history, --no-history); a history
-  // that cannot be kept is told once, and the command goes on without it.
-  void OpenHistory() {
-    const std::string problem = OpenCliHistory(history_, o_);
-    if (!problem.empty()) Message("velmoor-cli: %s", problem.c_str());
-    if (!history_.IsOpen()) return;
-    dlg_.history = &history_;
-    dlg_.historyContext = CliHistoryContext(o_);
-    // The site's sender connects while the command runs, and sends the command's event as it
-    // ends; a site away or refusing is told once and costs the command at most a moment.
-    const history::SiteChoice site = ChooseCliSite(o_, history_.settings);
-    if (site.problem) Message("velmoor-cli: %s", site.problem.message.c_str());
-    if (!site.set || site.problem) return;
-    sender_ = std::make_unique<history::SiteSender>(history_.File(), site.setting);
-    siteShown_ = site.setting.shown;
-    sender_->Start();
-  }
-
-  // Sends the command's event to the site, waiting a moment at most.
-  void FinishSite() {
-    if (!sender_) return;
-    sender_->Finish(std::chrono::milliseconds(1500));
-    std::string told = sender_->TakeMessage();
-    // A site that said nothing in that moment is told as the others are.
-    const history::SiteState s = sender_->State();
-    if (told.empty() && !s.problem && s.waiting != 0)
-      told = "The site server (" + siteShown_ +
-             ") did not answer in time. The bench goes on with this PC's history; the events wait here and are "
-             "sent later.";
-    if (!told.empty()) Message("velmoor-cli: %s", told.c_str());
-    sender_.reset();
   }
 
   // Whether every question the command may ask will be answered; if not, names the options.
@@ -125,63 +92,59 @@ class Session {
     if (o_.command == "run") CheckCommandFile();
   }
 
+  // The unit history each operation's outcome goes to (--history, --no-history), and the site's
+  // sender, which connects while the command runs and sends the command's event as it ends. A
+  // history that cannot be kept, or a site away or refusing, is told once; the command goes on.
+  void OpenHistory() {
+    Tell(session_.OpenHistory());
+    Tell(session_.StartSite());
+  }
+
   // The window's start-up: folders, then the search over COM1 to COM10 (or the named port).
   // Returns the outcome of finding the unit: Done, NoUnit or PortFailed (the reasons are on
   // standard error).
   Outcome Connect() {
-    dlg_.OnInitDialog();
-    if (o_.port > 0) {
-      dlg_.rawReplies = true;  // as the search leaves it
-      dlg_.unitPort = o_.port;
-      dlg_.ConnectToUnit();
-    } else {
-      dlg_.OnTimer(kSearchTimerId);
-    }
-    if (!dlg_.ended && dlg_.unit.port.isOpen) {
+    const Outcome o = session_.Connect(o_.port);
+    if (o.Ok()) {
       // A named port is not probed until the command runs: the unit is named when it answers.
-      if (o_.port <= 0) Message("Velmoor on Comm %d", dlg_.unitPort);
-      return MakeOutcome(OutcomeKind::Done, "connect");
+      if (o_.port <= 0) Message("Velmoor on Comm %d", session_.UnitPort());
+      return o;
     }
-    Outcome o = MakeOutcome(OutcomeKind::NoUnit, "connect", "no unit answered");
-    const PortOpenReport& report = dlg_.unit.port.LastOpenReport();
-    if (o_.port > 0 && !report.opened) {
-      o.kind = OutcomeKind::PortFailed;
-      o.port = report;
-      o.reason = "the port would not open";
-    }
-    Message("%s", TerminalText(dlg_.paneText.empty() ? o.reason : dlg_.paneText).c_str());
+    Message("%s", TerminalText(o.pane.empty() ? o.reason : o.pane).c_str());
+    // A command whose unit was not found is in the history all the same.
+    Tell(session_.RecordNotConnected(o, Control()));
     return o;
   }
 
-  // A command whose unit was not found (the search found none, or the named port would not open)
-  // is in the history all the same: under the unit last read on the named port, else with none.
-  void RecordNotConnected(Outcome o) {
-    if (!dlg_.history) return;
-    for (const CommandRow& row : kCommandRows)
-      if (o_.command == row.command) o.action = dlg_.ActionName(row.control);
-    if (o_.command == "run") o.action = dlg_.ActionName(ctl::kLoadCommands);
-    dlg_.historyContext.port = o_.port > 0 ? dlg_.PortName() : std::string();
-    const std::string problem = history::RecordOutcome(*dlg_.history, dlg_.historyContext, o,
-                                                       dlg_.unit.status.currentStatus, dlg_.unit.status.currentChecks,
-                                                       false);
-    if (!problem.empty()) Message("velmoor-cli: %s", problem.c_str());
-  }
-
-  int Run(const std::string& c) {
-    if (c == "run") return Finish(RunCommandFile());
+  int Run() {
+    const std::string& c = o_.command;
+    if (c == "run") {
+      op_.file = o_.args[0];
+      return Finish(session_.RunCommandButton(o_.button, o_.args[0]));
+    }
     if (c == "quickset") {
       op_.scheme = o_.args[0];
       op_.power = o_.power;
       op_.gain = o_.gain;
     }
     if (c == "load") op_.file = o_.args[0];
-    if (c == "status") dlg_.rawReplies = false;  // the status report rather than the raw replies
-    for (const CommandRow& row : kCommandRows)
-      if (c == row.command) return Finish(dlg_.OnCommand(row.control));
-    return ex::kUsage;
+    if (c == "status") session_.ShowRawReplies(false);  // the status report rather than the raw replies
+    const int control = Control();
+    return control ? Finish(session_.Run(control)) : ex::kUsage;
   }
 
+  // Sends the command's event to the site, waiting a moment at most.
+  void FinishSite() { Tell(session_.FinishSite(std::chrono::milliseconds(1500))); }
+
  private:
+  // The control the command presses (0 none): for "run", the command file's loading.
+  int Control() const {
+    if (o_.command == "run") return ctl::kLoadCommands;
+    for (const CommandRow& row : kCommandRows)
+      if (o_.command == row.command) return row.control;
+    return 0;
+  }
+
   // The usual ending: the result (the pane, the JSON record, the verification's verdict) on
   // standard output, why it was not done on standard error, the exit code from the outcome.
   int Finish(const Outcome& o) {
@@ -192,7 +155,7 @@ class Session {
     if (o_.port > 0) Message("Velmoor on Comm %d", o_.port);
     if (o.kind != OutcomeKind::Declined) {
       if (o_.command == "status" && o_.json)
-        Print(StatusJson(dlg_.unit.status.currentChecks, dlg_.unit.status.currentStatus));
+        Print(StatusJson(session_.Unit().status.currentChecks, session_.Unit().status.currentStatus));
       else if (o_.command == "apply" && o.kind != OutcomeKind::BadFile) Print(Verdict(o));
       else if (!o.pane.empty() || o_.command != "apply") Print(o.pane);
       if (o_.command == "quickset" && (o.kind == OutcomeKind::Done || !o.differences.empty())) Print(Verdict(o));
@@ -222,22 +185,14 @@ class Session {
       throw CliUsageError("button " + std::to_string(o_.button) + " asks for a serial number: give --entry TEXT");
   }
 
-  Outcome RunCommandFile() {
-    op_.file = o_.args[0];
-    Outcome loaded = dlg_.OnCommand(ctl::kLoadCommands);
-    if (!loaded.Ok()) return loaded;
-    const int i = o_.button - 1;
-    if (dlg_.commandCaption[i].empty() || dlg_.commandText[i].empty()) {
-      return MakeOutcome(OutcomeKind::BadFile, "Load test commands",
-                         o_.args[0] + " gives button " + std::to_string(o_.button) + " no command");
-    }
-    return dlg_.OnCommand(ctl::kCommandButtons[i]);
-  }
-
   void Print(const std::string& text) {
     std::string t = TerminalText(text);
     if (!t.empty() && t.back() != '\n') t += '\n';
     std::fputs(t.c_str(), result_);
+  }
+  // A message of the session's for the operator, when there is one.
+  void Tell(const std::string& text) {
+    if (!text.empty()) Message("velmoor-cli: %s", text.c_str());
   }
   template <class... A>
   void Message(const char* format, A... args) {
@@ -246,14 +201,10 @@ class Session {
   }
 
   const CliOptions& o_;
-  history::HistoryStore history_;
-  std::unique_ptr<history::SiteSender> sender_;
-  std::string siteShown_;  // the site's setting as it is shown
-  CliOperator op_;
-  LoggedOperator logged_;
+  BenchSession& session_;
+  CliOperator& op_;
   std::FILE* result_;
   std::FILE* messages_;
-  CTesterDlg dlg_;
 };
 
 int ListPorts(ISerialProvider& provider, std::FILE* result, std::FILE* messages) {
@@ -283,46 +234,29 @@ int RunCli(const CliOptions& o, const SerialProviderFactory& machinePorts, std::
   if (o.command == "site") return RunSiteCommand(o, result, messages);
 
   // The serial side: the simulated unit, or the machine's ports.
-  std::string switchError;
-  SerialSide side(
-      o.simulate, o.simSwitches, [&] { return machinePorts(o.paths); }, nullptr, switchError);
-  if (!side.Port()) {
-    std::fprintf(messages, "%s\n", switchError.c_str());
+  BenchSession session(o, CliSessionSettings(o), [&] { return machinePorts(o.paths); });
+  if (!session.SerialProblem().empty()) {
+    std::fprintf(messages, "%s\n", session.SerialProblem().c_str());
     return ex::kUsage;
   }
-  CCommPort* port = side.Port();
-  ISerialProvider* ports = side.Ports();
-  if (o.command == "ports") return ListPorts(*ports, result, messages);
+  if (o.command == "ports") return ListPorts(session.Ports(), result, messages);
 
   // The session log of the wire, shared with the window (T7Status/logs/); off with --no-log.
   // A log that cannot be written is told once on standard error, and the command goes on.
-  struct LogScope {
-    LogScope(const CliOptions& o, std::FILE* messages) : messages_(messages) {
-      SessionLog::Start(o.paths, !o.noLog, std::string("velmoor-cli ") + kProgramVersion,
-                        o.commandLine.empty() ? o.command : o.commandLine);
-    }
-    ~LogScope() {
-      if (const auto log = SessionLog::Get()) {
-        log->Flush();
-        const std::string failure = log->TakeFailure();
-        if (!failure.empty()) std::fprintf(messages_, "velmoor-cli: %s\n", failure.c_str());
-      }
-      if (exitCode) SessionLog::Stop(*exitCode);
-      else SessionLog::Stop();
-    }
-    std::FILE* messages_;
-    std::optional<int> exitCode;  // none when an exception ends the run
-  } logScope(o, messages);
-
+  auto tell = [messages](const std::string& failure) { std::fprintf(messages, "velmoor-cli: %s\n", failure.c_str()); };
+  SessionLogScope log(o, std::string("velmoor-cli ") + kProgramVersion,
+                      o.commandLine.empty() ? o.command : o.commandLine, tell);
   int code = ex::kUsage;
   try {
-    Session session(o, *port, result, messages);
-    session.CheckAnswers();
-    session.OpenHistory();
-    const Outcome connected = session.Connect();
-    if (!connected.Ok()) session.RecordNotConnected(connected);
-    code = connected.Ok() ? session.Run(o.command) : ExitCodeFor(connected.kind);
-    session.FinishSite();
+    auto op = std::make_unique<CliOperator>(messages);
+    CliOperator& answers = *op;
+    session.Begin(std::move(op));
+    Command command(o, session, answers, result, messages);
+    command.CheckAnswers();
+    command.OpenHistory();
+    const Outcome connected = command.Connect();
+    code = connected.Ok() ? command.Run() : ExitCodeFor(connected.kind);
+    command.FinishSite();
   } catch (const FileProblem& e) {
     std::fprintf(messages, "%s\n", e.what());
     code = ex::kBadFile;
@@ -330,9 +264,10 @@ int RunCli(const CliOptions& o, const SerialProviderFactory& machinePorts, std::
     std::fprintf(messages, "velmoor-cli: %s\n", e.what());
     code = ex::kUsage;
   }
-  port->Close();
+  session.StopSite();
+  session.Close();
   std::fflush(result);
-  logScope.exitCode = code;
+  log.End(code);
   return code;
 }
 

@@ -2,17 +2,13 @@
 
 #include <chrono>
 
-#include "cli/cli_history.h"
+#include "history/record_outcome.h"
 #include "history/unit_state.h"
 #include "platform/file_ops.h"
 
 using namespace history;
 
 namespace ex = cli_exit;
-
-SiteChoice ChooseCliSite(const CliOptions& o, const HistorySettings& settings) {
-  return ChooseSite(o.site, o.noSite, settings);
-}
 
 int ExitCodeForSite(const SiteProblem& p) {
   switch (p.kind) {
@@ -104,26 +100,25 @@ int Push(const SiteChoice& site, const CliOptions& o, const HistoryStore& store,
 }  // namespace
 
 int RunSiteCommand(const CliOptions& o, std::FILE* result, std::FILE* messages) {
+  // Init needs only the setting, which may be in the settings beside the history.
+  const SessionSettings settings = CliSessionSettings(o);
   HistoryStore store;
   if (o.args[0] != "init") {
     if (o.noHistory) {
       std::fprintf(messages, "velmoor-cli: --no-history leaves no history to send\n");
       return ex::kUsage;
     }
-    const std::string problem = OpenCliHistory(store, o);
+    const std::string problem = OpenHistory(store, settings.historyFile, o.paths, settings.context);
     if (!store.IsOpen()) {
       std::fprintf(messages, "velmoor-cli: %s\n", problem.c_str());
       return ex::kBadFile;
     }
-  } else {
-    // Init needs only the setting, which may be in the settings beside the history.
-    store.settings = ReadHistorySettings(SettingsFileFor(CliHistoryFile(o)));
   }
-  const SiteChoice site = ChooseCliSite(o, store.settings);
+  const SiteChoice& site = settings.site;
   if (!site.set) {
     std::fprintf(messages,
                  "velmoor-cli: no site server is set: give --site CONNINFO, or put \"site = CONNINFO\" in %s\n",
-                 file_ops::PathText(SettingsFileFor(CliHistoryFile(o))).c_str());
+                 file_ops::PathText(SettingsFileFor(settings.historyFile)).c_str());
     return ex::kUsage;
   }
   if (site.problem) {

@@ -1,6 +1,5 @@
-// velmoor-cli's site commands (site init, site status, site push) and the site the other
-// commands send to or read from: --site, else the history settings' "site =", none with
-// --no-site.
+// velmoor-cli's site commands (site init, site status, site push), on the site the session's
+// settings choose (--site, else the history settings' "site =", none with --no-site).
 #pragma once
 #include <cstdio>
 #include <memory>
@@ -8,9 +7,6 @@
 
 #include "cli/cli_options.h"
 #include "history/site_sender.h"
-
-// The site of the options (--site, --no-site) and the history's settings.
-history::SiteChoice ChooseCliSite(const CliOptions& options, const history::HistorySettings& settings);
 
 // The exit code of a site problem: 3 unreachable, 1 refused.
 int ExitCodeForSite(const history::SiteProblem& problem);

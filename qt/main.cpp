@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <cstdio>
 
+#include "app/bench_session.h"
 #include "platform/session_log.h"
 #include "tester_app.h"
 
@@ -14,8 +15,7 @@ int main(int argc, char** argv) {
     std::fputs(options.message.c_str(), options.exitCode == 0 ? stdout : stderr);
     return options.exitCode;
   }
-  SessionLog::Start(options.paths, !options.noLog, std::string("velmoor-terminal ") + ProgramVersion(),
-                    CommandLineText(argc, argv));
+  SessionLogScope log(options, std::string("velmoor-terminal ") + ProgramVersion(), CommandLineText(argc, argv));
   int result = 0;
   {
     QApplication app(argc, argv);
@@ -23,6 +23,6 @@ int main(int argc, char** argv) {
     CTesterApp tester(options);
     result = tester.Run();
   }
-  SessionLog::Stop(result);
+  log.End(result);
   return result;
 }

@@ -1,67 +1,44 @@
 #include "tester_app.h"
 
-#include "history/record_outcome.h"
-#include "platform/file_ops.h"
-
+#include "app/bench_session.h"
 #include "machine_ports.h"
 #include "qt_operator.h"
-#include "serial/comm_port.h"
-#include "platform/logged_operator.h"
-#include "sim/serial_side.h"
 #include "tester_window.h"
 #include "ui/tester_dlg.h"
 #include "unit_worker.h"
 
-CTesterApp::CTesterApp(const AppOptions& options, IClock* clock) {
-  std::string unused;  // the window takes no simulation switches
-  side_ = std::make_unique<SerialSide>(
-      options.simulate, "", [&] { return MachinePorts(options.paths); }, clock,
-      unused);
-  CCommPort* port = side_->Port();
-  ISerialProvider* provider = side_->Ports();
-  op_ = std::make_unique<QtOperator>(provider);
-  logged_ = std::make_unique<LoggedOperator>(*op_);
-  dlg_ = std::make_unique<CTesterDlg>(*port, *logged_, options.paths);
+CTesterApp::CTesterApp(const AppOptions& options, IClock* clock)
+    : session_(std::make_unique<BenchSession>(
+          options, ReadSessionSettings(options, std::string("velmoor-terminal ") + ProgramVersion()),
+          [&] { return MachinePorts(options.paths); }, clock)) {
+  auto op = std::make_unique<QtOperator>(&session_->Ports());
+  op_ = op.get();
+  session_->Begin(std::move(op));
+  CTesterDlg& dlg = session_->Dialog();
   // The window tells a history that cannot be written in its status line and pane.
-  dlg_->historyProblemInBox = false;
+  dlg.historyProblemInBox = false;
   worker_ = std::make_unique<UnitWorker>();
-  window_ = std::make_unique<TesterWindow>(*dlg_, *worker_);
+  window_ = std::make_unique<TesterWindow>(dlg, *worker_);
   op_->SetMainWindow(window_.get());
   op_->showProgress = [this](bool visible) { window_->ShowProgress(visible); };
   op_->setProgress = [this](int percent) { window_->SetProgress(percent); };
-  dlg_->SetView(window_.get());
+  dlg.SetView(window_.get());
   // The history's connection is made, used and closed on the worker thread, where every action
   // runs; the window reads a unit's dossier there too.
-  history_ = std::make_unique<history::HistoryStore>();
-  if (!options.noHistory) {
-    const std::filesystem::path file =
-        options.historyFile.empty() ? history::DefaultHistoryFile() : file_ops::PathFromUtf8(options.historyFile);
-    history::HistoryContext context;
-    context.operatorName = options.operatorName;
-    context.terminal = std::string("velmoor-terminal ") + ProgramVersion();
-    worker_->RunAndWait([&] { historyProblem_ = history::OpenHistory(*history_, file, options.paths, context); });
-    if (history_->IsOpen()) {
-      dlg_->history = history_.get();
-      dlg_->historyContext = context;
-      StartSite(options);
-    }
+  worker_->RunAndWait([this] { historyProblem_ = session_->OpenHistory(); });
+  siteProblem_ = session_->StartSite();  // the terminal goes on without a site
+  if (history::SiteSender* site = session_->Site()) {
+    window_->SetSite(site, session_->Settings().site.setting);
+    // Each action's outcome is in the store when it ends: the sender takes it from there.
+    QObject::connect(worker_.get(), &UnitWorker::finished, window_.get(), [site] { site->Nudge(); });
   }
-  window_->SetHistory(!options.noHistory, history_->IsOpen());
+  window_->SetHistory(!options.noHistory, session_->History().IsOpen());
 }
 
-void CTesterApp::StartSite(const AppOptions& options) {
-  const history::SiteChoice site = history::ChooseSite(options.site, options.noSite, history_->settings);
-  if (!site.set) return;
-  if (site.problem) {
-    siteProblem_ = site.problem.message;  // the terminal goes on without a site
-    return;
-  }
-  site_ = std::make_unique<history::SiteSender>(history_->File(), site.setting);
-  site_->Start();
-  window_->SetSite(site_.get(), site.setting);
-  // Each action's outcome is in the store when it ends: the sender takes it from there.
-  QObject::connect(worker_.get(), &UnitWorker::finished, window_.get(), [this] { site_->Nudge(); });
-}
+CTesterDlg& CTesterApp::dlg() { return session_->Dialog(); }
+SimBench* CTesterApp::bench() { return session_->Bench(); }
+history::HistoryStore& CTesterApp::history() { return session_->History(); }
+history::SiteSender* CTesterApp::site() { return session_->Site(); }
 
 void CTesterApp::TellHistoryProblem() {
   for (std::string* problem : {&historyProblem_, &siteProblem_}) {
@@ -73,14 +50,14 @@ void CTesterApp::TellHistoryProblem() {
 CTesterApp::~CTesterApp() { Shutdown(); }
 
 void CTesterApp::Start() {
-  dlg_->OnInitDialog();
+  session_->Dialog().OnInitDialog();
   window_->show();
   TellHistoryProblem();
 }
 
 int CTesterApp::Run() {
   TellHistoryProblem();
-  dlg_->OnInitDialog();
+  session_->Dialog().OnInitDialog();
   const int result = window_->exec();
   Shutdown();
   (void)result;  // "Exit" and Esc both end the program normally
@@ -94,13 +71,8 @@ void CTesterApp::Shutdown() {
   // ends, answered if it asks.
   worker_->Close();
   worker_->WaitIdle();
-  CCommPort& port = dlg_->unit.port;
-  worker_->RunAndWait([this, &port] {
-    port.Close();
-    dlg_->history = nullptr;
-    history_->Close();
-  });
+  worker_->RunAndWait([this] { session_->Close(); });
   // The last action's event goes before the program ends, when the site is there to take it;
   // what is not sent by then waits on this PC for the next time.
-  if (site_) site_->Finish(std::chrono::seconds(1));
+  session_->FinishSite(std::chrono::seconds(1));
 }

@@ -12,6 +12,7 @@
 
 #include "busy_dlg.h"
 #include "qt_operator.h"
+#include "sim/serial_side.h"
 #include "sim/sim_bench.h"
 #include "tester_app.h"
 #include "tester_window.h"

@@ -61,5 +61,12 @@ inline Outcome MakeOutcome(OutcomeKind kind, std::string action, std::string rea
   return o;
 }
 
+// The port would not open: the outcome says so, with what the open found.
+inline void MarkPortFailed(Outcome& o, const PortOpenReport& report) {
+  o.kind = OutcomeKind::PortFailed;
+  o.port = report;
+  o.reason = "the port would not open";
+}
+
 // The outcome's one-line summary for the session log: "<kind>: <action>; <reason>; details".
 std::string OutcomeSummary(const Outcome& outcome);

@@ -200,38 +200,6 @@ void CTesterDlg::UpdateCommandButtons() {
 
 namespace {
 
-// The actions written against the window's interface.
-struct BenchRow {
-  int id;
-  Outcome (*run)(CTransponder&, IMainWindow&);
-};
-// clang-format off
-const BenchRow kBenchRows[] = {
-    {ctl::kTestReport, TestReportAction},       {ctl::kAcousticCheck, AcousticCheckAction},
-    {ctl::kHardwareSelfTest, HardwareSelfTestAction}, {ctl::kSetAsTestTransponder, SetAsTestTransponderAction},
-    {ctl::kReleaseTest, ReleaseTestAction},     {ctl::kGetFileStatus, GetFileStatusAction},
-    {ctl::kSetNewStatus, SetNewStatusAction},   {ctl::kManualCommand, ManualCommandAction},
-    {ctl::kExportStatus, ExportStatusAction},
-};
-// clang-format on
-
-// The set-up commands that send and show the reply under the status report.
-struct SetupRow {
-  int id;
-  void (*send)(CTransponder&, TextSpan reply);
-  uint8_t header;
-};
-// clang-format off
-const SetupRow kSetupRows[] = {
-    {ctl::kInitialise,      [](CTransponder& u, TextSpan r) { u.InitialiseUnit(r); },         kReplyHeader},
-    {ctl::kEnable,          [](CTransponder& u, TextSpan r) { u.EnableUnit(r); },             kReplyHeader},
-    {ctl::kFactoryDefaults, [](CTransponder& u, TextSpan r) { u.InstallFactoryDefaults(r); }, kReplyHeader},
-    {ctl::kSynchOut,        [](CTransponder& u, TextSpan r) { u.TestSynchOut(r); },           kReplyHeader},
-    {ctl::kSynchIn,         [](CTransponder& u, TextSpan r) { u.EnableSynchIn(r); },          kReplyHeader},
-    {ctl::kDasCalibration,  [](CTransponder& u, TextSpan r) { u.EnterDasCalibration(r); },    kReplyHeaderDasCalibration},
-};
-// clang-format on
-
 Outcome Done() { return MakeOutcome(OutcomeKind::Done, {}); }
 Outcome NoUnit() { return MakeOutcome(OutcomeKind::NoUnit, {}); }
 Outcome Refused(std::string reason) { return MakeOutcome(OutcomeKind::Refused, {}, std::move(reason)); }
@@ -259,9 +227,7 @@ void Settle(Outcome& o, const RunCounts& before, const CTransponder& unit) {
   }
   if (o.kind == OutcomeKind::NoUnit && !unit.port.isOpen && !unit.port.LastOpenReport().opened &&
       !unit.port.LastOpenReport().reason.empty()) {
-    o.kind = OutcomeKind::PortFailed;
-    o.port = unit.port.LastOpenReport();
-    o.reason = "the port would not open";
+    MarkPortFailed(o, unit.port.LastOpenReport());
   }
   if (o.kind == OutcomeKind::Done && after.notRecorded != before.notRecorded) {
     o.kind = OutcomeKind::NotRecorded;
@@ -319,28 +285,46 @@ Outcome CTesterDlg::OnCommand(int id) {
   return o;
 }
 
+// Every action of the window, one row each: the control, and what it runs.
+// clang-format off
+const CTesterDlg::ActionRow CTesterDlg::kActions[] = {
+    {ctl::kGeneralStatus,   [](CTesterDlg& d) { return d.OnGeneralStatus(); }},
+    {ctl::kReadSensors,     [](CTesterDlg& d) { return d.OnReadSensors(); }},
+    {ctl::kSetTime,         [](CTesterDlg& d) { return d.OnSetTime(); }},
+    {ctl::kReset,           [](CTesterDlg& d) { return d.OnReset(); }},
+    {ctl::kSetDepth,        [](CTesterDlg& d) { return d.OnSetDepth(); }},
+    {ctl::kSetSerialNumber, [](CTesterDlg& d) { return d.OnSetSerialNumber(); }},
+    {ctl::kRawReplies,      [](CTesterDlg& d) { return d.OnRawReplies(); }},
+    {ctl::kBootload,        [](CTesterDlg& d) { return d.OnBootload(); }},
+    {ctl::kExit,            [](CTesterDlg& d) { return d.OnExit(); }},
+    {ctl::kQuickSet,        [](CTesterDlg& d) { return RunQuickset(d.unit, d); }},
+    {ctl::kSetAddress,      [](CTesterDlg& d) { return RunSetAddressAndChannels(d.unit, d); }},
+    {ctl::kLoadCommands,    [](CTesterDlg& d) { return LoadCommandFile(d.unit, d); }},
+    {ctl::kTestReport,      [](CTesterDlg& d) { return TestReportAction(d.unit, d); }},
+    {ctl::kAcousticCheck,   [](CTesterDlg& d) { return AcousticCheckAction(d.unit, d); }},
+    {ctl::kHardwareSelfTest, [](CTesterDlg& d) { return HardwareSelfTestAction(d.unit, d); }},
+    {ctl::kSetAsTestTransponder, [](CTesterDlg& d) { return SetAsTestTransponderAction(d.unit, d); }},
+    {ctl::kReleaseTest,     [](CTesterDlg& d) { return ReleaseTestAction(d.unit, d); }},
+    {ctl::kGetFileStatus,   [](CTesterDlg& d) { return GetFileStatusAction(d.unit, d); }},
+    {ctl::kSetNewStatus,    [](CTesterDlg& d) { return SetNewStatusAction(d.unit, d); }},
+    {ctl::kManualCommand,   [](CTesterDlg& d) { return ManualCommandAction(d.unit, d); }},
+    {ctl::kExportStatus,    [](CTesterDlg& d) { return ExportStatusAction(d.unit, d); }},
+    {ctl::kInitialise,      SetUp<&CTransponder::InitialiseUnit, kReplyHeader>},
+    {ctl::kEnable,          SetUp<&CTransponder::EnableUnit, kReplyHeader>},
+    {ctl::kFactoryDefaults, SetUp<&CTransponder::InstallFactoryDefaults, kReplyHeader>},
+    {ctl::kSynchOut,        SetUp<&CTransponder::TestSynchOut, kReplyHeader>},
+    {ctl::kSynchIn,         SetUp<&CTransponder::EnableSynchIn, kReplyHeader>},
+    {ctl::kDasCalibration,  SetUp<&CTransponder::EnterDasCalibration, kReplyHeaderDasCalibration>},
+};
+// clang-format on
+
 Outcome CTesterDlg::RunAction(int id) {
+  // The command buttons run the command file's commands.
   const int index = CommandIndexOf(id);
   if (index >= 0) return RunCommandButton(unit, *this, index);
-  for (const BenchRow& row : kBenchRows)
-    if (row.id == id) return row.run(unit, *this);
-  for (const SetupRow& row : kSetupRows)
-    if (row.id == id) return SendAndShow(row.send, row.header);
-  switch (id) {
-    case ctl::kQuickSet: return RunQuickset(unit, *this);
-    case ctl::kSetAddress: return RunSetAddressAndChannels(unit, *this);
-    case ctl::kLoadCommands: return LoadCommandFile(unit, *this);
-    case ctl::kGeneralStatus: return OnGeneralStatus();
-    case ctl::kReadSensors: return OnReadSensors();
-    case ctl::kSetTime: return OnSetTime();
-    case ctl::kReset: return OnReset();
-    case ctl::kSetDepth: return OnSetDepth();
-    case ctl::kSetSerialNumber: return OnSetSerialNumber();
-    case ctl::kRawReplies: return OnRawReplies();
-    case ctl::kBootload: return OnBootload();
-    case ctl::kExit: return OnExit();
-    default: return Refused("no such control");
-  }
+  for (const ActionRow& row : kActions)
+    if (row.id == id) return row.run(*this);
+  return Refused("no such control");
 }
 
 bool CTesterDlg::BeginUnitAction(bool emptyPane) {
@@ -353,9 +337,9 @@ bool CTesterDlg::BeginUnitAction(bool emptyPane) {
   return true;
 }
 
-Outcome CTesterDlg::SendAndShow(void (*send)(CTransponder&, TextSpan), uint8_t header) {
+Outcome CTesterDlg::SendAndShow(void (CTransponder::*send)(TextSpan), uint8_t header) {
   if (!BeginUnitAction()) return NoUnit();
-  send(unit, Reply());
+  (unit.*send)(Reply());
   ShowReply(replyText, header);
   return Done();
 }

@@ -128,7 +128,18 @@ class CTesterDlg : public IMainWindow {
   Outcome OnBootload();
   Outcome OnExit();
   // A set-up command that only sends and shows the reply under the status report.
-  Outcome SendAndShow(void (*send)(CTransponder&, TextSpan reply), uint8_t header);
+  Outcome SendAndShow(void (CTransponder::*send)(TextSpan reply), uint8_t header);
+  template <void (CTransponder::*send)(TextSpan), uint8_t header>
+  static Outcome SetUp(CTesterDlg& d) {
+    return d.SendAndShow(send, header);
+  }
+
+  // The window's actions: the control, and what it runs.
+  struct ActionRow {
+    int id;
+    Outcome (*run)(CTesterDlg&);
+  };
+  static const ActionRow kActions[];
 
   struct ControlState {
     bool visible = false;
