@@ -7,7 +7,8 @@
 #include "cli/cli_site.h"
 #include <map>
 
-#include "history/history_internal.h"
+#include "history/history_fields.h"
+#include "site/site_history.h"
 #include "history/unit_state.h"
 #include "platform/file_ops.h"
 #include "platform/text_numbers.h"

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "cli/cli_options.h"
-#include "history/site_sender.h"
+#include "site/site_sender.h"
 
 // The site of the options (--site, --no-site) and the history's settings.
 history::SiteChoice ChooseCliSite(const CliOptions& options, const history::HistorySettings& settings);
