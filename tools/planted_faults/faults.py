@@ -325,4 +325,8 @@ FAULTS = [
      "src/site/site_server_pq.cpp",
      "if (fromVersion > 0 && fromVersion < 4 && toVersion >= 4) {", "if (fromVersion > 0 && fromVersion < 3) {",
      "test_site"),
+    ("202", "the serial layer includes the window's model", "src/serial/comm_port.cpp",
+     '#include "serial/comm_port.h"\n', '#include "serial/comm_port.h"\n#include "ui/tester_dlg.h"\n'),
+    ("203", "the local history includes the site's client, libpq", "src/history/history_store.cpp",
+     "#include <sqlite3.h>\n", "#include <libpq-fe.h>\n#include <sqlite3.h>\n"),
 ]
