@@ -56,6 +56,8 @@ plant(win32_in_platform append platform/clock.cpp "#ifdef _WIN32\n#endif")
 expect(win32_in_platform "")
 plant(win32_in_site append site/site_sender.cpp "#if defined(_WIN32)\n#endif")
 expect(win32_in_site "site/site_sender.cpp: a platform test (_WIN32) outside platform/")
+plant(linux_in_history append history/history_store.cpp "#elif defined(__linux__)")
+expect(linux_in_history "history/history_store.cpp: a platform test (__linux__) outside platform/")
 
 # Upwards, from a source and from a header, and sideways within a layer.
 plant(upward_source append serial/comm_port.cpp "#include \"ui/tester_dlg.h\"")
