@@ -34,7 +34,6 @@ set(VT_LAYER_EXCEPTIONS
     "serial/exchange.cpp -> unit/transponder.h"
     "serial/recovery.cpp -> unit/transponder.h"
     "status/acquisition.cpp -> unit/transponder.h"
-    "status/reply_parsers.cpp -> unit/transponder.h"
     "update/check_status.cpp -> unit/transponder.h"
     "update/update_status.cpp -> unit/transponder.h")
 
