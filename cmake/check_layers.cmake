@@ -15,8 +15,8 @@ set(VT_LAYERS
     "unit"
     "history"
     "site"
-    "app"
-    "ui")
+    "ui"
+    "app")
 
 # The includes that run upwards today, each by name: CTransponder is declared in unit/ and its
 # members are defined in the folders of its subsystems, which include the declaration. No other
