@@ -15,7 +15,7 @@
 #include <unistd.h>
 
 #include "bench/bench_units.h"
-#include "history/history_internal.h"
+#include "history/history_fields.h"
 #include "history/record_outcome.h"
 
 #include "bench/bench_clock.h"

@@ -25,10 +25,11 @@
 #include <vector>
 
 #include "bench/bench_units.h"
-#include "history/history_internal.h"
+#include "history/due_rules.h"
 #include "history/record_outcome.h"
-#include "history/site_sender.h"
-#include "history/site_server.h"
+#include "site/site_history.h"
+#include "site/site_sender.h"
+#include "site/site_server.h"
 #include "history/unit_state.h"
 
 #include "bench/bench_clock.h"

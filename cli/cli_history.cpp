@@ -5,8 +5,9 @@
 #include <cstdlib>
 #include <map>
 
-#include "history/history_internal.h"
-#include "history/site_server.h"
+#include "history/history_fields.h"
+#include "site/site_history.h"
+#include "site/site_server.h"
 #include "history/unit_state.h"
 #include "platform/file_ops.h"
 #include "platform/text_numbers.h"

@@ -4,6 +4,7 @@
 
 #include "history/record_outcome.h"
 #include "history/unit_state.h"
+#include "site/site_history.h"
 #include "platform/file_ops.h"
 
 using namespace history;

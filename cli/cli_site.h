@@ -6,7 +6,7 @@
 #include <string>
 
 #include "cli/cli_options.h"
-#include "history/site_sender.h"
+#include "site/site_sender.h"
 
 // The exit code of a site problem: 3 unreachable, 1 refused.
 int ExitCodeForSite(const history::SiteProblem& problem);

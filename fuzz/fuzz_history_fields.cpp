@@ -2,7 +2,7 @@
 // by someone else: any bytes either parse or are refused, and what parses comes back the same
 // when written and read again.
 #include "fuzz_support.h"
-#include "history/history_internal.h"
+#include "history/history_fields.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace history;

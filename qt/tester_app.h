@@ -11,7 +11,7 @@
 
 #include "app_options.h"
 #include "history/history_store.h"
-#include "history/site_sender.h"
+#include "site/site_sender.h"
 #include "platform/clock.h"
 
 class BenchSession;

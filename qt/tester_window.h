@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "history/site_sender.h"
+#include "site/site_sender.h"
 #include "ui/connection_status.h"
 #include "ui/unit_dossier.h"
 #include "ui/tester_dlg.h"

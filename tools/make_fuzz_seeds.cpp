@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "firmware/srecord_image.h"
-#include "history/history_internal.h"
+#include "history/history_fields.h"
 #include "unit/transponder.h"
 #include "sim/forwarding_device.h"
 #include "sim/scripted_operator.h"

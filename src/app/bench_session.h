@@ -14,7 +14,7 @@
 
 #include "app/session_settings.h"
 #include "history/record_outcome.h"
-#include "history/site_sender.h"
+#include "site/site_sender.h"
 #include "platform/operator.h"
 #include "platform/outcome.h"
 #include "platform/shared_options.h"

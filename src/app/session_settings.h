@@ -6,7 +6,7 @@
 #include <string>
 
 #include "history/record_outcome.h"
-#include "history/site_sender.h"
+#include "site/site_sender.h"
 #include "platform/shared_options.h"
 
 // The history file (--history FILE, else this PC's own), the context of its events, and the site

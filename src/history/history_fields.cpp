@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "history/history_internal.h"
+#include "history/history_fields.h"
 #include "platform/text_encoding.h"
 #include "records/status_fields.h"
 #include "records/status_xml.h"
@@ -103,6 +103,21 @@ std::optional<double> SeriesValue(int field, const std::string& text) {
   const std::string_view e = FieldName(field);
   if (e == "DepthOffset" ? v == -9999.0 : v == -1.0) return std::nullopt;
   return v;
+}
+
+std::optional<int32_t> UnitIdOfHex(std::string_view hex) {
+  if (hex.size() > 2 && hex[0] == '0' && (hex[1] == 'x' || hex[1] == 'X')) hex.remove_prefix(2);
+  if (hex.empty() || hex.size() > 8) return std::nullopt;
+  uint32_t id = 0;
+  for (const char c : hex) {
+    const int d = c >= '0' && c <= '9'   ? c - '0'
+                  : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                  : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                         : -1;
+    if (d < 0) return std::nullopt;
+    id = id << 4 | static_cast<uint32_t>(d);
+  }
+  return static_cast<int32_t>(id);
 }
 
 // ---- JSON: one flat object of texts ----

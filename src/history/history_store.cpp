@@ -14,7 +14,8 @@
 #include <system_error>
 #include <thread>
 
-#include "history/history_internal.h"
+#include "history/due_rules.h"
+#include "history/history_fields.h"
 #include "history/unit_state.h"
 #include "platform/file_ops.h"
 #include "platform/text_encoding.h"
@@ -197,39 +198,6 @@ std::string NewUid() {
   return buf;
 }
 
-// A time from a field's text; 0 for none, and for the year 2000 or earlier (never, as the check
-// report has it).
-int64_t MsOfText(const std::string& text) {
-  if (text.empty()) return 0;
-  auto t = DateTime::FromText(text);
-  if (!t || t->ToCivil().year <= 2000) return 0;
-  return ToUnixMs(*t);
-}
-
-int64_t NumberOf(const std::string& text, int64_t otherwise) {
-  if (text.empty()) return otherwise;
-  return textnum::WholeInt(text, INT64_MIN, INT64_MAX).value_or(otherwise);
-}
-
-const std::string& Field(const FieldTexts& t, const char* element) {
-  static const std::string kNone;
-  auto i = FieldIndex(element);
-  return i ? t[static_cast<size_t>(*i)] : kNone;
-}
-
-// The battery's capacity in counts: a Lithium stack is worth 100, an Alkaline stack 150.
-int64_t CapacityOf(const FieldTexts& t) {
-  const std::string& type = Field(t, "Type");
-  const int64_t stacks = NumberOf(Field(t, "BatteryStacks"), -1);
-  if (stacks <= 0) return 0;
-  if (type.find("Lithium") != std::string::npos) return stacks * 100;
-  if (type.find("Alkaline") != std::string::npos) return stacks * 150;
-  return 0;
-}
-
-// A hardware self test passes with result 0; bit 3 alone is no failure (as the check report has it).
-bool SelfTestFailed(int64_t result) { return result != -1 && (result & ~int64_t{8}) != 0; }
-
 // The store of each open connection, so that a statement's failure reaches it.
 std::mutex& OwnersLock() {
   static std::mutex lock;
@@ -317,37 +285,6 @@ void NoteStatementFailure(sqlite3* db, int code) {
   if (store) store->NoteFailure(code);
 }
 
-std::optional<int32_t> UnitIdOfHex(std::string_view hex) {
-  if (hex.size() > 2 && hex[0] == '0' && (hex[1] == 'x' || hex[1] == 'X')) hex.remove_prefix(2);
-  if (hex.empty() || hex.size() > 8) return std::nullopt;
-  uint32_t id = 0;
-  for (const char c : hex) {
-    const int d = c >= '0' && c <= '9'   ? c - '0'
-                  : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                  : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                         : -1;
-    if (d < 0) return std::nullopt;
-    id = id << 4 | static_cast<uint32_t>(d);
-  }
-  return static_cast<int32_t>(id);
-}
-
-StateFacts FactsOf(const FieldTexts& state) {
-  StateFacts f;
-  f.serial = Field(state, "SerialNo");
-  f.releaseMs = MsOfText(Field(state, "ReleaseTime"));
-  f.selfTestMs = MsOfText(Field(state, "HardwareTime"));
-  f.selfTestResult = NumberOf(Field(state, "HardwareResult"), -1);
-  f.capacity = CapacityOf(state);
-  return f;
-}
-
-std::optional<int64_t> BatteryCountOf(const FieldTexts& state) {
-  const int64_t c = NumberOf(Field(state, "Count"), -1);
-  if (c < 0) return std::nullopt;
-  return c;
-}
-
 int64_t ToUnixMs(const DateTime& t) { return std::llround((t.value - kUnixEpochDay) * double(kMsPerDay)); }
 DateTime FromUnixMs(int64_t ms) {
   DateTime t;
@@ -376,7 +313,7 @@ HistorySettings ReadHistorySettings(const fs::path& file) {
       (key == "bench" ? s.bench : s.site) = value;
       continue;
     }
-    const int64_t n = NumberOf(value, -1);
+    const int64_t n = textnum::WholeInt(value, INT64_MIN, INT64_MAX).value_or(-1);
     if (n < 1 || n > 100000) continue;
     const int v = static_cast<int>(n);
     if (key == "release_test_days") s.releaseTestDays = v;
@@ -816,6 +753,9 @@ bool HistoryStore::Write(HistoryEvent& ev, const FieldTexts* fields, const Field
   return true;
 }
 
+bool HistoryStore::BeginBatch() { return db_ && sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK; }
+bool HistoryStore::CommitBatch() { return db_ && sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK; }
+
 bool HistoryStore::OpenInMemory() {
   Close();
   version_ = kSchemaVersion;
@@ -1152,59 +1092,6 @@ static UnitRow RowOf(sqlite3_stmt* s) {
 }
 
 namespace {
-// The local calendar day of a moment, as a day number.
-int64_t LocalDay(int64_t ms) {
-  const CivilTime c = time_ops::LocalAt(ms / 1000 - (ms % 1000 < 0 ? 1 : 0));
-  return static_cast<int64_t>(std::floor(DateTime::FromCivil({c.year, c.month, c.day, 0, 0, 0}).value));
-}
-}  // namespace
-
-bool DueOn(int64_t lastMs, int days, int64_t nowMs) {
-  // Never done: due. Otherwise due from the start of the (local) day on which the interval
-  // ends: a unit on the bench that morning is due, not only from the hour of the last test.
-  if (lastMs <= 0) return true;
-  const int64_t endMs = lastMs + int64_t{days} * kMsPerDay;
-  if (nowMs >= endMs) return true;
-  // The local calendar is asked only within a day of the end (no zone is a day or more off UTC).
-  return endMs - nowMs < kMsPerDay && LocalDay(nowMs) >= LocalDay(endMs);
-}
-
-UnitFlags FlagsOf(const UnitRow& r, const HistorySettings& set, int64_t nowMs, const RateReference& reference) {
-  UnitFlags f;
-  f.unitId = r.unitId;
-  f.serial = r.serial;
-  f.lastVisit = FromUnixMs(r.lastMs);
-  f.selfTestResult = static_cast<int32_t>(r.selfTestResult);
-  if (r.releaseMs > 0) f.lastReleaseTest = FromUnixMs(r.releaseMs);
-  if (r.selfTestMs > 0) f.lastSelfTest = FromUnixMs(r.selfTestMs);
-  f.releaseTestDue = DueOn(r.releaseMs, set.releaseTestDays, nowMs);
-  f.selfTestDue = DueOn(r.selfTestMs, set.selfTestDays, nowMs);
-  f.selfTestFailed = r.selfTestMs > 0 && SelfTestFailed(r.selfTestResult);
-  if (r.capacity > 0 && r.count >= 0) {
-    f.batteryUsedPercent = double(r.count) * 100.0 / double(r.capacity);
-    f.batteryPastThreshold = f.batteryUsedPercent >= set.batteryPercent;
-    if (!f.batteryPastThreshold) {
-      // The rate: from the battery count read at least the rate span before the latest.
-      if (const auto ref = reference(r.countMs - int64_t{set.batteryRateDays} * kMsPerDay)) {
-        const auto [refCount, refMs] = *ref;
-        const double days = double(r.countMs - refMs) / double(kMsPerDay);
-        if (r.count > refCount && days > 0) {
-          const double perDay = double(r.count - refCount) / days;
-          const double left = double(set.batteryPercent) * double(r.capacity) / 100.0 - double(r.count);
-          // Counted from the latest reading, as of now.
-          const double daysLeft = left / perDay - double(nowMs - r.countMs) / double(kMsPerDay);
-          if (daysLeft <= set.batteryHorizonDays) {
-            f.batteryHeadingThere = true;
-            f.batteryDaysToThreshold = std::max(0.0, daysLeft);
-          }
-        }
-      }
-    }
-  }
-  return f;
-}
-
-namespace {
 constexpr const char* kRateSql =
     "SELECT battery_count, at_ms FROM events WHERE unit_id = ?1 AND battery_count IS NOT NULL AND at_ms <= ?2"
     " ORDER BY at_ms DESC LIMIT 1";
@@ -1230,6 +1117,15 @@ std::optional<UnitFlags> HistoryStore::Flags(int32_t unitId, DateTime now) {
   s.Bind(1, int64_t{unitId});
   if (!s.Step()) return std::nullopt;
   return FlagsOf(RowOf(s.get()), settings, ToUnixMs(now), StoreReference(rate, unitId));
+}
+
+bool HistoryStore::Summary(int32_t unitId, UnitRow& row) {
+  if (!IsOpen()) return false;
+  Stmt s(db_, std::string("SELECT ") + kFlagColumns + " FROM units WHERE unit_id = ?1");
+  s.Bind(1, int64_t{unitId});
+  if (!s.Step()) return false;
+  row = RowOf(s.get());
+  return true;
 }
 
 std::vector<UnitFlags> HistoryStore::Due(DateTime now) {

@@ -155,6 +155,7 @@ struct Dossier {
 // through a store of its own: with write-ahead logging, readers and the writer do not wait for
 // each other (the window's dossier opens its own store on File()).
 class HistoryStore;
+struct UnitRow;
 // A statement of a store's connection failed with an SQLite result code (the store notes it).
 void NoteStatementFailure(sqlite3* db, int code);
 
@@ -221,6 +222,10 @@ class HistoryStore {
   // events, as the benchmarks write them), the event is a savepoint of it.
   // read: which of the fields the step read (FieldsRead of the event and its fields when not given).
   bool Append(HistoryEvent& ev, const FieldTexts* fields, const std::bitset<kFieldCount>* read = nullptr);
+  // A batch of events in one transaction (a store in memory filled at once): BeginBatch, then
+  // Append each, then CommitBatch. False when the transaction could not be begun or committed.
+  bool BeginBatch();
+  bool CommitBatch();
   // On first use (no events yet): each unit of the current-status file becomes its first visit,
   // marked imported, with the last status time the file holds. Returns the number imported
   // (0 when the store already held events or the file has no units), -1 on failure. The
@@ -274,6 +279,9 @@ class HistoryStore {
   std::vector<FieldSeries> Series(int32_t unitId);
   // What is due for the unit, and for every unit (those with any flag), as of now.
   std::optional<UnitFlags> Flags(int32_t unitId, DateTime now);
+  // The unit's summary, as the store keeps it beside its events (what its flags are worked out
+  // from); false when no event of the unit carries a reading.
+  bool Summary(int32_t unitId, UnitRow& row);
   std::vector<UnitFlags> Due(DateTime now);
   // Visits, series, last differences, flags and latest state in one read.
   Dossier LoadDossier(int32_t unitId, DateTime now);

@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "history/history_internal.h"
+#include "history/history_fields.h"
 #include "history/sha256.h"
 #include "history/unit_state.h"
 #include "platform/file_ops.h"

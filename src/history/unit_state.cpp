@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "history/history_internal.h"
+#include "history/history_fields.h"
 #include "platform/time_ops.h"
 #include "records/status_fields.h"
 #include "status/status_report.h"

@@ -1,9 +1,6 @@
 #include "serial/diagnostic_trace.h"
 
-#include <cstdio>
-
 #include "platform/session_log.h"
-#include "status/unit_status.h"
 
 DiagnosticTrace& Trace() {
   static DiagnosticTrace trace;
@@ -22,17 +19,9 @@ void DiagnosticTrace::Write(const std::string& text) {
 
 void DiagnosticTrace::Echo(const std::string& text) { Capture(text); }
 
-void DiagnosticTrace::Dump(const UnitStatus& s) {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!capturing_ && !LogActive()) return;
-  }
-  char buf[256];
-  std::snprintf(buf, sizeof buf, "UnitId %06X Address %d%02d Band %s Enabled %s Tat %.3f",
-                static_cast<unsigned>(s.UnitId), s.Address, s.Channel, s.Band.c_str(), s.Enabled.c_str(),
-                static_cast<double>(s.Tat));
-  Capture(buf);
-  if (LogActive()) LogEvent("trace", buf);
+void DiagnosticTrace::Dump(const std::string& summary) {
+  Capture(summary);
+  if (LogActive()) LogEvent("trace", summary);
 }
 
 void DiagnosticTrace::StartCapture() {

@@ -1,4 +1,5 @@
-// The process-wide diagnostic trace. Operations write a line, or dump a whole status record.
+// The process-wide diagnostic trace. Operations write a line, or dump a whole status record
+// (its summary line, status/status_report.h's TraceLine).
 // The lines reach no window; they go to the session log as "trace" lines, and tests may switch
 // on an in-memory capture to read them. Safe to use from any thread: each line is written whole.
 #pragma once
@@ -6,12 +7,11 @@
 #include <string>
 #include <vector>
 
-struct UnitStatus;
-
 class DiagnosticTrace {
  public:
   void Write(const std::string& text);
-  void Dump(const UnitStatus& status);
+  // A record's summary line, written as it is.
+  void Dump(const std::string& summary);
   // A line that repeats what the session log already holds (the exchange's command and its
   // cleaned reply, which the log has as the raw "send" and "recv" lines): captured only.
   void Echo(const std::string& text);

@@ -9,11 +9,11 @@
 #include <string>
 
 #include "platform/text_numbers.h"
-#include "unit/transponder.h"
+#include "serial/reply_text.h"
 
 namespace {
 // A value read by key: as long as the longest reply line can be.
-using Value = FixedText<CTransponder::kExchangeBufferSize>;
+using Value = FixedText<reply_text::kExchangeBufferSize>;
 
 bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 int HexDigit(char c) {
@@ -25,7 +25,7 @@ int HexDigit(char c) {
 
 // The value after the first occurrence of key in source; a single space when it is missing.
 bool Extract(const char* source, const char* key, Value& value) {
-  return CTransponder::ExtractValue(source, key, value.Span());
+  return reply_text::ExtractValue(source, key, value.Span());
 }
 // As Extract, for a source that may be the value buffer itself.
 Value After(const Value& source, const char* key) {
@@ -45,11 +45,11 @@ template <size_t A, size_t B, size_t C>
 void CommaList(const char* reply, const char* key, FixedText<A>& id, FixedText<B>& draw, FixedText<C>& issue) {
   Value v;
   Extract(reply, key, v);
-  CTransponder::CopyField(id, v.c_str());
+  reply_text::CopyField(id, v.c_str());
   Value w = After(v, ",");
-  CTransponder::CopyField(draw, w.c_str());
+  reply_text::CopyField(draw, w.c_str());
   Value x = After(w, ",");
-  CTransponder::CopyField(issue, x.c_str());
+  reply_text::CopyField(issue, x.c_str());
 }
 
 // The type line of three values: each field's leading blanks skipped, ending at the next
@@ -141,7 +141,7 @@ bool ParseHardwareStatus(const char* text, UnitStatus& s) {
   CommaList(text, "Tx,", s.TxId, s.TxDraw, s.TxIss);
 
   Extract(text, "DAS,", v);
-  CTransponder::CopyField(s.DasId, v.c_str());
+  reply_text::CopyField(s.DasId, v.c_str());
   if (reply::ScanHex(After(v, ",").view(), hex)) s.Fitted = hex;
   return true;
 }

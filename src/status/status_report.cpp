@@ -136,3 +136,11 @@ std::string DateText(DateTime when) {
   const char* month = c.month >= 1 && c.month <= 12 ? kMonths[c.month - 1] : "???";
   return Format("%d %s %d  %02d:%02d", c.day, month, c.year, c.hour, c.minute);
 }
+
+std::string TraceLine(const UnitStatus& s) {
+  char buf[256];
+  std::snprintf(buf, sizeof buf, "UnitId %06X Address %d%02d Band %s Enabled %s Tat %.3f",
+                static_cast<unsigned>(s.UnitId), s.Address, s.Channel, s.Band.c_str(), s.Enabled.c_str(),
+                static_cast<double>(s.Tat));
+  return buf;
+}

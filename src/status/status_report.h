@@ -26,6 +26,8 @@ std::string StatusReportText(const UnitStatus& status);
 std::string ChannelName(int32_t wideband, int32_t channel);
 // Percentage of the battery used, or -1.0 when it cannot be known.
 double BatteryUsedPercent(UnitStatus status);
+// The record in one line, as the diagnostic trace dumps it ("UnitId 12D687 Address 1207 ...").
+std::string TraceLine(const UnitStatus& status);
 // The hardware self-test result, line by line.
 std::string SelfTestText(int32_t code, UnitStatus status);
 // Whether a self-test result code is a pass: every bit but 0x08 clear (0x08 alone is not

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "site/site_history.h"
+
 using namespace history;
 
 UnitDossier ReadUnitDossier(HistoryStore& local, const SiteSetting* site, int32_t unitId, DateTime now,

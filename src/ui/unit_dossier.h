@@ -6,7 +6,7 @@
 #include <string>
 
 #include "history/history_store.h"
-#include "history/site_server.h"
+#include "site/site_server.h"
 
 struct UnitDossier {
   history::Dossier dossier;

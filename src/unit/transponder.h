@@ -21,6 +21,7 @@
 #include "firmware/firmware_state.h"
 #include "records/records_state.h"
 #include "serial/comm_port.h"
+#include "serial/reply_text.h"
 #include "serial/serial_state.h"
 #include "status/status_state.h"
 
@@ -35,7 +36,7 @@ class CTransponder {
   CTransponder& operator=(const CTransponder&) = delete;
 
   // ---- serial/: command exchange and reply recognition ----
-  static constexpr size_t kExchangeBufferSize = 1000;
+  static constexpr size_t kExchangeBufferSize = reply_text::kExchangeBufferSize;
   static constexpr size_t kReplyTextSize = StatusState::kReplyTextSize;
 
   // The reply time-out in whole seconds for a command, by the four-letter code it contains.
@@ -51,8 +52,11 @@ class CTransponder {
   // "COM3 (/dev/ttyUSB0) would not open: Permission denied" and the remedy on a second line,
   // from what the port's last Open found.
   static std::string OpenFailureText(const PortOpenReport& report);
-  static bool ExtractValue(const char* source, const char* key, TextSpan value);
-  static void CopyField(TextSpan destination, const char* source);
+  // The reply-text helpers of serial/reply_text.h.
+  static bool ExtractValue(const char* source, const char* key, TextSpan value) {
+    return reply_text::ExtractValue(source, key, value);
+  }
+  static void CopyField(TextSpan destination, const char* source) { reply_text::CopyField(destination, source); }
   static void CleanReply(const char* source, TextSpan destination);
   void ShowBusy();
   void SetBusyCaption(const char* caption);

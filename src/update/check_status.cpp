@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "serial/diagnostic_trace.h"
+#include "status/status_report.h"
 #include "unit/transponder.h"
 
 namespace {
@@ -37,8 +38,8 @@ class Report {
 bool CTransponder::CheckStatus(TextSpan report) {
   Report r(report);
   Trace().Write("\r\nStart of check current status first");
-  Trace().Dump(status.currentStatus);
-  Trace().Dump(status.requiredStatus);
+  Trace().Dump(TraceLine(status.currentStatus));
+  Trace().Dump(TraceLine(status.requiredStatus));
 
   const UnitStatus& cur = status.currentStatus;
   const UnitStatus& req = status.requiredStatus;

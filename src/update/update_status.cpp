@@ -11,6 +11,7 @@
 #include "platform/text_numbers.h"
 #include "quickset/parameter_tables.h"
 #include "serial/diagnostic_trace.h"
+#include "status/status_report.h"
 #include "unit/transponder.h"
 #include "status/reply_parsers.h"
 #include "update/update_codes.h"
@@ -335,8 +336,8 @@ void CTransponder::UpdateStatus(TextSpan replyText) {
 
   ResetWatchdog(false);
   Trace().Write("\r\nStart of update current status first");
-  Trace().Dump(status.currentStatus);
-  Trace().Dump(status.requiredStatus);
+  Trace().Dump(TraceLine(status.currentStatus));
+  Trace().Dump(TraceLine(status.requiredStatus));
   SetBusyCaption("Searching for update");
 
   UpdateRun run(*this, replyText);
@@ -353,7 +354,7 @@ bool CTransponder::LoadRequiredStatus(int32_t unitId) {
   if (!LoadNewEntry(unitId)) return false;
   status.requiredStatus = records.storedStatus;
   status.requiredChecks = records.storedChecks;
-  Trace().Dump(status.requiredStatus);
+  Trace().Dump(TraceLine(status.requiredStatus));
   Trace().Write(DescribeChecks(status.requiredChecks));
   return true;
 }

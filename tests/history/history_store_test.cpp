@@ -11,7 +11,7 @@
 #include <random>
 #include <thread>
 
-#include "history/history_internal.h"
+#include "history/history_fields.h"
 #include "history/record_outcome.h"
 #include "history/sha256.h"
 #include "records/status_xml.h"

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include "history/history_internal.h"
+#include "history/due_rules.h"
 #include "history/record_outcome.h"
 #include "history/unit_state.h"
 #include "platform/time_ops.h"

@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 
-#include "history/site_sender.h"
+#include "site/site_sender.h"
 #include "history_window.h"
 #include "qt_support.h"
 #include "tests/history/history_support.h"

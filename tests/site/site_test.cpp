@@ -14,8 +14,9 @@
 #include <future>
 #include <thread>
 
-#include "history/history_internal.h"
-#include "history/site_sender.h"
+#include "history/history_fields.h"
+#include "site/site_history.h"
+#include "site/site_sender.h"
 #include "platform/connection_text.h"
 #include "platform/session_log.h"
 #include "history/visit_note.h"

@@ -1,4 +1,4 @@
-#include "history/site_sender.h"
+#include "site/site_sender.h"
 
 #include <condition_variable>
 #include <ctime>

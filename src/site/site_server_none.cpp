@@ -1,6 +1,6 @@
 // A build without the PostgreSQL client (the Windows build): the site is never reached, and
 // says why; the PC's own history is kept as always.
-#include "history/site_server.h"
+#include "site/site_server.h"
 
 namespace history {
 

@@ -1,6 +1,4 @@
-#include "history/site_server.h"
-
-#include <sqlite3.h>
+#include "site/site_history.h"
 
 #include <algorithm>
 #include <map>
@@ -9,24 +7,6 @@
 #include "history/sha256.h"
 
 namespace history {
-
-const char* SiteProblemKindName(SiteProblemKind k) {
-  switch (k) {
-    case SiteProblemKind::None: return "none";
-    case SiteProblemKind::NoClient: return "no-client";
-    case SiteProblemKind::BadSetting: return "bad-setting";
-    case SiteProblemKind::UnknownHost: return "unknown-host";
-    case SiteProblemKind::Unreachable: return "unreachable";
-    case SiteProblemKind::Password: return "password";
-    case SiteProblemKind::Tls: return "tls";
-    case SiteProblemKind::Refused: return "refused";
-    case SiteProblemKind::NotInitialised: return "not-initialised";
-    case SiteProblemKind::OlderSchema: return "older-schema";
-    case SiteProblemKind::NewerSchema: return "newer-schema";
-    case SiteProblemKind::LocalHistory: return "local-history";
-  }
-  return "?";
-}
 
 std::string SiteUid(const HistoryStore::OutboxEvent& o) {
   if (!o.event.imported) return o.event.uid;
@@ -75,13 +55,13 @@ SiteProblem LoadSiteUnit(SiteServer& server, int32_t unitId, const HistorySettin
   });
   if (!mirror.OpenInMemory()) return {SiteProblemKind::LocalHistory, mirror.Message(), {}};
   mirror.settings = settings;
-  bool kept = sqlite3_exec(mirror.Db(), "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
+  bool kept = mirror.BeginBatch();
   for (const size_t i : order) {
     HistoryStore::OutboxEvent& o = events[i];
     o.event.id = 0;
     kept = kept && mirror.Append(o.event, o.hasState ? &o.state : nullptr, o.hasState ? &o.read : nullptr);
   }
-  kept = kept && sqlite3_exec(mirror.Db(), "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+  kept = kept && mirror.CommitBatch();
   if (!kept)
     return {SiteProblemKind::LocalHistory, "The site's visits could not be read into memory: " + mirror.Message(), {}};
   return {};

@@ -1,5 +1,4 @@
 #include <libpq-fe.h>
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <chrono>
@@ -8,9 +7,10 @@
 #include <mutex>
 #include <optional>
 
-#include "history/history_internal.h"
+#include "history/due_rules.h"
+#include "history/history_fields.h"
 #include "history/sha256.h"
-#include "history/site_server.h"
+#include "site/site_server.h"
 #include "history/unit_state.h"
 #include "platform/connection_text.h"
 #include "platform/net_probe.h"
@@ -786,36 +786,24 @@ SiteProblem SiteServer::RecomputeUnits() {
     // The unit's events replayed in time order into a store in memory, which keeps the summary
     // a bench's own store keeps; when the battery was read last beside it.
     HistoryStore mirror;
-    bool kept = mirror.OpenInMemory() && sqlite3_exec(mirror.Db(), "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
+    bool kept = mirror.OpenInMemory() && mirror.BeginBatch();
     int64_t capacityMs = 0;
     for (HistoryStore::OutboxEvent& o : events) {
       o.event.id = 0;
       kept = kept && mirror.Append(o.event, o.hasState ? &o.state : nullptr, o.hasState ? &o.read : nullptr);
       if (o.hasState && (o.read[type] || o.read[stacks])) capacityMs = std::max(capacityMs, ToUnixMs(o.event.time));
     }
-    kept = kept && sqlite3_exec(mirror.Db(), "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+    kept = kept && mirror.CommitBatch();
     if (!kept)
       return Problem(SiteProblemKind::LocalHistory,
                      "The site's units could not be worked out again in memory: " + mirror.Message());
-    sqlite3_stmt* row = nullptr;
-    sqlite3_prepare_v2(mirror.Db(),
-                       "SELECT serial, last_ms, release_ms, selftest_ms, selftest_result, count, count_ms, capacity"
-                       " FROM units WHERE unit_id = ?1",
-                       -1, &row, nullptr);
-    sqlite3_bind_int64(row, 1, unitId);
-    if (sqlite3_step(row) != SQLITE_ROW) {
-      sqlite3_finalize(row);
-      continue;  // no event of the unit carries a reading: its summary stays as it is
-    }
-    auto text = [row](int col) {
-      const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(row, col));
-      return t ? std::string(t, static_cast<size_t>(sqlite3_column_bytes(row, col))) : std::string();
-    };
+    UnitRow row;
+    // No event of the unit carries a reading: its summary stays as it is.
+    if (!mirror.Summary(unitId, row)) continue;
     Params p;
-    p.Add(unitId).Bytes(text(0)).Add(sqlite3_column_int64(row, 1)).MsOrNull(sqlite3_column_int64(row, 2));
-    p.MsOrNull(sqlite3_column_int64(row, 3)).Add(sqlite3_column_int64(row, 4)).Add(sqlite3_column_int64(row, 5));
-    p.MsOrNull(sqlite3_column_int64(row, 6)).Add(sqlite3_column_int64(row, 7)).MsOrNull(capacityMs);
-    sqlite3_finalize(row);
+    p.Add(unitId).Bytes(row.serial).Add(row.lastMs).MsOrNull(row.releaseMs);
+    p.MsOrNull(row.selfTestMs).Add(row.selfTestResult).Add(row.count);
+    p.MsOrNull(row.countMs).Add(row.capacity).MsOrNull(capacityMs);
     Result r = m.Exec(
         "UPDATE velmoor_unit SET serial = $2, last_at = to_timestamp($3::float8 / 1000),"
         " release_at = to_timestamp($4::float8 / 1000), selftest_at = to_timestamp($5::float8 / 1000),"

@@ -12,7 +12,7 @@
 #include <memory>
 #include <string>
 
-#include "history/site_server.h"
+#include "site/site_server.h"
 
 namespace history {
 
