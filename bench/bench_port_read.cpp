@@ -4,7 +4,6 @@
 // waits as the driver's one-byte reads did. Prints ratios; not a test.
 #include <fcntl.h>
 #include <stdlib.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -18,17 +17,9 @@
 #include "qt_serial_port.h"
 #include "serial/comm_port.h"
 #include "sim/forwarding_device.h"
+#include "bench/bench_cpu.h"
 
 namespace {
-double CpuSeconds() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-double WallSeconds() {
-  using namespace std::chrono;
-  return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
 
 // Each read waits at most 10 ms, as a one-byte read with the driver's 10 ms time-out did.
 class SteppedDevice : public ForwardingDevice {

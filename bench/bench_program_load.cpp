@@ -4,7 +4,6 @@
 //     record's bytes (with CR LF) and the reply's bytes at the line rate.
 //  2. Real time (SteadyClock): a load uses under 5% of one core.
 // Usage: bench_program_load [records for the real-time run, default 300]
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -18,17 +17,9 @@
 #include "sim/sim_bench.h"
 #include "sim/virtual_clock.h"
 #include "tools/sample_programs.h"
+#include "bench/bench_cpu.h"
 
 namespace {
-double CpuSeconds() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-double WallSeconds() {
-  using namespace std::chrono;
-  return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
 size_t Count(const std::string& text, const std::string& what) {
   size_t n = 0;
   for (size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + what.size())) ++n;

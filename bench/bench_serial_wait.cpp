@@ -1,7 +1,6 @@
 // Waiting costs no CPU, and an exchange costs only the protocol's own time, with the session
 // log on as with it off.
 // Real time, against the simulated unit. Prints ratios; not a test.
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -12,18 +11,7 @@
 #include "platform/clock.h"
 #include "platform/session_log.h"
 #include "sim/sim_bench.h"
-
-namespace {
-double CpuSeconds() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-double WallSeconds() {
-  using namespace std::chrono;
-  return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
-}  // namespace
+#include "bench/bench_cpu.h"
 
 int main() {
   SteadyClock clock;
