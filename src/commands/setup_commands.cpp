@@ -31,7 +31,7 @@ bool ParseDigits(std::string_view text, size_t from, size_t to, int64_t limit, i
 }  // namespace
 
 bool CTransponder::SetClock(const DateTime& when, TextSpan reply) {
-  SetBusyCaption("Setting time");
+  Progress().Step("Setting time");
   const CivilTime c = when.ToCivil();
   // The unit counts Monday as 1 and Sunday as 7.
   const int weekday = when.DayOfWeek() == 0 ? 7 : when.DayOfWeek();
@@ -45,7 +45,7 @@ bool CTransponder::SetDepthOffset(int pressureMillibars, TextSpan reply) {
   char statusText[kReplyTextSize];
   GetStatus("", statusText, true);
   if (pressureMillibars <= 750 || pressureMillibars >= 1250) return false;
-  SetBusyCaption("Setting depth offset");
+  Progress().Step("Setting depth offset");
   char command[40];
   std::snprintf(command, sizeof command, "#ZDOF,%d", pressureMillibars);
   port.Delay(1000);
@@ -63,7 +63,7 @@ bool CTransponder::SetDepthOffset(int pressureMillibars, TextSpan reply) {
 }
 
 bool CTransponder::SetSerialNumber(const char* entered, TextSpan reply) {
-  SetBusyCaption("Setting serial number");
+  Progress().Step("Setting serial number");
   const std::string_view text(entered ? entered : "");
   const size_t sep = text.find_last_of("-,");
   if (sep == std::string_view::npos || sep == 0 || text.size() - sep < 2 || text.size() - sep > 4) {
@@ -100,36 +100,36 @@ void CTransponder::EnterDasCalibration(TextSpan reply) {
     reply.Assign("Failed on watchdog restart function");
     return;
   }
-  SetBusyCaption("Entering DAS calibration mode");
+  Progress().Step("Entering DAS calibration mode");
   Exchange("#DAST,22", reply);
   reply.Assign("DAS calibration mode entry");
 }
 
 void CTransponder::InitialiseUnit(TextSpan reply) {
-  SetBusyCaption("Initialising transponder");
+  Progress().Step("Initialising transponder");
   Exchange("#INTP", reply);
 }
 
 void CTransponder::EnableUnit(TextSpan reply) {
-  SetBusyCaption("Enabling transponder");
+  Progress().Step("Enabling transponder");
   Exchange("#ENTP", reply);
 }
 
 void CTransponder::InstallFactoryDefaults(TextSpan reply) {
-  HideBusy();
+  Progress().Ended();
   op.MessageBox("Warning - this will change the address to 1001", "Warning", MbButtons::Ok, MbIcon::Exclamation);
-  ShowBusy();
-  SetBusyCaption("Setting factory defaults");
+  Progress().Shown();
+  Progress().Step("Setting factory defaults");
   Exchange("#ISFD", reply);
 }
 
 void CTransponder::TestSynchOut(TextSpan reply) {
-  SetBusyCaption("Testing synch output");
+  Progress().Step("Testing synch output");
   Exchange("#TXPG", reply);
 }
 
 void CTransponder::EnableSynchIn(TextSpan reply) {
-  SetBusyCaption("Enabling synch in");
+  Progress().Step("Enabling synch in");
   Exchange("#ENSI", reply);
 }
 
@@ -146,7 +146,7 @@ bool CTransponder::SendGcmd3(TextSpan reply) {
 }
 
 void CTransponder::DisableUnit() {
-  SetBusyCaption("Disabling Transponder");
+  Progress().Step("Disabling Transponder");
   char reply[kExchangeBufferSize];
   Exchange("#GCMD,2", reply);
 }

@@ -62,7 +62,7 @@ bool CTransponder::WidebandAvailable() {
 }
 
 void CTransponder::AcousticCheck(TextSpan text, bool wideband, int testAddress, int testChannel) {
-  SetBusyCaption("Sending acoustic test command");
+  Progress().Step("Sending acoustic test command");
   char reply[kExchangeBufferSize];
   const char* result = nullptr;
   if (wideband) {
@@ -114,7 +114,7 @@ bool CTransponder::HardwareSelfCheck(TextSpan text, bool readStatusFirst) {
     char scratch[kReplyTextSize];
     GetStatus("", scratch, true);
   }
-  SetBusyCaption("Hardware self check");
+  Progress().Step("Hardware self check");
   const bool complete = Exchange("#CKHW", text);
   if (!complete) {
     // A test that never ran is not a pass: the last result and its time stay as they were.
@@ -140,7 +140,7 @@ bool CTransponder::ReleaseCheck(TextSpan text, bool readStatusFirst) {
     char scratch[kReplyTextSize];
     GetStatus("", scratch, true);
   }
-  SetBusyCaption("Release check in progress");
+  Progress().Step("Release check in progress");
   const bool complete = Exchange("#RTST", text);
   if (!complete) {
     // A release that was never tested must not be recorded as working.

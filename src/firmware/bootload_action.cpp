@@ -44,9 +44,9 @@ Outcome BootloadNewProgram(CTransponder& unit) {
   if (!check.ok) return RefuseFile(op, outcome, check);
   outcome.recordsTotal = check.records;
 
-  unit.ShowBusy();
+  unit.Progress().Shown();
   if (unit.StartLoad(path) != 0) {
-    unit.HideBusy();
+    unit.Progress().Ended();
     op.MessageBox("Failed to start bootloading", kCaption, MbButtons::Ok, MbIcon::Exclamation);
     outcome.kind = OutcomeKind::NoUnit;
     outcome.reason = "the unit did not reach its bootloader";
@@ -63,7 +63,7 @@ Outcome BootloadNewProgram(CTransponder& unit) {
     r = unit.ContinueLoad(message, 0);
     if (r > 0) op.SetProgress(r);
     if (r < 0) {
-      unit.HideBusy();
+      unit.Progress().Ended();
       char question[300];
       std::snprintf(question, sizeof question, "%s\r\n(Error number %d)\r\nTry to continue programming", message, r);
       // The step is the file line: a record refused again is a repeat, the next line a new step.
@@ -71,7 +71,7 @@ Outcome BootloadNewProgram(CTransponder& unit) {
                    MbIcon::Exclamation) == MbAnswer::Yes)
         r = unit.ContinueLoad(message, 1);
       else unit.ContinueLoad(message, -1);
-      unit.ShowBusy();
+      unit.Progress().Shown();
     }
   } while (r > 0);
 
@@ -124,7 +124,7 @@ Outcome BootloadNewProgram(CTransponder& unit) {
     outcome.pane = "Programming error!!";
     warning = "The program may not now operate\r\nSettings may also have been changed";
   }
-  unit.HideBusy();
+  unit.Progress().Ended();
   op.MessageBox(warning, "Warning", MbButtons::Ok, MbIcon::Exclamation);
   return outcome;
 }

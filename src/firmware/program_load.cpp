@@ -66,16 +66,16 @@ int CTransponder::StartLoad(const char* path) {
   WaitCursorScope cursor(op);
   if (!port.Open(true)) return 2;
 
-  SetBusyCaption("Resetting watchdog timer");
+  Progress().Step("Resetting watchdog timer");
   if (!ResetWatchdog(true)) return 2;
 
-  SetBusyCaption("Entering boot mode");
+  Progress().Step("Entering boot mode");
   port.Delay(100);
   if (!EnterBootPrompt()) return 3;
 
   if (SetBootBaud(38400)) port.SetBaudFromText("Config(38400,8,N,1)");
 
-  SetBusyCaption("Starting program loading");
+  Progress().Step("Starting program loading");
   image.Open();  // a file that does not open stops the first record with "No data file open"
   if (LogActive())
     LogEvent("load", "file " + std::string(image.path.c_str()) + ", " + std::to_string(image.lineCount) + " lines");
@@ -87,7 +87,7 @@ int CTransponder::StartLoad(const char* path) {
 
 int CTransponder::ContinueLoad(TextSpan message, int mode) {
   CSRecordImage& image = ProgramImage();
-  SetBusyCaption("Continuing program load");
+  Progress().Step("Continuing program load");
   if (!port.Open(true)) {
     // Nothing can come back from a port that will not open.
     CSRecordImage::ErrorText(CSRecordImage::kUnknownReply, message);
@@ -143,7 +143,7 @@ int CTransponder::ContinueLoad(TextSpan message, int mode) {
 }
 
 bool CTransponder::FinishLoad() {
-  SetBusyCaption("Finishing program load");
+  Progress().Step("Finishing program load");
   ProgramImage().Close();
   bool cameBack = false;
   if (port.Open(true)) {

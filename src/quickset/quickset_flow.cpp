@@ -19,9 +19,9 @@ void Tell(CTransponder& unit, const std::string& text) {
 
 // Reads the unit without a message box, inside the busy window.
 void ReadBack(CTransponder& unit, IMainWindow& window) {
-  unit.ShowBusy();
+  unit.Progress().Shown();
   unit.GetStatus("", window.Reply(), false);
-  unit.HideBusy();
+  unit.Progress().Ended();
 }
 
 // The dialogs: the quickset dialog for a QRN unit (with the advanced one on request), the
@@ -54,7 +54,7 @@ Outcome UpdateAndVerify(CTransponder& unit, IMainWindow& window) {
   // Each update starts a read-back of its own: its "Retry?" is a step apart from the last
   // update's, while the verification's "Retry?" is one step however often it comes.
   for (int update = 1;; ++update) {
-    unit.ShowBusy();
+    unit.Progress().Shown();
     unit.UpdateStatus(window.Reply());
     for (;;) {
       ReadBack(unit, window);
@@ -88,13 +88,13 @@ Outcome UpdateAndVerify(CTransponder& unit, IMainWindow& window) {
 }  // namespace
 
 Outcome RunQuickset(CTransponder& unit, IMainWindow& window) {
-  unit.ShowBusy();
+  unit.Progress().Shown();
   if (!unit.CheckComms(3)) {
-    unit.HideBusy();
+    unit.Progress().Ended();
     return MakeOutcome(OutcomeKind::NoUnit, {});
   }
   unit.GetStatus("", window.Reply(), true);
-  unit.HideBusy();
+  unit.Progress().Ended();
   if (unit.status.partialMask != 0) {
     window.PaneText() = qt::kAborted + unit.status.statusMessage;
     window.Push();
@@ -111,10 +111,10 @@ Outcome RunQuickset(CTransponder& unit, IMainWindow& window) {
   }
 
   if (Ask(unit, Question::EnableOrDisable, qt::kEnableOrDisable, qt::kCaption) == MbAnswer::No) {
-    unit.ShowBusy();
+    unit.Progress().Shown();
     unit.DisableUnit();
     unit.GetStatus("", window.Reply(), false);
-    unit.HideBusy();
+    unit.Progress().Ended();
   }
   window.ShowReply(window.Reply().c_str(), kNoReplyHeader);
   return outcome;
@@ -125,7 +125,7 @@ Outcome RunSetAddressAndChannels(CTransponder& unit, IMainWindow& window) {
   Outcome outcome;
   window.Pull();
   window.PaneText().clear();
-  unit.ShowBusy();
+  unit.Progress().Shown();
   unit.op.WaitCursor(true);
   if (!unit.GetStatus("", window.Reply(), true)) {
     outcome = MakeOutcome(OutcomeKind::Refused, {}, "the status read was incomplete");
@@ -143,9 +143,9 @@ Outcome RunSetAddressAndChannels(CTransponder& unit, IMainWindow& window) {
     dialog.Band = s.Band.view();
     dialog.TypeNo = s.TypeNo.view();
     dialog.unitModel = unit.status.unitModel;
-    unit.HideBusy();
+    unit.Progress().Ended();
     unit.op.RunAddressDialog(dialog);
-    unit.ShowBusy();
+    unit.Progress().Shown();
     if (dialog.changed) {
       unit.status.requiredStatus.Address = dialog.Address;
       unit.status.requiredStatus.Channel = dialog.Channel;

@@ -52,7 +52,7 @@ std::vector<std::string> ExportLines(std::string_view text) {
 }
 
 int CTransponder::ExportStatus() {
-  SetBusyCaption("Exporting XML status log");
+  Progress().Step("Exporting XML status log");
   if (!port.Open(true)) return kExportPortFailed;
   WaitCursorScope cursor(op);
   const std::filesystem::path path = paths.CurrentStatusFile();
@@ -67,12 +67,12 @@ int CTransponder::ExportStatus() {
   if (seconds > kExportAskAboveSeconds) {
     char message[120];
     std::snprintf(message, sizeof message, "Transfer time approx\r\n %.0f secs\r\nContinue??", seconds);
-    const bool wasBusy = serial.busyShown;
-    HideBusy();
+    const bool wasBusy = Progress().Showing();
+    Progress().Ended();
     if (op.Ask(Question::ExportTransferTime, message, "Transfer time", MbIcon::Question) != MbAnswer::Yes)
       return kExportDeclined;
     // Shown again only when it was shown before: nothing else would take it down again.
-    if (wasBusy) ShowBusy();
+    if (wasBusy) Progress().Shown();
   }
 
   char buffer[kExchangeBufferSize];

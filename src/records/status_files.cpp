@@ -20,10 +20,10 @@ enum FileSlot { kCurrentSlot = 0, kNewSlot = 1 };
 
 // A message box for the operator; the busy window steps aside while it is shown.
 void Tell(CTransponder& t, const std::string& text, const char* caption) {
-  const bool wasBusy = t.serial.busyShown;
-  if (wasBusy) t.HideBusy();
+  const bool wasBusy = t.Progress().Showing();
+  if (wasBusy) t.Progress().Ended();
   t.op.MessageBox(text, caption, MbButtons::Ok, MbIcon::Exclamation);
-  if (wasBusy) t.ShowBusy();
+  if (wasBusy) t.Progress().Shown();
 }
 
 struct Notice {
@@ -213,7 +213,7 @@ void CTransponder::CloseStatusFiles() {
 }
 
 bool CTransponder::LoadCurrentEntry(int32_t unitId) {
-  SetBusyCaption("Getting current status");
+  Progress().Step("Getting current status");
   if (unitId == -1) return false;
   return LoadEntry(*this, *Ensure(records.currentFile), paths.CurrentStatusFile(), kCurrentSlot, unitId);
 }

@@ -38,16 +38,16 @@ std::string TestReportFileText(std::string_view report) {
 
 Outcome ProduceTestReport(CTransponder& unit, TextSpan replyText) {
   IOperator& op = unit.op;
-  unit.ShowBusy();
+  unit.Progress().Shown();
   if (!unit.CheckComms(3)) return MakeOutcome(OutcomeKind::NoUnit, {});
   // Each step writes its reply into the reply text, as the window's actions do (so the raw
   // replies show the last step's), and the report takes it in as it comes.
   if (!unit.GetStatus("", replyText, true)) {
-    unit.HideBusy();
+    unit.Progress().Ended();
     const MbAnswer a = op.Ask(Question::IncompleteStatus, "Incomplete status recovered\r\nContinue anyway??",
                               "Communications error", MbIcon::Exclamation);
     if (a != MbAnswer::Yes) return MakeOutcome(OutcomeKind::Declined, {}, "the status read was incomplete");
-    unit.ShowBusy();
+    unit.Progress().Shown();
   }
   const UnitStatus& s = unit.status.currentStatus;
   std::string report = IdentityText(s) + InterrogateText(s) + TimingPowerText(s);
@@ -64,9 +64,9 @@ Outcome ProduceTestReport(CTransponder& unit, TextSpan replyText) {
     if ((s.Fitted & 0x100) == 0) {
       report += "\r\nNo Release mechanism found\r\n";
     } else {
-      unit.HideBusy();
+      unit.Progress().Ended();
       const MbAnswer a = op.Ask(Question::RunReleaseTest, "Run Release test", "Release test", MbIcon::Exclamation);
-      unit.ShowBusy();
+      unit.Progress().Shown();
       if (a == MbAnswer::Yes) {
         unit.port.Delay(1000);
         unit.ReleaseCheck(replyText, false);
@@ -91,7 +91,7 @@ Outcome ProduceTestReport(CTransponder& unit, TextSpan replyText) {
 
   const std::filesystem::path path = TestReportPath(unit.paths, unit.status.currentStatus.SerialNo.view());
   const std::string fileText = TestReportFileText(report);
-  unit.HideBusy();
+  unit.Progress().Ended();
   Outcome outcome;
   outcome.file = path.string();
   outcome.testResult = selfTestAnswered ? unit.status.currentChecks.HardwareResult : -1;

@@ -88,7 +88,7 @@ void CTransponder::CleanReply(const char* source, TextSpan destination) {
 }
 
 bool CTransponder::CheckComms(int budget) {
-  SetBusyCaption("Checking for valid comms");
+  Progress().Step("Checking for valid comms");
   port.failuresLeft = budget;
   char probe[100];
   TextSpan p(probe);
@@ -100,7 +100,7 @@ bool CTransponder::CheckComms(int budget) {
   }
   if (!ok) {
     ++serial.commsFailures;
-    HideBusy();
+    Progress().Ended();
     op.MessageBox(kNoValidCommsText, kDefaultCaption, MbButtons::Ok, MbIcon::Exclamation);
     return false;
   }
@@ -188,24 +188,4 @@ int CTransponder::FindUnitPort(int firstPort, int count, std::vector<bool>& flag
     if (found) return p;
   }
   return 0;
-}
-
-void CTransponder::ShowBusy() {
-  if (!serial.busyShown) {
-    op.ShowBusy();
-    serial.busyShown = true;
-  }
-}
-
-void CTransponder::SetBusyCaption(const char* caption) {
-  // Only a busy window that is shown takes a caption.
-  if (!serial.busyShown) return;
-  // A caption cleared to nothing says nothing: no line.
-  if (caption && *caption && LogActive()) LogEvent("caption", EscapeBytes(caption));
-  op.SetBusyCaption(caption ? caption : "");
-}
-
-void CTransponder::HideBusy() {
-  if (serial.busyShown) op.HideBusy();
-  serial.busyShown = false;
 }

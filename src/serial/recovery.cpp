@@ -37,7 +37,7 @@ bool CTransponder::EnterBootPrompt() {
 
 bool CTransponder::BreakReset(TextSpan message) {
   port.failuresLeft = 3;
-  SetBusyCaption("Sending comms break");
+  Progress().Step("Sending comms break");
   if (!port.Open(true)) return false;
   port.SendBreak();
   port.Delay(500);
@@ -52,7 +52,7 @@ bool CTransponder::BreakReset(TextSpan message) {
   port.Delay(10);
   SendRawText(port, "\r\n", 1);
   port.Delay(10);
-  SetBusyCaption("Waiting for Transponder to reboot");
+  Progress().Step("Waiting for Transponder to reboot");
   port.Delay(1000);
   char probe[100] = {};
   bool ready = false;
@@ -75,7 +75,7 @@ bool CTransponder::BreakReset(TextSpan message) {
 }
 
 bool CTransponder::ResetWatchdog(bool stayInBootloader) {
-  SetBusyCaption("Resetting watchdog timer");
+  Progress().Step("Resetting watchdog timer");
   if (EnterBootPrompt()) {
     port.Delay(100);
     SendRawText(port, "W", 0);

@@ -26,7 +26,7 @@ enum class Echo { None, AsIs, OnNewLine };
 // bootloader check and the completeness check. True when the reply is there to be parsed.
 bool ExchangeForStatus(CTransponder& unit, const char* caption, const char* command, TextSpan reply, TextSpan* output,
                        Echo echo, bool sendAgainOnFailure = false) {
-  unit.SetBusyCaption(caption);
+  unit.Progress().Step(caption ? caption : "");
   bool complete = unit.Exchange(command, reply);
   if (!complete && sendAgainOnFailure) complete = unit.Exchange(command, reply);
   if (output && echo != Echo::None) {
@@ -76,7 +76,7 @@ bool ReadSerialStatus(CTransponder& unit, TextSpan output) {
 }  // namespace
 
 bool CTransponder::GetStatus(const char* heading, TextSpan output, bool showMessageBox) {
-  SetBusyCaption("Getting status");
+  Progress().Step("Getting status");
   ++status.reads;
   status.partialMask = 0;
   status.statusMessage.clear();
@@ -106,7 +106,7 @@ bool CTransponder::GetStatus(const char* heading, TextSpan output, bool showMess
 
   if (serial.inBootMode) status.partialMask |= kInfoFailed;
   if (status.partialMask != 0) {
-    HideBusy();
+    Progress().Ended();
     char message[64];
     if (status.partialMask != kNothingAnswered)
       std::snprintf(message, sizeof message, "Only partial status recovered %02x",
@@ -123,7 +123,7 @@ bool CTransponder::GetStatus(const char* heading, TextSpan output, bool showMess
 }
 
 bool CTransponder::ReadSensors(TextSpan reply) {
-  SetBusyCaption("Reading sensors");
+  Progress().Step("Reading sensors");
   const bool complete = Exchange("#RDSE", reply);
   if (textnum::Contains(reply.c_str(), "Boot>")) {
     CheckBootPrompt();

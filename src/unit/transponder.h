@@ -17,6 +17,7 @@
 #include "platform/fixed_text.h"
 #include "platform/operator.h"
 #include "platform/paths.h"
+#include "platform/progress.h"
 #include "commands/test_transponder.h"
 #include "firmware/firmware_state.h"
 #include "records/records_state.h"
@@ -58,9 +59,14 @@ class CTransponder {
   }
   static void CopyField(TextSpan destination, const char* source) { reply_text::CopyField(destination, source); }
   static void CleanReply(const char* source, TextSpan destination);
-  void ShowBusy();
-  void SetBusyCaption(const char* caption);
-  void HideBusy();
+
+  // ---- progress: how an operation tells the operator where it is ----
+  // The busy window unless the caller binds another; the subsystems speak only to this.
+  IProgress& Progress() { return *progress_; }
+  void BindProgress(IProgress& progress) { progress_ = &progress; }
+  void ShowBusy() { progress_->Shown(); }
+  void SetBusyCaption(const char* caption) { progress_->Step(caption ? caption : ""); }
+  void HideBusy() { progress_->Ended(); }
 
   // ---- serial/: comms-break reset and recovery ----
   bool EnterBootPrompt();
@@ -143,4 +149,8 @@ class CTransponder {
   CCommPort& port;
   IOperator& op;
   DataPaths paths;
+
+ private:
+  BusyWindowProgress busyWindow_{op, serial.busyShown};
+  IProgress* progress_ = &busyWindow_;
 };

@@ -31,7 +31,7 @@ char EnableAt(const FixedText<10>& enabled, size_t position) {
 // parsed.
 bool ReadAgain(CTransponder& u, TextSpan replyText, const char* command, const char* caption,
                void (*parse)(const char*, UnitStatus&)) {
-  u.SetBusyCaption(caption);
+  u.Progress().Step(caption ? caption : "");
   char reply[CTransponder::kExchangeBufferSize];
   const bool complete = u.Exchange(command, TextSpan(reply));
   if (static_cast<unsigned char>(reply[0]) >= 32) replyText.Append("\r\n");
@@ -68,7 +68,7 @@ class UpdateRun {
     if (!complete) allAnswered_ = false;
   }
 
-  void Caption(const char* caption) { u_.SetBusyCaption(caption); }
+  void Caption(const char* caption) { u_.Progress().Step(caption ? caption : ""); }
   // A changed parameter: its caption on the busy window and in the trace.
   void Changing(const char* caption) {
     Caption(caption);
@@ -338,7 +338,7 @@ void CTransponder::UpdateStatus(TextSpan replyText) {
   Trace().Write("\r\nStart of update current status first");
   Trace().Dump(TraceLine(status.currentStatus));
   Trace().Dump(TraceLine(status.requiredStatus));
-  SetBusyCaption("Searching for update");
+  Progress().Step("Searching for update");
 
   UpdateRun run(*this, replyText);
   run.Run();

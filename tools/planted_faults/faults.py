@@ -333,4 +333,8 @@ FAULTS = [
      '#include "serial/comm_port.h"\n', '#include "serial/comm_port.h"\n#include "ui/tester_dlg.h"\n'),
     ("203", "the local history includes the site's client, libpq", "src/history/history_store.cpp",
      "#include <sqlite3.h>\n", "#include <libpq-fe.h>\n#include <sqlite3.h>\n"),
+    ("204", "the busy window shown again on each show: a second ShowBusy", "src/platform/progress.cpp",
+     "  if (shown_) return;\n  op_.ShowBusy();", "  op_.ShowBusy();", "test_serial"),
+    ("205", "a caption taken while no busy window shows", "src/platform/progress.cpp",
+     "  if (!shown_) return;\n", "", "test_serial"),
 ]
