@@ -695,35 +695,22 @@ bool HistoryStore::Append(HistoryEvent& ev, const FieldTexts* fields, const Fiel
   return true;
 }
 
-bool HistoryStore::Write(HistoryEvent& ev, const FieldTexts* fields, const FieldMask* readGiven) {
-  auto rollback = [&](const char* what) { return Fail(what); };
-
-  // The unit's latest state, and what this event's reading changes in it: only what the step
-  // read is a value.
-  FieldTexts state;
-  std::string delta, mask;
-  std::optional<int64_t> count;
-  if (ev.unitId != -1 && fields) {
-    const auto kept = keepStates_ ? states_.find(ev.unitId) : states_.end();
-    if (kept != states_.end()) {
-      state = kept->second;
-    } else {
-      st_->state.Reset();
-      st_->state.Bind(1, int64_t{ev.unitId});
-      if (st_->state.Step()) ApplyFieldsJson(Text(st_->state.get(), 0), state);
-      const int stateStep = sqlite3_errcode(db_);
-      st_->state.Reset();
-      if (stateStep != SQLITE_OK && stateStep != SQLITE_ROW && stateStep != SQLITE_DONE)
-        return rollback("cannot be read");
-    }
-    const FieldMask read = readGiven ? *readGiven : FieldsRead(ev.statusRead, ev.failedReaders, *fields);
-    delta = FieldsJson(*fields, TakeReading(state, *fields, read));
-    mask = MaskText(read);
-    if (read[static_cast<size_t>(*FieldIndex("Count"))]) count = BatteryCountOf(*fields);
+bool HistoryStore::LatestState(int32_t unitId, FieldTexts& state) {
+  const auto kept = keepStates_ ? states_.find(unitId) : states_.end();
+  if (kept != states_.end()) {
+    state = kept->second;
+    return true;
   }
-  if (ev.uid.empty()) ev.uid = NewUid();
-  const int64_t at = ToUnixMs(ev.time);
+  st_->state.Reset();
+  st_->state.Bind(1, int64_t{unitId});
+  if (st_->state.Step()) ApplyFieldsJson(Text(st_->state.get(), 0), state);
+  const int stateStep = sqlite3_errcode(db_);
+  st_->state.Reset();
+  return stateStep == SQLITE_OK || stateStep == SQLITE_ROW || stateStep == SQLITE_DONE;
+}
 
+bool HistoryStore::InsertEvent(HistoryEvent& ev, int64_t at, const std::string& delta,
+                               const std::optional<int64_t>& count, const std::string& mask) {
   Stmt& in = st_->insert;
   in.Reset();
   in.Bind(1, ev.uid);
@@ -756,27 +743,51 @@ bool HistoryStore::Write(HistoryEvent& ev, const FieldTexts* fields, const Field
   in.Bind(28, ev.unitFrom);
   const int inserted = in.Run();
   in.Reset();
-  if (inserted != SQLITE_DONE) return rollback("cannot be written");
+  if (inserted != SQLITE_DONE) return false;
   ev.id = sqlite3_last_insert_rowid(db_);
+  return true;
+}
 
-  if (ev.unitId != -1 && fields) {
-    Stmt& u = st_->unit;
-    u.Reset();
-    const StateFacts facts = FactsOf(state);
-    u.Bind(1, int64_t{ev.unitId});
-    u.Bind(2, facts.serial.empty() ? ev.serial : facts.serial);
-    // In memory the unit's state is the one kept beside the store: the row's copy is never read.
-    u.Bind(3, keepStates_ ? std::string("{}") : FieldsJson(state));
-    u.Bind(4, at);
-    u.Bind(5, facts.releaseMs);
-    u.Bind(6, facts.selfTestMs);
-    u.Bind(7, facts.selfTestResult);
-    u.Bind(8, count.value_or(-1));
-    u.Bind(9, count ? at : 0);
-    u.Bind(10, facts.capacity);
-    const int updated = u.Run();
-    u.Reset();
-    if (updated != SQLITE_DONE) return rollback("cannot be written");
+bool HistoryStore::UpdateUnit(const HistoryEvent& ev, const FieldTexts& state, int64_t at,
+                              const std::optional<int64_t>& count) {
+  Stmt& u = st_->unit;
+  u.Reset();
+  const StateFacts facts = FactsOf(state);
+  u.Bind(1, int64_t{ev.unitId});
+  u.Bind(2, facts.serial.empty() ? ev.serial : facts.serial);
+  // In memory the unit's state is the one kept beside the store: the row's copy is never read.
+  u.Bind(3, keepStates_ ? std::string("{}") : FieldsJson(state));
+  u.Bind(4, at);
+  u.Bind(5, facts.releaseMs);
+  u.Bind(6, facts.selfTestMs);
+  u.Bind(7, facts.selfTestResult);
+  u.Bind(8, count.value_or(-1));
+  u.Bind(9, count ? at : 0);
+  u.Bind(10, facts.capacity);
+  const int updated = u.Run();
+  u.Reset();
+  return updated == SQLITE_DONE;
+}
+
+bool HistoryStore::Write(HistoryEvent& ev, const FieldTexts* fields, const FieldMask* readGiven) {
+  // The unit's latest state, and what this event's reading changes in it: only what the step
+  // read is a value.
+  FieldTexts state;
+  std::string delta, mask;
+  std::optional<int64_t> count;
+  const bool ofUnit = ev.unitId != -1 && fields;
+  if (ofUnit) {
+    if (!LatestState(ev.unitId, state)) return Fail("cannot be read");
+    const FieldMask read = readGiven ? *readGiven : FieldsRead(ev.statusRead, ev.failedReaders, *fields);
+    delta = FieldsJson(*fields, TakeReading(state, *fields, read));
+    mask = MaskText(read);
+    if (read[static_cast<size_t>(*FieldIndex("Count"))]) count = BatteryCountOf(*fields);
+  }
+  if (ev.uid.empty()) ev.uid = NewUid();
+  const int64_t at = ToUnixMs(ev.time);
+  if (!InsertEvent(ev, at, delta, count, mask)) return Fail("cannot be written");
+  if (ofUnit) {
+    if (!UpdateUnit(ev, state, at, count)) return Fail("cannot be written");
     if (keepStates_) states_[ev.unitId] = std::move(state);
   }
   return true;

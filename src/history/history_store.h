@@ -311,6 +311,12 @@ class HistoryStore {
   bool BringUpToDate();                    // the schema steps, under the write lock
   // Append's work inside a transaction the caller holds.
   bool Write(HistoryEvent& ev, const FieldTexts* fields, const std::bitset<kFieldCount>* read = nullptr);
+  // Write's steps: the unit's state before the event (false: it could not be read), the event's
+  // row, and the unit's row after it.
+  bool LatestState(int32_t unitId, FieldTexts& state);
+  bool InsertEvent(HistoryEvent& ev, int64_t at, const std::string& delta, const std::optional<int64_t>& count,
+                   const std::string& mask);
+  bool UpdateUnit(const HistoryEvent& ev, const FieldTexts& state, int64_t at, const std::optional<int64_t>& count);
   struct Statements;
   sqlite3* db_ = nullptr;
   Statements* st_ = nullptr;
