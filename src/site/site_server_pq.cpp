@@ -886,83 +886,100 @@ struct BenchRow {
   int64_t lastMs = 0, taken = 0;
 };
 
+// A batch of events as the site takes it: the events' rows, and each unit's summary and each
+// bench's from them. The summaries are written after the events in their keys' order, so that
+// benches sending at once take the rows in one order and never wait on each other.
+struct Batch {
+  Params events;
+  std::map<int32_t, UnitRow> units;
+  std::map<std::string, BenchRow> benches;
+  std::map<std::string, const std::string*> benchOf;  // the site's id of each event -> its bench
+};
+
+void AddEventRow(Params& p, const HistoryStore::OutboxEvent& o, const std::string& uid, int64_t at) {
+  const HistoryEvent& e = o.event;
+  p.Add(uid).Add(at);
+  if (e.unitId == -1) p.Null();
+  else p.Add(e.unitId);
+  p.Bytes(e.serial).Bytes(e.bench).Bytes(e.operatorName).Add(e.terminal).Add(e.action).Add(e.outcome);
+  p.Bytes(e.reason).Add(e.failedReaders).Bytes(e.differences).Bytes(e.file).Add(e.fileSha256);
+  p.Add(e.recordsSent).Add(e.recordsTotal).Add(e.durationMs).Add(e.testResult);
+  p.Bytes(e.command).Bytes(e.reply).Bytes(e.logFile).Add(e.statusRead ? "t" : "f").Add(e.imported ? "t" : "f");
+  if (o.hasState) p.Add(FieldsArray(o.state, o.read));
+  else p.Null();
+  if (o.batteryCount) p.Add(*o.batteryCount);
+  else p.Null();
+  p.Add(e.id).Add(e.unitFrom);
+}
+
+// The bench's own state holds the latest checks it knows; what the event read decides the rest.
+void TakeUnitFacts(UnitRow& u, bool added, const HistoryStore::OutboxEvent& o, int64_t at) {
+  const HistoryEvent& e = o.event;
+  const StateFacts f = FactsOf(o.state);
+  u.unitId = e.unitId;
+  const bool serialRead = o.read[static_cast<size_t>(*FieldIndex("SerialNo"))] && !f.serial.empty();
+  if (added || (at >= u.lastMs && (serialRead || u.serial.empty()))) u.serial = serialRead ? f.serial : e.serial;
+  u.lastMs = std::max(u.lastMs, at);
+  if (f.releaseMs > u.releaseMs) u.releaseMs = f.releaseMs;
+  if (f.selfTestMs > 0 && f.selfTestMs >= u.selfTestMs) u.selfTestMs = f.selfTestMs, u.selfTestResult = f.selfTestResult;
+  const bool batteryRead = o.read[static_cast<size_t>(*FieldIndex("Type"))] ||
+                           o.read[static_cast<size_t>(*FieldIndex("BatteryStacks"))];
+  // A battery read as a type or a number of stacks of no known capacity leaves none: the
+  // count is no longer judged against the battery read before.
+  if (batteryRead && at >= u.capacityMs) u.capacity = f.capacity, u.capacityMs = at;
+  if (o.batteryCount && at >= u.countMs) u.count = *o.batteryCount, u.countMs = at;
+}
+
+Batch BatchOf(const std::vector<HistoryStore::OutboxEvent>& events) {
+  Batch b;
+  for (const HistoryStore::OutboxEvent& o : events) {
+    const HistoryEvent& e = o.event;
+    const int64_t at = ToUnixMs(e.time);
+    const std::string uid = SiteUid(o);
+    AddEventRow(b.events, o, uid, at);
+    BenchRow& bench = b.benches[e.bench];
+    bench.terminal = e.terminal;
+    bench.lastMs = std::max(bench.lastMs, at);
+    b.benchOf[uid] = &b.benches.find(e.bench)->first;
+    if (o.hasState && e.unitId != -1) {
+      auto [it, added] = b.units.try_emplace(e.unitId);
+      TakeUnitFacts(it->second, added, o, at);
+    }
+  }
+  return b;
+}
+
 }  // namespace
 
 SiteProblem SiteServer::Send(const std::vector<HistoryStore::OutboxEvent>& events) {
   Impl& m = *impl_;
   if (!Connected()) return NotConnected(m.shown);
   if (events.empty()) return {};
-  // Each unit's summary from this batch, and each bench's; written after the events in their
-  // keys' order, so that benches sending at once take the rows in one order and never wait on
-  // each other.
-  std::map<int32_t, UnitRow> units;
-  std::map<std::string, BenchRow> benches;
-  std::map<std::string, const std::string*> benchOf;  // the site's id of each event -> its bench
-  Params events_;
-  for (const HistoryStore::OutboxEvent& o : events) {
-    const HistoryEvent& e = o.event;
-    const int64_t at = ToUnixMs(e.time);
-    const std::string uid = SiteUid(o);
-    events_.Add(uid).Add(at);
-    if (e.unitId == -1) events_.Null();
-    else events_.Add(e.unitId);
-    events_.Bytes(e.serial).Bytes(e.bench).Bytes(e.operatorName).Add(e.terminal).Add(e.action).Add(e.outcome);
-    events_.Bytes(e.reason).Add(e.failedReaders).Bytes(e.differences).Bytes(e.file).Add(e.fileSha256);
-    events_.Add(e.recordsSent).Add(e.recordsTotal).Add(e.durationMs).Add(e.testResult);
-    events_.Bytes(e.command).Bytes(e.reply).Bytes(e.logFile).Add(e.statusRead ? "t" : "f").Add(e.imported ? "t" : "f");
-    if (o.hasState) events_.Add(FieldsArray(o.state, o.read));
-    else events_.Null();
-    if (o.batteryCount) events_.Add(*o.batteryCount);
-    else events_.Null();
-    events_.Add(e.id).Add(e.unitFrom);
-    BenchRow& bench = benches[e.bench];
-    bench.terminal = e.terminal;
-    bench.lastMs = std::max(bench.lastMs, at);
-    benchOf[uid] = &benches.find(e.bench)->first;
-    if (o.hasState && e.unitId != -1) {
-      // The bench's own state holds the latest checks it knows; what the event read decides the
-      // rest.
-      const StateFacts f = FactsOf(o.state);
-      auto [it, added] = units.try_emplace(e.unitId);
-      UnitRow& u = it->second;
-      u.unitId = e.unitId;
-      const bool serialRead = o.read[static_cast<size_t>(*FieldIndex("SerialNo"))] && !f.serial.empty();
-      if (added || (at >= u.lastMs && (serialRead || u.serial.empty()))) u.serial = serialRead ? f.serial : e.serial;
-      u.lastMs = std::max(u.lastMs, at);
-      if (f.releaseMs > u.releaseMs) u.releaseMs = f.releaseMs;
-      if (f.selfTestMs > 0 && f.selfTestMs >= u.selfTestMs) u.selfTestMs = f.selfTestMs, u.selfTestResult = f.selfTestResult;
-      const bool batteryRead = o.read[static_cast<size_t>(*FieldIndex("Type"))] ||
-                               o.read[static_cast<size_t>(*FieldIndex("BatteryStacks"))];
-      // A battery read as a type or a number of stacks of no known capacity leaves none: the
-      // count is no longer judged against the battery read before.
-      if (batteryRead && at >= u.capacityMs) u.capacity = f.capacity, u.capacityMs = at;
-      if (o.batteryCount && at >= u.countMs) u.count = *o.batteryCount, u.countMs = at;
-    }
-  }
+  Batch batch = BatchOf(events);
   Result begin = m.Exec("BEGIN");
   if (!begin.Ok()) return m.Failed(begin);
   {
-    Result r = m.Exec(StatementFor(kInsertEvents, events.size()).c_str(), events_);
+    Result r = m.Exec(StatementFor(kInsertEvents, events.size()).c_str(), batch.events);
     if (!r.Ok()) return m.Abort(r);
     // An event the site already held (sent before a cut) is not counted again.
     for (int i = 0; i < r.Rows(); ++i) {
-      const auto it = benchOf.find(r.Text(i, 0));
-      if (it != benchOf.end()) ++benches[*it->second].taken;
+      const auto it = batch.benchOf.find(r.Text(i, 0));
+      if (it != batch.benchOf.end()) ++batch.benches[*it->second].taken;
     }
   }
-  if (!units.empty()) {
+  if (!batch.units.empty()) {
     Params p;
-    for (const auto& [id, u] : units) {
+    for (const auto& [id, u] : batch.units) {
       p.Add(id).Bytes(u.serial).Add(u.lastMs).MsOrNull(u.releaseMs).MsOrNull(u.selfTestMs).Add(u.selfTestResult);
       p.Add(u.count).MsOrNull(u.countMs).Add(u.capacity).MsOrNull(u.capacityMs);
     }
-    Result r = m.Exec(StatementFor(kUpsertUnits, units.size()).c_str(), p);
+    Result r = m.Exec(StatementFor(kUpsertUnits, batch.units.size()).c_str(), p);
     if (!r.Ok()) return m.Abort(r);
   }
   {
     Params p;
-    for (const auto& [name, b] : benches) p.Bytes(name).Add(b.terminal).Add(b.lastMs).Add(b.taken);
-    Result r = m.Exec(StatementFor(kUpsertBenches, benches.size()).c_str(), p);
+    for (const auto& [name, b] : batch.benches) p.Bytes(name).Add(b.terminal).Add(b.lastMs).Add(b.taken);
+    Result r = m.Exec(StatementFor(kUpsertBenches, batch.benches.size()).c_str(), p);
     if (!r.Ok()) return m.Abort(r);
   }
   if (onBatchSent) onBatchSent(events.size());
