@@ -437,6 +437,7 @@ struct SiteServer::Impl {
     conn = c;
   }
   std::string Where() const { return "The site server (" + shown + ")"; }
+  SiteProblem AwaitConnection(Clock::time_point started, const std::function<bool()>& stop);
 
   // Milliseconds to the deadline (at most cap); 0: it has passed.
   int Left(int cap) const {
@@ -603,6 +604,47 @@ void SiteServer::SetDeadline(std::optional<std::chrono::steady_clock::time_point
   impl_->deadline = deadline;
 }
 
+// Waits for the connection PQconnectStart began, within the setting's time limit and the
+// deadline; a stop gives it up. Closed unless it was made.
+SiteProblem SiteServer::Impl::AwaitConnection(Clock::time_point started, const std::function<bool()>& stop) {
+  // The time limit as libpq would take it (the setting's, else 5 s).
+  const std::string given = OptionOf(conn, "connect_timeout");
+  const std::optional<int> timeout = given.empty() ? std::optional<int>(5) : ConnectTimeout(given.c_str());
+  if (!timeout) {
+    Close();
+    return Problem(SiteProblemKind::BadSetting, "The site server setting (" + shown +
+                                                    ") cannot be used: connect_timeout \"" + given.substr(0, 16) +
+                                                    "\" is not a whole number of seconds.");
+  }
+  std::optional<Clock::time_point> until = deadline;
+  if (*timeout > 0 && (!until || started + std::chrono::seconds(*timeout) < *until))
+    until = started + std::chrono::seconds(*timeout);
+  PostgresPollingStatusType poll = PGRES_POLLING_WRITING;
+  while (PQstatus(conn) != CONNECTION_BAD && poll != PGRES_POLLING_OK && poll != PGRES_POLLING_FAILED) {
+    const int fd = PQsocket(conn);
+    if (fd < 0) break;
+    const int ready =
+        net_probe::WaitForSocket(fd, poll == PGRES_POLLING_READING ? net_probe::kRead : net_probe::kWrite, 100);
+    if (stop && stop()) {
+      Close();
+      return Problem(SiteProblemKind::Unreachable,
+                     Where() + " did not answer before the connection was given up." + kGoesOn);
+    }
+    if (until && Clock::now() >= *until) {
+      Close();
+      return Silent(started);
+    }
+    if (ready == 0) continue;
+    poll = PQconnectPoll(conn);
+  }
+  if (PQstatus(conn) != CONNECTION_OK) {
+    SiteProblem p = ConnectFailed(false);
+    Close();
+    return p;
+  }
+  return {};
+}
+
 SiteProblem SiteServer::Open(const SiteSetting& setting, const std::function<bool()>& stop) {
   Impl& m = *impl_;
   m.Close();
@@ -621,41 +663,7 @@ SiteProblem SiteServer::Open(const SiteSetting& setting, const std::function<boo
   }
   // The server's errors with their SQLSTATE, which tells them apart in any language.
   PQsetErrorVerbosity(m.conn, PQERRORS_VERBOSE);
-  // The time limit as libpq would take it (the setting's, else 5 s).
-  const std::string given = OptionOf(m.conn, "connect_timeout");
-  const std::optional<int> timeout = given.empty() ? std::optional<int>(5) : ConnectTimeout(given.c_str());
-  if (!timeout) {
-    m.Close();
-    return Problem(SiteProblemKind::BadSetting, "The site server setting (" + m.shown +
-                                                    ") cannot be used: connect_timeout \"" + given.substr(0, 16) +
-                                                    "\" is not a whole number of seconds.");
-  }
-  std::optional<Impl::Clock::time_point> until = m.deadline;
-  if (*timeout > 0 && (!until || started + std::chrono::seconds(*timeout) < *until))
-    until = started + std::chrono::seconds(*timeout);
-  PostgresPollingStatusType poll = PGRES_POLLING_WRITING;
-  while (PQstatus(m.conn) != CONNECTION_BAD && poll != PGRES_POLLING_OK && poll != PGRES_POLLING_FAILED) {
-    const int fd = PQsocket(m.conn);
-    if (fd < 0) break;
-    const int ready =
-        net_probe::WaitForSocket(fd, poll == PGRES_POLLING_READING ? net_probe::kRead : net_probe::kWrite, 100);
-    if (stop && stop()) {
-      m.Close();
-      return Problem(SiteProblemKind::Unreachable,
-                     m.Where() + " did not answer before the connection was given up." + kGoesOn);
-    }
-    if (until && Impl::Clock::now() >= *until) {
-      m.Close();
-      return m.Silent(started);
-    }
-    if (ready == 0) continue;
-    poll = PQconnectPoll(m.conn);
-  }
-  if (PQstatus(m.conn) != CONNECTION_OK) {
-    SiteProblem p = m.ConnectFailed(false);
-    m.Close();
-    return p;
-  }
+  if (SiteProblem p = m.AwaitConnection(started, stop)) return p;
   PQsetErrorVerbosity(m.conn, PQERRORS_DEFAULT);
   PQsetClientEncoding(m.conn, "UTF8");
   // Sent without blocking, so that no call waits past the deadline on a server that reads nothing.
@@ -949,6 +957,51 @@ Batch BatchOf(const std::vector<HistoryStore::OutboxEvent>& events) {
   return b;
 }
 
+// A whole number of the unit events' answer (big-endian, binary form), or otherwise when NULL.
+int64_t Whole(const Result& r, int row, int col, int64_t otherwise) {
+  return r.Null(row, col) ? otherwise : BigEndian(r.View(row, col));
+}
+bool Flag(const Result& r, int row, int col) { return !r.Null(row, col) && r.View(row, col) == std::string_view("\1", 1); }
+
+// One row of the unit events' answer.
+HistoryStore::OutboxEvent EventOfRow(const Result& r, int row) {
+  HistoryStore::OutboxEvent o;
+  HistoryEvent& e = o.event;
+  e.uid = r.Text(row, 0);
+  e.time = FromUnixMs(Whole(r, row, 1, 0));
+  e.unitId = static_cast<int32_t>(Whole(r, row, 2, -1));
+  e.serial = r.Text(row, 3);
+  e.bench = r.Text(row, 4);
+  e.operatorName = r.Text(row, 5);
+  e.terminal = r.Text(row, 6);
+  e.action = r.Text(row, 7);
+  e.outcome = r.Text(row, 8);
+  e.reason = r.Text(row, 9);
+  e.failedReaders = static_cast<int32_t>(Whole(r, row, 10, 0));
+  e.differences = r.Text(row, 11);
+  e.file = r.Text(row, 12);
+  e.fileSha256 = r.Text(row, 13);
+  e.recordsSent = static_cast<int>(Whole(r, row, 14, 0));
+  e.recordsTotal = static_cast<int>(Whole(r, row, 15, 0));
+  e.durationMs = Whole(r, row, 16, -1);
+  e.testResult = static_cast<int32_t>(Whole(r, row, 17, -1));
+  e.command = r.Text(row, 18);
+  e.reply = r.Text(row, 19);
+  e.logFile = r.Text(row, 20);
+  e.statusRead = Flag(r, row, 21);
+  e.imported = Flag(r, row, 22);
+  e.unitFrom = r.Text(row, 26);
+  o.hasState = !r.Null(row, 23);
+  if (o.hasState) {
+    FieldMask present;
+    o.state = FieldsOfBinaryArray(r.View(row, 23), present);
+    // An earlier terminal's event holds its bench's whole state: what it read is judged from it.
+    o.read = Flag(r, row, 25) ? present : FieldsHeld(e.statusRead, o.state);
+  }
+  if (!r.Null(row, 24)) o.batteryCount = Whole(r, row, 24, 0);
+  return o;
+}
+
 }  // namespace
 
 SiteProblem SiteServer::Send(const std::vector<HistoryStore::OutboxEvent>& events) {
@@ -1042,48 +1095,8 @@ SiteProblem SiteServer::LoadUnit(int32_t unitId, std::vector<HistoryStore::Outbo
     if (PQnfields(r.r) != 27 || PQfsize(r.r, col) != size)
       return Problem(SiteProblemKind::Refused,
                      m.Where() + " answered a unit's events in a form this terminal does not know.");
-  auto whole = [&r](int row, int col, int64_t otherwise) {
-    return r.Null(row, col) ? otherwise : BigEndian(r.View(row, col));
-  };
-  auto flag = [&r](int row, int col) { return !r.Null(row, col) && r.View(row, col) == std::string_view("\1", 1); };
   events.reserve(static_cast<size_t>(r.Rows()));
-  for (int i = 0; i < r.Rows(); ++i) {
-    HistoryStore::OutboxEvent o;
-    HistoryEvent& e = o.event;
-    e.uid = r.Text(i, 0);
-    e.time = FromUnixMs(whole(i, 1, 0));
-    e.unitId = static_cast<int32_t>(whole(i, 2, -1));
-    e.serial = r.Text(i, 3);
-    e.bench = r.Text(i, 4);
-    e.operatorName = r.Text(i, 5);
-    e.terminal = r.Text(i, 6);
-    e.action = r.Text(i, 7);
-    e.outcome = r.Text(i, 8);
-    e.reason = r.Text(i, 9);
-    e.failedReaders = static_cast<int32_t>(whole(i, 10, 0));
-    e.differences = r.Text(i, 11);
-    e.file = r.Text(i, 12);
-    e.fileSha256 = r.Text(i, 13);
-    e.recordsSent = static_cast<int>(whole(i, 14, 0));
-    e.recordsTotal = static_cast<int>(whole(i, 15, 0));
-    e.durationMs = whole(i, 16, -1);
-    e.testResult = static_cast<int32_t>(whole(i, 17, -1));
-    e.command = r.Text(i, 18);
-    e.reply = r.Text(i, 19);
-    e.logFile = r.Text(i, 20);
-    e.statusRead = flag(i, 21);
-    e.imported = flag(i, 22);
-    e.unitFrom = r.Text(i, 26);
-    o.hasState = !r.Null(i, 23);
-    if (o.hasState) {
-      FieldMask present;
-      o.state = FieldsOfBinaryArray(r.View(i, 23), present);
-      // An earlier terminal's event holds its bench's whole state: what it read is judged from it.
-      o.read = flag(i, 25) ? present : FieldsHeld(e.statusRead, o.state);
-    }
-    if (!r.Null(i, 24)) o.batteryCount = whole(i, 24, 0);
-    events.push_back(std::move(o));
-  }
+  for (int i = 0; i < r.Rows(); ++i) events.push_back(EventOfRow(r, i));
   return {};
 }
 

@@ -235,7 +235,7 @@ FAULTS = [
     ("128", "site: a statement waits past the deadline", "src/site/site_server_pq.cpp",
      "if (Left(100) == 0 && deadline) {", "if (false) {"),
     ("129", "site: a connection waits past the deadline (its own time-out only)", "src/site/site_server_pq.cpp",
-     "std::optional<Impl::Clock::time_point> until = m.deadline;", "std::optional<Impl::Clock::time_point> until;"),
+     "std::optional<Clock::time_point> until = deadline;", "std::optional<Clock::time_point> until;"),
     ("130", "site: a batch whose commit failed taken as sent", "src/site/site_server_pq.cpp",
      '  Result commit = m.Exec("COMMIT");\n  if (!commit.Ok()) return m.Failed(commit);\n  return {};\n}\n\nstd::optional',
      '  Result commit = m.Exec("COMMIT");\n  return {};\n}\n\nstd::optional'),
