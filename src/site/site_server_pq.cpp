@@ -438,6 +438,7 @@ struct SiteServer::Impl {
   }
   std::string Where() const { return "The site server (" + shown + ")"; }
   SiteProblem AwaitConnection(Clock::time_point started, const std::function<bool()>& stop);
+  SiteProblem Seed(int version, std::string& siteId);
 
   // Milliseconds to the deadline (at most cap); 0: it has passed.
   int Left(int cap) const {
@@ -724,6 +725,22 @@ SiteProblem SiteServer::CheckSchema() {
   return {};
 }
 
+// A new site's field names and its version row, with the site's id made for it.
+SiteProblem SiteServer::Impl::Seed(int version, std::string& siteId) {
+  for (int i = 0; i < kFieldCount; ++i) {
+    Result f = Exec("INSERT INTO velmoor_field(field, grp, element, class) VALUES($1, $2, $3, $4)",
+                    Params().Add(i).Add(FieldGroup(i)).Add(FieldName(i)).Add(FieldClassName(ClassOf(i))));
+    if (!f.Ok()) return Abort(f);
+  }
+  Result id = Exec(
+      "INSERT INTO velmoor_schema(version, site_id) VALUES($1, md5(random()::text || clock_timestamp()::text))"
+      " RETURNING site_id",
+      Params().Add(version));
+  if (!id.Ok()) return Abort(id);
+  siteId = id.Text(0, 0);
+  return {};
+}
+
 SiteProblem SiteServer::Init(const SiteSetting& setting, int& fromVersion, int toVersion) {
   Impl& m = *impl_;
   fromVersion = 0;
@@ -761,17 +778,7 @@ SiteProblem SiteServer::Init(const SiteSetting& setting, int& fromVersion, int t
     }
   }
   if (fromVersion == 0) {
-    for (int i = 0; i < kFieldCount; ++i) {
-      Result f = m.Exec("INSERT INTO velmoor_field(field, grp, element, class) VALUES($1, $2, $3, $4)",
-                        Params().Add(i).Add(FieldGroup(i)).Add(FieldName(i)).Add(FieldClassName(ClassOf(i))));
-      if (!f.Ok()) return m.Abort(f);
-    }
-    Result id = m.Exec(
-        "INSERT INTO velmoor_schema(version, site_id) VALUES($1, md5(random()::text || clock_timestamp()::text))"
-        " RETURNING site_id",
-        Params().Add(toVersion));
-    if (!id.Ok()) return m.Abort(id);
-    siteId_ = id.Text(0, 0);
+    if (SiteProblem p = m.Seed(toVersion, siteId_)) return p;
   } else if (fromVersion < toVersion) {
     Result up = m.Exec("UPDATE velmoor_schema SET version = $1", Params().Add(toVersion));
     if (!up.Ok()) return m.Abort(up);
