@@ -273,6 +273,138 @@ int CheckHistory(HistoryStore& store, std::FILE* result, std::FILE* messages) {
   return ex::kBadFile;
 }
 
+// The dates and visits the command names; the usage exit code when one is not a date or a visit.
+struct Span {
+  std::optional<DateTime> since;
+  std::optional<int64_t> from, to;
+};
+int ReadSpan(const CliOptions& o, Span& span, std::FILE* messages) {
+  if (!o.since.empty()) {
+    span.since = DateTime::FromText(o.since);
+    if (!span.since) {
+      std::fprintf(messages, "velmoor-cli: --since needs a date, YYYY-MM-DD or YYYY-MM-DD HH:MM:SS (UTC)\n");
+      return ex::kUsage;
+    }
+    if (span.since->value > DateTime::NowUtc().value) {
+      std::fprintf(messages, "velmoor-cli: --since %s is in the future: no visit can be at or after it\n",
+                   o.since.c_str());
+      return ex::kUsage;
+    }
+  }
+  if (o.command == "diff" && o.args.size() == 3) {
+    int64_t a = 0, b = 0;
+    std::string why = ToVisit(o.args[1], a);
+    if (why.empty()) why = ToVisit(o.args[2], b);
+    if (!why.empty()) {
+      std::fprintf(messages, "velmoor-cli: %s\n", why.c_str());
+      return ex::kUsage;
+    }
+    span.from = a, span.to = b;
+  }
+  return ex::kDone;
+}
+
+// The read of history, diff or due over an open history and, when one is set, the site.
+class HistoryRead {
+ public:
+  HistoryRead(const CliOptions& o, HistoryStore& store, const SiteChoice& site, std::FILE* result,
+              std::FILE* messages)
+      : o_(o), store_(store), site_(site), result_(result), messages_(messages) {}
+
+  // With a site set, every bench's visits, from the site; when it cannot be read, this PC's own,
+  // saying so.
+  void ChooseSite() {
+    if (!site_.set) return;
+    const SiteProblem p = site_.problem ? site_.problem : server_.Connect(site_.setting);
+    if (p) OwnInstead(p);
+    else fromSite_ = true;
+  }
+
+  int Due() {
+    std::vector<UnitFlags> due;
+    if (fromSite_) {
+      // The site's, with this PC's events not yet sent taken in.
+      if (const SiteProblem p = SiteDue(server_, store_, site_.setting.conninfo, ToUnixMs(DateTime::NowUtc()), due))
+        OwnInstead(p);
+    }
+    if (!fromSite_) due = store_.Due(DateTime::NowUtc());
+    if (Unreadable(store_)) return ex::kBadFile;
+    PrintDue(due, store_.settings, o_, result_);
+    std::fflush(result_);
+    return ex::kDone;
+  }
+
+  // history or diff of the unit the command names.
+  int OfUnit(const Span& span) {
+    HistoryStore mirror;
+    HistoryStore* reader = &store_;
+    std::optional<int32_t> unit;
+    if (fromSite_) {
+      if (const SiteProblem p = ReadSiteUnit(server_, o_.args[0], store_, site_.setting.conninfo, mirror, unit))
+        OwnInstead(p);
+      else reader = &mirror;
+    }
+    if (!fromSite_) unit = store_.FindUnit(o_.args[0]);
+    if (Unreadable(store_)) return ex::kBadFile;
+    if (!unit) {
+      std::fprintf(messages_, "velmoor-cli: no unit %s in %s\n", o_.args[0].c_str(),
+                   fromSite_ ? ("the site's history (" + site_.setting.shown + ")").c_str()
+                             : ("the history " + file_ops::PathText(store_.File())).c_str());
+      return ex::kRefused;
+    }
+    return o_.command == "history" ? Visits(*reader, *unit, span) : Diff(*reader, *unit, span);
+  }
+
+ private:
+  int Visits(HistoryStore& reader, int32_t unit, const Span& span) {
+    const std::vector<HistoryEvent> visits = reader.Visits(unit, span.since);
+    if (Unreadable(reader)) return ex::kBadFile;
+    VisitReadings readings;
+    if (o_.json || o_.csv)
+      for (HistoryStore::OutboxEvent& r : reader.Readings(unit))
+        if (r.hasState) readings.emplace(r.event.id, std::make_pair(std::move(r.state), r.read));
+    if (Unreadable(reader)) return ex::kBadFile;
+    PrintVisits(visits, readings, o_, result_);
+    std::fflush(result_);
+    return ex::kDone;
+  }
+
+  int Diff(HistoryStore& reader, int32_t unit, const Span& span) {
+    const StatusDiff d = reader.Diff(unit, span.from, span.to);
+    if (Unreadable(reader)) return ex::kBadFile;
+    if (!d.found) {
+      std::fprintf(messages_, "velmoor-cli: %s\n",
+                   span.from ? "those visits are not status reads of this unit"
+                             : "the unit has fewer than two status reads to compare");
+      return ex::kRefused;
+    }
+    PrintDiff(d, unit, o_, result_);
+    std::fflush(result_);
+    return ex::kDone;
+  }
+
+  // A read that failed part-way is no answer: exit code 4, never a short or empty list.
+  bool Unreadable(const HistoryStore& s) {
+    if (!s.ReadFailed()) return false;
+    std::fprintf(messages_, "velmoor-cli: %s\n", s.Message().c_str());
+    return true;
+  }
+
+  void OwnInstead(const SiteProblem& p) {
+    std::fprintf(messages_, "velmoor-cli: %s\nvelmoor-cli: showing this PC's own history instead\n",
+                 p.message.c_str());
+    fromSite_ = false;
+  }
+
+  const CliOptions& o_;
+  HistoryStore& store_;
+  const SiteChoice& site_;
+  std::FILE* result_;
+  std::FILE* messages_;
+  SiteServer server_;
+  bool fromSite_ = false;
+};
+
 }  // namespace
 
 bool IsHistoryCommand(const std::string& c) { return c == "history" || c == "diff" || c == "due"; }
@@ -282,30 +414,8 @@ int RunHistoryCommand(const CliOptions& o, std::FILE* result, std::FILE* message
     std::fprintf(messages, "velmoor-cli: --no-history leaves no history to show\n");
     return ex::kUsage;
   }
-  std::optional<DateTime> since;
-  if (!o.since.empty()) {
-    since = DateTime::FromText(o.since);
-    if (!since) {
-      std::fprintf(messages, "velmoor-cli: --since needs a date, YYYY-MM-DD or YYYY-MM-DD HH:MM:SS (UTC)\n");
-      return ex::kUsage;
-    }
-    if (since->value > DateTime::NowUtc().value) {
-      std::fprintf(messages, "velmoor-cli: --since %s is in the future: no visit can be at or after it\n",
-                   o.since.c_str());
-      return ex::kUsage;
-    }
-  }
-  std::optional<int64_t> from, to;
-  if (o.command == "diff" && o.args.size() == 3) {
-    int64_t a = 0, b = 0;
-    std::string why = ToVisit(o.args[1], a);
-    if (why.empty()) why = ToVisit(o.args[2], b);
-    if (!why.empty()) {
-      std::fprintf(messages, "velmoor-cli: %s\n", why.c_str());
-      return ex::kUsage;
-    }
-    from = a, to = b;
-  }
+  Span span;
+  if (const int refused = ReadSpan(o, span, messages); refused != ex::kDone) return refused;
 
   // Only read: nothing is made, imported or changed, and a file this user may not write is read
   // where it is.
@@ -316,77 +426,7 @@ int RunHistoryCommand(const CliOptions& o, std::FILE* result, std::FILE* message
     return ex::kBadFile;
   }
   if (o.check) return CheckHistory(store, result, messages);
-  // A read that failed part-way is no answer: exit code 4, never a short or empty list.
-  auto unreadable = [&](const HistoryStore& s) {
-    if (!s.ReadFailed()) return false;
-    std::fprintf(messages, "velmoor-cli: %s\n", s.Message().c_str());
-    return true;
-  };
-
-  // With a site set, every bench's visits, from the site; when it cannot be read, this PC's own,
-  // saying so.
-  SiteServer server;
-  bool fromSite = false;
-  auto ownInstead = [&](const SiteProblem& p) {
-    std::fprintf(messages, "velmoor-cli: %s\nvelmoor-cli: showing this PC's own history instead\n", p.message.c_str());
-    fromSite = false;
-  };
-  const SiteChoice& site = settings.site;
-  if (site.set) {
-    const SiteProblem p = site.problem ? site.problem : server.Connect(site.setting);
-    if (p) ownInstead(p);
-    else fromSite = true;
-  }
-  if (o.command == "due") {
-    std::vector<UnitFlags> due;
-    if (fromSite) {
-      // The site's, with this PC's events not yet sent taken in.
-      if (const SiteProblem p = SiteDue(server, store, site.setting.conninfo, ToUnixMs(DateTime::NowUtc()), due))
-        ownInstead(p);
-    }
-    if (!fromSite) due = store.Due(DateTime::NowUtc());
-    if (unreadable(store)) return ex::kBadFile;
-    PrintDue(due, store.settings, o, result);
-    std::fflush(result);
-    return ex::kDone;
-  }
-  HistoryStore mirror;
-  HistoryStore* reader = &store;
-  std::optional<int32_t> unit;
-  if (fromSite) {
-    if (const SiteProblem p = ReadSiteUnit(server, o.args[0], store, site.setting.conninfo, mirror, unit))
-      ownInstead(p);
-    else reader = &mirror;
-  }
-  if (!fromSite) unit = store.FindUnit(o.args[0]);
-  if (unreadable(store)) return ex::kBadFile;
-  if (!unit) {
-    std::fprintf(messages, "velmoor-cli: no unit %s in %s\n", o.args[0].c_str(),
-                 fromSite ? ("the site's history (" + site.setting.shown + ")").c_str()
-                          : ("the history " + file_ops::PathText(store.File())).c_str());
-    return ex::kRefused;
-  }
-  if (o.command == "history") {
-    const std::vector<HistoryEvent> visits = reader->Visits(*unit, since);
-    if (unreadable(*reader)) return ex::kBadFile;
-    VisitReadings readings;
-    if (o.json || o.csv)
-      for (HistoryStore::OutboxEvent& r : reader->Readings(*unit))
-        if (r.hasState) readings.emplace(r.event.id, std::make_pair(std::move(r.state), r.read));
-    if (unreadable(*reader)) return ex::kBadFile;
-    PrintVisits(visits, readings, o, result);
-    std::fflush(result);
-    return ex::kDone;
-  }
-  const StatusDiff d = reader->Diff(*unit, from, to);
-  if (unreadable(*reader)) return ex::kBadFile;
-  if (!d.found) {
-    std::fprintf(messages, "velmoor-cli: %s\n",
-                 from ? "those visits are not status reads of this unit"
-                      : "the unit has fewer than two status reads to compare");
-    return ex::kRefused;
-  }
-  PrintDiff(d, *unit, o, result);
-  std::fflush(result);
-  return ex::kDone;
+  HistoryRead read(o, store, settings.site, result, messages);
+  read.ChooseSite();
+  return o.command == "due" ? read.Due() : read.OfUnit(span);
 }

@@ -108,94 +108,100 @@ SessionSettings CliSessionSettings(const CliOptions& o) {
   return ReadSessionSettings(o, std::string("velmoor-cli ") + kProgramVersion, o.unit);
 }
 
-bool ParseCliOptions(int argc, const char* const* argv, CliOptions& o, std::string& message) {
-  o.paths = DataPaths::Default();
-  std::vector<std::string> words(argv + 1, argv + argc);
-  // Refused before anything is written or started, and without naming it.
-  message = RefusePasswordIn(words);
-  if (!message.empty()) return false;
-  std::set<std::string> seen;  // subcommand options given, checked against the command below
-  for (size_t i = 0; i < words.size(); ++i) {
-    const std::string& a = words[i];
-    // An option's value: "--opt VALUE" or "--opt=VALUE".
-    auto value = [&](const char* name, std::string& v) -> bool {
-      const std::string eq = std::string(name) + "=";
-      if (a.compare(0, eq.size(), eq) == 0) {
-        v = a.substr(eq.size());
-      } else if (a == name && i + 1 < words.size()) {
-        v = words[++i];
-      } else {
-        message = std::string(name) + " needs a value";
-        return false;
-      }
-      if (v.empty()) message = std::string(name) + " needs a value";
-      return !v.empty();
-    };
-    auto is = [&](const char* name) { return a == name || a.rfind(std::string(name) + "=", 0) == 0; };
-    std::string v;
-    switch (ReadSharedOption(words, i, o, message)) {
-      case OptionRead::Taken: continue;
-      case OptionRead::Error: return false;
-      case OptionRead::NotShared: break;
-    }
-    if (a == "--help" || a == "-h") {
-      o.help = true;
-    } else if (a == "--version") {
-      o.version = true;
-    } else if (is("--port")) {
-      if (!value("--port", v)) return false;
-      if (!ToInt(v, 1, 255, o.port)) return message = "--port needs a COM number from 1 to 255", false;
-    } else if (a == "--yes" || a == "--no") {
-      if (o.answer && *o.answer != (a == "--yes")) return message = "give --yes or --no, not both", false;
-      o.answer = a == "--yes";
-    } else if (is("--retries")) {
-      if (!value("--retries", v)) return false;
-      if (!ToInt(v, 0, 100, o.retries)) return message = "--retries needs a number from 0 to 100", false;
-    } else if (a == "--json") {
-      o.json = true;
-      seen.insert("json");
-    } else if (a == "--csv") {
-      o.csv = true;
-      seen.insert("history");
-    } else if (a == "--check") {
-      o.check = true;
-      seen.insert("history");
-    } else if (is("--timeout")) {
-      if (!value("--timeout", v)) return false;
-      if (!ToInt(v, 1, 86400, o.timeout)) return message = "--timeout needs a number of seconds from 1 to 86400", false;
-      seen.insert("site");
-    } else if (is("--since")) {
-      if (!value("--since", o.since)) return false;
-      seen.insert("history");
-    } else if (a == "--release-test" || a == "--no-release-test") {
-      o.releaseTest = a == "--release-test";
-      seen.insert("report");
-    } else if (is("--power")) {
-      if (!value("--power", o.power)) return false;
-      seen.insert("quickset");
-    } else if (is("--gain")) {
-      if (!value("--gain", o.gain)) return false;
-      seen.insert("quickset");
-    } else if (is("--button")) {
-      if (!value("--button", v)) return false;
-      if (!ToInt(v, 1, 6, o.button)) return message = "--button needs a number from 1 to 6", false;
-      seen.insert("run");
-    } else if (is("--entry")) {
-      if (!value("--entry", v)) return false;
-      o.entry = v;
-    } else if (is("--unit")) {
-      if (!value("--unit", o.unit)) return false;
-    } else if (a.size() > 1 && a[0] == '-') {
-      return message = "unknown option " + a, false;
-    } else if (o.command.empty()) {
-      if (!kCommands.count(a)) return message = "unknown command " + a, false;
-      o.command = a;
+namespace {
+
+// The word at words[i] read as one of the command line's own options.
+struct OptionWord {
+  const std::vector<std::string>& words;
+  size_t& i;
+  std::string& message;
+  const std::string& a = words[i];
+
+  bool Is(const char* name) const { return a == name || a.rfind(std::string(name) + "=", 0) == 0; }
+  // An option's value: "--opt VALUE" or "--opt=VALUE".
+  bool Value(const char* name, std::string& v) {
+    const std::string eq = std::string(name) + "=";
+    if (a.compare(0, eq.size(), eq) == 0) {
+      v = a.substr(eq.size());
+    } else if (a == name && i + 1 < words.size()) {
+      v = words[++i];
     } else {
-      o.args.push_back(a);
+      message = std::string(name) + " needs a value";
+      return false;
     }
+    if (v.empty()) message = std::string(name) + " needs a value";
+    return !v.empty();
   }
-  if (o.help || o.version) return true;
-  if (o.command.empty()) return message = "no command given", false;
+};
+
+// The options every command takes.
+OptionRead ReadGeneralOption(OptionWord w, CliOptions& o) {
+  const std::string& a = w.a;
+  std::string& message = w.message;
+  std::string v;
+  auto refuse = [&](const std::string& why) { return message = why, OptionRead::Error; };
+  if (a == "--help" || a == "-h") {
+    o.help = true;
+  } else if (a == "--version") {
+    o.version = true;
+  } else if (w.Is("--port")) {
+    if (!w.Value("--port", v)) return OptionRead::Error;
+    if (!ToInt(v, 1, 255, o.port)) return refuse("--port needs a COM number from 1 to 255");
+  } else if (a == "--yes" || a == "--no") {
+    if (o.answer && *o.answer != (a == "--yes")) return refuse("give --yes or --no, not both");
+    o.answer = a == "--yes";
+  } else if (w.Is("--retries")) {
+    if (!w.Value("--retries", v)) return OptionRead::Error;
+    if (!ToInt(v, 0, 100, o.retries)) return refuse("--retries needs a number from 0 to 100");
+  } else if (w.Is("--entry")) {
+    if (!w.Value("--entry", v)) return OptionRead::Error;
+    o.entry = v;
+  } else if (w.Is("--unit")) {
+    if (!w.Value("--unit", o.unit)) return OptionRead::Error;
+  } else {
+    return OptionRead::NotShared;
+  }
+  return OptionRead::Taken;
+}
+
+// The options of one command; seen gets the command each is for, checked once the command is known.
+OptionRead ReadCommandOption(OptionWord w, CliOptions& o, std::set<std::string>& seen) {
+  const std::string& a = w.a;
+  std::string v;
+  auto taken = [&](const char* command) { return seen.insert(command), OptionRead::Taken; };
+  if (a == "--json") {
+    o.json = true;
+    return taken("json");
+  } else if (a == "--csv") {
+    o.csv = true;
+    return taken("history");
+  } else if (a == "--check") {
+    o.check = true;
+    return taken("history");
+  } else if (w.Is("--timeout")) {
+    if (!w.Value("--timeout", v)) return OptionRead::Error;
+    if (!ToInt(v, 1, 86400, o.timeout))
+      return w.message = "--timeout needs a number of seconds from 1 to 86400", OptionRead::Error;
+    return taken("site");
+  } else if (w.Is("--since")) {
+    return w.Value("--since", o.since) ? taken("history") : OptionRead::Error;
+  } else if (a == "--release-test" || a == "--no-release-test") {
+    o.releaseTest = a == "--release-test";
+    return taken("report");
+  } else if (w.Is("--power")) {
+    return w.Value("--power", o.power) ? taken("quickset") : OptionRead::Error;
+  } else if (w.Is("--gain")) {
+    return w.Value("--gain", o.gain) ? taken("quickset") : OptionRead::Error;
+  } else if (w.Is("--button")) {
+    if (!w.Value("--button", v)) return OptionRead::Error;
+    if (!ToInt(v, 1, 6, o.button)) return w.message = "--button needs a number from 1 to 6", OptionRead::Error;
+    return taken("run");
+  }
+  return OptionRead::NotShared;
+}
+
+// The options given fit the command, and its arguments are the ones it takes.
+bool CheckCommand(CliOptions& o, std::set<std::string>& seen, std::string& message) {
   const std::set<std::string> jsonCommands = {"status", "history", "diff", "due"};
   if (seen.erase("json") && !jsonCommands.count(o.command))
     return message = "an option given is for the status command (or history, diff, due)", false;
@@ -230,4 +236,34 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions& o, std::stri
   if (o.command == "site" && o.args[0] != "init" && o.args[0] != "status" && o.args[0] != "push")
     return message = "site needs init, status or push", false;
   return true;
+}
+
+}  // namespace
+
+bool ParseCliOptions(int argc, const char* const* argv, CliOptions& o, std::string& message) {
+  o.paths = DataPaths::Default();
+  std::vector<std::string> words(argv + 1, argv + argc);
+  // Refused before anything is written or started, and without naming it.
+  message = RefusePasswordIn(words);
+  if (!message.empty()) return false;
+  std::set<std::string> seen;  // subcommand options given, checked against the command below
+  for (size_t i = 0; i < words.size(); ++i) {
+    const std::string& a = words[i];
+    OptionRead read = ReadSharedOption(words, i, o, message);
+    if (read == OptionRead::NotShared) read = ReadGeneralOption(OptionWord{words, i, message}, o);
+    if (read == OptionRead::NotShared) read = ReadCommandOption(OptionWord{words, i, message}, o, seen);
+    if (read == OptionRead::Error) return false;
+    if (read == OptionRead::Taken) continue;
+    if (a.size() > 1 && a[0] == '-') {
+      return message = "unknown option " + a, false;
+    } else if (o.command.empty()) {
+      if (!kCommands.count(a)) return message = "unknown command " + a, false;
+      o.command = a;
+    } else {
+      o.args.push_back(a);
+    }
+  }
+  if (o.help || o.version) return true;
+  if (o.command.empty()) return message = "no command given", false;
+  return CheckCommand(o, seen, message);
 }

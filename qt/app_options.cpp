@@ -8,12 +8,12 @@
 
 const char* ProgramVersion() { return kProgramVersion; }
 
-AppOptions ParseCommandLine(int argc, char** argv, const char* program, const char* description) {
-  AppOptions o;
+namespace {
+// The options both programs share read into o, the rest (and Qt's own, with their values) left
+// for Qt's parser; shared gets what the shared reader refused.
+QStringList TakeSharedOptions(const std::vector<std::string>& words, const char* program, AppOptions& o,
+                              std::string& shared) {
   QStringList args{QString::fromLatin1(program)};
-  std::vector<std::string> words;
-  for (int i = 1; i < argc; ++i) words.emplace_back(argv[i]);
-  std::string shared;  // what the shared reader refused
   for (size_t i = 0; i < words.size(); ++i) {
     const std::string& a = words[i];
     // Qt's own options (-platform offscreen, -style fusion, -reverse ...) are Qt's to read,
@@ -26,10 +26,10 @@ AppOptions ParseCommandLine(int argc, char** argv, const char* program, const ch
     if (read == OptionRead::Error) break;
     if (read == OptionRead::NotShared) args << QString::fromLocal8Bit(a.c_str());
   }
-  QCommandLineParser p;
-  p.setApplicationDescription(QString::fromLatin1(description));
-  const QCommandLineOption help = p.addHelpOption();
-  const QCommandLineOption version = p.addVersionOption();
+  return args;
+}
+
+void AddUsageOptions(QCommandLineParser& p) {
   // Listed for the usage; their values come from the shared reader above.
   p.addOptions({{"simulate", "Runs on the built-in simulated unit (on COM3) instead of the machine's ports."},
                 {"root", "Keeps the data folder in DIR/T7Status instead of $HOME/Dranmere/T7Status.", "DIR"},
@@ -42,6 +42,20 @@ AppOptions ParseCommandLine(int argc, char** argv, const char* program, const ch
                  "in the history settings); the password comes from ~/.pgpass or the service file only.",
                  "CONNINFO"},
                 {"no-site", "Sends to no site server."}});
+}
+}  // namespace
+
+AppOptions ParseCommandLine(int argc, char** argv, const char* program, const char* description) {
+  AppOptions o;
+  std::vector<std::string> words;
+  for (int i = 1; i < argc; ++i) words.emplace_back(argv[i]);
+  std::string shared;  // what the shared reader refused
+  const QStringList args = TakeSharedOptions(words, program, o, shared);
+  QCommandLineParser p;
+  p.setApplicationDescription(QString::fromLatin1(description));
+  const QCommandLineOption help = p.addHelpOption();
+  const QCommandLineOption version = p.addVersionOption();
+  AddUsageOptions(p);
   // helpText() names the program by the application's first argument, which is not there yet.
   auto usage = [&] {
     QString text = p.helpText();

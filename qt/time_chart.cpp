@@ -138,12 +138,7 @@ void TimeChart::Relayout() {
   map_ = chart::Mapping{plot_, timeAxis_.span, valueAxis_.lo, valueAxis_.hi};
 }
 
-void TimeChart::paintEvent(QPaintEvent*) {
-  QPainter p(this);
-  p.fillRect(rect(), Qt::white);
-  const QFontMetrics fm = fontMetrics();
-  const QColor text = palette().color(QPalette::WindowText);
-
+void TimeChart::DrawTitle(QPainter& p, const QColor& text) {
   QFont bold = font();
   bold.setBold(true);
   p.setFont(bold);
@@ -151,7 +146,10 @@ void TimeChart::paintEvent(QPaintEvent*) {
   p.drawText(titleBox_, Qt::AlignHCenter | Qt::AlignVCenter,
              QFontMetrics(bold).elidedText(title_, Qt::ElideRight, titleBox_.width()));
   p.setFont(font());
+}
 
+void TimeChart::DrawAxes(QPainter& p, const QColor& text) {
+  const QFontMetrics fm = fontMetrics();
   // Grid and axes.
   p.setPen(kGrid);
   for (const double v : valueAxis_.ticks) p.drawLine(QPointF(plot_.left(), map_.Y(v)), QPointF(plot_.right(), map_.Y(v)));
@@ -179,8 +177,9 @@ void TimeChart::paintEvent(QPaintEvent*) {
   // The zone under the labels, at the right.
   p.drawText(QRectF(kMargin, plot_.bottom() + kTickLength + 2 * fm.height(), width() - 2 * kMargin, fm.height()),
              Qt::AlignRight | Qt::AlignTop, zoneCaption());
+}
 
-  p.setRenderHint(QPainter::Antialiasing);
+void TimeChart::DrawReadings(QPainter& p) {
   p.save();
   p.setClipRect(plot_.adjusted(-4, -4, 4, 4));
   for (const Limit& l : limits_) {
@@ -217,7 +216,9 @@ void TimeChart::paintEvent(QPaintEvent*) {
     p.setPen(kFrame);
     p.drawText(plot_, Qt::AlignCenter, "no readings");
   }
+}
 
+void TimeChart::DrawLegend(QPainter& p, const QColor& text) {
   // The legend: the readings' line and dot, then each limit's dashed line.
   const std::vector<QString> texts = LegendTexts();
   for (size_t i = 0; i < legend_.size(); ++i) {
@@ -237,6 +238,17 @@ void TimeChart::paintEvent(QPaintEvent*) {
     p.drawText(QRect(r.left() + kSwatch + 3, r.top(), r.width() - kSwatch - 3, r.height()), Qt::AlignLeft | Qt::AlignVCenter,
                texts[i]);
   }
+}
+
+void TimeChart::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.fillRect(rect(), Qt::white);
+  const QColor text = palette().color(QPalette::WindowText);
+  DrawTitle(p, text);
+  DrawAxes(p, text);
+  p.setRenderHint(QPainter::Antialiasing);
+  DrawReadings(p);
+  DrawLegend(p, text);
   p.setPen(kFrame);
   p.setBrush(Qt::NoBrush);
   p.setRenderHint(QPainter::Antialiasing, false);

@@ -12,6 +12,8 @@
 
 #include "chart_scale.h"
 
+class QPainter;
+
 class TimeChart : public QWidget {
   Q_OBJECT
  public:
@@ -60,6 +62,11 @@ class TimeChart : public QWidget {
   // The legend's entries laid out from the top left of a box `width` wide; its height.
   int LayoutLegend(int width, std::vector<QRect>* items) const;
   std::vector<QString> LegendTexts() const;
+  // paintEvent's layers, drawn in this order.
+  void DrawTitle(QPainter& p, const QColor& text);
+  void DrawAxes(QPainter& p, const QColor& text);  // grid, ticks, labels and the zone
+  void DrawReadings(QPainter& p);                  // limits, the line and dots, or "no readings"
+  void DrawLegend(QPainter& p, const QColor& text);
 
   QString title_, name_;
   std::vector<Point> points_;

@@ -452,53 +452,57 @@ bool HistoryStore::Migrate(sqlite3* db, int from, int to, std::string& error) {
   return true;
 }
 
-bool HistoryStore::Open(const fs::path& file, Access access) {
+bool HistoryStore::Refuse(State state, const std::string& why, bool there) {
   Close();
-  file_ = file;
-  message_.clear();
-  readOnly_ = access == Access::Read;
-  readFailed_ = false;
-  tellAgain_ = false;
-  const std::string where = file_ops::PathText(file);
+  state_ = state;
   const std::string untouched =
       readOnly_ ? " It is left as it is." : " It is left as it is, and no unit history is kept in this session.";
-  auto refuse = [&](State state, const std::string& why, bool there = true) {
-    Close();
-    state_ = state;
-    message_ = "The unit history " + where + " " + why + (there ? untouched : "");
-    return false;
-  };
+  message_ = "The unit history " + file_ops::PathText(file_) + " " + why + (there ? untouched : "");
+  return false;
+}
+
+bool HistoryStore::PrepareFolder() {
   std::error_code ec;
-  const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+  const fs::path folder = file_.has_parent_path() ? file_.parent_path() : fs::path(".");
   if (readOnly_) {
     // A read never makes a database: a mistyped name is an error, not a new empty history.
     if (!fs::is_directory(folder, ec))
-      return refuse(State::Failed, "cannot be read: its folder " + file_ops::PathText(folder) + " does not exist.",
+      return Refuse(State::Failed, "cannot be read: its folder " + file_ops::PathText(folder) + " does not exist.",
                     false);
-    if (!fs::exists(file, ec))
-      return refuse(State::Failed, "does not exist (the window or a unit command starts it).", false);
+    if (!fs::exists(file_, ec))
+      return Refuse(State::Failed, "does not exist (the window or a unit command starts it).", false);
   } else if (!fs::is_directory(folder, ec)) {
     fs::create_directories(folder, ec);
     if (!fs::is_directory(folder, ec))
-      return refuse(State::Failed, "cannot be made: its folder " + file_ops::PathText(folder) + " cannot be made.");
+      return Refuse(State::Failed, "cannot be made: its folder " + file_ops::PathText(folder) + " cannot be made.");
   }
+  return true;
+}
+
+bool HistoryStore::CheckHead(bool& walFile) {
   // A file that is there and not an SQLite database is never opened: SQLite would take an empty
   // one for a new database, and a foreign one is not ours to change.
+  std::error_code ec;
   unsigned char head[20] = {};
   size_t headBytes = 0;
-  if (fs::exists(file, ec) && fs::file_size(file, ec) > 0) {
-    std::FILE* f = file_ops::OpenStream(file, "rb");
+  if (fs::exists(file_, ec) && fs::file_size(file_, ec) > 0) {
+    std::FILE* f = file_ops::OpenStream(file_, "rb");
     headBytes = f ? std::fread(head, 1, sizeof head, f) : 0;
     if (f) std::fclose(f);
-    if (!f) return refuse(State::Failed, "cannot be read.");
+    if (!f) return Refuse(State::Failed, "cannot be read.");
     if (headBytes < 16 || std::memcmp(head, "SQLite format 3", 16) != 0)
-      return refuse(State::Foreign, "is not a unit history database.");
+      return Refuse(State::Foreign, "is not a unit history database.");
   }
   // Header bytes 18 and 19 are 2 in a database that uses write-ahead logging.
-  const bool walFile = headBytes == sizeof head && head[18] == 2 && head[19] == 2;
-  const fs::path readOnlyPart = ReadOnlyPart(file);
+  walFile = headBytes == sizeof head && head[18] == 2 && head[19] == 2;
+  return true;
+}
+
+bool HistoryStore::Connect(bool walFile, const fs::path& readOnlyPart) {
+  const fs::path& file = file_;
+  std::error_code ec;
   int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
-  std::string name = where;
+  std::string name = file_ops::PathText(file);
   if (readOnly_) {
     // Read with a connection that may write (and writes nothing): closing it takes away the
     // -wal and -shm files it opened.
@@ -513,24 +517,29 @@ bool HistoryStore::Open(const fs::path& file, Access access) {
       wal += "-wal";
       if (walFile && !fs::exists(shm, ec)) {
         if (fs::exists(wal, ec) && fs::file_size(wal, ec) > 0)
-          return refuse(State::Failed, "cannot be read: its last writes, in " + file_ops::PathText(wal) +
+          return Refuse(State::Failed, "cannot be read: its last writes, in " + file_ops::PathText(wal) +
                                            ", can be taken in only by a user who may write it.");
         name = UriOf(file) + "?immutable=1";
         flags |= SQLITE_OPEN_URI;
       }
     }
   } else if (!readOnlyPart.empty()) {
-    return refuse(State::Failed, "cannot be written: " +
+    return Refuse(State::Failed, "cannot be written: " +
                                      (readOnlyPart == file ? std::string("the file") : file_ops::PathText(readOnlyPart)) +
                                      " is read-only for this user.");
   }
   if (sqlite3_open_v2(name.c_str(), &db_, flags, nullptr) != SQLITE_OK)
-    return refuse(State::Failed, std::string("cannot be opened: ") + (db_ ? sqlite3_errmsg(db_) : "no memory") + ".");
+    return Refuse(State::Failed, std::string("cannot be opened: ") + (db_ ? sqlite3_errmsg(db_) : "no memory") + ".");
   sqlite3_busy_timeout(db_, busyWaitMs);
   sqlite3_extended_result_codes(db_, 0);
+  return true;
+}
 
+bool HistoryStore::CheckOwner(int64_t& version, int64_t& tables) {
   // Read only, before anything is written: whose file it is and which version.
-  int64_t appId = -1, version = -1, tables = -1;
+  int64_t appId = -1;
+  version = -1;
+  tables = -1;
   {
     Stmt a(db_, "PRAGMA application_id"), v(db_, "PRAGMA user_version"), t(db_, "SELECT count(*) FROM sqlite_master");
     if (a.Step()) appId = sqlite3_column_int64(a.get(), 0);
@@ -540,23 +549,18 @@ bool HistoryStore::Open(const fs::path& file, Access access) {
   const int readCode = sqlite3_errcode(db_);
   if ((appId < 0 || version < 0 || tables < 0) && (readCode == SQLITE_BUSY || readCode == SQLITE_LOCKED)) {
     // Held by another program for longer than the wait: not damaged, only not ours to use now.
-    return refuse(State::Failed, InUse() + ".");
+    return Refuse(State::Failed, InUse() + ".");
   } else if (appId < 0 || version < 0 || tables < 0) {
-    return refuse(State::Damaged, std::string("cannot be read (") + sqlite3_errmsg(db_) + ").");
+    return Refuse(State::Damaged, std::string("cannot be read (") + sqlite3_errmsg(db_) + ").");
   } else if (appId != kApplicationId && !(appId == 0 && tables == 0)) {
-    return refuse(State::Foreign, "is a database of another program.");
+    return Refuse(State::Foreign, "is a database of another program.");
   } else if (version > kSchemaVersion) {
-    return refuse(State::Newer, "was written by a newer terminal.");
+    return Refuse(State::Newer, "was written by a newer terminal.");
   }
+  return true;
+}
 
-  // To read, a file of an older terminal is brought up to date when this user may write it,
-  // else read as it is when its schema has what the reads need.
-  const bool bringUp = version < kSchemaVersion && (!readOnly_ || readOnlyPart.empty());
-  version_ = bringUp ? kSchemaVersion : static_cast<int>(version);
-  if (readOnly_ && tables == 0) return refuse(State::Failed, "holds no unit history yet.");
-  if (readOnly_ && !bringUp && version < kOldestReadable)
-    return refuse(State::Failed, "was written by an older terminal: the window or a unit command brings it up to date.");
-
+bool HistoryStore::ChooseJournal(int64_t tables) {
   // A new database uses write-ahead logging: a write appends to the log, so a crash leaves
   // every committed event, and readers do not wait for the writer. A database kept in another
   // journal mode (an archived copy, a copy made with SQLite's own tools) is used in that mode:
@@ -588,37 +592,62 @@ bool HistoryStore::Open(const fs::path& file, Access access) {
     sqlite3_exec(db_, mode == "wal" ? "PRAGMA synchronous = NORMAL" : "PRAGMA synchronous = FULL", nullptr, nullptr,
                  nullptr);
   }
+  return true;
+}
 
-  if (bringUp) {
-    std::string error;
-    // Another terminal may be bringing it up to date at the same moment: the write lock decides,
-    // and the version is read again under it.
-    bool ok = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
-    if (ok) {
-      Stmt v(db_, "PRAGMA user_version");
-      version = v.Step() ? sqlite3_column_int64(v.get(), 0) : -1;
-    }
-    ok = ok && version >= 0 && (version >= kSchemaVersion || Migrate(db_, int(version), kSchemaVersion, error));
-    ok = ok && sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
-    if (!ok) {
-      const int code = sqlite3_errcode(db_);
-      const std::string why = error.empty() ? sqlite3_errmsg(db_) : error;
-      sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-      return refuse(State::Failed, code == SQLITE_BUSY || code == SQLITE_LOCKED
-                                       ? InUse() + " and cannot be brought up to date."
-                                       : "cannot be brought up to date: " + why + ".");
-    }
+bool HistoryStore::BringUpToDate() {
+  std::string error;
+  // Another terminal may be bringing it up to date at the same moment: the write lock decides,
+  // and the version is read again under it.
+  int64_t version = -1;
+  bool ok = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
+  if (ok) {
+    Stmt v(db_, "PRAGMA user_version");
+    version = v.Step() ? sqlite3_column_int64(v.get(), 0) : -1;
   }
+  ok = ok && version >= 0 && (version >= kSchemaVersion || Migrate(db_, int(version), kSchemaVersion, error));
+  ok = ok && sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+  if (!ok) {
+    const int code = sqlite3_errcode(db_);
+    const std::string why = error.empty() ? sqlite3_errmsg(db_) : error;
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    return Refuse(State::Failed, code == SQLITE_BUSY || code == SQLITE_LOCKED
+                                     ? InUse() + " and cannot be brought up to date."
+                                     : "cannot be brought up to date: " + why + ".");
+  }
+  return true;
+}
+
+bool HistoryStore::Open(const fs::path& file, Access access) {
+  Close();
+  file_ = file;
+  message_.clear();
+  readOnly_ = access == Access::Read;
+  readFailed_ = false;
+  tellAgain_ = false;
+  bool walFile = false;
+  if (!PrepareFolder() || !CheckHead(walFile)) return false;
+  const fs::path readOnlyPart = ReadOnlyPart(file);
+  int64_t version = -1, tables = -1;
+  if (!Connect(walFile, readOnlyPart) || !CheckOwner(version, tables)) return false;
+
+  // To read, a file of an older terminal is brought up to date when this user may write it,
+  // else read as it is when its schema has what the reads need.
+  const bool bringUp = version < kSchemaVersion && (!readOnly_ || readOnlyPart.empty());
+  version_ = bringUp ? kSchemaVersion : static_cast<int>(version);
+  if (readOnly_ && tables == 0) return Refuse(State::Failed, "holds no unit history yet.");
+  if (readOnly_ && !bringUp && version < kOldestReadable)
+    return Refuse(State::Failed, "was written by an older terminal: the window or a unit command brings it up to date.");
+  if (!ChooseJournal(tables)) return false;
+  if (bringUp && !BringUpToDate()) return false;
+
   if (readOnly_) {
     // Nothing this connection runs from here on may write.
     sqlite3_exec(db_, "PRAGMA query_only = 1", nullptr, nullptr, nullptr);
-    settings = ReadHistorySettings(SettingsFileFor(file));
-    SetOwner(db_, this);
-    state_ = State::Open;
-    return true;
+  } else {
+    st_ = new Statements(db_);
+    if (!st_->Ok()) return Refuse(State::Failed, std::string("cannot be used: ") + sqlite3_errmsg(db_) + ".");
   }
-  st_ = new Statements(db_);
-  if (!st_->Ok()) return refuse(State::Failed, std::string("cannot be used: ") + sqlite3_errmsg(db_) + ".");
   settings = ReadHistorySettings(SettingsFileFor(file));
   SetOwner(db_, this);
   state_ = State::Open;
@@ -666,35 +695,22 @@ bool HistoryStore::Append(HistoryEvent& ev, const FieldTexts* fields, const Fiel
   return true;
 }
 
-bool HistoryStore::Write(HistoryEvent& ev, const FieldTexts* fields, const FieldMask* readGiven) {
-  auto rollback = [&](const char* what) { return Fail(what); };
-
-  // The unit's latest state, and what this event's reading changes in it: only what the step
-  // read is a value.
-  FieldTexts state;
-  std::string delta, mask;
-  std::optional<int64_t> count;
-  if (ev.unitId != -1 && fields) {
-    const auto kept = keepStates_ ? states_.find(ev.unitId) : states_.end();
-    if (kept != states_.end()) {
-      state = kept->second;
-    } else {
-      st_->state.Reset();
-      st_->state.Bind(1, int64_t{ev.unitId});
-      if (st_->state.Step()) ApplyFieldsJson(Text(st_->state.get(), 0), state);
-      const int stateStep = sqlite3_errcode(db_);
-      st_->state.Reset();
-      if (stateStep != SQLITE_OK && stateStep != SQLITE_ROW && stateStep != SQLITE_DONE)
-        return rollback("cannot be read");
-    }
-    const FieldMask read = readGiven ? *readGiven : FieldsRead(ev.statusRead, ev.failedReaders, *fields);
-    delta = FieldsJson(*fields, TakeReading(state, *fields, read));
-    mask = MaskText(read);
-    if (read[static_cast<size_t>(*FieldIndex("Count"))]) count = BatteryCountOf(*fields);
+bool HistoryStore::LatestState(int32_t unitId, FieldTexts& state) {
+  const auto kept = keepStates_ ? states_.find(unitId) : states_.end();
+  if (kept != states_.end()) {
+    state = kept->second;
+    return true;
   }
-  if (ev.uid.empty()) ev.uid = NewUid();
-  const int64_t at = ToUnixMs(ev.time);
+  st_->state.Reset();
+  st_->state.Bind(1, int64_t{unitId});
+  if (st_->state.Step()) ApplyFieldsJson(Text(st_->state.get(), 0), state);
+  const int stateStep = sqlite3_errcode(db_);
+  st_->state.Reset();
+  return stateStep == SQLITE_OK || stateStep == SQLITE_ROW || stateStep == SQLITE_DONE;
+}
 
+bool HistoryStore::InsertEvent(HistoryEvent& ev, int64_t at, const std::string& delta,
+                               const std::optional<int64_t>& count, const std::string& mask) {
   Stmt& in = st_->insert;
   in.Reset();
   in.Bind(1, ev.uid);
@@ -727,27 +743,51 @@ bool HistoryStore::Write(HistoryEvent& ev, const FieldTexts* fields, const Field
   in.Bind(28, ev.unitFrom);
   const int inserted = in.Run();
   in.Reset();
-  if (inserted != SQLITE_DONE) return rollback("cannot be written");
+  if (inserted != SQLITE_DONE) return false;
   ev.id = sqlite3_last_insert_rowid(db_);
+  return true;
+}
 
-  if (ev.unitId != -1 && fields) {
-    Stmt& u = st_->unit;
-    u.Reset();
-    const StateFacts facts = FactsOf(state);
-    u.Bind(1, int64_t{ev.unitId});
-    u.Bind(2, facts.serial.empty() ? ev.serial : facts.serial);
-    // In memory the unit's state is the one kept beside the store: the row's copy is never read.
-    u.Bind(3, keepStates_ ? std::string("{}") : FieldsJson(state));
-    u.Bind(4, at);
-    u.Bind(5, facts.releaseMs);
-    u.Bind(6, facts.selfTestMs);
-    u.Bind(7, facts.selfTestResult);
-    u.Bind(8, count.value_or(-1));
-    u.Bind(9, count ? at : 0);
-    u.Bind(10, facts.capacity);
-    const int updated = u.Run();
-    u.Reset();
-    if (updated != SQLITE_DONE) return rollback("cannot be written");
+bool HistoryStore::UpdateUnit(const HistoryEvent& ev, const FieldTexts& state, int64_t at,
+                              const std::optional<int64_t>& count) {
+  Stmt& u = st_->unit;
+  u.Reset();
+  const StateFacts facts = FactsOf(state);
+  u.Bind(1, int64_t{ev.unitId});
+  u.Bind(2, facts.serial.empty() ? ev.serial : facts.serial);
+  // In memory the unit's state is the one kept beside the store: the row's copy is never read.
+  u.Bind(3, keepStates_ ? std::string("{}") : FieldsJson(state));
+  u.Bind(4, at);
+  u.Bind(5, facts.releaseMs);
+  u.Bind(6, facts.selfTestMs);
+  u.Bind(7, facts.selfTestResult);
+  u.Bind(8, count.value_or(-1));
+  u.Bind(9, count ? at : 0);
+  u.Bind(10, facts.capacity);
+  const int updated = u.Run();
+  u.Reset();
+  return updated == SQLITE_DONE;
+}
+
+bool HistoryStore::Write(HistoryEvent& ev, const FieldTexts* fields, const FieldMask* readGiven) {
+  // The unit's latest state, and what this event's reading changes in it: only what the step
+  // read is a value.
+  FieldTexts state;
+  std::string delta, mask;
+  std::optional<int64_t> count;
+  const bool ofUnit = ev.unitId != -1 && fields;
+  if (ofUnit) {
+    if (!LatestState(ev.unitId, state)) return Fail("cannot be read");
+    const FieldMask read = readGiven ? *readGiven : FieldsRead(ev.statusRead, ev.failedReaders, *fields);
+    delta = FieldsJson(*fields, TakeReading(state, *fields, read));
+    mask = MaskText(read);
+    if (read[static_cast<size_t>(*FieldIndex("Count"))]) count = BatteryCountOf(*fields);
+  }
+  if (ev.uid.empty()) ev.uid = NewUid();
+  const int64_t at = ToUnixMs(ev.time);
+  if (!InsertEvent(ev, at, delta, count, mask)) return Fail("cannot be written");
+  if (ofUnit) {
+    if (!UpdateUnit(ev, state, at, count)) return Fail("cannot be written");
     if (keepStates_) states_[ev.unitId] = std::move(state);
   }
   return true;

@@ -300,8 +300,23 @@ class HistoryStore {
   void NoteFailure(int code);
   // "is in use by another program (waited 5 seconds)".
   std::string InUse() const;
+  // Open's steps, in order; each that fails closes the store, sets its state and message and
+  // returns false.
+  bool Refuse(State state, const std::string& why, bool there = true);
+  bool PrepareFolder();                    // the folder is there (made, to write)
+  bool CheckHead(bool& walFile);           // an SQLite file, or none yet
+  bool Connect(bool walFile, const std::filesystem::path& readOnlyPart);
+  bool CheckOwner(int64_t& version, int64_t& tables);  // ours, and not of a newer terminal
+  bool ChooseJournal(int64_t tables);      // write-ahead logging for a new file, and its syncing
+  bool BringUpToDate();                    // the schema steps, under the write lock
   // Append's work inside a transaction the caller holds.
   bool Write(HistoryEvent& ev, const FieldTexts* fields, const std::bitset<kFieldCount>* read = nullptr);
+  // Write's steps: the unit's state before the event (false: it could not be read), the event's
+  // row, and the unit's row after it.
+  bool LatestState(int32_t unitId, FieldTexts& state);
+  bool InsertEvent(HistoryEvent& ev, int64_t at, const std::string& delta, const std::optional<int64_t>& count,
+                   const std::string& mask);
+  bool UpdateUnit(const HistoryEvent& ev, const FieldTexts& state, int64_t at, const std::optional<int64_t>& count);
   struct Statements;
   sqlite3* db_ = nullptr;
   Statements* st_ = nullptr;

@@ -89,31 +89,8 @@ bool Decode(std::string_view part, std::string& out) {
   return true;
 }
 
-// A URI as libpq reads it: postgresql://[user[:password]@][host[:port][,...]][/dbname][?key=value&...].
-Parsed ParseUri(std::string_view t, size_t prefix) {
-  Parsed out;
-  std::string_view rest = t.substr(prefix);
-  auto add = [&](const char* key, std::string_view raw) {
-    std::string value;
-    if (!Decode(raw, value)) {
-      out.incomplete = true;
-      return false;
-    }
-    if (!value.empty()) out.pairs.push_back({key, std::move(value)});
-    return true;
-  };
-  // The user part, up to an "@" before the first "/".
-  const size_t at = rest.find_first_of("@/");
-  if (at != std::string_view::npos && rest[at] == '@') {
-    const std::string_view user = rest.substr(0, at);
-    const size_t colon = user.find(':');
-    if (colon != std::string_view::npos) out.password = true;
-    if (!add("user", user.substr(0, colon))) return out;
-    rest = rest.substr(at + 1);
-  }
-  // The hosts and ports, up to "/" or "?".
-  const size_t hostsEnd = rest.find_first_of("/?");
-  std::string_view hosts = rest.substr(0, hostsEnd);
+// The hosts and ports of a URI, comma-separated, each host in [] when it holds colons.
+void ParseHosts(std::string_view hosts, Parsed& out) {
   std::string hostList, portList;
   bool anyPort = false;
   for (size_t n = 0; !hosts.empty() || n == 0; ++n) {
@@ -145,6 +122,52 @@ Parsed ParseUri(std::string_view t, size_t prefix) {
   }
   if (hostList.find_first_not_of(',') != std::string::npos) out.pairs.push_back({"host", hostList});
   if (anyPort) out.pairs.push_back({"port", portList});
+}
+
+// A URI's parameters, key=value joined by "&".
+void ParseParameters(std::string_view rest, Parsed& out) {
+  while (!rest.empty()) {
+    const size_t amp = rest.find('&');
+    const std::string_view param = rest.substr(0, amp);
+    const size_t eq = param.find('=');
+    std::string key, value;
+    if (eq == std::string_view::npos || !Decode(param.substr(0, eq), key) || !Decode(param.substr(eq + 1), value)) {
+      out.incomplete = true;
+      if (param.find("password") != std::string_view::npos) out.password = true;
+      return;
+    }
+    if (key == "password") out.password = true;
+    out.pairs.push_back({std::move(key), std::move(value)});
+    if (amp == std::string_view::npos) break;
+    rest = rest.substr(amp + 1);
+  }
+}
+
+// A URI as libpq reads it: postgresql://[user[:password]@][host[:port][,...]][/dbname][?key=value&...].
+Parsed ParseUri(std::string_view t, size_t prefix) {
+  Parsed out;
+  std::string_view rest = t.substr(prefix);
+  auto add = [&](const char* key, std::string_view raw) {
+    std::string value;
+    if (!Decode(raw, value)) {
+      out.incomplete = true;
+      return false;
+    }
+    if (!value.empty()) out.pairs.push_back({key, std::move(value)});
+    return true;
+  };
+  // The user part, up to an "@" before the first "/".
+  const size_t at = rest.find_first_of("@/");
+  if (at != std::string_view::npos && rest[at] == '@') {
+    const std::string_view user = rest.substr(0, at);
+    const size_t colon = user.find(':');
+    if (colon != std::string_view::npos) out.password = true;
+    if (!add("user", user.substr(0, colon))) return out;
+    rest = rest.substr(at + 1);
+  }
+  // The hosts and ports, up to "/" or "?".
+  const size_t hostsEnd = rest.find_first_of("/?");
+  ParseHosts(rest.substr(0, hostsEnd), out);
   if (out.incomplete || hostsEnd == std::string_view::npos) return out;
   rest = rest.substr(hostsEnd);
   if (rest[0] == '/') {
@@ -154,22 +177,7 @@ Parsed ParseUri(std::string_view t, size_t prefix) {
     rest = rest.substr(q);
   }
   // The parameters.
-  rest = rest.substr(1);
-  while (!rest.empty()) {
-    const size_t amp = rest.find('&');
-    const std::string_view param = rest.substr(0, amp);
-    const size_t eq = param.find('=');
-    std::string key, value;
-    if (eq == std::string_view::npos || !Decode(param.substr(0, eq), key) || !Decode(param.substr(eq + 1), value)) {
-      out.incomplete = true;
-      if (param.find("password") != std::string_view::npos) out.password = true;
-      return out;
-    }
-    if (key == "password") out.password = true;
-    out.pairs.push_back({std::move(key), std::move(value)});
-    if (amp == std::string_view::npos) break;
-    rest = rest.substr(amp + 1);
-  }
+  ParseParameters(rest.substr(1), out);
   return out;
 }
 

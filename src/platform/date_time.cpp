@@ -110,6 +110,58 @@ int DaysInMonth(int year, int month) {
   bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
   return month == 2 && leap ? 29 : kDays[month - 1];
 }
+// The date: the project's "YYYY-MM-DD", or the earlier Windows terminal's "DD/MM/YYYY",
+// "DD.MM.YYYY" and (with an AM/PM marker after the time) "M/D/YYYY"; separator gets the
+// separator read, ownForm whether it is the project's form.
+bool ReadDate(std::string_view text, size_t& pos, CivilTime& c, char& separator, bool& ownForm) {
+  int first = 0, second = 0;
+  const size_t dateStart = pos;
+  if (!ReadNumber(text, pos, 1, 4, first)) return false;
+  const size_t firstDigits = pos - dateStart;
+  separator = pos < text.size() ? text[pos] : '\0';
+  ownForm = false;
+  if (separator == '-' && firstDigits == 4) {
+    ownForm = true;
+    c.year = first;
+    return Expect(text, pos, '-') && ReadNumber(text, pos, 1, 2, c.month) && Expect(text, pos, '-') &&
+           ReadNumber(text, pos, 1, 2, c.day);
+  }
+  if ((separator == '/' || separator == '.') && firstDigits <= 2) {
+    if (!Expect(text, pos, separator) || !ReadNumber(text, pos, 1, 2, second) || !Expect(text, pos, separator) ||
+        !ReadNumber(text, pos, 4, 4, c.year))
+      return false;
+    c.day = first;  // day first unless an AM/PM marker says otherwise
+    c.month = second;
+    return true;
+  }
+  return false;
+}
+
+// A time of day after the date, to the end of the text. The project's form always has its
+// seconds; the older forms may leave them out.
+bool ReadTimeOfDay(std::string_view text, size_t& pos, CivilTime& c, char separator, bool ownForm) {
+  if (!ReadNumber(text, pos, 1, 2, c.hour) || !Expect(text, pos, ':') || !ReadNumber(text, pos, 1, 2, c.minute))
+    return false;
+  if (pos < text.size() && text[pos] == ':') {
+    ++pos;
+    if (!ReadNumber(text, pos, 1, 2, c.second)) return false;
+  } else if (ownForm) {
+    return false;
+  }
+  while (pos < text.size() && IsBlank(text[pos])) ++pos;
+  if (pos + 2 <= text.size() && separator == '/') {
+    const char m = static_cast<char>(text[pos] | 0x20), n = static_cast<char>(text[pos + 1] | 0x20);
+    if ((m == 'a' || m == 'p') && n == 'm') {
+      // "M/D/YYYY h:mm[:ss] AM|PM": month first, hours 1 to 12.
+      if (c.hour < 1 || c.hour > 12) return false;
+      std::swap(c.day, c.month);
+      c.hour = c.hour % 12 + (m == 'p' ? 12 : 0);
+      pos += 2;
+      while (pos < text.size() && IsBlank(text[pos])) ++pos;
+    }
+  }
+  return pos == text.size();
+}
 }  // namespace
 
 std::optional<DateTime> DateTime::FromText(std::string_view text) {
@@ -117,57 +169,14 @@ std::optional<DateTime> DateTime::FromText(std::string_view text) {
   while (pos < text.size() && IsBlank(text[pos])) ++pos;
   CivilTime c;
   c.hour = c.minute = c.second = 0;
-  // The date: the project's "YYYY-MM-DD", or the earlier Windows terminal's "DD/MM/YYYY",
-  // "DD.MM.YYYY" and (with an AM/PM marker after the time) "M/D/YYYY".
-  int first = 0, second = 0;
-  const size_t dateStart = pos;
-  if (!ReadNumber(text, pos, 1, 4, first)) return std::nullopt;
-  const size_t firstDigits = pos - dateStart;
-  char separator = pos < text.size() ? text[pos] : '\0';
+  char separator = '\0';
   bool ownForm = false;
-  if (separator == '-' && firstDigits == 4) {
-    ownForm = true;
-    c.year = first;
-    if (!Expect(text, pos, '-') || !ReadNumber(text, pos, 1, 2, c.month) || !Expect(text, pos, '-') ||
-        !ReadNumber(text, pos, 1, 2, c.day))
-      return std::nullopt;
-  } else if ((separator == '/' || separator == '.') && firstDigits <= 2) {
-    if (!Expect(text, pos, separator) || !ReadNumber(text, pos, 1, 2, second) || !Expect(text, pos, separator) ||
-        !ReadNumber(text, pos, 4, 4, c.year))
-      return std::nullopt;
-    c.day = first;  // day first unless an AM/PM marker says otherwise
-    c.month = second;
-  } else {
-    return std::nullopt;
-  }
-  size_t afterDate = pos;
+  if (!ReadDate(text, pos, c, separator, ownForm)) return std::nullopt;
+  const size_t afterDate = pos;
   while (pos < text.size() && IsBlank(text[pos])) ++pos;
-  if (pos < text.size()) {
-    // A time of day follows the date after at least one blank. The project's form always has
-    // its seconds; the older forms may leave them out.
-    if (pos == afterDate || !ReadNumber(text, pos, 1, 2, c.hour) || !Expect(text, pos, ':') ||
-        !ReadNumber(text, pos, 1, 2, c.minute))
-      return std::nullopt;
-    if (pos < text.size() && text[pos] == ':') {
-      ++pos;
-      if (!ReadNumber(text, pos, 1, 2, c.second)) return std::nullopt;
-    } else if (ownForm) {
-      return std::nullopt;
-    }
-    while (pos < text.size() && IsBlank(text[pos])) ++pos;
-    if (pos + 2 <= text.size() && separator == '/') {
-      const char m = static_cast<char>(text[pos] | 0x20), n = static_cast<char>(text[pos + 1] | 0x20);
-      if ((m == 'a' || m == 'p') && n == 'm') {
-        // "M/D/YYYY h:mm[:ss] AM|PM": month first, hours 1 to 12.
-        if (c.hour < 1 || c.hour > 12) return std::nullopt;
-        std::swap(c.day, c.month);
-        c.hour = c.hour % 12 + (m == 'p' ? 12 : 0);
-        pos += 2;
-        while (pos < text.size() && IsBlank(text[pos])) ++pos;
-      }
-    }
-    if (pos != text.size()) return std::nullopt;
-  }
+  // A time of day follows the date after at least one blank.
+  if (pos < text.size() && (pos == afterDate || !ReadTimeOfDay(text, pos, c, separator, ownForm)))
+    return std::nullopt;
   if (c.year < 100 || c.month < 1 || c.month > 12 || c.day < 1 || c.day > DaysInMonth(c.year, c.month) || c.hour > 23 ||
       c.minute > 59 || c.second > 59)
     return std::nullopt;

@@ -402,38 +402,84 @@ CStatusXml::LoadResult CStatusXml::Load(const std::filesystem::path& path) {
   return result;
 }
 
-CStatusXml::LoadResult CStatusXml::Parse(char* bytes, size_t size) {
-  LoadResult result;
-  std::string_view text(bytes, size);
+namespace {
+// Text in a 16- or 32-bit form: a byte-order mark of UTF-16 or UTF-32, or the pattern of one.
+bool IsWideText(std::string_view text) {
+  const std::string_view head = text.substr(0, 4);
+  return head.substr(0, 2) == "\xFE\xFF" || head.substr(0, 2) == "\xFF\xFE" ||
+         head.substr(0, 2) == std::string_view("\0<", 2) || head.substr(0, 2) == std::string_view("<\0", 2) ||
+         head == std::string_view("\0\0\xFE\xFF", 4) || head == std::string_view("\0\0\0<", 4);
+}
+
+// What makes the text no status file before it is parsed, if anything.
+std::optional<CStatusXml::LoadResult> ScreenText(std::string_view text, bool wide) {
+  using Outcome = CStatusXml::LoadOutcome;
   std::string_view content = text;
   if (content.substr(0, 3) == "\xEF\xBB\xBF") content.remove_prefix(3);
-  if (Trim(content).empty()) {
-    std::free(bytes);
-    MarkDamaged();
-    result.outcome = LoadOutcome::Empty;
-    result.reason = "is empty";
-    return result;
+  if (Trim(content).empty()) return CStatusXml::LoadResult{Outcome::Empty, "is empty"};
+  if (static_cast<uint64_t>(std::count(text.begin(), text.end(), '<')) > CStatusXml::kMaxTags)
+    return CStatusXml::LoadResult{Outcome::TooLarge, "holds more than " + std::to_string(CStatusXml::kMaxTags) +
+                                                         " tags, too many for a status file"};
+  // Text in 8-bit form never holds a NUL byte; the parser would take one for the end of the
+  // file and drop what follows.
+  if (!wide && std::memchr(text.data(), 0, text.size()) != nullptr)
+    return CStatusXml::LoadResult{Outcome::NotWellFormed, "is not a well-formed XML document (it holds NUL bytes)"};
+  return std::nullopt;
+}
+
+// The 8-bit text with its bytes that are not UTF-8 read as code page 1252, in a new buffer
+// (nullptr when there is no memory for it); the old buffer is freed either way.
+char* RepairedUtf8(char* bytes, size_t& size) {
+  const std::string repaired = text_encoding::RepairUtf8(std::string_view(bytes, size));
+  std::free(bytes);
+  size = repaired.size();
+  char* copy = static_cast<char*>(std::malloc(size ? size : 1));
+  if (copy) std::memcpy(copy, repaired.data(), size);
+  return copy;
+}
+}  // namespace
+
+CStatusXml::LoadResult CStatusXml::Damage(LoadOutcome outcome, std::string reason) {
+  MarkDamaged();
+  return LoadResult{outcome, std::move(reason)};
+}
+
+CStatusXml::LoadResult CStatusXml::FindRoot(pugi::xml_node& element) {
+  // One element, Velmoors, and nothing else but blanks around it.
+  int elements = 0;
+  for (pugi::xml_node n : doc_.children()) {
+    switch (n.type()) {
+      case pugi::node_element:
+        ++elements;
+        element = n;
+        break;
+      case pugi::node_doctype:
+        return Damage(LoadOutcome::NotStatusFile, "holds a document type declaration, which a status file never has");
+      case pugi::node_pcdata:
+      case pugi::node_cdata:
+        if (!Trim(n.value()).empty())
+          return Damage(LoadOutcome::NotWellFormed, "is not a well-formed XML document (text outside its root element)");
+        break;
+      default: break;
+    }
   }
-  if (static_cast<uint64_t>(std::count(text.begin(), text.end(), '<')) > kMaxTags) {
+  if (elements == 0) return Damage(LoadOutcome::Empty, "holds no XML element");
+  if (elements > 1)
+    return Damage(LoadOutcome::NotWellFormed, "is not a well-formed XML document (more than one root element)");
+  if (std::strcmp(element.name(), "Velmoors") != 0)
+    return Damage(LoadOutcome::NotStatusFile, std::string("is not a status file (its root element is ") +
+                                                  std::string(std::string_view(element.name()).substr(0, 40)) +
+                                                  ", not Velmoors)");
+  return LoadResult{LoadOutcome::Loaded, {}};
+}
+
+CStatusXml::LoadResult CStatusXml::Parse(char* bytes, size_t size) {
+  std::string_view text(bytes, size);
+  const bool wide = IsWideText(text);
+  if (std::optional<LoadResult> refused = ScreenText(text, wide)) {
     std::free(bytes);
     MarkDamaged();
-    result.outcome = LoadOutcome::TooLarge;
-    result.reason = "holds more than " + std::to_string(kMaxTags) + " tags, too many for a status file";
-    return result;
-  }
-  // Text in 8-bit form (no byte-order mark or pattern of UTF-16 or UTF-32) never holds a NUL
-  // byte; the parser would take one for the end of the file and drop what follows.
-  const std::string_view head = text.substr(0, 4);
-  const bool wide = head.substr(0, 2) == "\xFE\xFF" || head.substr(0, 2) == "\xFF\xFE" ||
-                    head.substr(0, 2) == std::string_view("\0<", 2) ||
-                    head.substr(0, 2) == std::string_view("<\0", 2) || head == std::string_view("\0\0\xFE\xFF", 4) ||
-                    head == std::string_view("\0\0\0<", 4);
-  if (!wide && std::memchr(text.data(), 0, text.size()) != nullptr) {
-    std::free(bytes);
-    MarkDamaged();
-    result.outcome = LoadOutcome::NotWellFormed;
-    result.reason = "is not a well-formed XML document (it holds NUL bytes)";
-    return result;
+    return *refused;
   }
   const bool hasCdata = text.find("<![CDATA[") != std::string_view::npos;
   const bool nonXmlReferences = !wide && RefersToNonXmlChars(text);
@@ -441,17 +487,8 @@ CStatusXml::LoadResult CStatusXml::Parse(char* bytes, size_t size) {
   // its bytes that are not UTF-8 are code page 1252, and are read (and saved) as UTF-8.
   pugi::xml_encoding encoding = pugi::encoding_auto;
   if (!wide && !text_encoding::IsValidUtf8(text)) {
-    const std::string repaired = text_encoding::RepairUtf8(text);
-    std::free(bytes);
-    size = repaired.size();
-    bytes = static_cast<char*>(std::malloc(size ? size : 1));
-    if (!bytes) {
-      MarkDamaged();
-      result.outcome = LoadOutcome::TooLarge;
-      result.reason = "is too large to read (not enough memory)";
-      return result;
-    }
-    std::memcpy(bytes, repaired.data(), size);
+    bytes = RepairedUtf8(bytes, size);
+    if (!bytes) return Damage(LoadOutcome::TooLarge, "is too large to read (not enough memory)");
     encoding = pugi::encoding_utf8;
   }
 
@@ -461,69 +498,20 @@ CStatusXml::LoadResult CStatusXml::Parse(char* bytes, size_t size) {
   root_ = pugi::xml_node();
   // The document takes the buffer over, whatever the outcome.
   pugi::xml_parse_result parsed = doc_.load_buffer_inplace_own(bytes, size, kParseOptions, encoding);
-  if (!parsed) {
-    MarkDamaged();
-    if (parsed.status == pugi::status_out_of_memory) {
-      result.outcome = LoadOutcome::TooLarge;
-      result.reason = "is too large to read (not enough memory)";
-    } else {
-      result.outcome = LoadOutcome::NotWellFormed;
-      result.reason = std::string("is not a well-formed XML document (") + parsed.description() + " at byte " +
-                      std::to_string(parsed.offset) + ")";
-    }
-    return result;
-  }
-  // One element, Velmoors, and nothing else but blanks around it.
+  if (!parsed && parsed.status == pugi::status_out_of_memory)
+    return Damage(LoadOutcome::TooLarge, "is too large to read (not enough memory)");
+  if (!parsed)
+    return Damage(LoadOutcome::NotWellFormed, std::string("is not a well-formed XML document (") +
+                                                  parsed.description() + " at byte " + std::to_string(parsed.offset) +
+                                                  ")");
   pugi::xml_node element;
-  int elements = 0;
-  for (pugi::xml_node n : doc_.children()) {
-    switch (n.type()) {
-      case pugi::node_element:
-        ++elements;
-        element = n;
-        break;
-      case pugi::node_doctype:
-        MarkDamaged();
-        result.outcome = LoadOutcome::NotStatusFile;
-        result.reason = "holds a document type declaration, which a status file never has";
-        return result;
-      case pugi::node_pcdata:
-      case pugi::node_cdata:
-        if (!Trim(n.value()).empty()) {
-          MarkDamaged();
-          result.outcome = LoadOutcome::NotWellFormed;
-          result.reason = "is not a well-formed XML document (text outside its root element)";
-          return result;
-        }
-        break;
-      default: break;
-    }
-  }
-  if (elements == 0) {
-    MarkDamaged();
-    result.outcome = LoadOutcome::Empty;
-    result.reason = "holds no XML element";
-    return result;
-  }
-  if (elements > 1) {
-    MarkDamaged();
-    result.outcome = LoadOutcome::NotWellFormed;
-    result.reason = "is not a well-formed XML document (more than one root element)";
-    return result;
-  }
-  if (std::strcmp(element.name(), "Velmoors") != 0) {
-    result.outcome = LoadOutcome::NotStatusFile;
-    result.reason = std::string("is not a status file (its root element is ") +
-                    std::string(std::string_view(element.name()).substr(0, 40)) + ", not Velmoors)";
-    MarkDamaged();
-    return result;
-  }
+  const LoadResult found = FindRoot(element);
+  if (found.outcome != LoadOutcome::Loaded) return found;
   if (hasCdata) CdataToText(element);
   if (nonXmlReferences) KeepXmlCharsOnly(element);
   root_ = element;
   damaged_ = false;
-  result.outcome = LoadOutcome::Loaded;
-  return result;
+  return found;
 }
 
 CStatusXml::SaveResult CStatusXml::Save(const std::filesystem::path& path) { return Write(path, std::nullopt); }

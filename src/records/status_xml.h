@@ -117,6 +117,9 @@ class CStatusXml {
   SaveResult Write(const std::filesystem::path& path, const std::optional<FileStamp>& expected);
   // Parses the buffer (taken over); returns the outcome and reason.
   LoadResult Parse(char* bytes, size_t size);
+  // Parse's steps: empties the document and gives the outcome; the document's one element.
+  LoadResult Damage(LoadOutcome outcome, std::string reason);
+  LoadResult FindRoot(pugi::xml_node& element);
 
   pugi::xml_document doc_;
   pugi::xml_node root_;

@@ -437,6 +437,8 @@ struct SiteServer::Impl {
     conn = c;
   }
   std::string Where() const { return "The site server (" + shown + ")"; }
+  SiteProblem AwaitConnection(Clock::time_point started, const std::function<bool()>& stop);
+  SiteProblem Seed(int version, std::string& siteId);
 
   // Milliseconds to the deadline (at most cap); 0: it has passed.
   int Left(int cap) const {
@@ -603,6 +605,47 @@ void SiteServer::SetDeadline(std::optional<std::chrono::steady_clock::time_point
   impl_->deadline = deadline;
 }
 
+// Waits for the connection PQconnectStart began, within the setting's time limit and the
+// deadline; a stop gives it up. Closed unless it was made.
+SiteProblem SiteServer::Impl::AwaitConnection(Clock::time_point started, const std::function<bool()>& stop) {
+  // The time limit as libpq would take it (the setting's, else 5 s).
+  const std::string given = OptionOf(conn, "connect_timeout");
+  const std::optional<int> timeout = given.empty() ? std::optional<int>(5) : ConnectTimeout(given.c_str());
+  if (!timeout) {
+    Close();
+    return Problem(SiteProblemKind::BadSetting, "The site server setting (" + shown +
+                                                    ") cannot be used: connect_timeout \"" + given.substr(0, 16) +
+                                                    "\" is not a whole number of seconds.");
+  }
+  std::optional<Clock::time_point> until = deadline;
+  if (*timeout > 0 && (!until || started + std::chrono::seconds(*timeout) < *until))
+    until = started + std::chrono::seconds(*timeout);
+  PostgresPollingStatusType poll = PGRES_POLLING_WRITING;
+  while (PQstatus(conn) != CONNECTION_BAD && poll != PGRES_POLLING_OK && poll != PGRES_POLLING_FAILED) {
+    const int fd = PQsocket(conn);
+    if (fd < 0) break;
+    const int ready =
+        net_probe::WaitForSocket(fd, poll == PGRES_POLLING_READING ? net_probe::kRead : net_probe::kWrite, 100);
+    if (stop && stop()) {
+      Close();
+      return Problem(SiteProblemKind::Unreachable,
+                     Where() + " did not answer before the connection was given up." + kGoesOn);
+    }
+    if (until && Clock::now() >= *until) {
+      Close();
+      return Silent(started);
+    }
+    if (ready == 0) continue;
+    poll = PQconnectPoll(conn);
+  }
+  if (PQstatus(conn) != CONNECTION_OK) {
+    SiteProblem p = ConnectFailed(false);
+    Close();
+    return p;
+  }
+  return {};
+}
+
 SiteProblem SiteServer::Open(const SiteSetting& setting, const std::function<bool()>& stop) {
   Impl& m = *impl_;
   m.Close();
@@ -621,41 +664,7 @@ SiteProblem SiteServer::Open(const SiteSetting& setting, const std::function<boo
   }
   // The server's errors with their SQLSTATE, which tells them apart in any language.
   PQsetErrorVerbosity(m.conn, PQERRORS_VERBOSE);
-  // The time limit as libpq would take it (the setting's, else 5 s).
-  const std::string given = OptionOf(m.conn, "connect_timeout");
-  const std::optional<int> timeout = given.empty() ? std::optional<int>(5) : ConnectTimeout(given.c_str());
-  if (!timeout) {
-    m.Close();
-    return Problem(SiteProblemKind::BadSetting, "The site server setting (" + m.shown +
-                                                    ") cannot be used: connect_timeout \"" + given.substr(0, 16) +
-                                                    "\" is not a whole number of seconds.");
-  }
-  std::optional<Impl::Clock::time_point> until = m.deadline;
-  if (*timeout > 0 && (!until || started + std::chrono::seconds(*timeout) < *until))
-    until = started + std::chrono::seconds(*timeout);
-  PostgresPollingStatusType poll = PGRES_POLLING_WRITING;
-  while (PQstatus(m.conn) != CONNECTION_BAD && poll != PGRES_POLLING_OK && poll != PGRES_POLLING_FAILED) {
-    const int fd = PQsocket(m.conn);
-    if (fd < 0) break;
-    const int ready =
-        net_probe::WaitForSocket(fd, poll == PGRES_POLLING_READING ? net_probe::kRead : net_probe::kWrite, 100);
-    if (stop && stop()) {
-      m.Close();
-      return Problem(SiteProblemKind::Unreachable,
-                     m.Where() + " did not answer before the connection was given up." + kGoesOn);
-    }
-    if (until && Impl::Clock::now() >= *until) {
-      m.Close();
-      return m.Silent(started);
-    }
-    if (ready == 0) continue;
-    poll = PQconnectPoll(m.conn);
-  }
-  if (PQstatus(m.conn) != CONNECTION_OK) {
-    SiteProblem p = m.ConnectFailed(false);
-    m.Close();
-    return p;
-  }
+  if (SiteProblem p = m.AwaitConnection(started, stop)) return p;
   PQsetErrorVerbosity(m.conn, PQERRORS_DEFAULT);
   PQsetClientEncoding(m.conn, "UTF8");
   // Sent without blocking, so that no call waits past the deadline on a server that reads nothing.
@@ -716,6 +725,22 @@ SiteProblem SiteServer::CheckSchema() {
   return {};
 }
 
+// A new site's field names and its version row, with the site's id made for it.
+SiteProblem SiteServer::Impl::Seed(int version, std::string& siteId) {
+  for (int i = 0; i < kFieldCount; ++i) {
+    Result f = Exec("INSERT INTO velmoor_field(field, grp, element, class) VALUES($1, $2, $3, $4)",
+                    Params().Add(i).Add(FieldGroup(i)).Add(FieldName(i)).Add(FieldClassName(ClassOf(i))));
+    if (!f.Ok()) return Abort(f);
+  }
+  Result id = Exec(
+      "INSERT INTO velmoor_schema(version, site_id) VALUES($1, md5(random()::text || clock_timestamp()::text))"
+      " RETURNING site_id",
+      Params().Add(version));
+  if (!id.Ok()) return Abort(id);
+  siteId = id.Text(0, 0);
+  return {};
+}
+
 SiteProblem SiteServer::Init(const SiteSetting& setting, int& fromVersion, int toVersion) {
   Impl& m = *impl_;
   fromVersion = 0;
@@ -753,17 +778,7 @@ SiteProblem SiteServer::Init(const SiteSetting& setting, int& fromVersion, int t
     }
   }
   if (fromVersion == 0) {
-    for (int i = 0; i < kFieldCount; ++i) {
-      Result f = m.Exec("INSERT INTO velmoor_field(field, grp, element, class) VALUES($1, $2, $3, $4)",
-                        Params().Add(i).Add(FieldGroup(i)).Add(FieldName(i)).Add(FieldClassName(ClassOf(i))));
-      if (!f.Ok()) return m.Abort(f);
-    }
-    Result id = m.Exec(
-        "INSERT INTO velmoor_schema(version, site_id) VALUES($1, md5(random()::text || clock_timestamp()::text))"
-        " RETURNING site_id",
-        Params().Add(toVersion));
-    if (!id.Ok()) return m.Abort(id);
-    siteId_ = id.Text(0, 0);
+    if (SiteProblem p = m.Seed(toVersion, siteId_)) return p;
   } else if (fromVersion < toVersion) {
     Result up = m.Exec("UPDATE velmoor_schema SET version = $1", Params().Add(toVersion));
     if (!up.Ok()) return m.Abort(up);
@@ -886,83 +901,145 @@ struct BenchRow {
   int64_t lastMs = 0, taken = 0;
 };
 
+// A batch of events as the site takes it: the events' rows, and each unit's summary and each
+// bench's from them. The summaries are written after the events in their keys' order, so that
+// benches sending at once take the rows in one order and never wait on each other.
+struct Batch {
+  Params events;
+  std::map<int32_t, UnitRow> units;
+  std::map<std::string, BenchRow> benches;
+  std::map<std::string, const std::string*> benchOf;  // the site's id of each event -> its bench
+};
+
+void AddEventRow(Params& p, const HistoryStore::OutboxEvent& o, const std::string& uid, int64_t at) {
+  const HistoryEvent& e = o.event;
+  p.Add(uid).Add(at);
+  if (e.unitId == -1) p.Null();
+  else p.Add(e.unitId);
+  p.Bytes(e.serial).Bytes(e.bench).Bytes(e.operatorName).Add(e.terminal).Add(e.action).Add(e.outcome);
+  p.Bytes(e.reason).Add(e.failedReaders).Bytes(e.differences).Bytes(e.file).Add(e.fileSha256);
+  p.Add(e.recordsSent).Add(e.recordsTotal).Add(e.durationMs).Add(e.testResult);
+  p.Bytes(e.command).Bytes(e.reply).Bytes(e.logFile).Add(e.statusRead ? "t" : "f").Add(e.imported ? "t" : "f");
+  if (o.hasState) p.Add(FieldsArray(o.state, o.read));
+  else p.Null();
+  if (o.batteryCount) p.Add(*o.batteryCount);
+  else p.Null();
+  p.Add(e.id).Add(e.unitFrom);
+}
+
+// The bench's own state holds the latest checks it knows; what the event read decides the rest.
+void TakeUnitFacts(UnitRow& u, bool added, const HistoryStore::OutboxEvent& o, int64_t at) {
+  const HistoryEvent& e = o.event;
+  const StateFacts f = FactsOf(o.state);
+  u.unitId = e.unitId;
+  const bool serialRead = o.read[static_cast<size_t>(*FieldIndex("SerialNo"))] && !f.serial.empty();
+  if (added || (at >= u.lastMs && (serialRead || u.serial.empty()))) u.serial = serialRead ? f.serial : e.serial;
+  u.lastMs = std::max(u.lastMs, at);
+  if (f.releaseMs > u.releaseMs) u.releaseMs = f.releaseMs;
+  if (f.selfTestMs > 0 && f.selfTestMs >= u.selfTestMs) u.selfTestMs = f.selfTestMs, u.selfTestResult = f.selfTestResult;
+  const bool batteryRead = o.read[static_cast<size_t>(*FieldIndex("Type"))] ||
+                           o.read[static_cast<size_t>(*FieldIndex("BatteryStacks"))];
+  // A battery read as a type or a number of stacks of no known capacity leaves none: the
+  // count is no longer judged against the battery read before.
+  if (batteryRead && at >= u.capacityMs) u.capacity = f.capacity, u.capacityMs = at;
+  if (o.batteryCount && at >= u.countMs) u.count = *o.batteryCount, u.countMs = at;
+}
+
+Batch BatchOf(const std::vector<HistoryStore::OutboxEvent>& events) {
+  Batch b;
+  for (const HistoryStore::OutboxEvent& o : events) {
+    const HistoryEvent& e = o.event;
+    const int64_t at = ToUnixMs(e.time);
+    const std::string uid = SiteUid(o);
+    AddEventRow(b.events, o, uid, at);
+    BenchRow& bench = b.benches[e.bench];
+    bench.terminal = e.terminal;
+    bench.lastMs = std::max(bench.lastMs, at);
+    b.benchOf[uid] = &b.benches.find(e.bench)->first;
+    if (o.hasState && e.unitId != -1) {
+      auto [it, added] = b.units.try_emplace(e.unitId);
+      TakeUnitFacts(it->second, added, o, at);
+    }
+  }
+  return b;
+}
+
+// A whole number of the unit events' answer (big-endian, binary form), or otherwise when NULL.
+int64_t Whole(const Result& r, int row, int col, int64_t otherwise) {
+  return r.Null(row, col) ? otherwise : BigEndian(r.View(row, col));
+}
+bool Flag(const Result& r, int row, int col) { return !r.Null(row, col) && r.View(row, col) == std::string_view("\1", 1); }
+
+// One row of the unit events' answer.
+HistoryStore::OutboxEvent EventOfRow(const Result& r, int row) {
+  HistoryStore::OutboxEvent o;
+  HistoryEvent& e = o.event;
+  e.uid = r.Text(row, 0);
+  e.time = FromUnixMs(Whole(r, row, 1, 0));
+  e.unitId = static_cast<int32_t>(Whole(r, row, 2, -1));
+  e.serial = r.Text(row, 3);
+  e.bench = r.Text(row, 4);
+  e.operatorName = r.Text(row, 5);
+  e.terminal = r.Text(row, 6);
+  e.action = r.Text(row, 7);
+  e.outcome = r.Text(row, 8);
+  e.reason = r.Text(row, 9);
+  e.failedReaders = static_cast<int32_t>(Whole(r, row, 10, 0));
+  e.differences = r.Text(row, 11);
+  e.file = r.Text(row, 12);
+  e.fileSha256 = r.Text(row, 13);
+  e.recordsSent = static_cast<int>(Whole(r, row, 14, 0));
+  e.recordsTotal = static_cast<int>(Whole(r, row, 15, 0));
+  e.durationMs = Whole(r, row, 16, -1);
+  e.testResult = static_cast<int32_t>(Whole(r, row, 17, -1));
+  e.command = r.Text(row, 18);
+  e.reply = r.Text(row, 19);
+  e.logFile = r.Text(row, 20);
+  e.statusRead = Flag(r, row, 21);
+  e.imported = Flag(r, row, 22);
+  e.unitFrom = r.Text(row, 26);
+  o.hasState = !r.Null(row, 23);
+  if (o.hasState) {
+    FieldMask present;
+    o.state = FieldsOfBinaryArray(r.View(row, 23), present);
+    // An earlier terminal's event holds its bench's whole state: what it read is judged from it.
+    o.read = Flag(r, row, 25) ? present : FieldsHeld(e.statusRead, o.state);
+  }
+  if (!r.Null(row, 24)) o.batteryCount = Whole(r, row, 24, 0);
+  return o;
+}
+
 }  // namespace
 
 SiteProblem SiteServer::Send(const std::vector<HistoryStore::OutboxEvent>& events) {
   Impl& m = *impl_;
   if (!Connected()) return NotConnected(m.shown);
   if (events.empty()) return {};
-  // Each unit's summary from this batch, and each bench's; written after the events in their
-  // keys' order, so that benches sending at once take the rows in one order and never wait on
-  // each other.
-  std::map<int32_t, UnitRow> units;
-  std::map<std::string, BenchRow> benches;
-  std::map<std::string, const std::string*> benchOf;  // the site's id of each event -> its bench
-  Params events_;
-  for (const HistoryStore::OutboxEvent& o : events) {
-    const HistoryEvent& e = o.event;
-    const int64_t at = ToUnixMs(e.time);
-    const std::string uid = SiteUid(o);
-    events_.Add(uid).Add(at);
-    if (e.unitId == -1) events_.Null();
-    else events_.Add(e.unitId);
-    events_.Bytes(e.serial).Bytes(e.bench).Bytes(e.operatorName).Add(e.terminal).Add(e.action).Add(e.outcome);
-    events_.Bytes(e.reason).Add(e.failedReaders).Bytes(e.differences).Bytes(e.file).Add(e.fileSha256);
-    events_.Add(e.recordsSent).Add(e.recordsTotal).Add(e.durationMs).Add(e.testResult);
-    events_.Bytes(e.command).Bytes(e.reply).Bytes(e.logFile).Add(e.statusRead ? "t" : "f").Add(e.imported ? "t" : "f");
-    if (o.hasState) events_.Add(FieldsArray(o.state, o.read));
-    else events_.Null();
-    if (o.batteryCount) events_.Add(*o.batteryCount);
-    else events_.Null();
-    events_.Add(e.id).Add(e.unitFrom);
-    BenchRow& bench = benches[e.bench];
-    bench.terminal = e.terminal;
-    bench.lastMs = std::max(bench.lastMs, at);
-    benchOf[uid] = &benches.find(e.bench)->first;
-    if (o.hasState && e.unitId != -1) {
-      // The bench's own state holds the latest checks it knows; what the event read decides the
-      // rest.
-      const StateFacts f = FactsOf(o.state);
-      auto [it, added] = units.try_emplace(e.unitId);
-      UnitRow& u = it->second;
-      u.unitId = e.unitId;
-      const bool serialRead = o.read[static_cast<size_t>(*FieldIndex("SerialNo"))] && !f.serial.empty();
-      if (added || (at >= u.lastMs && (serialRead || u.serial.empty()))) u.serial = serialRead ? f.serial : e.serial;
-      u.lastMs = std::max(u.lastMs, at);
-      if (f.releaseMs > u.releaseMs) u.releaseMs = f.releaseMs;
-      if (f.selfTestMs > 0 && f.selfTestMs >= u.selfTestMs) u.selfTestMs = f.selfTestMs, u.selfTestResult = f.selfTestResult;
-      const bool batteryRead = o.read[static_cast<size_t>(*FieldIndex("Type"))] ||
-                               o.read[static_cast<size_t>(*FieldIndex("BatteryStacks"))];
-      // A battery read as a type or a number of stacks of no known capacity leaves none: the
-      // count is no longer judged against the battery read before.
-      if (batteryRead && at >= u.capacityMs) u.capacity = f.capacity, u.capacityMs = at;
-      if (o.batteryCount && at >= u.countMs) u.count = *o.batteryCount, u.countMs = at;
-    }
-  }
+  Batch batch = BatchOf(events);
   Result begin = m.Exec("BEGIN");
   if (!begin.Ok()) return m.Failed(begin);
   {
-    Result r = m.Exec(StatementFor(kInsertEvents, events.size()).c_str(), events_);
+    Result r = m.Exec(StatementFor(kInsertEvents, events.size()).c_str(), batch.events);
     if (!r.Ok()) return m.Abort(r);
     // An event the site already held (sent before a cut) is not counted again.
     for (int i = 0; i < r.Rows(); ++i) {
-      const auto it = benchOf.find(r.Text(i, 0));
-      if (it != benchOf.end()) ++benches[*it->second].taken;
+      const auto it = batch.benchOf.find(r.Text(i, 0));
+      if (it != batch.benchOf.end()) ++batch.benches[*it->second].taken;
     }
   }
-  if (!units.empty()) {
+  if (!batch.units.empty()) {
     Params p;
-    for (const auto& [id, u] : units) {
+    for (const auto& [id, u] : batch.units) {
       p.Add(id).Bytes(u.serial).Add(u.lastMs).MsOrNull(u.releaseMs).MsOrNull(u.selfTestMs).Add(u.selfTestResult);
       p.Add(u.count).MsOrNull(u.countMs).Add(u.capacity).MsOrNull(u.capacityMs);
     }
-    Result r = m.Exec(StatementFor(kUpsertUnits, units.size()).c_str(), p);
+    Result r = m.Exec(StatementFor(kUpsertUnits, batch.units.size()).c_str(), p);
     if (!r.Ok()) return m.Abort(r);
   }
   {
     Params p;
-    for (const auto& [name, b] : benches) p.Bytes(name).Add(b.terminal).Add(b.lastMs).Add(b.taken);
-    Result r = m.Exec(StatementFor(kUpsertBenches, benches.size()).c_str(), p);
+    for (const auto& [name, b] : batch.benches) p.Bytes(name).Add(b.terminal).Add(b.lastMs).Add(b.taken);
+    Result r = m.Exec(StatementFor(kUpsertBenches, batch.benches.size()).c_str(), p);
     if (!r.Ok()) return m.Abort(r);
   }
   if (onBatchSent) onBatchSent(events.size());
@@ -1025,48 +1102,8 @@ SiteProblem SiteServer::LoadUnit(int32_t unitId, std::vector<HistoryStore::Outbo
     if (PQnfields(r.r) != 27 || PQfsize(r.r, col) != size)
       return Problem(SiteProblemKind::Refused,
                      m.Where() + " answered a unit's events in a form this terminal does not know.");
-  auto whole = [&r](int row, int col, int64_t otherwise) {
-    return r.Null(row, col) ? otherwise : BigEndian(r.View(row, col));
-  };
-  auto flag = [&r](int row, int col) { return !r.Null(row, col) && r.View(row, col) == std::string_view("\1", 1); };
   events.reserve(static_cast<size_t>(r.Rows()));
-  for (int i = 0; i < r.Rows(); ++i) {
-    HistoryStore::OutboxEvent o;
-    HistoryEvent& e = o.event;
-    e.uid = r.Text(i, 0);
-    e.time = FromUnixMs(whole(i, 1, 0));
-    e.unitId = static_cast<int32_t>(whole(i, 2, -1));
-    e.serial = r.Text(i, 3);
-    e.bench = r.Text(i, 4);
-    e.operatorName = r.Text(i, 5);
-    e.terminal = r.Text(i, 6);
-    e.action = r.Text(i, 7);
-    e.outcome = r.Text(i, 8);
-    e.reason = r.Text(i, 9);
-    e.failedReaders = static_cast<int32_t>(whole(i, 10, 0));
-    e.differences = r.Text(i, 11);
-    e.file = r.Text(i, 12);
-    e.fileSha256 = r.Text(i, 13);
-    e.recordsSent = static_cast<int>(whole(i, 14, 0));
-    e.recordsTotal = static_cast<int>(whole(i, 15, 0));
-    e.durationMs = whole(i, 16, -1);
-    e.testResult = static_cast<int32_t>(whole(i, 17, -1));
-    e.command = r.Text(i, 18);
-    e.reply = r.Text(i, 19);
-    e.logFile = r.Text(i, 20);
-    e.statusRead = flag(i, 21);
-    e.imported = flag(i, 22);
-    e.unitFrom = r.Text(i, 26);
-    o.hasState = !r.Null(i, 23);
-    if (o.hasState) {
-      FieldMask present;
-      o.state = FieldsOfBinaryArray(r.View(i, 23), present);
-      // An earlier terminal's event holds its bench's whole state: what it read is judged from it.
-      o.read = flag(i, 25) ? present : FieldsHeld(e.statusRead, o.state);
-    }
-    if (!r.Null(i, 24)) o.batteryCount = whole(i, 24, 0);
-    events.push_back(std::move(o));
-  }
+  for (int i = 0; i < r.Rows(); ++i) events.push_back(EventOfRow(r, i));
   return {};
 }
 

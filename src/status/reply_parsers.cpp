@@ -146,19 +146,10 @@ bool ParseHardwareStatus(const char* text, UnitStatus& s) {
   return true;
 }
 
-void ParseTransponderStatus(const char* text, UnitStatus& s) {
+namespace {
+// "AD = " and "HPR = ": the address, the channel and the HPR digits.
+void ParseAddress(const char* text, UnitStatus& s) {
   Value v;
-  uint32_t hex = 0;
-  Extract(text, "Function Level =", v);
-  if (reply::ScanHex(v.view(), hex)) s.FunctionLevel = static_cast<uint8_t>(hex & 0xFF);
-
-  if (s.DataFormat == 1) {
-    Extract(text, "FreqBand =", v);
-    s.Band = v.view();
-    Extract(text, "Tdr Type =", v);
-    s.TdrType = v.view();
-  }
-
   // Address and channel: "312" is address 3, channel 12; "1207" is address 12, channel 7.
   Extract(text, "AD = ", v);
   s.Address = 0;
@@ -177,7 +168,9 @@ void ParseTransponderStatus(const char* text, UnitStatus& s) {
     s.HPRms = v.c_str()[0] & 15;
     s.HPRls = v.c_str()[1] & 15;
   }
+}
 
+void ParseTimingLine(const char* text, UnitStatus& s) {
   // The timing line: reply and interrogate channels, "/" and the turn-around time, the
   // battery flags, " T" and the timing indices, then the enable status.
   Value t;
@@ -213,7 +206,10 @@ void ParseTransponderStatus(const char* text, UnitStatus& s) {
   for (int i = 0; i < 2 && !IsLetter(First(r)); ++i) r = After(r, " ");
   if (r.size() < 10) s.Enabled = r.view();
   else s.Enabled.Clear();
+}
 
+void ParsePowerLetters(const char* text, UnitStatus& s) {
+  Value v;
   // Power letters: each letter's next character, masked with 15.
   Extract(text, "PS = ", v);
   const std::string_view ps = v.view();
@@ -230,6 +226,25 @@ void ParseTransponderStatus(const char* text, UnitStatus& s) {
     }
   }
   s.CPA = s.CPU == s.CPL ? s.CPL : -1;
+}
+}  // namespace
+
+void ParseTransponderStatus(const char* text, UnitStatus& s) {
+  Value v;
+  uint32_t hex = 0;
+  Extract(text, "Function Level =", v);
+  if (reply::ScanHex(v.view(), hex)) s.FunctionLevel = static_cast<uint8_t>(hex & 0xFF);
+
+  if (s.DataFormat == 1) {
+    Extract(text, "FreqBand =", v);
+    s.Band = v.view();
+    Extract(text, "Tdr Type =", v);
+    s.TdrType = v.view();
+  }
+
+  ParseAddress(text, s);
+  ParseTimingLine(text, s);
+  ParsePowerLetters(text, s);
 
   Extract(text, "BC = ", v);
   s.Count = reply::ToInt(v.view());
