@@ -122,7 +122,7 @@ FAULTS = [
     ("65", "the exchange's cleaned reply logged again as a trace line", "src/serial/exchange.cpp",
      "Trace().Echo(std::string(reply.view())", "Trace().Write(std::string(reply.view())"),
     ("66", "a busy caption cleared to nothing logged as an empty line", "src/platform/progress.cpp",
-     "if (!caption.empty() && LogActive())", "if (LogActive())", "test_serial"),
+     "if (!caption.empty() && LogActive())", "if (LogActive())", "test_ui"),
     ("50", "check report unit line from address x 100 + channel", "src/records/check_report.cpp",
      'std::snprintf(text, sizeof text, "Unit %06X (%d%02d)", static_cast<unsigned>(unitId), s.Address, s.Channel);',
      'std::snprintf(text, sizeof text, "Unit %06X (%d)", static_cast<unsigned>(unitId), s.Address * 100 + s.Channel);'),
