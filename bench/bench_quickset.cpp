@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "quickset/quickset_dlg.h"
-#include "quickset/quickset_flow.h"
+#include "ui/quickset_flow.h"
 #include "unit/transponder.h"
 #include "sim/forwarding_device.h"
 #include "sim/scripted_window.h"

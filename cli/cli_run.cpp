@@ -14,7 +14,7 @@
 #include "platform/file_ops.h"
 #include "platform/session_log.h"
 #include "platform/version.h"
-#include "quickset/quickset_flow.h"
+#include "ui/quickset_flow.h"
 #include "records/status_json.h"
 #include "unit/transponder.h"
 #include "ui/command_file.h"

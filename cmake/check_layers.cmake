@@ -10,32 +10,14 @@ set(VT_LAYERS
     "platform"
     "serial"
     "status"
-    "records firmware commands quickset"
+    "records firmware quickset"
+    "commands"
     "update"
     "unit"
     "history"
     "site"
     "ui"
     "app")
-
-# The includes that run upwards today, each by name: CTransponder is declared in unit/ and its
-# members are defined in the folders of its subsystems, which include the declaration. No other
-# may be added; one that goes away is taken out of this list.
-set(VT_LAYER_EXCEPTIONS
-    "commands/setup_commands.cpp -> unit/transponder.h"
-    "commands/unit_tests.cpp -> unit/transponder.h"
-    "firmware/bootload_action.cpp -> unit/transponder.h"
-    "firmware/program_load.cpp -> unit/transponder.h"
-    "quickset/quickset_flow.cpp -> unit/transponder.h"
-    "records/check_report.cpp -> unit/transponder.h"
-    "records/export.cpp -> unit/transponder.h"
-    "records/status_files.cpp -> unit/transponder.h"
-    "records/test_report.cpp -> unit/transponder.h"
-    "serial/exchange.cpp -> unit/transponder.h"
-    "serial/recovery.cpp -> unit/transponder.h"
-    "status/acquisition.cpp -> unit/transponder.h"
-    "update/check_status.cpp -> unit/transponder.h"
-    "update/update_status.cpp -> unit/transponder.h")
 
 # The libraries each have one home: an include of one of these anywhere else is a fault.
 set(VT_LIBRARY_HOMES
@@ -59,7 +41,6 @@ foreach(layer IN LISTS VT_LAYERS)
 endforeach()
 
 set(faults "")
-set(used_exceptions "")
 file(GLOB_RECURSE files RELATIVE ${VT_SRC} ${VT_SRC}/*.cpp ${VT_SRC}/*.h)
 list(SORT files)
 foreach(file IN LISTS files)
@@ -104,24 +85,12 @@ foreach(file IN LISTS files)
     if(rank_${to} LESS rank_${folder})
       continue()
     endif()
-    set(pair "${file} -> ${header}")
-    if(pair IN_LIST VT_LAYER_EXCEPTIONS)
-      list(APPEND used_exceptions "${pair}")
-      continue()
-    endif()
     if(rank_${to} EQUAL rank_${folder})
       list(APPEND faults "${file}: includes ${header}, a folder beside its own in the same layer")
     else()
       list(APPEND faults "${file}: includes ${header}, of a higher layer")
     endif()
   endforeach()
-endforeach()
-
-# A listed exception that no longer occurs is taken out, so the list only ever shrinks.
-foreach(pair IN LISTS VT_LAYER_EXCEPTIONS)
-  if(NOT pair IN_LIST used_exceptions)
-    list(APPEND faults "${pair}: a listed exception that no longer occurs (take it out of cmake/check_layers.cmake)")
-  endif()
 endforeach()
 
 if(faults)

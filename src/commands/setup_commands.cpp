@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "platform/text_numbers.h"
-#include "unit/transponder.h"
+#include "commands/setup_commands.h"
 
 namespace {
 constexpr const char* kBadFormat = "Incorrect length or format!!";
@@ -30,7 +30,7 @@ bool ParseDigits(std::string_view text, size_t from, size_t to, int64_t limit, i
 }
 }  // namespace
 
-bool CTransponder::SetClock(const DateTime& when, TextSpan reply) {
+bool SetupCommands::SetClock(const DateTime& when, TextSpan reply) {
   Progress().Step("Setting time");
   const CivilTime c = when.ToCivil();
   // The unit counts Monday as 1 and Sunday as 7.
@@ -38,31 +38,31 @@ bool CTransponder::SetClock(const DateTime& when, TextSpan reply) {
   char command[100];
   std::snprintf(command, sizeof command, "#SRTC,%d,%d,%d,%d,%d,%d,%d", c.hour, c.minute, c.second, weekday, c.day,
                 c.month, c.year - 2000);
-  return Exchange(command, reply);
+  return link.Exchange(command, reply);
 }
 
-bool CTransponder::SetDepthOffset(int pressureMillibars, TextSpan reply) {
-  char statusText[kReplyTextSize];
-  GetStatus("", statusText, true);
+bool SetupCommands::SetDepthOffset(int pressureMillibars, TextSpan reply) {
+  char statusText[StatusState::kReplyTextSize];
+  reader.GetStatus("", statusText, true);
   if (pressureMillibars <= 750 || pressureMillibars >= 1250) return false;
   Progress().Step("Setting depth offset");
   char command[40];
   std::snprintf(command, sizeof command, "#ZDOF,%d", pressureMillibars);
   port.Delay(1000);
-  if (!Exchange(command, reply)) return false;
+  if (!link.Exchange(command, reply)) return false;
   if (std::strstr(reply.c_str(), "Error") != nullptr) {
-    if (!ReadSensors(reply)) return false;
+    if (!reader.ReadSensors(reply)) return false;
   }
   char value[100];
-  ExtractValue(reply.c_str(), "Offset   =", value);
+  reply_text::ExtractValue(reply.c_str(), "Offset   =", value);
   status.currentChecks.DepthOffsetValue =
       textnum::ToFloat(textnum::LeadingReal(value, textnum::Blanks::kCSpace) * kOffsetFactor);
   status.currentChecks.DepthOffsetTime = NowUtc();
-  SaveCurrentEntry();
+  files.SaveCurrentEntry();
   return true;
 }
 
-bool CTransponder::SetSerialNumber(const char* entered, TextSpan reply) {
+bool SetupCommands::SetSerialNumber(const char* entered, TextSpan reply) {
   Progress().Step("Setting serial number");
   const std::string_view text(entered ? entered : "");
   const size_t sep = text.find_last_of("-,");
@@ -89,64 +89,64 @@ bool CTransponder::SetSerialNumber(const char* entered, TextSpan reply) {
   }
   if (prefixed) number += kExtendedSerialBase;
   char command[60];
-  Exchange("#ENDB,1", reply);
+  link.Exchange("#ENDB,1", reply);
   std::snprintf(command, sizeof command, "#TPSN,%d,%d", static_cast<int>(number), static_cast<int>(suffix));
-  Exchange(command, reply);
+  link.Exchange(command, reply);
   return true;
 }
 
-void CTransponder::EnterDasCalibration(TextSpan reply) {
-  if (!ResetWatchdog(false)) {
+void SetupCommands::EnterDasCalibration(TextSpan reply) {
+  if (!link.ResetWatchdog(false)) {
     reply.Assign("Failed on watchdog restart function");
     return;
   }
   Progress().Step("Entering DAS calibration mode");
-  Exchange("#DAST,22", reply);
+  link.Exchange("#DAST,22", reply);
   reply.Assign("DAS calibration mode entry");
 }
 
-void CTransponder::InitialiseUnit(TextSpan reply) {
+void SetupCommands::InitialiseUnit(TextSpan reply) {
   Progress().Step("Initialising transponder");
-  Exchange("#INTP", reply);
+  link.Exchange("#INTP", reply);
 }
 
-void CTransponder::EnableUnit(TextSpan reply) {
+void SetupCommands::EnableUnit(TextSpan reply) {
   Progress().Step("Enabling transponder");
-  Exchange("#ENTP", reply);
+  link.Exchange("#ENTP", reply);
 }
 
-void CTransponder::InstallFactoryDefaults(TextSpan reply) {
+void SetupCommands::InstallFactoryDefaults(TextSpan reply) {
   Progress().Ended();
   op.MessageBox("Warning - this will change the address to 1001", "Warning", MbButtons::Ok, MbIcon::Exclamation);
   Progress().Shown();
   Progress().Step("Setting factory defaults");
-  Exchange("#ISFD", reply);
+  link.Exchange("#ISFD", reply);
 }
 
-void CTransponder::TestSynchOut(TextSpan reply) {
+void SetupCommands::TestSynchOut(TextSpan reply) {
   Progress().Step("Testing synch output");
-  Exchange("#TXPG", reply);
+  link.Exchange("#TXPG", reply);
 }
 
-void CTransponder::EnableSynchIn(TextSpan reply) {
+void SetupCommands::EnableSynchIn(TextSpan reply) {
   Progress().Step("Enabling synch in");
-  Exchange("#ENSI", reply);
+  link.Exchange("#ENSI", reply);
 }
 
-bool CTransponder::SendGcmd4(TextSpan reply) {
-  const bool ok = Exchange("#GCMD,4", reply);
+bool SetupCommands::SendGcmd4(TextSpan reply) {
+  const bool ok = link.Exchange("#GCMD,4", reply);
   port.Delay(1000);
   return ok;
 }
 
-bool CTransponder::SendGcmd3(TextSpan reply) {
-  const bool ok = Exchange("#GCMD,3", reply);
+bool SetupCommands::SendGcmd3(TextSpan reply) {
+  const bool ok = link.Exchange("#GCMD,3", reply);
   port.Delay(1000);
   return ok;
 }
 
-void CTransponder::DisableUnit() {
+void SetupCommands::DisableUnit() {
   Progress().Step("Disabling Transponder");
-  char reply[kExchangeBufferSize];
-  Exchange("#GCMD,2", reply);
+  char reply[UnitLink::kExchangeBufferSize];
+  link.Exchange("#GCMD,2", reply);
 }

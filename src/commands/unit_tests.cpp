@@ -10,7 +10,6 @@
 
 #include "platform/file_ops.h"
 #include "platform/text_numbers.h"
-#include "unit/transponder.h"
 #include "status/reply_parsers.h"
 #include "status/status_report.h"
 
@@ -24,8 +23,8 @@ std::string GcmdCommand(int code) {
 
 // The leading decimal number of the value that follows key in the reply (0 when none).
 int32_t NumberAfter(const char* reply, const char* key) {
-  char value[CTransponder::kExchangeBufferSize];
-  CTransponder::ExtractValue(reply, key, value);
+  char value[UnitLink::kExchangeBufferSize];
+  reply_text::ExtractValue(reply, key, value);
   return reply::ToInt(value);
 }
 
@@ -41,8 +40,8 @@ int WidebandChannelCode(int channel) { return channel < 9 ? channel + 7 : channe
 
 bool ToneReplyHeard(const char* reply) {
   if (!textnum::Contains(reply, "0x")) return false;
-  char value[CTransponder::kExchangeBufferSize];
-  CTransponder::ExtractValue(reply, "0x", value);
+  char value[UnitLink::kExchangeBufferSize];
+  reply_text::ExtractValue(reply, "0x", value);
   const size_t length = std::strlen(value);
   for (size_t i = 3; i < 9 && i < length; ++i)
     if (value[i] != '0') return true;
@@ -56,24 +55,24 @@ std::string FixedDecimals(double value, int decimals) {
   return std::string(buf, result.ptr);
 }
 
-bool CTransponder::WidebandAvailable() {
+bool BenchTests::WidebandAvailable() {
   return status.currentStatus.DaughterCardFitted >= 1 && (status.currentStatus.FunctionLevel & 0x04) != 0 &&
          (status.currentStatus.FunctionLevel & 0x20) != 0;
 }
 
-void CTransponder::AcousticCheck(TextSpan text, bool wideband, int testAddress, int testChannel) {
+void BenchTests::AcousticCheck(TextSpan text, bool wideband, int testAddress, int testChannel) {
   Progress().Step("Sending acoustic test command");
-  char reply[kExchangeBufferSize];
+  char reply[UnitLink::kExchangeBufferSize];
   const char* result = nullptr;
   if (wideband) {
-    Exchange("#GCMD,23", reply);
-    Exchange(GcmdCommand(WidebandAddressCode(testAddress)).c_str(), reply);
-    SendGcmd4(reply);
-    Exchange("#ENDB,16", reply);
-    Exchange(GcmdCommand(WidebandChannelCode(testChannel)).c_str(), reply);
+    link.Exchange("#GCMD,23", reply);
+    link.Exchange(GcmdCommand(WidebandAddressCode(testAddress)).c_str(), reply);
+    setup.SendGcmd4(reply);
+    link.Exchange("#ENDB,16", reply);
+    link.Exchange(GcmdCommand(WidebandChannelCode(testChannel)).c_str(), reply);
     // The listen: only CR LF goes out, and the unit's report of its interrogation is one line
     // ended by CR, so the port waits for CR instead of LF for this one exchange.
-    char heard[kExchangeBufferSize];
+    char heard[UnitLink::kExchangeBufferSize];
     TextSpan listen(heard);
     listen.Clear();
     port.terminator = 13;
@@ -89,10 +88,10 @@ void CTransponder::AcousticCheck(TextSpan text, bool wideband, int testAddress, 
       result = "Wideband acoustic check failed - possible comms error";
       status.currentChecks.CI1Result = 0;
     }
-    Exchange("#DSDB,16", reply);
+    link.Exchange("#DSDB,16", reply);
   } else {
-    Exchange("#GCMD,3", reply);
-    const bool linkSound = Exchange("#GCMD,8", reply);
+    link.Exchange("#GCMD,3", reply);
+    const bool linkSound = link.Exchange("#GCMD,8", reply);
     if (!linkSound) {
       result = "Tone acoustic check failed - possible comms error";
       status.currentChecks.CI1Result = 0;
@@ -106,16 +105,16 @@ void CTransponder::AcousticCheck(TextSpan text, bool wideband, int testAddress, 
   }
   text.Assign(result);
   status.currentChecks.CI1Time = NowUtc();
-  SaveCurrentEntry();
+  files.SaveCurrentEntry();
 }
 
-bool CTransponder::HardwareSelfCheck(TextSpan text, bool readStatusFirst) {
+bool BenchTests::HardwareSelfCheck(TextSpan text, bool readStatusFirst) {
   if (readStatusFirst) {
-    char scratch[kReplyTextSize];
-    GetStatus("", scratch, true);
+    char scratch[StatusState::kReplyTextSize];
+    reader.GetStatus("", scratch, true);
   }
   Progress().Step("Hardware self check");
-  const bool complete = Exchange("#CKHW", text);
+  const bool complete = link.Exchange("#CKHW", text);
   if (!complete) {
     // A test that never ran is not a pass: the last result and its time stay as they were.
     text.Append(kSelfTestNotAnswered);
@@ -131,17 +130,17 @@ bool CTransponder::HardwareSelfCheck(TextSpan text, bool readStatusFirst) {
     status.currentChecks.HardwareResult = 0;
   }
   status.currentChecks.HardwareTime = NowUtc();
-  SaveCurrentEntry();
+  files.SaveCurrentEntry();
   return true;
 }
 
-bool CTransponder::ReleaseCheck(TextSpan text, bool readStatusFirst) {
+bool BenchTests::ReleaseCheck(TextSpan text, bool readStatusFirst) {
   if (readStatusFirst) {
-    char scratch[kReplyTextSize];
-    GetStatus("", scratch, true);
+    char scratch[StatusState::kReplyTextSize];
+    reader.GetStatus("", scratch, true);
   }
   Progress().Step("Release check in progress");
-  const bool complete = Exchange("#RTST", text);
+  const bool complete = link.Exchange("#RTST", text);
   if (!complete) {
     // A release that was never tested must not be recorded as working.
     text.Append(kReleaseNotAnswered);
@@ -150,7 +149,7 @@ bool CTransponder::ReleaseCheck(TextSpan text, bool readStatusFirst) {
   status.currentChecks.ReleaseResult = textnum::Contains(text.c_str(), "E:") ? NumberAfter(text.c_str(), "E:") : 0;
   text.Append("\r\n");
   status.currentChecks.ReleaseTime = NowUtc();
-  SaveCurrentEntry();
+  files.SaveCurrentEntry();
   return true;
 }
 
@@ -165,8 +164,8 @@ void ApplyTestTransponderSettings(UnitStatus& status, bool wideband) {
   }
 }
 
-bool CTransponder::SetAsTestTransponder(TextSpan text, bool wideband) {
-  if (!LoadRequiredStatus(status.currentStatus.UnitId)) {
+bool BenchTests::SetAsTestTransponder(TextSpan text, bool wideband) {
+  if (!update.LoadRequiredStatus(status.currentStatus.UnitId)) {
     status.requiredChecks = status.currentChecks;
     status.requiredStatus = status.currentStatus;
   }
@@ -177,7 +176,7 @@ bool CTransponder::SetAsTestTransponder(TextSpan text, bool wideband) {
 
   status.requiredStatus = status.currentStatus;
   ApplyTestTransponderSettings(status.requiredStatus, wideband);
-  UpdateStatus(text);
+  update.UpdateStatus(text);
 
   status.requiredChecks = pendingChecks;
   status.requiredStatus = pendingStatus;
@@ -185,11 +184,11 @@ bool CTransponder::SetAsTestTransponder(TextSpan text, bool wideband) {
 
   RecordTestTransponder();
   WriteTestTransponderFile();
-  SaveNewEntry();
-  return GetStatus("", text, true);
+  files.SaveNewEntry();
+  return reader.GetStatus("", text, true);
 }
 
-void CTransponder::RecordTestTransponder() {
+void BenchTests::RecordTestTransponder() {
   TestTransponderInfo& t = commands.testTransponder;
   const UnitStatus& s = status.currentStatus;
   t.unitId = s.UnitId;
@@ -237,7 +236,7 @@ std::string TestTransponderFileText(const TestTransponderInfo& t) {
   return out;
 }
 
-void CTransponder::WriteTestTransponderFile() {
+void BenchTests::WriteTestTransponderFile() {
   // Text mode: each "\n" is the platform's line end.
   std::FILE* f = file_ops::OpenStream(paths.TestTransponderFile(), "w");
   if (!f) return;

@@ -4,7 +4,7 @@
 
 #include "firmware/srecord_image.h"
 #include "platform/session_log.h"
-#include "unit/transponder.h"
+#include "firmware/program_loader.h"
 
 namespace {
 const char* const kCaption = "Program Load";
@@ -25,7 +25,7 @@ std::string ProgramFileRefusal(const ProgramFileCheck& check, const std::string&
   return text + "\r\nNothing has been sent to the unit";
 }
 
-Outcome BootloadNewProgram(CTransponder& unit) {
+Outcome BootloadNewProgram(ProgramLoader& unit) {
   IOperator& op = unit.op;
   Outcome outcome = MakeOutcome(OutcomeKind::Done, kBootloadAction);
 
@@ -53,7 +53,7 @@ Outcome BootloadNewProgram(CTransponder& unit) {
     return outcome;
   }
 
-  const CivilTime started = unit.localNow().ToCivil();
+  const CivilTime started = unit.LocalNow().ToCivil();
   op.SetProgress(0);
   op.ShowProgress(true);
 
@@ -84,7 +84,7 @@ Outcome BootloadNewProgram(CTransponder& unit) {
   const int dataRecords = image.dataRecords, acknowledged = image.dataAcknowledged;
   // Also after an abandoned load: the unit is always asked to leave its bootloader.
   const bool cameBack = unit.FinishLoad();
-  const CivilTime ended = unit.localNow().ToCivil();
+  const CivilTime ended = unit.LocalNow().ToCivil();
   op.ShowProgress(false);
   outcome.recordsSent = unit.firmware.recordsSent;
   // The file may have changed since its check: the load's own count, up to its end record.

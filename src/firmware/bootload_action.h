@@ -7,7 +7,7 @@
 #include "firmware/srecord_image.h"
 #include "platform/outcome.h"
 
-class CTransponder;
+class ProgramLoader;
 
 // The action as its button names it.
 inline constexpr const char* kBootloadAction = "Bootload new program";
@@ -20,7 +20,7 @@ inline constexpr const char* kBootloadAction = "Bootload new program";
 // operator told in a box, when no file was chosen (Declined), when the file will not open or
 // fails its check (BadFile: nothing has been sent to the unit; reason "line N: <error text>"),
 // or when the unit did not reach its bootloader (NoUnit).
-Outcome BootloadNewProgram(CTransponder& unit);
+Outcome BootloadNewProgram(ProgramLoader& unit);
 
 // What the operator is told of a program file that failed its check: the error's text, the
 // line and file, and that nothing was sent.

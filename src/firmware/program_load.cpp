@@ -6,7 +6,7 @@
 
 #include "firmware/srecord_image.h"
 #include "platform/session_log.h"
-#include "unit/transponder.h"
+#include "firmware/program_loader.h"
 
 namespace {
 // Sends a line to the bootloader (uncounted) and leaves its reply in buf.
@@ -24,12 +24,12 @@ struct WaitCursorScope {
 };
 }  // namespace
 
-CSRecordImage& CTransponder::ProgramImage() {
+CSRecordImage& ProgramLoader::ProgramImage() {
   if (!firmware.programImage) firmware.programImage = std::make_shared<CSRecordImage>();
   return *firmware.programImage;
 }
 
-bool CTransponder::SetBootBaud(int baud) {
+bool ProgramLoader::SetBootBaud(int baud) {
   if (!port.Open(true)) return false;
   const char* command = " ";
   switch (baud) {
@@ -47,16 +47,16 @@ bool CTransponder::SetBootBaud(int baud) {
   return true;
 }
 
-bool CTransponder::RestartAfterLoad() {
+bool ProgramLoader::RestartAfterLoad() {
   if (!port.Open(true)) return false;
   port.SendBreak();
   port.Delay(500);
   port.SetBaudFromText("Config(9600,8,N,1)");
   char message[200] = {};
-  return BreakReset(message);
+  return link.BreakReset(message);
 }
 
-int CTransponder::StartLoad(const char* path) {
+int ProgramLoader::StartLoad(const char* path) {
   CSRecordImage& image = ProgramImage();
   // A path that does not fit is left out altogether, so the load stops at "No data file
   // open" rather than opening some other file.
@@ -67,11 +67,11 @@ int CTransponder::StartLoad(const char* path) {
   if (!port.Open(true)) return 2;
 
   Progress().Step("Resetting watchdog timer");
-  if (!ResetWatchdog(true)) return 2;
+  if (!link.ResetWatchdog(true)) return 2;
 
   Progress().Step("Entering boot mode");
   port.Delay(100);
-  if (!EnterBootPrompt()) return 3;
+  if (!link.EnterBootPrompt()) return 3;
 
   if (SetBootBaud(38400)) port.SetBaudFromText("Config(38400,8,N,1)");
 
@@ -85,7 +85,7 @@ int CTransponder::StartLoad(const char* path) {
   return 0;
 }
 
-int CTransponder::ContinueLoad(TextSpan message, int mode) {
+int ProgramLoader::ContinueLoad(TextSpan message, int mode) {
   CSRecordImage& image = ProgramImage();
   Progress().Step("Continuing program load");
   if (!port.Open(true)) {
@@ -142,7 +142,7 @@ int CTransponder::ContinueLoad(TextSpan message, int mode) {
   return percent;
 }
 
-bool CTransponder::FinishLoad() {
+bool ProgramLoader::FinishLoad() {
   Progress().Step("Finishing program load");
   ProgramImage().Close();
   bool cameBack = false;
@@ -162,7 +162,7 @@ bool CTransponder::FinishLoad() {
   if (!port.isOpen) port.Close();
   // Factory defaults (the address becomes 1001) and initialise; the replies are not examined.
   char reply[kExchangeBufferSize];
-  Exchange("#ISFD", reply);
-  Exchange("#INTP", reply);
+  link.Exchange("#ISFD", reply);
+  link.Exchange("#INTP", reply);
   return cameBack;
 }

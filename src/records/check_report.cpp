@@ -12,7 +12,7 @@
 #include "platform/text_numbers.h"
 #include "records/check_report.h"
 #include "records/status_xml.h"
-#include "unit/transponder.h"
+#include "records/status_files.h"
 #include "status/status_report.h"
 
 namespace {
@@ -32,7 +32,7 @@ std::string UnitLine(int32_t unitId, const UnitStatus& s) {
   return text;
 }
 
-std::string Build(CTransponder& u, int32_t unitId, bool withUnitLine, const EntrySource& source) {
+std::string Build(StatusFiles& u, int32_t unitId, bool withUnitLine, const EntrySource& source) {
   std::string out;
   const std::string indent = withUnitLine ? "   " : "";
   if (withUnitLine) {
@@ -83,7 +83,7 @@ int32_t LeadingNumber(const char* text) { return textnum::LeadingInt(text, textn
 // look-up in the document's index per unit, so a report over every unit reads each file once.
 class LoadedDocument {
  public:
-  LoadedDocument(CTransponder& unit, CStatusXml* doc, bool refuseNoIdentity)
+  LoadedDocument(StatusFiles& unit, CStatusXml* doc, bool refuseNoIdentity)
       : unit_(unit), doc_(doc), refuseNoIdentity_(refuseNoIdentity) {}
 
   bool Load(int32_t unitId) {
@@ -104,7 +104,7 @@ class LoadedDocument {
   }
 
  private:
-  CTransponder& unit_;
+  StatusFiles& unit_;
   CStatusXml* doc_;
   bool refuseNoIdentity_;
   int32_t cachedId_ = 0;
@@ -117,10 +117,10 @@ bool NeverDone(const DateTime& when) { return !when.valid || when.ToCivil().year
 
 bool AcousticCheckAvailable(const char* t7v) {
   char version[40];
-  if (!CTransponder::ExtractValue(t7v, "V", version)) return false;
+  if (!reply_text::ExtractValue(t7v, "V", version)) return false;
   const int32_t major = LeadingNumber(version);
   char minorText[40];
-  CTransponder::ExtractValue(version, ".", minorText);
+  reply_text::ExtractValue(version, ".", minorText);
   const int32_t minor = LeadingNumber(minorText);
   char revision = 0;
   for (const char* p = minorText; *p; ++p) {
@@ -139,13 +139,13 @@ bool AcousticCheckAvailable(const char* t7v) {
   return true;
 }
 
-std::string CTransponder::CheckReport(int32_t unitId, bool withUnitLine) {
+std::string StatusFiles::CheckReport(int32_t unitId, bool withUnitLine) {
   EntrySource source{[this](int32_t id) { return LoadCurrentEntry(id); },
                      [this](int32_t id) { return LoadNewEntry(id); }};
   return Build(*this, unitId, withUnitLine, source);
 }
 
-std::string CTransponder::FileStatusReport() {
+std::string StatusFiles::FileStatusReport() {
   // Both files as they stand on disk now, each read once.
   CloseStatusFiles();
   OpenStatusFiles();

@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "platform/session_log.h"
-#include "unit/transponder.h"
+#include "records/status_files.h"
 
 namespace {
 
@@ -51,7 +51,7 @@ std::vector<std::string> ExportLines(std::string_view text) {
   return lines;
 }
 
-int CTransponder::ExportStatus() {
+int StatusFiles::ExportStatus() {
   Progress().Step("Exporting XML status log");
   if (!port.Open(true)) return kExportPortFailed;
   WaitCursorScope cursor(op);

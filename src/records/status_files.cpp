@@ -13,13 +13,13 @@
 
 #include "platform/file_ops.h"
 #include "records/status_xml.h"
-#include "unit/transponder.h"
+#include "records/status_files.h"
 
 namespace {
 enum FileSlot { kCurrentSlot = 0, kNewSlot = 1 };
 
 // A message box for the operator; the busy window steps aside while it is shown.
-void Tell(CTransponder& t, const std::string& text, const char* caption) {
+void Tell(StatusFiles& t, const std::string& text, const char* caption) {
   const bool wasBusy = t.Progress().Showing();
   if (wasBusy) t.Progress().Ended();
   t.op.MessageBox(text, caption, MbButtons::Ok, MbIcon::Exclamation);
@@ -31,14 +31,14 @@ struct Notice {
   const char* caption = "";
 };
 
-void Tell(CTransponder& t, const std::optional<Notice>& notice) {
+void Tell(StatusFiles& t, const std::optional<Notice>& notice) {
   if (notice) Tell(t, notice->text, notice->caption);
 }
 
 // Reloads the document from its file. A damaged file is left alone; the operator hears of it
 // once, and again only after the file was sound in between. The notice is returned, for the
 // caller to show when it holds no lock.
-std::optional<Notice> ReloadQuietly(CTransponder& t, CStatusXml& doc, const std::filesystem::path& path, int slot) {
+std::optional<Notice> ReloadQuietly(StatusFiles& t, CStatusXml& doc, const std::filesystem::path& path, int slot) {
   CStatusXml::LoadResult result = doc.Load(path);
   if (!result.Damaged()) {
     t.records.statusFileDamageShown[slot] = false;
@@ -58,7 +58,7 @@ std::optional<Notice> ReloadQuietly(CTransponder& t, CStatusXml& doc, const std:
                 "Status file damaged"};
 }
 
-void Reload(CTransponder& t, CStatusXml& doc, const std::filesystem::path& path, int slot) {
+void Reload(StatusFiles& t, CStatusXml& doc, const std::filesystem::path& path, int slot) {
   Tell(t, ReloadQuietly(t, doc, path, slot));
 }
 
@@ -78,7 +78,7 @@ std::string UnitText(int32_t unitId) {
 // save has it again); the save went on without it, since the unit's data is worth more than the
 // lock, and it still replaced the file only if nobody had changed it since it was read. When the
 // entry was not recorded either, both go into one notice.
-std::optional<Notice> SaveNotice(CTransponder& t, const std::filesystem::path& path, int slot, int32_t unitId,
+std::optional<Notice> SaveNotice(StatusFiles& t, const std::filesystem::path& path, int slot, int32_t unitId,
                                  const file_ops::FileLock& lock, bool saved, std::optional<Notice> fileNotice) {
   bool tellLock = false;
   if (lock.Locked()) {
@@ -112,7 +112,7 @@ std::unique_ptr<CStatusXml>& Ensure(std::unique_ptr<CStatusXml>& doc) {
 
 // Reads the unit's entry into storedChecks and storedStatus; false (and the two untouched)
 // when the file holds no entry for it.
-bool LoadEntry(CTransponder& t, CStatusXml& doc, const std::filesystem::path& path, int slot, int32_t unitId) {
+bool LoadEntry(StatusFiles& t, CStatusXml& doc, const std::filesystem::path& path, int slot, int32_t unitId) {
   char id[16];
   std::snprintf(id, sizeof id, "%d", unitId);
   Reload(t, doc, path, slot);
@@ -133,7 +133,7 @@ constexpr int kSaveRounds = 5;
 // lock, or saved without it, finds a newer file, reloads it and redoes its change, so no update
 // is lost. False when the entry was not recorded: the file is damaged, could not be written,
 // or kept changing.
-bool SaveEntry(CTransponder& t, CStatusXml& doc, const std::filesystem::path& path, int slot,
+bool SaveEntry(StatusFiles& t, CStatusXml& doc, const std::filesystem::path& path, int slot,
                const StatusChecks& checks, const UnitStatus& status) {
   t.records.storedStatus = status;
   t.records.storedChecks = checks;
@@ -191,50 +191,53 @@ void RemoveStaleSaves(const std::filesystem::path& path) {
 RecordsState::RecordsState() = default;
 RecordsState::~RecordsState() = default;
 
-CTransponder::CTransponder(CCommPort& p, IOperator& o, DataPaths dataPaths)
-    : port(p), op(o), paths(std::move(dataPaths)) {
+StatusFiles::StatusFiles(UnitLink& unitLink, StatusState& unitStatus, const DataPaths& dataPaths)
+    : UnitPart(unitLink), status(unitStatus), paths(dataPaths) {
   RemoveStaleSaves(paths.CurrentStatusFile());
   RemoveStaleSaves(paths.NewStatusFile());
   OpenStatusFiles();
 }
 
-CTransponder::~CTransponder() { CloseStatusFiles(); }
+StatusFiles::~StatusFiles() { CloseStatusFiles(); }
 
-void CTransponder::OpenStatusFiles() {
+void StatusFiles::OpenStatusFiles() {
   records.currentFile = std::make_unique<CStatusXml>();
   records.newFile = std::make_unique<CStatusXml>();
   Reload(*this, *records.currentFile, paths.CurrentStatusFile(), kCurrentSlot);
   Reload(*this, *records.newFile, paths.NewStatusFile(), kNewSlot);
 }
 
-void CTransponder::CloseStatusFiles() {
+void StatusFiles::CloseStatusFiles() {
   records.currentFile.reset();
   records.newFile.reset();
 }
 
-bool CTransponder::LoadCurrentEntry(int32_t unitId) {
+bool StatusFiles::LoadCurrentEntry(int32_t unitId) {
   Progress().Step("Getting current status");
   if (unitId == -1) return false;
   return LoadEntry(*this, *Ensure(records.currentFile), paths.CurrentStatusFile(), kCurrentSlot, unitId);
 }
 
-bool CTransponder::LoadNewEntry(int32_t unitId) {
+bool StatusFiles::LoadNewEntry(int32_t unitId) {
   return LoadEntry(*this, *Ensure(records.newFile), paths.NewStatusFile(), kNewSlot, unitId);
 }
 
-bool CTransponder::SaveCurrentEntry() {
+bool StatusFiles::SaveCurrentEntry() {
   return SaveEntry(*this, *Ensure(records.currentFile), paths.CurrentStatusFile(), kCurrentSlot, status.currentChecks,
                    status.currentStatus);
 }
 
-bool CTransponder::SaveNewEntry() {
+bool StatusFiles::SaveNewEntry() {
   return SaveEntry(*this, *Ensure(records.newFile), paths.NewStatusFile(), kNewSlot, status.requiredChecks,
                    status.requiredStatus);
 }
 
-DateTime CTransponder::NowUtc() { return utcNow ? utcNow() : DateTime::NowUtc(); }
+std::optional<StatusChecks> StatusFiles::StoredChecks(int32_t unitId) {
+  if (!LoadCurrentEntry(unitId)) return std::nullopt;
+  return records.storedChecks;
+}
 
-int CTransponder::ListStoredUnits(std::vector<std::string>& lines) {
+int StatusFiles::ListStoredUnits(std::vector<std::string>& lines) {
   CloseStatusFiles();
   OpenStatusFiles();
   lines.clear();

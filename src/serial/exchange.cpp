@@ -1,14 +1,14 @@
 // The command exchange with the unit: time-out by command code, the 500 ms pause, two
 // attempts, the cleaned reply, and the readiness follow-up after the commands that keep the
-// unit busy. Also the comms check, the bootloader-prompt check, the port search, the reply
-// helpers and the busy window.
+// unit busy. Also the comms check, the bootloader-prompt check, the port search and the text
+// of a port that would not open.
 #include <cstring>
 #include <string_view>
 
 #include "platform/session_log.h"
 #include "platform/text_numbers.h"
 #include "serial/diagnostic_trace.h"
-#include "unit/transponder.h"
+#include "serial/unit_link.h"
 
 namespace {
 struct TimeoutRow {
@@ -32,24 +32,24 @@ bool ProbeReady(CCommPort& port) {
 }
 }  // namespace
 
-int32_t CTransponder::ReplyTimeoutFor(const char* command) {
+int32_t UnitLink::ReplyTimeoutFor(const char* command) {
   int32_t seconds = kDefaultTimeout;
   for (const auto& row : kReplyTimeoutTable)
     if (textnum::Contains(command, row.code)) seconds = row.seconds;
   return seconds;
 }
 
-bool CTransponder::NeedsReadinessFollowUp(const char* command) {
+bool UnitLink::NeedsReadinessFollowUp(const char* command) {
   return textnum::Contains(command, "#CKHW") || textnum::Contains(command, "#INTP") ||
          textnum::Contains(command, "#STAD") || textnum::Contains(command, "#ISFD");
 }
 
-bool CTransponder::Exchange(const char* command, TextSpan reply, bool uncounted, bool singleAttempt) {
+bool UnitLink::Exchange(const char* command, TextSpan reply, bool uncounted, bool singleAttempt) {
   reply.Clear();
   if (!port.Open(true)) return false;
-  const int32_t timeout = serial.timeoutOverride != 0 ? serial.timeoutOverride : ReplyTimeoutFor(command);
+  const int32_t timeout = state.timeoutOverride != 0 ? state.timeoutOverride : ReplyTimeoutFor(command);
   const bool followUp = NeedsReadinessFollowUp(command);
-  serial.timeoutOverride = 0;
+  state.timeoutOverride = 0;
   const int attempts = singleAttempt ? 1 : 2;
   bool complete = false;
   char buffer[kExchangeBufferSize];
@@ -70,7 +70,7 @@ bool CTransponder::Exchange(const char* command, TextSpan reply, bool uncounted,
   return complete;
 }
 
-void CTransponder::CleanReply(const char* source, TextSpan destination) {
+void UnitLink::CleanReply(const char* source, TextSpan destination) {
   if (!destination.capacity) return;
   size_t out = 0;
   const size_t last = destination.capacity - 1;
@@ -87,7 +87,7 @@ void CTransponder::CleanReply(const char* source, TextSpan destination) {
   destination.data[out] = '\0';
 }
 
-bool CTransponder::CheckComms(int budget) {
+bool UnitLink::CheckComms(int budget) {
   Progress().Step("Checking for valid comms");
   port.failuresLeft = budget;
   char probe[100];
@@ -99,7 +99,7 @@ bool CTransponder::CheckComms(int budget) {
     ok = port.SendLine(p, 1, true);
   }
   if (!ok) {
-    ++serial.commsFailures;
+    ++state.commsFailures;
     Progress().Ended();
     op.MessageBox(kNoValidCommsText, kDefaultCaption, MbButtons::Ok, MbIcon::Exclamation);
     return false;
@@ -107,7 +107,7 @@ bool CTransponder::CheckComms(int budget) {
   return true;
 }
 
-bool CTransponder::CheckBootPrompt() {
+bool UnitLink::CheckBootPrompt() {
   char buf[100];
   TextSpan b(buf);
   b.Assign("Q");
@@ -117,7 +117,7 @@ bool CTransponder::CheckBootPrompt() {
   port.SendRaw(b, 1, true);
   port.Delay(10);
   if (textnum::Contains(buf, "Boot>")) {
-    serial.inBootMode = true;
+    state.inBootMode = true;
     return false;
   }
   return true;
@@ -150,7 +150,7 @@ std::string FoldForPane(const std::string& text, bool indentFirst) {
 }
 }  // namespace
 
-std::string CTransponder::OpenFailureText(const PortOpenReport& report) {
+std::string UnitLink::OpenFailureText(const PortOpenReport& report) {
   if (report.comNumber <= 0) return "No port was chosen";
   std::string t = "COM" + std::to_string(report.comNumber);
   if (report.device.empty()) return t + ": not present";
@@ -161,7 +161,7 @@ std::string CTransponder::OpenFailureText(const PortOpenReport& report) {
   return t;
 }
 
-int CTransponder::FindUnitPort(int firstPort, int count, std::vector<bool>& flags, std::vector<std::string>* tried) {
+int UnitLink::FindUnitPort(int firstPort, int count, std::vector<bool>& flags, std::vector<std::string>* tried) {
   const int end = firstPort + count;
   if (end > 0) flags.assign(static_cast<size_t>(end), false);
   for (int p = firstPort; p < end; ++p) {

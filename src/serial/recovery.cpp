@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "platform/text_numbers.h"
-#include "unit/transponder.h"
+#include "serial/unit_link.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ void SendRawText(CCommPort& port, const char* text, int seconds) {
 }
 }  // namespace
 
-bool CTransponder::EnterBootPrompt() {
+bool UnitLink::EnterBootPrompt() {
   if (!port.Open(true)) return false;
   if (PromptAnswer(port, 1)) return true;
   port.SendBreak();
@@ -35,7 +35,7 @@ bool CTransponder::EnterBootPrompt() {
   return PromptAnswer(port, 2);
 }
 
-bool CTransponder::BreakReset(TextSpan message) {
+bool UnitLink::BreakReset(TextSpan message) {
   port.failuresLeft = 3;
   Progress().Step("Sending comms break");
   if (!port.Open(true)) return false;
@@ -57,7 +57,7 @@ bool CTransponder::BreakReset(TextSpan message) {
   char probe[100] = {};
   bool ready = false;
   for (int i = 0; i < 30 && !ready; ++i) {
-    serial.timeoutOverride = 0;
+    state.timeoutOverride = 0;
     TextSpan p(probe);
     p.Assign("#DASP,0");
     port.SendLine(p, 1, true);
@@ -74,7 +74,7 @@ bool CTransponder::BreakReset(TextSpan message) {
   return true;
 }
 
-bool CTransponder::ResetWatchdog(bool stayInBootloader) {
+bool UnitLink::ResetWatchdog(bool stayInBootloader) {
   Progress().Step("Resetting watchdog timer");
   if (EnterBootPrompt()) {
     port.Delay(100);

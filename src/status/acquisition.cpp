@@ -4,10 +4,11 @@
 // Also the pressure sensor read with "#RDSE".
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "platform/text_numbers.h"
-#include "unit/transponder.h"
 #include "status/reply_parsers.h"
+#include "status/status_reader.h"
 
 namespace {
 // Each reader's reply buffer: large enough for the longest reply the record keeps whole.
@@ -24,50 +25,50 @@ enum class Echo { None, AsIs, OnNewLine };
 
 // The steps every reader shares: caption, exchange, the reply into the output text, the
 // bootloader check and the completeness check. True when the reply is there to be parsed.
-bool ExchangeForStatus(CTransponder& unit, const char* caption, const char* command, TextSpan reply, TextSpan* output,
+bool ExchangeForStatus(StatusReader& unit, const char* caption, const char* command, TextSpan reply, TextSpan* output,
                        Echo echo, bool sendAgainOnFailure = false) {
   unit.Progress().Step(caption ? caption : "");
-  bool complete = unit.Exchange(command, reply);
-  if (!complete && sendAgainOnFailure) complete = unit.Exchange(command, reply);
+  bool complete = unit.link.Exchange(command, reply);
+  if (!complete && sendAgainOnFailure) complete = unit.link.Exchange(command, reply);
   if (output && echo != Echo::None) {
     if (echo == Echo::OnNewLine && static_cast<unsigned char>(reply.data[0]) >= 32) output->Append("\r\n");
     output->Append(reply.view());
   }
   if (textnum::Contains(reply.data, "Boot>")) {
-    unit.CheckBootPrompt();
+    unit.link.CheckBootPrompt();
     return false;
   }
   return complete;
 }
 
-bool ReadHardwareStatus(CTransponder& unit, TextSpan output) {
+bool ReadHardwareStatus(StatusReader& unit, TextSpan output) {
   char reply[kReaderReplySize];
   if (!ExchangeForStatus(unit, "Getting hardware status", "#HWST", reply, &output, Echo::AsIs)) return false;
   return ParseHardwareStatus(reply, unit.status.currentStatus);
 }
 
-bool ReadTransponderStatus(CTransponder& unit, TextSpan output) {
+bool ReadTransponderStatus(StatusReader& unit, TextSpan output) {
   char reply[kReaderReplySize];
   if (!ExchangeForStatus(unit, "Getting transponder status", "#TPST", reply, &output, Echo::OnNewLine)) return false;
   ParseTransponderStatus(reply, unit.status.currentStatus);
   return true;
 }
 
-bool ReadFirmwareVersion(CTransponder& unit, TextSpan output) {
+bool ReadFirmwareVersion(StatusReader& unit, TextSpan output) {
   char reply[kReaderReplySize];
   if (!ExchangeForStatus(unit, "Getting firmware version", "#FVFV", reply, &output, Echo::OnNewLine)) return false;
   unit.status.unitModel = ParseFirmwareVersions(reply, unit.status.currentStatus);
   return true;
 }
 
-bool ReadUnitInformation(CTransponder& unit) {
+bool ReadUnitInformation(StatusReader& unit) {
   char reply[kReaderReplySize];
   if (!ExchangeForStatus(unit, "Getting unit information", "#INFO", reply, nullptr, Echo::None, true)) return false;
   ParseUnitInformation(reply, unit.status.currentStatus);
   return true;
 }
 
-bool ReadSerialStatus(CTransponder& unit, TextSpan output) {
+bool ReadSerialStatus(StatusReader& unit, TextSpan output) {
   char reply[kReaderReplySize];
   if (!ExchangeForStatus(unit, "Getting serial status", "#STTX", reply, &output, Echo::OnNewLine)) return false;
   ParseSerialStatus(reply, unit.status.currentStatus);
@@ -75,12 +76,12 @@ bool ReadSerialStatus(CTransponder& unit, TextSpan output) {
 }
 }  // namespace
 
-bool CTransponder::GetStatus(const char* heading, TextSpan output, bool showMessageBox) {
+bool StatusReader::GetStatus(const char* heading, TextSpan output, bool showMessageBox) {
   Progress().Step("Getting status");
   ++status.reads;
   status.partialMask = 0;
   status.statusMessage.clear();
-  serial.inBootMode = false;
+  link.state.inBootMode = false;
   const int32_t previousUnit = status.currentStatus.UnitId;
   status.currentStatus = UnitStatus::Fresh();
 
@@ -96,15 +97,15 @@ bool CTransponder::GetStatus(const char* heading, TextSpan output, bool showMess
   if (!ReadUnitInformation(*this)) status.partialMask |= kInfoFailed;
   if (!ReadSerialStatus(*this, output)) status.partialMask |= kSttxFailed;
 
-  if (LoadCurrentEntry(status.currentStatus.UnitId)) {
-    status.currentChecks = records.storedChecks;
+  if (std::optional<StatusChecks> stored = keeper_.StoredChecks(status.currentStatus.UnitId)) {
+    status.currentChecks = *stored;
   } else if (status.currentStatus.UnitId != previousUnit) {
     // A unit the file does not hold starts with no checks: the results of the unit read
     // before it must not be saved as this unit's history.
     status.currentChecks = StatusChecks::Fresh();
   }
 
-  if (serial.inBootMode) status.partialMask |= kInfoFailed;
+  if (link.state.inBootMode) status.partialMask |= kInfoFailed;
   if (status.partialMask != 0) {
     Progress().Ended();
     char message[64];
@@ -113,20 +114,20 @@ bool CTransponder::GetStatus(const char* heading, TextSpan output, bool showMess
                     static_cast<unsigned>(status.partialMask));
     else std::snprintf(message, sizeof message, "Comms fault! Check connections");
     status.statusMessage = message;
-    if (serial.inBootMode) status.statusMessage += "\r\nUnit is in boot mode, use 'Reset (comms break)' function";
+    if (link.state.inBootMode) status.statusMessage += "\r\nUnit is in boot mode, use 'Reset (comms break)' function";
     if (showMessageBox) op.MessageBox(status.statusMessage, kDefaultCaption, MbButtons::Ok, MbIcon::Exclamation);
   }
 
   status.currentChecks.LastStatusTime = NowUtc();
-  SaveCurrentEntry();
+  keeper_.SaveCurrentEntry();
   return status.partialMask == 0;
 }
 
-bool CTransponder::ReadSensors(TextSpan reply) {
+bool StatusReader::ReadSensors(TextSpan reply) {
   Progress().Step("Reading sensors");
-  const bool complete = Exchange("#RDSE", reply);
+  const bool complete = link.Exchange("#RDSE", reply);
   if (textnum::Contains(reply.c_str(), "Boot>")) {
-    CheckBootPrompt();
+    link.CheckBootPrompt();
     return false;
   }
   if (!complete) return false;

@@ -11,9 +11,9 @@
 #include "quickset/parameter_tables.h"
 #include "records/export.h"
 #include "status/status_report.h"
-#include "records/test_report.h"
+#include "ui/test_report_action.h"
 #include "unit/transponder.h"
-#include "quickset/quickset_flow.h"
+#include "ui/quickset_flow.h"
 
 namespace {
 

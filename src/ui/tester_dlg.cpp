@@ -8,7 +8,7 @@
 #include "firmware/bootload_action.h"
 #include "platform/session_log.h"
 #include "platform/text_numbers.h"
-#include "quickset/quickset_flow.h"
+#include "ui/quickset_flow.h"
 #include "status/status_report.h"
 #include "ui/bench_actions.h"
 #include "ui/command_file.h"
@@ -436,7 +436,7 @@ Outcome CTesterDlg::OnRawReplies() {
 
 Outcome CTesterDlg::OnBootload() {
   Pull();
-  Outcome o = BootloadNewProgram(unit);
+  Outcome o = BootloadNewProgram(unit.loader);
   paneText = o.pane;
   if (!o.pane.empty()) Push();
   return o;

@@ -11,7 +11,7 @@
 #include "platform/fixed_text.h"
 #include "platform/main_window.h"
 #include "platform/version.h"
-#include "quickset/quickset_flow.h"
+#include "ui/quickset_flow.h"
 #include "unit/transponder.h"
 #include "ui/main_controls.h"
 #include "ui/small_dialogs.h"

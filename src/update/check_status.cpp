@@ -6,7 +6,7 @@
 
 #include "serial/diagnostic_trace.h"
 #include "status/status_report.h"
-#include "unit/transponder.h"
+#include "update/status_updater.h"
 
 namespace {
 
@@ -35,7 +35,7 @@ class Report {
 
 }  // namespace
 
-bool CTransponder::CheckStatus(TextSpan report) {
+bool StatusUpdater::CheckStatus(TextSpan report) {
   Report r(report);
   Trace().Write("\r\nStart of check current status first");
   Trace().Dump(TraceLine(status.currentStatus));

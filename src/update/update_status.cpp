@@ -12,7 +12,7 @@
 #include "quickset/parameter_tables.h"
 #include "serial/diagnostic_trace.h"
 #include "status/status_report.h"
-#include "unit/transponder.h"
+#include "update/status_updater.h"
 #include "status/reply_parsers.h"
 #include "update/update_codes.h"
 
@@ -29,15 +29,15 @@ char EnableAt(const FixedText<10>& enabled, size_t position) {
 // appended to the reply text (after CR LF when it starts with a printable character), so that
 // the raw replies hold it; a unit at its bootloader prompt fails, and only a complete reply is
 // parsed.
-bool ReadAgain(CTransponder& u, TextSpan replyText, const char* command, const char* caption,
+bool ReadAgain(StatusUpdater& u, TextSpan replyText, const char* command, const char* caption,
                void (*parse)(const char*, UnitStatus&)) {
   u.Progress().Step(caption ? caption : "");
-  char reply[CTransponder::kExchangeBufferSize];
-  const bool complete = u.Exchange(command, TextSpan(reply));
+  char reply[UnitLink::kExchangeBufferSize];
+  const bool complete = u.link.Exchange(command, TextSpan(reply));
   if (static_cast<unsigned char>(reply[0]) >= 32) replyText.Append("\r\n");
   replyText.Append(reply);
   if (std::strstr(reply, "Boot>")) {
-    u.CheckBootPrompt();
+    u.link.CheckBootPrompt();
     return false;
   }
   if (!complete) return false;
@@ -49,21 +49,21 @@ bool ReadAgain(CTransponder& u, TextSpan replyText, const char* command, const c
 // exchange of the run got a complete reply.
 class UpdateRun {
  public:
-  UpdateRun(CTransponder& unit, TextSpan replyText)
+  UpdateRun(StatusUpdater& unit, TextSpan replyText)
       : u_(unit), replyText_(replyText), req_(unit.status.requiredStatus), cur_(unit.status.currentStatus) {}
 
   void Run();
 
  private:
   // Sends one command; its reply lands in the run's buffer and is not looked at.
-  void Send(const char* command) { Note(u_.Exchange(command, TextSpan(reply_))); }
+  void Send(const char* command) { Note(u_.link.Exchange(command, TextSpan(reply_))); }
   void SendCode(int code) { Send(Format("#GCMD,%d", code).c_str()); }
   void SendPair(int parameter, int code) {
     SendCode(parameter);
     SendCode(code);
   }
-  void Gcmd3() { Note(u_.SendGcmd3(TextSpan(reply_))); }
-  void Gcmd4() { Note(u_.SendGcmd4(TextSpan(reply_))); }
+  void Gcmd3() { Note(u_.setup.SendGcmd3(TextSpan(reply_))); }
+  void Gcmd4() { Note(u_.setup.SendGcmd4(TextSpan(reply_))); }
   void Note(bool complete) {
     if (!complete) allAnswered_ = false;
   }
@@ -118,12 +118,12 @@ class UpdateRun {
   bool EnabledPasses() const { return tables_.IsEnableStatusValid(req_.Enabled.c_str(), Band()); }
   const char* Band() const { return req_.Band.c_str(); }
 
-  CTransponder& u_;
+  StatusUpdater& u_;
   TextSpan replyText_;
   UnitStatus& req_;
   UnitStatus& cur_;
   CParameterTables tables_;
-  char reply_[CTransponder::kExchangeBufferSize] = {};
+  char reply_[UnitLink::kExchangeBufferSize] = {};
   char scratch_[64] = {};
   bool addressChanged_ = false;
   bool firstModeEnabled_ = false;
@@ -327,14 +327,14 @@ void UpdateRun::Run() {
 
 }  // namespace
 
-void CTransponder::UpdateStatus(TextSpan replyText) {
+void StatusUpdater::UpdateStatus(TextSpan replyText) {
   if (status.requiredStatus.UnitId != status.currentStatus.UnitId) return;
   CParameterTables tables;
   if (!tables.IsKnownBand(status.requiredStatus.Band.c_str()))
     status.requiredStatus.Band = status.currentStatus.Band.view();
   if (!tables.IsKnownBand(status.requiredStatus.Band.c_str())) return;
 
-  ResetWatchdog(false);
+  link.ResetWatchdog(false);
   Trace().Write("\r\nStart of update current status first");
   Trace().Dump(TraceLine(status.currentStatus));
   Trace().Dump(TraceLine(status.requiredStatus));
@@ -347,13 +347,13 @@ void CTransponder::UpdateStatus(TextSpan replyText) {
   // otherwise it stays required, with the time of the attempt.
   status.requiredChecks.UpdatedTime = NowUtc();
   status.requiredChecks.UpdatedResult = run.AllAnswered() ? 1 : 0;
-  SaveNewEntry();
+  files.SaveNewEntry();
 }
 
-bool CTransponder::LoadRequiredStatus(int32_t unitId) {
-  if (!LoadNewEntry(unitId)) return false;
-  status.requiredStatus = records.storedStatus;
-  status.requiredChecks = records.storedChecks;
+bool StatusUpdater::LoadRequiredStatus(int32_t unitId) {
+  if (!files.LoadNewEntry(unitId)) return false;
+  status.requiredStatus = files.records.storedStatus;
+  status.requiredChecks = files.records.storedChecks;
   Trace().Dump(TraceLine(status.requiredStatus));
   Trace().Write(DescribeChecks(status.requiredChecks));
   return true;

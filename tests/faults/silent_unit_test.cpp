@@ -78,7 +78,7 @@ struct LoadRun {
     b.op.answers.assign(3, MbAnswer::Yes);  // go on after the first error prompts, then give up
     b.op.answers.resize(30, MbAnswer::No);
     b.unit->ShowBusy();
-    pane = BootloadNewProgram(*b.unit).pane;
+    pane = BootloadNewProgram(b.unit->loader).pane;
     ran = !pane.empty();
     b.unit->HideBusy();
   }

@@ -30,7 +30,7 @@ struct LoadBench {
     const std::string path = (b.root / "small.a07").string();
     std::ofstream(path, std::ios::binary) << text;
     b.op.files.push_back(path);
-    outcome = BootloadNewProgram(*b.unit);
+    outcome = BootloadNewProgram(b.unit->loader);
     pane = outcome.pane;
     return !outcome.pane.empty();  // a load ran
   }

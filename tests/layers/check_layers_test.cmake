@@ -67,12 +67,15 @@ expect(upward_header "history/history_store.h: includes site/site_server.h, of a
 plant(sideways append records/export.h "# include \"firmware/firmware_state.h\"")
 expect(sideways "records/export.h: includes firmware/firmware_state.h, a folder beside its own")
 
-# The unit's known exceptions are named one by one: a new file of the same kind is a fault, and
-# an exception that went away must leave the list.
-plant(new_exception append records/new_report.cpp "#include \"unit/transponder.h\"")
-expect(new_exception "records/new_report.cpp: includes unit/transponder.h, of a higher layer")
-plant(stale_exception drop serial/recovery.cpp "#include \"unit/transponder.h\"")
-expect(stale_exception "serial/recovery.cpp -> unit/transponder.h: a listed exception that no longer occurs")
+# The unit's subsystems in their own order: the bench tests reach the update engine only through
+# the small interface they declare, and a status reader that reached for the status files'
+# class would run upwards.
+plant(bench_tests_to_update append commands/unit_tests.cpp "#include \"update/status_updater.h\"")
+expect(bench_tests_to_update "commands/unit_tests.cpp: includes update/status_updater.h, of a higher layer")
+plant(reader_to_files append status/acquisition.cpp "#include \"records/status_files.h\"")
+expect(reader_to_files "status/acquisition.cpp: includes records/status_files.h, of a higher layer")
+plant(part_to_unit append firmware/program_load.cpp "#include \"unit/transponder.h\"")
+expect(part_to_unit "firmware/program_load.cpp: includes unit/transponder.h, of a higher layer")
 
 # Each outside library in its own folder only.
 plant(sqlite_in_ui append ui/main_controls.cpp "#include <sqlite3.h>")

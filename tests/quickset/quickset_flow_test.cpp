@@ -5,7 +5,7 @@
 
 #include "quickset/address_dlg.h"
 #include "quickset/quickset_dlg.h"
-#include "quickset/quickset_flow.h"
+#include "ui/quickset_flow.h"
 #include "tests/support/test_bench.h"
 
 namespace {

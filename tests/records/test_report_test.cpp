@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "records/test_report.h"
+#include "ui/test_report_action.h"
 #include "sim/sim_status.h"
 #include "status/status_report.h"
 #include "tests/support/test_bench.h"

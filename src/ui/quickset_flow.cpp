@@ -1,4 +1,4 @@
-#include "quickset/quickset_flow.h"
+#include "ui/quickset_flow.h"
 
 #include "quickset/address_dlg.h"
 #include "quickset/advanced_dlg.h"
