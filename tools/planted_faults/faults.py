@@ -337,4 +337,8 @@ FAULTS = [
      "  if (shown_) return;\n  op_.ShowBusy();", "  op_.ShowBusy();", "test_serial"),
     ("205", "a caption taken while no busy window shows", "src/platform/progress.cpp",
      "  if (!shown_) return;\n", "", "test_serial"),
+    ("206", "a status read not noted in the action's findings (the history keeps no status)",
+     "src/status/acquisition.cpp", "  link.findings.statusRead = true;\n", "", "test_ui"),
+    ("207", "a sensor reading not noted in the action's findings", "src/status/acquisition.cpp",
+     "  link.findings.sensorsRead = true;\n", "", "test_ui"),
 ]
