@@ -104,6 +104,23 @@ struct SiteSender::Shared {
     if (sentMs > 0) state.lastSentMs = sentMs;
   }
 
+  // Connects when not connected. A site this PC has not sent to (or one made anew) takes
+  // everything from the start, and what it already holds it keeps once. False when the site
+  // cannot be reached (told).
+  bool Reach(Link& link, HistoryStore::SiteCursor& cursor) {
+    if (!link.server.Connected()) {
+      if (SiteProblem p = link.server.Connect(setting, [this] { return Stopping(); })) {
+        Publish(p, link.store.CountAfter(cursor.lastId), 0);
+        return false;
+      }
+    }
+    if (cursor.siteId != link.server.SiteId()) {
+      cursor = {link.server.SiteId(), 0, 0};
+      link.Forget();
+    }
+    return true;
+  }
+
   // One round: connect when needed, then send batch after batch until nothing waits. True when
   // everything written so far is on the site.
   bool SendPending(Link& link) {
@@ -114,18 +131,7 @@ struct SiteSender::Shared {
     HistoryStore::SiteCursor cursor = link.store.Cursor(setting.conninfo);
     // Another program on this PC (a site push) may have moved the cursor meanwhile.
     if (cursor.lastId != link.statesAt) link.Forget();
-    if (!link.server.Connected()) {
-      if (SiteProblem p = link.server.Connect(setting, [this] { return Stopping(); })) {
-        Publish(p, link.store.CountAfter(cursor.lastId), 0);
-        return false;
-      }
-    }
-    if (cursor.siteId != link.server.SiteId()) {
-      // A site this PC has not sent to (or one made anew): everything goes, and what it
-      // already holds it keeps once.
-      cursor = {link.server.SiteId(), 0, 0};
-      link.Forget();
-    }
+    if (!Reach(link, cursor)) return false;
     for (;;) {
       const int64_t waiting = link.store.CountAfter(cursor.lastId);
       std::vector<HistoryStore::OutboxEvent> batch = link.store.Outbox(cursor.lastId, kBatch, link.states);
