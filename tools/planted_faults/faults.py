@@ -59,7 +59,7 @@ FAULTS = [
     ("27", "export stops at CR instead of LF", "src/records/export.cpp",
      "if (c == '\\n') break;", "if (c == '\\r') break;"),
     ("28", "pause before the release test dropped", "src/ui/test_report_action.cpp",
-     "unit.port.Delay(1000);\n        unit.ReleaseCheck", "unit.ReleaseCheck", "test_records"),
+     "unit.port.Delay(1000);\n  unit.ReleaseCheck", "unit.ReleaseCheck", "test_records"),
     ("29", "check report unit line channel width", "src/records/check_report.cpp",
      '"Unit %06X (%d%02d)"', '"Unit %06X (%d%d)"'),
     ("30", "command button index covers 5 of 6", "src/ui/main_controls.cpp",
@@ -293,9 +293,9 @@ FAULTS = [
     ("168", "update engine's re-read replies left out of the reply text", "src/update/update_status.cpp",
      "  replyText.Append(reply);\n", ""),
     ("169", "test report's sensor reading kept out of the reply text", "src/ui/test_report_action.cpp",
-     '    unit.ReadSensors(replyText);\n    report += "\\r\\n\\r\\n";\n    report += replyText.c_str();',
-     '    char own[CTransponder::kReplyTextSize];\n    unit.ReadSensors(own);\n    report += "\\r\\n\\r\\n";\n'
-     '    report += own;', "test_records"),
+     '  unit.ReadSensors(replyText);\n  report += "\\r\\n\\r\\n";\n  report += replyText.c_str();',
+     '  char own[CTransponder::kReplyTextSize];\n  unit.ReadSensors(own);\n  report += "\\r\\n\\r\\n";\n'
+     '  report += own;', "test_records"),
     ("183", "history: a terminal that finds another switching a new history to write-ahead logging gives up",
      "src/history/history_store.cpp",
      'if (mode == "wal" || std::chrono::steady_clock::now() >= until) break;', "break;"),
