@@ -103,7 +103,7 @@ FAULTS = [
      "const bool whole = r == 0 && acknowledged == dataRecords;",
      "const bool whole = r == 0 && outcome.recordsSent == linesRead;"),
     ("57", "after an adapter pulled out under a load the port opens again at the load's 38400 bit/s",
-     "src/firmware/program_load.cpp", "  if (!port.isOpen) port.Close();\n", ""),
+     "src/firmware/program_load.cpp", "  if (!port.isOpen) port.Close();\n", "", "test_faults"),
     ("58", "a header record among the data records passed on (the data record whose type was spoilt is lost)",
      "src/firmware/srecord_image.cpp", "case '0': return dataRecords > 0;", "case '0': return false;"),
     ("59", "a line judged blank as the load cuts it (a data record after a tab passes for blank)",
