@@ -95,70 +95,80 @@ bool IsNumberColumn(std::string_view name) {
          name == "duration_ms" || name == "test_result";
 }
 
+// What the visit read; null when it read nothing.
+const std::pair<FieldTexts, FieldMask>* ReadingOf(const VisitReadings& readings, const HistoryEvent& e) {
+  const auto it = readings.find(e.id);
+  return it == readings.end() ? nullptr : &it->second;
+}
+
+// One visit as a JSON object: its columns, then the values it read by field name.
+std::string VisitJson(const HistoryEvent& e, const std::pair<FieldTexts, FieldMask>* reading) {
+  std::string line = "{";
+  bool first = true;
+  for (const auto& [name, value] : Columns(e)) {
+    line += first ? "" : ", ";
+    first = false;
+    line += Json(name) + ": ";
+    if (IsNumberColumn(name)) line += value;
+    else if (std::string_view(name) == "status_read" || std::string_view(name) == "imported")
+      line += value == "1" ? "true" : "false";
+    else line += Json(value);
+  }
+  line += ", \"values\": {";
+  if (reading) {
+    bool firstValue = true;
+    for (int f = 0; f < kFieldCount; ++f) {
+      if (!reading->second[static_cast<size_t>(f)]) continue;
+      line += (firstValue ? "" : ", ") + Json(FieldName(f)) + ": " + Json(reading->first[static_cast<size_t>(f)]);
+      firstValue = false;
+    }
+  }
+  return line + "}}";
+}
+
+// The columns, then a column for each field of the status record: its value where the visit read it.
+void PrintVisitsCsv(const std::vector<HistoryEvent>& visits, const VisitReadings& readings, std::FILE* out) {
+  std::string header;
+  for (const auto& c : Columns(HistoryEvent{})) header += (header.empty() ? "" : ",") + std::string(c.first);
+  for (int f = 0; f < kFieldCount; ++f) header += "," + std::string(FieldName(f));
+  std::fprintf(out, "%s\r\n", header.c_str());
+  for (const HistoryEvent& e : visits) {
+    std::string line;
+    bool first = true;
+    for (const auto& c : Columns(e)) line += (first ? "" : ",") + Csv(c.second), first = false;
+    const auto* r = ReadingOf(readings, e);
+    for (int f = 0; f < kFieldCount; ++f) {
+      line += ',';
+      if (r && r->second[static_cast<size_t>(f)]) line += Csv(r->first[static_cast<size_t>(f)]);
+    }
+    std::fprintf(out, "%s\r\n", line.c_str());
+  }
+}
+
+// One line a visit, for the screen.
+std::string VisitLine(const HistoryEvent& e) {
+  std::string line = "#" + std::to_string(e.id) + "  " + ScreenTime(e.time) + "  " + e.action + ": " + e.outcome;
+  if (!e.reason.empty()) line += " (" + e.reason + ")";
+  line += "  bench " + e.bench + ", operator " + e.operatorName;
+  if (e.unitFrom == "port") line += ", unit: the one last read on " + e.port;
+  else if (e.unitFrom == "option") line += ", unit named by --unit";
+  if (e.imported) line += e.terminal.empty() ? ", imported" : ", imported by " + e.terminal;
+  if (e.testResult != -1) line += ", result " + std::to_string(e.testResult);
+  if (!e.fileSha256.empty()) line += ", " + e.file + " sha256 " + e.fileSha256;
+  return Plain(line);
+}
+
 void PrintVisits(const std::vector<HistoryEvent>& visits, const VisitReadings& readings, const CliOptions& o,
                  std::FILE* out) {
-  auto readingOf = [&](const HistoryEvent& e) -> const std::pair<FieldTexts, FieldMask>* {
-    const auto it = readings.find(e.id);
-    return it == readings.end() ? nullptr : &it->second;
-  };
   if (o.json) {
     std::fputs("[", out);
-    for (size_t i = 0; i < visits.size(); ++i) {
-      std::string line = i ? ",\n {" : "\n {";
-      bool first = true;
-      for (const auto& [name, value] : Columns(visits[i])) {
-        line += first ? "" : ", ";
-        first = false;
-        line += Json(name) + ": ";
-        if (IsNumberColumn(name)) line += value;
-        else if (std::string_view(name) == "status_read" || std::string_view(name) == "imported")
-          line += value == "1" ? "true" : "false";
-        else line += Json(value);
-      }
-      // The values the visit read, by field name.
-      line += ", \"values\": {";
-      if (const auto* r = readingOf(visits[i])) {
-        bool firstValue = true;
-        for (int f = 0; f < kFieldCount; ++f) {
-          if (!r->second[static_cast<size_t>(f)]) continue;
-          line += (firstValue ? "" : ", ") + Json(FieldName(f)) + ": " + Json(r->first[static_cast<size_t>(f)]);
-          firstValue = false;
-        }
-      }
-      std::fputs((line + "}}").c_str(), out);
-    }
+    for (size_t i = 0; i < visits.size(); ++i)
+      std::fputs(((i ? ",\n " : "\n ") + VisitJson(visits[i], ReadingOf(readings, visits[i]))).c_str(), out);
     std::fputs(visits.empty() ? "]\n" : "\n]\n", out);
-    return;
-  }
-  if (o.csv) {
-    std::string header;
-    for (const auto& c : Columns(HistoryEvent{})) header += (header.empty() ? "" : ",") + std::string(c.first);
-    // Then a column for each field of the status record: its value where the visit read it.
-    for (int f = 0; f < kFieldCount; ++f) header += "," + std::string(FieldName(f));
-    std::fprintf(out, "%s\r\n", header.c_str());
-    for (const HistoryEvent& e : visits) {
-      std::string line;
-      bool first = true;
-      for (const auto& c : Columns(e)) line += (first ? "" : ",") + Csv(c.second), first = false;
-      const auto* r = readingOf(e);
-      for (int f = 0; f < kFieldCount; ++f) {
-        line += ',';
-        if (r && r->second[static_cast<size_t>(f)]) line += Csv(r->first[static_cast<size_t>(f)]);
-      }
-      std::fprintf(out, "%s\r\n", line.c_str());
-    }
-    return;
-  }
-  for (const HistoryEvent& e : visits) {
-    std::string line = "#" + std::to_string(e.id) + "  " + ScreenTime(e.time) + "  " + e.action + ": " + e.outcome;
-    if (!e.reason.empty()) line += " (" + e.reason + ")";
-    line += "  bench " + e.bench + ", operator " + e.operatorName;
-    if (e.unitFrom == "port") line += ", unit: the one last read on " + e.port;
-    else if (e.unitFrom == "option") line += ", unit named by --unit";
-    if (e.imported) line += e.terminal.empty() ? ", imported" : ", imported by " + e.terminal;
-    if (e.testResult != -1) line += ", result " + std::to_string(e.testResult);
-    if (!e.fileSha256.empty()) line += ", " + e.file + " sha256 " + e.fileSha256;
-    std::fprintf(out, "%s\n", Plain(line).c_str());
+  } else if (o.csv) {
+    PrintVisitsCsv(visits, readings, out);
+  } else {
+    for (const HistoryEvent& e : visits) std::fprintf(out, "%s\n", VisitLine(e).c_str());
   }
 }
 

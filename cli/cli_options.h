@@ -36,8 +36,8 @@ struct CliOptions : SharedOptions {
   std::string commandLine;  // the whole command line, for the session log (CommandLineText)
 };
 
-// Exit codes: every command's code is ExitCodeFor its outcome's kind (the table in --help, the
-// README and the manual page), except usage.
+// Exit codes: every command's code is ExitCodeFor its outcome's kind (the table in --help,
+// docs/command-line.md and the manual page), except usage.
 namespace cli_exit {
 inline constexpr int kDone = 0;         // done and verified
 inline constexpr int kRefused = 1;      // the unit said no, or a check failed

@@ -207,8 +207,12 @@ class Command {
   std::FILE* messages_;
 };
 
-int ListPorts(ISerialProvider& provider, std::FILE* result, std::FILE* messages) {
-  const auto ports = provider.ListPorts();
+// The machine's ports (or the simulated machine's), with no session and no log.
+int ListPorts(const CliOptions& o, const SerialProviderFactory& machinePorts, std::FILE* result, std::FILE* messages) {
+  std::string problem;
+  const SerialSide::MachinePorts ofMachine = [&] { return machinePorts(o.paths); };
+  SerialSide side(o.simulate, o.simSwitches, ofMachine, nullptr, problem);
+  const auto ports = side.Ports()->ListPorts();
   if (ports.empty()) {
     std::fprintf(messages, "Failed to find any Comm ports\n");
     return ex::kNoUnit;
@@ -216,6 +220,28 @@ int ListPorts(ISerialProvider& provider, std::FILE* result, std::FILE* messages)
   for (const auto& p : ports)
     std::fprintf(result, "COM%d\t%s\t%s\n", p.comNumber, p.device.c_str(), p.description.c_str());
   return ex::kDone;
+}
+
+// A unit command on the bench session: the answers checked, the history and the site opened,
+// the unit found, the command run and its event sent to the site. Returns the exit code.
+int RunUnitCommand(const CliOptions& o, BenchSession& session, CliOperator& answers, std::FILE* result,
+                   std::FILE* messages) {
+  int code = ex::kUsage;
+  try {
+    Command command(o, session, answers, result, messages);
+    command.CheckAnswers();
+    command.OpenHistory();
+    const Outcome connected = command.Connect();
+    code = connected.Ok() ? command.Run() : ExitCodeFor(connected.kind);
+    command.FinishSite();
+  } catch (const FileProblem& e) {
+    std::fprintf(messages, "%s\n", e.what());
+    code = ex::kBadFile;
+  } catch (const CliUsageError& e) {
+    std::fprintf(messages, "velmoor-cli: %s\n", e.what());
+    code = ex::kUsage;
+  }
+  return code;
 }
 
 }  // namespace
@@ -233,37 +259,27 @@ int RunCli(const CliOptions& o, const SerialProviderFactory& machinePorts, std::
   if (IsHistoryCommand(o.command)) return RunHistoryCommand(o, result, messages);
   if (o.command == "site") return RunSiteCommand(o, result, messages);
 
-  // The serial side: the simulated unit, or the machine's ports.
-  BenchSession session(o, CliSessionSettings(o), [&] { return machinePorts(o.paths); });
-  if (!session.SerialProblem().empty()) {
-    std::fprintf(messages, "%s\n", session.SerialProblem().c_str());
+  // Simulation switches that are not understood end the command before the session and its log.
+  if (const std::string problem = SerialSide::Problem(o.simulate, o.simSwitches); !problem.empty()) {
+    std::fprintf(messages, "%s\n", problem.c_str());
     return ex::kUsage;
   }
-  if (o.command == "ports") return ListPorts(session.Ports(), result, messages);
+  if (o.command == "ports") return ListPorts(o, machinePorts, result, messages);
 
   // The session log of the wire, shared with the window (T7Status/logs/); off with --no-log.
   // A log that cannot be written is told once on standard error, and the command goes on.
   auto tell = [messages](const std::string& failure) { std::fprintf(messages, "velmoor-cli: %s\n", failure.c_str()); };
   SessionLogScope log(o, std::string("velmoor-cli ") + kProgramVersion,
                       o.commandLine.empty() ? o.command : o.commandLine, tell);
-  int code = ex::kUsage;
-  try {
+  CliOperator* answers = nullptr;
+  const SerialSide::MachinePorts ofMachine = [&] { return machinePorts(o.paths); };
+  const BenchSession::MakeOperator makeOperator = [&](ISerialProvider&) {
     auto op = std::make_unique<CliOperator>(messages);
-    CliOperator& answers = *op;
-    session.Begin(std::move(op));
-    Command command(o, session, answers, result, messages);
-    command.CheckAnswers();
-    command.OpenHistory();
-    const Outcome connected = command.Connect();
-    code = connected.Ok() ? command.Run() : ExitCodeFor(connected.kind);
-    command.FinishSite();
-  } catch (const FileProblem& e) {
-    std::fprintf(messages, "%s\n", e.what());
-    code = ex::kBadFile;
-  } catch (const CliUsageError& e) {
-    std::fprintf(messages, "velmoor-cli: %s\n", e.what());
-    code = ex::kUsage;
-  }
+    answers = op.get();
+    return op;
+  };
+  BenchSession session(o, CliSessionSettings(o), ofMachine, makeOperator);
+  const int code = RunUnitCommand(o, session, *answers, result, messages);
   session.StopSite();
   session.Close();
   std::fflush(result);

@@ -102,6 +102,19 @@ CBusyDlg::CBusyDlg(QWidget* mainWindow)
   layout->addWidget(animation_, 0, Qt::AlignHCenter);
   layout->addWidget(caption_);
 
+  DisableOwners(mainWindow);
+  // Place it over the centre of the main window and show and paint it at once.
+  adjustSize();
+  if (mainWindow) {
+    const QRect m = mainWindow->frameGeometry();
+    move(m.center() - QPoint(width() / 2, height() / 2));
+  }
+  show();
+  raise();
+  repaint();
+}
+
+void CBusyDlg::DisableOwners(QWidget* mainWindow) {
   // The window that would own a new dialog: the active modal one, else the active window.
   QWidget* owner = QApplication::activeModalWidget();
   if (!owner) owner = QApplication::activeWindow();
@@ -119,15 +132,6 @@ CBusyDlg::CBusyDlg(QWidget* mainWindow)
     mainWindow->setEnabled(false);
     disabledMain_ = mainWindow;
   }
-  // Place it over the centre of the main window and show and paint it at once.
-  adjustSize();
-  if (mainWindow) {
-    const QRect m = mainWindow->frameGeometry();
-    move(m.center() - QPoint(width() / 2, height() / 2));
-  }
-  show();
-  raise();
-  repaint();
 }
 
 CBusyDlg::~CBusyDlg() { Restore(); }

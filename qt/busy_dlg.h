@@ -51,6 +51,9 @@ class CBusyDlg : public QWidget {
   void Close();
 
  private:
+  // Disables the main window and the window that would own a new dialog (a modal one open over
+  // it), for Restore to enable again.
+  void DisableOwners(QWidget* mainWindow);
   void Restore();
   BusyAnimation* animation_ = nullptr;
   QLabel* caption_ = nullptr;

@@ -80,30 +80,53 @@ HistoryWindow::HistoryWindow(const Dossier& d, const HistorySettings& settings, 
   setObjectName("historyWindow");
   setWindowTitle(QString("History of unit %1").arg(unsigned(unitId), 6, 16, QChar('0')).toUpper());
   auto* outer = new QVBoxLayout(this);
-  // Where the visits come from: every bench's from the site, or this PC's own and why.
-  if (!source.empty()) {
-    QString text = QString::fromStdString(source);
-    if (!detail.empty()) text += "\n" + QString::fromStdString(detail);
-    source_ = new QLabel(text, this);
-    source_->setObjectName("source");
-    source_->setWordWrap(true);
-    if (!detail.empty()) source_->setStyleSheet("color: #a00000;");
-    outer->addWidget(source_);
-  }
+  if (!source.empty()) outer->addWidget(BuildSource(source, detail));
   auto* grid = new QGridLayout;
   outer->addLayout(grid);
+  grid->addWidget(BuildFlags(d, settings), 0, 0, 1, 2);
+  grid->addWidget(new QLabel(QString("Visits (%1), newest first; local times").arg(d.visits.size()), this), 1, 0);
+  grid->addWidget(BuildVisits(d), 2, 0);
+  grid->addWidget(
+      new QLabel(d.lastDiff.found
+                     ? QString("Since last visit: %1 to %2").arg(Local(d.lastDiff.fromTime), Local(d.lastDiff.toTime))
+                     : QString("Since last visit: only one status read so far"),
+                 this),
+      3, 0);
+  grid->addWidget(BuildChanges(d), 4, 0);
+  grid->addLayout(BuildCharts(d, settings), 1, 1, 4, 1);
+  grid->setColumnStretch(0, 2);
+  grid->setColumnStretch(1, 3);
 
-  // What is due, over everything.
+  auto* close = new QPushButton("Close", this);
+  connect(close, &QPushButton::clicked, this, &QDialog::accept);
+  grid->addWidget(close, 5, 1, Qt::AlignRight);
+  // Roomy where the screen allows, and never larger than it: the whole dossier fits 1024x768.
+  QSize size(1280, 800);
+  if (const QScreen* s = screen()) size = size.boundedTo(s->availableGeometry().size() - QSize(16, 48));
+  resize(size.expandedTo(minimumSizeHint()));
+}
+
+QLabel* HistoryWindow::BuildSource(const std::string& source, const std::string& detail) {
+  QString text = QString::fromStdString(source);
+  if (!detail.empty()) text += "\n" + QString::fromStdString(detail);
+  source_ = new QLabel(text, this);
+  source_->setObjectName("source");
+  source_->setWordWrap(true);
+  if (!detail.empty()) source_->setStyleSheet("color: #a00000;");
+  return source_;
+}
+
+QLabel* HistoryWindow::BuildFlags(const Dossier& d, const HistorySettings& settings) {
   const std::vector<std::string> due = FlagTexts(d.flags, settings);
   QString dueText;
   for (const std::string& f : due) dueText += (dueText.isEmpty() ? "" : "; ") + QString::fromStdString(f);
   flags_ = new QLabel(due.empty() ? QString("Nothing due.") : "Due: " + dueText, this);
   flags_->setObjectName("flags");
   if (!due.empty()) flags_->setStyleSheet("font-weight: bold; color: #a00000;");
-  grid->addWidget(flags_, 0, 0, 1, 2);
+  return flags_;
+}
 
-  // The visits, newest first.
-  grid->addWidget(new QLabel(QString("Visits (%1), newest first; local times").arg(d.visits.size()), this), 1, 0);
+QTableWidget* HistoryWindow::BuildVisits(const Dossier& d) {
   visits_ = new QTableWidget(int(d.visits.size()), 5, this);
   visits_->setObjectName("visits");
   const std::string zone = ZoneNow();
@@ -124,15 +147,10 @@ HistoryWindow::HistoryWindow(const Dossier& d, const HistorySettings& settings, 
     }
   }
   FitColumns(visits_, visits_->horizontalHeader(), 5);
-  grid->addWidget(visits_, 2, 0);
+  return visits_;
+}
 
-  // Since the last visit: the differences between the last two status reads, by class.
-  grid->addWidget(
-      new QLabel(d.lastDiff.found
-                     ? QString("Since last visit: %1 to %2").arg(Local(d.lastDiff.fromTime), Local(d.lastDiff.toTime))
-                     : QString("Since last visit: only one status read so far"),
-                 this),
-      3, 0);
+QTreeWidget* HistoryWindow::BuildChanges(const Dossier& d) {
   changes_ = new QTreeWidget(this);
   changes_->setObjectName("changes");
   changes_->setHeaderLabels({"Field", "Before", "After"});
@@ -158,9 +176,10 @@ HistoryWindow::HistoryWindow(const Dossier& d, const HistorySettings& settings, 
     group->setExpanded(true);
   }
   FitColumns(changes_, changes_->header(), 3);
-  grid->addWidget(changes_, 4, 0);
+  return changes_;
+}
 
-  // The measured values over time, the battery's used capacity among them, with their limits.
+QGridLayout* HistoryWindow::BuildCharts(const Dossier& d, const HistorySettings& settings) {
   auto* charts = new QGridLayout;
   std::vector<FieldSeries> series = d.series;
   series.insert(series.begin() + std::min<size_t>(1, series.size()), BatteryUsedSeries(d));
@@ -171,15 +190,5 @@ HistoryWindow::HistoryWindow(const Dossier& d, const HistorySettings& settings, 
     charts->addWidget(view, charts_.size() / 2, charts_.size() % 2);
     charts_.push_back(view);
   }
-  grid->addLayout(charts, 1, 1, 4, 1);
-  grid->setColumnStretch(0, 2);
-  grid->setColumnStretch(1, 3);
-
-  auto* close = new QPushButton("Close", this);
-  connect(close, &QPushButton::clicked, this, &QDialog::accept);
-  grid->addWidget(close, 5, 1, Qt::AlignRight);
-  // Roomy where the screen allows, and never larger than it: the whole dossier fits 1024x768.
-  QSize size(1280, 800);
-  if (const QScreen* s = screen()) size = size.boundedTo(s->availableGeometry().size() - QSize(16, 48));
-  resize(size.expandedTo(minimumSizeHint()));
+  return charts;
 }

@@ -7,6 +7,7 @@
 
 #include "history/history_store.h"
 
+class QGridLayout;
 class QLabel;
 class QTableWidget;
 class QTreeWidget;
@@ -28,6 +29,15 @@ class HistoryWindow : public QDialog {
   const QList<TimeChart*>& charts() const { return charts_; }
 
  private:
+  // The window's parts: the line of where the visits come from, what is due over everything,
+  // the visits newest first, the differences between the last two status reads by class, and
+  // the measured values over time (the battery's used capacity among them) with their limits.
+  QLabel* BuildSource(const std::string& source, const std::string& detail);
+  QLabel* BuildFlags(const history::Dossier& d, const history::HistorySettings& settings);
+  QTableWidget* BuildVisits(const history::Dossier& d);
+  QTreeWidget* BuildChanges(const history::Dossier& d);
+  QGridLayout* BuildCharts(const history::Dossier& d, const history::HistorySettings& settings);
+
   QTableWidget* visits_ = nullptr;
   QTreeWidget* changes_ = nullptr;
   QLabel* flags_ = nullptr;

@@ -42,6 +42,19 @@ PortSelectWindow::PortSelectWindow(CPortSelectDlg& model, std::vector<SerialPort
     model_.Select(list_->currentText().toStdString());
     accept();
   });
+  BuildTable(du);
+  FillTable();
+  setFixedSize(du.Size(454, 152));
+  ShowDetails();
+  model_.FollowPorts(ports_);
+  if (rescan_) {
+    rescanTimer_ = new QTimer(this);
+    connect(rescanTimer_, &QTimer::timeout, this, [this] { Rescan(); });
+    rescanTimer_->start(1000);
+  }
+}
+
+void PortSelectWindow::BuildTable(const DialogUnits& du) {
   // Beside the dialog's own controls: the machine's ports, one row each.
   table_ = new QTableWidget(0, CPortSelectDlg::kColumns, this);
   table_->setObjectName("portTable");
@@ -55,15 +68,6 @@ PortSelectWindow::PortSelectWindow(CPortSelectDlg& model, std::vector<SerialPort
   QStringList titles;
   for (const char* t : CPortSelectDlg::kColumnTitles) titles << t;
   table_->setHorizontalHeaderLabels(titles);
-  FillTable();
-  setFixedSize(du.Size(454, 152));
-  ShowDetails();
-  model_.FollowPorts(ports_);
-  if (rescan_) {
-    rescanTimer_ = new QTimer(this);
-    connect(rescanTimer_, &QTimer::timeout, this, [this] { Rescan(); });
-    rescanTimer_->start(1000);
-  }
 }
 
 void PortSelectWindow::FillList() {

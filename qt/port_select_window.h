@@ -11,6 +11,7 @@
 #include "platform/serial_device.h"
 #include "ui/small_dialogs.h"
 
+class DialogUnits;
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -38,6 +39,8 @@ class PortSelectWindow : public QDialog {
   void ShowDetails();
   void FillList();
   void FillTable();
+  // The table of the machine's ports, under the dialog's own controls (its rows: FillTable).
+  void BuildTable(const DialogUnits& du);
   CPortSelectDlg& model_;
   std::vector<SerialPortInfo> ports_;
   QComboBox* list_ = nullptr;

@@ -1,4 +1,4 @@
-// Real serial ports through QSerialPort. COM n is resolved as the README says (ROOT/ports/COMn
+// Real serial ports through QSerialPort. COM n is resolved as docs/operating.md says (ROOT/ports/COMn
 // links first, then the machine's ports in order); a pseudo-terminal opens by its path through
 // such a link. The port is used only from the thread that opened it. A device whose lock file
 // (LCK..ttyUSB0 in /var/lock or /run/lock) names a program that still runs is not opened: it is

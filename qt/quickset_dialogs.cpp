@@ -79,7 +79,15 @@ QuicksetDialog::QuicksetDialog(CQuicksetDlg& model, QWidget* parent) : QDialog(p
 
   auto* body = new QHBoxLayout;
   top->addLayout(body);
+  BuildSchemes(body);
+  body->addSpacing(16);
+  BuildEntries(body);
 
+  model_.OnInitDialog();
+  Push();
+}
+
+void QuicksetDialog::BuildSchemes(QHBoxLayout* body) {
   auto* left = new QVBoxLayout;
   body->addLayout(left);
   auto* grid = new QGridLayout;
@@ -105,9 +113,10 @@ QuicksetDialog::QuicksetDialog(CQuicksetDlg& model, QWidget* parent) : QDialog(p
     left->addWidget(line);
   }
   left->addStretch();
+}
 
+void QuicksetDialog::BuildEntries(QHBoxLayout* body) {
   auto* right = new QGridLayout;
-  body->addSpacing(16);
   body->addLayout(right);
   int row = 0;
   auto addEdit = [&](const char* label, QLineEdit*& edit) {
@@ -135,6 +144,10 @@ QuicksetDialog::QuicksetDialog(CQuicksetDlg& model, QWidget* parent) : QDialog(p
   right->addWidget(gain_, row++, 1);
   right->setRowMinimumHeight(row++, 10);
   right->addWidget(new QLabel(QStringLiteral("Click Set to program transponder"), this), row++, 0, 1, 2);
+  BuildButtons(right, row);
+}
+
+void QuicksetDialog::BuildButtons(QGridLayout* right, int row) {
   set_ = new QPushButton(QStringLiteral("Set"), this);
   advanced_ = new QPushButton(QStringLiteral("Advanced"), this);
   cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
@@ -155,9 +168,6 @@ QuicksetDialog::QuicksetDialog(CQuicksetDlg& model, QWidget* parent) : QDialog(p
     AfterHandler();
   });
   connect(cancel_, &QPushButton::clicked, this, &QuicksetDialog::reject);
-
-  model_.OnInitDialog();
-  Push();
 }
 
 void QuicksetDialog::Pull() {
@@ -209,9 +219,19 @@ AdvancedDialog::AdvancedDialog(CAdvancedDlg& model, QWidget* parent) : QDialog(p
 
   auto* top = new QVBoxLayout(this);
   top->addWidget(new QLabel(QStringLiteral("Set entries as required then press Set to set up the unit"), this));
-
   auto* upper = new QHBoxLayout;
   top->addLayout(upper);
+  upper->addWidget(BuildSchemes());
+  upper->addWidget(BuildPowerAndGain());
+  top->addWidget(BuildRanging());
+  top->addLayout(BuildButtons());
+  ConnectEdits();
+
+  model_.OnInitDialog();
+  Push();
+}
+
+QWidget* AdvancedDialog::BuildSchemes() {
   auto* nav = new QGroupBox(QStringLiteral("Nav scheme"), this);
   auto* navLayout = new QVBoxLayout(nav);
   const char* names[3] = {"Wideband", "HPR", "Dranmere tone"};
@@ -224,8 +244,10 @@ AdvancedDialog::AdvancedDialog(CAdvancedDlg& model, QWidget* parent) : QDialog(p
       Push();
     });
   }
-  upper->addWidget(nav);
+  return nav;
+}
 
+QWidget* AdvancedDialog::BuildPowerAndGain() {
   auto* powerBox = new QGroupBox(QStringLiteral("Power and Gain"), this);
   auto* powerGrid = new QGridLayout(powerBox);
   powerGrid->addWidget(new QLabel(QStringLiteral("TX Power"), powerBox), 0, 0);
@@ -234,8 +256,10 @@ AdvancedDialog::AdvancedDialog(CAdvancedDlg& model, QWidget* parent) : QDialog(p
   powerGrid->addWidget(new QLabel(QStringLiteral("RX Gain"), powerBox), 1, 0);
   gain_ = NewList(powerBox);
   powerGrid->addWidget(gain_, 1, 1);
-  upper->addWidget(powerBox);
+  return powerBox;
+}
 
+QWidget* AdvancedDialog::BuildRanging() {
   auto* ranging = new QGroupBox(QStringLiteral("Ranging"), this);
   auto* grid = new QGridLayout(ranging);
   grid->addWidget(new QLabel(QStringLiteral("Address"), ranging), 0, 0);
@@ -265,8 +289,10 @@ AdvancedDialog::AdvancedDialog(CAdvancedDlg& model, QWidget* parent) : QDialog(p
   cwr_ = NewList(ranging);
   cwc_ = NewList(ranging);
   for (QComboBox* hidden : {cwt_, cwr_, cwc_}) hidden->hide();
-  top->addWidget(ranging);
+  return ranging;
+}
 
+QHBoxLayout* AdvancedDialog::BuildButtons() {
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
   set_ = new QPushButton(QStringLiteral("Set"), this);
@@ -274,17 +300,6 @@ AdvancedDialog::AdvancedDialog(CAdvancedDlg& model, QWidget* parent) : QDialog(p
   for (QPushButton* b : {set_, cancel_}) {
     b->setAutoDefault(false);
     buttons->addWidget(b);
-  }
-  top->addLayout(buttons);
-
-  connect(address_, &QComboBox::activated, this, &AdvancedDialog::SelectionChanged);
-  connect(beacon_, &QComboBox::activated, this, &AdvancedDialog::SelectionChanged);
-  for (QLineEdit* derived : {hprTat_, replyCode_}) {
-    connect(derived, &QLineEdit::textEdited, this, [this] {
-      model_.OnDerivedEditChanged();
-      PushEdit(hprTat_, model_.hprTatText);
-      PushEdit(replyCode_, model_.replyCodeText);
-    });
   }
   connect(set_, &QPushButton::clicked, this, [this] {
     refresh_->stop();
@@ -294,9 +309,19 @@ AdvancedDialog::AdvancedDialog(CAdvancedDlg& model, QWidget* parent) : QDialog(p
     done(QDialog::Accepted);
   });
   connect(cancel_, &QPushButton::clicked, this, &AdvancedDialog::reject);
+  return buttons;
+}
 
-  model_.OnInitDialog();
-  Push();
+void AdvancedDialog::ConnectEdits() {
+  connect(address_, &QComboBox::activated, this, &AdvancedDialog::SelectionChanged);
+  connect(beacon_, &QComboBox::activated, this, &AdvancedDialog::SelectionChanged);
+  for (QLineEdit* derived : {hprTat_, replyCode_}) {
+    connect(derived, &QLineEdit::textEdited, this, [this] {
+      model_.OnDerivedEditChanged();
+      PushEdit(hprTat_, model_.hprTatText);
+      PushEdit(replyCode_, model_.replyCodeText);
+    });
+  }
 }
 
 void AdvancedDialog::SelectionChanged() {

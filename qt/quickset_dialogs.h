@@ -10,6 +10,8 @@
 #include "quickset/dialog_controls.h"
 
 class QComboBox;
+class QGridLayout;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -39,6 +41,11 @@ class QuicksetDialog : public QDialog {
   QLineEdit* addressEdit() const { return address_; }
 
  private:
+  // The window's parts: the scheme buttons with the lines under them on the left, the entries,
+  // lists and buttons on the right.
+  void BuildSchemes(QHBoxLayout* body);
+  void BuildEntries(QHBoxLayout* body);
+  void BuildButtons(QGridLayout* right, int row);
   void Pull();
   void Push();
   void AfterHandler();
@@ -74,6 +81,12 @@ class AdvancedDialog : public QDialog {
   QPushButton* setButton() const { return set_; }
 
  private:
+  // The window's parts, top to bottom; ConnectEdits ties the lists and edits to the model.
+  QWidget* BuildSchemes();
+  QWidget* BuildPowerAndGain();
+  QWidget* BuildRanging();
+  QHBoxLayout* BuildButtons();
+  void ConnectEdits();
   void Pull();
   void Push();
   void SelectionChanged();

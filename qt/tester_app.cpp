@@ -10,10 +10,9 @@
 CTesterApp::CTesterApp(const AppOptions& options, IClock* clock)
     : session_(std::make_unique<BenchSession>(
           options, ReadSessionSettings(options, std::string("velmoor-terminal ") + ProgramVersion()),
-          [&] { return MachinePorts(options.paths); }, clock)) {
-  auto op = std::make_unique<QtOperator>(&session_->Ports());
-  op_ = op.get();
-  session_->Begin(std::move(op));
+          [&] { return MachinePorts(options.paths); },
+          [](ISerialProvider& ports) { return std::make_unique<QtOperator>(&ports); }, clock)),
+      op_(&static_cast<QtOperator&>(session_->Operator())) {
   CTesterDlg& dlg = session_->Dialog();
   // The window tells a history that cannot be written in its status line and pane.
   dlg.historyProblemInBox = false;

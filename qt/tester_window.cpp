@@ -65,55 +65,12 @@ TesterWindow::TesterWindow(CTesterDlg& dlg, UnitWorker& worker, QWidget* parent)
 void TesterWindow::Build() {
   const DialogUnits du(font());
   setFixedSize(du.Size(kMainWindowWidthDu, kMainWindowHeightDu + kStatusLineHeightDu));
-  // The status line, under every control of the window.
-  statusLine_ = new QLabel(this);
-  statusLine_->setObjectName("statusLine");
-  // No fixed accessible name: a screen reader reads the line's text, as it is drawn.
-  statusLine_->setAccessibleDescription("The port, the unit, the unit history and the site");
-  statusLine_->setGeometry(du.Rect(7, kMainWindowHeightDu - 2, kMainWindowWidthDu - 14, kStatusLineHeightDu - 2));
-  statusLine_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  statusLine_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  DrawStatusLine();
+  BuildStatusLine(du);
   for (const ControlSpec& c : MainControls()) {
-    QWidget* w = nullptr;
-    const QString text = QString::fromLatin1(c.text);
-    switch (c.kind) {
-      case ControlKind::Button: {
-        auto* b = new QPushButton(text, this);
-        b->setAutoDefault(false);
-        connect(b, &QPushButton::clicked, this, [this, id = c.id] { Click(id); });
-        w = b;
-        break;
-      }
-      case ControlKind::CheckBox: {
-        rawReplies_ = new QCheckBox(text, this);
-        connect(rawReplies_, &QCheckBox::clicked, this, [this, id = c.id] { Click(id); });
-        w = rawReplies_;
-        break;
-      }
-      case ControlKind::Edit:
-        manualText_ = new QLineEdit(this);
-        w = manualText_;
-        break;
-      case ControlKind::Pane:
-        pane_ = new QPlainTextEdit(this);
-        pane_->setReadOnly(true);
-        pane_->setLineWrapMode(QPlainTextEdit::NoWrap);
-        pane_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-        pane_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-        pane_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-        w = pane_;
-        break;
-      case ControlKind::Progress:
-        progress_ = new QProgressBar(this);
-        progress_->setRange(0, 100);
-        progress_->setTextVisible(false);
-        w = progress_;
-        break;
-    }
+    QWidget* w = NewControl(c);
     w->setObjectName(QString("control%1").arg(c.id));
     w->setGeometry(du.Rect(c.x, c.y, c.w, c.h));
-    w->setAccessibleName(text);
+    w->setAccessibleName(QString::fromLatin1(c.text));
     controls_[c.id] = w;
   }
   // "Quick set" in the larger font; "General Status" is the default button (Enter runs it).
@@ -127,6 +84,55 @@ void TesterWindow::Build() {
     g->setDefault(true);
     g->setFocus();
   }
+  BuildHistoryButton(du);
+  // Built before any action runs.
+  for (const ControlSpec& c : MainControls()) ApplyControl(c.id, ViewOf(dlg_, c.id));
+}
+
+void TesterWindow::BuildStatusLine(const DialogUnits& du) {
+  // The status line, under every control of the window.
+  statusLine_ = new QLabel(this);
+  statusLine_->setObjectName("statusLine");
+  // No fixed accessible name: a screen reader reads the line's text, as it is drawn.
+  statusLine_->setAccessibleDescription("The port, the unit, the unit history and the site");
+  statusLine_->setGeometry(du.Rect(7, kMainWindowHeightDu - 2, kMainWindowWidthDu - 14, kStatusLineHeightDu - 2));
+  statusLine_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  statusLine_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  DrawStatusLine();
+}
+
+QWidget* TesterWindow::NewControl(const ControlSpec& c) {
+  const QString text = QString::fromLatin1(c.text);
+  switch (c.kind) {
+    case ControlKind::Button: {
+      auto* b = new QPushButton(text, this);
+      b->setAutoDefault(false);
+      connect(b, &QPushButton::clicked, this, [this, id = c.id] { Click(id); });
+      return b;
+    }
+    case ControlKind::CheckBox:
+      rawReplies_ = new QCheckBox(text, this);
+      connect(rawReplies_, &QCheckBox::clicked, this, [this, id = c.id] { Click(id); });
+      return rawReplies_;
+    case ControlKind::Edit: return manualText_ = new QLineEdit(this);
+    case ControlKind::Pane:
+      pane_ = new QPlainTextEdit(this);
+      pane_->setReadOnly(true);
+      pane_->setLineWrapMode(QPlainTextEdit::NoWrap);
+      pane_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+      pane_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+      pane_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+      return pane_;
+    case ControlKind::Progress:
+      progress_ = new QProgressBar(this);
+      progress_->setRange(0, 100);
+      progress_->setTextVisible(false);
+      return progress_;
+  }
+  return nullptr;
+}
+
+void TesterWindow::BuildHistoryButton(const DialogUnits& du) {
   // "History": beside "Set time", in the row's empty right-hand place; shown with the unit
   // buttons when a history is kept.
   historyButton_ = new QPushButton("History", this);
@@ -135,8 +141,6 @@ void TesterWindow::Build() {
   historyButton_->setGeometry(du.Rect(395, 100, 125, 14));
   historyButton_->setToolTip("The unit's visits, what changed since the last one, its measured values over time");
   connect(historyButton_, &QPushButton::clicked, this, [this] { ShowHistory(); });
-  // Built before any action runs.
-  for (const ControlSpec& c : MainControls()) ApplyControl(c.id, ViewOf(dlg_, c.id));
 }
 
 void TesterWindow::ShowHistory() {

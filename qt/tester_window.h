@@ -25,6 +25,7 @@ class QLabel;
 class QLineEdit;
 class QMessageBox;
 class QPushButton;
+class DialogUnits;
 class HistoryWindow;
 
 class TesterWindow : public QDialog, public IDialogView {
@@ -85,7 +86,12 @@ class TesterWindow : public QDialog, public IDialogView {
     bool historyButton = false;  // "History" is shown (beside "Read sensors")
   };
   static ControlView ViewOf(const CTesterDlg& dlg, int id);
+  // The window's widgets: the status line, one widget per control of the table (NewControl),
+  // and "History".
   void Build();
+  void BuildStatusLine(const DialogUnits& du);
+  QWidget* NewControl(const ControlSpec& c);
+  void BuildHistoryButton(const DialogUnits& du);
   void ApplyControl(int id, const ControlView& view);
   // Starts an action on the worker; body runs there, and the action's result gets the port and
   // unit as the action left them.

@@ -27,3 +27,10 @@ SerialSide::SerialSide(bool simulate, const std::string& simSwitches, const Mach
   port_ = ownPort_.get();
   ports_ = provider_.get();
 }
+
+std::string SerialSide::Problem(bool simulate, const std::string& simSwitches) {
+  std::string error;
+  // Only the simulated unit's switches can be refused; the machine's ports are not asked for.
+  if (simulate) SerialSide(true, simSwitches, {}, nullptr, error);
+  return error;
+}

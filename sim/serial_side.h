@@ -25,6 +25,10 @@ class SerialSide {
   SerialSide(bool simulate, const std::string& simSwitches, const MachinePorts& machinePorts, IClock* clock,
              std::string& error);
 
+  // Why a serial side of these options cannot be made (simulation switches not understood),
+  // found before any port is touched; empty when it can.
+  static std::string Problem(bool simulate, const std::string& simSwitches);
+
   CCommPort* Port() { return port_; }
   ISerialProvider* Ports() { return ports_; }
   SimBench* Bench() { return bench_.get(); }

@@ -67,14 +67,12 @@ void Complete(SimUnit& u, Load& load) {
   s.channel = 1;
 }
 
-// Programs one record line; returns the reply's error digit, 0 for "OK".
-int Program(SimUnit& u, Load& load, const std::string& line) {
-  SimUnitState& s = u.state;
+// The bytes of a record line (count, field, checksum) after its "S" and type; returns the
+// reply's error digit when the line is not a sound record, else 0.
+int RecordBytes(const std::string& line, std::vector<uint8_t>& bytes) {
   if (line.size() > kInputBuffer) return 6;
   if (line.size() < 2 || line[1] < '0' || line[1] > '9') return 5;
-  const char type = line[1];
   if ((line.size() - 2) % 2 != 0) return 1;
-  std::vector<uint8_t> bytes;
   for (size_t i = 2; i < line.size(); i += 2) {
     const int hi = HexDigit(line[i]), lo = HexDigit(line[i + 1]);
     if (hi < 0 || lo < 0) return 5;
@@ -84,6 +82,69 @@ int Program(SimUnit& u, Load& load, const std::string& line) {
   unsigned sum = 0;
   for (uint8_t b : bytes) sum += b;
   if ((sum & 0xFF) != 0xFF) return 1;
+  return 0;
+}
+
+// A data record (S1 with a 2-byte address, S2 with a 3-byte one): each page erased as the load
+// first reaches it, then the bytes written.
+int ProgramData(SimUnit& u, Load& load, char type, const uint8_t* field, size_t fieldBytes) {
+  SimUnitState& s = u.state;
+  const size_t addressBytes = type == '1' ? 2 : 3;
+  if (fieldBytes < addressBytes) return 1;
+  int64_t address = 0;
+  for (size_t i = 0; i < addressBytes; ++i) address = address * 256 + field[i];
+  const size_t n = fieldBytes - addressBytes;
+  for (size_t i = 0; i < n; ++i) {
+    const int64_t a = address + static_cast<int64_t>(i);
+    if (a < kProgramStart || SimFlashPage(a) < 0) return 3;  // outside the programming area
+  }
+  for (size_t i = 0; i < n; ++i) {
+    const int64_t a = address + static_cast<int64_t>(i);
+    const int p = SimFlashPage(a);
+    if (!load.erased[p]) {
+      // Sector erase: page 0 only from the programming area on.
+      const int64_t from = p == 0 ? kProgramStart : kPageBase[p];
+      for (int64_t e = from; e < kPageBase[p] + kPageSize; ++e) *FlashAt(s, e) = 0xFF;
+      load.erased[p] = true;
+    }
+    if (a != s.flash.stuckAddress) *FlashAt(s, a) = field[addressBytes + i];
+  }
+  ++s.flash.recordsProgrammed;
+  // The marker at 0x2000 after the page checks: the program is whole.
+  if (address == kProgramStart && load.pageChecks == 8 && !load.pageCheckFailed) Complete(u, load);
+  return 0;
+}
+
+// Page check (S6): start (4 bytes), length (4 bytes), 16-bit sum of the bytes programmed.
+int CheckPage(SimUnitState& s, Load& load, const uint8_t* field, size_t fieldBytes) {
+  if (fieldBytes != 10) return 1;
+  const int64_t start = (int64_t{field[0]} << 24) | (field[1] << 16) | (field[2] << 8) | field[3];
+  const int64_t length = (int64_t{field[4]} << 24) | (field[5] << 16) | (field[6] << 8) | field[7];
+  const unsigned expected = (field[8] << 8) | field[9];
+  if (length > 0) {
+    unsigned pageSum = 0;
+    for (int64_t a = start; a < start + length; ++a) {
+      const uint8_t* b = FlashAt(s, a);
+      if (!b) {
+        load.pageCheckFailed = true;
+        return 4;
+      }
+      pageSum += *b;
+    }
+    if ((pageSum & 0xFFFF) != expected) {
+      load.pageCheckFailed = true;
+      return 4;
+    }
+  }
+  ++load.pageChecks;
+  return 0;
+}
+
+// Programs one record line; returns the reply's error digit, 0 for "OK".
+int Program(SimUnit& u, Load& load, const std::string& line) {
+  std::vector<uint8_t> bytes;
+  if (const int refused = RecordBytes(line, bytes)) return refused;
+  const char type = line[1];
   const uint8_t* field = bytes.data() + 1;
   const size_t fieldBytes = bytes.size() - 2;  // between count and checksum
 
@@ -93,56 +154,8 @@ int Program(SimUnit& u, Load& load, const std::string& line) {
       return 0;
     }
     case '1':
-    case '2': {
-      const size_t addressBytes = type == '1' ? 2 : 3;
-      if (fieldBytes < addressBytes) return 1;
-      int64_t address = 0;
-      for (size_t i = 0; i < addressBytes; ++i) address = address * 256 + field[i];
-      const size_t n = fieldBytes - addressBytes;
-      for (size_t i = 0; i < n; ++i) {
-        const int64_t a = address + static_cast<int64_t>(i);
-        if (a < kProgramStart || SimFlashPage(a) < 0) return 3;  // outside the programming area
-      }
-      for (size_t i = 0; i < n; ++i) {
-        const int64_t a = address + static_cast<int64_t>(i);
-        const int p = SimFlashPage(a);
-        if (!load.erased[p]) {
-          // Sector erase: page 0 only from the programming area on.
-          const int64_t from = p == 0 ? kProgramStart : kPageBase[p];
-          for (int64_t e = from; e < kPageBase[p] + kPageSize; ++e) *FlashAt(s, e) = 0xFF;
-          load.erased[p] = true;
-        }
-        if (a != s.flash.stuckAddress) *FlashAt(s, a) = field[addressBytes + i];
-      }
-      ++s.flash.recordsProgrammed;
-      // The marker at 0x2000 after the page checks: the program is whole.
-      if (address == kProgramStart && load.pageChecks == 8 && !load.pageCheckFailed) Complete(u, load);
-      return 0;
-    }
-    case '6': {
-      // Page check: start (4 bytes), length (4 bytes), 16-bit sum of the bytes programmed.
-      if (fieldBytes != 10) return 1;
-      const int64_t start = (int64_t{field[0]} << 24) | (field[1] << 16) | (field[2] << 8) | field[3];
-      const int64_t length = (int64_t{field[4]} << 24) | (field[5] << 16) | (field[6] << 8) | field[7];
-      const unsigned expected = (field[8] << 8) | field[9];
-      if (length > 0) {
-        unsigned pageSum = 0;
-        for (int64_t a = start; a < start + length; ++a) {
-          const uint8_t* b = FlashAt(s, a);
-          if (!b) {
-            load.pageCheckFailed = true;
-            return 4;
-          }
-          pageSum += *b;
-        }
-        if ((pageSum & 0xFFFF) != expected) {
-          load.pageCheckFailed = true;
-          return 4;
-        }
-      }
-      ++load.pageChecks;
-      return 0;
-    }
+    case '2': return ProgramData(u, load, type, field, fieldBytes);
+    case '6': return CheckPage(u.state, load, field, fieldBytes);
     case '8':
     case '9':
       if (load.pageChecks == 8 && !load.pageCheckFailed) Complete(u, load);

@@ -12,6 +12,38 @@
 #include "history/history_store.h"
 #include "history_window.h"
 
+namespace {
+
+constexpr int64_t kVisitGapMs = int64_t{8} * 3600 * 1000;
+
+// Fills the store with a status read of the unit every 8 hours from first on, its battery count
+// and voltage moving. False (told) when the store refuses one.
+bool FillVisits(history::HistoryStore& store, UnitStatus& s, const DateTime& first, int visits) {
+  for (int i = 0; i < visits; ++i) {
+    const DateTime at = history::FromUnixMs(history::ToUnixMs(first) + int64_t{i} * kVisitGapMs);
+    s.Count = 10 + i / 20;
+    s.Voltage = 14.6f - 0.0005f * static_cast<float>(i);
+    history::HistoryEvent ev;
+    ev.time = at;
+    ev.unitId = s.UnitId;
+    ev.serial = s.SerialNo.str();
+    ev.bench = "bench-" + std::to_string(1 + i % 3);
+    ev.action = "General Status";
+    ev.outcome = "done";
+    ev.statusRead = true;
+    StatusChecks c;
+    c.LastStatusTime = at;
+    const history::FieldTexts t = history::TextsOf(c, s);
+    if (!store.Append(ev, &t)) {
+      std::fprintf(stderr, "%s\n", store.Message().c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   QApplication qapp(argc, argv);
   const int visits = argc > 1 ? std::atoi(argv[1]) : 1000;
@@ -30,27 +62,8 @@ int main(int argc, char** argv) {
   s.Type = "Lithium";
   s.BatteryStacks = 1;
   const DateTime first = DateTime::FromCivil({2025, 1, 6, 8, 0, 0});
-  for (int i = 0; i < visits; ++i) {
-    const DateTime at = history::FromUnixMs(history::ToUnixMs(first) + int64_t{i} * 8 * 3600 * 1000);
-    s.Count = 10 + i / 20;
-    s.Voltage = 14.6f - 0.0005f * static_cast<float>(i);
-    history::HistoryEvent ev;
-    ev.time = at;
-    ev.unitId = s.UnitId;
-    ev.serial = s.SerialNo.str();
-    ev.bench = "bench-" + std::to_string(1 + i % 3);
-    ev.action = "General Status";
-    ev.outcome = "done";
-    ev.statusRead = true;
-    StatusChecks c;
-    c.LastStatusTime = at;
-    const history::FieldTexts t = history::TextsOf(c, s);
-    if (!store.Append(ev, &t)) {
-      std::fprintf(stderr, "%s\n", store.Message().c_str());
-      return 2;
-    }
-  }
-  const DateTime now = history::FromUnixMs(history::ToUnixMs(first) + int64_t{visits} * 8 * 3600 * 1000);
+  if (!FillVisits(store, s, first, visits)) return 2;
+  const DateTime now = history::FromUnixMs(history::ToUnixMs(first) + int64_t{visits} * kVisitGapMs);
 
   // Twice: the first pays for the fonts and styles that the program's first window loads.
   double ms = 0;  // the slower of the two

@@ -132,26 +132,22 @@ class PtyUnit {
   size_t logged_ = 0;
   uint64_t breakStartUs_ = 0;
 };
-}  // namespace
 
-int main(int argc, char** argv) {
-  Options o;
-  if (!ParseOptions(argc, argv, o)) {
-    std::fprintf(stderr, "usage: vt-pty-unit --link PATH [--breaks FIFO] [--log FILE] [--seconds N]\n");
-    return 2;
-  }
-  int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+// The pseudo-terminal the program opens through the link: its master end, and the slave end
+// this program keeps open too, so the line stays up between the program's opens. False (told)
+// when it cannot be made.
+bool OpenPseudoTerminal(const Options& o, int& master, int& keep, std::string& slave) {
+  master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
   if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
     std::perror("pseudo-terminal");
-    return 3;
+    return false;
   }
-  const std::string slave = ptsname(master);
-  // This end keeps the device open too, so the line stays up between the program's opens.
-  int keep = open(slave.c_str(), O_RDWR | O_NOCTTY);
+  slave = ptsname(master);
+  keep = open(slave.c_str(), O_RDWR | O_NOCTTY);
   termios t{};
   if (keep < 0 || tcgetattr(keep, &t) != 0) {
     std::perror(slave.c_str());
-    return 3;
+    return false;
   }
   cfmakeraw(&t);
   cfsetspeed(&t, B9600);
@@ -159,27 +155,28 @@ int main(int argc, char** argv) {
   unlink(o.link.c_str());
   if (symlink(slave.c_str(), o.link.c_str()) != 0) {
     std::perror(o.link.c_str());
-    return 3;
+    return false;
   }
-  int breaks = -1, breaksKeep = -1;
-  if (!o.breaks.empty()) {
-    unlink(o.breaks.c_str());
-    if (mkfifo(o.breaks.c_str(), 0600) != 0) {
-      std::perror(o.breaks.c_str());
-      return 3;
-    }
-    breaks = open(o.breaks.c_str(), O_RDONLY | O_NONBLOCK);
-    breaksKeep = open(o.breaks.c_str(), O_WRONLY | O_NONBLOCK);  // no end-of-file between writers
-  }
-  std::signal(SIGTERM, OnSignal);
-  std::signal(SIGINT, OnSignal);
-  std::signal(SIGPIPE, SIG_IGN);
-  std::printf("%s\n", slave.c_str());
-  std::fflush(stdout);
+  return true;
+}
 
-  PtyUnit unit(master, o);
+// The FIFO the breaks come through: read here, and held open for writing too, so there is no
+// end of file between its writers. False (told) when it cannot be made.
+bool OpenBreaks(const std::string& path, int& breaks, int& breaksKeep) {
+  unlink(path.c_str());
+  if (mkfifo(path.c_str(), 0600) != 0) {
+    std::perror(path.c_str());
+    return false;
+  }
+  breaks = open(path.c_str(), O_RDONLY | O_NONBLOCK);
+  breaksKeep = open(path.c_str(), O_WRONLY | O_NONBLOCK);
+  return true;
+}
+
+// Serves the line until a signal or the time runs out.
+void Serve(PtyUnit& unit, int master, int breaks, int seconds) {
   SteadyClock wall;
-  const uint64_t endUs = wall.NowUs() + static_cast<uint64_t>(o.seconds) * 1'000'000;
+  const uint64_t endUs = wall.NowUs() + static_cast<uint64_t>(seconds) * 1'000'000;
   int wait = 0;
   while (!g_stop && wall.NowUs() < endUs) {
     pollfd fds[2] = {{master, POLLIN, 0}, {breaks, POLLIN, 0}};
@@ -193,6 +190,28 @@ int main(int argc, char** argv) {
     // POLLHUP while the program has the device closed would spin: look again after a while.
     if (fds[0].revents & POLLHUP) wait = std::max(wait, 5);
   }
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  if (!ParseOptions(argc, argv, o)) {
+    std::fprintf(stderr, "usage: vt-pty-unit --link PATH [--breaks FIFO] [--log FILE] [--seconds N]\n");
+    return 2;
+  }
+  int master = -1, keep = -1;
+  std::string slave;
+  if (!OpenPseudoTerminal(o, master, keep, slave)) return 3;
+  int breaks = -1, breaksKeep = -1;
+  if (!o.breaks.empty() && !OpenBreaks(o.breaks, breaks, breaksKeep)) return 3;
+  std::signal(SIGTERM, OnSignal);
+  std::signal(SIGINT, OnSignal);
+  std::signal(SIGPIPE, SIG_IGN);
+  std::printf("%s\n", slave.c_str());
+  std::fflush(stdout);
+
+  PtyUnit unit(master, o);
+  Serve(unit, master, breaks, o.seconds);
   unlink(o.link.c_str());
   if (!o.breaks.empty()) unlink(o.breaks.c_str());
   if (breaksKeep >= 0) close(breaksKeep);

@@ -34,18 +34,18 @@ void SessionLogScope::Stop(std::optional<int> exitCode) {
 // ---- the session ----
 
 BenchSession::BenchSession(const SharedOptions& o, SessionSettings settings,
-                           const SerialSide::MachinePorts& machinePorts, IClock* clock)
+                           const SerialSide::MachinePorts& machinePorts, const MakeOperator& makeOperator,
+                           IClock* clock)
     : paths_(o.paths),
       settings_(std::move(settings)),
-      side_(o.simulate, o.simSwitches, machinePorts, clock, serialProblem_) {}
-
-BenchSession::~BenchSession() = default;
-
-void BenchSession::Begin(std::unique_ptr<IOperator> op) {
-  op_ = std::move(op);
+      side_(o.simulate, o.simSwitches, machinePorts, clock, serialProblem_) {
+  if (!serialProblem_.empty()) return;
+  op_ = makeOperator(Ports());
   logged_ = std::make_unique<LoggedOperator>(*op_);
   dlg_ = std::make_unique<CTesterDlg>(*side_.Port(), *logged_, paths_);
 }
+
+BenchSession::~BenchSession() = default;
 
 const CTransponder& BenchSession::Unit() const { return dlg_->unit; }
 

@@ -44,20 +44,24 @@ class SessionLogScope {
 
 class BenchSession {
  public:
-  // The serial side: the simulated unit (--simulate), or the machine's ports that machinePorts
-  // gives. clock: the tick counter of the port and the simulated line (null: a steady clock).
+  // The program's operator, made on the session's ports (the window's boxes and dialogs, or the
+  // command line's answers).
+  using MakeOperator = std::function<std::unique_ptr<IOperator>(ISerialProvider& ports)>;
+
+  // Assembles the session, the same way for both programs, once the session log runs: the
+  // serial side (the simulated unit with --simulate, or the machine's ports that machinePorts
+  // gives), the program's operator that makeOperator makes on its ports, and the main window's
+  // class with its unit, which reads the status files. clock: the tick counter of the port and
+  // the simulated line (null: a steady clock).
   BenchSession(const SharedOptions& options, SessionSettings settings, const SerialSide::MachinePorts& machinePorts,
-               IClock* clock = nullptr);
+               const MakeOperator& makeOperator, IClock* clock = nullptr);
   ~BenchSession();
   BenchSession(const BenchSession&) = delete;
   BenchSession& operator=(const BenchSession&) = delete;
 
   // Empty when the serial side is there; else why not (simulation switches not understood), and
-  // nothing else of the session may be used.
+  // nothing else of the session was made or may be used.
   const std::string& SerialProblem() const { return serialProblem_; }
-  // The rest, once the session log runs: the program's operator (made on Ports()), and the main
-  // window's class with its unit, which reads the status files.
-  void Begin(std::unique_ptr<IOperator> op);
   ISerialProvider& Ports() { return *side_.Ports(); }
   SimBench* Bench() { return side_.Bench(); }
   IOperator& Operator() { return *op_; }

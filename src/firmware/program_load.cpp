@@ -22,6 +22,35 @@ struct WaitCursorScope {
   ~WaitCursorScope() { op_.WaitCursor(false); }
   IOperator& op_;
 };
+
+// Sends the load buffer as a record; the reply replaces it. One record answered with nothing at
+// all is accepted; several in a row are judged as an unrecognised reply. Each file line counts
+// once as sent, however often it goes out again.
+void SendRecord(CCommPort& port, FirmwareState& firmware, CSRecordImage& image) {
+  const std::string record = LogActive() ? std::string(firmware.loadBuffer) : std::string();
+  if (!image.atEnd && image.recordsRead > firmware.lastLineSent) {
+    firmware.lastLineSent = image.recordsRead;
+    ++firmware.recordsSent;
+  }
+  TextSpan load(firmware.loadBuffer);
+  port.SendLine(load, 5, true);
+  image.silentRecords = firmware.loadBuffer[0] == '\0' ? image.silentRecords + 1 : 0;
+  if (LogActive()) {
+    // The trailer's page checks and marker are records of their own, numbered 1 to 9.
+    const std::string number = image.atEnd ? "trailer " + std::to_string(image.trailerStep) + "/9"
+                                           : std::to_string(image.recordsRead) + "/" + std::to_string(image.lineCount);
+    LogEvent("load", "record " + number + " " + EscapeBytes(record) + " reply " + EscapeBytes(firmware.loadBuffer));
+  }
+}
+
+// The percent of the file's lines read. A file with no lines has nothing to divide by; progress
+// never leaves 1 to 100.
+int LoadPercent(const CSRecordImage& image) {
+  int percent = image.lineCount > 0 ? image.recordsRead * 100 / image.lineCount : 0;
+  if (percent < 1) percent = 1;
+  if (percent > 100) percent = 100;
+  return percent;
+}
 }  // namespace
 
 CSRecordImage& ProgramLoader::ProgramImage() {
@@ -93,35 +122,14 @@ int ProgramLoader::ContinueLoad(TextSpan message, int mode) {
     CSRecordImage::ErrorText(CSRecordImage::kUnknownReply, message);
     return -CSRecordImage::kUnknownReply;
   }
-  TextSpan load(firmware.loadBuffer);
-  // Sends the load buffer as a record; the reply replaces it. One record answered with
-  // nothing at all is accepted; several in a row are judged as an unrecognised reply.
-  auto sendRecord = [&] {
-    const std::string record = LogActive() ? std::string(firmware.loadBuffer) : std::string();
-    if (!image.atEnd && image.recordsRead > firmware.lastLineSent) {
-      firmware.lastLineSent = image.recordsRead;
-      ++firmware.recordsSent;
-    }
-    port.SendLine(load, 5, true);
-    image.silentRecords = firmware.loadBuffer[0] == '\0' ? image.silentRecords + 1 : 0;
-    if (LogActive()) {
-      // The trailer's page checks and marker are records of their own, numbered 1 to 9.
-      const std::string number = image.atEnd
-                                     ? "trailer " + std::to_string(image.trailerStep) + "/9"
-                                     : std::to_string(image.recordsRead) + "/" + std::to_string(image.lineCount);
-      LogEvent("load", "record " + number + " " + EscapeBytes(record) + " reply " + EscapeBytes(firmware.loadBuffer));
-    }
-  };
-
+  char reply[100];
   if (mode > 0) {
-    char reply[100];
     BootSend(port, reply, "Y", 1);
-    if (std::strlen(firmware.loadBuffer) >= 2) sendRecord();
+    if (std::strlen(firmware.loadBuffer) >= 2) SendRecord(port, firmware, image);
   } else if (mode < 0) {
-    char reply[100];
     BootSend(port, reply, "X", 1);
   } else {
-    const int r = image.NextRecord(load);
+    const int r = image.NextRecord(TextSpan(firmware.loadBuffer));
     if (r > 0) {
       CSRecordImage::ErrorText(r, message);
       return -r;
@@ -133,13 +141,9 @@ int ProgramLoader::ContinueLoad(TextSpan message, int mode) {
       }
       return 0;
     }
-    if (std::strlen(firmware.loadBuffer) >= 2) sendRecord();
+    if (std::strlen(firmware.loadBuffer) >= 2) SendRecord(port, firmware, image);
   }
-  // A file with no lines has nothing to divide by; progress never leaves 1 to 100.
-  int percent = image.lineCount > 0 ? image.recordsRead * 100 / image.lineCount : 0;
-  if (percent < 1) percent = 1;
-  if (percent > 100) percent = 100;
-  return percent;
+  return LoadPercent(image);
 }
 
 bool ProgramLoader::FinishLoad() {

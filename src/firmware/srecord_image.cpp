@@ -24,6 +24,42 @@ unsigned HexValue(char c) {
 // characters are not refused.
 unsigned HexPair(const char* p) { return (HexValue(p[0]) * 16 + (HexValue(p[1]) & 0x0F)) & 0xFF; }
 
+std::string ErrorString(int number) {
+  char text[100];
+  CSRecordImage::ErrorText(number, text);
+  return text;
+}
+
+// Reads the file up to its end record as a load would, every reply taken for "OK". False, with
+// the line and its fault in check, on a line whose loss would leave a hole in the program.
+bool ReadAsLoad(CSRecordImage& image, ProgramFileCheck& check) {
+  char buf[CSRecordImage::kPieceChars + 8];
+  TextSpan buffer(buf);
+  for (;;) {
+    buffer.Assign("OK");
+    const int lostBefore = image.dataLinesLost;
+    const int r = image.NextRecord(buffer);
+    if (r == CSRecordImage::kFinished) return true;
+    if (r != CSRecordImage::kSend && image.atEnd && image.line.empty()) {
+      // The file ended without an end record: the fault lies after its last line.
+      check.line = image.fileLine + 1;
+      check.text = CSRecordImage::kNoEndRecordText;
+      return false;
+    }
+    if (image.dataLinesLost > lostBefore) {
+      check.line = image.fileLine;
+      check.error = r;
+      if (r != CSRecordImage::kSend) {
+        check.text = ErrorString(r);
+      } else {
+        check.text =
+            image.line.c_str()[1] == '0' ? CSRecordImage::kHeaderAmongDataText : CSRecordImage::kEndRecordWithDataText;
+      }
+      return false;
+    }
+    if (r != CSRecordImage::kSend) ++check.questions;  // the load asks, and going on loses nothing
+  }
+}
 }  // namespace
 
 CSRecordImage::CSRecordImage() { std::memset(pages, 0xFF, sizeof pages); }
@@ -328,41 +364,14 @@ void CSRecordImage::ErrorText(int number, TextSpan text) {
 
 ProgramFileCheck CSRecordImage::CheckFile(const std::string& path) {
   ProgramFileCheck check;
-  char text[100];
   auto image = std::make_unique<CSRecordImage>();
   if (path.size() + 1 <= image->path.Capacity()) image->path.Assign(path);
   if (!image->Open()) {
     check.error = kNoFile;
-    ErrorText(kNoFile, text);
-    check.text = text;
+    check.text = ErrorString(kNoFile);
     return check;
   }
-  char buf[kPieceChars + 8];
-  TextSpan buffer(buf);
-  for (;;) {
-    buffer.Assign("OK");
-    const int lostBefore = image->dataLinesLost;
-    const int r = image->NextRecord(buffer);
-    if (r == kFinished) break;
-    if (r != kSend && image->atEnd && image->line.empty()) {
-      // The file ended without an end record: the fault lies after its last line.
-      check.line = image->fileLine + 1;
-      check.text = kNoEndRecordText;
-      return check;
-    }
-    if (image->dataLinesLost > lostBefore) {
-      check.line = image->fileLine;
-      check.error = r;
-      if (r != kSend) {
-        ErrorText(r, text);
-        check.text = text;
-      } else {
-        check.text = image->line.c_str()[1] == '0' ? kHeaderAmongDataText : kEndRecordWithDataText;
-      }
-      return check;
-    }
-    if (r != kSend) ++check.questions;  // the load asks, and going on loses nothing
-  }
+  if (!ReadAsLoad(*image, check)) return check;
   check.records = image->recordsRead;
   check.dataRecords = image->dataRecords;
   // The load reads nothing after the end record: a data record there would never be sent.

@@ -902,6 +902,23 @@ bool HistoryStore::Empty() {
   return s.Step() && sqlite3_column_int(s.get(), 0) == 0;
 }
 
+namespace {
+// The event a unit of the status file is imported as, at the time of its last status read
+// (else now); the bench, operator and terminal are the importer's.
+HistoryEvent ImportedEvent(const StatusEntry& entry, const fs::path& file, const DateTime& now) {
+  HistoryEvent ev;
+  ev.unitId = entry.status.UnitId;
+  ev.serial = text_encoding::Cp1252ToUtf8(entry.status.SerialNo.view(), true);
+  ev.action = "Imported from " + file_ops::PathText(file.filename());
+  ev.outcome = "done";
+  ev.file = file_ops::PathText(file);
+  ev.statusRead = true;
+  ev.imported = true;
+  ev.time = entry.checks.LastStatusTime.value > 0.0 ? entry.checks.LastStatusTime : now;
+  return ev;
+}
+}  // namespace
+
 int HistoryStore::ImportStatusFile(const fs::path& currentStatusFile, const std::string& operatorName,
                                    const std::string& terminal) {
   if (!IsOpen()) return -1;
@@ -931,18 +948,10 @@ int HistoryStore::ImportStatusFile(const fs::path& currentStatusFile, const std:
   for (const std::string& id : ids) {
     const StatusEntry entry = doc.ReadUnit(id);
     if (entry.status.UnitId == -1) continue;
-    HistoryEvent ev;
-    ev.unitId = entry.status.UnitId;
-    ev.serial = text_encoding::Cp1252ToUtf8(entry.status.SerialNo.view(), true);
-    ev.action = "Imported from " + file_ops::PathText(currentStatusFile.filename());
-    ev.outcome = "done";
+    HistoryEvent ev = ImportedEvent(entry, currentStatusFile, now);
     ev.bench = settings.bench.empty() ? file_ops::HostName() : settings.bench;
     ev.operatorName = operatorName.empty() ? file_ops::LoginName() : operatorName;
     ev.terminal = terminal;
-    ev.file = file_ops::PathText(currentStatusFile);
-    ev.statusRead = true;
-    ev.imported = true;
-    ev.time = entry.checks.LastStatusTime.value > 0.0 ? entry.checks.LastStatusTime : now;
     const FieldTexts texts = TextsOf(entry.checks, entry.status);
     if (!Write(ev, &texts)) {
       if (db_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);

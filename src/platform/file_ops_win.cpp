@@ -181,6 +181,29 @@ bool ProcessIsAlive(unsigned long pid) {
   return alive;
 }
 
+namespace {
+// Takes the exclusive lock of the file's first byte, waiting at most waitMs. True when taken;
+// else error says why (WAIT_TIMEOUT when another program held it all that time).
+bool LockFirstByte(HANDLE h, OVERLAPPED& ov, uint32_t waitMs, DWORD& error) {
+  if (::LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &ov)) return true;
+  error = ::GetLastError();
+  if (error != ERROR_IO_PENDING) return false;
+  DWORD transferred = 0;
+  if (::WaitForSingleObject(ov.hEvent, waitMs) == WAIT_OBJECT_0) {
+    if (::GetOverlappedResult(h, &ov, &transferred, FALSE) != 0) return true;
+    error = ::GetLastError();
+    return false;
+  }
+  // Call the wait off; the lock may still have been granted meanwhile, which the result of the
+  // cancelled request tells.
+  ::CancelIoEx(h, &ov);
+  if (::GetOverlappedResult(h, &ov, &transferred, TRUE) != 0) return true;
+  error = ::GetLastError();
+  if (error == ERROR_OPERATION_ABORTED) error = WAIT_TIMEOUT;
+  return false;
+}
+}  // namespace
+
 FileLock FileLock::Acquire(const fs::path& lockFile, uint32_t waitMs) {
   FileLock lock;
   // Overlapped, so that the wait for the lock can be bounded and called off.
@@ -200,27 +223,8 @@ FileLock FileLock::Acquire(const fs::path& lockFile, uint32_t waitMs) {
     ::CloseHandle(h);
     return lock;
   }
-  bool locked = false;
   DWORD error = 0;
-  if (::LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &ov)) {
-    locked = true;
-  } else {
-    error = ::GetLastError();
-    if (error == ERROR_IO_PENDING) {
-      DWORD transferred = 0;
-      if (::WaitForSingleObject(ov.hEvent, waitMs) == WAIT_OBJECT_0) {
-        locked = ::GetOverlappedResult(h, &ov, &transferred, FALSE) != 0;
-        if (!locked) error = ::GetLastError();
-      } else {
-        // Call the wait off; the lock may still have been granted meanwhile, which the result
-        // of the cancelled request tells.
-        ::CancelIoEx(h, &ov);
-        locked = ::GetOverlappedResult(h, &ov, &transferred, TRUE) != 0;
-        error = locked ? 0 : ::GetLastError();
-        if (!locked && error == ERROR_OPERATION_ABORTED) error = WAIT_TIMEOUT;
-      }
-    }
-  }
+  const bool locked = LockFirstByte(h, ov, waitMs, error);
   ::CloseHandle(ov.hEvent);
   if (locked) {
     lock.state_ = State::Locked;

@@ -32,6 +32,41 @@ void AddPiece(std::vector<std::string>& lines, const std::string& piece) {
   }
 }
 
+bool FileSize(const std::filesystem::path& path, uint64_t& size) {
+  std::ifstream probe(path, std::ios::binary | std::ios::ate);
+  if (!probe) return false;
+  const auto end = probe.tellg();
+  size = end > 0 ? static_cast<uint64_t>(end) : 0;
+  return true;
+}
+
+// A long transfer goes ahead only when the operator agrees to its time.
+bool TransferTimeAgreed(IOperator& op, IProgress& progress, double seconds) {
+  if (seconds <= kExportAskAboveSeconds) return true;
+  char message[120];
+  std::snprintf(message, sizeof message, "Transfer time approx\r\n %.0f secs\r\nContinue??", seconds);
+  const bool wasBusy = progress.Showing();
+  progress.Ended();
+  if (op.Ask(Question::ExportTransferTime, message, "Transfer time", MbIcon::Question) != MbAnswer::Yes) return false;
+  // Shown again only when it was shown before: nothing else would take it down again.
+  if (wasBusy) progress.Shown();
+  return true;
+}
+
+// Sends the pieces one line each. A piece left unanswered stops the export, unless it is the
+// last: "END" follows that one all the same.
+bool SendPieces(CCommPort& port, TextSpan line, const std::vector<std::string>& lines) {
+  for (size_t i = 0; i < lines.size(); ++i) {
+    line.Assign(lines[i]);
+    const bool answered = port.SendLine(line, 2, true);
+    if (LogActive())
+      LogEvent("export", "piece " + std::to_string(i + 1) + "/" + std::to_string(lines.size()) +
+                             (answered ? " answered" : " not answered"));
+    if (!answered && i + 1 < lines.size()) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 double ExportTransferSeconds(uint64_t fileBytes) { return static_cast<double>(fileBytes) * 2.5e-6 * 289.0; }
@@ -57,23 +92,8 @@ int StatusFiles::ExportStatus() {
   WaitCursorScope cursor(op);
   const std::filesystem::path path = paths.CurrentStatusFile();
   uint64_t size = 0;
-  {
-    std::ifstream probe(path, std::ios::binary | std::ios::ate);
-    if (!probe) return kExportFileFailed;
-    const auto end = probe.tellg();
-    size = end > 0 ? static_cast<uint64_t>(end) : 0;
-  }
-  const double seconds = ExportTransferSeconds(size);
-  if (seconds > kExportAskAboveSeconds) {
-    char message[120];
-    std::snprintf(message, sizeof message, "Transfer time approx\r\n %.0f secs\r\nContinue??", seconds);
-    const bool wasBusy = Progress().Showing();
-    Progress().Ended();
-    if (op.Ask(Question::ExportTransferTime, message, "Transfer time", MbIcon::Question) != MbAnswer::Yes)
-      return kExportDeclined;
-    // Shown again only when it was shown before: nothing else would take it down again.
-    if (wasBusy) Progress().Shown();
-  }
+  if (!FileSize(path, size)) return kExportFileFailed;
+  if (!TransferTimeAgreed(op, Progress(), ExportTransferSeconds(size))) return kExportDeclined;
 
   char buffer[kExchangeBufferSize];
   TextSpan line(buffer);
@@ -90,14 +110,7 @@ int StatusFiles::ExportStatus() {
   }
   const std::vector<std::string> lines = ExportLines(text);
   if (LogActive()) LogEvent("export", std::to_string(lines.size()) + " pieces of " + path.string());
-  for (size_t i = 0; i < lines.size(); ++i) {
-    line.Assign(lines[i]);
-    const bool answered = port.SendLine(line, 2, true);
-    if (LogActive())
-      LogEvent("export", "piece " + std::to_string(i + 1) + "/" + std::to_string(lines.size()) +
-                             (answered ? " answered" : " not answered"));
-    if (!answered && i + 1 < lines.size()) return kExportNoAnswer;
-  }
+  if (!SendPieces(port, line, lines)) return kExportNoAnswer;
   line.Assign("END");
   port.SendLine(line, 0, true);
   if (LogActive()) LogEvent("export", "done");

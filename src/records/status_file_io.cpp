@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <string>
 #include <system_error>
 #include <vector>
 
@@ -12,15 +14,62 @@ namespace fs = std::filesystem;
 
 namespace {
 std::string ErrorText(int error) { return std::generic_category().message(error); }
+
+// A read that failed: no bytes, its outcome and why.
+void Fail(FileContents& r, FileContents::Outcome outcome, std::string error = {}) {
+  r.bytes.reset();
+  r.outcome = outcome;
+  r.error = std::move(error);
+}
+
+// Doubles the buffer, but never past the limit + 1. False when the memory is not there.
+bool Grow(FileContents& r, size_t& capacity, uint64_t maxBytes) {
+  const size_t grown = capacity * 2 > maxBytes + 1 ? static_cast<size_t>(maxBytes) + 1 : capacity * 2;
+  char* bigger = static_cast<char*>(std::realloc(r.bytes.get(), grown));
+  if (!bigger) return false;
+  (void)r.bytes.release();
+  r.bytes.reset(bigger);
+  capacity = grown;
+  return true;
+}
+
+// Reads the file to its real end into the buffer (capacity bytes), in case the file grew since
+// its size was taken, but never past the limit + 1. The bytes read; none when the read failed
+// (its outcome set).
+std::optional<size_t> ReadToEnd(std::FILE* f, FileContents& r, size_t capacity, uint64_t maxBytes) {
+  size_t size = 0;
+  for (;;) {
+    if (size == capacity) {
+      // Full: the file is longer than its size said.
+      if (capacity > maxBytes) break;
+      if (!Grow(r, capacity, maxBytes)) {
+        Fail(r, FileContents::Outcome::TooLarge, "not enough memory");
+        return std::nullopt;
+      }
+    }
+    const size_t wanted = capacity - size;
+    const size_t n = std::fread(r.bytes.get() + size, 1, wanted, f);
+    size += n;
+    if (n < wanted) {
+      if (std::ferror(f)) {
+        const int error = errno;
+        Fail(r, FileContents::Outcome::Unreadable, ErrorText(error ? error : EIO));
+        return std::nullopt;
+      }
+      break;  // the end of the file
+    }
+  }
+  return size;
+}
 }  // namespace
 
 FileContents ReadWholeFile(const fs::path& path, uint64_t maxBytes) {
   FileContents result;
   std::FILE* f = file_ops::OpenStream(path, "rb");
   if (!f) {
-    int error = errno;
-    result.outcome = error == ENOENT ? FileContents::Outcome::Missing : FileContents::Outcome::Unreadable;
-    result.error = ErrorText(error);
+    const int error = errno;
+    Fail(result, error == ENOENT ? FileContents::Outcome::Missing : FileContents::Outcome::Unreadable,
+         ErrorText(error));
     return result;
   }
   result.identity = file_ops::IdentityOf(f);
@@ -29,60 +78,26 @@ FileContents ReadWholeFile(const fs::path& path, uint64_t maxBytes) {
   if (ec) expected = 0;
   if (expected > maxBytes) {
     std::fclose(f);
-    result.outcome = FileContents::Outcome::TooLarge;
+    Fail(result, FileContents::Outcome::TooLarge);
     return result;
   }
-  // Room for what the size promises; the read goes on to the real end of the file in case the
-  // file grew meanwhile, but never past the limit.
-  size_t capacity = static_cast<size_t>(expected) + 1;
+  // Room for what the size promises.
+  const size_t capacity = static_cast<size_t>(expected) + 1;
   char* buffer = static_cast<char*>(std::malloc(capacity));
   if (!buffer) {
     std::fclose(f);
-    result.outcome = FileContents::Outcome::TooLarge;
-    result.error = "not enough memory";
+    Fail(result, FileContents::Outcome::TooLarge, "not enough memory");
     return result;
   }
   result.bytes.reset(buffer);
-  size_t size = 0;
-  for (;;) {
-    if (size == capacity) {
-      // Full: the file is longer than its size said. Grow, but never past the limit + 1.
-      if (capacity > maxBytes) break;
-      size_t grown = capacity * 2 > maxBytes + 1 ? static_cast<size_t>(maxBytes) + 1 : capacity * 2;
-      char* bigger = static_cast<char*>(std::realloc(result.bytes.get(), grown));
-      if (!bigger) {
-        std::fclose(f);
-        result.bytes.reset();
-        result.outcome = FileContents::Outcome::TooLarge;
-        result.error = "not enough memory";
-        return result;
-      }
-      (void)result.bytes.release();
-      result.bytes.reset(bigger);
-      capacity = grown;
-    }
-    size_t wanted = capacity - size;
-    size_t n = std::fread(result.bytes.get() + size, 1, wanted, f);
-    size += n;
-    if (n < wanted) {
-      if (std::ferror(f)) {
-        int error = errno;
-        std::fclose(f);
-        result.bytes.reset();
-        result.outcome = FileContents::Outcome::Unreadable;
-        result.error = ErrorText(error ? error : EIO);
-        return result;
-      }
-      break;  // the end of the file
-    }
-  }
+  const std::optional<size_t> size = ReadToEnd(f, result, capacity, maxBytes);
   std::fclose(f);
-  if (size > maxBytes) {
-    result.bytes.reset();
-    result.outcome = FileContents::Outcome::TooLarge;
+  if (!size) return result;
+  if (*size > maxBytes) {
+    Fail(result, FileContents::Outcome::TooLarge);
     return result;
   }
-  result.size = size;
+  result.size = *size;
   result.outcome = FileContents::Outcome::Read;
   return result;
 }

@@ -64,16 +64,25 @@ bool CCommPort::Open(bool stripNulls) {
     return false;
   }
   device_->SetQueueSizes(4096, 1024);
-  auto failClosed = [this](const char* what) {
-    Fail(what, device_->LastError());
+  if (const char* failed = Configure(stripNulls)) {
+    Fail(failed, device_->LastError());
     device_->Close();
     device_.reset();
     lastOpen_.opened = false;
     LogOpenFailure();
     return false;
-  };
+  }
+  isOpen = true;
+  reopenAsBefore_ = false;
+  unplugged_ = false;
+  lastOpen_.opened = true;
+  if (LogActive()) LogEvent("open", PortText() + " " + std::to_string(lineSettings.baud) + " bit/s 8N1");
+  return true;
+}
+
+const char* CCommPort::Configure(bool stripNulls) {
   LineSettings s;
-  if (!device_->GetLineSettings(s)) return failClosed("Get state failed ");
+  if (!device_->GetLineSettings(s)) return "Get state failed ";
   s.baud = 9600;
   s.dataBits = 8;
   s.parity = 0;
@@ -94,23 +103,18 @@ bool CCommPort::Open(bool stripNulls) {
     s.baud = reopenSettings_.baud;
     s.stripNulls = reopenSettings_.stripNulls;
   }
-  if (!device_->SetLineSettings(s)) return failClosed("Set state failed ");
+  if (!device_->SetLineSettings(s)) return "Set state failed ";
   lineSettings = s;
   SerialTimeouts t;
-  if (!device_->GetTimeouts(t)) return failClosed("Read timeout setting failed ");
+  if (!device_->GetTimeouts(t)) return "Read timeout setting failed ";
   t.readInterval = 0xFFFFFFFFu;
   t.readTotalMultiplier = 0xFFFFFFFFu;
   t.readTotalConstant = 10;
   t.writeTotalMultiplier = 1;
   t.writeTotalConstant = 2;
-  if (!device_->SetTimeouts(t)) return failClosed("Write timeout setting failed ");
+  if (!device_->SetTimeouts(t)) return "Write timeout setting failed ";
   timeouts = t;
-  isOpen = true;
-  reopenAsBefore_ = false;
-  unplugged_ = false;
-  lastOpen_.opened = true;
-  if (LogActive()) LogEvent("open", PortText() + " " + std::to_string(s.baud) + " bit/s 8N1");
-  return true;
+  return nullptr;
 }
 
 void CCommPort::Close() {

@@ -57,6 +57,10 @@ class CCommPort {
   void CloseIfGone();
   std::string PortText() const;  // "COM3 /dev/ttyUSB0"
   void LogOpenFailure();
+  // Sets the line of the device just opened (9600 bit/s 8N1, DTR and RTS on, no flow control;
+  // the rate and NUL stripping as before when it is reopened after failing reads) and its
+  // time-outs. Returns what failed, else null.
+  const char* Configure(bool stripNulls);
 
   // Reads that fail at once, this many in a row, mean the device has gone although it does not
   // say so: a read that should wait for a byte came back failed in under kImmediateUs.

@@ -63,8 +63,9 @@ struct SiteSender::Shared {
   std::thread thread;
   SiteServer* active = nullptr;  // the background sender's server, while it is there
 
-  // Each user of the store and the server keeps its own.
-  struct Worker {
+  // A sender's own link to both ends (the background thread's, or a push's): its connection to
+  // this PC's history and to the site server, and the unit states read from the outbox so far.
+  struct Link {
     HistoryStore store;
     SiteServer server;
     std::map<int32_t, FieldTexts> states;  // each unit's state as far as the outbox was read
@@ -103,57 +104,63 @@ struct SiteSender::Shared {
     if (sentMs > 0) state.lastSentMs = sentMs;
   }
 
-  // One round: connect when needed, then send batch after batch until nothing waits. True when
-  // everything written so far is on the site.
-  bool SendPending(Worker& w) {
-    if (!w.store.IsOpen() && !w.store.Open(file)) {
-      Publish({SiteProblemKind::LocalHistory, "Nothing is sent to the site: " + w.store.Message(), {}}, -1, 0);
-      return false;
-    }
-    HistoryStore::SiteCursor cursor = w.store.Cursor(setting.conninfo);
-    // Another program on this PC (a site push) may have moved the cursor meanwhile.
-    if (cursor.lastId != w.statesAt) w.Forget();
-    if (!w.server.Connected()) {
-      if (SiteProblem p = w.server.Connect(setting, [this] { return Stopping(); })) {
-        Publish(p, w.store.CountAfter(cursor.lastId), 0);
+  // Connects when not connected. A site this PC has not sent to (or one made anew) takes
+  // everything from the start, and what it already holds it keeps once. False when the site
+  // cannot be reached (told).
+  bool Reach(Link& link, HistoryStore::SiteCursor& cursor) {
+    if (!link.server.Connected()) {
+      if (SiteProblem p = link.server.Connect(setting, [this] { return Stopping(); })) {
+        Publish(p, link.store.CountAfter(cursor.lastId), 0);
         return false;
       }
     }
-    if (cursor.siteId != w.server.SiteId()) {
-      // A site this PC has not sent to (or one made anew): everything goes, and what it
-      // already holds it keeps once.
-      cursor = {w.server.SiteId(), 0, 0};
-      w.Forget();
+    if (cursor.siteId != link.server.SiteId()) {
+      cursor = {link.server.SiteId(), 0, 0};
+      link.Forget();
     }
+    return true;
+  }
+
+  // One round: connect when needed, then send batch after batch until nothing waits. True when
+  // everything written so far is on the site.
+  bool SendPending(Link& link) {
+    if (!link.store.IsOpen() && !link.store.Open(file)) {
+      Publish({SiteProblemKind::LocalHistory, "Nothing is sent to the site: " + link.store.Message(), {}}, -1, 0);
+      return false;
+    }
+    HistoryStore::SiteCursor cursor = link.store.Cursor(setting.conninfo);
+    // Another program on this PC (a site push) may have moved the cursor meanwhile.
+    if (cursor.lastId != link.statesAt) link.Forget();
+    if (!Reach(link, cursor)) return false;
     for (;;) {
-      const int64_t waiting = w.store.CountAfter(cursor.lastId);
-      std::vector<HistoryStore::OutboxEvent> batch = w.store.Outbox(cursor.lastId, kBatch, w.states);
+      const int64_t waiting = link.store.CountAfter(cursor.lastId);
+      std::vector<HistoryStore::OutboxEvent> batch = link.store.Outbox(cursor.lastId, kBatch, link.states);
       if (batch.empty()) {
         Publish({}, waiting, 0);
         return waiting == 0;
       }
       Publish({}, waiting, 0);
-      w.server.onBatchSent = BatchHook();
-      if (SiteProblem p = w.server.Send(batch)) {
+      link.server.onBatchSent = BatchHook();
+      if (SiteProblem p = link.server.Send(batch)) {
         // What was read past the cursor is read again next time.
-        w.Forget();
+        link.Forget();
         Publish(p, waiting, 0);
         return false;
       }
       cursor.lastId = batch.back().event.id;
       cursor.sentMs = NowMs();
-      if (!w.store.SetCursor(setting.conninfo, cursor)) {
+      if (!link.store.SetCursor(setting.conninfo, cursor)) {
         // Sent but not noted: the next round sends the batch again, and the site keeps it once.
-        w.Forget();
+        link.Forget();
         Publish({SiteProblemKind::LocalHistory,
                  "The site took the events, but this PC's history could not note it (they are sent again, and "
                  "the site keeps them once): " +
-                     w.store.Message(),
+                     link.store.Message(),
                  {}},
                 waiting, 0);
         return false;
       }
-      w.statesAt = cursor.lastId;
+      link.statesAt = cursor.lastId;
       LogEvent("site", "sent " + std::to_string(batch.size()) + (batch.size() == 1 ? " event to " : " events to ") +
                            setting.shown);
       Publish({}, waiting - static_cast<int64_t>(batch.size()), cursor.sentMs);
@@ -161,14 +168,14 @@ struct SiteSender::Shared {
     }
   }
 
-  void Run(Worker& w) {
+  void Run(Link& link) {
     auto backoff = std::chrono::seconds(5);
     for (;;) {
       {
         std::lock_guard<std::mutex> lock(mutex);
         ++started;
       }
-      const bool done = SendPending(w);
+      const bool done = SendPending(link);
       std::unique_lock<std::mutex> lock(mutex);
       ++finished;
       progress.notify_all();
@@ -185,12 +192,12 @@ struct SiteSender::Shared {
   }
 
   void RunThenEnd() {
-    Worker w;
+    Link link;
     {
       std::lock_guard<std::mutex> lock(mutex);
-      active = &w.server;
+      active = &link.server;
     }
-    Run(w);
+    Run(link);
     // Before the server goes: Stop no longer breaks off its calls.
     std::lock_guard<std::mutex> lock(mutex);
     active = nullptr;
@@ -272,12 +279,12 @@ void SiteSender::Finish(std::chrono::milliseconds wait) {
 }
 
 SiteState SiteSender::PushAll(std::chrono::milliseconds timeout) {
-  Shared::Worker w;
+  Shared::Link link;
   using Clock = std::chrono::steady_clock;
   const auto deadline = Clock::now() + timeout;
   // No wait goes past the time given: not a connection, a statement, or the pause between tries.
-  w.server.SetDeadline(deadline);
-  while (!shared_->SendPending(w) && Clock::now() < deadline) {
+  link.server.SetDeadline(deadline);
+  while (!shared_->SendPending(link) && Clock::now() < deadline) {
     // Only a problem that may pass is tried again.
     const SiteProblemKind k = State().problem.kind;
     if (k != SiteProblemKind::Unreachable && k != SiteProblemKind::None) break;

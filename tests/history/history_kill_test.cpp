@@ -4,11 +4,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <sqlite3.h>
-
 #include <algorithm>
 
-#include "history/history_store.h"
+#include "tests/history/history_support.h"
 #include "tests/support/test_bench.h"
 
 using namespace history;
@@ -17,16 +15,12 @@ TEST(HistoryKill, KeepsEveryEventWrittenBeforeTheKill) {
   const std::filesystem::path dir = FreshTempDir("history-kill");
   const std::filesystem::path file = dir / "history.sqlite";
   auto events = [&](HistoryStore& probe) {
-    if (!probe.IsOpen() && !probe.Open(file)) return 0;
-    sqlite3_stmt* count = nullptr;
-    sqlite3_prepare_v2(probe.Db(), "SELECT count(*) FROM events", -1, &count, nullptr);
-    const int n = sqlite3_step(count) == SQLITE_ROW ? sqlite3_column_int(count, 0) : 0;
-    sqlite3_finalize(count);
-    return n;
+    if (!probe.IsOpen() && !probe.Open(file)) return int64_t{0};
+    return SqlInt(probe.Db(), "SELECT count(*) FROM events");
   };
   for (int round = 0; round < 3; ++round) {
     HistoryStore probe;
-    const int before = round == 0 ? 0 : events(probe);
+    const int64_t before = round == 0 ? 0 : events(probe);
     probe.Close();  // no connection crosses the fork
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
@@ -36,12 +30,9 @@ TEST(HistoryKill, KeepsEveryEventWrittenBeforeTheKill) {
       if (!store.Open(file)) _exit(2);
       for (int n = 0;; ++n) {
         UnitStatus s;
-        s.UnitId = 100 + n % 7;
-        s.Count = n;
+        s.UnitId = 100 + n % 7, s.Count = n;
         HistoryEvent ev;
-        ev.unitId = s.UnitId;
-        ev.time = DateTime::NowUtc();
-        ev.statusRead = true;
+        ev.unitId = s.UnitId, ev.time = DateTime::NowUtc(), ev.statusRead = true;
         ev.reason = std::to_string(round) + ":" + std::to_string(n);
         const FieldTexts t = TextsOf(StatusChecks{}, s);
         if (!store.Append(ev, &t)) _exit(3);
@@ -66,9 +57,8 @@ TEST(HistoryKill, KeepsEveryEventWrittenBeforeTheKill) {
   for (int32_t unit = 100; unit < 107; ++unit) {
     const auto states = store.States(unit);
     for (const auto& [ev, texts] : states) {
-      const int round = std::stoi(ev.reason.substr(0, 1));
       const int n = std::stoi(ev.reason.substr(2));
-      seen[static_cast<size_t>(round)].push_back(n);
+      seen[static_cast<size_t>(std::stoi(ev.reason.substr(0, 1)))].push_back(n);
       EXPECT_EQ(texts[*FieldIndex("Count")], std::to_string(n));
     }
   }

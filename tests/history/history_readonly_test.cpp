@@ -56,7 +56,7 @@ TEST(HistoryFiles, AReadOnlyHistoryIsReadAndLeftAsItWas) {
     fs::create_directories(file.parent_path());
     FiveUnits(file, now);
     if (!c.wal) Sql(file, "PRAGMA journal_mode = DELETE");
-    const std::string before = Bytes(file);
+    const std::string before = ReadText(file);
     fs::permissions(file, c.file);
     fs::permissions(file.parent_path(), c.folder);
     const std::string report = AsAnotherUser([&] {
@@ -71,7 +71,7 @@ TEST(HistoryFiles, AReadOnlyHistoryIsReadAndLeftAsItWas) {
     EXPECT_EQ(report.substr(0, report.find(';')), "4 due, 3 visits");
     EXPECT_NE(report.find("cannot be written:"), std::string::npos) << report;
     EXPECT_NE(report.find("is read-only for this user. It is left as it is"), std::string::npos) << report;
-    EXPECT_EQ(Bytes(file), before);
+    EXPECT_EQ(ReadText(file), before);
     for (const char* side : {"-wal", "-shm", "-journal"}) EXPECT_FALSE(fs::exists(file.string() + side)) << side;
     fs::permissions(file, fs::perms(0644));
     fs::permissions(file.parent_path(), fs::perms(0755));

@@ -7,8 +7,6 @@
 #include <chrono>
 #include <fstream>
 #include <functional>
-#include <iterator>
-#include <random>
 #include <thread>
 
 #include "history/history_fields.h"
@@ -24,6 +22,14 @@ namespace fs = std::filesystem;
 namespace {
 
 DateTime Day(int y, int m, int d) { return DateTime::FromCivil({y, m, d, 12, 0, 0}); }
+
+// A current-status file in the data folder holding the unit 0x10 (with its checks) and the others named.
+void SaveStatusFile(const fs::path& dir, const StatusChecks& c = {}, std::initializer_list<int32_t> others = {}) {
+  CStatusXml doc;
+  doc.WriteUnit(c, AUnit(0x10));
+  for (const int32_t id : others) doc.WriteUnit(StatusChecks{}, AUnit(id));
+  ASSERT_TRUE(doc.Save(dir / "T7Status" / "Current-Status.xml").saved);
+}
 
 class History : public ::testing::Test {
  protected:
@@ -57,15 +63,11 @@ TEST_F(History, EventsAndStatesRoundTrip) {
   UnitStatus s = AUnit();
   s.TypeNo = "R\xE9sum\xE9 \x01\x80 ' \" ;";  // code page 1252 bytes, a control byte
   HistoryEvent ev;
-  ev.time = Day(2026, 3, 1);
-  ev.unitId = s.UnitId;
-  ev.serial = hostile;
-  ev.bench = ev.operatorName = ev.terminal = ev.action = ev.reason = ev.differences = hostile;
+  ev.time = Day(2026, 3, 1), ev.unitId = s.UnitId, ev.outcome = "refused", ev.statusRead = true;
+  ev.serial = ev.bench = ev.operatorName = ev.terminal = ev.action = ev.reason = ev.differences = hostile;
   ev.file = ev.command = ev.reply = ev.logFile = hostile;
-  ev.outcome = "refused";
   ev.failedReaders = 4, ev.recordsSent = 7, ev.recordsTotal = 9, ev.durationMs = 1234, ev.testResult = 3;
   ev.fileSha256 = Sha256::Hex("x");
-  ev.statusRead = true;
   const FieldTexts texts = TextsOf(StatusChecks{}, s);
   ASSERT_TRUE(store_.Append(ev, &texts));
   store_.Close();
@@ -130,12 +132,7 @@ TEST_F(History, MigratesFromTheFirstVersion) {
 // A file that is not a history of ours, or that cannot be read, is left byte for byte as it
 // was; the operator is told once.
 TEST_F(History, LeavesFilesThatAreNotOursUntouched) {
-  auto sqliteFile = [&](const char* sql) {
-    sqlite3* db = nullptr;
-    sqlite3_open(file_.string().c_str(), &db);
-    sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
-    sqlite3_close(db);
-  };
+  auto sqliteFile = [&](const char* sql) { Sql(file_, sql); };
   const struct {
     const char* name;
     std::function<void()> make;
@@ -143,9 +140,7 @@ TEST_F(History, LeavesFilesThatAreNotOursUntouched) {
   } cases[] = {
       {"text", [&] { std::ofstream(file_) << "bench notes, not a database\n"; }, HistoryStore::State::Foreign},
       {"header then garbage",
-       [&] {
-         std::ofstream(file_, std::ios::binary) << std::string("SQLite format 3\0", 16) << std::string(5000, 'z');
-       },
+       [&] { std::ofstream(file_) << std::string("SQLite format 3\0", 16) << std::string(5000, 'z'); },
        HistoryStore::State::Damaged},
       {"another program's", [&] { sqliteFile("CREATE TABLE notes(x); INSERT INTO notes VALUES(1);"); },
        HistoryStore::State::Foreign},
@@ -158,7 +153,7 @@ TEST_F(History, LeavesFilesThatAreNotOursUntouched) {
     fs::remove_all(file_.parent_path());
     fs::create_directories(file_.parent_path());
     c.make();
-    const std::string before = Bytes(file_);
+    const std::string before = ReadText(file_);
     HistoryStore store;
     EXPECT_FALSE(store.Open(file_));
     EXPECT_EQ(store.state(), c.state);
@@ -166,7 +161,7 @@ TEST_F(History, LeavesFilesThatAreNotOursUntouched) {
     EXPECT_EQ(store.TakeMessage(), "");
     // Recording goes on without history and without a second message.
     EXPECT_EQ(RecordOutcome(store, {}, MakeOutcome(OutcomeKind::Done, "General Status"), AUnit(), {}, true), "");
-    EXPECT_EQ(Bytes(file_), before);
+    EXPECT_EQ(ReadText(file_), before);
     EXPECT_FALSE(fs::exists(file_.string() + "-wal"));
   }
 }
@@ -180,8 +175,7 @@ TEST_F(History, AFullDatabaseLosesOnlyTheEventsThatDidNotFit) {
   UnitStatus big = AUnit();
   big.String1 = std::string(999, 'q');
   Outcome o = MakeOutcome(OutcomeKind::Done, "Command 1");
-  o.command = "#INFO";
-  o.pane = std::string(9000, 'p');
+  o.command = "#INFO", o.pane = std::string(9000, 'p');
   EXPECT_NE(RecordOutcome(store_, {}, o, big, {}, true), "");
   EXPECT_EQ(RecordOutcome(store_, {}, o, big, {}, true), "");
   EXPECT_TRUE(store_.IsOpen());
@@ -194,15 +188,9 @@ TEST_F(History, AFullDatabaseLosesOnlyTheEventsThatDidNotFit) {
 // file holds, naming who and which program took it in; a store that already holds events
 // imports nothing.
 TEST_F(History, ImportsTheStatusFileOnFirstUse) {
-  const fs::path xml = dir_ / "T7Status" / "Current-Status.xml";
-  CStatusXml doc;
   StatusChecks c;
-  c.LastStatusTime = Day(2025, 5, 6);
-  c.HardwareTime = Day(2025, 5, 6);
-  c.HardwareResult = 3;
-  doc.WriteUnit(c, AUnit(0x10));
-  doc.WriteUnit(StatusChecks{}, AUnit(0x20));
-  ASSERT_TRUE(doc.Save(xml).saved);
+  c.LastStatusTime = c.HardwareTime = Day(2025, 5, 6), c.HardwareResult = 3;
+  SaveStatusFile(dir_, c, {0x20});
 
   HistoryContext who;
   who.operatorName = "ana", who.terminal = "velmoor-terminal 3.00.012";
@@ -214,7 +202,7 @@ TEST_F(History, ImportsTheStatusFileOnFirstUse) {
   EXPECT_EQ(visits[0].time.ToText(), "2025-05-06 12:00:00");
   EXPECT_EQ(store_.Visits(0x20).size(), 1u);
   EXPECT_TRUE(store_.Flags(0x10, Day(2025, 6, 1))->selfTestFailed);
-  EXPECT_EQ(store_.ImportStatusFile(xml), 0);
+  EXPECT_EQ(store_.ImportStatusFile(dir_ / "T7Status" / "Current-Status.xml"), 0);
 }
 
 // The differences between the last two reads (or two named visits) come grouped: configuration,
@@ -223,16 +211,12 @@ TEST_F(History, DiffGroupsConfigurationFirmwareMeasured) {
   ASSERT_TRUE(store_.Open(file_));
   UnitStatus s = AUnit();
   const int64_t first = Read(s, Day(2026, 1, 1)).id;
-  s.Voltage = 14.1f;
-  s.T7V = "V3.02";
-  s.CPU = 4;
-  s.String2 = "Clock 12:00";
+  s.Voltage = 14.1f, s.T7V = "V3.02", s.CPU = 4, s.String2 = "Clock 12:00";
   Read(s, Day(2026, 2, 1));
   HistoryEvent noRead;  // an event between the reads that carries no status
   noRead.unitId = s.UnitId, noRead.action = "Set time", noRead.time = Day(2026, 2, 2);
   ASSERT_TRUE(store_.Append(noRead, nullptr));
-  s.Voltage = 13.9f;
-  s.String2 = "Clock 13:00";
+  s.Voltage = 13.9f, s.String2 = "Clock 13:00";
   const int64_t last = Read(s, Day(2026, 3, 1)).id;
 
   StatusDiff d = store_.Diff(s.UnitId);
@@ -256,13 +240,9 @@ TEST_F(History, DiffGroupsConfigurationFirmwareMeasured) {
 
 // Due flags by the site's intervals (defaults, then the settings file's).
 TEST_F(History, DueFlagsLookAhead) {
-  ASSERT_TRUE(store_.Open(file_));
   const DateTime now = Day(2026, 12, 1);
-  ForEachDueRead(now, [&](int32_t id, const StatusChecks& c, DateTime at, int count, size_t) {
-    UnitStatus s = AUnit(id);
-    s.Count = count;
-    Read(s, at, c);
-  });
+  FiveUnits(file_, now);
+  ASSERT_TRUE(store_.Open(file_));
   auto flags = [&](int32_t id) { return *store_.Flags(id, now); };
   EXPECT_FALSE(flags(1).Any());
   EXPECT_TRUE(flags(2).releaseTestDue && !flags(2).selfTestDue && !flags(2).selfTestFailed);
@@ -290,7 +270,7 @@ TEST_F(History, RecordOutcomeKeepsTheDetails) {
   ASSERT_TRUE(store_.Open(file_));
   HistoryContext ctx;
   ctx.operatorName = "ana";
-  UnitStatus s = AUnit();
+  const UnitStatus s = AUnit();
   StatusChecks released;
   released.ReleaseTime = Day(2026, 3, 3), released.ReleaseResult = 0;
   EXPECT_EQ(RecordOutcome(store_, ctx, MakeOutcome(OutcomeKind::Done, "Release test"), s, released, true), "");
@@ -325,16 +305,14 @@ TEST_F(History, DamageInsideIsToldByEveryReadAndTheFileIsLeftAsItIs) {
   const fs::path sound = dir_ / "sound.sqlite";
   FiveUnits(sound, now);
   Sql(sound, "PRAGMA journal_mode = DELETE");
-  CStatusXml doc;  // the status file a unit command's start would take in, were the history empty
-  doc.WriteUnit(StatusChecks{}, AUnit(0x10));
-  ASSERT_TRUE(doc.Save(dir_ / "T7Status" / "Current-Status.xml").saved);
+  SaveStatusFile(dir_);  // what a unit command's start would take in, were the history empty
   for (const char* object : {"events", "events_unit", "units"}) {
     SCOPED_TRACE(object);
     fs::create_directories(file_.parent_path());
     fs::remove(file_);  // mingw's copy_file refuses to overwrite on Windows
     fs::copy_file(sound, file_);
     PlantRandomPage(file_, object);
-    const std::string damaged = Bytes(file_);
+    const std::string damaged = ReadText(file_);
     HistoryStore reader;
     ASSERT_TRUE(reader.Open(file_, HistoryStore::Access::Read)) << reader.Message();
     if (std::string(object) == "units") reader.Due(now);
@@ -348,14 +326,14 @@ TEST_F(History, DamageInsideIsToldByEveryReadAndTheFileIsLeftAsItIs) {
     if (told.empty()) told = RecordOutcome(store, {}, MakeOutcome(OutcomeKind::Done, "General Status"), AUnit(5), {}, true);
     EXPECT_NE(told.find("(damaged)"), std::string::npos) << told;
     store.Close();
-    EXPECT_EQ(Bytes(file_), damaged);
+    EXPECT_EQ(ReadText(file_), damaged);
     for (const char* side : {"-wal", "-shm", "-journal"}) EXPECT_FALSE(fs::exists(file_.string() + side)) << side;
   }
   HistoryStore store;
   ASSERT_TRUE(store.Open(sound)) << store.Message();
   EXPECT_EQ(RecordOutcome(store, {}, MakeOutcome(OutcomeKind::Done, "General Status"), AUnit(5), {}, true), "");
   store.Close();
-  EXPECT_EQ(Bytes(sound).substr(18, 2), "\1\1");  // the header's rollback journal
+  EXPECT_EQ(ReadText(sound).substr(18, 2), "\1\1");  // the header's rollback journal
 }
 
 // A history another program holds is waited for, a stated time; each event lost so is told by
@@ -380,9 +358,7 @@ TEST_F(History, ALockedHistoryIsWaitedForAndEachLostEventIsTold) {
 // Two terminals starting at once on a new history: the second, which found it empty, waits for
 // the first's import under the write lock and imports nothing.
 TEST_F(History, TwoTerminalsStartingAtOnceImportTheStatusFileOnce) {
-  CStatusXml doc;
-  doc.WriteUnit(StatusChecks{}, AUnit(0x10));
-  ASSERT_TRUE(doc.Save(dir_ / "T7Status" / "Current-Status.xml").saved);
+  SaveStatusFile(dir_);
   ASSERT_TRUE(store_.Open(file_)) << store_.Message();
   ASSERT_EQ(sqlite3_exec(store_.Db(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
   HistoryStore second;

@@ -5,39 +5,29 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "history/history_store.h"
+#include "tests/support/test_bench.h"
 
 // A unit as the history tests read it: its firmware, a Lithium battery, 10 counts used.
 inline UnitStatus AUnit(int32_t id = 0x1A2B3C) {
   UnitStatus s;
-  s.UnitId = id;
-  s.SerialNo = "002345-007";
-  s.T7V = "V3.01";
-  s.CPU = 2;
-  s.Voltage = 14.5f;
-  s.Count = 10;
-  s.Type = "Lithium";
-  s.BatteryStacks = 1;
+  s.UnitId = id, s.SerialNo = "002345-007", s.T7V = "V3.01", s.CPU = 2, s.Voltage = 14.5f, s.Count = 10;
+  s.Type = "Lithium", s.BatteryStacks = 1;
   return s;
 }
 
+// A general status read of the unit at that time; one whose readers failed (their bits) is refused.
 inline history::HistoryEvent AppendRead(history::HistoryStore& store, const UnitStatus& s, DateTime at,
-                                        StatusChecks c = {}, const std::string& bench = "") {
+                                        StatusChecks c = {}, const std::string& bench = "", int32_t failed = 0) {
   history::HistoryEvent ev;
-  ev.time = at;
-  ev.unitId = s.UnitId;
-  ev.serial = s.SerialNo.str();
-  ev.bench = bench;
-  ev.action = "General Status";
-  ev.outcome = "done";
-  ev.statusRead = true;
-  c.LastStatusTime = at;
+  ev.time = at, ev.unitId = s.UnitId, ev.serial = s.SerialNo.str(), ev.bench = bench;
+  ev.action = "General Status", ev.outcome = failed ? "refused" : "done", ev.statusRead = true;
+  ev.failedReaders = failed, c.LastStatusTime = at;
   const history::FieldTexts t = history::TextsOf(c, s);
   EXPECT_TRUE(store.Append(ev, &t)) << store.Message();
   return ev;
@@ -91,18 +81,21 @@ inline void PlantRandomPage(const std::filesystem::path& file, const char* objec
   f.write(bytes.data(), size);
 }
 
-// A file's bytes.
-inline std::string Bytes(const std::filesystem::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // Runs SQL on a file through a connection of its own.
 inline void Sql(const std::filesystem::path& file, const char* sql) {
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open(file.string().c_str(), &db), SQLITE_OK);
   EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
   sqlite3_close(db);
+}
+
+// The first column of the first row of a query (0 without one).
+inline int64_t SqlInt(sqlite3* db, const char* sql) {
+  sqlite3_stmt* q = nullptr;
+  sqlite3_prepare_v2(db, sql, -1, &q, nullptr);
+  const int64_t n = q && sqlite3_step(q) == SQLITE_ROW ? sqlite3_column_int64(q, 0) : 0;
+  sqlite3_finalize(q);
+  return n;
 }
 
 // Five units' status reads (ForEachDueRead) in a new store.

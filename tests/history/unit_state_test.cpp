@@ -45,8 +45,7 @@ std::vector<std::string> Changed(const StatusDiff& d) {
 // last values read stay the unit's.
 TEST_F(UnitState, AFieldAStepDidNotReadIsNoValue) {
   UnitStatus report = AUnit();
-  report.PressureFullScale = 5030.83f;
-  report.DepthOffset = 1.26f;
+  report.PressureFullScale = 5030.83f, report.DepthOffset = 1.26f;
   StatusChecks tested;
   tested.HardwareTime = At(2026, 11, 1), tested.HardwareResult = 0;
   AppendRead(store_, report, At(2026, 11, 1), tested);
@@ -56,13 +55,9 @@ TEST_F(UnitState, AFieldAStepDidNotReadIsNoValue) {
   ASSERT_TRUE(d.found);
   EXPECT_EQ(Changed(d), std::vector<std::string>{}) << "a plain status read after a test report";
 
-  HistoryEvent ev;
-  ev.time = At(2026, 11, 3), ev.unitId = report.UnitId, ev.statusRead = true, ev.failedReaders = 2;
   UnitStatus partial = AUnit();
-  partial.Voltage = -1.0f, partial.Count = -1, partial.CPU = -1;  // the transponder reader failed
-  partial.T7V = "V3.02";
-  const FieldTexts t = TextsOf({}, partial);
-  ASSERT_TRUE(store_.Append(ev, &t));
+  partial.Voltage = -1.0f, partial.Count = -1, partial.CPU = -1, partial.T7V = "V3.02";
+  AppendRead(store_, partial, At(2026, 11, 3), {}, "", 2);  // the transponder reader failed
   d = store_.Diff(report.UnitId);
   EXPECT_EQ(Changed(d), std::vector<std::string>{"T7V V3.01 -> V3.02"});
 
@@ -75,11 +70,10 @@ TEST_F(UnitState, AFieldAStepDidNotReadIsNoValue) {
   EXPECT_EQ(dossier.series[0].points.size(), 2u);  // the voltage: the third read did not read it
 
   // A text of a reader that answered is the unit's answer: a battery taken out reads empty.
-  UnitStatus oneBattery = AUnit();
   UnitStatus twoBatteries = AUnit();
   twoBatteries.Batt2Id = "B-77";
   AppendRead(store_, twoBatteries, At(2026, 11, 5));
-  AppendRead(store_, oneBattery, At(2026, 11, 6));
+  AppendRead(store_, AUnit(), At(2026, 11, 6));
   EXPECT_EQ(Changed(store_.Diff(report.UnitId)), std::vector<std::string>{"Batt2Id B-77 -> "});
 }
 
@@ -88,8 +82,7 @@ TEST_F(UnitState, AFieldAStepDidNotReadIsNoValue) {
 TEST_F(UnitState, EventsOfTheEarlierSchemaReadTheSame) {
   AppendRead(store_, AUnit(), At(2026, 1, 1));
   UnitStatus unread = AUnit();
-  unread.Voltage = -1.0f;
-  unread.CPU = 5;
+  unread.Voltage = -1.0f, unread.CPU = 5;
   AppendRead(store_, unread, At(2026, 1, 2));
   ASSERT_EQ(sqlite3_exec(store_.Db(),
                          "UPDATE events SET read_mask = NULL, fields = json_set(fields, '$.Voltage', '-1.00')"
@@ -146,8 +139,7 @@ TEST_F(UnitState, EveryOperationIsFiledUnderItsUnit) {
   for (const OutcomeKind kind : {OutcomeKind::Refused, OutcomeKind::Declined, OutcomeKind::NoUnit})
     EXPECT_EQ(RecordOutcome(store_, ctx, MakeOutcome(kind, "Set time", "why"), none, {}, false), "");
   HistoryContext named;
-  named.port = "COM9";
-  named.namedUnit = "002345-007";
+  named.port = "COM9", named.namedUnit = "002345-007";
   UnitStatus sensors;
   sensors.DepthOffset = 2.5f;
   EXPECT_EQ(RecordOutcome(store_, named, MakeOutcome(OutcomeKind::Done, "Read sensors"), sensors, {}, false, true), "");
@@ -163,21 +155,14 @@ TEST_F(UnitState, EveryOperationIsFiledUnderItsUnit) {
                                             "General Status done "}));
   EXPECT_EQ(visits[1].serial, "002345-007");
   EXPECT_EQ(store_.LoadDossier(0x1A2B3C, At(2026, 12, 1)).latest[F("DepthOffset")], "2.50");
-  sqlite3_stmt* q = nullptr;
-  sqlite3_prepare_v2(store_.Db(), "SELECT count(*) FROM events WHERE unit_id IS NULL AND port = 'COM4'", -1, &q,
-                     nullptr);
-  ASSERT_EQ(sqlite3_step(q), SQLITE_ROW);
-  EXPECT_EQ(sqlite3_column_int(q, 0), 1);
-  sqlite3_finalize(q);
+  EXPECT_EQ(SqlInt(store_.Db(), "SELECT count(*) FROM events WHERE unit_id IS NULL AND port = 'COM4'"), 1);
 }
 
 // A release test (180 days) and a self test (365) fall due on the day their interval ends, from
 // the start of that day, not only from the hour of the last test.
 TEST(UnitStateModel, ATestFallsDueOnTheDayItsIntervalEnds) {
   UnitRow row;
-  row.releaseMs = ToUnixMs(At(2026, 6, 4, 15));
-  row.selfTestMs = ToUnixMs(At(2025, 12, 10, 15));
-  row.selfTestResult = 0;
+  row.releaseMs = ToUnixMs(At(2026, 6, 4, 15)), row.selfTestMs = ToUnixMs(At(2025, 12, 10, 15)), row.selfTestResult = 0;
   const HistorySettings set;
   auto flags = [&](DateTime now) { return FlagsOf(row, set, ToUnixMs(now), [](int64_t) { return std::nullopt; }); };
   // Local times: the test's own zone decides the day.

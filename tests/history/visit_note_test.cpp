@@ -11,13 +11,8 @@ using namespace history;
 namespace {
 
 UnitStatus Unit(float volts, int32_t count) {
-  UnitStatus s;
-  s.UnitId = 0x1A2B3C;
-  s.SerialNo = "002345-007";
-  s.Voltage = volts;
-  s.Count = count;
-  s.Type = "Lithium";
-  s.BatteryStacks = 2;  // 200 counts
+  UnitStatus s = AUnit(0x1A2B3C);
+  s.Voltage = volts, s.Count = count, s.BatteryStacks = 2;  // 200 counts
   return s;
 }
 

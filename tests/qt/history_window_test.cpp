@@ -40,9 +40,7 @@ TEST(QtHistory, TheDossierDrawsVisitsDifferencesAndSeries) {
   HistoryStore store;
   ASSERT_TRUE(store.Open(dir / "h.sqlite")) << store.Message();
   UnitStatus s;
-  s.UnitId = 0x1A2B3C;
-  s.Type = "Lithium";
-  s.BatteryStacks = 1;
+  s.UnitId = 0x1A2B3C, s.Type = "Lithium", s.BatteryStacks = 1;
   const struct {
     float volts;
     int32_t count;

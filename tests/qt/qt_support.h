@@ -60,9 +60,7 @@ struct AppOnBench {
   explicit AppOnBench(const std::string& site = {},
                       const std::function<void(const std::filesystem::path& root)>& before = {}) {
     AppOptions options;
-    options.site = site;
-    options.simulate = true;
-    options.paths.root = root;
+    options.site = site, options.simulate = true, options.paths.root = root;
     options.historyFile = (root / "history.sqlite").string();  // never this PC's own
     if (before) before(root);
     app = std::make_unique<CTesterApp>(options, &clock);

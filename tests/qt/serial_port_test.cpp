@@ -17,11 +17,17 @@
 #include "serial/comm_port.h"
 #include "tests/support/test_bench.h"
 
-TEST(QtSerialPorts, ADeviceLockedByARunningProgramIsNotOpened) {
+namespace {
+// The master side of a new pseudo-terminal, its slave ready to open (-1 when there is none).
+int NewPty() {
   const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  return master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0 ? master : -1;
+}
+}  // namespace
+
+TEST(QtSerialPorts, ADeviceLockedByARunningProgramIsNotOpened) {
+  const int master = NewPty();
   ASSERT_GE(master, 0);
-  ASSERT_EQ(::grantpt(master), 0);
-  ASSERT_EQ(::unlockpt(master), 0);
   const std::string device = ::ptsname(master);
   const auto dir = FreshTempDir("qtlock");
   std::filesystem::create_directories(dir / "ports");
@@ -51,10 +57,8 @@ TEST(QtSerialPorts, ADeviceLockedByARunningProgramIsNotOpened) {
 }
 
 TEST(QtSerialPorts, ReadWaitsOnThePortUntilItsDeadlineAndFailsWhenTheFarEndGoes) {
-  int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  const int master = NewPty();
   ASSERT_GE(master, 0);
-  ASSERT_EQ(::grantpt(master), 0);
-  ASSERT_EQ(::unlockpt(master), 0);
   const auto dir = FreshTempDir("qtread");
   std::filesystem::create_directories(dir / "ports");
   std::filesystem::create_symlink(::ptsname(master), dir / "ports" / "COM1");

@@ -43,27 +43,21 @@ TEST(ChartScale, TimeLabelsNeverRepeatFromMinutesToYears) {
   const qint64 spans[] = {20 * kMin, kHour,     5 * kHour,  20 * kHour, 30 * kHour,  3 * kDay,  10 * kDay,
                           40 * kDay, 100 * kDay, 400 * kDay, 800 * kDay, 3000 * kDay, 20000 * kDay};
   const QTimeZone zones[] = {QTimeZone::utc(), QTimeZone("Europe/Berlin")};
-  for (const QTimeZone& zone : zones) {
-    for (const qint64 span : spans) {
-      for (const double pixels : {120.0, 250.0, 600.0, 1800.0}) {
-        // Across a clock change too (the last Sunday of October in Berlin).
-        for (const qint64 start : {k2026, k2026 + 18 * kDay}) {
+  // Across a clock change too (the last Sunday of October in Berlin).
+  for (const QTimeZone& zone : zones)
+    for (const qint64 span : spans)
+      for (const double pixels : {120.0, 250.0, 600.0, 1800.0})
+        for (const qint64 start : {k2026, k2026 + 18 * kDay})
           ExpectReadableAxis({start, start + span}, zone, pixels,
                              std::to_string(span / kMin) + " min over " + std::to_string(int(pixels)) + " px in " +
                                  zone.id().toStdString());
-        }
-      }
-    }
-  }
   // The step follows the span: a few hours in hours, a few weeks in days or weeks, years in
   // months or years; the first tick says the day or year its own label leaves out.
-  const TimeAxis hours = MakeTimeAxis({k2026, k2026 + 6 * kHour}, QTimeZone::utc(), 300, SevenPerChar);
-  EXPECT_EQ(hours.step.unit, TimeUnit::Hour);
-  EXPECT_EQ(hours.ticks.front().label.section('\n', 1).toStdString(), "7 Oct 2026");
-  const TimeAxis weeks = MakeTimeAxis({k2026, k2026 + 30 * kDay}, QTimeZone::utc(), 300, SevenPerChar);
-  EXPECT_TRUE(weeks.step.unit == TimeUnit::Day || weeks.step.unit == TimeUnit::Week);
-  const TimeAxis years = MakeTimeAxis({k2026, k2026 + 1500 * kDay}, QTimeZone::utc(), 300, SevenPerChar);
-  EXPECT_TRUE(years.step.unit == TimeUnit::Month || years.step.unit == TimeUnit::Year);
+  auto axisOver = [](qint64 span) { return MakeTimeAxis({k2026, k2026 + span}, QTimeZone::utc(), 300, SevenPerChar); };
+  EXPECT_EQ(axisOver(6 * kHour).step.unit, TimeUnit::Hour);
+  EXPECT_EQ(axisOver(6 * kHour).ticks.front().label.section('\n', 1).toStdString(), "7 Oct 2026");
+  EXPECT_TRUE(axisOver(30 * kDay).step.unit == TimeUnit::Day || axisOver(30 * kDay).step.unit == TimeUnit::Week);
+  EXPECT_TRUE(axisOver(1500 * kDay).step.unit == TimeUnit::Month || axisOver(1500 * kDay).step.unit == TimeUnit::Year);
 }
 
 TEST(ChartScale, TheZoneIsSaidAsAnOffsetAndEachChangeOfItInTurn) {

@@ -40,6 +40,21 @@ SiteSetting Setting(const std::string& conninfo) {
   return s;
 }
 
+// What is due, a line per unit with every flag, date and the days left to the battery's threshold.
+std::vector<std::string> DueTexts(const std::vector<UnitFlags>& due) {
+  std::vector<std::string> out;
+  for (const UnitFlags& f : due) {
+    char b[200];
+    std::snprintf(b, sizeof b, "%d last %lld release %d/%lld self %d/%lld failed %d battery %d %d %.6f", f.unitId,
+                  static_cast<long long>(ToUnixMs(f.lastVisit)), f.releaseTestDue,
+                  static_cast<long long>(ToUnixMs(f.lastReleaseTest)), f.selfTestDue,
+                  static_cast<long long>(ToUnixMs(f.lastSelfTest)), f.selfTestFailed, f.batteryPastThreshold,
+                  f.batteryHeadingThere, f.batteryDaysToThreshold);
+    out.push_back(b);
+  }
+  return out;
+}
+
 class Site : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -66,6 +81,14 @@ class Site : public ::testing::Test {
     return *stores_.back();
   }
   int64_t OnSite(const std::string& sql) { return std::atoll(pg().Sql(db_, sql).c_str()); }
+  // What the site (or another one) says is due, as texts.
+  std::vector<std::string> DueOnSite(const HistorySettings& settings, const SiteSetting* at = nullptr) {
+    SiteServer server;
+    std::vector<UnitFlags> due;
+    EXPECT_FALSE(server.Connect(at ? *at : setting_));
+    EXPECT_FALSE(server.Due(settings, ToUnixMs(kNow), due));
+    return DueTexts(due);
+  }
   SiteState Push(HistoryStore& store, std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
     return SiteSender(store.File(), setting_).PushAll(timeout);
   }
@@ -86,8 +109,7 @@ TEST_F(Site, TwoBenchesMergeIntoOneHistory) {
   // Bench A and bench B take turns with each unit's reads; "all" has every read.
   ForEachDueRead(kNow, [&](int32_t id, const StatusChecks& c, DateTime at, int count, size_t i) {
     UnitStatus s = AUnit(id);
-    s.Count = count;
-    s.CPU = static_cast<int>(i);
+    s.Count = count, s.CPU = static_cast<int>(i);
     AppendRead(i % 2 ? b : a, s, at, c, i % 2 ? "Bench B" : "Bench A");
     AppendRead(all, s, at, c);
   });
@@ -99,25 +121,22 @@ TEST_F(Site, TwoBenchesMergeIntoOneHistory) {
     ASSERT_TRUE(s->Append(ev, &t));
   }
   EXPECT_FALSE(Push(b).problem);
-  {
-    // Bench A's import of unit 6, not sent yet, is the visit the site took from bench B: A's
-    // view of the site shows it once.
-    SiteServer server;
-    ASSERT_FALSE(server.Connect(setting_));
-    HistoryStore mirror;
-    ASSERT_FALSE(LoadSiteUnit(server, 6, a.settings, mirror, &a, setting_.conninfo));
-    EXPECT_EQ(mirror.Visits(6).size(), 1u);
-    EXPECT_EQ(mirror.LoadDossier(6, kNow).visits.size(), 1u);
-  }
+  SiteServer server;
+  ASSERT_FALSE(server.Connect(setting_));
+  // Bench A's import of unit 6, not sent yet, is the visit the site took from bench B: A's view
+  // of the site shows it once.
+  HistoryStore aView;
+  ASSERT_FALSE(LoadSiteUnit(server, 6, a.settings, aView, &a, setting_.conninfo));
+  EXPECT_EQ(aView.Visits(6).size(), 1u);
+  EXPECT_EQ(aView.LoadDossier(6, kNow).visits.size(), 1u);
   EXPECT_FALSE(Push(a).problem);
   EXPECT_EQ(OnSite("SELECT count(*) FROM velmoor_event"), 9);
   // The reports' views show the benches and the units as text.
   EXPECT_EQ(pg().Sql(db_, "SELECT string_agg(bench, ',' ORDER BY bench) FROM velmoor_bench_list WHERE bench <> ''"),
             "Bench A,Bench B");
   EXPECT_EQ(pg().Sql(db_, "SELECT unit FROM velmoor_unit_list WHERE unit_id = 5"), "000005");
-
-  SiteServer server;
-  ASSERT_FALSE(server.Connect(setting_));
+  // Unit 1's count is bench B's later one (20), though bench A's older one (10) came last.
+  EXPECT_EQ(OnSite("SELECT count FROM velmoor_unit WHERE unit_id = 1"), 20);
   SiteProblem p;
   ASSERT_EQ(server.FindUnit("000005", p), 5);
   EXPECT_FALSE(server.FindUnit("000009", p));
@@ -135,20 +154,7 @@ TEST_F(Site, TwoBenchesMergeIntoOneHistory) {
   AppendRead(a, AUnit(5), kNow, {}, "Bench A");
   ASSERT_FALSE(LoadSiteUnit(server, 5, all.settings, mirror, &a, setting_.conninfo));
   EXPECT_EQ(mirror.Visits(5).size(), 4u);
-
-  std::vector<UnitFlags> site;
-  ASSERT_FALSE(server.Due(all.settings, ToUnixMs(kNow), site));
-  const std::vector<UnitFlags> local = all.Due(kNow);
-  ASSERT_EQ(site.size(), local.size());
-  for (size_t i = 0; i < site.size(); ++i) {
-    EXPECT_EQ(site[i].unitId, local[i].unitId);
-    EXPECT_EQ(std::tie(site[i].releaseTestDue, site[i].selfTestDue, site[i].selfTestFailed,
-                       site[i].batteryPastThreshold, site[i].batteryHeadingThere),
-              std::tie(local[i].releaseTestDue, local[i].selfTestDue, local[i].selfTestFailed,
-                       local[i].batteryPastThreshold, local[i].batteryHeadingThere))
-        << site[i].unitId;
-    EXPECT_NEAR(site[i].batteryDaysToThreshold, local[i].batteryDaysToThreshold, 1e-6);
-  }
+  EXPECT_EQ(DueOnSite(all.settings), DueTexts(all.Due(kNow)));
 }
 
 namespace {
@@ -167,20 +173,6 @@ std::vector<std::string> Shown(HistoryStore& store, int32_t unit) {
   return out;
 }
 
-std::vector<std::string> DueTexts(const std::vector<UnitFlags>& due) {
-  std::vector<std::string> out;
-  for (const UnitFlags& f : due) {
-    char b[200];
-    std::snprintf(b, sizeof b, "%d last %lld release %d/%lld self %d/%lld failed %d battery %d %d %.3f", f.unitId,
-                  static_cast<long long>(ToUnixMs(f.lastVisit)), f.releaseTestDue,
-                  static_cast<long long>(ToUnixMs(f.lastReleaseTest)), f.selfTestDue,
-                  static_cast<long long>(ToUnixMs(f.lastSelfTest)), f.selfTestFailed, f.batteryPastThreshold,
-                  f.batteryHeadingThere, f.batteryDaysToThreshold);
-    out.push_back(b);
-  }
-  return out;
-}
-
 }  // namespace
 
 // Three benches with their own history files and data folders work on the same units, bench C
@@ -192,17 +184,9 @@ std::vector<std::string> DueTexts(const std::vector<UnitFlags>& due) {
 // offline its own unsent units are in its due and history.
 TEST_F(Site, ThreeBenchesAgreeWithOneBenchDoingAllTheWork) {
   HistoryStore &a = Bench("a"), &b = Bench("b"), &c = Bench("c"), &one = Bench("one");
-  auto step = [&](HistoryStore& bench, const char* name, UnitStatus s, double daysAgo, StatusChecks checks = {},
+  auto step = [&](HistoryStore& bench, const char* name, const UnitStatus& s, double daysAgo, StatusChecks checks = {},
                   int32_t failed = 0) {
-    for (HistoryStore* store : {&bench, &one}) {
-      HistoryEvent ev;
-      ev.time = DaysAgo(daysAgo), ev.unitId = s.UnitId, ev.serial = s.SerialNo.str(), ev.bench = name;
-      ev.action = "General Status", ev.outcome = failed ? "refused" : "done";
-      ev.statusRead = true, ev.failedReaders = failed;
-      checks.LastStatusTime = ev.time;
-      const FieldTexts t = TextsOf(checks, s);
-      ASSERT_TRUE(store->Append(ev, &t)) << store->Message();
-    }
+    for (HistoryStore* store : {&bench, &one}) AppendRead(*store, s, DaysAgo(daysAgo), checks, name, failed);
   };
   UnitStatus report = AUnit(1);  // a test report: status, sensors, both tests
   report.PressureFullScale = 5030.83f, report.DepthOffset = 1.26f;
@@ -385,8 +369,7 @@ TEST_F(Site, NoServerHoldsUpTheEndOrAPushPastItsTimeout) {
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_EQ(OnSite("SELECT count(*) FROM velmoor_event"), 0);
   EXPECT_EQ(store.CountAfter(store.Cursor(setting_.conninfo).lastId), 1);
-  std::ifstream file(fs::directory_iterator(dir_ / "T7Status" / "logs")->path());
-  const std::string log(std::istreambuf_iterator<char>(file), {});
+  const std::string log = LoggedText(dir_);
   const size_t breakOff = log.rfind("] site The site server"), stop = log.rfind("] stop session ends\n");
   ASSERT_LT(breakOff, stop) << log;
   EXPECT_EQ(std::count(log.begin() + breakOff, log.end(), '\n'), 2) << log;  // its line, then the last one
@@ -427,13 +410,9 @@ TEST_F(Site, EveryByteComesBackExactly) {
   for (int c = 0; c < 256; ++c) every += static_cast<char>(c);
   const std::string hostile = "x'); DROP TABLE velmoor_event; --\"\\" + every;
   HistoryEvent ev;
-  ev.time = kNow;
-  ev.unitId = 9;
+  ev.time = kNow, ev.unitId = 9, ev.action = "General Status", ev.outcome = "done", ev.statusRead = true;
   ev.serial = ev.bench = ev.operatorName = ev.reason = ev.differences = ev.file = hostile;
   ev.command = ev.reply = ev.logFile = hostile;
-  ev.action = "General Status";
-  ev.outcome = "done";
-  ev.statusRead = true;
   FieldTexts fields;
   for (size_t i = 0; i < fields.size(); ++i) fields[i] = i % 2 ? hostile : std::string();
   fields[static_cast<size_t>(*FieldIndex("SerialNo"))] = hostile;
@@ -641,13 +620,10 @@ TEST_F(Site, BatteryOfNoKnownCapacityReadLastLeavesNone) {
   s.Type = "Unknown", s.Count = 170;
   AppendRead(a, s, DaysAgo(1), {}, "Bench A");
   EXPECT_FALSE(Push(a).problem);
-  SiteServer server;
-  ASSERT_FALSE(server.Connect(setting_));
-  std::vector<UnitFlags> site;
-  ASSERT_FALSE(server.Due(a.settings, ToUnixMs(kNow), site));
-  ASSERT_EQ(site.size(), 1u);
-  EXPECT_FALSE(site[0].batteryPastThreshold);
-  EXPECT_EQ(DueTexts(site), DueTexts(a.Due(kNow)));
+  const std::vector<std::string> due = DueOnSite(a.settings);
+  ASSERT_EQ(due.size(), 1u);
+  EXPECT_NE(due[0].find(" battery 0 "), std::string::npos) << due[0];
+  EXPECT_EQ(due, DueTexts(a.Due(kNow)));
 }
 
 // A site an earlier terminal kept (each unit's summary from the state of the bench that sent
@@ -660,8 +636,7 @@ TEST_F(Site, AnOlderSitesSummariesAreWorkedOutAgainFromItsEvents) {
   ASSERT_FALSE(SiteServer().Init(Setting(older), from, 3));
   HistoryStore &a = Bench("a"), &b = Bench("b"), &one = Bench("one");
   StatusChecks tested;
-  tested.ReleaseTime = tested.HardwareTime = DaysAgo(30);
-  tested.ReleaseResult = tested.HardwareResult = 0;
+  tested.ReleaseTime = tested.HardwareTime = DaysAgo(30), tested.ReleaseResult = tested.HardwareResult = 0;
   UnitStatus s = AUnit(8);
   s.Count = 40;
   for (HistoryStore* store : {&a, &one}) AppendRead(*store, s, DaysAgo(30), tested, "Bench A");
@@ -695,10 +670,7 @@ TEST_F(Site, AnOlderSitesSummariesAreWorkedOutAgainFromItsEvents) {
                             std::to_string(ToUnixMs(DaysAgo(1))) + " / 1000.0), 0)");
   ASSERT_FALSE(SiteServer().Init(Setting(older), from));
   EXPECT_EQ(from, 3);
-  SiteServer server;
-  ASSERT_FALSE(server.Connect(Setting(older)));
-  std::vector<UnitFlags> site;
-  ASSERT_FALSE(server.Due(one.settings, ToUnixMs(kNow), site));
-  EXPECT_EQ(DueTexts(site), DueTexts(one.Due(kNow)));
+  const SiteSetting olderSite = Setting(older);
+  EXPECT_EQ(DueOnSite(one.settings, &olderSite), DueTexts(one.Due(kNow)));
   EXPECT_EQ(pg().Sql(db_ + "_v3", "SELECT count FROM velmoor_unit WHERE unit_id = 8"), "45");
 }
