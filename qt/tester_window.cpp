@@ -329,10 +329,9 @@ void TesterWindow::Click(int id) {
   const std::optional<history::SiteSetting> site =
       site_ && siteState.reached && !siteState.problem ? std::optional(siteSetting_) : std::nullopt;
   StartAction([this, id, site](ActionResult& r) {
-    const auto reads = dlg_.unit.status.reads;
-    dlg_.OnCommand(id);
+    const Outcome o = dlg_.OnCommand(id);
     // After a status read: what changed since the unit's last visit, and what is due.
-    if (dlg_.history && dlg_.unit.status.reads != reads) {
+    if (dlg_.history && o.statusRead) {
       r.visitNoteUnit = dlg_.unit.status.currentStatus.UnitId;
       if (r.visitNoteUnit >= 0) {
         const UnitDossier d =

@@ -35,8 +35,11 @@ struct Outcome {
   // ---- details, each set by the operations it belongs to ----
   // PortFailed: what the open of the port found.
   PortOpenReport port;
-  // A status read: one bit for each reader that failed (0 when all answered), and the message.
+  // A status read: whether the action read the whole status, and one bit for each reader that
+  // failed (0 when all answered); whether it read the unit's sensors.
+  bool statusRead = false;
   int32_t failedReaders = 0;
+  bool sensorsRead = false;
   // The verification after an update: the differences it listed (empty when set correctly).
   std::string differences;
   // A program load: the records of the file, how many were sent, the file.

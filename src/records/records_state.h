@@ -29,8 +29,4 @@ struct RecordsState {
   // way: once, until a save has the lock again), and how long a save waits for the lock.
   bool statusFileLockFailureShown[2] = {};
   uint32_t statusFileLockWaitMs = 10000;
-  // Saves of a unit's entry that were not recorded, counted for the whole run ([0] current,
-  // [1] new): an operation compares the counts before and after to know whether its record was
-  // kept.
-  uint32_t savesNotRecorded[2] = {};
 };

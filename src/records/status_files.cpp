@@ -170,7 +170,7 @@ bool SaveEntry(StatusFiles& t, CStatusXml& doc, const std::filesystem::path& pat
     }
     notice = SaveNotice(t, path, slot, status.UnitId, lock, saved, fileNotice);
   }
-  if (!saved) ++t.records.savesNotRecorded[slot];
+  if (!saved) t.link.findings.recordNotKept = true;
   Tell(t, notice);
   return saved;
 }

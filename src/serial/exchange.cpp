@@ -99,7 +99,7 @@ bool UnitLink::CheckComms(int budget) {
     ok = port.SendLine(p, 1, true);
   }
   if (!ok) {
-    ++state.commsFailures;
+    findings.commsFailed = true;
     Progress().Ended();
     op.MessageBox(kNoValidCommsText, kDefaultCaption, MbButtons::Ok, MbIcon::Exclamation);
     return false;

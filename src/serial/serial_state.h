@@ -10,7 +10,4 @@ struct SerialState {
   bool inBootMode = false;
   // A reply time-out in whole seconds that replaces the command's own; 0 for none.
   int32_t timeoutOverride = 0;
-  // Comms checks that failed ("No valid comms"), counted for the whole run: an operation
-  // compares the count before and after to know whether it found the unit.
-  uint32_t commsFailures = 0;
 };

@@ -19,6 +19,15 @@
 // What CheckComms tells the operator when the unit does not answer.
 inline constexpr const char* kNoValidCommsText = "No valid comms";
 
+// What the unit's parts found during one action, for its outcome: the action layer clears it as
+// the action begins and reads it as the action ends.
+struct UnitFindings {
+  bool commsFailed = false;    // a comms check found no unit ("No valid comms")
+  bool recordNotKept = false;  // a save of the unit's entry to a status file was not recorded
+  bool statusRead = false;     // the whole status was read (the unit history keeps it)
+  bool sensorsRead = false;    // the unit answered a sensor reading
+};
+
 class UnitLink {
  public:
   UnitLink(CCommPort& port, IOperator& op) : port(port), op(op) {}
@@ -53,7 +62,8 @@ class UnitLink {
   IProgress& Progress() { return *progress_; }
   void BindProgress(IProgress& progress) { progress_ = &progress; }
 
-  SerialState state;  // busy and boot flags, the time-out override, the failed comms checks
+  SerialState state;  // busy and boot flags, the time-out override
+  UnitFindings findings;
   // The clocks of the times the terminal records (UTC) and shows (local); tests replace them.
   std::function<DateTime()> utcNow = DateTime::NowUtc;
   std::function<DateTime()> localNow = DateTime::NowLocal;

@@ -78,7 +78,7 @@ bool ReadSerialStatus(StatusReader& unit, TextSpan output) {
 
 bool StatusReader::GetStatus(const char* heading, TextSpan output, bool showMessageBox) {
   Progress().Step("Getting status");
-  ++status.reads;
+  link.findings.statusRead = true;
   status.partialMask = 0;
   status.statusMessage.clear();
   link.state.inBootMode = false;
@@ -132,6 +132,6 @@ bool StatusReader::ReadSensors(TextSpan reply) {
   }
   if (!complete) return false;
   ParseSensorReply(reply.c_str(), status.currentStatus);
-  ++status.sensorReads;
+  link.findings.sensorsRead = true;
   return true;
 }

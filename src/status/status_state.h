@@ -18,11 +18,6 @@ struct StatusState {
   // What the unit is to be set to, and the checks that travel with it to the new-status file.
   UnitStatus requiredStatus;
   StatusChecks requiredChecks;
-  // Status reads begun, counted for the whole run: an operation compares the count before and
-  // after to know whether it read the unit (the unit history keeps the status it read).
-  uint32_t reads = 0;
-  // Sensor readings the unit answered ("#RDSE"), counted the same way.
-  uint32_t sensorReads = 0;
   // The readers that failed in the last acquisition, one bit each; 0 when all answered.
   int32_t partialMask = 0;
   // What the last acquisition told the operator when some readers failed.

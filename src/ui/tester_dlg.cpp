@@ -204,24 +204,11 @@ Outcome Done() { return MakeOutcome(OutcomeKind::Done, {}); }
 Outcome NoUnit() { return MakeOutcome(OutcomeKind::NoUnit, {}); }
 Outcome Refused(std::string reason) { return MakeOutcome(OutcomeKind::Refused, {}, std::move(reason)); }
 
-// What an outcome's readers need that the action itself does not know: a failed comms check
-// (a port that would not open, or a unit that did not answer) and a record that was not kept.
-struct RunCounts {
-  uint32_t commsFailures;
-  uint32_t notRecorded;
-  uint32_t reads;
-  uint32_t sensorReads;
-  explicit RunCounts(const CTransponder& u)
-      : commsFailures(u.serial.commsFailures),
-        notRecorded(u.records.savesNotRecorded[0] + u.records.savesNotRecorded[1]),
-        reads(u.status.reads),
-        sensorReads(u.status.sensorReads) {}
-};
-
-void Settle(Outcome& o, const RunCounts& before, const CTransponder& unit) {
-  const RunCounts after(unit);
-  const bool commsFailed = after.commsFailures != before.commsFailures;
-  if (commsFailed && (o.kind == OutcomeKind::Done || o.kind == OutcomeKind::NoUnit)) {
+// The outcome as the unit's parts found it: a comms check that found no unit makes it NoUnit
+// (PortFailed, with the port's diagnosis, when the port would not open), and a record that was
+// not kept NotRecorded; it says whether the action read the status and the sensors.
+void AddFindings(Outcome& o, const UnitFindings& found, const CTransponder& unit) {
+  if (found.commsFailed && (o.kind == OutcomeKind::Done || o.kind == OutcomeKind::NoUnit)) {
     o.kind = OutcomeKind::NoUnit;
     if (o.reason.empty()) o.reason = "no valid comms: the unit did not answer";
   }
@@ -229,10 +216,14 @@ void Settle(Outcome& o, const RunCounts& before, const CTransponder& unit) {
       !unit.port.LastOpenReport().reason.empty()) {
     MarkPortFailed(o, unit.port.LastOpenReport());
   }
-  if (o.kind == OutcomeKind::Done && after.notRecorded != before.notRecorded) {
+  if (o.kind == OutcomeKind::Done && found.recordNotKept) {
     o.kind = OutcomeKind::NotRecorded;
     o.reason = "the unit's record could not be saved to the status file";
   }
+  o.statusRead = found.statusRead;
+  o.sensorsRead = found.sensorsRead;
+  // Only a status read of this action says which readers failed (the mask stays from the last).
+  if (o.failedReaders == 0 && found.statusRead) o.failedReaders = unit.status.partialMask;
 }
 
 }  // namespace
@@ -254,26 +245,22 @@ std::string CTesterDlg::PortName() const {
 }
 
 Outcome CTesterDlg::OnCommand(int id) {
-  const RunCounts before(unit);
+  unit.link.findings = {};
   const auto started = std::chrono::steady_clock::now();
   const std::string name = ActionName(id);
   const int index = CommandIndexOf(id);
   LogOperationStart(name, index >= 0 ? commandText[index].str() : std::string());
   Outcome o = RunAction(id);
   o.action = name;
-  Settle(o, before, unit);
-  // Only a status read of this action says which readers failed (the mask stays from the last).
-  if (o.failedReaders == 0 && unit.status.reads != before.reads) o.failedReaders = unit.status.partialMask;
+  AddFindings(o, unit.link.findings, unit);
   o.pane = paneText;
   LogOutcome(OutcomeSummary(o));
   if (history && id != ctl::kExit && id != ctl::kRawReplies) {
     historyContext.durationMs =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
-    const bool statusRead = unit.status.reads != before.reads;
     historyContext.port = PortName();
-    const std::string problem =
-        history::RecordOutcome(*history, historyContext, o, unit.status.currentStatus, unit.status.currentChecks,
-                               statusRead, unit.status.sensorReads != before.sensorReads);
+    const std::string problem = history::RecordOutcome(*history, historyContext, o, unit.status.currentStatus,
+                                                       unit.status.currentChecks, o.statusRead, o.sensorsRead);
     // Told once; the actions go on without history.
     if (!problem.empty() && historyProblemInBox) {
       unit.op.MessageBox(problem, "Unit history", MbButtons::Ok, MbIcon::Information);

@@ -91,7 +91,7 @@ TEST(CliHistory, HistoriesThatCannotBeUsedOrMayOnlyBeRead) {
                                                   {"status --simulate=fast", 0},
                                                   {"self-test --simulate=fast,self-test-fail", 1}};
   for (const auto& h : histories) {
-    const std::string before = Bytes(h.history);
+    const std::string before = ReadText(h.history);
     for (const auto& [command, code] : commands) {
       if (code != 4 && !h.unitCommands) continue;
       SCOPED_TRACE(h.history.string() + ": " + command);
@@ -100,7 +100,7 @@ TEST(CliHistory, HistoriesThatCannotBeUsedOrMayOnlyBeRead) {
       EXPECT_EQ(r.out.empty(), code == 4) << r.out;
       EXPECT_NE(r.err.find(h.told), std::string::npos) << r.err;
     }
-    EXPECT_EQ(Bytes(h.history), before);
+    EXPECT_EQ(ReadText(h.history), before);
   }
   EXPECT_FALSE(fs::exists(root / "typo"));
   const CliResult check = Cli(root, "history --check", damaged);

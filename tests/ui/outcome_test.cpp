@@ -18,19 +18,22 @@ TEST(Outcomes, EachActionSaysWhatHappened) {
     int id;
     std::function<void(WindowOnBench&)> fault;
     OutcomeKind kind;
+    bool statusRead = false;  // the action read the whole status (the history keeps it)
+    bool sensorsRead = false;
   } cases[] = {
-      {"whole read", ctl::kGeneralStatus, [](WindowOnBench&) {}, OutcomeKind::Done},
+      {"whole read", ctl::kGeneralStatus, [](WindowOnBench&) {}, OutcomeKind::Done, true},
+      {"sensors read", ctl::kReadSensors, [](WindowOnBench&) {}, OutcomeKind::Done, false, true},
       {"a reader unanswered", ctl::kGeneralStatus, [](WindowOnBench& w) { Silence(w.sim(), "FVFV"); },
-       OutcomeKind::Refused},
+       OutcomeKind::Refused, true},
       {"record not saved", ctl::kGeneralStatus,
        [](WindowOnBench& w) {
          const auto file = w.root / "T7Status" / "Current-Status.xml";
          std::filesystem::remove(file);
          std::filesystem::create_directories(file);
        },
-       OutcomeKind::NotRecorded},
+       OutcomeKind::NotRecorded, true},
       {"self test failed", ctl::kHardwareSelfTest, [](WindowOnBench& w) { w.sim().state.tests.selfTestCode = 0x10; },
-       OutcomeKind::Refused},
+       OutcomeKind::Refused, true},
       {"silent unit", ctl::kReadSensors, [](WindowOnBench& w) { w.sim().faults.silent = true; }, OutcomeKind::NoUnit},
       {"no command file chosen", ctl::kLoadCommands, [](WindowOnBench& w) { w.op.files = {std::nullopt}; },
        OutcomeKind::Declined},
@@ -55,6 +58,9 @@ TEST(Outcomes, EachActionSaysWhatHappened) {
     EXPECT_EQ(o.action, w.dlg->ActionName(c.id));
     EXPECT_EQ(o.pane, w.dlg->paneText);
     EXPECT_EQ(o.failedReaders != 0, std::string(c.name) == "a reader unanswered");
+    EXPECT_EQ(o.statusRead, c.statusRead);
+    EXPECT_EQ(visits[0].statusRead, c.statusRead);
+    EXPECT_EQ(o.sensorsRead, c.sensorsRead);
     if (c.id == ctl::kHardwareSelfTest) {
       EXPECT_EQ(o.testResult, 0x10);
     }
